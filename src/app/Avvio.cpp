@@ -1,0 +1,131 @@
+#include "app/Avvio.h"
+
+#include "app/Profilo.h"
+#include "app/Toolkit.h"
+#include "data/Clienti.h"
+#include "ui/Global.h"
+#include "ui/Valori.h"
+
+#include <QFileInfo>
+
+namespace {
+
+const QString kNorvalErrore = QStringLiteral("NORVAL - ERRORE");
+
+bool FileNormale(const QString& percorso) {
+    QFileInfo fi(percorso);
+    return fi.exists() && fi.isFile();
+}
+
+// Opens one database on the workspace, asking Retry or Cancel until it opens or the
+// operator gives up.
+std::unique_ptr<motore::Database> ApriConRiprova(Global& g, const QString& percorso) {
+    EnvironmentSettings& env = g.EnvironmentSettings;
+    for (;;) {
+        g.MessageTitle = QStringLiteral("DATABASE ") + percorso + QStringLiteral(" INESISTENTE");
+        try {
+            if (!env.Workspace) env.Workspace = std::make_unique<motore::Workspace>();
+            auto db = env.Workspace->OpenDatabase(percorso);
+            toolkit::AttendiEventi();
+            return db;
+        } catch (const motore::Errore&) {
+            if (g.MsgBox(g.MessageTitle, Pulsanti::RiprovaAnnulla, Icona::Critica, kNorvalErrore) !=
+                Risposta::Riprova)
+                return nullptr;
+        }
+    }
+}
+
+}  // namespace
+
+bool InizializzaAmbiente(Global& g, const QString& rigaDiComando, const QString& cartellaProgramma,
+                         const QString& cartellaSistema) {
+    EnvironmentSettings& env = g.EnvironmentSettings;
+    env.Mode = rigaDiComando.isEmpty() ? QStringLiteral(" ") : rigaDiComando.left(1);
+    // The second character is a separator and is never looked at.
+    g.ClientRecord.CliCodice = InteroDa(ValoreNumerico(rigaDiComando.mid(2)));
+    if (env.Mode.trimmed().isEmpty()) env.Mode = QStringLiteral("E");
+    const QString nome = env.Mode == QLatin1String("E") ? QStringLiteral("KestorEx.ini")
+                                                        : QStringLiteral("KestorIm.ini");
+
+    QString cartella = cartellaProgramma;
+    if (!cartella.endsWith('/')) cartella += '/';
+    env.EnvironmentFile = cartella + nome;
+    if (!FileNormale(env.EnvironmentFile)) env.EnvironmentFile = cartellaSistema + nome;
+    if (!FileNormale(env.EnvironmentFile)) {
+        g.MsgBox(QStringLiteral("Il file di definizione Ambiente non esiste!"));
+        return false;
+    }
+    env.HighlightColour = QColor(255, 255, 192);
+    return true;
+}
+
+bool CaricaAmbiente(Global& g) {
+    EnvironmentSettings& env = g.EnvironmentSettings;
+    const QString& ini = env.EnvironmentFile;
+
+    env.RootDirectory = LeggiIni(ini, QStringLiteral("PATH"), QStringLiteral("DIRINI"));
+    // The drive root of the current directory: on this platform there is only one.
+    if (env.RootDirectory.trimmed().isEmpty()) env.RootDirectory = QStringLiteral("/");
+    if (!env.RootDirectory.endsWith('/')) env.RootDirectory += '/';
+
+    env.TempDirectory = LeggiIni(ini, QStringLiteral("PATH"), QStringLiteral("TEMP"));
+    if (env.TempDirectory.trimmed().isEmpty())
+        env.TempDirectory = env.RootDirectory + QStringLiteral("temp/");
+
+    env.CompanyCode = LeggiIni(ini, QStringLiteral("BASE"), QStringLiteral("DITTA"));
+    if (env.CompanyCode.trimmed().isEmpty()) {
+        g.MsgBox(QStringLiteral("DITTA  ") + env.CompanyCode + QStringLiteral("  non definita"));
+        return false;
+    }
+
+    env.CompanyDatabasePath = env.RootDirectory + env.CompanyCode + QStringLiteral("/Completo.mdb");
+    ApriDatabaseDitta(g);
+    if (!env.CompanyDatabaseOpen) return false;
+
+    env.CodeTablesDatabasePath = env.RootDirectory + QStringLiteral("tabkes.mdb");
+    ApriDatabaseTabelle(g);
+    if (!env.CodeTablesDatabase) return false;
+
+    ApriClienti(g);
+    return g.ClientsTableOpen;
+}
+
+QString DidascaliaIniziale(const Global& g) {
+    const EnvironmentSettings& env = g.EnvironmentSettings;
+    return QStringLiteral("(") + env.CompanyCode +
+           QStringLiteral(")   GESTIONE ANAGRAFICHE - KESTOR") +
+           (env.Mode == QLatin1String("E") ? QStringLiteral(" (EXPORT)")
+                                           : QStringLiteral(" (IMPORT)"));
+}
+
+void ApriDatabaseDitta(Global& g) {
+    EnvironmentSettings& env = g.EnvironmentSettings;
+    env.CompanyDatabaseOpen = false;
+    env.CompanyDatabase.reset();
+    env.CompanyDatabase = ApriConRiprova(g, env.CompanyDatabasePath);
+    env.CompanyDatabaseOpen = env.CompanyDatabase != nullptr;
+}
+
+void ApriDatabaseTabelle(Global& g) {
+    EnvironmentSettings& env = g.EnvironmentSettings;
+    env.CodeTablesDatabase.reset();
+    env.CodeTablesDatabase = ApriConRiprova(g, env.CodeTablesDatabasePath);
+}
+
+void ChiudiDatabaseDitta(Global& g) {
+    EnvironmentSettings& env = g.EnvironmentSettings;
+    if (env.CompanyDatabase) env.CompanyDatabase->Close();
+    env.CompanyDatabase.reset();
+    env.CompanyDatabaseOpen = false;
+    toolkit::AttendiEventi();
+}
+
+void ChiudiAmbiente(Global& g) {
+    EnvironmentSettings& env = g.EnvironmentSettings;
+    ChiudiClienti(g);
+    ChiudiDatabaseDitta(g);
+    if (env.CodeTablesDatabase) env.CodeTablesDatabase->Close();
+    env.CodeTablesDatabase.reset();
+    env.Workspace.reset();
+}

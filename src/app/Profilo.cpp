@@ -1,0 +1,327 @@
+#include "app/Profilo.h"
+
+#include "app/Messaggi.h"
+#include "app/Toolkit.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+#include <cerrno>
+#include <optional>
+#include <vector>
+
+#include <sys/stat.h>
+
+namespace {
+
+struct Riga {
+    QByteArray testo;
+    QByteArray fine;  // "\r\n", "\n", or "" for a last line without one
+};
+
+// Split on bytes, not on decoded text, so that the writer can give back every line untouched.
+std::vector<Riga> Righe(const QByteArray& dati) {
+    std::vector<Riga> righe;
+    qsizetype inizio = 0;
+    while (inizio < dati.size()) {
+        const qsizetype a = dati.indexOf('\n', inizio);
+        if (a < 0) {
+            righe.push_back({dati.mid(inizio), {}});
+            break;
+        }
+        const qsizetype fineTesto = (a > inizio && dati[a - 1] == '\r') ? a - 1 : a;
+        righe.push_back(
+            {dati.mid(inizio, fineTesto - inizio), dati.mid(fineTesto, a + 1 - fineTesto)});
+        inizio = a + 1;
+    }
+    return righe;
+}
+
+QByteArray Unisci(const std::vector<Riga>& righe) {
+    QByteArray dati;
+    for (const Riga& r : righe) dati += r.testo + r.fine;
+    return dati;
+}
+
+// Files written by older Windows tools are often Latin-1; a line that is not valid UTF-8 is
+// taken as such rather than filled with replacement characters.
+QString Decodifica(const QByteArray& byte) {
+    // Stateless, or a broken sequence at the end of the line would be held back, not flagged.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString testo = utf8(byte);
+    return utf8.hasError() ? QString::fromLatin1(byte) : testo;
+}
+
+enum class Tipo { Vuota, Commento, Sezione, Chiave };
+
+struct Voce {
+    Tipo tipo = Tipo::Vuota;
+    QString nome;
+    QString valore;
+};
+
+Voce Classifica(const QByteArray& riga) {
+    const QString s = Decodifica(riga).trimmed();
+    if (s.isEmpty()) return {};
+    if (s.startsWith(u';')) return {Tipo::Commento, {}, {}};
+    if (s.startsWith(u'[')) {
+        // A header without its bracket is read as an ordinary line, as the classic reader does.
+        const qsizetype chiusa = s.lastIndexOf(u']');
+        if (chiusa > 0) return {Tipo::Sezione, s.mid(1, chiusa - 1).trimmed(), {}};
+    }
+    const qsizetype uguale = s.indexOf(u'=');
+    if (uguale < 0) return {Tipo::Chiave, s, {}};
+    return {Tipo::Chiave, s.left(uguale).trimmed(), s.mid(uguale + 1).trimmed()};
+}
+
+bool StessoNome(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+QString SenzaVirgolette(const QString& v) {
+    if (v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front())
+        return v.mid(1, v.size() - 2);
+    return v;
+}
+
+// The program always read into a 100-byte buffer and let remarks follow the value.
+QString ValoreUsabile(const QString& grezzo) {
+    QString v = TagliaNul(grezzo.left(99));
+    const qsizetype tab = v.indexOf(u'\t');
+    if (tab >= 0) v.truncate(tab);
+    const qsizetype nota = v.indexOf(QStringLiteral(" ;"));
+    if (nota >= 0) v.truncate(nota);
+    return v.trimmed();
+}
+
+QByteArray StileFineRiga(const QByteArray& dati) {
+    const qsizetype a = dati.indexOf('\n');
+    return (a > 0 && dati[a - 1] == '\r') ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
+}
+
+QByteArray ConChiave(const QByteArray& dati, const QString& sezione, const QString& chiave,
+                     const QString& valore) {
+    const QByteArray fine = StileFineRiga(dati);
+    const QByteArray nuova = (chiave + u'=' + valore).toUtf8();
+    std::vector<Riga> righe = Righe(dati);
+
+    std::optional<size_t> intestazione;
+    for (size_t i = 0; i < righe.size() && !intestazione; ++i) {
+        const Voce v = Classifica(righe[i].testo);
+        if (v.tipo == Tipo::Sezione && StessoNome(v.nome, sezione)) intestazione = i;
+    }
+
+    if (intestazione) {
+        size_t ultimaPiena = *intestazione;
+        for (size_t i = *intestazione + 1; i < righe.size(); ++i) {
+            const Voce v = Classifica(righe[i].testo);
+            if (v.tipo == Tipo::Sezione) break;
+            if (v.tipo == Tipo::Chiave && StessoNome(v.nome, chiave)) {
+                righe[i].testo = nuova;
+                return Unisci(righe);
+            }
+            if (v.tipo != Tipo::Vuota) ultimaPiena = i;
+        }
+        if (righe[ultimaPiena].fine.isEmpty()) righe[ultimaPiena].fine = fine;
+        righe.insert(righe.begin() + static_cast<std::ptrdiff_t>(ultimaPiena) + 1,
+                     Riga{nuova, fine});
+        return Unisci(righe);
+    }
+
+    QByteArray risultato = dati;
+    if (!righe.empty()) {
+        if (righe.back().fine.isEmpty()) risultato += fine;
+        if (Classifica(righe.back().testo).tipo != Tipo::Vuota) risultato += fine;
+    }
+    return risultato + '[' + sezione.toUtf8() + ']' + fine + nuova + fine;
+}
+
+}  // namespace
+
+QString LeggiIni(const QString& file, const QString& sezione, const QString& chiave) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QString cercata = sezione.trimmed();
+    const QString nome = chiave.trimmed();
+    bool dentro = false;
+    for (const Riga& r : Righe(f.readAll())) {
+        const Voce v = Classifica(r.testo);
+        if (v.tipo == Tipo::Sezione) {
+            // Only the first section of that name counts.
+            if (dentro) break;
+            dentro = StessoNome(v.nome, cercata);
+        } else if (dentro && v.tipo == Tipo::Chiave && StessoNome(v.nome, nome)) {
+            return ValoreUsabile(SenzaVirgolette(v.valore));
+        }
+    }
+    return {};
+}
+
+void ScriviIni(const QString& file, const QString& sezione, const QString& chiave,
+               const QString& valore) {
+    QByteArray dati;
+    bool leggibile = true;
+    QFile esistente(file);
+    if (esistente.exists()) {
+        // Rewriting a file we could not read would lose all its other keys.
+        leggibile = esistente.open(QIODevice::ReadOnly);
+        if (leggibile) {
+            dati = esistente.readAll();
+            leggibile = esistente.error() == QFileDevice::NoError;
+        }
+        esistente.close();
+    }
+    if (leggibile) {
+        const QByteArray nuovi = ConChiave(dati, sezione.trimmed(), chiave.trimmed(), valore);
+        QSaveFile uscita(file);
+        if (uscita.open(QIODevice::WriteOnly) && uscita.write(nuovi) == nuovi.size())
+            uscita.commit();
+    }
+    toolkit::AttendiEventi();
+}
+
+QString DirWindows() {
+    return ConBarraFinale(QStringLiteral("/etc"));
+}
+
+QString ConBarraFinale(QString dir) {
+    if (dir.isEmpty()) return dir;
+    while (dir.endsWith(u'/')) dir.chop(1);
+    return dir + u'/';
+}
+
+QString TagliaNul(const QString& testo) {
+    const qsizetype nul = testo.indexOf(QChar(u'\0'));
+    return nul < 0 ? testo : testo.left(nul);
+}
+
+int EsaminaFile(const QString& percorso) {
+    // stat() would silently stop at the NUL and look up another name.
+    if (percorso.contains(QChar(u'\0'))) return EINVAL;
+    struct stat st {};
+    if (::stat(QFile::encodeName(percorso).constData(), &st) == 0)
+        return S_ISREG(st.st_mode) ? kFileTrovato : kFileAssente;
+    const int err = errno;
+    if (err != ENOENT) return err;
+
+    // ENOENT does not say whether the file or its folder is missing; only the latter is an
+    // error worth telling the operator about.
+    const qsizetype barra = percorso.lastIndexOf(u'/');
+    const QString cartella = barra < 0 ? QStringLiteral(".") : percorso.left(barra + 1);
+    if (::stat(QFile::encodeName(cartella).constData(), &st) != 0) return errno;
+    return S_ISDIR(st.st_mode) ? kFileAssente : ENOTDIR;
+}
+
+bool EsisteFile(QString& percorso, ServizioMessaggi& msg, const EsameFile& esame) {
+    if (percorso.trimmed().isEmpty()) return false;
+    // Program names arrive quoted, often followed by their arguments.
+    const qsizetype virgolette = percorso.indexOf(u'"', 1);
+    if (virgolette >= 1) percorso = percorso.mid(1, virgolette - 1) + percorso.mid(virgolette + 1);
+    for (;;) {
+        const int esito = esame ? esame(percorso) : EsaminaFile(percorso);
+        if (esito == kFileTrovato) return true;
+        if (esito == kFileAssente) return false;
+        if (ErroreFile(ErroreDaErrno(esito), percorso, msg) != 0) return false;
+    }
+}
+
+int ErroreDaErrno(int err) {
+    switch (err) {
+        case ENOENT:
+        case ENOTDIR:
+            return 76;
+        case EACCES:
+        case EPERM:
+            return 75;
+        case EIO:
+            return 57;
+        case ENOSPC:
+        case EDQUOT:
+            return 61;
+        case ENAMETOOLONG:
+        case EINVAL:
+            return 52;
+        case ENODEV:
+        case ENXIO:
+            return 68;
+        case EBUSY:
+        case ETXTBSY:
+            return 70;
+        default:
+            return 0;
+    }
+}
+
+int ErroreFile(int numero, const QString& nomeFile, ServizioMessaggi& msg) {
+    const QString drive = nomeFile.left(2);
+    const QString spazi = QStringLiteral("   ");
+    QString testo;
+    QString nome = nomeFile;
+    Pulsanti pulsanti = Pulsanti::OK;
+    switch (numero) {
+        case 52:
+        case 64:
+            testo = QStringLiteral("Il nome dell'archivio non è corretto.");
+            break;
+        case 54:
+            testo = QStringLiteral("L'archivio non si può aprire per quel tipo di accesso.");
+            break;
+        case 57:
+            testo = QStringLiteral("Errore di I/O sul DEVICE del file") + spazi + drive;
+            pulsanti = Pulsanti::RiprovaAnnulla;
+            break;
+        case 61:
+            testo = QStringLiteral("Non c'è più spazio sul disco") + spazi + drive;
+            pulsanti = Pulsanti::RiprovaAnnulla;
+            break;
+        case 62:
+            testo = QStringLiteral(
+                "L'archivio ha un fine-file non standard,\n"
+                "o è stata fatta una lettura oltre la fine.");
+            break;
+        case 68:
+            testo = QStringLiteral("Questo device non e' utilizzabile") + spazi + drive;
+            break;
+        case 71:
+            testo = QStringLiteral("Il disco non è pronto") + spazi + drive;
+            pulsanti = Pulsanti::RiprovaAnnulla;
+            break;
+        case 75:
+            testo = QStringLiteral("Errore di accesso al percorso/file");
+            break;
+        case 76:
+            testo = QStringLiteral("Questo percorso non esiste.");
+            pulsanti = Pulsanti::RiprovaAnnulla;
+            // The operator has to fix the folder, so that is what the title names.
+            nome = BarraFinale(CartellaDi(nomeFile, QStringLiteral("/")), QStringLiteral("/"));
+            break;
+        case 55:
+        case 70:
+            return 9;
+        default:
+            return 3;
+    }
+    const Risposta r =
+        msg.Mostra(testo, QStringLiteral("Errori su  ") + nome, pulsanti, Icona::Esclamazione);
+    return r == Risposta::Riprova ? 0 : 2;
+}
+
+QString CartellaDi(const QString& percorso, const QString& separatore) {
+    const QString p = percorso.trimmed();
+    const qsizetype pos = separatore.isEmpty() ? -1 : p.lastIndexOf(separatore);
+    if (pos < 0) return p;
+    return p.left(pos + separatore.size()).trimmed();
+}
+
+QString BarraFinale(QString& percorso, const QString& separatore) {
+    percorso = percorso.trimmed();
+    if (percorso.isEmpty() || separatore.isEmpty() || !percorso.endsWith(separatore))
+        return percorso;
+    return percorso.left(percorso.size() - 1);
+}
+
+QString BarraFinale(const QString& percorso, const QString& separatore) {
+    QString copia = percorso;
+    return BarraFinale(copia, separatore);
+}

@@ -1,0 +1,31 @@
+#include "app/Profilo.h"
+#include "app/Toolkit.h"
+#include "clients/GesCliC.h"
+#include "ui/Global.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("anagrafica"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Anagrafica clienti"));
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+
+    // The standard buttons of the message boxes speak Italian.
+    QTranslator traduzione;
+    if (traduzione.load(QLocale(QLocale::Italian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&traduzione);
+
+    Global g;
+    g.End = [] { std::exit(0); };
+    GesCliC form(g);
+    const QString riga = toolkit::RigaDiComando(QApplication::arguments().mid(1));
+    if (!form.Form_Initialize(riga, toolkit::CartellaProgramma(), DirWindows())) return 0;
+    if (!form.Form_Load()) return 0;
+    form.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+// The shared slots of the program: the settings read at start-up, the one client record,
+// the open client table and the exchange slots through which the forms hand values to each
+// other. One object holds them all, so that a test can start from a fresh one.
+
+#include "app/Messaggi.h"
+#include "app/Motore.h"
+#include "data/ClientRecord.h"
+
+#include <QColor>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+struct EnvironmentSettings {
+    QString Mode;             // "E" export, anything else import
+    QString EnvironmentFile;  // full path of the environment file found
+    QColor HighlightColour;   // background of the fields that offer a lookup
+    QString RootDirectory;    // always ends with "/"
+    QString TempDirectory;
+    QString CompanyCode;
+    QString CompanyDatabasePath;
+    QString CodeTablesDatabasePath;
+    std::unique_ptr<motore::Workspace> Workspace;
+    std::unique_ptr<motore::Database> CompanyDatabase;
+    std::unique_ptr<motore::Database> CodeTablesDatabase;
+    bool CompanyDatabaseOpen = false;
+};
+
+class Global {
+  public:
+    Global() = default;
+    Global(const Global&) = delete;
+    Global& operator=(const Global&) = delete;
+
+    ::EnvironmentSettings EnvironmentSettings;
+
+    ::ClientRecord ClientRecord;
+    std::unique_ptr<motore::Recordset> ClientsTable;
+    bool ClientsTableOpen = false;
+
+    // Code-table exchange.
+    QString TableName;
+    QString SoughtCode;
+    QString SoughtDescription;
+    QString FoundCode;
+    QString FoundDescription;
+    int CodeWidth = 0;
+    int DescriptionWidth = 0;
+    QString QueryText;
+    std::unique_ptr<motore::Recordset> CurrentCodeTable;
+    std::uint8_t CurrentCodeTableKind = 0;
+
+    // Locality exchange.
+    QString LocalityCAP;
+    QString LocalityName;
+    QString LocalityProvince;
+
+    // Messages.
+    QString MessageTitle;
+    Risposta MessageAnswer = Risposta::OK;
+    ServizioMessaggi Messaggi;
+
+    // Field and focus slots.
+    std::int16_t FieldErrorNumber = 0;
+    QString TestoIniziale;
+    bool DialogoAperto = false;
+    QString SavedCaption;
+
+    // Ends the program at once; tests replace it to watch for the end.
+    std::function<void()> End;
+
+    // Shows a message through the one message service and keeps the answer.
+    Risposta MsgBox(const QString& testo, Pulsanti p = Pulsanti::OK, Icona i = Icona::Nessuna,
+                    const QString& titolo = QString(), int predefinito = 0) {
+        MessageAnswer = Messaggi.Mostra(testo, titolo, p, i, predefinito);
+        return MessageAnswer;
+    }
+};

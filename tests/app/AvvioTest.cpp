@@ -1,0 +1,166 @@
+#include "app/Avvio.h"
+#include "ui/Global.h"
+
+#include "support/AmbienteProva.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+namespace {
+
+class AvvioTest : public ::testing::Test {
+  protected:
+    bool Inizializza(const QString& riga) {
+        return InizializzaAmbiente(g, riga, amb.Programma(), amb.Sistema());
+    }
+    bool Avvia(const QString& riga = "E") { return Inizializza(riga) && CaricaAmbiente(g); }
+    const Messaggio& Ultimo() { return g.Messaggi.Mostrati().back(); }
+
+    AmbienteProva amb;
+    Global g;
+};
+
+TEST_F(AvvioTest, LaRigaDiComandoSceglieInstallazioneEClienteIniziale) {
+    amb.IniNormale();
+    amb.ScriviIni("[BASE]\nDITTA=02\n", "KestorIm.ini");
+    struct Caso {
+        QString riga;
+        QString file;
+        int cliente;
+    } casi[] = {{"", "KestorEx.ini", 0},         {"E 1234", "KestorEx.ini", 1234},
+                {"E 00017", "KestorEx.ini", 17}, {"E x", "KestorEx.ini", 0},
+                {"e", "KestorIm.ini", 0},        {"I", "KestorIm.ini", 0},
+                {" ", "KestorEx.ini", 0},        {"E 99999999999", "KestorEx.ini", 0}};
+    for (const auto& c : casi) {
+        Global gg;
+        ASSERT_TRUE(InizializzaAmbiente(gg, c.riga, amb.Programma(), amb.Sistema()))
+            << c.riga.toStdString();
+        EXPECT_EQ(gg.EnvironmentSettings.EnvironmentFile, amb.Programma() + c.file)
+            << c.riga.toStdString();
+        EXPECT_EQ(gg.ClientRecord.CliCodice, c.cliente) << c.riga.toStdString();
+        EXPECT_EQ(gg.EnvironmentSettings.HighlightColour, QColor(255, 255, 192));
+    }
+}
+
+TEST_F(AvvioTest, IlFileDiAmbienteSiCercaAncheNellaCartellaDiSistema) {
+    EXPECT_FALSE(Inizializza("E"));
+    ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
+    EXPECT_EQ(Ultimo().testo, "Il file di definizione Ambiente non esiste!");
+    EXPECT_EQ(Ultimo().titolo, "") << "the application's default title";
+    EXPECT_EQ(Ultimo().pulsanti, Pulsanti::OK);
+
+    QFile f(amb.Sistema() + "KestorEx.ini");
+    f.open(QIODevice::WriteOnly);
+    f.write("[BASE]\nDITTA=01\n");
+    f.close();
+    Global g2;
+    ASSERT_TRUE(InizializzaAmbiente(g2, "E", amb.Programma(), amb.Sistema()));
+    EXPECT_EQ(g2.EnvironmentSettings.EnvironmentFile, amb.Sistema() + "KestorEx.ini");
+}
+
+TEST_F(AvvioTest, ImpostazioniEPercorsi) {
+    amb.ScriviIni(("[path]\r\ndirini=" + amb.Radice().chopped(1) +
+                   "\t; no final slash\r\ntemp = /var/tmp/kes\r\n[Base]\r\nDitta=01")
+                      .toUtf8(),
+                  "KestorIm.ini");
+    ASSERT_TRUE(Avvia("I")) << (g.Messaggi.Mostrati().empty() ? std::string()
+                                                              : Ultimo().testo.toStdString());
+    const auto& env = g.EnvironmentSettings;
+    EXPECT_EQ(env.RootDirectory, amb.Radice());
+    EXPECT_EQ(env.TempDirectory, "/var/tmp/kes") << "TEMP is used exactly as written";
+    EXPECT_EQ(env.CompanyDatabasePath, amb.Radice() + "01/Completo.mdb");
+    EXPECT_EQ(env.CodeTablesDatabasePath, amb.Radice() + "tabkes.mdb");
+    EXPECT_TRUE(env.CompanyDatabaseOpen);
+    EXPECT_TRUE(g.ClientsTableOpen);
+    EXPECT_EQ(DidascaliaIniziale(g), "(01)   GESTIONE ANAGRAFICHE - KESTOR (IMPORT)");
+    EXPECT_TRUE(g.Messaggi.Mostrati().empty());
+}
+
+TEST_F(AvvioTest, DittaMancanteOVuota) {
+    amb.ScriviIni("[PATH]\nDIRINI=/\n[BASE]\nDITTA=   \n");
+    EXPECT_FALSE(Avvia());
+    ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
+    EXPECT_EQ(Ultimo().testo, "DITTA    non definita");
+    EXPECT_EQ(g.EnvironmentSettings.TempDirectory, "/temp/") << "blank TEMP under the root";
+}
+
+TEST_F(AvvioTest, UnFileDiAmbienteSporcoSiLeggeLoStesso) {
+    QByteArray sporco("\x01\xff\xfe garbage\n");
+    sporco += QByteArray(10000, 'x') + "\r\n";
+    sporco += QByteArray("\0\0\x80", 3) + "\n[BASE]\r\nDITTA=01\r\n[PATH]\nDIRINI=";
+    sporco += amb.Radice().toUtf8();  // no final newline
+    amb.ScriviIni(sporco);
+    EXPECT_TRUE(Avvia()) << (g.Messaggi.Mostrati().empty() ? std::string()
+                                                           : Ultimo().testo.toStdString());
+}
+
+// Every way the company database can be unusable gives the same message, and Retry
+// really tries again.
+TEST_F(AvvioTest, DatabaseDellaDittaInutilizzabile) {
+    amb.IniNormale();
+    const QString percorso = amb.PercorsoDitta();
+    auto guasta = [&](const QByteArray& contenuto) {
+        QFile::remove(percorso);
+        if (contenuto.isNull()) return;
+        QFile f(percorso);
+        f.open(QIODevice::WriteOnly);
+        f.write(contenuto);
+    };
+    const QByteArray contenuti[] = {QByteArray(), QByteArray(""), QByteArray("non un database"),
+                                    QByteArray("SQLite format 3\0", 16) + QByteArray(84, '\xff')};
+    for (const QByteArray& c : contenuti) {
+        guasta(c);
+        Global gg;
+        gg.Messaggi.Copione({Risposta::Riprova, Risposta::Annulla});
+        ASSERT_TRUE(InizializzaAmbiente(gg, "E", amb.Programma(), amb.Sistema()));
+        EXPECT_FALSE(CaricaAmbiente(gg));
+        EXPECT_FALSE(gg.EnvironmentSettings.CompanyDatabaseOpen);
+        ASSERT_EQ(gg.Messaggi.Mostrati().size(), 2u) << "Retry shows the message again";
+        const Messaggio& m = gg.Messaggi.Mostrati().back();
+        EXPECT_EQ(m.testo, "DATABASE " + percorso + " INESISTENTE");
+        EXPECT_EQ(m.titolo, "NORVAL - ERRORE");
+        EXPECT_EQ(m.pulsanti, Pulsanti::RiprovaAnnulla);
+        EXPECT_EQ(m.icona, Icona::Critica);
+        EXPECT_EQ(gg.MessageAnswer, Risposta::Annulla);
+    }
+    guasta(QByteArray());
+    EXPECT_FALSE(QFile::exists(percorso)) << "the program never creates a database";
+}
+
+TEST_F(AvvioTest, DatabaseDelleTabelleMancante) {
+    amb.IniNormale();
+    QFile::remove(amb.PercorsoTabelle());
+    g.Messaggi.Copione({Risposta::Annulla});
+    EXPECT_FALSE(Avvia());
+    ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
+    EXPECT_EQ(Ultimo().testo, "DATABASE " + amb.PercorsoTabelle() + " INESISTENTE");
+    EXPECT_EQ(Ultimo().pulsanti, Pulsanti::RiprovaAnnulla);
+    EXPECT_FALSE(QFile::exists(amb.PercorsoTabelle()));
+}
+
+TEST_F(AvvioTest, TabellaClientiMancante) {
+    amb.IniNormale();
+    QFile::remove(amb.PercorsoDitta());
+    AmbienteProva::CreaDitta(amb.PercorsoDitta(), false);
+    g.Messaggi.Copione({Risposta::Riprova, Risposta::Annulla});
+    EXPECT_FALSE(Avvia());
+    ASSERT_EQ(g.Messaggi.Mostrati().size(), 2u);
+    EXPECT_EQ(Ultimo().titolo, "ERRORE IN APERTURA ARCHIVIO CLIENTI");
+    EXPECT_EQ(g.MessageTitle, "ERRORE IN APERTURA ARCHIVIO CLIENTI");
+    EXPECT_EQ(Ultimo().icona, Icona::Esclamazione);
+    EXPECT_TRUE(Ultimo().testo.contains("Clienti"));
+    EXPECT_FALSE(g.ClientsTableOpen);
+}
+
+TEST_F(AvvioTest, SiAvviaMentreUnAltroProgrammaScrive) {
+    amb.IniNormale();
+    motore::Workspace altro;
+    auto db = amb.ApriDitta(altro);
+    altro.BeginTrans();
+    db->Esegui("INSERT INTO Clienti (CliCodice) VALUES (5)");
+    EXPECT_TRUE(Avvia());
+    altro.Rollback();
+}
+
+}  // namespace

@@ -1,0 +1,311 @@
+#include "app/Dialetto.h"
+#include "app/Motore.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+using namespace motore;
+
+namespace {
+
+int NumeroErrore(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Errore& e) {
+        return e.Numero();
+    }
+    return 0;
+}
+
+class MotoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        percorso = dir.filePath("prova.mdb");
+        auto db = Database::Crea(percorso, ws);
+        db->Esegui(
+            "CREATE TABLE LOCALITA (LocLocalita VARCHAR(50) COLLATE RTRIM NOT NULL, "
+            "LocCAP VARCHAR(5) COLLATE RTRIM NOT NULL, LocProvincia VARCHAR(2) COLLATE RTRIM, "
+            "LocPrefisso VARCHAR(5) COLLATE RTRIM)");
+        db->Esegui("CREATE UNIQUE INDEX \"LOCALITA.primaria\" ON LOCALITA(LocLocalita, LocCAP)");
+        db->Esegui(
+            "CREATE TABLE Clienti (CliCodice INTEGER NOT NULL, CliRagsoc VARCHAR(35) COLLATE "
+            "RTRIM, CliPartitaIva VARCHAR(12) COLLATE RTRIM, CliEsenzioneDat INTEGER)");
+        db->Esegui("CREATE UNIQUE INDEX \"Clienti.primaria\" ON Clienti(CliCodice)");
+        db->Esegui("CREATE INDEX \"Clienti.CliPartitaIva\" ON Clienti(CliPartitaIva)");
+        const char* localita[][3] = {{"ROMA", "00118", "RM"},
+                                     {"ROMA", "00199", "RM"},
+                                     {"ROMANO", "24058", "BG"},
+                                     {"MILANO", "20121", "MI"},
+                                     {"BARI", "70121", "BA"}};
+        for (auto& l : localita)
+            db->Esegui("INSERT INTO LOCALITA VALUES (?1, ?2, ?3, NULL)", {l[0], l[1], l[2]});
+        // Stored blank-padded, as the program stores everything but the company name.
+        db->Esegui("INSERT INTO Clienti VALUES (3, 'ROSSI SPA', '01234567890 ', 36892)");
+        db->Esegui("INSERT INTO Clienti VALUES (7, 'L''ALBA', '0123456789  ', NULL)");
+        db->Esegui("INSERT INTO Clienti VALUES (12, 'ROSSI SPA', 'DE123       ', 0)");
+    }
+
+    std::unique_ptr<Database> Apri() { return ws.OpenDatabase(percorso); }
+
+    QTemporaryDir dir;
+    QString percorso;
+    Workspace ws;
+};
+
+TEST_F(MotoreTest, ApreSoloDatabaseEsistentiESani) {
+    const QString mancante = dir.filePath("manca.mdb");
+    EXPECT_EQ(NumeroErrore([&] { ws.OpenDatabase(mancante); }), ErrFileMancante);
+    EXPECT_FALSE(QFile::exists(mancante)) << "a missing database must never be created";
+
+    const QString vuoto = dir.filePath("vuoto.mdb");
+    QFile(vuoto).open(QIODevice::WriteOnly);
+    EXPECT_EQ(NumeroErrore([&] { ws.OpenDatabase(vuoto); }), ErrFormato);
+    EXPECT_EQ(QFile(vuoto).size(), 0);
+
+    const QString testo = dir.filePath("testo.mdb");
+    {
+        QFile f(testo);
+        f.open(QIODevice::WriteOnly);
+        f.write(QByteArray(8192, 'x'));
+    }
+    EXPECT_EQ(NumeroErrore([&] { ws.OpenDatabase(testo); }), ErrFormato);
+    EXPECT_EQ(NumeroErrore([&] { ws.OpenDatabase(dir.path()); }), ErrFormato);
+
+    // Truncated to its first page: the header still promises the missing pages.
+    const QString tronco = dir.filePath("tronco.mdb");
+    QFile::copy(percorso, tronco);
+    QFile(tronco).resize(4096);
+    EXPECT_EQ(NumeroErrore([&] { ws.OpenDatabase(tronco); }), ErrDanneggiato);
+
+    // Schema page overwritten with garbage.
+    const QString guasto = dir.filePath("guasto.mdb");
+    QFile::copy(percorso, guasto);
+    {
+        QFile f(guasto);
+        f.open(QIODevice::ReadWrite);
+        f.seek(100);
+        f.write(QByteArray(3000, '\x5a'));
+    }
+    Workspace ws2;
+    int n = NumeroErrore([&] { ws2.OpenDatabase(guasto)->OpenTable("Clienti"); });
+    EXPECT_TRUE(n == ErrDanneggiato || n == ErrFormato) << n;
+
+    EXPECT_NO_THROW(Apri());
+}
+
+TEST_F(MotoreTest, TabellaEIndiceSconosciuti) {
+    auto db = Apri();
+    EXPECT_EQ(NumeroErrore([&] { db->OpenTable("Fornitori"); }), ErrTabellaMancante);
+    auto rs = db->OpenTable("clienti");  // names are matched without regard to case
+    EXPECT_EQ(NumeroErrore([&] { rs->SetIndex("nessuno"); }), ErrIndiceMancante);
+    EXPECT_EQ(NumeroErrore([&] { rs->Seek("=", {3}); }), ErrSenzaIndice);
+    EXPECT_EQ(rs->FieldSize("CliRagsoc"), 35);
+    EXPECT_EQ(NumeroErrore([&] { rs->Field("NonCe"); }), ErrCampoMancante);
+}
+
+TEST_F(MotoreTest, SeekConOgniConfronto) {
+    auto db = Apri();
+    auto rs = db->OpenTable("Clienti");
+    rs->SetIndex("primaria");
+    rs->Seek("=", {7});
+    ASSERT_FALSE(rs->NoMatch());
+    EXPECT_EQ(rs->Field("CliRagsoc").toString(), "L'ALBA");
+    EXPECT_TRUE(rs->Field("CliEsenzioneDat").isNull()) << "null must stay null";
+
+    rs->Seek("<=", {2147483646});  // the next free code is the last one + 1
+    EXPECT_EQ(rs->Field("CliCodice").toInt(), 12);
+    rs->Seek("<", {12});
+    EXPECT_EQ(rs->Field("CliCodice").toInt(), 7);
+    rs->Seek(">", {3});
+    EXPECT_EQ(rs->Field("CliCodice").toInt(), 7);
+    rs->Seek(">=", {8});
+    EXPECT_EQ(rs->Field("CliCodice").toInt(), 12);
+    rs->Seek("=", {5});
+    EXPECT_TRUE(rs->NoMatch());
+    EXPECT_EQ(NumeroErrore([&] { rs->Field("CliCodice"); }), ErrNessunRecord);
+    rs->Seek("<", {3});
+    EXPECT_TRUE(rs->NoMatch());
+
+    auto loc = db->OpenTable("LOCALITA");
+    loc->SetIndex("primaria");
+    loc->Seek(">=", {"ROM", ""});
+    EXPECT_EQ(loc->Field("LocCAP").toString(), "00118");
+    loc->Seek(">", {"ROMA", "00199"});
+    EXPECT_EQ(loc->Field("LocLocalita").toString(), "ROMANO");
+    loc->Seek("<", {"ROMA", "00118"});
+    EXPECT_EQ(loc->Field("LocLocalita").toString(), "MILANO");
+    loc->Seek(">", {"ZZZ", ""});
+    EXPECT_TRUE(loc->NoMatch());
+    loc->Seek("=", {"BARI", "70121"});
+    EXPECT_EQ(loc->Field("LocProvincia").toString(), "BA");
+    // Paging in index order.
+    loc->MoveNext();
+    EXPECT_EQ(loc->Field("LocLocalita").toString(), "MILANO");
+}
+
+TEST_F(MotoreTest, ITrailingBlankNonContano) {
+    auto db = Apri();
+    auto rs = db->OpenTable("Clienti");
+    rs->SetIndex("CliPartitaIva");
+    rs->Seek("=", {"01234567890"});
+    ASSERT_FALSE(rs->NoMatch());
+    EXPECT_EQ(rs->Field("CliPartitaIva").toString(), "01234567890 ");
+
+    auto snap = db->OpenSnapshot(
+        "SELECT CliCodice FROM Clienti WHERE CliPartitaIva = '01234567890' ORDER BY CliCodice");
+    ASSERT_FALSE(snap->Eof());
+    EXPECT_EQ(snap->Field("CliCodice").toInt(), 3);
+
+    // The similar-client range: from the key and a blank to the key and "zzz".
+    snap = db->OpenSnapshot(
+        "SELECT CliCodice, CliPartitaIva FROM Clienti WHERE CliPartitaIva BETWEEN '0123456789 "
+        "' AND '0123456789zzz' ORDER BY CliPartitaIva");
+    QList<int> codici;
+    for (; !snap->Eof(); snap->MoveNext()) codici << snap->Field("CliCodice").toInt();
+    EXPECT_EQ(codici, (QList<int>{7, 3}));
+}
+
+TEST_F(MotoreTest, AggiuntaVariazioneCancellazione) {
+    auto db = Apri();
+    auto rs = db->OpenTable("Clienti");
+    rs->SetIndex("primaria");
+    EXPECT_EQ(NumeroErrore([&] { rs->SetField("CliRagsoc", "X"); }), ErrNessunModifica);
+
+    rs->AddNew();
+    rs->SetField("CliCodice", 20);
+    rs->SetField("CliRagsoc", "NUOVA SRL");
+    EXPECT_EQ(NumeroErrore([&] { rs->SetField("CliRagsoc", QString(36, 'A')); }),
+              ErrCampoTroppoPiccolo);
+    rs->Update();
+    rs->Seek("=", {20});
+    ASSERT_FALSE(rs->NoMatch());
+    EXPECT_EQ(rs->Field("CliRagsoc").toString(), "NUOVA SRL");
+    EXPECT_TRUE(rs->Field("CliPartitaIva").isNull());
+
+    rs->AddNew();
+    rs->SetField("CliCodice", 20);
+    EXPECT_EQ(NumeroErrore([&] { rs->Update(); }), ErrChiaveDuplicata);
+    rs->CancelUpdate();
+
+    rs->Seek("=", {3});
+    rs->Edit();
+    rs->SetField("CliRagsoc", "ROSSI & FIGLI SPA");
+    rs->Update();
+    EXPECT_EQ(rs->Field("CliRagsoc").toString(), "ROSSI & FIGLI SPA");
+    EXPECT_EQ(db->Valore("SELECT count(*) FROM Clienti WHERE CliRagsoc = 'ROSSI SPA'").toInt(), 1);
+
+    rs->Delete();
+    EXPECT_EQ(NumeroErrore([&] { rs->Edit(); }), ErrNessunRecord);
+    rs->Seek("=", {3});
+    EXPECT_TRUE(rs->NoMatch());
+}
+
+TEST_F(MotoreTest, TransazioniDelWorkspace) {
+    auto db = Apri();
+    auto rs = db->OpenTable("Clienti");
+    rs->SetIndex("primaria");
+    ws.BeginTrans();
+    rs->Seek("=", {7});
+    rs->Delete();
+    ws.Rollback();
+    rs->Seek("=", {7});
+    EXPECT_FALSE(rs->NoMatch()) << "a rolled-back delete must leave the row";
+
+    ws.BeginTrans();
+    rs->AddNew();
+    rs->SetField("CliCodice", 30);
+    rs->Update();
+    ws.CommitTrans();
+    Workspace altro;
+    auto db2 = altro.OpenDatabase(percorso);
+    EXPECT_EQ(db2->Valore("SELECT count(*) FROM Clienti WHERE CliCodice = 30").toInt(), 1);
+}
+
+TEST_F(MotoreTest, UnSecondoScrittoreAttendePoiFallisce) {
+    auto db = Apri();
+    Workspace altro;
+    altro.ImpostaAttesaBlocco(200);
+    auto db2 = altro.OpenDatabase(percorso);
+    auto rs2 = db2->OpenTable("Clienti");
+    rs2->SetIndex("primaria");
+
+    ws.BeginTrans();
+    db->Esegui("UPDATE Clienti SET CliRagsoc = 'TENUTO' WHERE CliCodice = 3");
+    altro.BeginTrans();
+    EXPECT_EQ(NumeroErrore([&] { rs2->Seek("=", {3}); }), ErrBloccato);
+    altro.Rollback();
+    ws.CommitTrans();
+
+    // Once the lock is gone the second program reads the committed row.
+    rs2->Seek("=", {3});
+    EXPECT_EQ(rs2->Field("CliRagsoc").toString(), "TENUTO");
+}
+
+TEST_F(MotoreTest, UnFileDiSolaLetturaFallisceInScrittura) {
+    if (geteuid() == 0) GTEST_SKIP() << "root ignores file permissions";
+    QFile(percorso).setPermissions(QFile::ReadOwner);
+    auto db = Apri();
+    auto rs = db->OpenTable("Clienti");
+    rs->AddNew();
+    rs->SetField("CliCodice", 99);
+    EXPECT_EQ(NumeroErrore([&] { rs->Update(); }), ErrSolaLettura);
+}
+
+TEST(Dialetto, TraduceLetteraliEModelli) {
+    EXPECT_EQ(TraduciSql("SELECT * FROM Clienti  WHERE (CliRagSoc LIKE \"ROSSI*\") ORDER BY  "
+                         "CliCodice ASC"),
+              "SELECT * FROM Clienti  WHERE (CliRagSoc LIKE 'ROSSI%') ORDER BY  CliCodice ASC");
+    EXPECT_EQ(TraduciSql("where (CliRagSoc = \"L'ALBA \"\"2\"\"\")"),
+              "where (CliRagSoc = 'L''ALBA \"2\"')");
+    EXPECT_EQ(TraduciSql("x like 'A_B%C*'"), "x like 'A\\_B\\%C%' ESCAPE '\\'");
+    EXPECT_EQ(TraduciSql("x = 'A*B'"), "x = 'A*B'") << "only LIKE patterns are translated";
+    EXPECT_EQ(TraduciSql("CliCap LIKE '2?1*'"), "CliCap LIKE '2_1%'");
+    EXPECT_EQ(NumeroErrore([] { TraduciSql("x = 'aperta"); }), ErrSintassi);
+}
+
+TEST_F(MotoreTest, SnapshotNelDialettoDeiModuli) {
+    auto db = Apri();
+    auto snap = db->OpenSnapshot(
+        "select CliCodice from Clienti where (CliRagSoc like \"rossi*\") and (CliPartitaIva "
+        "LIKE '0123*') order by CliCodice desc");
+    ASSERT_FALSE(snap->Eof());
+    EXPECT_EQ(snap->Field("clicodice").toInt(), 3);
+    snap->MoveNext();
+    EXPECT_TRUE(snap->Eof());
+
+    snap = db->OpenSnapshot("SELECT CliCodice FROM Clienti WHERE (CliRagSoc = 'L''ALBA')");
+    EXPECT_EQ(snap->Field("CliCodice").toInt(), 7);
+    EXPECT_EQ(snap->FieldSize("CliCodice"), 4);
+
+    snap = db->OpenSnapshot("SELECT * FROM Clienti WHERE (CliRagSoc LIKE '100%*')");
+    EXPECT_TRUE(snap->Eof()) << "a percent sign is an ordinary character";
+    EXPECT_EQ(NumeroErrore([&] { db->OpenSnapshot("SELECT * FROM Nessuna"); }), ErrTabellaMancante);
+    EXPECT_EQ(NumeroErrore([&] { db->OpenSnapshot("SELEC * FROM Clienti"); }), ErrSintassi);
+}
+
+TEST_F(MotoreTest, IlFileRestaLeggibileDallaShellSqlite) {
+    {
+        auto db = Apri();
+        auto rs = db->OpenTable("Clienti");
+        rs->SetIndex("primaria");
+        ws.BeginTrans();
+        rs->AddNew();
+        rs->SetField("CliCodice", 40);
+        rs->SetField("CliRagsoc", "DALLA SHELL");
+        rs->Update();
+        ws.CommitTrans();
+    }
+    QProcess p;
+    p.start("sqlite3", {percorso,
+                        "SELECT CliRagsoc FROM Clienti WHERE CliCodice = 40; "
+                        "PRAGMA integrity_check;"});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()), "DALLA SHELL\nok\n");
+}
+
+}  // namespace

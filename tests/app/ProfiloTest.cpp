@@ -1,0 +1,191 @@
+#include "app/Profilo.h"
+
+#include "app/Messaggi.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void Scrivi(const QString& nome, const QByteArray& dati) {
+    QFile f(nome);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(dati);
+}
+
+QByteArray Leggi(const QString& nome) {
+    QFile f(nome);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<manca>");
+}
+
+QByteArray Spazzatura(quint32 seme, int quanti) {
+    QRandomGenerator gen(seme);
+    QByteArray b;
+    for (int i = 0; i < quanti; ++i) b += char(i % 50 == 0 ? 0 : gen.bounded(256));
+    return b;
+}
+
+}  // namespace
+
+TEST(Profilo, LeggiIniRestituisceIlValoreComeLoUsaIlProgramma) {
+    QTemporaryDir dir;
+    const QString f = dir.filePath("amb.ini");
+    Scrivi(f,
+           "; H=commento\n[Percorsi]\n  DIRINI =  /dati/ ; data root  \nA=abc;def\n"
+           "B=abc ;def\nC=" +
+               QByteArray(150, 'x') +
+               "\nD=/dati/\tremark\n"
+               "E=\"  tra virgolette  \"\nG=\"spaiate'\nH=prima\nH=seconda\n"
+               "; Z=nascosta\nN=caf\xe8\nU=citt\xc3\xa0\n"
+               "[PERCORSI]\nZ=sezione doppia\n[Altro]\nK=v\0coda"_qba);
+
+    EXPECT_EQ(LeggiIni(f, "percorsi", "dirini"), "/dati/");
+    EXPECT_EQ(LeggiIni(f, "Percorsi", "A"), "abc;def");
+    EXPECT_EQ(LeggiIni(f, "Percorsi", "B"), "abc");
+    EXPECT_EQ(LeggiIni(f, "Percorsi", "C"), QString(99, u'x'));
+    EXPECT_EQ(LeggiIni(f, "Percorsi", "D"), "/dati/");
+    EXPECT_EQ(LeggiIni(f, "Percorsi", "E"), "tra virgolette");
+    EXPECT_EQ(LeggiIni(f, "Percorsi", "G"), "\"spaiate'");
+    EXPECT_EQ(LeggiIni(f, "Percorsi", "h"), "prima");
+    EXPECT_EQ(LeggiIni(f, "Percorsi", "N"), QString::fromUtf8("cafè"));
+    EXPECT_EQ(LeggiIni(f, "Percorsi", "U"), QString::fromUtf8("città"));
+    EXPECT_EQ(LeggiIni(f, "Altro", "K"), "v");
+    // Comments, later sections of the same name, and other sections are not searched.
+    EXPECT_EQ(LeggiIni(f, "Percorsi", "Z"), "");
+    EXPECT_EQ(LeggiIni(f, "Percorsi", "K"), "");
+    EXPECT_EQ(LeggiIni(f, "Manca", "A"), "");
+    EXPECT_EQ(LeggiIni(dir.filePath("nessuno.ini"), "Percorsi", "A"), "");
+}
+
+TEST(Profilo, LeggiIniSopportaFileMalformati) {
+    QTemporaryDir dir;
+    const QString f = dir.filePath("amb.ini");
+    Scrivi(f, "[S]\r\nK = v \r\nL=w");
+    EXPECT_EQ(LeggiIni(f, "s", "k"), "v");
+    EXPECT_EQ(LeggiIni(f, "S", "L"), "w");
+
+    Scrivi(f, Spazzatura(7, 5000) + "\n[S]\nK=v\n" + Spazzatura(11, 5000));
+    EXPECT_EQ(LeggiIni(f, "S", "K"), "v");
+
+    Scrivi(f, "[S]\n" + QByteArray(10000, 'z') + "=" + QByteArray(10000, 'y') + "\nK=v\n");
+    EXPECT_EQ(LeggiIni(f, "S", "K"), "v");
+}
+
+TEST(Profilo, ScriviIniCambiaSoloLaChiave) {
+    QTemporaryDir dir;
+    const QString f = dir.filePath("amb.ini");
+    const QByteArray testa = "; commento\n[Uno]\nA=1\n\n[Due]\n";
+    const QByteArray coda = "\n\xff\x01 spazzatura\n\n[Tre]\nC=3\n";
+    Scrivi(f, testa + "b = 2 ; nota" + coda);
+
+    ScriviIni(f, "due", "B", "20");
+    EXPECT_EQ(Leggi(f), testa + "B=20" + coda);
+    ScriviIni(f, "Uno", "Nuova", "x y");
+    EXPECT_EQ(Leggi(f), "; commento\n[Uno]\nA=1\nNuova=x y\n\n[Due]\nB=20" + coda);
+    ScriviIni(f, "Quattro", "K", "v");
+    EXPECT_EQ(Leggi(f),
+              "; commento\n[Uno]\nA=1\nNuova=x y\n\n[Due]\nB=20" + coda + "\n[Quattro]\nK=v\n");
+    EXPECT_EQ(LeggiIni(f, "uno", "nuova"), "x y");
+
+    // CRLF files stay CRLF, also when the last line had no line end.
+    Scrivi(f, "[S]\r\nA=1\r\n\r\n[T]\r\nB=2");
+    ScriviIni(f, "S", "C", "3");
+    ScriviIni(f, "T", "D", "4");
+    EXPECT_EQ(Leggi(f), "[S]\r\nA=1\r\nC=3\r\n\r\n[T]\r\nB=2\r\nD=4\r\n");
+    Scrivi(f, "[S]\r\nA=1");
+    ScriviIni(f, "U", "E", "5");
+    EXPECT_EQ(Leggi(f), "[S]\r\nA=1\r\n\r\n[U]\r\nE=5\r\n");
+
+    const QString nuovo = dir.filePath("nuovo.ini");
+    ScriviIni(nuovo, "S", "K", "v");
+    EXPECT_EQ(Leggi(nuovo), "[S]\nK=v\n");
+    const QString impossibile = dir.filePath("manca/nuovo.ini");
+    ScriviIni(impossibile, "S", "K", "v");
+    EXPECT_FALSE(QFile::exists(impossibile));
+}
+
+TEST(Profilo, PercorsiECartelle) {
+    EXPECT_EQ(DirWindows(), "/etc/");
+    EXPECT_EQ(ConBarraFinale("/etc//"), "/etc/");
+    EXPECT_EQ(ConBarraFinale(""), "");
+    EXPECT_EQ(TagliaNul(QString("ab\0cd"_L1)), "ab");
+    EXPECT_EQ(CartellaDi(" /x/y/f.txt ", "/"), "/x/y/");
+    EXPECT_EQ(CartellaDi(" f.txt ", "/"), "f.txt");
+    QString p = "  /x/y/  ";
+    EXPECT_EQ(BarraFinale(p, "/"), "/x/y");
+    EXPECT_EQ(p, "/x/y/");
+    EXPECT_EQ(BarraFinale(QString("   "), "/"), "");
+}
+
+TEST(Profilo, ErroreFileSpiegaEChiede) {
+    ServizioMessaggi s;
+    s.Copione({Risposta::Riprova, Risposta::Annulla, Risposta::OK});
+    EXPECT_EQ(ErroreFile(71, "A:/LISTA.CSV", s), 0);
+    EXPECT_EQ(ErroreFile(76, "/x/y/f.txt", s), 2);
+    EXPECT_EQ(ErroreFile(64, "f", s), 2);
+    EXPECT_EQ(ErroreFile(55, "f", s), 9);
+    EXPECT_EQ(ErroreFile(999, "f", s), 3);
+    ASSERT_EQ(s.Mostrati().size(), 3u);
+    const Messaggio& m = s.Mostrati()[0];
+    EXPECT_EQ(m.testo, QString::fromUtf8("Il disco non è pronto   A:"));
+    EXPECT_EQ(m.titolo, "Errori su  A:/LISTA.CSV");
+    EXPECT_EQ(m.pulsanti, Pulsanti::RiprovaAnnulla);
+    EXPECT_EQ(m.icona, Icona::Esclamazione);
+    EXPECT_EQ(s.Mostrati()[1].titolo, "Errori su  /x/y");
+    EXPECT_EQ(s.Mostrati()[2].pulsanti, Pulsanti::OK);
+
+    EXPECT_EQ(ErroreDaErrno(ENOTDIR), 76);
+    EXPECT_EQ(ErroreDaErrno(EPERM), 75);
+    EXPECT_EQ(ErroreDaErrno(ELOOP), 0);
+}
+
+TEST(Profilo, EsisteFile) {
+    QTemporaryDir dir;
+    const QString prog = dir.filePath("prog");
+    Scrivi(prog, "x");
+    ServizioMessaggi s;
+    s.Copione({});
+
+    QString vuoto = "  ";
+    EXPECT_FALSE(EsisteFile(vuoto, s, [](const QString&) {
+        ADD_FAILURE() << "blank paths must not reach the file system";
+        return kFileTrovato;
+    }));
+
+    QString p = prog;
+    EXPECT_TRUE(EsisteFile(p, s));
+    p = QString("\"") + prog + "\"";
+    EXPECT_TRUE(EsisteFile(p, s));
+    EXPECT_EQ(p, prog);
+    p = QString("\"") + prog + "\" -x";
+    EXPECT_FALSE(EsisteFile(p, s));
+    EXPECT_EQ(p, prog + " -x");
+    p = dir.path();
+    EXPECT_FALSE(EsisteFile(p, s));
+    EXPECT_TRUE(s.Mostrati().empty());
+
+    s.Copione({Risposta::Riprova, Risposta::Annulla});
+    p = dir.filePath("manca/f.txt");
+    EXPECT_FALSE(EsisteFile(p, s));
+    ASSERT_EQ(s.Mostrati().size(), 2u);
+    EXPECT_EQ(s.Mostrati()[1].testo, "Questo percorso non esiste.");
+    EXPECT_EQ(s.Mostrati()[1].titolo, "Errori su  " + dir.filePath("manca"));
+
+    // A transient fault clears on retry.
+    s.AzzeraMostrati();
+    s.Copione({Risposta::Riprova});
+    int prove = 0;
+    p = "/dati/f";
+    EXPECT_TRUE(EsisteFile(p, s, [&](const QString&) { return prove++ ? kFileTrovato : EIO; }));
+    ASSERT_EQ(s.Mostrati().size(), 1u);
+    EXPECT_EQ(s.Mostrati()[0].testo, "Errore di I/O sul DEVICE del file   /d");
+    EXPECT_FALSE(EsisteFile(p, s, [](const QString&) { return ELOOP; }));
+    EXPECT_EQ(s.Mostrati().size(), 1u);
+}

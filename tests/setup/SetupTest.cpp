@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+
+#include "Setup.h"
+
+namespace {
+
+struct Esito {
+    int codice = -1;
+    QString out;
+    QString err;
+};
+
+Esito Avvia(const QString& programma, const QStringList& argomenti) {
+    QProcess p;
+    p.start(programma, argomenti);
+    if (!p.waitForFinished(120000)) return {};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+Esito Strumento(const QStringList& argomenti) {
+    return Avvia(QStringLiteral(ANAGRAFICA_SETUP_BIN), argomenti);
+}
+
+// Reads through the sqlite3 shell, so the files are checked by a reader other than ours.
+std::string Sql(const QString& db, const QString& query) {
+    const Esito e = Avvia(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), db, query});
+    EXPECT_EQ(e.codice, 0) << query.toStdString() << ": " << e.err.toStdString();
+    return e.out.trimmed().toStdString();
+}
+
+QByteArray Impronta(const QString& percorso) {
+    QFile f(percorso);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+}  // namespace
+
+TEST(Setup, CreaIDueDatabaseConIDatiDiRiferimento) {
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    // A copy far from the source tree: the data must travel inside the binary.
+    const QString copia = tmp.filePath(QStringLiteral("anagrafica-setup"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ANAGRAFICA_SETUP_BIN), copia));
+    const QString radice = tmp.filePath(QStringLiteral("ufficio/dati"));
+    const Esito e = Avvia(copia, {radice, QStringLiteral("ROSSI"), "--sample-clients", "50"});
+    ASSERT_EQ(e.codice, 0) << e.err.toStdString();
+    const QString tabkes = radice + "/tabkes.mdb";
+    const QString completo = radice + "/ROSSI/Completo.mdb";
+    EXPECT_FALSE(QFile::exists(completo + ".partial"));
+
+    EXPECT_EQ(Sql(tabkes, "PRAGMA integrity_check"), "ok");
+    EXPECT_EQ(Sql(completo, "PRAGMA integrity_check"), "ok");
+    EXPECT_EQ(Sql(tabkes, "SELECT name FROM sqlite_master WHERE type='index' ORDER BY name"),
+              "LOCALITA.primaria\nNAZIONI.CodiceISO\nNAZIONI.Descrizione\nNAZIONI.primaria\n"
+              "PROVINCIE.Descrizione\nPROVINCIE.primaria");
+    EXPECT_EQ(Sql(completo, "SELECT name FROM sqlite_master WHERE type='index' ORDER BY name"),
+              "Clienti.CliCodiceFiscale\nClienti.CliPartitaIva\nClienti.CliRagsoc\n"
+              "Clienti.primaria");
+
+    EXPECT_EQ(Sql(tabkes, "SELECT count(*) FROM PROVINCIE"), "107");
+    EXPECT_EQ(Sql(tabkes,
+                  "SELECT Descrizione FROM PROVINCIE WHERE CODICE IN ('FC','BZ','AO') "
+                  "ORDER BY CODICE"),
+              "VALLE D'AOSTA\nBOLZANO\nFORLI'-CESENA");
+    // Trailing blanks do not count in comparisons, as the program pads its keys.
+    EXPECT_EQ(Sql(tabkes, "SELECT Descrizione FROM PROVINCIE WHERE CODICE = 'RM   '"), "ROMA");
+
+    EXPECT_GT(std::stoi(Sql(tabkes,
+                            "SELECT count(*) FROM (SELECT DISTINCT LocLocalita, "
+                            "LocProvincia FROM LOCALITA)")),
+              7900);
+    EXPECT_GT(std::stoi(Sql(tabkes, "SELECT count(*) FROM LOCALITA WHERE LocLocalita='ROMA'")), 50);
+    EXPECT_EQ(Sql(tabkes,
+                  "SELECT LocProvincia || LocRegione FROM LOCALITA "
+                  "WHERE LocLocalita IN ('CEFALU''', 'FORLI''') GROUP BY 1"),
+              "FCEMI\nPASIC");
+    EXPECT_EQ(Sql(tabkes,
+                  "SELECT count(*) FROM LOCALITA WHERE LocPrefisso IS NOT NULL OR "
+                  "LocRegione IS NULL OR length(LocCAP) <> 5"),
+              "0");
+
+    EXPECT_EQ(Sql(tabkes, "SELECT CodiceISO || Descrizione FROM NAZIONI WHERE CODICE='380'"),
+              "ITITALIA");
+    EXPECT_EQ(Sql(tabkes, "SELECT CodiceISO FROM NAZIONI WHERE CODICE='086'"), "IO");
+    EXPECT_EQ(Sql(tabkes, "SELECT Descrizione FROM NAZIONI WHERE CodiceISO='PE'"), "PERU'");
+
+    EXPECT_EQ(Sql(completo, "SELECT count(*), min(CliCodice), max(CliCodice) FROM Clienti"),
+              "50|1|50");
+    EXPECT_EQ(Sql(completo,
+                  "SELECT count(*) FROM Clienti WHERE CliRagsoc <> trim(CliRagsoc) "
+                  "OR length(CliRagsoc) > 35 OR length(CliIndirizzo) <> 35 "
+                  "OR length(CliLocalita) <> 35 OR length(CliCap) <> 9 "
+                  "OR length(CliProvincia) <> 3 OR length(CliPartitaIva) <> 12 "
+                  "OR length(CliCodiceFiscale) <> 16 OR length(CliAcronimo) <> 20 "
+                  "OR length(CliEsenzioneNum) <> 12 OR CliEsenzioneDat IS NULL"),
+              "0");
+    // A second company shares the office's code tables, which stay as they were.
+    const QByteArray prima = Impronta(tabkes);
+    const Esito altra = Strumento({radice, QStringLiteral("BIANCHI")});
+    EXPECT_EQ(altra.codice, 0) << altra.err.toStdString();
+    EXPECT_TRUE(altra.err.contains("kept"));
+    EXPECT_EQ(Impronta(tabkes), prima);
+    EXPECT_EQ(Sql(radice + "/BIANCHI/Completo.mdb", "SELECT count(*) FROM Clienti"), "0");
+}
+
+TEST(Setup, NonSovrascriveERifiutaArgomentiErrati) {
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString radice = tmp.path();
+    ASSERT_EQ(Strumento({radice, "DITTA", "--sample-clients=3"}).codice, 0);
+    const QString completo = radice + "/DITTA/Completo.mdb";
+    const QByteArray prima = Impronta(completo);
+    ASSERT_FALSE(prima.isEmpty());
+
+    const Esito di_nuovo = Strumento({radice, "DITTA", "--sample-clients", "10"});
+    EXPECT_EQ(di_nuovo.codice, 1);
+    EXPECT_TRUE(di_nuovo.err.contains("exists")) << di_nuovo.err.toStdString();
+    EXPECT_EQ(Impronta(completo), prima);
+    EXPECT_EQ(Sql(completo, "SELECT count(*) FROM Clienti"), "3");
+    EXPECT_THROW(setup::CreaAzienda(completo, 1), std::exception);
+    EXPECT_THROW(setup::CreaTabelle(radice + "/tabkes.mdb"), std::exception);
+    EXPECT_EQ(Impronta(completo), prima);
+
+    const QString nuova = tmp.filePath("nuova");
+    for (const QStringList& errati : {
+             QStringList{},
+             QStringList{nuova},
+             QStringList{nuova, "A", "B"},
+             QStringList{nuova, "A", "--sample-clients"},
+             QStringList{nuova, "A", "--sample-clients", "-5"},
+             QStringList{nuova, "A", "--sample-clients", "molti"},
+             QStringList{nuova, "A", "--clienti", "5"},
+             QStringList{nuova, "../A"},
+             QStringList{nuova, ".."},
+         }) {
+        const Esito e = Strumento(errati);
+        EXPECT_EQ(e.codice, 2) << errati.join(' ').toStdString();
+        EXPECT_FALSE(e.err.isEmpty());
+    }
+    EXPECT_FALSE(QFile::exists(nuova)) << "a refused run must create nothing";
+}
+
+TEST(Setup, ClientiEsempioRealisticiERipetibili) {
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString a = tmp.filePath("a.mdb");
+    const QString b = tmp.filePath("b.mdb");
+    setup::CreaAzienda(a, 300);
+    setup::CreaAzienda(b, 300);
+    const QString tutto = QStringLiteral("SELECT * FROM Clienti ORDER BY CliCodice");
+    const std::string righeA = Sql(a, tutto);
+    EXPECT_EQ(std::count(righeA.begin(), righeA.end(), '\n'), 299);
+    EXPECT_EQ(righeA, Sql(b, tutto));
+
+    std::set<QString> catastali;
+    std::set<std::tuple<QString, QString, QString>> luoghi;
+    for (const setup::Localita& l : setup::DatiLocalita()) {
+        catastali.insert(l.catastale);
+        luoghi.insert({l.nome, l.cap, l.provincia});
+    }
+    const QRegularExpression formaCf(QStringLiteral(
+        R"(^[A-Z]{6}\d\d[ABCDEHLMPRST](?:[0-2]\d|3[01]|[4-6]\d|7[01])[A-Z]\d{3}[A-Z]$)"));
+    std::map<QString, int> nomi;
+    std::map<QString, int> prefissiIva;
+    int esteri = 0, persone = 0, esenti = 0;
+    for (qint64 codice = 1; codice <= 300; ++codice) {
+        const setup::Cliente c = setup::ClienteEsempio(codice);
+        SCOPED_TRACE(codice);
+        EXPECT_EQ(c.codice, codice);
+        EXPECT_EQ(c.ragsoc, setup::ClienteEsempio(codice).ragsoc);
+        EXPECT_FALSE(c.ragsoc.isEmpty());
+        EXPECT_EQ(c.acronimo, c.ragsoc.left(20).trimmed().leftJustified(20));
+        EXPECT_EQ(c.esenzioneNum.trimmed().isEmpty(), c.esenzioneDat == 0);
+        esenti += c.esenzioneDat > 0;
+        if (codice <= 50) ++nomi[c.ragsoc];
+        const QString piva = c.partitaIva.trimmed();
+        const QString cf = c.codiceFiscale.trimmed();
+        if (c.nazione != "IT ") {
+            ++esteri;
+            EXPECT_TRUE(QStringList({"DE ", "FR ", "CH ", "AT ", "ES "}).contains(c.nazione));
+            EXPECT_FALSE(piva.isEmpty());
+            EXPECT_TRUE(cf.isEmpty());
+            continue;
+        }
+        EXPECT_TRUE(luoghi.count({c.localita.trimmed(), c.cap.trimmed(), c.provincia.trimmed()}))
+            << c.localita.toStdString();
+        EXPECT_TRUE(piva.isEmpty() || setup::PartitaIvaValida(piva)) << piva.toStdString();
+        if (codice <= 50 && !piva.isEmpty()) ++prefissiIva[piva.left(7)];
+        if (cf.size() == 16) {
+            ++persone;
+            EXPECT_TRUE(setup::CodiceFiscaleValido(cf)) << cf.toStdString();
+            EXPECT_TRUE(formaCf.match(cf).hasMatch()) << cf.toStdString();
+            EXPECT_TRUE(catastali.count(cf.mid(11, 4))) << cf.toStdString();
+        } else {
+            EXPECT_EQ(cf, piva) << "a company's fiscal code is its VAT number";
+        }
+    }
+    EXPECT_GT(esteri, 0);
+    EXPECT_GT(persone, 30);
+    EXPECT_GT(esenti, 0);
+    int omonimi = 0;
+    for (const auto& [nome, volte] : nomi) omonimi += volte > 1;
+    EXPECT_GE(omonimi, 2) << "the first 50 clients need homonyms";
+    int prefissiCondivisi = 0;
+    for (const auto& [prefisso, volte] : prefissiIva) prefissiCondivisi += volte > 1;
+    EXPECT_GE(prefissiCondivisi, 1);
+}
+
+TEST(Setup, CodiciDiControllo) {
+    EXPECT_TRUE(setup::CodiceFiscaleValido(u"RSSMRA85T10A562S"));
+    EXPECT_FALSE(setup::CodiceFiscaleValido(u"RSSMRA85T10A562T"));
+    EXPECT_FALSE(setup::CodiceFiscaleValido(u"RSSMRA85T10A562"));
+    EXPECT_FALSE(setup::CodiceFiscaleValido(u"rssmra85t10a562s"));
+    EXPECT_EQ(setup::CodiceFiscale("Rossi", "Mario", QDate(1985, 12, 10), false, "A562"),
+              "RSSMRA85T10A562S");
+    // Women add 40 to the day; a name with four or more consonants skips the second one;
+    // apostrophes do not count; short names are filled with X.
+    EXPECT_EQ(setup::CodiceFiscale("BIANCHI", "MARIA", QDate(1990, 3, 5), true, "H501"),
+              "BNCMRA90C45H501X");
+    EXPECT_EQ(setup::CodiceFiscale("D'ANGELO", "GIANFRANCO", QDate(1977, 1, 1), false, "F205"),
+              "DNGGFR77A01F205P");
+    EXPECT_EQ(setup::CodiceFiscale("FO", "LIA", QDate(2000, 2, 29), false, "L219"),
+              "FOXLIA00B29L219O");
+
+    for (const char* valida : {"00159560366", "01114601006", "00905811006", "00488410010"})
+        EXPECT_TRUE(setup::PartitaIvaValida(QString::fromLatin1(valida))) << valida;
+    EXPECT_FALSE(setup::PartitaIvaValida(u"00159560367"));
+    EXPECT_FALSE(setup::PartitaIvaValida(u"0015956036"));
+    EXPECT_FALSE(setup::PartitaIvaValida(u"0015956036A"));
+    EXPECT_EQ(setup::CifraControlloPartitaIva(u"0123456789"), 7);
+    EXPECT_EQ(setup::CifraControlloPartitaIva(u"01234X6789"), -1);
+
+    EXPECT_EQ(setup::NumeroGiorno(QDate(1899, 12, 31)), 1);
+    EXPECT_EQ(setup::NumeroGiorno(QDate(2000, 1, 1)), 36526);
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+// Creation of the program's two databases: the shared code tables (tabkes.mdb) and one
+// company's client file (Completo.mdb), optionally filled with generated sample clients.
+// The program never creates a database; this tool is the only place that does.
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <vector>
+
+class QTextStream;
+
+namespace setup {
+
+// Reference data embedded in the tool, as converted into data/*.tsv.
+struct Localita {
+    QString nome;
+    QString cap;
+    QString provincia;
+    QString regione;
+    QString catastale;
+};
+struct Provincia {
+    QString codice;
+    QString nome;
+};
+struct Nazione {
+    QString codice;  // ISO 3166-1 numeric, three digits
+    QString nome;
+    QString iso;  // alpha-2
+};
+const std::vector<Localita>& DatiLocalita();
+const std::vector<Provincia>& DatiProvince();
+const std::vector<Nazione>& DatiNazioni();
+
+// One Clienti row as the program stores it: ragsoc trimmed, every other text column
+// blank-padded to its declared width.
+struct Cliente {
+    qint64 codice = 0;
+    QString ragsoc;
+    QString ragsocEstesa;
+    QString indirizzo;
+    QString localita;
+    QString cap;
+    QString provincia;
+    QString nazione;
+    QString partitaIva;
+    QString codiceFiscale;
+    QString categoria;
+    QString telefono;
+    QString contabile;
+    QString acronimo;
+    QString esenzioneNum;
+    qint64 esenzioneDat = 0;  // days since 30 Dec 1899, 0 when there is none
+};
+
+// The sample client with this code (1-based). Depends on the code alone, so the same code
+// always gives the same row.
+Cliente ClienteEsempio(qint64 codice);
+
+struct ConteggiTabelle {
+    int province = 0;
+    int localita = 0;
+    int nazioni = 0;
+};
+
+// Both create the file at percorso and fail (motore::Errore or std::exception) if it exists.
+// The file appears only once complete: it is built under a temporary name and renamed.
+ConteggiTabelle CreaTabelle(const QString& percorso);
+void CreaAzienda(const QString& percorso, qint64 clientiEsempio);
+
+// Italian fiscal code of a person, check character included.
+QString CodiceFiscale(const QString& cognome, const QString& nome, QDate nascita, bool femmina,
+                      const QString& catastale);
+// Check character for the first 15 characters of a fiscal code; null when they are malformed.
+QChar CarattereControlloCF(QStringView primi15);
+bool CodiceFiscaleValido(QStringView cf);
+
+// Check digit of a partita IVA from its first 10 digits; -1 when they are not 10 digits.
+int CifraControlloPartitaIva(QStringView primeDieci);
+bool PartitaIvaValida(QStringView piva);
+
+// Day number as the program stores dates: days since 30 Dec 1899.
+qint64 NumeroGiorno(QDate data);
+
+// The command line: anagrafica-setup ROOT COMPANY [--sample-clients N].
+// Returns the exit code: 0 done, 1 failure or existing company file, 2 usage error.
+int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err);
+
+}  // namespace setup
