@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, whatever the build and the tests need and the machine lacks.
+set -euo pipefail
+
+pacchetti=(
+    g++ cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-private-dev qt6-translations-l10n libgl-dev
+    libsqlite3-dev sqlite3
+    libgtest-dev libbenchmark-dev
+    fonts-liberation xvfb xdotool xauth
+)
+
+mancanti=()
+for p in "${pacchetti[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        mancanti+=("$p")
+    fi
+done
+
+if ((${#mancanti[@]})); then
+    echo "Installing: ${mancanti[*]}"
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${mancanti[@]}"
+fi

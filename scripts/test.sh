@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: once as shipped, once under AddressSanitizer and
+# UndefinedBehaviorSanitizer (set SANITIZE=0 to skip that second run).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/dipendenze.sh
+
+esegui() {
+    local cartella=$1
+    shift
+    cmake -S . -B "$cartella" -G Ninja "$@" >/dev/null
+    cmake --build "$cartella"
+    (cd "$cartella" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)")
+}
+
+esegui build -DCMAKE_BUILD_TYPE=Debug
+if [ "${SANITIZE:-1}" != 0 ]; then
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+    export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    esegui build-asan -DCMAKE_BUILD_TYPE=Debug -DANAGRAFICA_SANITIZE=ON -DANAGRAFICA_BENCH=OFF
+fi

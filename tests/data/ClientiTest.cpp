@@ -1,0 +1,96 @@
+#include "data/Clienti.h"
+#include "ui/Global.h"
+
+#include "support/AmbienteProva.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ClientiTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        auto& env = g.EnvironmentSettings;
+        env.Workspace = std::make_unique<motore::Workspace>();
+        env.CompanyDatabase = env.Workspace->OpenDatabase(amb.PercorsoDitta());
+        env.CompanyDatabase->Esegui(
+            "INSERT INTO Clienti VALUES (17, 'ROSSI SPA', NULL, ?1, 'MILANO', '20121    ', "
+            "'MI ', 'IT ', '01234567890 ', '                ', 'A1  ', '02 1234567    ', "
+            "'C00000017', 'ROSSI SPA           ', '            ', 36892)",
+            {QString(40, 'V')});
+        env.CompanyDatabase->Esegui(
+            "INSERT INTO Clienti (CliCodice, CliRagsoc, CliEsenzioneDat) VALUES (18, NULL, NULL)");
+    }
+
+    AmbienteProva amb;
+    Global g;
+};
+
+TEST(FixedText, TagliaEAllarga) {
+    FixedText<5> t;
+    EXPECT_EQ(t.str(), "     ");
+    t = QString("AB");
+    EXPECT_EQ(t.str(), "AB   ");
+    t = QString("ABCDEFG");
+    EXPECT_EQ(t.str(), "ABCDE");
+    EXPECT_EQ(t.trimmed(), "ABCDE");
+}
+
+TEST_F(ClientiTest, LeggeUnClienteColonnaPerColonna) {
+    LeggiCliente(g, 17);  // the table is not open yet: reading opens it
+    EXPECT_TRUE(g.ClientsTableOpen);
+    const ClientRecord& r = g.ClientRecord;
+    EXPECT_EQ(r.CliCodice, 17);
+    EXPECT_EQ(r.CliRagsoc.str(), QString("ROSSI SPA").leftJustified(35));
+    EXPECT_EQ(r.CliRagsocEstesa.str(), QString(35, ' ')) << "null reads as blanks";
+    EXPECT_EQ(r.CliIndirizzo.str(), QString(35, 'V')) << "a longer value is cut to the field";
+    EXPECT_EQ(r.CliProvincia.str(), "MI ");
+    EXPECT_EQ(r.CliEsenzioneDat, 36892);
+    EXPECT_TRUE(g.Messaggi.Mostrati().empty());
+
+    LeggiCliente(g, 18);
+    EXPECT_EQ(g.ClientRecord.CliCodice, 18);
+    EXPECT_EQ(g.ClientRecord.CliRagsoc.str(), QString(35, ' '));
+    EXPECT_EQ(g.ClientRecord.CliEsenzioneDat, 0);
+
+    LeggiCliente(g, 99);
+    EXPECT_EQ(g.ClientRecord.CliCodice, 0);
+    EXPECT_EQ(g.ClientRecord.CliIndirizzo.str(), QString(35, ' '));
+    EXPECT_TRUE(g.Messaggi.Mostrati().empty());
+}
+
+TEST_F(ClientiTest, LaTabellaRestaSulClienteLetto) {
+    LeggiCliente(g, 17);
+    g.ClientsTable->Delete();
+    LeggiCliente(g, 17);
+    EXPECT_EQ(g.ClientRecord.CliCodice, 0);
+    LeggiCliente(g, 18);
+    EXPECT_EQ(g.ClientRecord.CliCodice, 18);
+}
+
+TEST_F(ClientiTest, UnaColonnaMancanteLasciaIlRecordParziale) {
+    auto& db = *g.EnvironmentSettings.CompanyDatabase;
+    db.Esegui("ALTER TABLE Clienti DROP COLUMN CliTelefono");
+    g.ClientRecord.CliTelefono = QString("VECCHIO");
+    LeggiCliente(g, 17);
+    ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
+    EXPECT_EQ(g.Messaggi.Mostrati()[0].testo, "ERRORE NELLA TABELLA CLIENTI");
+    EXPECT_EQ(g.Messaggi.Mostrati()[0].titolo, "");
+    EXPECT_EQ(g.ClientRecord.CliNazione.str(), "IT ") << "columns before the failure are read";
+    EXPECT_EQ(g.ClientRecord.CliTelefono.trimmed(), "VECCHIO") << "later ones keep old values";
+}
+
+TEST_F(ClientiTest, ChiusuraEPulizia) {
+    ApriClienti(g);
+    ASSERT_TRUE(g.ClientsTableOpen);
+    ChiudiClienti(g);
+    EXPECT_FALSE(g.ClientsTableOpen);
+    ChiudiClienti(g);  // twice is harmless
+    g.ClientRecord.CliCodice = 5;
+    g.ClientRecord.CliAcronimo = QString("X");
+    PulisciCliente(g);
+    EXPECT_EQ(g.ClientRecord.CliCodice, 0);
+    EXPECT_EQ(g.ClientRecord.CliAcronimo.str(), QString(20, ' '));
+}
+
+}  // namespace
