@@ -1,16 +1,132 @@
 #include "clients/GesCliC.h"
 
 #include "app/Avvio.h"
+#include "app/CasellaTesto.h"
 #include "app/Toolkit.h"
+#include "clients/CampiCliente.h"
+#include "data/Clienti.h"
 #include "ui/Global.h"
+#include "ui/Tasti.h"
+#include "ui/TastiComuni.h"
+#include "ui/Valori.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+using namespace campi_cliente;
+
+namespace {
+
+const QColor kGiallo(255, 255, 192);
+const QColor kBianco(255, 255, 255);
+const QColor kBluScuro(0, 0, 64);
+
+QRect Rettangolo(int left, int top, int width, int height) {
+    return QRect(toolkit::PixelDaTwipX(left), toolkit::PixelDaTwipY(top),
+                 toolkit::PixelDaTwipX(width), toolkit::PixelDaTwipY(height));
+}
+
+QFont CarattereFisso(qreal punti) {
+    QFont f(QStringLiteral("Courier New"));
+    f.setPointSizeF(punti);
+    // Where Courier New is missing a metric-compatible fixed-pitch face stands in.
+    f.setStyleHint(QFont::TypeWriter, QFont::PreferMatch);
+    f.setFixedPitch(true);
+    return f;
+}
+
+}  // namespace
 
 GesCliC::GesCliC(Global& g, QWidget* parent) : QWidget(parent), g_(g) {
     setObjectName(QStringLiteral("GesCliC"));
     setWindowTitle(QStringLiteral("GESTIONE ANAGRAFICHE - KESTOR"));
+    CostruisciControlli();
 }
+
+void GesCliC::CostruisciControlli() {
+    const QFont fisso = CarattereFisso(9.75);
+    // The labels left of the fields must fit in this platform's font: the whole layout
+    // moves right by what the widest one lacks.
+    int spostamento = 0;
+    for (const auto& e : kEtichette) {
+        const int serve = fontMetrics().horizontalAdvance(QString::fromLatin1(e.testo)) + 4;
+        const int spazio = toolkit::PixelDaTwipX(kCampi18[e.campo].left - 60 - e.daLeft);
+        if (!e.centrata && e.daLeft == 60) spostamento = std::max(spostamento, serve - spazio);
+    }
+    const int dx = spostamento;
+    auto Rettangolo = [dx](int left, int top, int width, int height) {
+        return ::Rettangolo(left, top, width, height).translated(dx, 0);
+    };
+    setFixedSize(toolkit::PixelDaTwipX(kLarghezzaForm) + dx, toolkit::PixelDaTwipY(kAltezzaForm));
+
+    std::vector<std::pair<int, QWidget*>> ordine;
+    for (int i = 0; i < kCampi; ++i) {
+        const Campo& c = kCampi18[i];
+        auto* t = new CasellaTesto(this);
+        t->setObjectName(QStringLiteral("Txt(%1)").arg(i));
+        t->SetMaxLength(c.maxLength);
+        t->setFont(fisso);
+        t->setGeometry(Rettangolo(c.left, c.top, c.width, kAltezzaCampo));
+        t->setTextMargins(1, 0, 1, 0);
+        QPalette p = t->palette();
+        p.setColor(QPalette::Base, c.giallo ? kGiallo : kBianco);
+        p.setColor(QPalette::Text, kBluScuro);
+        t->setPalette(p);
+        t->installEventFilter(this);
+        connect(t, &QLineEdit::textChanged, this, [this, i] { Txt_Change(i); });
+        txt_[size_t(i)] = t;
+        ordine.emplace_back(c.tabOrder, t);
+    }
+
+    for (const auto& e : kEtichette) {
+        const Campo& c = kCampi18[e.campo];
+        auto* l = new QLabel(QString::fromLatin1(e.testo), this);
+        l->setObjectName(QStringLiteral("%1(%2)").arg(QLatin1String(e.controllo)).arg(e.indice));
+        const int destra = c.left - (e.centrata ? 0 : 60);
+        QRect r = Rettangolo(e.daLeft, c.top, destra - e.daLeft, kAltezzaCampo);
+        if (e.daLeft == 60) r.setLeft(r.left() - dx);  // the left column takes the extra room
+        l->setGeometry(r);
+        l->setAlignment((e.centrata ? Qt::AlignHCenter : Qt::AlignRight) | Qt::AlignVCenter);
+    }
+
+    for (int i = 0; i < 4; ++i) {
+        const Pulsante& b = kPulsanti[i];
+        auto* p = new QPushButton(QString::fromLatin1(b.testo), this);
+        p->setObjectName(QStringLiteral("CmdI(%1)").arg(i));
+        // The buttons stay centred under the fields.
+        p->setGeometry(::Rettangolo(b.left, kTopPulsanti, kLarghezzaPulsante, kAltezzaPulsante)
+                           .translated(dx / 2, 0));
+        p->setStyleSheet(QStringLiteral("QPushButton { background-color: rgb(%1, %2, %3); "
+                                        "border: 1px solid #808080; font-weight: bold; }"
+                                        "QPushButton:focus { border: 2px solid #000040; }")
+                             .arg(b.rosso)
+                             .arg(b.verde)
+                             .arg(b.blu));
+        p->setAutoDefault(false);
+        p->installEventFilter(this);
+        connect(p, &QPushButton::clicked, this, [this, i] { CmdI_Click(i); });
+        cmdI_[size_t(i)] = p;
+        ordine.emplace_back(b.tabOrder, p);
+    }
+
+    std::sort(ordine.begin(), ordine.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 1; i < ordine.size(); ++i)
+        QWidget::setTabOrder(ordine[i - 1].second, ordine[i].second);
+}
+
+QLabel* GesCliC::Etichetta(const QString& testo) const {
+    for (QLabel* l : findChildren<QLabel*>())
+        if (l->text() == testo) return l;
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------------------
+// Start-up and shut-down
 
 bool GesCliC::Form_Initialize(const QString& rigaDiComando, const QString& cartellaProgramma,
                               const QString& cartellaSistema) {
@@ -27,8 +143,16 @@ bool GesCliC::Form_Load() {
     setWindowTitle(DidascaliaIniziale(g_));
     ModoMaschera = 0;
     InCaricamento = true;
+    ImpostaFiltri();
+    AzzeraMaschera();
     InCaricamento = false;
     return true;
+}
+
+void GesCliC::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (primaAttivazione_)
+        QMetaObject::invokeMethod(this, &GesCliC::Form_Activate, Qt::QueuedConnection);
 }
 
 void GesCliC::closeEvent(QCloseEvent* e) {
@@ -39,7 +163,281 @@ void GesCliC::closeEvent(QCloseEvent* e) {
 void GesCliC::Form_Unload() {
     if (scaricato_) return;
     scaricato_ = true;
+    codaFocus_.clear();
     ChiudiAmbiente(g_);
     // Closing the client form ends the program, whatever other forms are still up.
     QCoreApplication::quit();
 }
+
+// ---------------------------------------------------------------------------------------
+// Modes: empty, filled, activated
+
+void GesCliC::ImpostaFiltri() {
+    FiltroTasti.fill(0);
+    FiltroTasti[0] = 1;
+}
+
+void GesCliC::AzzeraMaschera() {
+    g_.FieldErrorNumber = 0;
+    SaltaFocus = false;
+    CampoCorrente = 0;
+    Txt(0)->setEnabled(true);
+    for (int i = 0; i < kCampi; ++i) Txt(i)->setText(QString());
+    PulisciCliente(g_);
+    CmdI(2)->setVisible(false);
+    if (StartClientCode >= 1) Txt(0)->setText(QString::number(StartClientCode));
+}
+
+void GesCliC::RiempiMaschera() {
+    InCaricamento = true;
+    if (ModoMaschera == 1) {
+        setWindowTitle(QStringLiteral("INSERIMENTO ANAGRAFICHE - KESTOR"));
+        CmdI(2)->setVisible(false);
+    } else {
+        setWindowTitle(QStringLiteral("VARIAZIONE ANAGRAFICHE - KESTOR"));
+        CmdI(2)->setVisible(true);
+    }
+    const ClientRecord& r = g_.ClientRecord;
+    Txt(0)->setText(QString::number(r.CliCodice));
+    const QString testi[] = {r.CliCodiceFiscale, r.CliNazione,     r.CliPartitaIva,
+                             r.CliRagsoc,        r.CliRagsocEstesa, r.CliIndirizzo,
+                             r.CliCap,           r.CliLocalita,     r.CliProvincia,
+                             r.CliTelefono,      r.CliContabile,    r.CliCategoria,
+                             r.CliAcronimo,      r.CliEsenzioneNum};
+    for (int i = 1; i <= 14; ++i) Txt(i)->setText(testi[i - 1].trimmed());
+    const QVariant data = r.CliEsenzioneDat;
+    Txt(15)->setText(GiornoDi(data));
+    Txt(16)->setText(MeseDi(data));
+    Txt(17)->setText(AnnoDi(data));
+    InCaricamento = false;
+}
+
+void GesCliC::Form_Activate() {
+    if (scaricato_) return;
+    const bool prima = primaAttivazione_;
+    primaAttivazione_ = false;
+    SaltaFocus = false;
+    if (InteroDa(ValoreNumerico(Txt(0)->text())) == 0) {
+        Txt(0)->setEnabled(true);
+        Txt(0)->setFocus(Qt::OtherFocusReason);
+    } else {
+        Txt(0)->setEnabled(false);
+    }
+    CmdI(3)->setVisible(StartClientCode == 0);
+    // Started for one client: that client comes on the form as if its code had been typed,
+    // once, before the operator can edit anything.
+    if (prima && StartClientCode > 0 && ModoMaschera == 0) EntrataCodice();
+}
+
+// ---------------------------------------------------------------------------------------
+// Keyboard
+
+bool GesCliC::FiltraTasto(QWidget* w, QKeyEvent* e) {
+    // Tab belongs to the focus chain; the form never sees it, as it never did.
+    if (e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab) return false;
+    int codice = CodiceTasto(e->key());
+    if (codice != 0) {
+        Form_KeyDown(codice, StatoMaiuscole(e->modifiers()));
+        if (codice == 0) return true;
+    }
+    int carattere = CarattereDi(*e);
+    if (carattere == 0) return false;
+    const int originale = carattere;
+    Form_KeyPress(carattere);
+    if (carattere == 0) return true;
+    if (carattere == originale) return false;
+    // The form changed the character: the field receives the new one instead.
+    QKeyEvent nuovo(e->type(), e->key(), e->modifiers(), QString(QChar(carattere)), e->isAutoRepeat(),
+                    ushort(e->count()));
+    inoltro_ = true;
+    QCoreApplication::sendEvent(w, &nuovo);
+    inoltro_ = false;
+    return true;
+}
+
+void GesCliC::Form_KeyDown(int& codice, int shift) {
+    codice = TastiComuni(g_, codice, shift, *this);
+    int k = codice;
+    if (k == kTastoF8 && (shift & kControllo)) {
+        g_.MsgBox(g_.EnvironmentSettings.CompanyDatabasePath);
+        return;
+    }
+    if (k == 'R' && (shift & kControllo)) {
+        Txt(CampoCorrente)->setText(g_.TestoIniziale);
+        SelezionaTesto(g_, *Txt(CampoCorrente));
+    }
+    if (k == kTastoHome) {
+        CampoCorrente = 1;
+        Txt(1)->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (k == kTastoF4) AiutoCampo();
+    if (k == kTastoInvio) {
+        if (CampoCorrente == 17) {
+            InviaTasti(QStringLiteral("{TAB}"));
+            return;
+        }
+        k = kTastoGiu;
+    }
+    if (k != kTastoSu && k != kTastoGiu) return;
+    if (k == kTastoSu)
+        CampoPrecedente();
+    else
+        CampoSuccessivo();
+    CasellaTesto* destinazione = !Txt(CampoCorrente)->isHidden() ? Txt(CampoCorrente) : Txt(4);
+    destinazione->setFocus(Qt::OtherFocusReason);
+}
+
+void GesCliC::Form_KeyPress(int& carattere) {
+    if (carattere == kTastoInvio) {
+        carattere = 0;
+        return;
+    }
+    if (CampoCorrente < 0 || CampoCorrente > 17) return;
+    if (FiltroTasti[size_t(CampoCorrente)] == 0)
+        TastoMaiuscolo(carattere);
+    else
+        TastoCifra(carattere);
+}
+
+void GesCliC::CampoSuccessivo() {
+    do {
+        CampoCorrente = CampoCorrente == 17 ? 1 : CampoCorrente + 1;
+    } while (!Txt(CampoCorrente)->isEnabled());
+}
+
+void GesCliC::CampoPrecedente() {
+    do {
+        CampoCorrente = (CampoCorrente == 0 || CampoCorrente == 1) ? 17 : CampoCorrente - 1;
+    } while (!Txt(CampoCorrente)->isEnabled());
+}
+
+// ---------------------------------------------------------------------------------------
+// Events of the controls
+
+int GesCliC::CampoDi(QObject* o) const {
+    for (int i = 0; i < kCampi; ++i)
+        if (txt_[size_t(i)] == o) return i;
+    return -1;
+}
+
+bool GesCliC::eventFilter(QObject* o, QEvent* e) {
+    if (scaricato_) return QWidget::eventFilter(o, e);
+    const int campo = CampoDi(o);
+    switch (e->type()) {
+        case QEvent::KeyPress:
+            if (!inoltro_) return FiltraTasto(static_cast<QWidget*>(o), static_cast<QKeyEvent*>(e));
+            break;
+        case QEvent::FocusIn:
+        case QEvent::FocusOut: {
+            if (campo < 0) break;
+            const Qt::FocusReason motivo = static_cast<QFocusEvent*>(e)->reason();
+            if (motivo == Qt::PopupFocusReason) break;
+            // A window opening or closing moves the focus away and back: not the operator
+            // leaving the field. Coming back to a field not yet entered does enter it.
+            if (motivo == Qt::ActiveWindowFocusReason &&
+                (e->type() == QEvent::FocusOut || campoEntrato_ == campo))
+                break;
+            AccodaFocus(e->type() == QEvent::FocusIn ? Passo::Entra : Passo::Esce, campo);
+            break;
+        }
+        case QEvent::MouseButtonDblClick:
+            if (campo >= 0) Txt_DblClick(campo);
+            break;
+        case QEvent::MouseButtonPress:
+            for (int i = 0; i < 4; ++i)
+                if (cmdI_[size_t(i)] == o) CmdI_MouseDown(i);
+            break;
+        default: break;
+    }
+    return QWidget::eventFilter(o, e);
+}
+
+void GesCliC::AccodaFocus(Passo passo, int campo) {
+    codaFocus_.emplace_back(passo, campo);
+    if (elaborazioneInCoda_) return;
+    elaborazioneInCoda_ = true;
+    QMetaObject::invokeMethod(this, &GesCliC::ElaboraFocus, Qt::QueuedConnection);
+}
+
+void GesCliC::ElaboraFocus() {
+    elaborazioneInCoda_ = false;
+    while (!codaFocus_.empty() && !scaricato_) {
+        const auto [passo, campo] = codaFocus_.front();
+        codaFocus_.pop_front();
+        if (passo == Passo::Entra) {
+            // Stale when the focus has moved on again since.
+            if (QApplication::focusWidget() != Txt(campo)) continue;
+            campoEntrato_ = campo;
+            Txt_GotFocus(campo);
+        } else {
+            if (campoEntrato_ != campo) continue;
+            campoEntrato_ = -1;
+            Txt_LostFocus(campo);
+        }
+    }
+}
+
+void GesCliC::Txt_GotFocus(int i) {
+    if (SaltaFocus) return;
+    CampoCorrente = std::int16_t(i);
+    if (g_.DialogoAperto) {
+        g_.DialogoAperto = false;
+        return;
+    }
+    g_.FieldErrorNumber = 0;
+    SelezionaTesto(g_, *Txt(i));
+}
+
+void GesCliC::Txt_LostFocus(int i) {
+    if (SaltaFocus) {
+        SaltaFocus = false;
+        return;
+    }
+    if (g_.DialogoAperto || g_.FieldErrorNumber > 0) return;
+    if (i != 0) {
+        std::int16_t indice = std::int16_t(i);
+        ControllaCampo(indice);
+        if (g_.FieldErrorNumber > 0) {
+            MostraErrore();
+            Txt(g_.FieldErrorNumber)->setFocus(Qt::OtherFocusReason);
+        }
+        return;
+    }
+    EntrataCodice();
+}
+
+void GesCliC::Txt_Change(int i) {
+    if (InCaricamento) return;
+    if (Txt(i)->text().size() == Txt(i)->MaxLength()) InviaTasti(QStringLiteral("{ENTER}"));
+}
+
+void GesCliC::Txt_DblClick(int) { AiutoCampo(); }
+
+void GesCliC::CmdI_MouseDown(int) { SaltaFocus = true; }
+
+void GesCliC::CmdI_Click(int i) {
+    g_.DialogoAperto = true;
+    switch (i) {
+        case 1:  // USCITA
+            close();
+            break;
+        case 3:  // ANNULLA
+            ModoMaschera = 0;
+            AzzeraMaschera();
+            Txt(0)->setFocus(Qt::OtherFocusReason);
+            break;
+        default: break;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Leave-field logic
+
+void GesCliC::ControllaCampo(std::int16_t&) { g_.FieldErrorNumber = 0; }
+
+void GesCliC::MostraErrore() {}
+
+void GesCliC::EntrataCodice() {}
+
+void GesCliC::AiutoCampo() {}

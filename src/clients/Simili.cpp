@@ -1,0 +1,123 @@
+#include "clients/Simili.h"
+
+#include "clients/EleCli.h"
+#include "ui/Global.h"
+#include "ui/Valori.h"
+
+#include <QListWidget>
+
+namespace {
+
+constexpr int kOltre = 200;
+
+QString Testo(const QVariant& v) {
+    return v.isNull() ? QString() : v.toString();
+}
+
+QString Colonna(const QVariant& v, int larghezza) {
+    return Testo(v).leftJustified(larghezza, u' ', true);
+}
+
+// The key goes into a quoted literal: an apostrophe must stay a character of it.
+QString Letterale(QString testo) {
+    return testo.replace(u'\'', QStringLiteral("''"));
+}
+
+// ValoreNumerico hands back the text itself only when the text reads as a number.
+bool Numero(const QString& testo) {
+    return ValoreNumerico(testo).typeId() == QMetaType::QString;
+}
+
+}  // namespace
+
+QString RigaSimile(const QVariant& codice, const QVariant& chiave, const QVariant& ragsoc,
+                   const QVariant& indirizzo, const QVariant& localita, const QVariant& provincia) {
+    return AllineaDestra(Testo(codice).trimmed(), 6).left(6) + u'-' + Testo(chiave) + u'-' +
+           Colonna(ragsoc, 30) + u' ' + Colonna(indirizzo, 20) + u' ' + Colonna(localita, 30) +
+           u' ' + Colonna(provincia, 2);
+}
+
+int ElencoSimili(Global& g, EleCli& dialogo, QString& chiave, bool& chiediElencoLungo) {
+    int conteggio = 0;
+    // Only the first word counts, its blank included.
+    const QString t = chiave.trimmed();
+    const qsizetype blank = t.indexOf(u' ');
+    const QString k = blank >= 0 ? t.left(blank + 1) : t;
+    const QString lit = Letterale(k);
+
+    const bool perPartitaIva = Numero(k);
+    const QString colonna =
+        perPartitaIva ? QStringLiteral("CliPartitaIva") : QStringLiteral("CliCodiceFiscale");
+    const bool completa = perPartitaIva ? k.size() == 11 : k.size() >= 16;
+    QString filtro;
+    if (completa)
+        filtro = colonna + QStringLiteral(" = '") + lit + u'\'';
+    else
+        filtro = colonna + QStringLiteral(" BETWEEN '") + lit + QStringLiteral(" ' AND '") + lit +
+                 QStringLiteral("zzz'");
+    g.QueryText = QStringLiteral(
+                      "SELECT CliCodice, CliRagSoc, CliIndirizzo, CliLocalita, CliProvincia, "
+                      "CliPartitaIva, CliCodiceFiscale FROM Clienti WHERE ") +
+                  filtro + QStringLiteral(" ORDER BY ") + colonna;
+
+    auto* db = g.EnvironmentSettings.CompanyDatabase.get();
+    if (!db) return 0;
+    std::unique_ptr<motore::Recordset> rs;
+    try {
+        rs = db->OpenSnapshot(g.QueryText);
+    } catch (const motore::Errore&) {
+        return 0;
+    }
+
+    dialogo.Lista1->clear();
+    chiediElencoLungo = true;
+    try {
+        while (!rs->Eof()) {
+            const QVariant codice = rs->Field(QStringLiteral("CliCodice"));
+            if (InteroDa(codice) != g.ClientRecord.CliCodice) ++conteggio;
+            if (chiediElencoLungo && conteggio > kOltre) {
+                if (g.MsgBox(QStringLiteral("OLTRE 200 CLIENTI: ESTRAGGO TUTTO?"), Pulsanti::SiNo,
+                             Icona::Domanda, QStringLiteral("ELENCO LUNGO")) == Risposta::No)
+                    break;
+                chiediElencoLungo = false;
+            }
+            dialogo.Lista1->addItem(RigaSimile(
+                codice, rs->Field(colonna), rs->Field(QStringLiteral("CliRagSoc")),
+                rs->Field(QStringLiteral("CliIndirizzo")), rs->Field(QStringLiteral("CliLocalita")),
+                rs->Field(QStringLiteral("CliProvincia"))));
+            rs->MoveNext();
+        }
+    } catch (const motore::Errore&) {
+        return 0;
+    }
+    rs->Close();
+    return conteggio;
+}
+
+std::int32_t CercaOmonimi(Global& g, const QString& ragioneSociale) {
+    std::int32_t trovato = 0;
+    const QString n = ragioneSociale.trimmed();
+    if (n.isEmpty()) return 0;
+    g.QueryText = QStringLiteral("SELECT CliCodice, CliRagSoc FROM Clienti WHERE ") +
+                  QStringLiteral("(CliRagSoc = '") + Letterale(n) + QStringLiteral("')");
+
+    auto* db = g.EnvironmentSettings.CompanyDatabase.get();
+    if (!db) return 0;
+    // A name that cannot be checked must not stop the form from saving it.
+    try {
+        auto rs = db->OpenSnapshot(g.QueryText);
+        g.MessageTitle = QStringLiteral("CLIENTE GIA' ESISTENTE!");
+        while (!rs->Eof()) {
+            const std::int32_t codice = InteroDa(rs->Field(QStringLiteral("CliCodice")));
+            if (codice != g.ClientRecord.CliCodice) {
+                trovato = codice;
+                g.MessageTitle += QStringLiteral("\ncodice = ") + QString::number(codice);
+            }
+            rs->MoveNext();
+        }
+        rs->Close();
+    } catch (const motore::Errore&) {
+        return 0;
+    }
+    return trovato;
+}

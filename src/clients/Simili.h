@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+#include <cstdint>
+
+class EleCli;
+class Global;
+
+// Fills the dialog's list with the clients whose VAT number (a numeric key) or fiscal code
+// starts like `chiave` and returns how many of them are not the client in the record.
+// Past 200 the operator is asked once whether to go on; `chiediElencoLungo` ends false when
+// the answer was yes. A query that cannot run gives 0 and leaves the list as it was.
+int ElencoSimili(Global& g, EleCli& dialogo, QString& chiave, bool& chiediElencoLungo);
+
+// One line of that list; `chiave` is the VAT number or fiscal code the list is sorted by.
+// Null values count as empty.
+QString RigaSimile(const QVariant& codice, const QVariant& chiave, const QVariant& ragsoc,
+                   const QVariant& indirizzo, const QVariant& localita, const QVariant& provincia);
+
+// The last client other than the one in the record that bears exactly this name, or 0.
+// g.MessageTitle gets the warning title with one "codice = n" line per client found.
+std::int32_t CercaOmonimi(Global& g, const QString& ragioneSociale);

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+class Global;
+
+// The code tables (provinces, nations, categories...) of the code-tables database, read one
+// at a time through the exchange slots of Global: TableName names the table, the code found
+// and its description come back in FoundCode and FoundDescription.
+
+// Opens TableName as the current code table unless one is already current; an open error is
+// offered for retry.
+void ApriTabCodici(Global& g);
+// Looks the code up on the current code table (opening it first when needed).
+void LeggiCodice(Global& g, const QString& codice);
+void ChiudiTabCodici(Global& g);
+// True when SoughtCode is not in TableName; a blank SoughtCode gives `biancoMancante`.
+bool CodiceMancante(Global& g, bool biancoMancante);
+// The ISO code of a nation given by its numeric code or its ISO code; "" when not found.
+// The caller's text is trimmed and numeric codes are zero-filled to three digits.
+QString CodiceIsoNazione(Global& g, QString& nazione);

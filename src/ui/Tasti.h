@@ -1,0 +1,57 @@
+#pragma once
+
+// Keys synthesised by the forms (a full field sends Enter, F2 sends Alt+U) and the text
+// selection made when a field is entered.
+
+#include <QString>
+#include <Qt>
+
+#include <vector>
+
+class Global;
+class QComboBox;
+class QKeyEvent;
+class QLineEdit;
+
+struct EventoTasto {
+    bool giu = true;  // key down, else key up
+    int codice = 0;   // virtual-key code, as the forms number keys
+    int tasto = 0;    // Qt::Key
+    Qt::KeyboardModifiers modificatori;
+    QString testo;
+};
+
+// The events one key string stands for, in the order they are sent: modifier down, key
+// down, key up, modifier up. The string loses a leading "+", and the modifier takes 16
+// (Shift) for "+" or 18 (Alt) for "%".
+std::vector<EventoTasto> SequenzaTasti(QString& tasti, int& modificatore);
+
+// Queues the events of a key string to the window that has the focus: they arrive after
+// the current handler returns, through the same path as typed keys, so Tab moves the focus
+// and Alt+letter presses the button with that access key.
+void InviaTasti(QString& tasti, int& modificatore);
+void InviaTasti(const QString& tasti);
+
+// Selects the first 100 characters of the control's text and keeps the trimmed text in
+// TestoIniziale.
+void SelezionaTesto(Global& g, QLineEdit& campo);
+void SelezionaTesto(Global& g, QComboBox& campo);
+
+// The forms' key numbering for a Qt key event: the key code, the shift state (1 Shift,
+// 2 Ctrl, 4 Alt) and the character a key-press handler gets (0 when none).
+int CodiceTasto(int tastoQt);
+int StatoMaiuscole(Qt::KeyboardModifiers m);
+int CarattereDi(const QKeyEvent& e);
+
+constexpr int kTastoInvio = 13;
+constexpr int kTastoTab = 9;
+constexpr int kTastoHome = 36;
+constexpr int kTastoSu = 38;
+constexpr int kTastoGiu = 40;
+constexpr int kTastoF2 = 113;
+constexpr int kTastoF4 = 115;
+constexpr int kTastoF5 = 116;
+constexpr int kTastoF8 = 119;
+constexpr int kMaiuscolo = 1;
+constexpr int kControllo = 2;
+constexpr int kAlt = 4;

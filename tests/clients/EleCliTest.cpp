@@ -1,0 +1,140 @@
+#include "clients/EleCli.h"
+#include "ui/Global.h"
+
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class EleCliTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        g.DialogoAperto = true;
+        g.ClientRecord.CliCodice = 99;
+        dlg.Lista1->addItems({"     7-01234567890-ROSSI SPA", "    12-01234567899-BIANCHI SRL",
+                              "123456-01234567800-VERDI SNC"});
+    }
+
+    // Shows the dialog as the operator would find it: active, focus in the list.
+    void Apri() {
+        dlg.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    }
+
+    void Chiuso(QDialog::DialogCode esito, std::int32_t codice) {
+        EXPECT_FALSE(dlg.isVisible());
+        EXPECT_EQ(dlg.result(), esito);
+        EXPECT_EQ(g.ClientRecord.CliCodice, codice);
+        EXPECT_FALSE(g.DialogoAperto);
+    }
+
+    Global g;
+    EleCli dlg{g};
+};
+
+TEST_F(EleCliTest, Aspetto) {
+    EXPECT_EQ(dlg.windowTitle(), "ELENCO CLIENTI");
+    EXPECT_TRUE(QFontInfo(dlg.Lista1->font()).fixedPitch());
+    EXPECT_EQ(dlg.Cmde[0]->text(), "&CONFERMA");
+    EXPECT_EQ(dlg.Cmde[1]->text(), "&USCITA");
+    EXPECT_EQ(dlg.Cmde[0]->palette().color(QPalette::Button), QColor(173, 224, 177));
+    EXPECT_EQ(dlg.Cmde[1]->palette().color(QPalette::Button), QColor(228, 180, 180));
+    // Buttons side by side under the list, CONFERMA first, all inside the dialog.
+    const QRect lista = dlg.Lista1->geometry();
+    EXPECT_GT(dlg.Cmde[0]->y(), lista.bottom());
+    EXPECT_EQ(dlg.Cmde[0]->y(), dlg.Cmde[1]->y());
+    EXPECT_LT(dlg.Cmde[0]->geometry().right(), dlg.Cmde[1]->x());
+    EXPECT_TRUE(dlg.rect().contains(dlg.Cmde[1]->geometry()));
+    EXPECT_TRUE(dlg.rect().contains(lista));
+    EXPECT_EQ(dlg.Lista1->nextInFocusChain(), dlg.Cmde[0]);
+    EXPECT_EQ(dlg.Cmde[0]->nextInFocusChain(), dlg.Cmde[1]);
+}
+
+TEST_F(EleCliTest, ConfermaPrendeIlCodice) {
+    // Not shown: nothing selected, CONFERMA falls back on the first line.
+    dlg.Cmde[0]->click();
+    Chiuso(QDialog::Accepted, 7);
+
+    // Shown: the list has the focus and its first line is selected; Enter moves to
+    // CONFERMA and a second Enter confirms the line chosen meanwhile.
+    g.DialogoAperto = true;
+    Apri();
+    EXPECT_EQ(QApplication::focusWidget(), dlg.Lista1);
+    EXPECT_EQ(dlg.Lista1->currentRow(), 0);
+    EXPECT_TRUE(dlg.Lista1->item(0)->isSelected());
+    QTest::keyClick(dlg.Lista1, Qt::Key_End);
+    QTest::keyClick(dlg.Lista1, Qt::Key_Return);
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), dlg.Cmde[0]);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    Chiuso(QDialog::Accepted, 123456);
+
+    g.DialogoAperto = true;
+    Apri();
+    const QRect riga = dlg.Lista1->visualItemRect(dlg.Lista1->item(1));
+    QTest::mouseDClick(dlg.Lista1->viewport(), Qt::LeftButton, {}, riga.center());
+    Chiuso(QDialog::Accepted, 12);
+
+    g.DialogoAperto = true;
+    Apri();
+    QTest::keyClick(&dlg, Qt::Key_C, Qt::AltModifier);
+    Chiuso(QDialog::Accepted, 7);
+
+    // An empty list confirms nothing.
+    dlg.Lista1->clear();
+    g.ClientRecord.CliCodice = 99;
+    g.DialogoAperto = true;
+    Apri();
+    dlg.Cmde[0]->click();
+    Chiuso(QDialog::Accepted, 99);
+}
+
+TEST_F(EleCliTest, UscitaNonPrendeNulla) {
+    const std::function<void()> modi[] = {
+        [&] { dlg.Cmde[1]->click(); },
+        [&] { QTest::keyClick(dlg.Lista1, Qt::Key_Escape); },
+        [&] { QTest::keyClick(dlg.Lista1, Qt::Key_F2); },
+        [&] { QTest::keyClick(dlg.Cmde[0], Qt::Key_F2); },
+        [&] { QTest::keyClick(&dlg, Qt::Key_U, Qt::AltModifier); },
+        [&] { dlg.close(); },
+    };
+    for (size_t i = 0; i < std::size(modi); ++i) {
+        SCOPED_TRACE(i);
+        g.DialogoAperto = true;
+        Apri();
+        modi[i]();
+        Chiuso(QDialog::Rejected, 99);
+    }
+}
+
+TEST_F(EleCliTest, ModaleConExec) {
+    QTimer::singleShot(0, &dlg, [this] {
+        dlg.Lista1->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+        dlg.Cmde[0]->click();
+    });
+    EXPECT_EQ(dlg.exec(), QDialog::Accepted);
+    Chiuso(QDialog::Accepted, 12);
+}
+
+}  // namespace
+namespace {
+TEST(EleCliDbg, X) {
+    Global g;
+    EleCli dlg(g);
+    dlg.Lista1->addItems({"     7-A", "    12-B"});
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    fprintf(stderr, "active %d focus %p list %p\n", dlg.isActiveWindow(), (void*)QApplication::focusWidget(), (void*)dlg.Lista1);
+    const QRect riga = dlg.Lista1->visualItemRect(dlg.Lista1->item(1));
+    fprintf(stderr, "rect %d %d %d %d\n", riga.x(), riga.y(), riga.width(), riga.height());
+    QTest::mouseDClick(dlg.Lista1->viewport(), Qt::LeftButton, {}, riga.center());
+    fprintf(stderr, "vis %d cod %d\n", dlg.isVisible(), g.ClientRecord.CliCodice);
+    QTest::keyClick(&dlg, Qt::Key_C, Qt::AltModifier);
+    fprintf(stderr, "vis %d cod %d\n", dlg.isVisible(), g.ClientRecord.CliCodice);
+}
+}

@@ -1,0 +1,214 @@
+#include "app/CasellaTesto.h"
+#include "clients/GesCliC.h"
+#include "ui/Global.h"
+
+#include "support/AmbienteProva.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+class GesCliCTest : public ::testing::Test {
+protected:
+    void Avvia(const QString& riga = "E") {
+        amb.IniNormale();
+        form = std::make_unique<GesCliC>(g);
+        ASSERT_TRUE(form->Form_Initialize(riga, amb.Programma(), amb.Sistema()));
+        ASSERT_TRUE(form->Form_Load());
+        form->show();
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        Attendi();
+    }
+
+    // Lets queued keys and focus changes arrive.
+    static void Attendi() { QTest::qWait(30); }
+
+    CasellaTesto* Txt(int i) { return form->Txt(i); }
+    QWidget* Fuoco() { return QApplication::focusWidget(); }
+    int CampoConFuoco() {
+        for (int i = 0; i < 18; ++i)
+            if (Fuoco() == Txt(i)) return i;
+        return -1;
+    }
+
+    void Premi(int tasto, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        QTest::keyClick(Fuoco(), Qt::Key(tasto), m);
+        Attendi();
+    }
+    void Scrivi(const QString& testo) {
+        QTest::keyClicks(Fuoco(), testo);
+        Attendi();
+    }
+    // Puts the focus on a field the way the operator would: Home, then Down.
+    void VaiAlCampo(int i) {
+        Premi(Qt::Key_Home);
+        while (CampoConFuoco() != i) Premi(Qt::Key_Down);
+    }
+
+    AmbienteProva amb;
+    Global g;
+    std::unique_ptr<GesCliC> form;
+};
+
+TEST_F(GesCliCTest, AspettoDelModulo) {
+    Avvia();
+    EXPECT_EQ(form->windowTitle(), "(01)   GESTIONE ANAGRAFICHE - KESTOR (EXPORT)");
+    const int lunghezze[18] = {5, 16, 3, 12, 35, 35, 35, 9, 27, 2, 14, 9, 4, 20, 12, 2, 2, 4};
+    for (int i = 0; i < 18; ++i) {
+        EXPECT_EQ(Txt(i)->MaxLength(), lunghezze[i]) << i;
+        const bool giallo = i == 0 || i == 2 || i == 7 || i == 8 || i == 9;
+        EXPECT_EQ(Txt(i)->palette().color(QPalette::Base),
+                  giallo ? QColor(255, 255, 192) : QColor(255, 255, 255))
+            << i;
+        EXPECT_EQ(Txt(i)->palette().color(QPalette::Text), QColor(0, 0, 64));
+        EXPECT_TRUE(QFontInfo(Txt(i)->font()).fixedPitch()) << "never a proportional font";
+        EXPECT_TRUE(Txt(i)->text().isEmpty());
+    }
+    EXPECT_EQ(form->CmdI(0)->text(), "&CONFERMA");
+    EXPECT_EQ(form->CmdI(1)->text(), "&USCITA");
+    EXPECT_EQ(form->CmdI(2)->text(), "&ELIMINA");
+    EXPECT_EQ(form->CmdI(3)->text(), "&ANNULLA");
+    EXPECT_TRUE(form->CmdI(2)->isHidden()) << "ELIMINA only with a stored client";
+    EXPECT_FALSE(form->CmdI(3)->isHidden());
+    for (const char* e : {"Codice", "C.Fisc./P.I.", "-", "Rag. Sociale", "Indirizzo", "CAP-ZIP",
+                          "Localita'", "Provincia", "Telefono", "Cod. Contabile", "Categoria",
+                          "Acronimo", "Esenzione: n.", "del "}) {
+        QLabel* l = form->Etichetta(e);
+        ASSERT_NE(l, nullptr) << e;
+        EXPECT_GE(l->width(), l->fontMetrics().horizontalAdvance(l->text())) << "clipped: " << e;
+    }
+    EXPECT_EQ(CampoConFuoco(), 0);
+}
+
+TEST_F(GesCliCTest, FiltriDeiTasti) {
+    Avvia();
+    Scrivi("a1-b2");
+    EXPECT_EQ(Txt(0)->text(), "12") << "the code field takes digits only";
+    Premi(Qt::Key_Down);
+    VaiAlCampo(4);
+    Scrivi("rossi & c. snc");
+    EXPECT_EQ(Txt(4)->text(), "ROSSI & C. SNC");
+    Scrivi(QString(40, 'x'));
+    EXPECT_EQ(Txt(4)->text().size(), 35) << "typing stops at the field's length";
+}
+
+TEST_F(GesCliCTest, InvioEFrecceCamminanoTraICampi) {
+    Avvia();
+    Premi(Qt::Key_Home);
+    EXPECT_EQ(CampoConFuoco(), 1);
+    EXPECT_EQ(form->CampoCorrente, 1);
+    for (int atteso = 2; atteso <= 17; ++atteso) {
+        Premi(Qt::Key_Return);
+        EXPECT_EQ(CampoConFuoco(), atteso);
+    }
+    Premi(Qt::Key_Down);
+    EXPECT_EQ(CampoConFuoco(), 1) << "Down in field 17 wraps to field 1";
+    Premi(Qt::Key_Up);
+    EXPECT_EQ(CampoConFuoco(), 17) << "Up in field 1 wraps to field 17";
+    // Enter in the last field is a Tab: on along the tab order, which wraps to the top.
+    Premi(Qt::Key_Return);
+    EXPECT_EQ(CampoConFuoco(), 0);
+}
+
+TEST_F(GesCliCTest, UnCampoPienoPassaAlSuccessivo) {
+    Avvia();
+    VaiAlCampo(9);
+    Scrivi("mi");
+    EXPECT_EQ(Txt(9)->text(), "MI");
+    EXPECT_EQ(CampoConFuoco(), 10);
+
+    Premi(Qt::Key_Home);
+    Premi(Qt::Key_Up);  // from 1 back round to 17
+    Scrivi("2001");
+    EXPECT_EQ(CampoConFuoco(), 0) << "the full year field sends Enter, which is a Tab there";
+}
+
+TEST_F(GesCliCTest, IlQuintoNumeroDelCodiceVaAvanti) {
+    Avvia();
+    Scrivi("1234");
+    EXPECT_EQ(CampoConFuoco(), 0);
+    Scrivi("5");
+    EXPECT_EQ(CampoConFuoco(), 1);
+}
+
+TEST_F(GesCliCTest, CtrlRRipristinaIlTestoDiEntrata) {
+    Avvia();
+    VaiAlCampo(6);
+    Scrivi("VIA ROMA 1");
+    Premi(Qt::Key_Down);
+    Premi(Qt::Key_Up);
+    EXPECT_EQ(g.TestoIniziale, "VIA ROMA 1");
+    Scrivi("VIA MILANO 2");
+    EXPECT_EQ(Txt(6)->text(), "VIA MILANO 2");
+    Premi(Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(Txt(6)->text(), "VIA ROMA 1");
+    EXPECT_EQ(Txt(6)->selectedText(), "VIA ROMA 1");
+}
+
+TEST_F(GesCliCTest, RiempireIlModuloNonSpostaIlFuoco) {
+    Avvia();
+    VaiAlCampo(3);
+    ClientRecord& r = g.ClientRecord;
+    r.CliCodice = 42;
+    r.CliRagsoc = QString("ROSSI SPA");
+    r.CliLocalita = QString(35, 'L');
+    r.CliProvincia = QString("MI");
+    r.CliCodiceFiscale = QString("RSSMRA85T10A562S");  // fills its field exactly
+    r.CliEsenzioneDat = 0;
+    form->ModoMaschera = 2;
+    form->RiempiMaschera();
+    Attendi();
+    EXPECT_EQ(CampoConFuoco(), 3);
+    EXPECT_EQ(Txt(0)->text(), "42");
+    EXPECT_EQ(Txt(8)->text(), QString(35, 'L')) << "a stored value longer than the field shows whole";
+    EXPECT_EQ(Txt(4)->text(), "ROSSI SPA");
+    for (int i : {15, 16, 17}) EXPECT_EQ(Txt(i)->text(), " ");
+    EXPECT_EQ(form->windowTitle(), "VARIAZIONE ANAGRAFICHE - KESTOR");
+    EXPECT_FALSE(form->CmdI(2)->isHidden());
+
+    form->ModoMaschera = 1;
+    form->RiempiMaschera();
+    EXPECT_EQ(form->windowTitle(), "INSERIMENTO ANAGRAFICHE - KESTOR");
+    EXPECT_TRUE(form->CmdI(2)->isHidden());
+    form->AzzeraMaschera();
+    Attendi();
+    EXPECT_EQ(form->windowTitle(), "INSERIMENTO ANAGRAFICHE - KESTOR") << "a reset keeps it";
+    EXPECT_TRUE(Txt(4)->text().isEmpty());
+    EXPECT_EQ(g.ClientRecord.CliCodice, 0);
+}
+
+TEST_F(GesCliCTest, F2EsceAttraversoUscita) {
+    Avvia();
+    VaiAlCampo(4);
+    Premi(Qt::Key_F2);
+    QTest::qWait(300);  // an access key animates the button before it clicks
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(g.ClientsTableOpen) << "closing the form closes the tables";
+    EXPECT_EQ(g.EnvironmentSettings.CompanyDatabase, nullptr);
+}
+
+TEST_F(GesCliCTest, CtrlF8MostraIlDatabaseDellaDitta) {
+    Avvia();
+    Premi(Qt::Key_F8, Qt::ControlModifier);
+    ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
+    EXPECT_EQ(g.Messaggi.Mostrati()[0].testo, amb.PercorsoDitta());
+    EXPECT_EQ(g.Messaggi.Mostrati()[0].icona, Icona::Nessuna);
+}
+
+TEST_F(GesCliCTest, ClienteIniziale) {
+    Avvia("E 123");
+    EXPECT_EQ(form->StartClientCode, 123);
+    EXPECT_EQ(Txt(0)->text(), "123");
+    EXPECT_TRUE(form->CmdI(3)->isHidden()) << "no ANNULLA when started for one client";
+    EXPECT_FALSE(Txt(0)->isEnabled());
+    form->AzzeraMaschera();
+    EXPECT_EQ(Txt(0)->text(), "123");
+}
+
+}  // namespace

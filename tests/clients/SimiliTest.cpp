@@ -1,0 +1,215 @@
+#include "clients/EleCli.h"
+#include "clients/Simili.h"
+#include "ui/Global.h"
+
+#include "support/AmbienteProva.h"
+
+#include <QListWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kSelect =
+    "SELECT CliCodice, CliRagSoc, CliIndirizzo, CliLocalita, CliProvincia, CliPartitaIva, "
+    "CliCodiceFiscale FROM Clienti WHERE ";
+
+class SimiliTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        auto& env = g.EnvironmentSettings;
+        env.Workspace = std::make_unique<motore::Workspace>();
+        env.CompanyDatabase = env.Workspace->OpenDatabase(amb.PercorsoDitta());
+    }
+
+    void Cliente(int codice, const QString& ragsoc, const QVariant& piva, const QVariant& cf,
+                 const QVariant& indirizzo = {}, const QVariant& localita = {},
+                 const QVariant& provincia = {}) {
+        g.EnvironmentSettings.CompanyDatabase->Esegui(
+            "INSERT INTO Clienti (CliCodice, CliRagsoc, CliPartitaIva, CliCodiceFiscale, "
+            "CliIndirizzo, CliLocalita, CliProvincia) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)",
+            {codice, ragsoc, piva, cf, indirizzo, localita, provincia});
+    }
+
+    int Elenco(QString chiave) {
+        chiedi = false;
+        return ElencoSimili(g, dlg, chiave, chiedi);
+    }
+
+    QStringList Righe() const {
+        QStringList r;
+        for (int i = 0; i < dlg.Lista1->count(); ++i) r << dlg.Lista1->item(i)->text();
+        return r;
+    }
+
+    AmbienteProva amb;
+    Global g;
+    EleCli dlg{g};
+    bool chiedi = false;
+};
+
+TEST(RigaSimile, ColonneFisse) {
+    EXPECT_EQ(RigaSimile(7, "01234567890", "ROSSI SPA", "VIA ROMA 1", "MILANO", "MI"),
+              "     7-01234567890-ROSSI SPA                     VIA ROMA 1           "
+              "MILANO                         MI");
+    // Nulls are empty, long texts are cut, the sort key and a long code keep their own width.
+    const QString r = RigaSimile(1234567, "AB  ", QVariant(), QString(40, 'I'), QVariant(), "MIX");
+    EXPECT_EQ(r, "123456-AB  -" + QString(30, ' ') + ' ' + QString(20, 'I') + ' ' +
+                     QString(30, ' ') + " MI");
+    EXPECT_EQ(RigaSimile(QVariant(), "X", "A", "B", "C", "D").left(3), "-X-");
+}
+
+TEST_F(SimiliTest, ChiaveNumericaCercaPerPartitaIva) {
+    Cliente(7, "ROSSI SPA", "01234567890 ", "RSSMRA80A01F205X", "VIA ROMA 1", "MILANO", "MI");
+    Cliente(8, "BIANCHI SRL", "01234567899", QVariant());
+    Cliente(9, "VERDI SNC", "01234567800", QVariant());
+    Cliente(10, "NERI SAS", "0123456789", QVariant());
+
+    EXPECT_EQ(Elenco("01234567890"), 1);
+    EXPECT_EQ(g.QueryText, kSelect + "CliPartitaIva = '01234567890' ORDER BY CliPartitaIva");
+    EXPECT_TRUE(chiedi);
+    ASSERT_EQ(Righe().size(), 1) << "the blank-padded stored value still matches";
+    EXPECT_EQ(Righe()[0],
+              "     7-01234567890 -ROSSI SPA                     VIA ROMA 1           "
+              "MILANO                         MI");
+
+    EXPECT_EQ(Elenco("0123456789"), 3);
+    EXPECT_EQ(g.QueryText, kSelect +
+                               "CliPartitaIva BETWEEN '0123456789 ' AND '0123456789zzz' "
+                               "ORDER BY CliPartitaIva");
+    QStringList codici;
+    for (const QString& r : Righe()) codici << r.left(6).trimmed();
+    EXPECT_EQ(codici, QStringList({"10", "7", "8"})) << "ordered by VAT number";
+
+    // Only the first word is the key, its blank included; it is still a number.
+    EXPECT_EQ(Elenco(" 01234567 99"), 0);
+    EXPECT_EQ(g.QueryText, kSelect +
+                               "CliPartitaIva BETWEEN '01234567  ' AND '01234567 zzz' "
+                               "ORDER BY CliPartitaIva");
+}
+
+TEST_F(SimiliTest, AltrimentiPerCodiceFiscale) {
+    Cliente(3, "ROSSI MARIO", "01234567890", "RSSMRA80A01F205X", "VIA ROMA 1", "MILANO", "MI");
+    Cliente(4, "ROSSI LUCA", QVariant(), "RSSLCU75B02H501Y");
+    Cliente(5, "BIANCHI ANNA", QVariant(), "BNCNNA90C41F205Z");
+
+    EXPECT_EQ(Elenco("RSSMRA80A01F205X"), 1);
+    EXPECT_EQ(g.QueryText,
+              kSelect + "CliCodiceFiscale = 'RSSMRA80A01F205X' ORDER BY CliCodiceFiscale");
+    ASSERT_EQ(Righe().size(), 1);
+    EXPECT_TRUE(Righe()[0].startsWith("     3-RSSMRA80A01F205X-ROSSI MARIO "));
+
+    EXPECT_EQ(Elenco("  RSS  "), 2);
+    EXPECT_EQ(g.QueryText, kSelect +
+                               "CliCodiceFiscale BETWEEN 'RSS ' AND 'RSSzzz' "
+                               "ORDER BY CliCodiceFiscale");
+    ASSERT_EQ(Righe().size(), 2);
+    EXPECT_TRUE(Righe()[0].startsWith("     4-RSSLCU75B02H501Y-"));
+
+    EXPECT_EQ(Elenco("RSS MARIO"), 0);
+    EXPECT_TRUE(g.QueryText.contains("CliCodiceFiscale BETWEEN 'RSS  ' AND 'RSS zzz'"));
+
+    // Letters make a key a fiscal code whatever its digits.
+    EXPECT_EQ(Elenco("0123456789A"), 0);
+    EXPECT_TRUE(g.QueryText.contains("CliCodiceFiscale BETWEEN '0123456789A '"));
+    EXPECT_TRUE(Righe().isEmpty());
+
+    // The client in the record is shown but not counted.
+    g.ClientRecord.CliCodice = 3;
+    EXPECT_EQ(Elenco("RSSMRA"), 0);
+    EXPECT_EQ(Righe().size(), 1);
+}
+
+TEST_F(SimiliTest, ApostrofoNonRompeLaQuery) {
+    Cliente(6, "D'ANGELO", QVariant(), "D'ANG");
+    dlg.Lista1->addItem("vecchia");
+    EXPECT_EQ(Elenco("D'AN"), 1);
+    EXPECT_EQ(g.QueryText, kSelect +
+                               "CliCodiceFiscale BETWEEN 'D''AN ' AND 'D''ANzzz' "
+                               "ORDER BY CliCodiceFiscale");
+    ASSERT_EQ(Righe().size(), 1);
+    EXPECT_TRUE(Righe()[0].startsWith("     6-D'ANG-D'ANGELO"));
+    // 16 characters before doubling: still an exact search.
+    EXPECT_EQ(Elenco("'' OR 1=1 --    "), 0);
+    EXPECT_TRUE(g.QueryText.contains("CliCodiceFiscale BETWEEN ''''' ' AND '''''zzz'"));
+    EXPECT_EQ(Elenco("ABCDEFGHIJKLMN'P"), 0);
+    EXPECT_TRUE(g.QueryText.contains("CliCodiceFiscale = 'ABCDEFGHIJKLMN''P'"));
+    EXPECT_TRUE(g.Messaggi.Mostrati().empty());
+}
+
+TEST_F(SimiliTest, ElencoLungoChiedeUnaVolta) {
+    g.EnvironmentSettings.CompanyDatabase->Esegui(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 250) "
+        "INSERT INTO Clienti (CliCodice, CliRagsoc, CliPartitaIva) "
+        "SELECT i, 'CLIENTE ' || i, '0123456' || printf('%04d', i) FROM n");
+
+    g.Messaggi.Copione({Risposta::Si});
+    EXPECT_EQ(Elenco("0123456"), 250);
+    EXPECT_EQ(Righe().size(), 250);
+    EXPECT_FALSE(chiedi);
+    ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
+    const Messaggio& m = g.Messaggi.Mostrati()[0];
+    EXPECT_EQ(m.testo, "OLTRE 200 CLIENTI: ESTRAGGO TUTTO?");
+    EXPECT_EQ(m.titolo, "ELENCO LUNGO");
+    EXPECT_EQ(m.pulsanti, Pulsanti::SiNo);
+    EXPECT_EQ(m.icona, Icona::Domanda);
+
+    g.Messaggi.AzzeraMostrati();
+    g.Messaggi.Copione({Risposta::No});
+    EXPECT_EQ(Elenco("0123456"), 201);
+    EXPECT_EQ(Righe().size(), 200);
+    EXPECT_EQ(Righe().back().left(6), "   200");
+    EXPECT_TRUE(chiedi);
+    EXPECT_EQ(g.Messaggi.Mostrati().size(), 1u);
+
+    // The client in the record does not count towards the 200.
+    g.Messaggi.AzzeraMostrati();
+    g.Messaggi.Copione({Risposta::No});
+    g.ClientRecord.CliCodice = 5;
+    EXPECT_EQ(Elenco("0123456"), 201);
+    EXPECT_EQ(Righe().size(), 201);
+}
+
+TEST_F(SimiliTest, QueryImpossibileLasciaLaLista) {
+    g.EnvironmentSettings.CompanyDatabase.reset();
+    const QString altra = amb.Radice() + "altra.mdb";
+    AmbienteProva::CreaDitta(altra, false);
+    g.EnvironmentSettings.CompanyDatabase = g.EnvironmentSettings.Workspace->OpenDatabase(altra);
+
+    dlg.Lista1->addItem("vecchia");
+    EXPECT_EQ(Elenco("0123"), 0);
+    EXPECT_EQ(Righe(), QStringList{"vecchia"});
+    EXPECT_FALSE(chiedi);
+    g.ClientRecord.CliCodice = 1;
+    EXPECT_EQ(CercaOmonimi(g, "ROSSI"), 0);
+    EXPECT_TRUE(g.Messaggi.Mostrati().empty());
+}
+
+TEST_F(SimiliTest, CercaOmonimi) {
+    Cliente(12, "ROSSI SPA", QVariant(), QVariant());
+    Cliente(20, "ROSSI SPA ", QVariant(), QVariant());
+    Cliente(30, "ROSSI SPA ALTRA", QVariant(), QVariant());
+    Cliente(40, "ROSSI SPA", QVariant(), QVariant());
+    Cliente(50, "L'ALBA", QVariant(), QVariant());
+
+    g.ClientRecord.CliCodice = 20;
+    EXPECT_EQ(CercaOmonimi(g, "  ROSSI SPA  "), 40);
+    EXPECT_EQ(g.QueryText,
+              "SELECT CliCodice, CliRagSoc FROM Clienti WHERE (CliRagSoc = "
+              "'ROSSI SPA')");
+    EXPECT_EQ(g.MessageTitle, "CLIENTE GIA' ESISTENTE!\ncodice = 12\ncodice = 40");
+
+    EXPECT_EQ(CercaOmonimi(g, "L'ALBA"), 50);
+    EXPECT_TRUE(g.QueryText.endsWith("(CliRagSoc = 'L''ALBA')"));
+
+    g.ClientRecord.CliCodice = 50;
+    EXPECT_EQ(CercaOmonimi(g, "L'ALBA"), 0);
+    EXPECT_EQ(g.MessageTitle, "CLIENTE GIA' ESISTENTE!");
+
+    g.QueryText = "prima";
+    EXPECT_EQ(CercaOmonimi(g, "   "), 0);
+    EXPECT_EQ(g.QueryText, "prima");
+    EXPECT_TRUE(g.Messaggi.Mostrati().empty());
+}
+
+}  // namespace
