@@ -367,7 +367,7 @@ void GesCliC::ElaboraFocus() {
         codaFocus_.pop_front();
         if (passo == Passo::Entra) {
             // Stale when the focus has moved on again since.
-            if (QApplication::focusWidget() != Txt(campo)) continue;
+            if (focusWidget() != Txt(campo)) continue;
             campoEntrato_ = campo;
             Txt_GotFocus(campo);
         } else {

@@ -95,14 +95,17 @@ std::vector<EventoTasto> SequenzaTasti(QString& tasti, int& modificatore) {
 void InviaTasti(QString& tasti, int& modificatore) {
     const auto eventi = SequenzaTasti(tasti, modificatore);
     QWindow* finestra = QGuiApplication::focusWindow();
+    // When no window is active (no window manager) the keys go where typed keys go: the
+    // modal window, else the visible window that holds a focused control.
+    if (!finestra && QApplication::activeModalWidget())
+        finestra = QApplication::activeModalWidget()->windowHandle();
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (!finestra && w->isVisible() && w->focusWidget()) finestra = w->windowHandle();
+    if (!finestra) return;
     for (const EventoTasto& e : eventi) {
         const QEvent::Type tipo = e.giu ? QEvent::KeyPress : QEvent::KeyRelease;
-        if (finestra) {
-            QWindowSystemInterface::handleKeyEvent<QWindowSystemInterface::AsynchronousDelivery>(
-                finestra, tipo, e.tasto, e.modificatori, e.testo);
-        } else if (QWidget* w = QApplication::focusWidget()) {
-            QCoreApplication::postEvent(w, new QKeyEvent(tipo, e.tasto, e.modificatori, e.testo));
-        }
+        QWindowSystemInterface::handleKeyEvent<QWindowSystemInterface::AsynchronousDelivery>(
+            finestra, tipo, e.tasto, e.modificatori, e.testo);
     }
 }
 

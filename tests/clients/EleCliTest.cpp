@@ -26,6 +26,11 @@ class EleCliTest : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
     }
 
+    // An access key presses its button with a short animation.
+    void Sparito() {
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !dlg.isVisible(); }, 1000));
+    }
+
     void Chiuso(QDialog::DialogCode esito, std::int32_t codice) {
         EXPECT_FALSE(dlg.isVisible());
         EXPECT_EQ(dlg.result(), esito);
@@ -51,8 +56,14 @@ TEST_F(EleCliTest, Aspetto) {
     EXPECT_LT(dlg.Cmde[0]->geometry().right(), dlg.Cmde[1]->x());
     EXPECT_TRUE(dlg.rect().contains(dlg.Cmde[1]->geometry()));
     EXPECT_TRUE(dlg.rect().contains(lista));
-    EXPECT_EQ(dlg.Lista1->nextInFocusChain(), dlg.Cmde[0]);
-    EXPECT_EQ(dlg.Cmde[0]->nextInFocusChain(), dlg.Cmde[1]);
+
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    EXPECT_EQ(QApplication::focusWidget(), dlg.Lista1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), dlg.Cmde[0]);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), dlg.Cmde[1]);
 }
 
 TEST_F(EleCliTest, ConfermaPrendeIlCodice) {
@@ -77,13 +88,15 @@ TEST_F(EleCliTest, ConfermaPrendeIlCodice) {
     g.DialogoAperto = true;
     Apri();
     const QRect riga = dlg.Lista1->visualItemRect(dlg.Lista1->item(1));
+    QTest::mouseClick(dlg.Lista1->viewport(), Qt::LeftButton, {}, riga.center());
     QTest::mouseDClick(dlg.Lista1->viewport(), Qt::LeftButton, {}, riga.center());
     Chiuso(QDialog::Accepted, 12);
 
     g.DialogoAperto = true;
     Apri();
     QTest::keyClick(&dlg, Qt::Key_C, Qt::AltModifier);
-    Chiuso(QDialog::Accepted, 7);
+    Sparito();
+    Chiuso(QDialog::Accepted, 12);  // the line double-clicked is still the one selected
 
     // An empty list confirms nothing.
     dlg.Lista1->clear();
@@ -100,7 +113,10 @@ TEST_F(EleCliTest, UscitaNonPrendeNulla) {
         [&] { QTest::keyClick(dlg.Lista1, Qt::Key_Escape); },
         [&] { QTest::keyClick(dlg.Lista1, Qt::Key_F2); },
         [&] { QTest::keyClick(dlg.Cmde[0], Qt::Key_F2); },
-        [&] { QTest::keyClick(&dlg, Qt::Key_U, Qt::AltModifier); },
+        [&] {
+            QTest::keyClick(&dlg, Qt::Key_U, Qt::AltModifier);
+            Sparito();
+        },
         [&] { dlg.close(); },
     };
     for (size_t i = 0; i < std::size(modi); ++i) {
@@ -122,19 +138,3 @@ TEST_F(EleCliTest, ModaleConExec) {
 }
 
 }  // namespace
-namespace {
-TEST(EleCliDbg, X) {
-    Global g;
-    EleCli dlg(g);
-    dlg.Lista1->addItems({"     7-A", "    12-B"});
-    dlg.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
-    fprintf(stderr, "active %d focus %p list %p\n", dlg.isActiveWindow(), (void*)QApplication::focusWidget(), (void*)dlg.Lista1);
-    const QRect riga = dlg.Lista1->visualItemRect(dlg.Lista1->item(1));
-    fprintf(stderr, "rect %d %d %d %d\n", riga.x(), riga.y(), riga.width(), riga.height());
-    QTest::mouseDClick(dlg.Lista1->viewport(), Qt::LeftButton, {}, riga.center());
-    fprintf(stderr, "vis %d cod %d\n", dlg.isVisible(), g.ClientRecord.CliCodice);
-    QTest::keyClick(&dlg, Qt::Key_C, Qt::AltModifier);
-    fprintf(stderr, "vis %d cod %d\n", dlg.isVisible(), g.ClientRecord.CliCodice);
-}
-}

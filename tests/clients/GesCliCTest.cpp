@@ -14,7 +14,7 @@
 namespace {
 
 class GesCliCTest : public ::testing::Test {
-protected:
+  protected:
     void Avvia(const QString& riga = "E") {
         amb.IniNormale();
         form = std::make_unique<GesCliC>(g);
@@ -166,7 +166,8 @@ TEST_F(GesCliCTest, RiempireIlModuloNonSpostaIlFuoco) {
     Attendi();
     EXPECT_EQ(CampoConFuoco(), 3);
     EXPECT_EQ(Txt(0)->text(), "42");
-    EXPECT_EQ(Txt(8)->text(), QString(35, 'L')) << "a stored value longer than the field shows whole";
+    EXPECT_EQ(Txt(8)->text(), QString(35, 'L'))
+        << "a stored value longer than the field shows whole";
     EXPECT_EQ(Txt(4)->text(), "ROSSI SPA");
     for (int i : {15, 16, 17}) EXPECT_EQ(Txt(i)->text(), " ");
     EXPECT_EQ(form->windowTitle(), "VARIAZIONE ANAGRAFICHE - KESTOR");

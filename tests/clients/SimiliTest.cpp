@@ -50,7 +50,7 @@ class SimiliTest : public ::testing::Test {
 
 TEST(RigaSimile, ColonneFisse) {
     EXPECT_EQ(RigaSimile(7, "01234567890", "ROSSI SPA", "VIA ROMA 1", "MILANO", "MI"),
-              "     7-01234567890-ROSSI SPA                     VIA ROMA 1           "
+              "     7-01234567890-ROSSI SPA                      VIA ROMA 1           "
               "MILANO                         MI");
     // Nulls are empty, long texts are cut, the sort key and a long code keep their own width.
     const QString r = RigaSimile(1234567, "AB  ", QVariant(), QString(40, 'I'), QVariant(), "MIX");
@@ -70,7 +70,7 @@ TEST_F(SimiliTest, ChiaveNumericaCercaPerPartitaIva) {
     EXPECT_TRUE(chiedi);
     ASSERT_EQ(Righe().size(), 1) << "the blank-padded stored value still matches";
     EXPECT_EQ(Righe()[0],
-              "     7-01234567890 -ROSSI SPA                     VIA ROMA 1           "
+              "     7-01234567890 -ROSSI SPA                      VIA ROMA 1           "
               "MILANO                         MI");
 
     EXPECT_EQ(Elenco("0123456789"), 3);
@@ -129,9 +129,9 @@ TEST_F(SimiliTest, ApostrofoNonRompeLaQuery) {
                                "ORDER BY CliCodiceFiscale");
     ASSERT_EQ(Righe().size(), 1);
     EXPECT_TRUE(Righe()[0].startsWith("     6-D'ANG-D'ANGELO"));
+    EXPECT_EQ(Elenco("X'OR'1'='1"), 0) << "a quote cannot widen the search";
+    EXPECT_TRUE(g.QueryText.contains("BETWEEN 'X''OR''1''=''1 ' AND 'X''OR''1''=''1zzz'"));
     // 16 characters before doubling: still an exact search.
-    EXPECT_EQ(Elenco("'' OR 1=1 --    "), 0);
-    EXPECT_TRUE(g.QueryText.contains("CliCodiceFiscale BETWEEN ''''' ' AND '''''zzz'"));
     EXPECT_EQ(Elenco("ABCDEFGHIJKLMN'P"), 0);
     EXPECT_TRUE(g.QueryText.contains("CliCodiceFiscale = 'ABCDEFGHIJKLMN''P'"));
     EXPECT_TRUE(g.Messaggi.Mostrati().empty());
