@@ -5,7 +5,7 @@
 namespace {
 
 class LimiteLunghezza : public QValidator {
-public:
+  public:
     explicit LimiteLunghezza(CasellaTesto& casella) : QValidator(&casella), casella_(casella) {}
 
     State validate(QString& testo, int&) const override {
@@ -13,7 +13,7 @@ public:
         return (cresce && testo.size() > casella_.MaxLength()) ? Invalid : Acceptable;
     }
 
-private:
+  private:
     CasellaTesto& casella_;
 };
 

@@ -7,7 +7,7 @@
 class CasellaTesto : public QLineEdit {
     Q_OBJECT
 
-public:
+  public:
     explicit CasellaTesto(QWidget* parent = nullptr);
 
     int MaxLength() const { return maxLength_; }
@@ -16,7 +16,7 @@ public:
     // Length of the text before the edit under validation.
     int LunghezzaPrecedente() const { return lunghezza_; }
 
-private:
+  private:
     int maxLength_ = 32767;
     int lunghezza_ = 0;
 };

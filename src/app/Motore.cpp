@@ -229,6 +229,12 @@ void Workspace::Registra(Database* db) {
     databases_.push_back(db);
 }
 
+void Workspace::ImpostaAttesaBlocco(int millisecondi) {
+    attesaMs_ = millisecondi;
+    for (Database* db : databases_)
+        if (db->db_) sqlite3_busy_timeout(db->db_, millisecondi);
+}
+
 void Workspace::Rimuovi(Database* db) {
     databases_.erase(std::remove(databases_.begin(), databases_.end(), db), databases_.end());
 }

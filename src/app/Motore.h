@@ -75,7 +75,7 @@ class Workspace {
     bool InTransazione() const { return inTransazione_; }
 
     // How long a writer waits for another program's lock before giving up.
-    void ImpostaAttesaBlocco(int millisecondi) { attesaMs_ = millisecondi; }
+    void ImpostaAttesaBlocco(int millisecondi);
     int AttesaBlocco() const { return attesaMs_; }
 
   private:

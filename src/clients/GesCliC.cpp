@@ -4,6 +4,7 @@
 #include "app/CasellaTesto.h"
 #include "app/Toolkit.h"
 #include "clients/CampiCliente.h"
+#include "clients/EleCli.h"
 #include "data/Clienti.h"
 #include "ui/Global.h"
 #include "ui/Tasti.h"
@@ -46,6 +47,8 @@ GesCliC::GesCliC(Global& g, QWidget* parent) : QWidget(parent), g_(g) {
     setWindowTitle(QStringLiteral("GESTIONE ANAGRAFICHE - KESTOR"));
     CostruisciControlli();
 }
+
+GesCliC::~GesCliC() = default;
 
 void GesCliC::CostruisciControlli() {
     const QFont fisso = CarattereFisso(9.75);
@@ -199,10 +202,9 @@ void GesCliC::RiempiMaschera() {
     }
     const ClientRecord& r = g_.ClientRecord;
     Txt(0)->setText(QString::number(r.CliCodice));
-    const QString testi[] = {r.CliCodiceFiscale, r.CliNazione,     r.CliPartitaIva,
-                             r.CliRagsoc,        r.CliRagsocEstesa, r.CliIndirizzo,
-                             r.CliCap,           r.CliLocalita,     r.CliProvincia,
-                             r.CliTelefono,      r.CliContabile,    r.CliCategoria,
+    const QString testi[] = {r.CliCodiceFiscale, r.CliNazione,     r.CliPartitaIva, r.CliRagsoc,
+                             r.CliRagsocEstesa,  r.CliIndirizzo,   r.CliCap,        r.CliLocalita,
+                             r.CliProvincia,     r.CliTelefono,    r.CliContabile,  r.CliCategoria,
                              r.CliAcronimo,      r.CliEsenzioneNum};
     for (int i = 1; i <= 14; ++i) Txt(i)->setText(testi[i - 1].trimmed());
     const QVariant data = r.CliEsenzioneDat;
@@ -247,8 +249,8 @@ bool GesCliC::FiltraTasto(QWidget* w, QKeyEvent* e) {
     if (carattere == 0) return true;
     if (carattere == originale) return false;
     // The form changed the character: the field receives the new one instead.
-    QKeyEvent nuovo(e->type(), e->key(), e->modifiers(), QString(QChar(carattere)), e->isAutoRepeat(),
-                    ushort(e->count()));
+    QKeyEvent nuovo(e->type(), e->key(), e->modifiers(), QString(QChar(carattere)),
+                    e->isAutoRepeat(), ushort(e->count()));
     inoltro_ = true;
     QCoreApplication::sendEvent(w, &nuovo);
     inoltro_ = false;
@@ -348,7 +350,13 @@ bool GesCliC::eventFilter(QObject* o, QEvent* e) {
             for (int i = 0; i < 4; ++i)
                 if (cmdI_[size_t(i)] == o) CmdI_MouseDown(i);
             break;
-        default: break;
+        case QEvent::Shortcut:
+            // An access key takes the focus to its button before pressing it, so the field
+            // being left is checked first, as when the operator tabs to the button.
+            if (auto* b = qobject_cast<QPushButton*>(o)) b->setFocus(Qt::ShortcutFocusReason);
+            break;
+        default:
+            break;
     }
     return QWidget::eventFilter(o, e);
 }
@@ -362,6 +370,10 @@ void GesCliC::AccodaFocus(Passo passo, int campo) {
 
 void GesCliC::ElaboraFocus() {
     elaborazioneInCoda_ = false;
+    // A dialog opened by the leave logic runs its own event loop: what queues up meanwhile
+    // waits for the outer pass, so one check is never interrupted by another field's events.
+    if (inElaborazione_) return;
+    inElaborazione_ = true;
     while (!codaFocus_.empty() && !scaricato_) {
         const auto [passo, campo] = codaFocus_.front();
         codaFocus_.pop_front();
@@ -376,6 +388,7 @@ void GesCliC::ElaboraFocus() {
             Txt_LostFocus(campo);
         }
     }
+    inElaborazione_ = false;
 }
 
 void GesCliC::Txt_GotFocus(int i) {
@@ -412,32 +425,89 @@ void GesCliC::Txt_Change(int i) {
     if (Txt(i)->text().size() == Txt(i)->MaxLength()) InviaTasti(QStringLiteral("{ENTER}"));
 }
 
-void GesCliC::Txt_DblClick(int) { AiutoCampo(); }
+void GesCliC::Txt_DblClick(int) {
+    AiutoCampo();
+}
 
-void GesCliC::CmdI_MouseDown(int) { SaltaFocus = true; }
+void GesCliC::CmdI_MouseDown(int) {
+    SaltaFocus = true;
+}
 
 void GesCliC::CmdI_Click(int i) {
     g_.DialogoAperto = true;
     switch (i) {
-        case 1:  // USCITA
+        case 0:
+            Salva();
+            break;
+        case 1:
             close();
             break;
-        case 3:  // ANNULLA
-            ModoMaschera = 0;
-            AzzeraMaschera();
-            Txt(0)->setFocus(Qt::OtherFocusReason);
+        case 2:
+            Elimina();
             break;
-        default: break;
+        case 3:
+            Annulla();
+            break;
+        default:
+            break;
     }
 }
 
 // ---------------------------------------------------------------------------------------
-// Leave-field logic
+// Code entry
 
-void GesCliC::ControllaCampo(std::int16_t&) { g_.FieldErrorNumber = 0; }
+void GesCliC::EntrataCodice() {
+    PulisciCliente(g_);
+    if (Txt(0)->text().trimmed().isEmpty()) ScriviCampo(0, QStringLiteral("0"));
+    ClientRecord& r = g_.ClientRecord;
+    // Only digits can be typed; a pasted sign or word counts as no code.
+    r.CliCodice = std::max<std::int32_t>(0, InteroDa(ValoreNumerico(Txt(0)->text())));
+    if (r.CliCodice == 0) {
+        ModoMaschera = 1;
+        codiceAutomatico_ = true;
+        try {
+            motore::Recordset& t = *g_.ClientsTable;
+            t.SetIndex(QStringLiteral("primaria"));
+            t.Seek(QStringLiteral("<="), {2147483646});
+            if (!t.NoMatch()) r.CliCodice = InteroDa(t.Field(QStringLiteral("CliCodice")));
+        } catch (const motore::Errore&) {
+            g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI"));
+        }
+        r.CliCodice += 1;
+        CmdI(0)->setText(QStringLiteral("&INSERISCI"));
+    } else {
+        const std::int32_t codice = r.CliCodice;
+        LeggiCliente(g_, codice);
+        if (r.CliCodice != 0) {
+            ModoMaschera = 2;
+            CmdI(0)->setText(QStringLiteral("&CONFERMA"));
+        } else {
+            g_.MsgBox(QStringLiteral("CODICE  ") + Txt(0)->text().trimmed() +
+                          QStringLiteral("  INESISTENTE: LO VUOI INSERIRE"),
+                      Pulsanti::SiNo, Icona::Domanda, QStringLiteral("NORVAL - ERRORE"));
+            if (g_.MessageAnswer == Risposta::No) {
+                Txt(0)->setEnabled(true);
+                Txt(0)->setFocus(Qt::OtherFocusReason);
+                return;
+            }
+            r.CliCodice = codice;
+            ModoMaschera = 1;
+            codiceAutomatico_ = false;
+            CmdI(0)->setText(QStringLiteral("&INSERISCI"));
+        }
+    }
+    toolkit::AttendiEventi();
+    RiempiMaschera();
+    Txt(0)->setEnabled(false);
+    (!Txt(1)->isHidden() ? Txt(1) : Txt(4))->setFocus(Qt::OtherFocusReason);
+}
 
-void GesCliC::MostraErrore() {}
+void GesCliC::ScriviCampo(int campo, const QString& testo) {
+    const bool prima = InCaricamento;
+    InCaricamento = true;
+    Txt(campo)->setText(testo);
+    InCaricamento = prima;
+}
 
-void GesCliC::EntrataCodice() {}
-
+// Filled in by the lookup dialogs.
 void GesCliC::AiutoCampo() {}

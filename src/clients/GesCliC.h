@@ -5,8 +5,15 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <memory>
+
+namespace motore {
+class Errore;
+class Recordset;
+}  // namespace motore
 
 class CasellaTesto;
+class EleCli;
 class Global;
 class QLabel;
 class QPushButton;
@@ -16,8 +23,9 @@ class QPushButton;
 class GesCliC : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit GesCliC(Global& g, QWidget* parent = nullptr);
+    ~GesCliC() override;
 
     // Start-up in two steps; each returns false when the program must end without
     // showing the form.
@@ -42,13 +50,15 @@ public:
     bool SaltaFocus = false;
     std::int32_t StartClientCode = 0;
     bool ChiediElencoLungo = false;
+    std::int16_t ContaSimili = 0;    // other holders found by the last fiscal-code or VAT check
+    std::int32_t CodiceOmonimo = 0;  // client found by the last homonym search
 
-protected:
+  protected:
     bool eventFilter(QObject* o, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void showEvent(QShowEvent* e) override;
 
-private:
+  private:
     void CostruisciControlli();
 
     // Keyboard: the form sees every key before the focused control.
@@ -71,6 +81,20 @@ private:
     void MostraErrore();
     void EntrataCodice();
     void AiutoCampo();
+    // Lists the other holders of a fiscal code or VAT number; true when there are some,
+    // after showing them and putting back the field's earlier value.
+    bool MostraSimili(int campo, const QString& chiave, const QString& memorizzato);
+    // Writes a field on the program's behalf: never an auto-advance.
+    void ScriviCampo(int campo, const QString& testo);
+    EleCli& Elenco();
+
+    // The buttons' actions.
+    void Salva();
+    void Elimina();
+    void Annulla();
+    void TrasferisciCampi();
+    void ScriviCliente(motore::Recordset& t);
+    void ErroreScrittura(const motore::Errore& e);
 
     // Focus changes are collected while they happen and handled once the change is
     // complete, so that the leave logic may open a message box and move the focus.
@@ -89,5 +113,8 @@ private:
     int campoEntrato_ = -1;  // the field whose enter logic ran last and that was not left
     bool primaAttivazione_ = true;
     bool inoltro_ = false;  // a key the form rewrote is on its way to the field
+    bool inElaborazione_ = false;
+    bool codiceAutomatico_ = false;  // the new client's code was taken, not typed
+    std::unique_ptr<EleCli> eleCli_;
     bool scaricato_ = false;
 };

@@ -2,13 +2,13 @@
 
 #include "ui/Global.h"
 
+#include <qpa/qwindowsysteminterface.h>
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QWidget>
 #include <QWindow>
-#include <qpa/qwindowsysteminterface.h>
 
 namespace {
 
@@ -19,19 +19,25 @@ struct Nome {
 };
 
 constexpr Nome kNomi[] = {
-    {"{TAB}", 9, Qt::Key_Tab},       {"{ENTER}", 13, Qt::Key_Return}, {"{PGUP}", 33, Qt::Key_PageUp},
-    {"{PGDN}", 34, Qt::Key_PageDown}, {"{END}", 35, Qt::Key_End},      {"{HOME}", 36, Qt::Key_Home},
-    {"{LEFT}", 37, Qt::Key_Left},    {"{UP}", 38, Qt::Key_Up},        {"{RIGHT}", 39, Qt::Key_Right},
-    {"{DOWN}", 40, Qt::Key_Down},
+    {"{TAB}", 9, Qt::Key_Tab},      {"{ENTER}", 13, Qt::Key_Return},
+    {"{PGUP}", 33, Qt::Key_PageUp}, {"{PGDN}", 34, Qt::Key_PageDown},
+    {"{END}", 35, Qt::Key_End},     {"{HOME}", 36, Qt::Key_Home},
+    {"{LEFT}", 37, Qt::Key_Left},   {"{UP}", 38, Qt::Key_Up},
+    {"{RIGHT}", 39, Qt::Key_Right}, {"{DOWN}", 40, Qt::Key_Down},
 };
 
 int TastoQtDi(int codice) {
     switch (codice) {
-        case 16: return Qt::Key_Shift;
-        case 17: return Qt::Key_Control;
-        case 18: return Qt::Key_Alt;
-        case 0: return Qt::Key_unknown;
-        default: break;
+        case 16:
+            return Qt::Key_Shift;
+        case 17:
+            return Qt::Key_Control;
+        case 18:
+            return Qt::Key_Alt;
+        case 0:
+            return Qt::Key_unknown;
+        default:
+            break;
     }
     for (const Nome& n : kNomi)
         if (n.codice == codice) return n.tasto;
@@ -40,10 +46,14 @@ int TastoQtDi(int codice) {
 
 Qt::KeyboardModifier ModificatoreQt(int codice) {
     switch (codice) {
-        case 16: return Qt::ShiftModifier;
-        case 17: return Qt::ControlModifier;
-        case 18: return Qt::AltModifier;
-        default: return Qt::NoModifier;
+        case 16:
+            return Qt::ShiftModifier;
+        case 17:
+            return Qt::ControlModifier;
+        case 18:
+            return Qt::AltModifier;
+        default:
+            return Qt::NoModifier;
     }
 }
 
@@ -129,33 +139,52 @@ int CodiceTasto(int k) {
     if ((k >= Qt::Key_0 && k <= Qt::Key_9) || (k >= Qt::Key_A && k <= Qt::Key_Z)) return k;
     if (k >= Qt::Key_F1 && k <= Qt::Key_F24) return 112 + (k - Qt::Key_F1);
     switch (k) {
-        case Qt::Key_Backspace: return 8;
+        case Qt::Key_Backspace:
+            return 8;
         case Qt::Key_Tab:
-        case Qt::Key_Backtab: return 9;
+        case Qt::Key_Backtab:
+            return 9;
         case Qt::Key_Return:
-        case Qt::Key_Enter: return 13;
-        case Qt::Key_Shift: return 16;
-        case Qt::Key_Control: return 17;
-        case Qt::Key_Alt: return 18;
-        case Qt::Key_Escape: return 27;
-        case Qt::Key_Space: return 32;
-        case Qt::Key_PageUp: return 33;
-        case Qt::Key_PageDown: return 34;
-        case Qt::Key_End: return 35;
-        case Qt::Key_Home: return 36;
-        case Qt::Key_Left: return 37;
-        case Qt::Key_Up: return 38;
-        case Qt::Key_Right: return 39;
-        case Qt::Key_Down: return 40;
-        case Qt::Key_Insert: return 45;
-        case Qt::Key_Delete: return 46;
-        default: return 0;
+        case Qt::Key_Enter:
+            return 13;
+        case Qt::Key_Shift:
+            return 16;
+        case Qt::Key_Control:
+            return 17;
+        case Qt::Key_Alt:
+            return 18;
+        case Qt::Key_Escape:
+            return 27;
+        case Qt::Key_Space:
+            return 32;
+        case Qt::Key_PageUp:
+            return 33;
+        case Qt::Key_PageDown:
+            return 34;
+        case Qt::Key_End:
+            return 35;
+        case Qt::Key_Home:
+            return 36;
+        case Qt::Key_Left:
+            return 37;
+        case Qt::Key_Up:
+            return 38;
+        case Qt::Key_Right:
+            return 39;
+        case Qt::Key_Down:
+            return 40;
+        case Qt::Key_Insert:
+            return 45;
+        case Qt::Key_Delete:
+            return 46;
+        default:
+            return 0;
     }
 }
 
 int StatoMaiuscole(Qt::KeyboardModifiers m) {
-    return ((m & Qt::ShiftModifier) ? kMaiuscolo : 0) | ((m & Qt::ControlModifier) ? kControllo : 0) |
-           ((m & Qt::AltModifier) ? kAlt : 0);
+    return ((m & Qt::ShiftModifier) ? kMaiuscolo : 0) |
+           ((m & Qt::ControlModifier) ? kControllo : 0) | ((m & Qt::AltModifier) ? kAlt : 0);
 }
 
 int CarattereDi(const QKeyEvent& e) {
@@ -167,13 +196,18 @@ int CarattereDi(const QKeyEvent& e) {
     if (m & Qt::ControlModifier) return (k >= Qt::Key_A && k <= Qt::Key_Z) ? k - Qt::Key_A + 1 : 0;
     switch (k) {
         case Qt::Key_Return:
-        case Qt::Key_Enter: return 13;
-        case Qt::Key_Backspace: return 8;
-        case Qt::Key_Escape: return 27;
+        case Qt::Key_Enter:
+            return 13;
+        case Qt::Key_Backspace:
+            return 8;
+        case Qt::Key_Escape:
+            return 27;
         case Qt::Key_Tab:
         case Qt::Key_Backtab:
-        case Qt::Key_Delete: return 0;
-        default: break;
+        case Qt::Key_Delete:
+            return 0;
+        default:
+            break;
     }
     const QString t = e.text();
     if (t.isEmpty()) return 0;

@@ -48,7 +48,18 @@ class GesCliCTest : public ::testing::Test {
     // Puts the focus on a field the way the operator would: Home, then Down.
     void VaiAlCampo(int i) {
         Premi(Qt::Key_Home);
-        while (CampoConFuoco() != i) Premi(Qt::Key_Down);
+        for (int passi = 0; passi < 20 && CampoConFuoco() != i; ++passi) Premi(Qt::Key_Down);
+        ASSERT_EQ(CampoConFuoco(), i);
+    }
+    // Leaves the code empty: a new client, then a company name so the fields can be walked.
+    void NuovoCliente() {
+        Premi(Qt::Key_Return);
+        ASSERT_EQ(CampoConFuoco(), 1);
+        Premi(Qt::Key_Down);
+        Premi(Qt::Key_Down);
+        Premi(Qt::Key_Down);
+        ASSERT_EQ(CampoConFuoco(), 4);
+        Scrivi("NUOVO CLIENTE");
     }
 
     AmbienteProva amb;
@@ -90,7 +101,9 @@ TEST_F(GesCliCTest, FiltriDeiTasti) {
     Avvia();
     Scrivi("a1-b2");
     EXPECT_EQ(Txt(0)->text(), "12") << "the code field takes digits only";
-    Premi(Qt::Key_Down);
+    Premi(Qt::Key_Backspace);
+    Premi(Qt::Key_Backspace);
+    Premi(Qt::Key_Return);
     VaiAlCampo(4);
     Scrivi("rossi & c. snc");
     EXPECT_EQ(Txt(4)->text(), "ROSSI & C. SNC");
@@ -103,6 +116,9 @@ TEST_F(GesCliCTest, InvioEFrecceCamminanoTraICampi) {
     Premi(Qt::Key_Home);
     EXPECT_EQ(CampoConFuoco(), 1);
     EXPECT_EQ(form->CampoCorrente, 1);
+    VaiAlCampo(4);
+    Scrivi("ROSSI");
+    Premi(Qt::Key_Home);
     for (int atteso = 2; atteso <= 17; ++atteso) {
         Premi(Qt::Key_Return);
         EXPECT_EQ(CampoConFuoco(), atteso);
@@ -111,13 +127,15 @@ TEST_F(GesCliCTest, InvioEFrecceCamminanoTraICampi) {
     EXPECT_EQ(CampoConFuoco(), 1) << "Down in field 17 wraps to field 1";
     Premi(Qt::Key_Up);
     EXPECT_EQ(CampoConFuoco(), 17) << "Up in field 1 wraps to field 17";
-    // Enter in the last field is a Tab: on along the tab order, which wraps to the top.
+    // Enter in the last field is a Tab: on along the tab order, which wraps to the top
+    // (field 0 is disabled while a client is on the form).
     Premi(Qt::Key_Return);
-    EXPECT_EQ(CampoConFuoco(), 0);
+    EXPECT_EQ(CampoConFuoco(), 1);
 }
 
 TEST_F(GesCliCTest, UnCampoPienoPassaAlSuccessivo) {
     Avvia();
+    NuovoCliente();
     VaiAlCampo(9);
     Scrivi("mi");
     EXPECT_EQ(Txt(9)->text(), "MI");
@@ -126,19 +144,23 @@ TEST_F(GesCliCTest, UnCampoPienoPassaAlSuccessivo) {
     Premi(Qt::Key_Home);
     Premi(Qt::Key_Up);  // from 1 back round to 17
     Scrivi("2001");
-    EXPECT_EQ(CampoConFuoco(), 0) << "the full year field sends Enter, which is a Tab there";
+    EXPECT_EQ(CampoConFuoco(), 1) << "the full year field sends Enter, which is a Tab there";
 }
 
 TEST_F(GesCliCTest, IlQuintoNumeroDelCodiceVaAvanti) {
     Avvia();
     Scrivi("1234");
     EXPECT_EQ(CampoConFuoco(), 0);
+    g.Messaggi.Copione({Risposta::Si});
     Scrivi("5");
     EXPECT_EQ(CampoConFuoco(), 1);
+    EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "CODICE  12345  INESISTENTE: LO VUOI INSERIRE");
+    EXPECT_EQ(form->CmdI(0)->text(), "&INSERISCI");
 }
 
 TEST_F(GesCliCTest, CtrlRRipristinaIlTestoDiEntrata) {
     Avvia();
+    NuovoCliente();
     VaiAlCampo(6);
     Scrivi("VIA ROMA 1");
     Premi(Qt::Key_Down);
@@ -203,9 +225,14 @@ TEST_F(GesCliCTest, CtrlF8MostraIlDatabaseDellaDitta) {
 }
 
 TEST_F(GesCliCTest, ClienteIniziale) {
+    amb.AggiungiCliente(123, "BIANCHI SRL");
     Avvia("E 123");
     EXPECT_EQ(form->StartClientCode, 123);
     EXPECT_EQ(Txt(0)->text(), "123");
+    EXPECT_EQ(Txt(4)->text(), "BIANCHI SRL") << "the start client is on the form at once";
+    EXPECT_EQ(form->ModoMaschera, 2);
+    EXPECT_EQ(CampoConFuoco(), 1);
+    EXPECT_TRUE(g.Messaggi.Mostrati().empty());
     EXPECT_TRUE(form->CmdI(3)->isHidden()) << "no ANNULLA when started for one client";
     EXPECT_FALSE(Txt(0)->isEnabled());
     form->AzzeraMaschera();

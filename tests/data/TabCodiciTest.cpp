@@ -14,14 +14,6 @@ class TabCodiciTest : public ::testing::Test {
         env.Workspace = std::make_unique<motore::Workspace>();
         env.CodeTablesDatabase = env.Workspace->OpenDatabase(amb.PercorsoTabelle());
         auto& db = *env.CodeTablesDatabase;
-        db.Esegui(
-            "CREATE TABLE NAZIONI (CODICE VARCHAR(3) COLLATE RTRIM NOT NULL, Descrizione "
-            "VARCHAR(60) COLLATE RTRIM, CodiceISO VARCHAR(2) COLLATE RTRIM)");
-        db.Esegui("CREATE UNIQUE INDEX \"NAZIONI.primaria\" ON NAZIONI(CODICE)");
-        db.Esegui("CREATE INDEX \"NAZIONI.CodiceISO\" ON NAZIONI(CodiceISO)");
-        db.Esegui(
-            "INSERT INTO NAZIONI VALUES ('380', 'ITALIA', 'IT'), ('086', 'OCEANO INDIANO', 'IO'), "
-            "('999', 'SENZA ISO', NULL)");
         db.Esegui("INSERT INTO PROVINCIE VALUES ('CO', NULL)");
         g.TableName = "PROVINCIE";
     }

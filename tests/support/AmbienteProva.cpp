@@ -59,4 +59,12 @@ void AmbienteProva::CreaTabelle(const QString& percorso) {
         "VARCHAR(40) COLLATE RTRIM)");
     db->Esegui("CREATE UNIQUE INDEX \"PROVINCIE.primaria\" ON PROVINCIE(CODICE)");
     db->Esegui("INSERT INTO PROVINCIE VALUES ('MI', 'MILANO'), ('RM', 'ROMA')");
+    db->Esegui(
+        "CREATE TABLE NAZIONI (CODICE VARCHAR(3) COLLATE RTRIM NOT NULL, Descrizione "
+        "VARCHAR(60) COLLATE RTRIM, CodiceISO VARCHAR(2) COLLATE RTRIM)");
+    db->Esegui("CREATE UNIQUE INDEX \"NAZIONI.primaria\" ON NAZIONI(CODICE)");
+    db->Esegui("CREATE INDEX \"NAZIONI.CodiceISO\" ON NAZIONI(CodiceISO)");
+    db->Esegui(
+        "INSERT INTO NAZIONI VALUES ('380', 'ITALIA', 'IT'), ('086', 'OCEANO INDIANO', 'IO'), "
+        "('276', 'GERMANIA', 'DE'), ('999', 'SENZA ISO', NULL)");
 }

@@ -1,0 +1,105 @@
+// The checks the client form runs as the operator leaves a field.
+
+#include "app/CasellaTesto.h"
+#include "clients/EleCli.h"
+#include "clients/GesCliC.h"
+#include "clients/Simili.h"
+#include "data/TabCodici.h"
+#include "ui/Global.h"
+
+EleCli& GesCliC::Elenco() {
+    if (!eleCli_) eleCli_ = std::make_unique<EleCli>(g_, this);
+    return *eleCli_;
+}
+
+bool GesCliC::MostraSimili(int campo, const QString& chiave, const QString& memorizzato) {
+    QString k = chiave;
+    ContaSimili = std::int16_t(ElencoSimili(g_, Elenco(), k, ChiediElencoLungo));
+    if (ContaSimili <= 0) return false;
+    g_.DialogoAperto = true;
+    Elenco().exec();
+    Form_Activate();
+    ScriviCampo(campo, ModoMaschera == 2 ? memorizzato : g_.TestoIniziale);
+    return true;
+}
+
+void GesCliC::ControllaCampo(std::int16_t& indice) {
+    const QString s = Txt(indice)->text().trimmed();
+    g_.FieldErrorNumber = 0;
+    const ClientRecord& r = g_.ClientRecord;
+    switch (indice) {
+        case 1:  // fiscal code
+            if (s.isEmpty()) return;
+            if (s.size() < 16 || MostraSimili(1, s, r.CliCodiceFiscale)) g_.FieldErrorNumber = 1;
+            return;
+        case 2: {  // nation, kept as its ISO code
+            if (s.isEmpty()) {
+                ScriviCampo(2, QStringLiteral("IT"));
+                return;
+            }
+            QString nazione = s;
+            const QString iso = CodiceIsoNazione(g_, nazione);
+            if (iso.isEmpty())
+                g_.FieldErrorNumber = 2;
+            else
+                ScriviCampo(2, iso);
+            return;
+        }
+        case 3:  // VAT number
+            if (s.isEmpty()) return;
+            if ((Txt(2)->text() == QLatin1String("IT") && s.size() != 11) ||
+                MostraSimili(3, s, r.CliPartitaIva))
+                g_.FieldErrorNumber = 3;
+            return;
+        case 4:  // company name, and its homonyms
+            if (s.isEmpty()) {
+                g_.FieldErrorNumber = 4;
+                return;
+            }
+            g_.FieldErrorNumber = 51;
+            CodiceOmonimo = CercaOmonimi(g_, Txt(4)->text());
+            if (CodiceOmonimo == 0 ||
+                g_.MsgBox(g_.MessageTitle, Pulsanti::SiNo, Icona::Domanda,
+                          QStringLiteral("Clienti omonimi")) == Risposta::Si) {
+                g_.FieldErrorNumber = 0;
+                return;
+            }
+            ScriviCampo(4, ModoMaschera == 2 ? QString(r.CliRagsoc) : g_.TestoIniziale);
+            return;
+        case 9:  // province
+            if (s.isEmpty()) return;
+            g_.TableName = QStringLiteral("PROVINCIE");
+            g_.SoughtCode = Txt(9)->text();
+            if (CodiceMancante(g_, false)) g_.FieldErrorNumber = 9;
+            return;
+        default:
+            return;
+    }
+}
+
+void GesCliC::MostraErrore() {
+    QString testo;
+    switch (g_.FieldErrorNumber) {
+        case 1:
+            testo = QStringLiteral("CODICE FISCALE ERRATO O ESISTENTE");
+            break;
+        case 2:
+        case 3:
+            testo = QStringLiteral("PARTITA IVA ERRATA O ESISTENTE");
+            break;
+        case 4:
+            testo = QStringLiteral("INDICARE LA RAGIONE SOCIALE");
+            break;
+        case 9:
+            testo = QStringLiteral("PROVINCIA ERRATA");
+            break;
+        case 51:
+            // A refused homonym needs no message: back to the company name.
+            g_.FieldErrorNumber = 4;
+            return;
+        default:
+            return;
+    }
+    g_.MsgBox(testo, Pulsanti::OK, Icona::Critica,
+              QStringLiteral("NORVAL - ERRORE N. ") + QString::number(g_.FieldErrorNumber));
+}
