@@ -18,6 +18,7 @@ bool GesCliC::MostraSimili(int campo, const QString& chiave, const QString& memo
     if (ContaSimili <= 0) return false;
     g_.DialogoAperto = true;
     Elenco().exec();
+    activateWindow();
     Form_Activate();
     ScriviCampo(campo, ModoMaschera == 2 ? memorizzato : g_.TestoIniziale);
     return true;

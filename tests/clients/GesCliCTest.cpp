@@ -2,7 +2,7 @@
 #include "clients/GesCliC.h"
 #include "ui/Global.h"
 
-#include "support/AmbienteProva.h"
+#include "support/ModuloClientiTest.h"
 
 #include <gtest/gtest.h>
 
@@ -13,59 +13,7 @@
 
 namespace {
 
-class GesCliCTest : public ::testing::Test {
-  protected:
-    void Avvia(const QString& riga = "E") {
-        amb.IniNormale();
-        form = std::make_unique<GesCliC>(g);
-        ASSERT_TRUE(form->Form_Initialize(riga, amb.Programma(), amb.Sistema()));
-        ASSERT_TRUE(form->Form_Load());
-        form->show();
-        form->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-        Attendi();
-    }
-
-    // Lets queued keys and focus changes arrive.
-    static void Attendi() { QTest::qWait(30); }
-
-    CasellaTesto* Txt(int i) { return form->Txt(i); }
-    QWidget* Fuoco() { return QApplication::focusWidget(); }
-    int CampoConFuoco() {
-        for (int i = 0; i < 18; ++i)
-            if (Fuoco() == Txt(i)) return i;
-        return -1;
-    }
-
-    void Premi(int tasto, Qt::KeyboardModifiers m = Qt::NoModifier) {
-        QTest::keyClick(Fuoco(), Qt::Key(tasto), m);
-        Attendi();
-    }
-    void Scrivi(const QString& testo) {
-        QTest::keyClicks(Fuoco(), testo);
-        Attendi();
-    }
-    // Puts the focus on a field the way the operator would: Home, then Down.
-    void VaiAlCampo(int i) {
-        Premi(Qt::Key_Home);
-        for (int passi = 0; passi < 20 && CampoConFuoco() != i; ++passi) Premi(Qt::Key_Down);
-        ASSERT_EQ(CampoConFuoco(), i);
-    }
-    // Leaves the code empty: a new client, then a company name so the fields can be walked.
-    void NuovoCliente() {
-        Premi(Qt::Key_Return);
-        ASSERT_EQ(CampoConFuoco(), 1);
-        Premi(Qt::Key_Down);
-        Premi(Qt::Key_Down);
-        Premi(Qt::Key_Down);
-        ASSERT_EQ(CampoConFuoco(), 4);
-        Scrivi("NUOVO CLIENTE");
-    }
-
-    AmbienteProva amb;
-    Global g;
-    std::unique_ptr<GesCliC> form;
-};
+class GesCliCTest : public ModuloClientiTest {};
 
 TEST_F(GesCliCTest, AspettoDelModulo) {
     Avvia();

@@ -36,3 +36,9 @@ class AmbienteProva {
   private:
     QTemporaryDir dir_;
 };
+
+// Readable QStrings in test failures.
+#include <ostream>
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}

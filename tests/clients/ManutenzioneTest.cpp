@@ -1,0 +1,285 @@
+#include "clients/EleCli.h"
+
+#include "support/ModuloClientiTest.h"
+
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+class ManutenzioneTest : public ModuloClientiTest {
+  protected:
+    // What the sqlite3 shell reads from the company database.
+    QString Sqlite(const QString& sql) {
+        QProcess p;
+        p.start("sqlite3", {amb.PercorsoDitta(), sql});
+        p.waitForFinished(10000);
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    }
+    int Clienti() { return Sqlite("SELECT count(*) FROM Clienti").toInt(); }
+
+    void Clicca(int pulsante) {
+        QTest::mouseClick(form->CmdI(pulsante), Qt::LeftButton);
+        Attendi();
+    }
+
+    // Presses a button of the similar-clients list as soon as it is up.
+    void AlloElenco(int pulsante) {
+        auto* t = new QTimer(form.get());
+        QObject::connect(t, &QTimer::timeout, t, [t, pulsante] {
+            if (auto* d = qobject_cast<EleCli*>(QApplication::activeModalWidget())) {
+                righeElenco = d->Lista1->count();
+                d->Cmde[pulsante]->click();
+                t->deleteLater();
+            }
+        });
+        t->start(20);
+    }
+
+    std::vector<QString> Testi() {
+        std::vector<QString> v;
+        for (const auto& m : g.Messaggi.Mostrati()) v.push_back(m.testo);
+        return v;
+    }
+
+    static inline int righeElenco = -1;
+};
+
+// The road of a new client, from an empty code to the stored row.
+TEST_F(ManutenzioneTest, NuovoClienteDallaTastiera) {
+    amb.AggiungiCliente(1, "ALFA");
+    amb.AggiungiCliente(2, "ROSSI SPA");
+    amb.AggiungiCliente(5, "BETA");
+    Avvia();
+
+    Premi(Qt::Key_Return);
+    EXPECT_EQ(Txt(0)->text(), "6") << "the highest code + 1";
+    EXPECT_FALSE(Txt(0)->isEnabled());
+    EXPECT_EQ(form->CmdI(0)->text(), "&INSERISCI");
+    EXPECT_EQ(form->windowTitle(), "INSERIMENTO ANAGRAFICHE - KESTOR");
+    ASSERT_EQ(CampoConFuoco(), 1);
+
+    Scrivi("rssmra85t10a562");
+    Premi(Qt::Key_Return);
+    ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
+    const Messaggio& e1 = g.Messaggi.Mostrati()[0];
+    EXPECT_EQ(e1.testo, "CODICE FISCALE ERRATO O ESISTENTE");
+    EXPECT_EQ(e1.titolo, "NORVAL - ERRORE N. 1");
+    EXPECT_EQ(e1.icona, Icona::Critica);
+    EXPECT_EQ(CampoConFuoco(), 1) << "the focus returns to the field";
+    Scrivi("RSSMRA85T10A562S");  // replaces the selected text and moves on by itself
+    EXPECT_EQ(CampoConFuoco(), 2);
+
+    Scrivi("380");
+    EXPECT_EQ(Txt(2)->text(), "IT") << "the nation number becomes its ISO code";
+    EXPECT_EQ(CampoConFuoco(), 3);
+
+    Scrivi("1234567890");
+    Premi(Qt::Key_Return);
+    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 3");
+    EXPECT_EQ(CampoConFuoco(), 3);
+    Scrivi("12345678901");
+    Premi(Qt::Key_Return);
+    EXPECT_EQ(CampoConFuoco(), 4);
+
+    g.Messaggi.Copione({Risposta::Si});
+    Scrivi("rossi spa");
+    Premi(Qt::Key_Return);
+    const Messaggio& omonimi = g.Messaggi.Mostrati().back();
+    EXPECT_EQ(omonimi.testo, "CLIENTE GIA' ESISTENTE!\ncodice = 2");
+    EXPECT_EQ(omonimi.titolo, "Clienti omonimi");
+    EXPECT_EQ(omonimi.pulsanti, Pulsanti::SiNo);
+    EXPECT_EQ(CampoConFuoco(), 5);
+
+    Avanza(6);
+    Scrivi("via roma 1");
+    Avanza(9);
+    Scrivi("xx");
+    EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "PROVINCIA ERRATA");
+    EXPECT_EQ(CampoConFuoco(), 9);
+    Scrivi("mi");
+    EXPECT_EQ(CampoConFuoco(), 10);
+
+    Avanza(15);
+    Scrivi("01");  // day, month and year, each box moving on when full
+    Scrivi("01");
+    Scrivi("2001");
+    EXPECT_EQ(Txt(17)->text(), "2001");
+    Clicca(0);
+
+    EXPECT_EQ(form->ModoMaschera, 0);
+    EXPECT_TRUE(Txt(0)->isEnabled());
+    EXPECT_TRUE(Txt(4)->text().isEmpty());
+    EXPECT_EQ(Sqlite("SELECT CliCodice, CliRagsoc, length(CliIndirizzo), CliNazione, "
+                     "CliPartitaIva, CliCodiceFiscale, CliProvincia, CliAcronimo, "
+                     "CliEsenzioneDat FROM Clienti WHERE CliCodice = 6"),
+              "6|ROSSI SPA|35|IT |12345678901 |RSSMRA85T10A562S|MI |ROSSI SPA           |36892");
+    EXPECT_EQ(g.Messaggi.Mostrati().size(), 4u) << "no message beyond the four checks";
+}
+
+TEST_F(ManutenzioneTest, VariazioneECancellazione) {
+    amb.AggiungiCliente(3, "GAMMA");
+    amb.AggiungiCliente(4, "DELTA");
+    Avvia();
+    Scrivi("3");
+    Premi(Qt::Key_Return);
+    EXPECT_EQ(form->ModoMaschera, 2);
+    EXPECT_EQ(form->CmdI(0)->text(), "&CONFERMA");
+    EXPECT_FALSE(form->CmdI(2)->isHidden());
+    EXPECT_EQ(Txt(4)->text(), "GAMMA");
+    EXPECT_EQ(CampoConFuoco(), 1);
+
+    VaiAlCampo(6);
+    Scrivi("via nuova 1");
+    Clicca(0);
+    EXPECT_EQ(Sqlite("SELECT CliCodice, CliIndirizzo FROM Clienti ORDER BY CliCodice"),
+              "3|VIA NUOVA 1" + QString(24, ' ') + "\n4|");
+
+    Scrivi("4");
+    Premi(Qt::Key_Return);
+    g.Messaggi.Copione({Risposta::No});
+    Clicca(2);
+    EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "CONFERMI LA CANCELLAZIONE DEL CLIENTE 4");
+    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - CANCELLAZIONE");
+    EXPECT_EQ(Clienti(), 2);
+    EXPECT_EQ(Txt(4)->text(), "DELTA") << "No changes nothing, not even the form";
+    g.Messaggi.Copione({Risposta::Si});
+    Clicca(2);
+    EXPECT_EQ(Clienti(), 1);
+    EXPECT_EQ(form->ModoMaschera, 3);
+    EXPECT_TRUE(Txt(4)->text().isEmpty());
+    Clicca(0);  // CONFERMA after a deletion writes nothing
+    EXPECT_EQ(Clienti(), 1);
+    QTest::mouseClick(Txt(0), Qt::LeftButton);
+    Attendi();
+
+    Scrivi("17");
+    Premi(Qt::Key_Return);
+    EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "CODICE  17  INESISTENTE: LO VUOI INSERIRE");
+    EXPECT_EQ(CampoConFuoco(), 0) << "No: back to the code";
+    EXPECT_EQ(Txt(0)->text(), "17");
+    EXPECT_EQ(form->ModoMaschera, 3);
+}
+
+TEST_F(ManutenzioneTest, UnaScritturaFallitaLasciaTuttoComEra) {
+    amb.AggiungiCliente(1, "ALFA");
+    Avvia();
+    Premi(Qt::Key_Return);
+    VaiAlCampo(4);
+    Scrivi("NUOVO SRL");
+
+    motore::Workspace altro;
+    auto db = amb.ApriDitta(altro);
+    altro.BeginTrans();
+    db->Esegui("UPDATE Clienti SET CliRagsoc = 'TENUTO' WHERE CliCodice = 1");
+    g.EnvironmentSettings.Workspace->ImpostaAttesaBlocco(100);
+    Clicca(0);
+    const Messaggio& m = g.Messaggi.Mostrati().back();
+    EXPECT_TRUE(m.testo.startsWith("Errore in scrittura: operazione impossibile\n"));
+    EXPECT_EQ(m.titolo, "NORVAL - ERRORE N. 3218");
+    EXPECT_EQ(m.icona, Icona::Critica);
+    EXPECT_EQ(CampoConFuoco(), 4);
+    EXPECT_EQ(form->ModoMaschera, 1) << "the form is kept for another try";
+    EXPECT_EQ(Txt(4)->text(), "NUOVO SRL");
+    altro.Rollback();
+    EXPECT_EQ(Sqlite("SELECT group_concat(CliRagsoc) FROM Clienti"), "ALFA");
+
+    Clicca(0);
+    EXPECT_EQ(Sqlite("SELECT CliCodice, CliRagsoc FROM Clienti WHERE CliCodice = 2"),
+              "2|NUOVO SRL");
+}
+
+TEST_F(ManutenzioneTest, DuecentocinquantaClientiConLaStessaPartitaIva) {
+    {
+        motore::Workspace ws;
+        auto db = amb.ApriDitta(ws);
+        ws.BeginTrans();
+        for (int i = 1; i <= 250; ++i)
+            db->Esegui(
+                "INSERT INTO Clienti (CliCodice, CliRagsoc, CliPartitaIva) VALUES (?1, ?2, ?3)",
+                {i, QString("CLIENTE %1").arg(i), QString("0123456%1 ").arg(i, 4, 10, QChar('0'))});
+        ws.CommitTrans();
+    }
+    Avvia();
+    Premi(Qt::Key_Return);
+    Premi(Qt::Key_Down);
+    Scrivi("276");  // Germany: no length rule for the VAT number
+    EXPECT_EQ(Txt(2)->text(), "DE");
+    g.Messaggi.Copione({Risposta::Si});
+    AlloElenco(1);
+    Scrivi("0123456");
+    Premi(Qt::Key_Return);
+    EXPECT_EQ(righeElenco, 250);
+    const auto testi = Testi();
+    EXPECT_EQ(std::count(testi.begin(), testi.end(), "OLTRE 200 CLIENTI: ESTRAGGO TUTTO?"), 1);
+    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 3");
+    EXPECT_EQ(CampoConFuoco(), 3);
+    EXPECT_TRUE(Txt(3)->text().isEmpty()) << "the refused value gives way to the one on entry";
+}
+
+TEST_F(ManutenzioneTest, UnApostrofoNellaChiaveNonRompeLaRicerca) {
+    {
+        motore::Workspace ws;
+        amb.ApriDitta(ws)->Esegui(
+            "INSERT INTO Clienti (CliCodice, CliRagsoc, CliCodiceFiscale) VALUES "
+            "(1, 'D''ANGELO', 'D''NGLMRA85T10A5X')");
+    }
+    Avvia();
+    Premi(Qt::Key_Return);
+    AlloElenco(0);
+    Scrivi("D'NGLMRA85T10A5X");  // full: moves on and is checked
+    EXPECT_TRUE(g.QueryText.contains("CliCodiceFiscale = 'D''NGLMRA85T10A5X'"));
+    EXPECT_EQ(righeElenco, 1) << "the client with the apostrophe is listed";
+    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 1");
+}
+
+TEST_F(ManutenzioneTest, UnPulsantePremutoColMouseSaltaIlControllo) {
+    Avvia();
+    Premi(Qt::Key_Return);
+    Scrivi("RSSMRA85");  // too short for a fiscal code
+    Clicca(3);
+    EXPECT_TRUE(g.Messaggi.Mostrati().empty()) << "ANNULLA with the mouse runs no check";
+    EXPECT_EQ(form->ModoMaschera, 0);
+    EXPECT_TRUE(Txt(1)->text().isEmpty());
+    EXPECT_EQ(CampoConFuoco(), 0);
+}
+
+// Another program stores a client between the code entry and the save.
+TEST_F(ManutenzioneTest, DueProgrammiNonPerdonoClienti) {
+    amb.AggiungiCliente(1, "ALFA");
+    Avvia();
+    Premi(Qt::Key_Return);  // code 2, taken automatically
+    VaiAlCampo(4);
+    Scrivi("DAL MODULO");
+    amb.AggiungiCliente(2, "DALL'ALTRO PROGRAMMA");
+    Clicca(0);
+    EXPECT_EQ(Sqlite("SELECT CliCodice || ':' || CliRagsoc FROM Clienti ORDER BY CliCodice"),
+              "1:ALFA\n2:DALL'ALTRO PROGRAMMA\n3:DAL MODULO");
+
+    g.Messaggi.Copione({Risposta::Si});
+    Scrivi("20");
+    Premi(Qt::Key_Return);
+    VaiAlCampo(4);
+    Scrivi("VENTI");
+    amb.AggiungiCliente(20, "GIA' PRESO");
+    Clicca(0);
+    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 3022")
+        << "a typed code never overwrites another program's client";
+    EXPECT_EQ(Sqlite("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 20"), "GIA' PRESO");
+    EXPECT_EQ(Txt(4)->text(), "VENTI");
+}
+
+TEST_F(ManutenzioneTest, AvviatoPerUnClienteFinisceDopoIlSalvataggio) {
+    amb.AggiungiCliente(3, "GAMMA");
+    Avvia("E 3");
+    EXPECT_EQ(Txt(4)->text(), "GAMMA");
+    VaiAlCampo(6);
+    Scrivi("VIA ROMA 2");
+    Clicca(0);
+    EXPECT_FALSE(form->isVisible()) << "the program ends after the save";
+    EXPECT_EQ(Sqlite("SELECT trim(CliIndirizzo) FROM Clienti WHERE CliCodice = 3"), "VIA ROMA 2");
+}
+
+}  // namespace

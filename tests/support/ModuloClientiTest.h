@@ -1,0 +1,75 @@
+#pragma once
+
+// Drives the real client form from the keyboard, offscreen, on a throw-away installation.
+
+#include "app/CasellaTesto.h"
+#include "clients/GesCliC.h"
+#include "ui/Global.h"
+
+#include "support/AmbienteProva.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+
+#include <memory>
+
+class ModuloClientiTest : public ::testing::Test {
+  protected:
+    void Avvia(const QString& riga = "E") {
+        amb.IniNormale();
+        form = std::make_unique<GesCliC>(g);
+        ASSERT_TRUE(form->Form_Initialize(riga, amb.Programma(), amb.Sistema()));
+        ASSERT_TRUE(form->Form_Load());
+        form->show();
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        Attendi();
+    }
+
+    // Lets queued keys and focus changes arrive.
+    static void Attendi() { QTest::qWait(30); }
+
+    CasellaTesto* Txt(int i) { return form->Txt(i); }
+    QWidget* Fuoco() { return QApplication::focusWidget(); }
+    int CampoConFuoco() {
+        for (int i = 0; i < 18; ++i)
+            if (Fuoco() == Txt(i)) return i;
+        return -1;
+    }
+
+    void Premi(int tasto, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        QTest::keyClick(Fuoco(), Qt::Key(tasto), m);
+        Attendi();
+    }
+    void Scrivi(const QString& testo) {
+        QTest::keyClicks(Fuoco(), testo);
+        Attendi();
+    }
+    // Puts the focus on a field the way the operator would: Home, then Down.
+    void VaiAlCampo(int i) {
+        Premi(Qt::Key_Home);
+        for (int passi = 0; passi < 20 && CampoConFuoco() != i; ++passi) Premi(Qt::Key_Down);
+        ASSERT_EQ(CampoConFuoco(), i);
+    }
+    // Moves down from the current field, without passing the fields above again.
+    void Avanza(int i) {
+        for (int passi = 0; passi < 20 && CampoConFuoco() != i; ++passi) Premi(Qt::Key_Down);
+        ASSERT_EQ(CampoConFuoco(), i);
+    }
+    // Leaves the code empty: a new client, then a company name so the fields can be walked.
+    void NuovoCliente() {
+        Premi(Qt::Key_Return);
+        ASSERT_EQ(CampoConFuoco(), 1);
+        Premi(Qt::Key_Down);
+        Premi(Qt::Key_Down);
+        Premi(Qt::Key_Down);
+        ASSERT_EQ(CampoConFuoco(), 4);
+        Scrivi("NUOVO CLIENTE");
+    }
+
+    AmbienteProva amb;
+    Global g;
+    std::unique_ptr<GesCliC> form;
+};
