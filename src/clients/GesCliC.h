@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 
 namespace motore {
@@ -95,6 +96,9 @@ class GesCliC : public QWidget {
     void TrasferisciCampi();
     void ScriviCliente(motore::Recordset& t);
     void ErroreScrittura(const motore::Errore& e);
+    // Runs a write on the client table inside a transaction; an error rolls it back and is
+    // shown to the operator. True when committed.
+    bool ScriviInTransazione(const std::function<void(motore::Recordset&)>& scrittura);
 
     // Focus changes are collected while they happen and handled once the change is
     // complete, so that the leave logic may open a message box and move the focus.

@@ -9,6 +9,8 @@
 
 #include <QPushButton>
 
+#include <functional>
+
 void GesCliC::TrasferisciCampi() {
     ClientRecord& r = g_.ClientRecord;
     auto testo = [this](int i) { return Txt(i)->text(); };
@@ -67,18 +69,32 @@ void GesCliC::ErroreScrittura(const motore::Errore& e) {
     Txt(4)->setFocus(Qt::OtherFocusReason);
 }
 
-void GesCliC::Salva() {
-    // After a deletion the form is empty and there is nothing to write.
-    if (ModoMaschera == 0 || ModoMaschera == 3) return;
-    TrasferisciCampi();
-    ClientRecord& r = g_.ClientRecord;
+bool GesCliC::ScriviInTransazione(const std::function<void(motore::Recordset&)>& scrittura) {
     motore::Workspace& ws = *g_.EnvironmentSettings.Workspace;
     ws.BeginTrans();
     try {
         if (!g_.ClientsTable)
             throw motore::Errore(motore::ErrGenerico, QStringLiteral("Tabella clienti chiusa."));
         motore::Recordset& t = *g_.ClientsTable;
+        // The row is found again inside the transaction: as stored now, not as read.
         t.SetIndex(QStringLiteral("primaria"));
+        scrittura(t);
+        ws.CommitTrans();
+        return true;
+    } catch (const motore::Errore& e) {
+        ws.Rollback();
+        if (g_.ClientsTable) g_.ClientsTable->CancelUpdate();
+        ErroreScrittura(e);
+        return false;
+    }
+}
+
+void GesCliC::Salva() {
+    // After a deletion the form is empty and there is nothing to write.
+    if (ModoMaschera == 0 || ModoMaschera == 3) return;
+    TrasferisciCampi();
+    ClientRecord& r = g_.ClientRecord;
+    const bool scritto = ScriviInTransazione([&](motore::Recordset& t) {
         t.Seek(QStringLiteral("="), {r.CliCodice});
         if (!t.NoMatch() && ModoMaschera == 1) {
             // Another program stored a client under this code since it was taken.
@@ -99,13 +115,8 @@ void GesCliC::Salva() {
         }
         ScriviCliente(t);
         t.Update();
-        ws.CommitTrans();
-    } catch (const motore::Errore& e) {
-        ws.Rollback();
-        if (g_.ClientsTable) g_.ClientsTable->CancelUpdate();
-        ErroreScrittura(e);
-        return;
-    }
+    });
+    if (!scritto) return;
     if (StartClientCode > 0) {
         close();
         return;
@@ -122,22 +133,11 @@ void GesCliC::Elimina() {
     if (g_.MsgBox(g_.MessageTitle, Pulsanti::SiNo, Icona::Domanda,
                   QStringLiteral("NORVAL - CANCELLAZIONE")) == Risposta::No)
         return;
-    motore::Workspace& ws = *g_.EnvironmentSettings.Workspace;
-    ws.BeginTrans();
-    try {
-        if (!g_.ClientsTable)
-            throw motore::Errore(motore::ErrGenerico, QStringLiteral("Tabella clienti chiusa."));
-        motore::Recordset& t = *g_.ClientsTable;
-        // Found again inside the transaction: the row as stored now, not as read.
-        t.SetIndex(QStringLiteral("primaria"));
+    const bool scritto = ScriviInTransazione([&](motore::Recordset& t) {
         t.Seek(QStringLiteral("="), {codice});
         if (!t.NoMatch()) t.Delete();
-        ws.CommitTrans();
-    } catch (const motore::Errore& e) {
-        ws.Rollback();
-        ErroreScrittura(e);
-        return;
-    }
+    });
+    if (!scritto) return;
     ModoMaschera = 3;
     if (StartClientCode > 0) {
         close();
