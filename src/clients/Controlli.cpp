@@ -17,7 +17,11 @@ bool GesCliC::MostraSimili(int campo, const QString& chiave, const QString& memo
     ContaSimili = std::int16_t(ElencoSimili(g_, Elenco(), k, ChiediElencoLungo));
     if (ContaSimili <= 0) return false;
     g_.DialogoAperto = true;
+    // The list only informs here: the client chosen in it must not take the place of the
+    // client on the form, whose code later checks exclude and a deletion removes.
+    const std::int32_t codice = g_.ClientRecord.CliCodice;
     Elenco().exec();
+    g_.ClientRecord.CliCodice = codice;
     activateWindow();
     Form_Activate();
     ScriviCampo(campo, ModoMaschera == 2 ? memorizzato : g_.TestoIniziale);

@@ -235,6 +235,29 @@ TEST_F(ManutenzioneTest, UnApostrofoNellaChiaveNonRompeLaRicerca) {
     EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 1");
 }
 
+// Choosing another client in the list of holders never makes it the client on the form.
+TEST_F(ManutenzioneTest, IlClienteSceltoNellElencoNonSostituisceQuelloSulModulo) {
+    {
+        motore::Workspace ws;
+        amb.ApriDitta(ws)->Esegui(
+            "INSERT INTO Clienti (CliCodice, CliRagsoc, CliCodiceFiscale) VALUES "
+            "(3, 'GAMMA', 'RSSMRA85T10A562S'), (5, 'DELTA', 'BNCLCU80A01F205X')");
+    }
+    Avvia();
+    Scrivi("3");
+    Premi(Qt::Key_Return);
+    ASSERT_EQ(CampoConFuoco(), 1);
+    AlloElenco(0);  // CONFERMA on the first line: client 5
+    Scrivi("BNCLCU80A01F205X");
+    EXPECT_EQ(righeElenco, 1);
+    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 1");
+    EXPECT_EQ(Txt(1)->text(), "RSSMRA85T10A562S") << "change mode puts the stored value back";
+    g.Messaggi.Copione({Risposta::Si});
+    Clicca(2);
+    EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "CONFERMI LA CANCELLAZIONE DEL CLIENTE 3");
+    EXPECT_EQ(Sqlite("SELECT group_concat(CliCodice) FROM Clienti"), "5");
+}
+
 TEST_F(ManutenzioneTest, UnPulsantePremutoColMouseSaltaIlControllo) {
     Avvia();
     Premi(Qt::Key_Return);
