@@ -246,13 +246,21 @@ TEST_F(MotoreTest, UnSecondoScrittoreAttendePoiFallisce) {
 }
 
 TEST_F(MotoreTest, UnFileDiSolaLetturaFallisceInScrittura) {
-    if (geteuid() == 0) GTEST_SKIP() << "root ignores file permissions";
+    // Root ignores permission bits; an immutable file stops root too.
     QFile(percorso).setPermissions(QFile::ReadOwner);
-    auto db = Apri();
-    auto rs = db->OpenTable("Clienti");
-    rs->AddNew();
-    rs->SetField("CliCodice", 99);
-    EXPECT_EQ(NumeroErrore([&] { rs->Update(); }), ErrSolaLettura);
+    const bool immutabile = geteuid() == 0 && QProcess::execute("chattr", {"+i", percorso}) == 0;
+    if (geteuid() == 0 && !immutabile) GTEST_SKIP() << "no way to make the file read-only";
+    {
+        auto db = Apri();
+        auto rs = db->OpenTable("Clienti");
+        rs->SetIndex("primaria");
+        rs->AddNew();
+        rs->SetField("CliCodice", 99);
+        EXPECT_EQ(NumeroErrore([&] { rs->Update(); }), ErrSolaLettura);
+        rs->Seek("=", {99});
+        EXPECT_TRUE(rs->NoMatch());
+    }
+    if (immutabile) QProcess::execute("chattr", {"-i", percorso});
 }
 
 TEST(Dialetto, TraduceLetteraliEModelli) {

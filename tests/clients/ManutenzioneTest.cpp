@@ -2,6 +2,7 @@
 
 #include "support/ModuloClientiTest.h"
 
+#include <QFile>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
@@ -189,6 +190,26 @@ TEST_F(ManutenzioneTest, UnaScritturaFallitaLasciaTuttoComEra) {
     Clicca(0);
     EXPECT_EQ(Sqlite("SELECT CliCodice, CliRagsoc FROM Clienti WHERE CliCodice = 2"),
               "2|NUOVO SRL");
+}
+
+TEST_F(ManutenzioneTest, UnDatabaseDiSolaLetturaNonPerdeNulla) {
+    amb.AggiungiCliente(1, "ALFA");
+    QFile(amb.PercorsoDitta()).setPermissions(QFile::ReadOwner);
+    // Root ignores permission bits; an immutable file stops root too.
+    const bool immutabile =
+        geteuid() == 0 && QProcess::execute("chattr", {"+i", amb.PercorsoDitta()}) == 0;
+    if (geteuid() == 0 && !immutabile) GTEST_SKIP() << "no way to make the file read-only";
+    Avvia();
+    Scrivi("1");
+    Premi(Qt::Key_Return);
+    VaiAlCampo(6);
+    Scrivi("VIA NUOVA");
+    Clicca(0);
+    if (immutabile) QProcess::execute("chattr", {"-i", amb.PercorsoDitta()});
+    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 3027");
+    EXPECT_EQ(form->ModoMaschera, 2);
+    EXPECT_EQ(Txt(6)->text(), "VIA NUOVA");
+    EXPECT_EQ(Sqlite("SELECT CliCodice || ':' || ifnull(CliIndirizzo, '-') FROM Clienti"), "1:-");
 }
 
 TEST_F(ManutenzioneTest, DuecentocinquantaClientiConLaStessaPartitaIva) {
