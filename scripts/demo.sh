@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/dipendenze.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja >/dev/null
 cmake --build build --target anagrafica anagrafica-setup
 
 radice="$PWD/build/demo"

@@ -466,6 +466,9 @@ void GesCliC::EntrataCodice() {
         ModoMaschera = 1;
         codiceAutomatico_ = true;
         try {
+            if (!g_.ClientsTable)
+                throw motore::Errore(motore::ErrGenerico,
+                                     QStringLiteral("Tabella clienti chiusa."));
             motore::Recordset& t = *g_.ClientsTable;
             t.SetIndex(QStringLiteral("primaria"));
             t.Seek(QStringLiteral("<="), {2147483646});
