@@ -43,7 +43,7 @@ bool InizializzaAmbiente(Global& g, const QString& rigaDiComando, const QString&
     EnvironmentSettings& env = g.EnvironmentSettings;
     env.Mode = rigaDiComando.isEmpty() ? QStringLiteral(" ") : rigaDiComando.left(1);
     // The second character is a separator and is never looked at.
-    g.ClientRecord.CliCodice = InteroDa(ValoreNumerico(rigaDiComando.mid(2)));
+    g.ClientRecord.CliCodice = InteroDa(rigaDiComando.mid(2));
     if (env.Mode.trimmed().isEmpty()) env.Mode = QStringLiteral("E");
     const QString nome = env.Mode == QLatin1String("E") ? QStringLiteral("KestorEx.ini")
                                                         : QStringLiteral("KestorIm.ini");

@@ -219,7 +219,7 @@ void GesCliC::Form_Activate() {
     const bool prima = primaAttivazione_;
     primaAttivazione_ = false;
     SaltaFocus = false;
-    if (InteroDa(ValoreNumerico(Txt(0)->text())) == 0) {
+    if (InteroDa(Txt(0)->text()) == 0) {
         Txt(0)->setEnabled(true);
         Txt(0)->setFocus(Qt::OtherFocusReason);
     } else {
@@ -461,7 +461,7 @@ void GesCliC::EntrataCodice() {
     if (Txt(0)->text().trimmed().isEmpty()) ScriviCampo(0, QStringLiteral("0"));
     ClientRecord& r = g_.ClientRecord;
     // Only digits can be typed; a pasted sign or word counts as no code.
-    r.CliCodice = std::max<std::int32_t>(0, InteroDa(ValoreNumerico(Txt(0)->text())));
+    r.CliCodice = std::max<std::int32_t>(0, InteroDa(Txt(0)->text()));
     if (r.CliCodice == 0) {
         ModoMaschera = 1;
         codiceAutomatico_ = true;

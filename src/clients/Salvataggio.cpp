@@ -14,7 +14,7 @@
 void GesCliC::TrasferisciCampi() {
     ClientRecord& r = g_.ClientRecord;
     auto testo = [this](int i) { return Txt(i)->text(); };
-    r.CliCodice = InteroDa(ValoreNumerico(testo(0)));
+    r.CliCodice = InteroDa(testo(0));
     r.CliCodiceFiscale = testo(1);
     r.CliNazione = testo(2);
     r.CliPartitaIva = testo(3);

@@ -67,7 +67,7 @@ void LeggiCliente(Global& g, std::int32_t codice) {
         }
         // Column by column, so that a failing column leaves the earlier ones read.
         const std::pair<const char*, std::function<void(const QVariant&)>> colonne[] = {
-            {"CliCodice", [&](const QVariant& v) { r.CliCodice = InteroDa(ValoreNumerico(v)); }},
+            {"CliCodice", [&](const QVariant& v) { r.CliCodice = InteroDa(v); }},
             {"CliRagsoc", [&](const QVariant& v) { DaColonna(r.CliRagsoc, v); }},
             {"CliRagsocEstesa", [&](const QVariant& v) { DaColonna(r.CliRagsocEstesa, v); }},
             {"CliIndirizzo", [&](const QVariant& v) { DaColonna(r.CliIndirizzo, v); }},
@@ -82,8 +82,7 @@ void LeggiCliente(Global& g, std::int32_t codice) {
             {"CliContabile", [&](const QVariant& v) { DaColonna(r.CliContabile, v); }},
             {"CliAcronimo", [&](const QVariant& v) { DaColonna(r.CliAcronimo, v); }},
             {"CliEsenzioneNum", [&](const QVariant& v) { DaColonna(r.CliEsenzioneNum, v); }},
-            {"CliEsenzioneDat",
-             [&](const QVariant& v) { r.CliEsenzioneDat = InteroDa(ValoreNumerico(v)); }},
+            {"CliEsenzioneDat", [&](const QVariant& v) { r.CliEsenzioneDat = InteroDa(v); }},
         };
         for (const auto& [nome, assegna] : colonne) assegna(t.Field(QLatin1String(nome)));
     } catch (const motore::Errore&) {
