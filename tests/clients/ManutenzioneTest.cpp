@@ -120,6 +120,41 @@ TEST_F(ManutenzioneTest, NuovoClienteDallaTastiera) {
     EXPECT_EQ(g.Messaggi.Mostrati().size(), 4u) << "no message beyond the four checks";
 }
 
+TEST_F(ManutenzioneTest, NazioneERagioneSocialeRifiutate) {
+    amb.AggiungiCliente(3, "GAMMA");
+    amb.AggiungiCliente(4, "DELTA");
+    Avvia();
+    Scrivi("3");
+    Premi(Qt::Key_Return);
+    Premi(Qt::Key_Down);
+    Scrivi("XX");
+    Premi(Qt::Key_Return);
+    EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "PARTITA IVA ERRATA O ESISTENTE");
+    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 2");
+    EXPECT_EQ(Txt(2)->text(), "XX") << "an unknown nation keeps what was typed";
+    EXPECT_EQ(CampoConFuoco(), 2);
+    Scrivi("DE");
+    Premi(Qt::Key_Return);
+    Premi(Qt::Key_Down);
+    ASSERT_EQ(CampoConFuoco(), 4);
+
+    QTest::keyClick(Txt(4), Qt::Key_Backspace);
+    Premi(Qt::Key_Return);
+    EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "INDICARE LA RAGIONE SOCIALE");
+    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 4");
+    EXPECT_EQ(CampoConFuoco(), 4);
+
+    // A homonym refused: no second message, the stored name comes back, the focus stays.
+    const size_t prima = g.Messaggi.Mostrati().size();
+    g.Messaggi.Copione({Risposta::No});
+    Scrivi("DELTA");
+    Premi(Qt::Key_Return);
+    ASSERT_EQ(g.Messaggi.Mostrati().size(), prima + 1);
+    EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "CLIENTE GIA' ESISTENTE!\ncodice = 4");
+    EXPECT_EQ(Txt(4)->text().trimmed(), "GAMMA");
+    EXPECT_EQ(CampoConFuoco(), 4);
+}
+
 TEST_F(ManutenzioneTest, VariazioneECancellazione) {
     amb.AggiungiCliente(3, "GAMMA");
     amb.AggiungiCliente(4, "DELTA");
