@@ -4,7 +4,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -106,15 +105,6 @@ TEST_F(EleCliTest, UscitaNonPrendeNulla) {
         modi[i]();
         Chiuso(QDialog::Rejected, 99);
     }
-}
-
-TEST_F(EleCliTest, ModaleConExec) {
-    QTimer::singleShot(0, &dlg, [this] {
-        dlg.Lista1->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
-        dlg.Cmde[0]->click();
-    });
-    EXPECT_EQ(dlg.exec(), QDialog::Accepted);
-    Chiuso(QDialog::Accepted, 12);
 }
 
 }  // namespace

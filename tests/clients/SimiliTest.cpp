@@ -16,11 +16,7 @@ const QString kSelect =
 
 class SimiliTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        auto& env = g.EnvironmentSettings;
-        env.Workspace = std::make_unique<motore::Workspace>();
-        env.CompanyDatabase = env.Workspace->OpenDatabase(amb.PercorsoDitta());
-    }
+    void SetUp() override { amb.ApriDatabase(g); }
 
     void Cliente(int codice, const QString& ragsoc, const QVariant& piva, const QVariant& cf,
                  const QVariant& indirizzo = {}, const QVariant& localita = {},

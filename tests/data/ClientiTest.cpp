@@ -10,9 +10,8 @@ namespace {
 class ClientiTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        amb.ApriDatabase(g);
         auto& env = g.EnvironmentSettings;
-        env.Workspace = std::make_unique<motore::Workspace>();
-        env.CompanyDatabase = env.Workspace->OpenDatabase(amb.PercorsoDitta());
         env.CompanyDatabase->Esegui(
             "INSERT INTO Clienti VALUES (17, 'ROSSI SPA', NULL, ?1, 'MILANO', '20121    ', "
             "'MI ', 'IT ', '01234567890 ', '                ', 'A1  ', '02 1234567    ', "

@@ -10,10 +10,8 @@ namespace {
 class TabCodiciTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        auto& env = g.EnvironmentSettings;
-        env.Workspace = std::make_unique<motore::Workspace>();
-        env.CodeTablesDatabase = env.Workspace->OpenDatabase(amb.PercorsoTabelle());
-        auto& db = *env.CodeTablesDatabase;
+        amb.ApriDatabase(g);
+        auto& db = *g.EnvironmentSettings.CodeTablesDatabase;
         db.Esegui("INSERT INTO PROVINCIE VALUES ('CO', NULL)");
         g.TableName = "PROVINCIE";
     }

@@ -1,5 +1,7 @@
 #include "support/AmbienteProva.h"
 
+#include "ui/Global.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -24,6 +26,13 @@ void AmbienteProva::IniNormale() const {
 
 std::unique_ptr<motore::Database> AmbienteProva::ApriDitta(motore::Workspace& ws) const {
     return ws.OpenDatabase(PercorsoDitta());
+}
+
+void AmbienteProva::ApriDatabase(Global& g) const {
+    auto& env = g.EnvironmentSettings;
+    env.Workspace = std::make_unique<motore::Workspace>();
+    env.CompanyDatabase = env.Workspace->OpenDatabase(PercorsoDitta());
+    env.CodeTablesDatabase = env.Workspace->OpenDatabase(PercorsoTabelle());
 }
 
 void AmbienteProva::AggiungiCliente(int codice, const QString& ragsoc) const {

@@ -10,6 +10,8 @@
 
 #include <memory>
 
+class Global;
+
 class AmbienteProva {
   public:
     AmbienteProva();
@@ -29,6 +31,8 @@ class AmbienteProva {
     // Raw access to the company database, for preparing rows and checking writes.
     std::unique_ptr<motore::Database> ApriDitta(motore::Workspace& ws) const;
     void AggiungiCliente(int codice, const QString& ragsoc) const;
+    // Opens both databases into g, as start-up would, for tests below the forms.
+    void ApriDatabase(Global& g) const;
 
     static void CreaDitta(const QString& percorso, bool conClienti = true);
     static void CreaTabelle(const QString& percorso);
