@@ -10,8 +10,10 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // The name the desktop knows the program by (WM_CLASS, desktop file). No display name:
+    // the window system would append it to every caption, and captions must be exact.
     QApplication::setApplicationName(QStringLiteral("anagrafica"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Anagrafica clienti"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("anagrafica"));
     QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
 
     // The standard buttons of the message boxes speak Italian.

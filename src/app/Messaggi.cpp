@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 
 namespace {
 
@@ -75,8 +76,7 @@ void ServizioMessaggi::Copione(std::initializer_list<Risposta> risposte) {
 }
 
 QString ServizioMessaggi::TitoloPredefinito() {
-    QString t = QApplication::applicationDisplayName();
-    return t.isEmpty() ? QStringLiteral("Anagrafica clienti") : t;
+    return QStringLiteral("Anagrafica clienti");
 }
 
 Risposta ServizioMessaggi::PulsantePredefinito(const Messaggio& m) {
@@ -86,8 +86,9 @@ Risposta ServizioMessaggi::PulsantePredefinito(const Messaggio& m) {
 }
 
 Risposta ServizioMessaggi::MostraFinestra(const Messaggio& m) {
+    QPointer<QWidget> finestra = QApplication::activeWindow();
     QMessageBox box(IconaQt(m.icona), m.titolo.isEmpty() ? TitoloPredefinito() : m.titolo, m.testo,
-                    QMessageBox::NoButton, QApplication::activeWindow());
+                    QMessageBox::NoButton, finestra);
     auto risposte = RisposteDi(m.pulsanti);
     for (Risposta r : risposte) box.addButton(PulsanteQt(r));
     box.setDefaultButton(PulsanteQt(PulsantePredefinito(m)));
@@ -95,6 +96,9 @@ Risposta ServizioMessaggi::MostraFinestra(const Messaggio& m) {
     // (Cancel or No), as the classic message boxes do.
     box.setEscapeButton(box.button(PulsanteQt(risposte.back())));
     int scelto = box.exec();
+    // Without a window manager nobody gives the keyboard back to the window underneath: ask
+    // for it, so the next key reaches the form and its field gets its focus events.
+    if (finestra && finestra->isVisible()) finestra->activateWindow();
     for (Risposta r : risposte)
         if (scelto == PulsanteQt(r)) return r;
     return risposte.back();

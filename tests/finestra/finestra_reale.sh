@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The program in a real X window (Xvfb): keys typed through X reach the fields, an access
-# key saves a new client, F2 ends the program. Usage: finestra_reale.sh PROGRAM SETUP
+# The program in a real X window (Xvfb): keys typed through X reach the fields, the title
+# bars read exactly the captions (as _NET_WM_NAME and WM_NAME), an access key saves a new
+# client, F2 ends the program. Usage: finestra_reale.sh PROGRAM SETUP
 set -euo pipefail
 programma=$1
 setup=$2
@@ -11,24 +12,58 @@ trap 'rm -rf "$dir"' EXIT
 mkdir -p "$dir/bin"
 cp "$programma" "$dir/bin/anagrafica"
 printf '[PATH]\nDIRINI=%s/dati/\n[BASE]\nDITTA=01\n' "$dir" > "$dir/bin/KestorEx.ini"
+omonimo=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT trim(CliRagsoc) FROM Clienti WHERE CliCodice = 5")
 
 cat > "$dir/sessione.sh" <<SESSIONE
 #!/usr/bin/env bash
+set -u
 "$dir/bin/anagrafica" E &
 pid=\$!
-for _ in \$(seq 50); do
-    xdotool search --name KESTOR >/dev/null 2>&1 && break
-    sleep 0.2
-done
+# The id of the window whose name matches exactly, once it is up.
+finestra() {
+    for _ in \$(seq 50); do
+        id=\$(xdotool search --name "^\$1\\\$" 2>/dev/null | head -1)
+        [ -n "\$id" ] && { echo "\$id"; return; }
+        sleep 0.2
+    done
+    echo "no window named '\$1'; windows:" >&2
+    for w in \$(xdotool search --onlyvisible --name . 2>/dev/null); do xdotool getwindowname \$w >&2; done
+    exit 1
+}
+# Both names the window system keeps for a window, one per line.
+nomi() {
+    for p in _NET_WM_NAME WM_NAME; do
+        xprop -id "\$1" "\$p" | sed -e 's/^[^"]*"//' -e 's/"\$//'
+    done
+}
+controlla() {
+    local id attesi
+    id=\$(finestra "\$(printf '%s' "\$1" | sed 's/[.()]/\\\\&/g')")
+    attesi=\$(printf '%s\n%s' "\$1" "\$1")
+    if [ "\$(nomi "\$id")" != "\$attesi" ]; then
+        echo "window names: \$(nomi "\$id" | tr '\n' '|') expected '\$1'" >&2
+        kill \$pid
+        exit 1
+    fi
+}
+controlla "(01)   GESTIONE ANAGRAFICHE - KESTOR (EXPORT)"
 xdotool search --name KESTOR windowfocus
 sleep 0.5
 passo() { xdotool "\$@"; sleep 0.4; }
 passo key Return                      # empty code: a new client, 6
+passo type --delay 30 "abc"
+passo key Down                        # too short for a fiscal code
+controlla "NORVAL - ERRORE N. 1"
+passo key Return                      # OK; back to the fiscal code, its text selected
+passo key BackSpace
+controlla "INSERIMENTO ANAGRAFICHE - KESTOR"
 passo key Down
 passo key Down
 passo key Down                        # the company name
-passo type --delay 30 "prova xvfb"
+passo type --delay 30 "$omonimo"
 passo key Down                        # leaving it checks for homonyms
+controlla "Clienti omonimi"
+passo key Return                      # Yes, the default: a homonym accepted
 passo key alt+i                       # INSERISCI through its access key
 passo key F2                          # USCITA through Alt+U
 for _ in \$(seq 25); do
@@ -43,7 +78,7 @@ chmod +x "$dir/sessione.sh"
 
 xvfb-run -a -s "-screen 0 1024x768x24" "$dir/sessione.sh"
 riga=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT CliCodice || ':' || CliRagsoc FROM Clienti WHERE CliCodice = 6")
-if [ "$riga" != "6:PROVA XVFB" ]; then
-    echo "expected client 6 PROVA XVFB, found '$riga'" >&2
+if [ "$riga" != "6:$omonimo" ]; then
+    echo "expected client 6 $omonimo, found '$riga'" >&2
     exit 1
 fi
