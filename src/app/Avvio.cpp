@@ -28,7 +28,10 @@ std::unique_ptr<motore::Database> ApriConRiprova(Global& g, const QString& perco
             auto db = env.Workspace->OpenDatabase(percorso);
             toolkit::AttendiEventi();
             return db;
-        } catch (const motore::Errore&) {
+        } catch (const motore::Errore& e) {
+            // A file that is there but cannot serve is not "missing": say what is wrong.
+            if (e.Numero() != motore::ErrFileMancante)
+                g.MessageTitle = QStringLiteral("DATABASE ") + percorso + '\n' + e.Spiegazione();
             if (g.MsgBox(g.MessageTitle, Pulsanti::RiprovaAnnulla, Icona::Critica, kNorvalErrore) !=
                 Risposta::Riprova)
                 return nullptr;

@@ -108,10 +108,16 @@ Errore ErroreDa(int rc, const QString& dettaglio, const QString& percorso) {
     switch (primario) {
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
-            return Errore(ErrBloccato, QStringLiteral("Impossibile aggiornare. Il database '%1' è "
-                                                      "attualmente bloccato da un altro utente.")
+            return Errore(ErrBloccato, QStringLiteral("Il database '%1' è attualmente bloccato "
+                                                      "da un altro utente.")
                                            .arg(percorso));
         case SQLITE_READONLY:
+            if (rc == SQLITE_READONLY_DBMOVED)
+                return Errore(ErrFileMancante,
+                              QStringLiteral("Il file del database '%1' è stato spostato o "
+                                             "sostituito mentre il programma lo usava: uscire e "
+                                             "rientrare nel programma.")
+                                  .arg(percorso));
             return Errore(ErrSolaLettura,
                           QStringLiteral("Impossibile aggiornare. Il database '%1' è di sola "
                                          "lettura.")
@@ -298,6 +304,9 @@ void Database::Close() {
 }
 
 void Database::Solleva(int rc) const {
+    // The file itself is open: what cannot be opened now is the journal beside it, which a
+    // write-protected folder refuses.
+    if ((rc & 0xff) == SQLITE_CANTOPEN) rc = SQLITE_READONLY_DIRECTORY;
     throw ErroreDa(rc, db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString(), percorso_);
 }
 

@@ -46,6 +46,10 @@ class Errore : public std::exception {
     Errore(int numero, QString descrizione);
     int Numero() const { return numero_; }
     const QString& Descrizione() const { return descrizione_; }
+    // Number and description on one line, for messages that name the cause.
+    QString Spiegazione() const {
+        return QStringLiteral("Errore n. %1: %2").arg(numero_).arg(descrizione_);
+    }
     const char* what() const noexcept override { return testo_.c_str(); }
 
   private:

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -261,6 +263,50 @@ TEST_F(MotoreTest, UnFileDiSolaLetturaFallisceInScrittura) {
         EXPECT_TRUE(rs->NoMatch());
     }
     if (immutabile) QProcess::execute("chattr", {"-i", percorso});
+}
+
+TEST_F(MotoreTest, UnaCartellaDiSolaLetturaFallisceInScrittura) {
+    // The file itself stays writable: the journal cannot be made beside it.
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    const bool immutabile = geteuid() == 0 && QProcess::execute("chattr", {"+i", dir.path()}) == 0;
+    if (geteuid() == 0 && !immutabile) {
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        GTEST_SKIP() << "no way to make the folder read-only";
+    }
+    QString testo;
+    {
+        auto db = Apri();
+        auto rs = db->OpenTable("Clienti");
+        rs->SetIndex("primaria");
+        rs->AddNew();
+        rs->SetField("CliCodice", 99);
+        try {
+            rs->Update();
+        } catch (const Errore& e) {
+            EXPECT_EQ(e.Numero(), ErrSolaLettura);
+            testo = e.Descrizione();
+        }
+    }
+    if (immutabile) QProcess::execute("chattr", {"-i", dir.path()});
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_TRUE(testo.contains("sola lettura")) << testo.toStdString();
+}
+
+TEST_F(MotoreTest, UnFileSostituitoSottoIlProgrammaLoDice) {
+    auto db = Apri();
+    auto rs = db->OpenTable("Clienti");
+    rs->SetIndex("primaria");
+    const QString copia = dir.filePath("copia.mdb");
+    ASSERT_TRUE(QFile::copy(percorso, copia));
+    ASSERT_EQ(::rename(copia.toLocal8Bit().constData(), percorso.toLocal8Bit().constData()), 0);
+    rs->AddNew();
+    rs->SetField("CliCodice", 99);
+    try {
+        rs->Update();
+        ADD_FAILURE() << "a write to a replaced file must fail";
+    } catch (const Errore& e) {
+        EXPECT_TRUE(e.Descrizione().contains("sostituito")) << e.Descrizione().toStdString();
+    }
 }
 
 TEST(Dialetto, TraduceLetteraliEModelli) {
