@@ -7,6 +7,18 @@
 #include "data/TabCodici.h"
 #include "ui/Global.h"
 
+#include <algorithm>
+
+namespace {
+
+// A company, and every body that is not a person, has for fiscal code its 11-digit number.
+bool CodiceFiscaleNumerico(const QString& s) {
+    return s.size() == 11 &&
+           std::all_of(s.begin(), s.end(), [](QChar c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
 EleCli& GesCliC::Elenco() {
     if (!eleCli_) eleCli_ = std::make_unique<EleCli>(g_, this);
     return *eleCli_;
@@ -35,7 +47,9 @@ void GesCliC::ControllaCampo(std::int16_t& indice) {
     switch (indice) {
         case 1:  // fiscal code
             if (s.isEmpty()) return;
-            if (s.size() < 16 || MostraSimili(1, s, r.CliCodiceFiscale)) g_.FieldErrorNumber = 1;
+            if ((s.size() < 16 && !CodiceFiscaleNumerico(s)) ||
+                MostraSimili(1, s, r.CliCodiceFiscale))
+                g_.FieldErrorNumber = 1;
             return;
         case 2: {  // nation, kept as its ISO code
             if (s.isEmpty()) {

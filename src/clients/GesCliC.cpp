@@ -18,6 +18,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <utility>
+
 using namespace campi_cliente;
 
 namespace {
@@ -353,7 +355,11 @@ bool GesCliC::eventFilter(QObject* o, QEvent* e) {
         case QEvent::Shortcut:
             // An access key takes the focus to its button before pressing it, so the field
             // being left is checked first, as when the operator tabs to the button.
-            if (auto* b = qobject_cast<QPushButton*>(o)) b->setFocus(Qt::ShortcutFocusReason);
+            if (auto* b = qobject_cast<QPushButton*>(o)) {
+                tastoRapido_ = true;
+                erroriAlTasto_ = erroriCampo_;
+                b->setFocus(Qt::ShortcutFocusReason);
+            }
             break;
         default:
             break;
@@ -412,6 +418,7 @@ void GesCliC::Txt_LostFocus(int i) {
         std::int16_t indice = std::int16_t(i);
         ControllaCampo(indice);
         if (g_.FieldErrorNumber > 0) {
+            ++erroriCampo_;
             MostraErrore();
             Txt(g_.FieldErrorNumber)->setFocus(Qt::OtherFocusReason);
         }
@@ -434,6 +441,8 @@ void GesCliC::CmdI_MouseDown(int) {
 }
 
 void GesCliC::CmdI_Click(int i) {
+    const bool daTastiera = std::exchange(tastoRapido_, false);
+    if (i == 0 && daTastiera && erroriCampo_ != erroriAlTasto_) return;
     g_.DialogoAperto = true;
     switch (i) {
         case 0:
@@ -457,14 +466,26 @@ void GesCliC::CmdI_Click(int i) {
 // Code entry
 
 void GesCliC::EntrataCodice() {
+    const QString digitato = Txt(0)->text();
+    const std::uint8_t modoPrima = ModoMaschera;
+    const QString pulsantePrima = CmdI(0)->text();
+    // A table that cannot be read leaves no client on the form: the operator is back on
+    // the code, as before typing it, and nothing can be saved or deleted.
+    auto TornaAlCodice = [&] {
+        PulisciCliente(g_);
+        ModoMaschera = modoPrima;
+        CmdI(0)->setText(pulsantePrima);
+        ScriviCampo(0, digitato);
+        Txt(0)->setEnabled(true);
+        Txt(0)->setFocus(Qt::OtherFocusReason);
+    };
+
     PulisciCliente(g_);
     if (Txt(0)->text().trimmed().isEmpty()) ScriviCampo(0, QStringLiteral("0"));
     ClientRecord& r = g_.ClientRecord;
     // Only digits can be typed; a pasted sign or word counts as no code.
     r.CliCodice = std::max<std::int32_t>(0, InteroDa(Txt(0)->text()));
     if (r.CliCodice == 0) {
-        ModoMaschera = 1;
-        codiceAutomatico_ = true;
         try {
             if (!g_.ClientsTable)
                 throw motore::Errore(motore::ErrGenerico,
@@ -473,14 +494,21 @@ void GesCliC::EntrataCodice() {
             t.SetIndex(QStringLiteral("primaria"));
             t.Seek(QStringLiteral("<="), {2147483646});
             if (!t.NoMatch()) r.CliCodice = InteroDa(t.Field(QStringLiteral("CliCodice")));
-        } catch (const motore::Errore&) {
-            g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI"));
+        } catch (const motore::Errore& e) {
+            g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + e.Spiegazione());
+            TornaAlCodice();
+            return;
         }
+        ModoMaschera = 1;
+        codiceAutomatico_ = true;
         r.CliCodice += 1;
         CmdI(0)->setText(QStringLiteral("&INSERISCI"));
     } else {
         const std::int32_t codice = r.CliCodice;
-        LeggiCliente(g_, codice);
+        if (!LeggiCliente(g_, codice)) {
+            TornaAlCodice();
+            return;
+        }
         if (r.CliCodice != 0) {
             ModoMaschera = 2;
             CmdI(0)->setText(QStringLiteral("&CONFERMA"));

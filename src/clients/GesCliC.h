@@ -119,6 +119,11 @@ class GesCliC : public QWidget {
     bool inoltro_ = false;  // a key the form rewrote is on its way to the field
     bool inElaborazione_ = false;
     bool codiceAutomatico_ = false;  // the new client's code was taken, not typed
+    // A save pressed by its access key while leaving the field failed its check is not
+    // carried out: the operator has just been told what to correct.
+    bool tastoRapido_ = false;
+    int erroriCampo_ = 0;  // field errors shown so far
+    int erroriAlTasto_ = 0;
     std::unique_ptr<EleCli> eleCli_;
     bool scaricato_ = false;
 };

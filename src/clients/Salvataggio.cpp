@@ -92,8 +92,19 @@ bool GesCliC::ScriviInTransazione(const std::function<void(motore::Recordset&)>&
 void GesCliC::Salva() {
     // After a deletion the form is empty and there is nothing to write.
     if (ModoMaschera == 0 || ModoMaschera == 3) return;
+    // The name is checked when its field is left, but a save can come before that (an
+    // access key on a fresh form): no client is ever stored without a name.
+    if (Txt(4)->text().trimmed().isEmpty()) {
+        g_.FieldErrorNumber = 4;
+        MostraErrore();
+        g_.FieldErrorNumber = 0;
+        g_.DialogoAperto = false;
+        Txt(4)->setFocus(Qt::OtherFocusReason);
+        return;
+    }
     TrasferisciCampi();
     ClientRecord& r = g_.ClientRecord;
+    const std::int32_t codiceSulModulo = r.CliCodice;
     const bool scritto = ScriviInTransazione([&](motore::Recordset& t) {
         t.Seek(QStringLiteral("="), {r.CliCodice});
         if (!t.NoMatch() && ModoMaschera == 1) {
@@ -121,9 +132,17 @@ void GesCliC::Salva() {
         close();
         return;
     }
+    const std::int32_t memorizzato = r.CliCodice;
     ModoMaschera = 0;
     AzzeraMaschera();
     Txt(0)->setFocus(Qt::OtherFocusReason);
+    // The code on the paper form must be the stored one.
+    if (memorizzato != codiceSulModulo)
+        g_.MsgBox(QStringLiteral("IL CODICE %1 E' STATO OCCUPATO DA UN ALTRO UTENTE:\n"
+                                 "IL CLIENTE E' STATO INSERITO CON IL CODICE %2")
+                      .arg(codiceSulModulo)
+                      .arg(memorizzato),
+                  Pulsanti::OK, Icona::Informazione, QStringLiteral("NORVAL - INSERIMENTO"));
 }
 
 void GesCliC::Elimina() {

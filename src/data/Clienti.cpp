@@ -52,7 +52,7 @@ void PulisciCliente(Global& g) {
     g.ClientRecord = ClientRecord();
 }
 
-void LeggiCliente(Global& g, std::int32_t codice) {
+bool LeggiCliente(Global& g, std::int32_t codice) {
     if (!g.ClientsTableOpen) ApriClienti(g);
     ClientRecord& r = g.ClientRecord;
     try {
@@ -63,9 +63,8 @@ void LeggiCliente(Global& g, std::int32_t codice) {
         t.Seek(QStringLiteral("="), {codice});
         if (t.NoMatch()) {
             PulisciCliente(g);
-            return;
+            return true;
         }
-        // Column by column, so that a failing column leaves the earlier ones read.
         const std::pair<const char*, std::function<void(const QVariant&)>> colonne[] = {
             {"CliCodice", [&](const QVariant& v) { r.CliCodice = InteroDa(v); }},
             {"CliRagsoc", [&](const QVariant& v) { DaColonna(r.CliRagsoc, v); }},
@@ -85,7 +84,11 @@ void LeggiCliente(Global& g, std::int32_t codice) {
             {"CliEsenzioneDat", [&](const QVariant& v) { r.CliEsenzioneDat = InteroDa(v); }},
         };
         for (const auto& [nome, assegna] : colonne) assegna(t.Field(QLatin1String(nome)));
-    } catch (const motore::Errore&) {
-        g.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI"));
+        return true;
+    } catch (const motore::Errore& e) {
+        // Half a client must never reach the form, where a save would store it.
+        PulisciCliente(g);
+        g.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + e.Spiegazione());
+        return false;
     }
 }

@@ -8,5 +8,7 @@ class Global;
 void ApriClienti(Global& g);
 void ChiudiClienti(Global& g);
 // Reads the client with that code into the record, or clears the record when there is none.
-void LeggiCliente(Global& g, std::int32_t codice);
+// False, after telling the operator, when the table could not be read: the record is then
+// cleared too, never half filled.
+bool LeggiCliente(Global& g, std::int32_t codice);
 void PulisciCliente(Global& g);

@@ -1,52 +1,11 @@
-#include "clients/EleCli.h"
-
 #include "support/ModuloClientiTest.h"
 
 #include <QFile>
-#include <QListWidget>
 #include <QProcess>
-#include <QPushButton>
-#include <QTimer>
 
 namespace {
 
-class ManutenzioneTest : public ModuloClientiTest {
-  protected:
-    // What the sqlite3 shell reads from the company database.
-    QString Sqlite(const QString& sql) {
-        QProcess p;
-        p.start("sqlite3", {amb.PercorsoDitta(), sql});
-        p.waitForFinished(10000);
-        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-    }
-    int Clienti() { return Sqlite("SELECT count(*) FROM Clienti").toInt(); }
-
-    void Clicca(int pulsante) {
-        QTest::mouseClick(form->CmdI(pulsante), Qt::LeftButton);
-        Attendi();
-    }
-
-    // Presses a button of the similar-clients list as soon as it is up.
-    void AlloElenco(int pulsante) {
-        auto* t = new QTimer(form.get());
-        QObject::connect(t, &QTimer::timeout, t, [t, pulsante] {
-            if (auto* d = qobject_cast<EleCli*>(QApplication::activeModalWidget())) {
-                righeElenco = d->Lista1->count();
-                d->Cmde[pulsante]->click();
-                t->deleteLater();
-            }
-        });
-        t->start(20);
-    }
-
-    std::vector<QString> Testi() {
-        std::vector<QString> v;
-        for (const auto& m : g.Messaggi.Mostrati()) v.push_back(m.testo);
-        return v;
-    }
-
-    static inline int righeElenco = -1;
-};
+using ManutenzioneTest = ModuloClientiTest;
 
 // The road of a new client, from an empty code to the stored row.
 TEST_F(ManutenzioneTest, NuovoClienteDallaTastiera) {

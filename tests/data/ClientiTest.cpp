@@ -67,16 +67,22 @@ TEST_F(ClientiTest, LaTabellaRestaSulClienteLetto) {
     EXPECT_EQ(g.ClientRecord.CliCodice, 18);
 }
 
-TEST_F(ClientiTest, UnaColonnaMancanteLasciaIlRecordParziale) {
+// A read that fails half-way never leaves half a client: the record is cleared and the
+// operator is told the engine's cause.
+TEST_F(ClientiTest, UnaLetturaFallitaPulisceIlRecord) {
     auto& db = *g.EnvironmentSettings.CompanyDatabase;
     db.Esegui("ALTER TABLE Clienti DROP COLUMN CliTelefono");
     g.ClientRecord.CliTelefono = QString("VECCHIO");
-    LeggiCliente(g, 17);
+    EXPECT_FALSE(LeggiCliente(g, 17));
     ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
-    EXPECT_EQ(g.Messaggi.Mostrati()[0].testo, "ERRORE NELLA TABELLA CLIENTI");
+    EXPECT_TRUE(g.Messaggi.Mostrati()[0].testo.startsWith(
+        "ERRORE NELLA TABELLA CLIENTI\nErrore n. 3265: "));
+    EXPECT_TRUE(g.Messaggi.Mostrati()[0].testo.contains("CliTelefono"));
     EXPECT_EQ(g.Messaggi.Mostrati()[0].titolo, "");
-    EXPECT_EQ(g.ClientRecord.CliNazione.str(), "IT ") << "columns before the failure are read";
-    EXPECT_EQ(g.ClientRecord.CliTelefono.trimmed(), "VECCHIO") << "later ones keep old values";
+    EXPECT_EQ(g.ClientRecord.CliCodice, 0);
+    EXPECT_EQ(g.ClientRecord.CliNazione.str(), "   ");
+    EXPECT_EQ(g.ClientRecord.CliTelefono.str(), QString(14, ' '));
+    EXPECT_TRUE(LeggiCliente(g, 99)) << "a missing client is no failure";
 }
 
 TEST_F(ClientiTest, ChiusuraEPulizia) {

@@ -3,6 +3,7 @@
 // Drives the real client form from the keyboard, offscreen, on a throw-away installation.
 
 #include "app/CasellaTesto.h"
+#include "clients/EleCli.h"
 #include "clients/GesCliC.h"
 #include "ui/Global.h"
 
@@ -11,7 +12,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -29,7 +34,12 @@ class ModuloClientiTest : public ::testing::Test {
     }
 
     // Lets queued keys and focus changes arrive.
-    static void Attendi() { QTest::qWait(30); }
+    static void Attendi() {
+        QTest::qWait(30);
+        // A dialog that has just closed hands the activation back a little later; on a
+        // loaded machine that can be after the wait.
+        for (int i = 0; i < 100 && !QApplication::activeWindow(); ++i) QTest::qWait(10);
+    }
 
     CasellaTesto* Txt(int i) { return form->Txt(i); }
     QWidget* Fuoco() { return QApplication::focusWidget(); }
@@ -68,6 +78,41 @@ class ModuloClientiTest : public ::testing::Test {
         ASSERT_EQ(CampoConFuoco(), 4);
         Scrivi("NUOVO CLIENTE");
     }
+
+    // What the sqlite3 shell reads from the company database.
+    QString Sqlite(const QString& sql) {
+        QProcess p;
+        p.start("sqlite3", {amb.PercorsoDitta(), sql});
+        p.waitForFinished(10000);
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    }
+    int Clienti() { return Sqlite("SELECT count(*) FROM Clienti").toInt(); }
+
+    void Clicca(int pulsante) {
+        QTest::mouseClick(form->CmdI(pulsante), Qt::LeftButton);
+        Attendi();
+    }
+
+    // Presses a button of the similar-clients list as soon as it is up.
+    void AlloElenco(int pulsante) {
+        auto* t = new QTimer(form.get());
+        QObject::connect(t, &QTimer::timeout, t, [t, pulsante] {
+            if (auto* d = qobject_cast<EleCli*>(QApplication::activeModalWidget())) {
+                righeElenco = d->Lista1->count();
+                d->Cmde[pulsante]->click();
+                t->deleteLater();
+            }
+        });
+        t->start(20);
+    }
+
+    std::vector<QString> Testi() {
+        std::vector<QString> v;
+        for (const auto& m : g.Messaggi.Mostrati()) v.push_back(m.testo);
+        return v;
+    }
+
+    static inline int righeElenco = -1;
 
     AmbienteProva amb;
     Global g;
