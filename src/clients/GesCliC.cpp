@@ -6,6 +6,7 @@
 #include "clients/CampiCliente.h"
 #include "clients/EleCli.h"
 #include "data/Clienti.h"
+#include "lookup/GesTab.h"
 #include "ui/Global.h"
 #include "ui/Tasti.h"
 #include "ui/TastiComuni.h"
@@ -541,4 +542,22 @@ void GesCliC::ScriviCampo(int campo, const QString& testo) {
 }
 
 // Filled in by the lookup dialogs.
-void GesCliC::AiutoCampo() {}
+void GesCliC::AiutoCampo() {
+    if (CampoCorrente < 0 || CampoCorrente > 17 || !kCampi18[CampoCorrente].giallo) return;
+    const int campo = CampoCorrente;
+    g_.DialogoAperto = true;
+    g_.SoughtCode = Txt(campo)->text().trimmed();
+    g_.SoughtDescription.clear();
+    // The province list always starts from its beginning; the nation from the typed code.
+    if (campo == 2 || campo == 9) {
+        if (campo == 9) g_.SoughtCode.clear();
+        g_.TableName = campo == 2 ? QStringLiteral("NAZIONI") : QStringLiteral("PROVINCIE");
+        GesTab dialogo(g_, this);
+        dialogo.Carica();
+        dialogo.MostraModale();
+        dialogo.Scarica();
+        // Written as chosen: the check runs when the operator leaves the field.
+        if (!g_.SoughtCode.trimmed().isEmpty()) ScriviCampo(campo, g_.SoughtCode.trimmed());
+    }
+    g_.DialogoAperto = false;
+}

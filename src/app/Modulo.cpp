@@ -1,0 +1,211 @@
+#include "app/Modulo.h"
+
+#include "app/Toolkit.h"
+#include "ui/Tasti.h"
+#include "ui/TastiComuni.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace {
+
+QString TipoDi(const QWidget* w) {
+    if (qobject_cast<const QLineEdit*>(w)) return QStringLiteral("TextBox");
+    if (qobject_cast<const QPushButton*>(w)) return QStringLiteral("CommandButton");
+    if (qobject_cast<const QListWidget*>(w)) return QStringLiteral("ListBox");
+    if (qobject_cast<const QComboBox*>(w)) return QStringLiteral("ComboBox");
+    if (qobject_cast<const QLabel*>(w)) return QStringLiteral("Label");
+    if (qobject_cast<const QAbstractItemView*>(w)) return QStringLiteral("Grid");
+    return QStringLiteral("Frame");
+}
+
+}  // namespace
+
+Modulo::Modulo(Global& g, QWidget* parent) : QWidget(parent, Qt::Window), g_(g) {}
+
+Modulo::~Modulo() = default;
+
+void Modulo::Carica() {
+    if (caricato_) return;
+    caricato_ = true;
+    Form_Load();
+}
+
+void Modulo::MostraModale() {
+    Carica();
+    if (scaricato_) return;
+    sotto_ = QApplication::activeWindow();
+    setWindowModality(Qt::ApplicationModal);
+    show();
+    QMetaObject::invokeMethod(this, &Modulo::Attivato, Qt::QueuedConnection);
+    QEventLoop ciclo;
+    ciclo_ = &ciclo;
+    if (!scaricato_) ciclo.exec();
+    ciclo_ = nullptr;
+    // Without a window manager nobody gives the keyboard back to the window underneath.
+    if (sotto_ && sotto_->isVisible()) {
+        sotto_->activateWindow();
+        if (auto* m = qobject_cast<Modulo*>(sotto_.data()))
+            QMetaObject::invokeMethod(m, &Modulo::Attivato, Qt::QueuedConnection);
+    }
+}
+
+void Modulo::Scarica() {
+    if (scaricato_) return;
+    scaricato_ = true;
+    codaFocus_.clear();
+    Form_Unload();
+    hide();
+    if (ciclo_) ciclo_->quit();
+}
+
+void Modulo::Attivato() {
+    if (!scaricato_ && isVisible()) Form_Activate();
+}
+
+void Modulo::closeEvent(QCloseEvent* e) {
+    Scarica();
+    e->accept();
+}
+
+void Modulo::Move(int left, int top, int width, int height) {
+    setGeometry(toolkit::PixelDaTwipX(left), toolkit::PixelDaTwipY(top),
+                toolkit::PixelDaTwipX(width), toolkit::PixelDaTwipY(height));
+}
+
+std::vector<Modulo::Controllo> Modulo::Controls() const {
+    return controlli_;
+}
+
+Modulo::Eventi& Modulo::Su(QWidget* controllo, const QString& nome, int indice) {
+    const QString completo = indice < 0 ? nome : QStringLiteral("%1(%2)").arg(nome).arg(indice);
+    controllo->setObjectName(completo);
+    controlli_.push_back({controllo, completo, TipoDi(controllo)});
+    controllo->installEventFilter(this);
+    Eventi& ev = eventi_[controllo];
+    if (auto* l = qobject_cast<QListWidget*>(controllo)) {
+        // Presses and double-clicks land on the list's viewport.
+        l->viewport()->installEventFilter(this);
+        viewport_[l->viewport()] = l;
+    }
+    if (auto* b = qobject_cast<QAbstractButton*>(controllo))
+        connect(b, &QAbstractButton::clicked, this, [this, controllo] {
+            if (auto& f = eventi_[controllo].Click) f();
+        });
+    if (auto* t = qobject_cast<QLineEdit*>(controllo))
+        connect(t, &QLineEdit::textChanged, this, [this, controllo] {
+            if (auto& f = eventi_[controllo].Change) f();
+        });
+    return ev;
+}
+
+bool Modulo::eventFilter(QObject* o, QEvent* e) {
+    if (scaricato_) return QWidget::eventFilter(o, e);
+    if (auto v = viewport_.find(o); v != viewport_.end()) o = v->second;
+    auto trovato = eventi_.find(o);
+    if (trovato == eventi_.end()) return QWidget::eventFilter(o, e);
+    auto* w = static_cast<QWidget*>(o);
+    switch (e->type()) {
+        case QEvent::KeyPress:
+            if (!inoltro_) return FiltraTasto(w, static_cast<QKeyEvent*>(e));
+            break;
+        case QEvent::FocusIn:
+        case QEvent::FocusOut: {
+            const Qt::FocusReason motivo = static_cast<QFocusEvent*>(e)->reason();
+            if (motivo == Qt::PopupFocusReason) break;
+            // A window opening or closing moves the focus away and back: not the operator
+            // leaving the control. Coming back to a control not yet entered does enter it.
+            if (motivo == Qt::ActiveWindowFocusReason &&
+                (e->type() == QEvent::FocusOut || entrato_ == w))
+                break;
+            AccodaFocus(e->type() == QEvent::FocusIn ? Passo::Entra : Passo::Esce, w);
+            break;
+        }
+        case QEvent::MouseButtonPress:
+            if (auto& f = trovato->second.MouseDown) f();
+            break;
+        case QEvent::MouseButtonDblClick:
+            if (auto& f = trovato->second.DblClick) f();
+            break;
+        case QEvent::Shortcut:
+            // An access key takes the focus to its button before pressing it, so the
+            // control being left runs its leave handler first.
+            if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+                TastoRapido(b);
+                b->setFocus(Qt::ShortcutFocusReason);
+            }
+            break;
+        default:
+            break;
+    }
+    return QWidget::eventFilter(o, e);
+}
+
+bool Modulo::FiltraTasto(QWidget* w, QKeyEvent* e) {
+    // Tab belongs to the focus chain; the form never sees it.
+    if (e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab) return false;
+    int codice = CodiceTasto(e->key());
+    if (codice != 0) {
+        codice = TastiComuni(g_, codice, StatoMaiuscole(e->modifiers()), *this);
+        if (codice != 0) Form_KeyDown(codice, StatoMaiuscole(e->modifiers()));
+        if (codice == 0 || scaricato_) return true;
+    }
+    int carattere = CarattereDi(*e);
+    if (carattere == 0) return false;
+    const int originale = carattere;
+    Form_KeyPress(carattere);
+    if (carattere == 0 || scaricato_) return true;
+    if (carattere == originale) return false;
+    // The form changed the character: the control receives the new one instead.
+    QKeyEvent nuovo(e->type(), e->key(), e->modifiers(), QString(QChar(carattere)),
+                    e->isAutoRepeat(), ushort(e->count()));
+    inoltro_ = true;
+    QCoreApplication::sendEvent(w, &nuovo);
+    inoltro_ = false;
+    return true;
+}
+
+void Modulo::AccodaFocus(Passo passo, QWidget* w) {
+    codaFocus_.emplace_back(passo, w);
+    if (elaborazioneInCoda_) return;
+    elaborazioneInCoda_ = true;
+    QMetaObject::invokeMethod(this, &Modulo::ElaboraFocus, Qt::QueuedConnection);
+}
+
+void Modulo::ElaboraFocus() {
+    elaborazioneInCoda_ = false;
+    // A dialog opened by a handler runs its own event loop: what queues up meanwhile waits
+    // for the outer pass, so one handler is never interrupted by another control's events.
+    if (inElaborazione_) return;
+    inElaborazione_ = true;
+    while (!codaFocus_.empty() && !scaricato_) {
+        const auto [passo, w] = codaFocus_.front();
+        codaFocus_.pop_front();
+        if (!w) continue;
+        if (passo == Passo::Entra) {
+            // Stale when the focus has moved on again since.
+            if (focusWidget() != w) continue;
+            entrato_ = w;
+            if (auto& f = eventi_[w].GotFocus) f();
+        } else {
+            if (entrato_ != w) continue;
+            entrato_ = nullptr;
+            if (auto& f = eventi_[w].LostFocus) f();
+        }
+    }
+    inElaborazione_ = false;
+    // Steps queued while a nested loop ran wait no longer.
+    if (!codaFocus_.empty() && !scaricato_ && !elaborazioneInCoda_) {
+        elaborazioneInCoda_ = true;
+        QMetaObject::invokeMethod(this, &Modulo::ElaboraFocus, Qt::QueuedConnection);
+    }
+}

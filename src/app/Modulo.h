@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QEventLoop>
+#include <QPointer>
+#include <QWidget>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <vector>
+
+class Global;
+class QAbstractButton;
+
+// What every form stands on: the form sees each key before its controls (numbered as the
+// forms number keys, shared function keys first), the controls' focus events run once the
+// focus change is complete, a mouse press arrives before the click, Activate runs each time
+// the form comes back to the front, and Load / Show modal / Unload keep their order.
+//
+// A form derives from Modulo, creates its controls, registers each one with Su() and
+// writes only its own handlers.
+class Modulo : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit Modulo(Global& g, QWidget* parent = nullptr);
+    ~Modulo() override;
+
+    // Runs the load handler once; the form is not shown.
+    void Carica();
+    // Shows the form modally and returns once it has been unloaded.
+    void MostraModale();
+    // Runs the unload handler once and hides the form; a second call does nothing.
+    void Scarica();
+    bool Scaricato() const { return scaricato_; }
+
+    QString Caption() const { return windowTitle(); }
+    void SetCaption(const QString& testo) { setWindowTitle(testo); }
+    QString Name() const { return objectName(); }
+    // In twips, as the forms measure.
+    void Move(int left, int top, int width, int height);
+
+    struct Controllo {
+        QWidget* widget;
+        QString nome;  // "Txt(3)" for arrays
+        QString tipo;  // "TextBox", "CommandButton", "ListBox", "Label", "ComboBox", ...
+    };
+    std::vector<Controllo> Controls() const;
+
+  protected:
+    // The handlers a control can have; unset ones do nothing.
+    struct Eventi {
+        std::function<void()> GotFocus, LostFocus, Change, Click, DblClick, MouseDown;
+    };
+    // Registers a control under its name (and index, for arrays) and returns its handlers.
+    Eventi& Su(QWidget* controllo, const QString& nome, int indice = -1);
+
+    virtual void Form_Load() {}
+    virtual void Form_Activate() {}
+    // codice and carattere may be changed; 0 swallows the key.
+    virtual void Form_KeyDown(int& codice, int shift) {
+        (void)codice;
+        (void)shift;
+    }
+    virtual void Form_KeyPress(int& carattere) { (void)carattere; }
+    virtual void Form_Unload() {}
+    // An access key is about to move the focus to its button and press it.
+    virtual void TastoRapido(QAbstractButton* pulsante) { (void)pulsante; }
+
+    bool eventFilter(QObject* o, QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+    Global& g_;
+
+  private:
+    enum class Passo { Entra, Esce };
+    bool FiltraTasto(QWidget* w, QKeyEvent* e);
+    void AccodaFocus(Passo passo, QWidget* w);
+    void ElaboraFocus();
+    void Attivato();
+
+    std::map<QObject*, Eventi> eventi_;
+    std::map<QObject*, QWidget*> viewport_;  // a list's viewport stands for the list
+    std::vector<Controllo> controlli_;
+    std::deque<std::pair<Passo, QPointer<QWidget>>> codaFocus_;
+    QPointer<QWidget> entrato_;  // the control whose enter handler ran last, not yet left
+    bool elaborazioneInCoda_ = false;
+    bool inElaborazione_ = false;
+    bool inoltro_ = false;  // a key the form rewrote is on its way to the control
+    bool caricato_ = false;
+    bool scaricato_ = false;
+    QPointer<QWidget> sotto_;  // the window that was active when the form was shown
+    QEventLoop* ciclo_ = nullptr;
+};

@@ -1,0 +1,399 @@
+#include "lookup/GesTab.h"
+
+#include "app/CasellaTesto.h"
+#include "app/Toolkit.h"
+#include "ui/Global.h"
+#include "ui/Tasti.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace {
+
+const QString kCaptionDisegno = QStringLiteral("(KESTOR)            RICERCA TABELLA:  XXX");
+const QString kSeleziona = QStringLiteral("&X SELEZIONA");
+const QString kRicerca = QStringLiteral("&X RICERCA");
+constexpr int kMargine = 120;  // twips
+constexpr int kPulsanteL = 1500;
+constexpr int kPulsanteA = 375;
+constexpr int kEtichettaL = 1100;
+constexpr int kBanda = 855;
+constexpr int kListaA = 4200;
+constexpr int kMassimaLarghezza = 70;
+constexpr int kRighePrimaDiChiedere = 1000;
+
+QFont Fisso() {
+    QFont f(QStringLiteral("Courier New"));
+    f.setPointSizeF(9.75);
+    f.setStyleHint(QFont::TypeWriter, QFont::PreferMatch);
+    f.setFixedPitch(true);
+    return f;
+}
+
+// A column of the list: the value, followed by blanks up to the width when its trimmed
+// text is shorter.
+QString Colonna(const QString& valore, int larghezza) {
+    const qsizetype corto = valore.trimmed().size();
+    return corto < larghezza ? valore + QString(larghezza - corto, QChar(' ')) : valore;
+}
+
+int Larghezza(int dimensione) {
+    return std::min(dimensione, kMassimaLarghezza);
+}
+
+}  // namespace
+
+GesTab::GesTab(Global& g, QWidget* parent) : Modulo(g, parent) {
+    setObjectName(QStringLiteral("GesTab"));
+    setWindowFlags(Qt::Dialog);
+    SetCaption(kCaptionDisegno);
+    const QFont fisso = Fisso();
+
+    Frame1 = new QFrame(this);
+    Frame1->setFrameShape(QFrame::StyledPanel);
+    Su(Frame1, QStringLiteral("Frame1"));
+
+    Lcod = new QLabel(QStringLiteral("Codice"), this);
+    Ldesc = new QLabel(QStringLiteral("Descrizione"), this);
+    Su(Lcod, QStringLiteral("Lcod"));
+    Su(Ldesc, QStringLiteral("Ldesc"));
+
+    CodTab = new CasellaTesto(this);
+    DescTab = new CasellaTesto(this);
+    for (std::uint8_t modo : {std::uint8_t(1), std::uint8_t(2)}) {
+        CasellaTesto* t = Casella(modo);
+        t->setFont(fisso);
+        Eventi& ev = Su(t, modo == 1 ? QStringLiteral("CodTab") : QStringLiteral("DescTab"));
+        ev.GotFocus = [this, modo] { Casella_GotFocus(modo); };
+        ev.Change = [this, modo] { Casella_Change(modo); };
+        ev.LostFocus = [this, modo] { Casella_LostFocus(modo); };
+    }
+
+    Lista = new QListWidget(this);
+    Lista->setFont(fisso);
+    Lista->setSelectionMode(QAbstractItemView::SingleSelection);
+    Lista->setUniformItemSizes(true);
+    Eventi& lista = Su(Lista, QStringLiteral("Lista"));
+    lista.GotFocus = [this] { Lista_GotFocus(); };
+    lista.LostFocus = [this] { cmdRt[1]->setText(kSeleziona); };
+    lista.MouseDown = [this] { InLista = true; };
+    lista.DblClick = [this] { cmdRt_Click(0); };
+
+    const struct {
+        const char* testo;
+        QColor sfondo;
+    } pulsanti[] = {{"&CONFERMA", QColor(173, 224, 177)},
+                    {"&X SELEZIONA", QColor(248, 248, 192)},
+                    {"&USCITA", QColor(228, 180, 180)}};
+    for (int i = 0; i < 3; ++i) {
+        auto* b = new QPushButton(QString::fromLatin1(pulsanti[i].testo), this);
+        b->setAutoDefault(false);
+        b->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid "
+                                        "#808080; font-weight: bold; }"
+                                        "QPushButton:focus { border: 2px solid #000040; }")
+                             .arg(pulsanti[i].sfondo.name()));
+        Eventi& ev = Su(b, QStringLiteral("cmdRt"), i);
+        // USCITA pressed with the mouse skips the leave logic of the search box.
+        ev.MouseDown = [this, i] { InUscita = i == 2; };
+        ev.Click = [this, i] { cmdRt_Click(i); };
+        cmdRt[size_t(i)] = b;
+    }
+
+    setTabOrder(CodTab, DescTab);
+    setTabOrder(DescTab, cmdRt[1]);
+    setTabOrder(cmdRt[1], cmdRt[0]);
+    setTabOrder(cmdRt[0], cmdRt[2]);
+    setTabOrder(cmdRt[2], Lista);
+    Disponi();
+}
+
+GesTab::~GesTab() = default;
+
+void GesTab::Disponi() {
+    using toolkit::PixelDaTwipX;
+    using toolkit::PixelDaTwipY;
+    const int caselle = std::max(CodTab->width(), DescTab->width());
+    const int xCasella = PixelDaTwipX(kMargine + kEtichettaL);
+    const int larghezzaPulsanti = PixelDaTwipX(3 * kPulsanteL);
+    const int carattere = QFontMetrics(Lista->font()).horizontalAdvance(QChar('X'));
+    const int righe = carattere * (g_.CodeWidth + 3 + g_.DescriptionWidth) +
+                      Lista->verticalScrollBar()->sizeHint().width() + 8;
+    const int interno = std::max({xCasella + caselle + PixelDaTwipX(2 * kMargine) +
+                                      larghezzaPulsanti - PixelDaTwipX(kMargine),
+                                  righe, PixelDaTwipX(7000)});
+    const int margine = PixelDaTwipX(kMargine);
+    const int banda = PixelDaTwipY(kBanda);
+    Frame1->setGeometry(margine / 2, margine / 2, interno + margine, banda);
+    const int yRiga = (banda - PixelDaTwipY(kPulsanteA)) / 2 + margine / 2;
+    for (QLabel* l : {Lcod, Ldesc})
+        l->setGeometry(margine, yRiga, PixelDaTwipX(kEtichettaL) - 4, PixelDaTwipY(kPulsanteA));
+    for (CasellaTesto* t : {CodTab, DescTab})
+        t->setGeometry(xCasella, yRiga, t->width(), PixelDaTwipY(kPulsanteA));
+    // X SELEZIONA, CONFERMA, USCITA from left to right, at the top right.
+    const int xPulsanti = margine + interno - larghezzaPulsanti;
+    const int ordine[] = {1, 0, 2};
+    for (int k = 0; k < 3; ++k)
+        cmdRt[size_t(ordine[k])]->setGeometry(xPulsanti + k * PixelDaTwipX(kPulsanteL), yRiga,
+                                              PixelDaTwipX(kPulsanteL) - 2,
+                                              PixelDaTwipY(kPulsanteA));
+    const int yLista = margine / 2 + banda + margine / 2;
+    Lista->setGeometry(margine, yLista, interno, PixelDaTwipY(kListaA));
+    setFixedSize(interno + 2 * margine, yLista + PixelDaTwipY(kListaA) + margine);
+}
+
+// ---------------------------------------------------------------------------------------
+// Load, activation, unload
+
+void GesTab::Form_Load() {
+    CentraFinestra(*this);
+    SetCaption(kCaptionDisegno.left(kCaptionDisegno.indexOf(QLatin1String("XXX"))) + g_.TableName);
+    InCaricamento = true;
+    InUscita = false;
+    InLista = false;
+    cmdRt[1]->setText(kSeleziona);
+    ApriTabelle();
+    if (!TabAperta) return;
+    try {
+        g_.CodeWidth = Larghezza(tabella_->FieldSize(QStringLiteral("CODICE")));
+        CodTab->resize(toolkit::PixelDaTwipX((g_.CodeWidth + 1) * 120), CodTab->height());
+        CodTab->SetMaxLength(g_.CodeWidth);
+        g_.DescriptionWidth = Larghezza(tabella_->FieldSize(QStringLiteral("Descrizione")));
+        DescTab->resize(toolkit::PixelDaTwipX((g_.DescriptionWidth + 1) * 120), DescTab->height());
+        DescTab->SetMaxLength(g_.DescriptionWidth);
+        Disponi();
+        CentraFinestra(*this);
+        for (QWidget* w : std::initializer_list<QWidget*>{Lcod, CodTab, Ldesc, DescTab}) w->hide();
+        if (!g_.SoughtDescription.isEmpty()) {
+            Ldesc->show();
+            DescTab->show();
+            DescTab->setText(g_.SoughtDescription);
+        } else {
+            Lcod->show();
+            CodTab->show();
+            CodTab->setText(g_.SoughtCode);
+        }
+    } catch (const motore::Errore&) {
+        return;  // a table without the two columns: the load ends quietly
+    }
+    InCaricamento = false;
+}
+
+void GesTab::Form_Activate() {
+    g_.SoughtCode.clear();
+    g_.SoughtDescription.clear();
+}
+
+void GesTab::Form_Unload() {
+    if (tabella_) tabella_->Close();
+    tabella_.reset();
+}
+
+// ---------------------------------------------------------------------------------------
+// Opening the table and the range query
+
+void GesTab::ApriTabelle() {
+    TabAperta = false;
+    try {
+        auto* db = g_.EnvironmentSettings.CodeTablesDatabase.get();
+        if (!db)
+            throw motore::Errore(motore::ErrGenerico,
+                                 QStringLiteral("Il database delle tabelle non è aperto."));
+        tabella_ = db->OpenTable(g_.TableName);
+    } catch (const motore::Errore& e) {
+        g_.MessageTitle = QStringLiteral("ERRORE IN APERTURA TABELLA ") + g_.TableName;
+        if (g_.MsgBox(QString::number(e.Numero()) + QStringLiteral(": ") + e.Descrizione(),
+                      Pulsanti::RiprovaAnnulla, Icona::Esclamazione,
+                      g_.MessageTitle) == Risposta::Riprova)
+            ApriTabelle();
+        return;
+    }
+    TabAperta = true;
+}
+
+void GesTab::ApriTabSql() {
+    ElencoAperto = false;
+    try {
+        auto* db = g_.EnvironmentSettings.CodeTablesDatabase.get();
+        if (!db)
+            throw motore::Errore(motore::ErrGenerico,
+                                 QStringLiteral("Il database delle tabelle non è aperto."));
+        elenco_ = db->OpenSnapshot(g_.QueryText);
+    } catch (const motore::Errore& e) {
+        g_.MessageTitle = QStringLiteral("ERRORE IN APERTURA SQL - TABELLA ") + g_.TableName;
+        if (g_.MsgBox(QString::number(e.Numero()) + QStringLiteral(": ") + e.Descrizione(),
+                      Pulsanti::RiprovaAnnulla, Icona::Esclamazione,
+                      g_.MessageTitle) == Risposta::Riprova)
+            ApriTabSql();
+        return;
+    }
+    ElencoAperto = true;
+}
+
+// ---------------------------------------------------------------------------------------
+// The list
+
+void GesTab::CaricaLista(QString& testo, std::uint8_t modo) {
+    testo.replace(QLatin1String("'"), QLatin1String("''"));
+    const QString colonna = modo == 1 ? QStringLiteral("CODICE") : QStringLiteral("DESCRIZIONE");
+    g_.QueryText = QStringLiteral("Select CODICE, DESCRIZIONE from ") + g_.TableName +
+                   QStringLiteral(" where ") + colonna + QStringLiteral(" BETWEEN '") + testo +
+                   QStringLiteral("' and '") + testo + QStringLiteral("zzz'");
+    Lista->clear();
+    ApriTabSql();
+    if (!ElencoAperto) return;
+    QStringList righe;
+    try {
+        bool chiesto = false;
+        for (; !elenco_->Eof(); elenco_->MoveNext()) {
+            if (righe.size() == kRighePrimaDiChiedere && !chiesto) {
+                chiesto = true;
+                if (g_.MsgBox(QStringLiteral("OLTRE 1000 ELEMENTI: ESTRAGGO TUTTO?"),
+                              Pulsanti::SiNo, Icona::Domanda,
+                              QStringLiteral("ELENCO LUNGO")) == Risposta::No)
+                    break;
+            }
+            const QString codice =
+                Colonna(elenco_->Field(QStringLiteral("CODICE")).toString(), g_.CodeWidth);
+            const QString descrizione = Colonna(
+                elenco_->Field(QStringLiteral("Descrizione")).toString(), g_.DescriptionWidth);
+            righe << (modo == 1 ? codice + QStringLiteral(" - ") + descrizione
+                                : descrizione + QStringLiteral(" - ") + codice);
+        }
+    } catch (const motore::Errore&) {
+        // A row that cannot be read ends the list where it is.
+    }
+    elenco_->Close();
+    elenco_.reset();
+    // The list keeps its lines in order; sorting once is the same order, and fast.
+    righe.sort();
+    Lista->addItems(righe);
+}
+
+void GesTab::AggiornaElenco(std::uint8_t modo) {
+    QString testo = Casella(modo)->text();
+    CaricaLista(testo, modo);
+    cmdRt[1]->setVisible(Lista->count() >= 2);
+}
+
+void GesTab::LeggiSelezione() {
+    QListWidgetItem* scelta = Lista->currentItem();
+    if (!scelta || !scelta->isSelected()) return;
+    Elemento = scelta->text();
+    if (Elemento.trimmed().isEmpty()) return;
+    Elemento = !Ldesc->isHidden() ? Elemento.right(g_.CodeWidth) : Elemento.left(g_.CodeWidth);
+    LeggiTabelle(Elemento);
+}
+
+void GesTab::LeggiTabelle(QString& elemento) {
+    g_.FoundCode.clear();
+    g_.FoundDescription.clear();
+    if (!tabella_) return;
+    try {
+        tabella_->SetIndex(QStringLiteral("primaria"));
+        tabella_->Seek(QStringLiteral("="), {elemento});
+        if (!tabella_->NoMatch()) {
+            g_.FoundCode = tabella_->Field(QStringLiteral("CODICE")).toString();
+            g_.FoundDescription = tabella_->Field(QStringLiteral("Descrizione")).toString();
+        }
+    } catch (const motore::Errore&) {
+        // Not found, as far as the caller can tell.
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Controls
+
+CasellaTesto* GesTab::CasellaVisibile() const {
+    return !DescTab->isHidden() && CodTab->isHidden() ? DescTab : CodTab;
+}
+
+void GesTab::Casella_GotFocus(std::uint8_t modo) {
+    InLista = false;
+    const std::uint8_t altro = modo == 1 ? 2 : 1;
+    Casella(altro)->hide();
+    (altro == 1 ? Lcod : Ldesc)->hide();
+    SelezionaTesto(g_, *Casella(modo));
+    AggiornaElenco(modo);
+}
+
+void GesTab::Casella_Change(std::uint8_t modo) {
+    if (InCaricamento) return;
+    AggiornaElenco(modo);
+}
+
+void GesTab::Casella_LostFocus(std::uint8_t modo) {
+    if (InUscita || InLista) return;
+    if (!Casella(modo)->text().trimmed().isEmpty()) {
+        Elemento = Lista->count() > 0 ? Lista->item(0)->text() : QString();
+        if (Elemento.trimmed().isEmpty()) return;
+        const qsizetype trattino = Elemento.indexOf(QLatin1String(" - "));
+        if (modo == 1)
+            Elemento = Elemento.left(trattino);
+        else
+            Elemento = trattino < 0 ? QString() : Elemento.mid(trattino + 3);
+        LeggiTabelle(Elemento);
+        return;
+    }
+    // Leaving an empty box is how the operator changes between code and description.
+    const std::uint8_t altro = modo == 1 ? 2 : 1;
+    (altro == 1 ? Lcod : Ldesc)->show();
+    Casella(altro)->show();
+    Casella(altro)->clear();
+    Casella(altro)->setFocus(Qt::OtherFocusReason);
+}
+
+void GesTab::Lista_GotFocus() {
+    if (Lista->count() == 0) {
+        CasellaVisibile()->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    InLista = true;
+    cmdRt[1]->setText(kRicerca);
+}
+
+void GesTab::cmdRt_Click(int i) {
+    InUscita = false;
+    if (i == 1) {
+        // Decided by where the operator was working, not by the caption: pressing the
+        // button takes the focus off the list, and that already turns the caption back.
+        if (!InLista) {
+            Lista->setFocus(Qt::OtherFocusReason);
+            if (Lista->count() > 0) Lista->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+        } else {
+            cmdRt[1]->setText(kSeleziona);
+            CasellaVisibile()->setFocus(Qt::OtherFocusReason);
+        }
+        return;
+    }
+    if (i == 2) InUscita = true;
+    g_.SoughtCode.clear();
+    g_.SoughtDescription.clear();
+    if (i == 0 && Lista->count() >= 1) {
+        if (Lista->selectedItems().isEmpty())
+            Lista->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+        LeggiSelezione();
+        g_.SoughtCode = g_.FoundCode;
+        g_.SoughtDescription = g_.FoundDescription;
+    }
+    Scarica();
+}
+
+// ---------------------------------------------------------------------------------------
+// Keys
+
+void GesTab::Form_KeyDown(int& codice, int) {
+    if (codice != kTastoInvio) return;
+    if (!InLista)
+        InviaTasti(QStringLiteral("{TAB}"));
+    else
+        cmdRt_Click(0);
+}
+
+void GesTab::Form_KeyPress(int& carattere) {
+    if (carattere == kTastoInvio) carattere = 0;
+}

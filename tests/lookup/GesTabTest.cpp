@@ -1,0 +1,234 @@
+#include "lookup/GesTab.h"
+
+#include "app/CasellaTesto.h"
+#include "support/ModuloClientiTest.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace {
+
+class GesTabTest : public ModuloClientiTest {
+  protected:
+    // Runs `passi` inside the lookup dialog as soon as it is up; the dialog must be gone
+    // when the key that opened it returns.
+    void NelDialogo(std::function<void(GesTab&)> passi) {
+        eseguito = false;
+        auto* t = new QTimer(form.get());
+        QObject::connect(t, &QTimer::timeout, t, [this, t, passi] {
+            auto* d = qobject_cast<GesTab*>(QApplication::activeModalWidget());
+            if (!d || !d->isVisible()) return;
+            t->stop();
+            t->deleteLater();
+            eseguito = true;
+            passi(*d);
+        });
+        t->start(20);
+    }
+    static QStringList Righe(const GesTab& d) {
+        QStringList r;
+        for (int i = 0; i < d.Lista->count(); ++i) r << d.Lista->item(i)->text();
+        return r;
+    }
+    // A code table of n rows in the code-tables database.
+    void Tabella(const QString& nome, int righe) {
+        motore::Workspace ws;
+        auto db = ws.OpenDatabase(amb.PercorsoTabelle());
+        db->Esegui(QString("CREATE TABLE %1 (CODICE VARCHAR(5) COLLATE RTRIM NOT NULL, "
+                           "Descrizione VARCHAR(10) COLLATE RTRIM)")
+                       .arg(nome));
+        db->Esegui(QString(R"(CREATE UNIQUE INDEX "%1.primaria" ON %1(CODICE))").arg(nome));
+        ws.BeginTrans();
+        for (int i = 0; i < righe; ++i)
+            db->Esegui(QString("INSERT INTO %1 VALUES (?1, ?2)").arg(nome),
+                       {QString("C%1").arg(i, 4, 10, QChar('0')), QString("D%1").arg(i)});
+        ws.CommitTrans();
+    }
+    bool eseguito = false;
+};
+
+TEST_F(GesTabTest, LaProvinciaSiCercaPerCodiceEConfermaScriveIlCampo) {
+    Avvia();
+    NuovoCliente();
+    Avanza(9);
+    NelDialogo([this](GesTab& d) {
+        EXPECT_EQ(d.windowTitle(), "(KESTOR)            RICERCA TABELLA:  PROVINCIE");
+        EXPECT_TRUE(d.CodTab->isVisible());
+        EXPECT_FALSE(d.DescTab->isVisible());
+        const QStringList righe = Righe(d);
+        ASSERT_EQ(righe.size(), 2) << "every province, from the start";
+        EXPECT_EQ(righe[0], "MI - MILANO" + QString(34, ' ')) << "the description padded to 40";
+        EXPECT_TRUE(d.cmdRt[1]->isVisible());
+        Scrivi("R");
+        EXPECT_EQ(g.QueryText,
+                  "Select CODICE, DESCRIZIONE from PROVINCIE where CODICE BETWEEN 'R' and 'Rzzz'");
+        ASSERT_EQ(d.Lista->count(), 1) << "the list follows the typing";
+        EXPECT_TRUE(d.Lista->item(0)->text().startsWith("RM - ROMA"));
+        EXPECT_FALSE(d.cmdRt[1]->isVisible()) << "X SELEZIONA needs two lines";
+        Premi(Qt::Key_C, Qt::AltModifier);
+    });
+    Premi(Qt::Key_F4);
+    EXPECT_TRUE(eseguito);
+    EXPECT_EQ(Txt(9)->text(), "RM");
+    EXPECT_EQ(CampoConFuoco(), 9);
+    EXPECT_TRUE(Testi().empty()) << "the code is checked only when the field is left";
+}
+
+TEST_F(GesTabTest, LeNazioniSiCercanoPerDescrizioneUscendoDallaCasellaVuota) {
+    Avvia();
+    NuovoCliente();
+    Avanza(2);
+    NelDialogo([this](GesTab& d) {
+        EXPECT_EQ(d.CodTab->text(), "IT") << "the nation's search starts from the field";
+        EXPECT_EQ(d.Lista->count(), 0) << "an ISO code is not a table code";
+        Premi(Qt::Key_Backspace);
+        EXPECT_EQ(d.Lista->count(), 4);
+        Premi(Qt::Key_Tab);  // the empty code box: description search
+        EXPECT_TRUE(d.DescTab->isVisible());
+        EXPECT_FALSE(d.CodTab->isVisible());
+        EXPECT_EQ(Fuoco(), d.DescTab);
+        EXPECT_TRUE(d.Ldesc->isVisible());
+        Scrivi("GER");
+        ASSERT_EQ(d.Lista->count(), 1);
+        EXPECT_TRUE(d.Lista->item(0)->text().startsWith("GERMANIA"));
+        EXPECT_TRUE(d.Lista->item(0)->text().endsWith(" - 276"));
+        Premi(Qt::Key_Return);  // a Tab: leaving the box reads the first line
+        EXPECT_EQ(g.FoundCode, "276");
+        Premi(Qt::Key_Tab);
+        Premi(Qt::Key_Tab);  // the empty description box again: back to the code
+        Premi(Qt::Key_Backtab);
+        d.cmdRt[0]->click();
+    });
+    Premi(Qt::Key_F4);
+    EXPECT_TRUE(eseguito);
+    EXPECT_EQ(Txt(2)->text(), "276");
+    Premi(Qt::Key_Down);
+    EXPECT_EQ(Txt(2)->text(), "DE") << "leaving the field checks and converts the code";
+}
+
+TEST_F(GesTabTest, UscitaEF2LascianoIlCampoComEra) {
+    Avvia();
+    NuovoCliente();
+    Avanza(9);
+    Scrivi("MI");  // full: moves on to field 10
+    Premi(Qt::Key_Up);
+    ASSERT_EQ(CampoConFuoco(), 9);
+    NelDialogo([this](GesTab& d) {
+        Scrivi("R");
+        g.FoundCode.clear();
+        QTest::mouseClick(d.cmdRt[2], Qt::LeftButton);
+    });
+    Premi(Qt::Key_F4);
+    EXPECT_TRUE(eseguito);
+    EXPECT_EQ(Txt(9)->text(), "MI");
+    EXPECT_TRUE(g.FoundCode.isEmpty()) << "USCITA by mouse skips the pre-read of the box";
+
+    NelDialogo([this](GesTab&) {
+        Scrivi("R");
+        Premi(Qt::Key_F2);
+    });
+    Premi(Qt::Key_F4);
+    EXPECT_TRUE(eseguito);
+    EXPECT_EQ(Txt(9)->text(), "MI");
+    EXPECT_TRUE(g.SoughtCode.isEmpty());
+    EXPECT_EQ(CampoConFuoco(), 9);
+
+    Premi(Qt::Key_Down);
+    ASSERT_EQ(CampoConFuoco(), 10);
+    NelDialogo([](GesTab& d) { d.Scarica(); });
+    Premi(Qt::Key_F4);
+    EXPECT_FALSE(eseguito) << "a white field has no lookup";
+    QApplication::processEvents();
+}
+
+TEST_F(GesTabTest, ListaConLaSelezioneEUnApostrofo) {
+    {
+        motore::Workspace ws;
+        ws.OpenDatabase(amb.PercorsoTabelle())
+            ->Esegui("INSERT INTO NAZIONI VALUES ('300', 'GRECIA', 'GR')");
+    }
+    Avvia();
+    NuovoCliente();
+    Avanza(2);
+    NelDialogo([this](GesTab& d) {
+        Premi(Qt::Key_Backspace);
+        Premi(Qt::Key_Tab);
+        Scrivi("L'A");
+        EXPECT_TRUE(g.QueryText.endsWith("DESCRIZIONE BETWEEN 'L''A' and 'L''Azzz'"));
+        EXPECT_EQ(d.Lista->count(), 0);
+        EXPECT_TRUE(Testi().empty()) << "no SQL error";
+        d.DescTab->setText("G");
+        ASSERT_EQ(d.Lista->count(), 2);
+        EXPECT_TRUE(d.cmdRt[1]->isVisible());
+        QTest::mouseClick(d.cmdRt[1], Qt::LeftButton);  // X SELEZIONA: the list
+        Attendi();
+        EXPECT_EQ(Fuoco(), d.Lista);
+        EXPECT_EQ(d.Lista->currentRow(), 0);
+        EXPECT_EQ(d.cmdRt[1]->text(), "&X RICERCA");
+        EXPECT_EQ(g.FoundCode, "276") << "leaving the box read the first line";
+        Premi(Qt::Key_X, Qt::AltModifier);  // X RICERCA: back to the box
+        QTest::qWait(200);                  // an access key clicks after its animation
+        EXPECT_EQ(Fuoco(), d.DescTab);
+        EXPECT_EQ(d.cmdRt[1]->text(), "&X SELEZIONA");
+        QTest::mouseClick(d.cmdRt[1], Qt::LeftButton);
+        Attendi();
+        Premi(Qt::Key_Down);
+        Premi(Qt::Key_Return);  // in the list: CONFERMA
+    });
+    Premi(Qt::Key_F4);
+    EXPECT_TRUE(eseguito);
+    EXPECT_EQ(Txt(2)->text(), "300");
+    EXPECT_EQ(g.SoughtDescription, "GRECIA");
+}
+
+TEST_F(GesTabTest, TabellaMancanteEElencoLungo) {
+    amb.IniNormale();
+    amb.ApriDatabase(g);
+    g.TableName = "NONCE";
+    g.Messaggi.Copione({Risposta::Riprova, Risposta::Annulla});
+    {
+        GesTab d(g);
+        d.Carica();
+        EXPECT_FALSE(d.TabAperta);
+        ASSERT_EQ(g.Messaggi.Mostrati().size(), 2u) << "Retry asks again";
+        EXPECT_EQ(g.Messaggi.Mostrati()[1].titolo, "ERRORE IN APERTURA TABELLA NONCE");
+        EXPECT_TRUE(g.Messaggi.Mostrati()[1].testo.startsWith(
+            QString::number(motore::ErrTabellaMancante) + ": "));
+        EXPECT_EQ(d.Lista->count(), 0);
+        d.Scarica();
+    }
+
+    Tabella("LUNGA", 1001);
+    Tabella("MILLE", 1000);
+    g.Messaggi = ServizioMessaggi();
+    g.Messaggi.Copione({Risposta::No});
+    g.TableName = "LUNGA";
+    {
+        GesTab d(g);
+        d.Carica();
+        d.show();
+        d.CodTab->setFocus();
+        Attendi();
+        EXPECT_EQ(d.Lista->count(), 1000);
+        EXPECT_EQ(Testi(), std::vector<QString>{"OLTRE 1000 ELEMENTI: ESTRAGGO TUTTO?"});
+        EXPECT_EQ(d.CodTab->MaxLength(), 5);
+        // Code padded to 5, description to 10.
+        EXPECT_EQ(d.Lista->item(0)->text(), "C0000 - D0        ");
+        d.Scarica();
+    }
+    g.Messaggi = ServizioMessaggi();
+    g.TableName = "MILLE";
+    {
+        GesTab d(g);
+        d.Carica();
+        d.show();
+        d.CodTab->setFocus();
+        Attendi();
+        EXPECT_EQ(d.Lista->count(), 1000);
+        EXPECT_TRUE(Testi().empty());
+        d.Scarica();
+    }
+}
+
+}  // namespace
