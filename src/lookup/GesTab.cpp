@@ -196,42 +196,38 @@ void GesTab::Form_Unload() {
 // ---------------------------------------------------------------------------------------
 // Opening the table and the range query
 
+bool GesTab::ApriConRiprova(const QString& titolo,
+                            const std::function<void(motore::Database&)>& apertura) {
+    // Retried for as long as the operator asks; Cancel leaves it closed.
+    for (;;) {
+        try {
+            auto* db = g_.EnvironmentSettings.CodeTablesDatabase.get();
+            if (!db)
+                throw motore::Errore(motore::ErrGenerico,
+                                     QStringLiteral("Il database delle tabelle non è aperto."));
+            apertura(*db);
+            return true;
+        } catch (const motore::Errore& e) {
+            g_.MessageTitle = titolo + g_.TableName;
+            if (g_.MsgBox(QString::number(e.Numero()) + QStringLiteral(": ") + e.Descrizione(),
+                          Pulsanti::RiprovaAnnulla, Icona::Esclamazione,
+                          g_.MessageTitle) != Risposta::Riprova)
+                return false;
+        }
+    }
+}
+
 void GesTab::ApriTabelle() {
     TabAperta = false;
-    try {
-        auto* db = g_.EnvironmentSettings.CodeTablesDatabase.get();
-        if (!db)
-            throw motore::Errore(motore::ErrGenerico,
-                                 QStringLiteral("Il database delle tabelle non è aperto."));
-        tabella_ = db->OpenTable(g_.TableName);
-    } catch (const motore::Errore& e) {
-        g_.MessageTitle = QStringLiteral("ERRORE IN APERTURA TABELLA ") + g_.TableName;
-        if (g_.MsgBox(QString::number(e.Numero()) + QStringLiteral(": ") + e.Descrizione(),
-                      Pulsanti::RiprovaAnnulla, Icona::Esclamazione,
-                      g_.MessageTitle) == Risposta::Riprova)
-            ApriTabelle();
-        return;
-    }
-    TabAperta = true;
+    TabAperta =
+        ApriConRiprova(QStringLiteral("ERRORE IN APERTURA TABELLA "),
+                       [this](motore::Database& db) { tabella_ = db.OpenTable(g_.TableName); });
 }
 
 void GesTab::ApriTabSql() {
-    ElencoAperto = false;
-    try {
-        auto* db = g_.EnvironmentSettings.CodeTablesDatabase.get();
-        if (!db)
-            throw motore::Errore(motore::ErrGenerico,
-                                 QStringLiteral("Il database delle tabelle non è aperto."));
-        elenco_ = db->OpenSnapshot(g_.QueryText);
-    } catch (const motore::Errore& e) {
-        g_.MessageTitle = QStringLiteral("ERRORE IN APERTURA SQL - TABELLA ") + g_.TableName;
-        if (g_.MsgBox(QString::number(e.Numero()) + QStringLiteral(": ") + e.Descrizione(),
-                      Pulsanti::RiprovaAnnulla, Icona::Esclamazione,
-                      g_.MessageTitle) == Risposta::Riprova)
-            ApriTabSql();
-        return;
-    }
-    ElencoAperto = true;
+    ElencoAperto =
+        ApriConRiprova(QStringLiteral("ERRORE IN APERTURA SQL - TABELLA "),
+                       [this](motore::Database& db) { elenco_ = db.OpenSnapshot(g_.QueryText); });
 }
 
 // ---------------------------------------------------------------------------------------

@@ -4,11 +4,13 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace motore {
+class Database;
 class Recordset;
-}
+}  // namespace motore
 
 class CasellaTesto;
 class QFrame;
@@ -53,6 +55,8 @@ class GesTab : public Modulo {
     void Form_Unload() override;
 
   private:
+    bool ApriConRiprova(const QString& titolo,
+                        const std::function<void(motore::Database&)>& apertura);
     void CaricaLista(QString& testo, std::uint8_t modo);
     void LeggiSelezione();
     void Casella_GotFocus(std::uint8_t modo);
