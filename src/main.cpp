@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     GesCliC form(g);
     const QString riga = toolkit::RigaDiComando(QApplication::arguments().mid(1));
     if (!form.Form_Initialize(riga, toolkit::CartellaProgramma(), DirWindows())) return 0;
-    if (!form.Form_Load()) return 0;
+    if (!form.Carica()) return 0;
     form.show();
     return QApplication::exec();
 }

@@ -15,6 +15,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QShowEvent>
+
+#include <algorithm>
 
 namespace {
 
@@ -34,19 +38,20 @@ Modulo::Modulo(Global& g, QWidget* parent) : QWidget(parent, Qt::Window), g_(g) 
 
 Modulo::~Modulo() = default;
 
-void Modulo::Carica() {
-    if (caricato_) return;
-    caricato_ = true;
-    Form_Load();
+bool Modulo::Carica() {
+    if (!caricato_) {
+        caricato_ = true;
+        Form_Load();
+    }
+    return !scaricato_;
 }
 
 void Modulo::MostraModale() {
-    Carica();
-    if (scaricato_) return;
-    sotto_ = QApplication::activeWindow();
+    if (!Carica()) return;
+    // The owner gets the keyboard back; a window just closed may have left none active.
+    sotto_ = parentWidget() ? parentWidget()->window() : QApplication::activeWindow();
     setWindowModality(Qt::ApplicationModal);
     show();
-    QMetaObject::invokeMethod(this, &Modulo::Attivato, Qt::QueuedConnection);
     QEventLoop ciclo;
     ciclo_ = &ciclo;
     if (!scaricato_) ciclo.exec();
@@ -68,6 +73,14 @@ void Modulo::Scarica() {
     if (ciclo_) ciclo_->quit();
 }
 
+void Modulo::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    // Restoring a minimised window is not a new show.
+    if (e->spontaneous()) return;
+    Carica();
+    QMetaObject::invokeMethod(this, &Modulo::Attivato, Qt::QueuedConnection);
+}
+
 void Modulo::Attivato() {
     if (!scaricato_ && isVisible()) Form_Activate();
 }
@@ -77,9 +90,48 @@ void Modulo::closeEvent(QCloseEvent* e) {
     e->accept();
 }
 
+void Modulo::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    Form_Resize();
+}
+
+int Modulo::Left() const {
+    return toolkit::TwipDaPixelX(frameGeometry().x());
+}
+int Modulo::Top() const {
+    return toolkit::TwipDaPixelY(frameGeometry().y());
+}
+int Modulo::Width() const {
+    return toolkit::TwipDaPixelX(frameGeometry().width());
+}
+int Modulo::Height() const {
+    return toolkit::TwipDaPixelY(frameGeometry().height());
+}
+
 void Modulo::Move(int left, int top, int width, int height) {
-    setGeometry(toolkit::PixelDaTwipX(left), toolkit::PixelDaTwipY(top),
-                toolkit::PixelDaTwipX(width), toolkit::PixelDaTwipY(height));
+    // Width and height are the outer frame's: the client area is what the frame leaves.
+    const int cornice = frameGeometry().width() - geometry().width();
+    const int testata = frameGeometry().height() - geometry().height();
+    move(toolkit::PixelDaTwipX(left), toolkit::PixelDaTwipY(top));
+    resize(std::max(1, toolkit::PixelDaTwipX(width) - cornice),
+           std::max(1, toolkit::PixelDaTwipY(height) - testata));
+}
+
+int Modulo::WindowState() const {
+    if (isMinimized()) return 1;
+    if (isMaximized()) return 2;
+    return 0;
+}
+
+void Modulo::SetWindowState(int stato) {
+    setWindowState(stato == 1   ? Qt::WindowMinimized
+                   : stato == 2 ? Qt::WindowMaximized
+                                : Qt::WindowNoState);
+}
+
+void Modulo::SetBorderStyle(int stile) {
+    bordo_ = stile;
+    setWindowFlag(Qt::FramelessWindowHint, stile == 0);
 }
 
 std::vector<Modulo::Controllo> Modulo::Controls() const {
@@ -99,6 +151,9 @@ Modulo::Eventi& Modulo::Su(QWidget* controllo, const QString& nome, int indice) 
     }
     if (auto* b = qobject_cast<QAbstractButton*>(controllo))
         connect(b, &QAbstractButton::clicked, this, [this, controllo] {
+            // The control being left runs its leave handler before the button acts, even
+            // when the release comes before the focus change was handled.
+            if (!inElaborazione_ && !codaFocus_.empty()) ElaboraFocus();
             if (auto& f = eventi_[controllo].Click) f();
         });
     if (auto* t = qobject_cast<QLineEdit*>(controllo))
@@ -192,8 +247,9 @@ void Modulo::ElaboraFocus() {
         codaFocus_.pop_front();
         if (!w) continue;
         if (passo == Passo::Entra) {
-            // Stale when the focus has moved on again since.
-            if (focusWidget() != w) continue;
+            // Stale when the focus has moved on again since, or entered already (the
+            // focus came back from a window that opened meanwhile).
+            if (focusWidget() != w || entrato_ == w) continue;
             entrato_ = w;
             if (auto& f = eventi_[w].GotFocus) f();
         } else {

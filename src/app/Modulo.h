@@ -26,8 +26,10 @@ class Modulo : public QWidget {
     explicit Modulo(Global& g, QWidget* parent = nullptr);
     ~Modulo() override;
 
-    // Runs the load handler once; the form is not shown.
-    void Carica();
+    // Runs the load handler once; the form is not shown. False when the form unloaded itself
+    // while loading (it must not be shown). A form lives once: to show it again after its
+    // unload, make a new one.
+    bool Carica();
     // Shows the form modally and returns once it has been unloaded.
     void MostraModale();
     // Runs the unload handler once and hides the form; a second call does nothing.
@@ -37,8 +39,18 @@ class Modulo : public QWidget {
     QString Caption() const { return windowTitle(); }
     void SetCaption(const QString& testo) { setWindowTitle(testo); }
     QString Name() const { return objectName(); }
-    // In twips, as the forms measure.
+    // In twips, as the forms measure; the outer frame where the window system has one.
+    int Left() const;
+    int Top() const;
+    int Width() const;
+    int Height() const;
     void Move(int left, int top, int width, int height);
+    // 0 normal, 1 minimised, 2 maximised.
+    int WindowState() const;
+    void SetWindowState(int stato);
+    // 0 none, 1 fixed single, 2 sizable, 3 fixed dialog.
+    int BorderStyle() const { return bordo_; }
+    void SetBorderStyle(int stile);
 
     struct Controllo {
         QWidget* widget;
@@ -57,6 +69,7 @@ class Modulo : public QWidget {
 
     virtual void Form_Load() {}
     virtual void Form_Activate() {}
+    virtual void Form_Resize() {}
     // codice and carattere may be changed; 0 swallows the key.
     virtual void Form_KeyDown(int& codice, int shift) {
         (void)codice;
@@ -68,6 +81,8 @@ class Modulo : public QWidget {
     virtual void TastoRapido(QAbstractButton* pulsante) { (void)pulsante; }
 
     bool eventFilter(QObject* o, QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
     Global& g_;
@@ -87,6 +102,7 @@ class Modulo : public QWidget {
     bool elaborazioneInCoda_ = false;
     bool inElaborazione_ = false;
     bool inoltro_ = false;  // a key the form rewrote is on its way to the control
+    int bordo_ = 2;
     bool caricato_ = false;
     bool scaricato_ = false;
     QPointer<QWidget> sotto_;  // the window that was active when the form was shown

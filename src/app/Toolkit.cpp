@@ -38,6 +38,14 @@ int PixelDaTwipY(int twips) {
     return static_cast<int>(std::lround(double(twips) / SchermoPrincipale().TwipsPerPixelY));
 }
 
+int TwipDaPixelX(int pixel) {
+    return pixel * SchermoPrincipale().TwipsPerPixelX;
+}
+
+int TwipDaPixelY(int pixel) {
+    return pixel * SchermoPrincipale().TwipsPerPixelY;
+}
+
 void AttendiEventi() {
     if (QCoreApplication::instance()) QCoreApplication::processEvents();
 }

@@ -20,6 +20,8 @@ Schermo SchermoPrincipale();
 
 int PixelDaTwipX(int twips);
 int PixelDaTwipY(int twips);
+int TwipDaPixelX(int pixel);
+int TwipDaPixelY(int pixel);
 
 // Lets pending window events run (the classic DoEvents).
 void AttendiEventi();

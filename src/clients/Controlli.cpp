@@ -19,23 +19,17 @@ bool CodiceFiscaleNumerico(const QString& s) {
 
 }  // namespace
 
-EleCli& GesCliC::Elenco() {
-    if (!eleCli_) eleCli_ = std::make_unique<EleCli>(g_, this);
-    return *eleCli_;
-}
-
 bool GesCliC::MostraSimili(int campo, const QString& chiave, const QString& memorizzato) {
     QString k = chiave;
-    ContaSimili = std::int16_t(ElencoSimili(g_, Elenco(), k, ChiediElencoLungo));
+    EleCli elenco(g_, this);
+    ContaSimili = std::int16_t(ElencoSimili(g_, elenco, k, ChiediElencoLungo));
     if (ContaSimili <= 0) return false;
     g_.DialogoAperto = true;
     // The list only informs here: the client chosen in it must not take the place of the
     // client on the form, whose code later checks exclude and a deletion removes.
     const std::int32_t codice = g_.ClientRecord.CliCodice;
-    Elenco().exec();
+    elenco.MostraModale();
     g_.ClientRecord.CliCodice = codice;
-    activateWindow();
-    Form_Activate();
     ScriviCampo(campo, ModoMaschera == 2 ? memorizzato : g_.TestoIniziale);
     return true;
 }

@@ -2,9 +2,9 @@
 
 #include "app/Toolkit.h"
 #include "ui/Global.h"
+#include "ui/Tasti.h"
 #include "ui/Valori.h"
 
-#include <QKeyEvent>
 #include <QListWidget>
 #include <QPushButton>
 
@@ -27,19 +27,22 @@ QPushButton* Pulsante(QWidget* padre, const QString& testo, const QColor& sfondo
     p.setColor(QPalette::Button, sfondo);
     b->setPalette(p);
     b->setAutoFillBackground(true);
+    // Enter presses the button that has the focus.
+    b->setAutoDefault(true);
     return b;
 }
 
 }  // namespace
 
-EleCli::EleCli(Global& g, QWidget* parent) : QDialog(parent), g_(g) {
+EleCli::EleCli(Global& g, QWidget* parent) : Modulo(g, parent) {
     using toolkit::PixelDaTwipX;
     using toolkit::PixelDaTwipY;
     setObjectName(QStringLiteral("EleCli"));
-    setWindowTitle(QStringLiteral("ELENCO CLIENTI"));
+    setWindowFlags(Qt::Dialog);
+    SetCaption(QStringLiteral("ELENCO CLIENTI"));
+    SetBorderStyle(3);
 
     Lista1 = new QListWidget(this);
-    Lista1->setObjectName(QStringLiteral("Lista1"));
     Lista1->setGeometry(PixelDaTwipX(kMargine), PixelDaTwipY(kMargine), PixelDaTwipX(kListaL),
                         PixelDaTwipY(kListaA));
     // The lines are laid out in columns of blanks, so only a fixed pitch keeps them aligned.
@@ -49,61 +52,48 @@ EleCli::EleCli(Global& g, QWidget* parent) : QDialog(parent), g_(g) {
     carattere.setFixedPitch(true);
     Lista1->setFont(carattere);
     Lista1->setSelectionMode(QAbstractItemView::SingleSelection);
-    Lista1->installEventFilter(this);
+    Eventi& lista = Su(Lista1, QStringLiteral("Lista1"));
+    lista.GotFocus = [this] { SelezionaPrima(); };
+    lista.DblClick = [this] { Cmde[0]->click(); };
 
     const int yPulsanti = kMargine + kListaA + kMargine;
     const int xPrimo = kMargine + (kListaL - 2 * kPulsanteL - kTraPulsanti) / 2;
     Cmde[0] = Pulsante(this, QStringLiteral("&CONFERMA"), QColor(173, 224, 177), xPrimo, yPulsanti);
     Cmde[1] = Pulsante(this, QStringLiteral("&USCITA"), QColor(228, 180, 180),
                        xPrimo + kPulsanteL + kTraPulsanti, yPulsanti);
-    Cmde[0]->setObjectName(QStringLiteral("Cmde0"));
-    Cmde[1]->setObjectName(QStringLiteral("Cmde1"));
-    Cmde[0]->setDefault(true);
+    Su(Cmde[0], QStringLiteral("Cmde"), 0).Click = [this] { Conferma(); };
+    Su(Cmde[1], QStringLiteral("Cmde"), 1).Click = [this] { Scarica(); };
 
     setTabOrder(Lista1, Cmde[0]);
     setTabOrder(Cmde[0], Cmde[1]);
 
     setFixedSize(PixelDaTwipX(kMargine + kListaL + kMargine),
                  PixelDaTwipY(yPulsanti + kPulsanteA + kMargine));
+}
 
-    connect(Cmde[0], &QPushButton::clicked, this, &EleCli::Conferma);
-    connect(Cmde[1], &QPushButton::clicked, this, &QDialog::reject);
-    connect(Lista1, &QListWidget::itemDoubleClicked, this, [this] { Cmde[0]->click(); });
+void EleCli::Form_Load() {
+    Confermato = false;
+    CentraFinestra(*this);
 }
 
 void EleCli::showEvent(QShowEvent* e) {
-    QDialog::showEvent(e);
-    CentraFinestra(*this);
     Lista1->setFocus(Qt::TabFocusReason);
+    Modulo::showEvent(e);
 }
 
-void EleCli::done(int risultato) {
+void EleCli::Form_Unload() {
     g_.DialogoAperto = false;
-    QDialog::done(risultato);
 }
 
-void EleCli::keyPressEvent(QKeyEvent* e) {
-    if (e->key() == Qt::Key_F2 && e->modifiers() == Qt::NoModifier) {
+void EleCli::Form_KeyDown(int& codice, int) {
+    // Enter only moves to CONFERMA, so that picking a line takes a second Enter.
+    if (codice == kTastoInvio && focusWidget() == Lista1) {
+        Cmde[0]->setFocus(Qt::OtherFocusReason);
+        codice = 0;
+    } else if (codice == kTastoEsc) {
         Cmde[1]->click();
-        return;
+        codice = 0;
     }
-    QDialog::keyPressEvent(e);
-}
-
-bool EleCli::eventFilter(QObject* oggetto, QEvent* e) {
-    if (oggetto == Lista1) {
-        if (e->type() == QEvent::FocusIn) {
-            SelezionaPrima();
-        } else if (e->type() == QEvent::KeyPress) {
-            const int tasto = static_cast<QKeyEvent*>(e)->key();
-            // Enter only moves to CONFERMA, so that picking a line takes a second Enter.
-            if (tasto == Qt::Key_Return || tasto == Qt::Key_Enter) {
-                Cmde[0]->setFocus(Qt::OtherFocusReason);
-                return true;
-            }
-        }
-    }
-    return QDialog::eventFilter(oggetto, e);
 }
 
 void EleCli::SelezionaPrima() {
@@ -115,5 +105,6 @@ void EleCli::Conferma() {
     SelezionaPrima();
     const QList<QListWidgetItem*> scelte = Lista1->selectedItems();
     if (!scelte.isEmpty()) g_.ClientRecord.CliCodice = InteroDa(scelte.front()->text().left(6));
-    accept();
+    Confermato = true;
+    Scarica();
 }

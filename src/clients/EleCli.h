@@ -1,14 +1,13 @@
 #pragma once
 
-#include <QDialog>
+#include "app/Modulo.h"
 
-class Global;
 class QListWidget;
 class QPushButton;
 
 // The list of clients that look like the one being entered; the operator picks one or
-// leaves. The caller fills Lista1 and runs the dialog with exec().
-class EleCli : public QDialog {
+// leaves. The caller fills Lista1 and shows the form modally.
+class EleCli : public Modulo {
     Q_OBJECT
 
   public:
@@ -16,17 +15,15 @@ class EleCli : public QDialog {
 
     QListWidget* Lista1 = nullptr;
     QPushButton* Cmde[2] = {nullptr, nullptr};  // 0 CONFERMA, 1 USCITA
-
-    void done(int risultato) override;
+    bool Confermato = false;                    // left by CONFERMA, not by USCITA
 
   protected:
+    void Form_Load() override;
+    void Form_KeyDown(int& codice, int shift) override;
+    void Form_Unload() override;
     void showEvent(QShowEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
-    bool eventFilter(QObject* oggetto, QEvent* e) override;
 
   private:
     void Conferma();
     void SelezionaPrima();
-
-    Global& g_;
 };

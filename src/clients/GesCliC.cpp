@@ -4,20 +4,15 @@
 #include "app/CasellaTesto.h"
 #include "app/Toolkit.h"
 #include "clients/CampiCliente.h"
-#include "clients/EleCli.h"
 #include "data/Clienti.h"
 #include "lookup/GesTab.h"
 #include "ui/Global.h"
 #include "ui/Tasti.h"
-#include "ui/TastiComuni.h"
 #include "ui/Valori.h"
 
 #include <QApplication>
-#include <QCloseEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 
 #include <utility>
 
@@ -45,9 +40,10 @@ QFont CarattereFisso(qreal punti) {
 
 }  // namespace
 
-GesCliC::GesCliC(Global& g, QWidget* parent) : QWidget(parent), g_(g) {
+GesCliC::GesCliC(Global& g, QWidget* parent) : Modulo(g, parent) {
     setObjectName(QStringLiteral("GesCliC"));
-    setWindowTitle(QStringLiteral("GESTIONE ANAGRAFICHE - KESTOR"));
+    SetCaption(QStringLiteral("GESTIONE ANAGRAFICHE - KESTOR"));
+    SetBorderStyle(1);
     CostruisciControlli();
 }
 
@@ -73,7 +69,6 @@ void GesCliC::CostruisciControlli() {
     for (int i = 0; i < kCampi; ++i) {
         const Campo& c = kCampi18[i];
         auto* t = new CasellaTesto(this);
-        t->setObjectName(QStringLiteral("Txt(%1)").arg(i));
         t->SetMaxLength(c.maxLength);
         t->setFont(fisso);
         t->setGeometry(Rettangolo(c.left, c.top, c.width, kAltezzaCampo));
@@ -82,8 +77,11 @@ void GesCliC::CostruisciControlli() {
         p.setColor(QPalette::Base, c.giallo ? kGiallo : kBianco);
         p.setColor(QPalette::Text, kBluScuro);
         t->setPalette(p);
-        t->installEventFilter(this);
-        connect(t, &QLineEdit::textChanged, this, [this, i] { Txt_Change(i); });
+        Eventi& ev = Su(t, QStringLiteral("Txt"), i);
+        ev.GotFocus = [this, i] { Txt_GotFocus(i); };
+        ev.LostFocus = [this, i] { Txt_LostFocus(i); };
+        ev.Change = [this, i] { Txt_Change(i); };
+        ev.DblClick = [this] { Txt_DblClick(); };
         txt_[size_t(i)] = t;
         ordine.emplace_back(c.tabOrder, t);
     }
@@ -91,7 +89,7 @@ void GesCliC::CostruisciControlli() {
     for (const auto& e : kEtichette) {
         const Campo& c = kCampi18[e.campo];
         auto* l = new QLabel(QString::fromLatin1(e.testo), this);
-        l->setObjectName(QStringLiteral("%1(%2)").arg(QLatin1String(e.controllo)).arg(e.indice));
+        Su(l, QLatin1String(e.controllo), e.indice);
         const int destra = c.left - (e.centrata ? 0 : 60);
         QRect r = Rettangolo(e.daLeft, c.top, destra - e.daLeft, kAltezzaCampo);
         if (e.daLeft == 60) r.setLeft(r.left() - dx);  // the left column takes the extra room
@@ -102,7 +100,6 @@ void GesCliC::CostruisciControlli() {
     for (int i = 0; i < 4; ++i) {
         const Pulsante& b = kPulsanti[i];
         auto* p = new QPushButton(QString::fromLatin1(b.testo), this);
-        p->setObjectName(QStringLiteral("CmdI(%1)").arg(i));
         // The buttons stay centred under the fields.
         p->setGeometry(::Rettangolo(b.left, kTopPulsanti, kLarghezzaPulsante, kAltezzaPulsante)
                            .translated(dx / 2, 0));
@@ -113,8 +110,9 @@ void GesCliC::CostruisciControlli() {
                              .arg(b.verde)
                              .arg(b.blu));
         p->setAutoDefault(false);
-        p->installEventFilter(this);
-        connect(p, &QPushButton::clicked, this, [this, i] { CmdI_Click(i); });
+        Eventi& ev = Su(p, QStringLiteral("CmdI"), i);
+        ev.MouseDown = [this] { CmdI_MouseDown(); };
+        ev.Click = [this, i] { CmdI_Click(i); };
         cmdI_[size_t(i)] = p;
         ordine.emplace_back(b.tabOrder, p);
     }
@@ -139,37 +137,22 @@ bool GesCliC::Form_Initialize(const QString& rigaDiComando, const QString& carte
     return InizializzaAmbiente(g_, rigaDiComando, cartellaProgramma, cartellaSistema);
 }
 
-bool GesCliC::Form_Load() {
+void GesCliC::Form_Load() {
     StartClientCode = g_.ClientRecord.CliCodice;
     CentraFinestra(*this);
     if (!CaricaAmbiente(g_)) {
-        ChiudiAmbiente(g_);
-        return false;
+        Scarica();
+        return;
     }
-    setWindowTitle(DidascaliaIniziale(g_));
+    SetCaption(DidascaliaIniziale(g_));
     ModoMaschera = 0;
     InCaricamento = true;
     ImpostaFiltri();
     AzzeraMaschera();
     InCaricamento = false;
-    return true;
-}
-
-void GesCliC::showEvent(QShowEvent* e) {
-    QWidget::showEvent(e);
-    if (primaAttivazione_)
-        QMetaObject::invokeMethod(this, &GesCliC::Form_Activate, Qt::QueuedConnection);
-}
-
-void GesCliC::closeEvent(QCloseEvent* e) {
-    Form_Unload();
-    e->accept();
 }
 
 void GesCliC::Form_Unload() {
-    if (scaricato_) return;
-    scaricato_ = true;
-    codaFocus_.clear();
     ChiudiAmbiente(g_);
     // Closing the client form ends the program, whatever other forms are still up.
     QCoreApplication::quit();
@@ -197,10 +180,10 @@ void GesCliC::AzzeraMaschera() {
 void GesCliC::RiempiMaschera() {
     InCaricamento = true;
     if (ModoMaschera == 1) {
-        setWindowTitle(QStringLiteral("INSERIMENTO ANAGRAFICHE - KESTOR"));
+        SetCaption(QStringLiteral("INSERIMENTO ANAGRAFICHE - KESTOR"));
         CmdI(2)->setVisible(false);
     } else {
-        setWindowTitle(QStringLiteral("VARIAZIONE ANAGRAFICHE - KESTOR"));
+        SetCaption(QStringLiteral("VARIAZIONE ANAGRAFICHE - KESTOR"));
         CmdI(2)->setVisible(true);
     }
     const ClientRecord& r = g_.ClientRecord;
@@ -218,7 +201,6 @@ void GesCliC::RiempiMaschera() {
 }
 
 void GesCliC::Form_Activate() {
-    if (scaricato_) return;
     const bool prima = primaAttivazione_;
     primaAttivazione_ = false;
     SaltaFocus = false;
@@ -237,31 +219,7 @@ void GesCliC::Form_Activate() {
 // ---------------------------------------------------------------------------------------
 // Keyboard
 
-bool GesCliC::FiltraTasto(QWidget* w, QKeyEvent* e) {
-    // Tab belongs to the focus chain; the form never sees it, as it never did.
-    if (e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab) return false;
-    int codice = CodiceTasto(e->key());
-    if (codice != 0) {
-        Form_KeyDown(codice, StatoMaiuscole(e->modifiers()));
-        if (codice == 0) return true;
-    }
-    int carattere = CarattereDi(*e);
-    if (carattere == 0) return false;
-    const int originale = carattere;
-    Form_KeyPress(carattere);
-    if (carattere == 0) return true;
-    if (carattere == originale) return false;
-    // The form changed the character: the field receives the new one instead.
-    QKeyEvent nuovo(e->type(), e->key(), e->modifiers(), QString(QChar(carattere)),
-                    e->isAutoRepeat(), ushort(e->count()));
-    inoltro_ = true;
-    QCoreApplication::sendEvent(w, &nuovo);
-    inoltro_ = false;
-    return true;
-}
-
 void GesCliC::Form_KeyDown(int& codice, int shift) {
-    codice = TastiComuni(g_, codice, shift, *this);
     int k = codice;
     if (k == kTastoF8 && (shift & kControllo)) {
         g_.MsgBox(g_.EnvironmentSettings.CompanyDatabasePath);
@@ -320,82 +278,9 @@ void GesCliC::CampoPrecedente() {
 // ---------------------------------------------------------------------------------------
 // Events of the controls
 
-int GesCliC::CampoDi(QObject* o) const {
-    for (int i = 0; i < kCampi; ++i)
-        if (txt_[size_t(i)] == o) return i;
-    return -1;
-}
-
-bool GesCliC::eventFilter(QObject* o, QEvent* e) {
-    if (scaricato_) return QWidget::eventFilter(o, e);
-    const int campo = CampoDi(o);
-    switch (e->type()) {
-        case QEvent::KeyPress:
-            if (!inoltro_) return FiltraTasto(static_cast<QWidget*>(o), static_cast<QKeyEvent*>(e));
-            break;
-        case QEvent::FocusIn:
-        case QEvent::FocusOut: {
-            if (campo < 0) break;
-            const Qt::FocusReason motivo = static_cast<QFocusEvent*>(e)->reason();
-            if (motivo == Qt::PopupFocusReason) break;
-            // A window opening or closing moves the focus away and back: not the operator
-            // leaving the field. Coming back to a field not yet entered does enter it.
-            if (motivo == Qt::ActiveWindowFocusReason &&
-                (e->type() == QEvent::FocusOut || campoEntrato_ == campo))
-                break;
-            AccodaFocus(e->type() == QEvent::FocusIn ? Passo::Entra : Passo::Esce, campo);
-            break;
-        }
-        case QEvent::MouseButtonDblClick:
-            if (campo >= 0) Txt_DblClick(campo);
-            break;
-        case QEvent::MouseButtonPress:
-            for (int i = 0; i < 4; ++i)
-                if (cmdI_[size_t(i)] == o) CmdI_MouseDown(i);
-            break;
-        case QEvent::Shortcut:
-            // An access key takes the focus to its button before pressing it, so the field
-            // being left is checked first, as when the operator tabs to the button.
-            if (auto* b = qobject_cast<QPushButton*>(o)) {
-                tastoRapido_ = true;
-                erroriAlTasto_ = erroriCampo_;
-                b->setFocus(Qt::ShortcutFocusReason);
-            }
-            break;
-        default:
-            break;
-    }
-    return QWidget::eventFilter(o, e);
-}
-
-void GesCliC::AccodaFocus(Passo passo, int campo) {
-    codaFocus_.emplace_back(passo, campo);
-    if (elaborazioneInCoda_) return;
-    elaborazioneInCoda_ = true;
-    QMetaObject::invokeMethod(this, &GesCliC::ElaboraFocus, Qt::QueuedConnection);
-}
-
-void GesCliC::ElaboraFocus() {
-    elaborazioneInCoda_ = false;
-    // A dialog opened by the leave logic runs its own event loop: what queues up meanwhile
-    // waits for the outer pass, so one check is never interrupted by another field's events.
-    if (inElaborazione_) return;
-    inElaborazione_ = true;
-    while (!codaFocus_.empty() && !scaricato_) {
-        const auto [passo, campo] = codaFocus_.front();
-        codaFocus_.pop_front();
-        if (passo == Passo::Entra) {
-            // Stale when the focus has moved on again since.
-            if (focusWidget() != Txt(campo)) continue;
-            campoEntrato_ = campo;
-            Txt_GotFocus(campo);
-        } else {
-            if (campoEntrato_ != campo) continue;
-            campoEntrato_ = -1;
-            Txt_LostFocus(campo);
-        }
-    }
-    inElaborazione_ = false;
+void GesCliC::TastoRapido(QAbstractButton*) {
+    tastoRapido_ = true;
+    erroriAlTasto_ = erroriCampo_;
 }
 
 void GesCliC::Txt_GotFocus(int i) {
@@ -433,11 +318,11 @@ void GesCliC::Txt_Change(int i) {
     if (Txt(i)->text().size() == Txt(i)->MaxLength()) InviaTasti(QStringLiteral("{ENTER}"));
 }
 
-void GesCliC::Txt_DblClick(int) {
+void GesCliC::Txt_DblClick() {
     AiutoCampo();
 }
 
-void GesCliC::CmdI_MouseDown(int) {
+void GesCliC::CmdI_MouseDown() {
     SaltaFocus = true;
 }
 

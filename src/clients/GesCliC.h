@@ -1,12 +1,10 @@
 #pragma once
 
-#include <QWidget>
+#include "app/Modulo.h"
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <memory>
 
 namespace motore {
 class Errore;
@@ -14,25 +12,22 @@ class Recordset;
 }  // namespace motore
 
 class CasellaTesto;
-class EleCli;
-class Global;
 class QLabel;
 class QPushButton;
 
 // The client form: the program's start-up form and its only main window. One client at a
 // time in 18 fields, four buttons under them, driven from the keyboard.
-class GesCliC : public QWidget {
+class GesCliC : public Modulo {
     Q_OBJECT
 
   public:
     explicit GesCliC(Global& g, QWidget* parent = nullptr);
     ~GesCliC() override;
 
-    // Start-up in two steps; each returns false when the program must end without
-    // showing the form.
+    // Start-up in two steps, this and Carica(); each returns false when the program must
+    // end without showing the form.
     bool Form_Initialize(const QString& rigaDiComando, const QString& cartellaProgramma,
                          const QString& cartellaSistema);
-    bool Form_Load();
 
     CasellaTesto* Txt(int i) const { return txt_[size_t(i)]; }
     QPushButton* CmdI(int i) const { return cmdI_[size_t(i)]; }
@@ -41,8 +36,6 @@ class GesCliC : public QWidget {
     void ImpostaFiltri();
     void AzzeraMaschera();
     void RiempiMaschera();
-    // Runs each time the form comes back to the front from one of its own dialogs.
-    void Form_Activate();
 
     std::uint8_t ModoMaschera = 0;
     std::array<std::uint8_t, 18> FiltroTasti{};
@@ -55,17 +48,17 @@ class GesCliC : public QWidget {
     std::int32_t CodiceOmonimo = 0;  // client found by the last homonym search
 
   protected:
-    bool eventFilter(QObject* o, QEvent* e) override;
-    void closeEvent(QCloseEvent* e) override;
-    void showEvent(QShowEvent* e) override;
+    void Form_Load() override;
+    // Runs each time the form comes back to the front from one of its own dialogs.
+    void Form_Activate() override;
+    void Form_KeyDown(int& codice, int shift) override;
+    void Form_KeyPress(int& carattere) override;
+    void Form_Unload() override;
+    void TastoRapido(QAbstractButton* pulsante) override;
 
   private:
     void CostruisciControlli();
 
-    // Keyboard: the form sees every key before the focused control.
-    void Form_KeyDown(int& codice, int shift);
-    void Form_KeyPress(int& carattere);
-    bool FiltraTasto(QWidget* w, QKeyEvent* e);
     void CampoPrecedente();
     void CampoSuccessivo();
 
@@ -73,8 +66,8 @@ class GesCliC : public QWidget {
     void Txt_GotFocus(int i);
     void Txt_LostFocus(int i);
     void Txt_Change(int i);
-    void Txt_DblClick(int i);
-    void CmdI_MouseDown(int i);
+    void Txt_DblClick();
+    void CmdI_MouseDown();
     void CmdI_Click(int i);
 
     // What leaving a field does: its check, or the code entry for field 0.
@@ -87,7 +80,6 @@ class GesCliC : public QWidget {
     bool MostraSimili(int campo, const QString& chiave, const QString& memorizzato);
     // Writes a field on the program's behalf: never an auto-advance.
     void ScriviCampo(int campo, const QString& testo);
-    EleCli& Elenco();
 
     // The buttons' actions.
     void Salva();
@@ -100,30 +92,13 @@ class GesCliC : public QWidget {
     // shown to the operator. True when committed.
     bool ScriviInTransazione(const std::function<void(motore::Recordset&)>& scrittura);
 
-    // Focus changes are collected while they happen and handled once the change is
-    // complete, so that the leave logic may open a message box and move the focus.
-    enum class Passo { Entra, Esce };
-    void AccodaFocus(Passo passo, int campo);
-    void ElaboraFocus();
-    int CampoDi(QObject* o) const;
-
-    void Form_Unload();
-
-    Global& g_;
     std::array<CasellaTesto*, 18> txt_{};
     std::array<QPushButton*, 4> cmdI_{};
-    std::deque<std::pair<Passo, int>> codaFocus_;
-    bool elaborazioneInCoda_ = false;
-    int campoEntrato_ = -1;  // the field whose enter logic ran last and that was not left
     bool primaAttivazione_ = true;
-    bool inoltro_ = false;  // a key the form rewrote is on its way to the field
-    bool inElaborazione_ = false;
     bool codiceAutomatico_ = false;  // the new client's code was taken, not typed
     // A save pressed by its access key while leaving the field failed its check is not
     // carried out: the operator has just been told what to correct.
     bool tastoRapido_ = false;
     int erroriCampo_ = 0;  // field errors shown so far
     int erroriAlTasto_ = 0;
-    std::unique_ptr<EleCli> eleCli_;
-    bool scaricato_ = false;
 };

@@ -52,6 +52,7 @@ GesTab::GesTab(Global& g, QWidget* parent) : Modulo(g, parent) {
     setObjectName(QStringLiteral("GesTab"));
     setWindowFlags(Qt::Dialog);
     SetCaption(kCaptionDisegno);
+    SetBorderStyle(3);
     const QFont fisso = Fisso();
 
     Frame1 = new QFrame(this);

@@ -45,6 +45,7 @@ int CarattereDi(const QKeyEvent& e);
 
 constexpr int kTastoInvio = 13;
 constexpr int kTastoTab = 9;
+constexpr int kTastoEsc = 27;
 constexpr int kTastoHome = 36;
 constexpr int kTastoSu = 38;
 constexpr int kTastoGiu = 40;

@@ -7,103 +7,116 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace {
 
 class EleCliTest : public ::testing::Test {
   protected:
-    void SetUp() override {
+    void SetUp() override { Nuovo(); }
+
+    // A form lives once: each opening gets a new one, filled as its caller fills it.
+    void Nuovo() {
         g.DialogoAperto = true;
         g.ClientRecord.CliCodice = 99;
-        dlg.Lista1->addItems({"     7-01234567890-ROSSI SPA", "    12-01234567899-BIANCHI SRL",
-                              "123456-01234567800-VERDI SNC"});
+        dlg = std::make_unique<EleCli>(g);
+        dlg->Lista1->addItems({"     7-01234567890-ROSSI SPA", "    12-01234567899-BIANCHI SRL",
+                               "123456-01234567800-VERDI SNC"});
     }
 
-    // Shows the dialog as the operator would find it: active, focus in the list.
+    // Shows the form as the operator would find it: active, focus in the list.
     void Apri() {
-        dlg.show();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+        dlg->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
+        QTest::qWait(30);  // the list's enter handler runs once the focus has settled
     }
 
     // An access key presses its button with a short animation.
     void Sparito() {
-        EXPECT_TRUE(QTest::qWaitFor([this] { return !dlg.isVisible(); }, 1000));
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !dlg->isVisible(); }, 1000));
     }
 
-    void Chiuso(QDialog::DialogCode esito, std::int32_t codice) {
-        EXPECT_FALSE(dlg.isVisible());
-        EXPECT_EQ(dlg.result(), esito);
+    void Chiuso(bool confermato, std::int32_t codice) {
+        EXPECT_FALSE(dlg->isVisible());
+        EXPECT_EQ(dlg->Confermato, confermato);
         EXPECT_EQ(g.ClientRecord.CliCodice, codice);
         EXPECT_FALSE(g.DialogoAperto);
     }
 
     Global g;
-    EleCli dlg{g};
+    std::unique_ptr<EleCli> dlg;
 };
 
 TEST_F(EleCliTest, ConfermaPrendeIlCodice) {
     // Not shown: nothing selected, CONFERMA falls back on the first line.
-    dlg.Cmde[0]->click();
-    Chiuso(QDialog::Accepted, 7);
+    dlg->Cmde[0]->click();
+    Chiuso(true, 7);
 
     // Shown: the list has the focus and its first line is selected; Enter moves to
     // CONFERMA and a second Enter confirms the line chosen meanwhile.
-    g.DialogoAperto = true;
+    Nuovo();
     Apri();
-    EXPECT_TRUE(QFontInfo(dlg.Lista1->font()).fixedPitch());
-    EXPECT_EQ(QApplication::focusWidget(), dlg.Lista1);
-    EXPECT_TRUE(dlg.Lista1->item(0)->isSelected());
-    QTest::keyClick(dlg.Lista1, Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), dlg.Cmde[0]);
-    QTest::keyClick(dlg.Cmde[0], Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), dlg.Cmde[1]);
-    dlg.Lista1->setFocus();
-    QTest::keyClick(dlg.Lista1, Qt::Key_End);
-    QTest::keyClick(dlg.Lista1, Qt::Key_Return);
-    EXPECT_TRUE(dlg.isVisible());
-    EXPECT_EQ(QApplication::focusWidget(), dlg.Cmde[0]);
+    EXPECT_TRUE(QFontInfo(dlg->Lista1->font()).fixedPitch());
+    EXPECT_EQ(QApplication::focusWidget(), dlg->Lista1);
+    EXPECT_TRUE(dlg->Lista1->item(0)->isSelected());
+    QTest::keyClick(dlg->Lista1, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), dlg->Cmde[0]);
+    QTest::keyClick(dlg->Cmde[0], Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), dlg->Cmde[1]);
+    dlg->Lista1->setFocus();
+    QTest::keyClick(dlg->Lista1, Qt::Key_End);
+    QTest::keyClick(dlg->Lista1, Qt::Key_Return);
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), dlg->Cmde[0]);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    Chiuso(QDialog::Accepted, 123456);
+    Chiuso(true, 123456);
 
-    g.DialogoAperto = true;
+    Nuovo();
     Apri();
-    const QRect riga = dlg.Lista1->visualItemRect(dlg.Lista1->item(1));
-    QTest::mouseClick(dlg.Lista1->viewport(), Qt::LeftButton, {}, riga.center());
-    QTest::mouseDClick(dlg.Lista1->viewport(), Qt::LeftButton, {}, riga.center());
-    Chiuso(QDialog::Accepted, 12);
+    const QRect riga = dlg->Lista1->visualItemRect(dlg->Lista1->item(1));
+    QTest::mouseClick(dlg->Lista1->viewport(), Qt::LeftButton, {}, riga.center());
+    QTest::mouseDClick(dlg->Lista1->viewport(), Qt::LeftButton, {}, riga.center());
+    Chiuso(true, 12);
 
-    g.DialogoAperto = true;
+    Nuovo();
     Apri();
-    QTest::keyClick(&dlg, Qt::Key_C, Qt::AltModifier);
+    QTest::keyClick(dlg->Lista1, Qt::Key_Down);
+    QTest::keyClick(dlg.get(), Qt::Key_C, Qt::AltModifier);
     Sparito();
-    Chiuso(QDialog::Accepted, 12);  // the line double-clicked is still the one selected
+    Chiuso(true, 12);
 
     // An empty list confirms nothing.
-    dlg.Lista1->clear();
-    g.ClientRecord.CliCodice = 99;
-    g.DialogoAperto = true;
+    Nuovo();
+    dlg->Lista1->clear();
     Apri();
-    dlg.Cmde[0]->click();
-    Chiuso(QDialog::Accepted, 99);
+    dlg->Cmde[0]->click();
+    Chiuso(true, 99);
 }
 
 TEST_F(EleCliTest, UscitaNonPrendeNulla) {
     const std::function<void()> modi[] = {
-        [&] { dlg.Cmde[1]->click(); },
-        [&] { QTest::keyClick(dlg.Lista1, Qt::Key_Escape); },
-        [&] { QTest::keyClick(dlg.Lista1, Qt::Key_F2); },
-        [&] { QTest::keyClick(dlg.Cmde[0], Qt::Key_F2); },
+        [&] { dlg->Cmde[1]->click(); },
+        [&] { QTest::keyClick(dlg->Lista1, Qt::Key_Escape); },
         [&] {
-            QTest::keyClick(&dlg, Qt::Key_U, Qt::AltModifier);
+            QTest::keyClick(dlg->Lista1, Qt::Key_F2);
             Sparito();
         },
-        [&] { dlg.close(); },
+        [&] {
+            QTest::keyClick(dlg->Cmde[0], Qt::Key_F2, Qt::ShiftModifier);
+            Sparito();
+        },
+        [&] {
+            QTest::keyClick(dlg.get(), Qt::Key_U, Qt::AltModifier);
+            Sparito();
+        },
+        [&] { dlg->close(); },
     };
     for (size_t i = 0; i < std::size(modi); ++i) {
         SCOPED_TRACE(i);
-        g.DialogoAperto = true;
+        Nuovo();
         Apri();
         modi[i]();
-        Chiuso(QDialog::Rejected, 99);
+        Chiuso(false, 99);
     }
 }
 

@@ -26,7 +26,7 @@ class ModuloClientiTest : public ::testing::Test {
         amb.IniNormale();
         form = std::make_unique<GesCliC>(g);
         ASSERT_TRUE(form->Form_Initialize(riga, amb.Programma(), amb.Sistema()));
-        ASSERT_TRUE(form->Form_Load());
+        ASSERT_TRUE(form->Carica());
         form->show();
         form->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));

@@ -1,0 +1,207 @@
+#include "app/Modulo.h"
+#include "ui/Global.h"
+#include "ui/Tasti.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// A form of two text boxes and two buttons that writes down every event it gets.
+class Prova : public Modulo {
+  public:
+    explicit Prova(Global& g, QWidget* parent = nullptr) : Modulo(g, parent) {
+        setObjectName("Prova");
+        SetCaption("PROVA");
+        for (int i = 0; i < 2; ++i) {
+            txt[i] = new QLineEdit(this);
+            txt[i]->setGeometry(10, 10 + 30 * i, 100, 24);
+            Eventi& ev = Su(txt[i], "Txt", i);
+            const QString n = QString("Txt(%1)").arg(i);
+            ev.GotFocus = [this, n] { Annota("Got " + n); };
+            ev.LostFocus = [this, n] {
+                Annota("Lost " + n +
+                       " fuoco:" + (focusWidget() ? focusWidget()->objectName() : ""));
+                if (suLostFocus) std::exchange(suLostFocus, nullptr)();
+            };
+            ev.DblClick = [this, n] { Annota("DblClick " + n); };
+        }
+        const char* testi[] = {"&OK", "&USCITA"};
+        for (int i = 0; i < 2; ++i) {
+            cmd[i] = new QPushButton(testi[i], this);
+            cmd[i]->setGeometry(10 + 110 * i, 80, 100, 24);
+            Eventi& ev = Su(cmd[i], "Cmd", i);
+            const QString n = QString("Cmd(%1)").arg(i);
+            ev.MouseDown = [this, n] { Annota("MouseDown " + n); };
+            ev.Click = [this, n, i] {
+                Annota("Click " + n);
+                if (i == 1) Scarica();
+            };
+        }
+        Su(new QLabel("Etichetta", this), "Label1");
+        resize(300, 120);
+    }
+
+    void Annota(const QString& s) { eventi.push_back(s); }
+    std::vector<QString> Dopo(size_t da) const { return {eventi.begin() + long(da), eventi.end()}; }
+
+    QLineEdit* txt[2];
+    QPushButton* cmd[2];
+    std::vector<QString> eventi;
+    std::function<void()> suLostFocus;
+    std::function<void(int&, int)> suKeyDown;
+    std::function<void(int&)> suKeyPress;
+
+  protected:
+    void Form_Load() override { Annota("Load"); }
+    void Form_Activate() override { Annota("Activate"); }
+    void Form_Unload() override { Annota("Unload"); }
+    void Form_KeyDown(int& codice, int shift) override {
+        Annota(QString("KeyDown %1").arg(codice));
+        if (suKeyDown) suKeyDown(codice, shift);
+    }
+    void Form_KeyPress(int& carattere) override {
+        if (suKeyPress) suKeyPress(carattere);
+    }
+    void TastoRapido(QAbstractButton* b) override { Annota("TastoRapido " + b->objectName()); }
+};
+
+class ModuloTest : public ::testing::Test {
+  protected:
+    void Mostra() {
+        form->show();
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        QTest::qWait(30);
+    }
+    static void Attendi() { QTest::qWait(30); }
+
+    Global g;
+    std::unique_ptr<Prova> form = std::make_unique<Prova>(g);
+};
+
+TEST_F(ModuloTest, CaricaMostraScarica) {
+    EXPECT_TRUE(form->Carica());
+    EXPECT_TRUE(form->Carica());
+    EXPECT_FALSE(form->isVisible()) << "loading does not show";
+    Mostra();
+    EXPECT_EQ(form->eventi, (std::vector<QString>{"Load", "Activate", "Got Txt(0)"}));
+
+    const auto controlli = form->Controls();
+    ASSERT_EQ(controlli.size(), 5u);
+    EXPECT_EQ(controlli[0].nome, "Txt(0)");
+    EXPECT_EQ(controlli[0].tipo, "TextBox");
+    EXPECT_EQ(controlli[3].nome, "Cmd(1)");
+    EXPECT_EQ(controlli[3].tipo, "CommandButton");
+    EXPECT_EQ(controlli[4].tipo, "Label");
+    EXPECT_EQ(form->Name(), "Prova");
+    EXPECT_EQ(form->Caption(), "PROVA");
+
+    // A modal child: the call returns once it has unloaded, and the owner is activated again.
+    Prova figlio(g, form.get());
+    QTimer::singleShot(100, &figlio, [&] { figlio.cmd[1]->click(); });
+    const size_t prima = form->eventi.size();
+    figlio.MostraModale();
+    EXPECT_EQ(figlio.eventi.front(), "Load");
+    EXPECT_EQ(figlio.eventi.back(), "Unload");
+    EXPECT_FALSE(figlio.isVisible());
+    figlio.Scarica();
+    EXPECT_EQ(std::count(figlio.eventi.begin(), figlio.eventi.end(), "Unload"), 1);
+    Attendi();
+    EXPECT_EQ(form->Dopo(prima), (std::vector<QString>{"Activate"}))
+        << "the focus coming back from the child is not the operator entering the field";
+    EXPECT_EQ(QApplication::focusWidget(), form->txt[0]);
+
+    form->close();
+    EXPECT_EQ(form->eventi.back(), "Unload");
+    EXPECT_TRUE(form->Scaricato());
+}
+
+TEST_F(ModuloTest, LaFormaVedeITastiPrima) {
+    Mostra();
+    form->suKeyDown = [](int& codice, int) {
+        if (codice == 'Q') codice = 0;
+    };
+    form->suKeyPress = [](int& c) {
+        if (c == 'x') c = 0;
+        if (c >= 'a' && c <= 'z') c -= 32;
+    };
+    QTest::keyClicks(form->txt[0], "abxq");
+    EXPECT_EQ(form->txt[0]->text(), "AB") << "x swallowed by KeyPress, q by KeyDown";
+    const size_t prima = form->eventi.size();
+    QTest::keyClick(form->txt[0], Qt::Key_Tab);
+    Attendi();
+    EXPECT_EQ(form->Dopo(prima), (std::vector<QString>{"Lost Txt(0) fuoco:Txt(1)", "Got Txt(1)"}))
+        << "Tab goes to the focus chain unseen; the leave handler runs once the focus moved";
+
+    // F2 leaves through the form's USCITA, by its access key, like a typed Alt+U.
+    QTest::keyClick(form->txt[1], Qt::Key_F2, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->Scaricato(); }, 2000));
+    const auto ev = form->eventi;
+    EXPECT_EQ(std::count(ev.begin(), ev.end(), "KeyDown 113"), 0) << "the common keys come first";
+    const auto tasto = std::find(ev.begin(), ev.end(), "TastoRapido Cmd(1)");
+    const auto uscita = std::find(ev.begin(), ev.end(), "Lost Txt(1) fuoco:Cmd(1)");
+    const auto click = std::find(ev.begin(), ev.end(), "Click Cmd(1)");
+    ASSERT_NE(click, ev.end());
+    EXPECT_LT(tasto, uscita);
+    EXPECT_LT(uscita, click) << "the field is left before the button acts";
+}
+
+TEST_F(ModuloTest, MouseEFinestreAperteDalControllo) {
+    Mostra();
+    size_t prima = form->eventi.size();
+    QTest::mouseClick(form->cmd[0], Qt::LeftButton);
+    Attendi();
+    const auto ev = form->Dopo(prima);
+    ASSERT_GE(ev.size(), 2u);
+    EXPECT_EQ(ev[0], "MouseDown Cmd(0)");
+    EXPECT_EQ(ev[1], "Lost Txt(0) fuoco:Cmd(0)");
+    EXPECT_EQ(ev.back(), "Click Cmd(0)");
+
+    QTest::mouseDClick(form->txt[1], Qt::LeftButton);
+    Attendi();
+    EXPECT_EQ(std::count(form->eventi.begin(), form->eventi.end(), "DblClick Txt(1)"), 1);
+
+    // A window opened by a leave handler: its own focus moves are not the operator's.
+    form->txt[0]->setFocus();
+    Attendi();
+    auto figlio = std::make_unique<Prova>(g, form.get());
+    form->suLostFocus = [&] {
+        QTimer::singleShot(100, figlio.get(), [&] { figlio->cmd[1]->click(); });
+        figlio->MostraModale();
+    };
+    prima = form->eventi.size();
+    QTest::keyClick(form->txt[0], Qt::Key_Tab);
+    Attendi();
+    Attendi();
+    EXPECT_EQ(form->Dopo(prima),
+              (std::vector<QString>{"Lost Txt(0) fuoco:Txt(1)", "Got Txt(1)", "Activate"}));
+    EXPECT_EQ(QApplication::focusWidget(), form->txt[1]);
+}
+
+TEST_F(ModuloTest, MisureInTwipEStato) {
+    form->Move(1500, 1200, 4500, 3000);
+    EXPECT_EQ(form->Left(), 1500);
+    EXPECT_EQ(form->Top(), 1200);
+    EXPECT_EQ(form->Width(), 4500);
+    EXPECT_EQ(form->Height(), 3000);
+    EXPECT_EQ(form->BorderStyle(), 2);
+    form->SetBorderStyle(0);
+    EXPECT_TRUE(form->windowFlags() & Qt::FramelessWindowHint);
+    Mostra();
+    EXPECT_EQ(form->WindowState(), 0);
+    form->SetWindowState(2);
+    EXPECT_EQ(form->WindowState(), 2);
+    form->SetWindowState(0);
+    EXPECT_EQ(form->WindowState(), 0);
+}
+
+}  // namespace
