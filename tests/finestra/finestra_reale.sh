@@ -27,6 +27,8 @@ finestra() {
         sleep 0.2
     done
     echo "no window named '\$1'; windows:" >&2
+    # Set FINESTRA_SCATTI to a folder to keep a picture of the screen as it was.
+    [ -n "${FINESTRA_SCATTI:-}" ] && xwd -root -silent > "${FINESTRA_SCATTI:-}/schermo.xwd"
     for w in \$(xdotool search --onlyvisible --name . 2>/dev/null); do xdotool getwindowname \$w >&2; done
     exit 1
 }
@@ -64,6 +66,14 @@ passo type --delay 30 "$omonimo"
 passo key Down                        # leaving it checks for homonyms
 controlla "Clienti omonimi"
 passo key Return                      # Yes, the default: a homonym accepted
+for _ in 1 2 3 4; do passo key Down; done     # from the extended name to the province
+passo key F4                          # the province lookup
+controlla "(KESTOR)            RICERCA TABELLA:  PROVINCIE"
+passo key F2                          # left without a choice: the field stays empty
+passo key F4
+controlla "(KESTOR)            RICERCA TABELLA:  PROVINCIE"
+passo type --delay 30 "RM"            # the list follows the typing
+passo key alt+c                       # CONFERMA writes the code into the field
 passo key alt+i                       # INSERISCI through its access key
 passo key F2                          # USCITA through Alt+U
 for _ in \$(seq 25); do
@@ -77,8 +87,8 @@ SESSIONE
 chmod +x "$dir/sessione.sh"
 
 xvfb-run -a -s "-screen 0 1024x768x24" "$dir/sessione.sh"
-riga=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT CliCodice || ':' || CliRagsoc FROM Clienti WHERE CliCodice = 6")
-if [ "$riga" != "6:$omonimo" ]; then
-    echo "expected client 6 $omonimo, found '$riga'" >&2
+riga=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT CliCodice || ':' || CliRagsoc || ':' || trim(CliProvincia) FROM Clienti WHERE CliCodice = 6")
+if [ "$riga" != "6:$omonimo:RM" ]; then
+    echo "expected client 6 $omonimo in RM, found '$riga'" >&2
     exit 1
 fi
