@@ -486,6 +486,9 @@ void Recordset::RichiediTabella() const {
 }
 
 int Recordset::IndiceColonna(const QString& nome) const {
+    // Callers mostly spell the name as the table does: that match is the cheap one.
+    for (size_t i = 0; i < colonne_.size(); ++i)
+        if (colonne_[i].nome == nome) return int(i);
     for (size_t i = 0; i < colonne_.size(); ++i)
         if (colonne_[i].nome.compare(nome, Qt::CaseInsensitive) == 0) return int(i);
     return -1;
@@ -500,7 +503,7 @@ int Recordset::ColonnaObbligatoria(const QString& nome) const {
 }
 
 void Recordset::CaricaRiga(sqlite3_stmt* st, int primaColonna) {
-    riga_.assign(colonne_.size(), QVariant());
+    riga_.resize(colonne_.size());
     for (size_t i = 0; i < colonne_.size(); ++i)
         riga_[i] = ValoreColonna(st, int(i) + primaColonna);
 }

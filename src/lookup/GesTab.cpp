@@ -25,6 +25,7 @@ constexpr int kEtichettaL = 1100;
 constexpr int kBanda = 855;
 constexpr int kListaA = 4200;
 constexpr int kMassimaLarghezza = 70;
+const QString kTrattino = QStringLiteral(" - ");
 constexpr int kRighePrimaDiChiedere = 1000;
 
 QFont Fisso() {
@@ -35,11 +36,16 @@ QFont Fisso() {
     return f;
 }
 
-// A column of the list: the value, followed by blanks up to the width when its trimmed
-// text is shorter.
-QString Colonna(const QString& valore, int larghezza) {
-    const qsizetype corto = valore.trimmed().size();
-    return corto < larghezza ? valore + QString(larghezza - corto, QChar(' ')) : valore;
+// Appends a column of the list: the value, followed by blanks up to the width when its
+// trimmed text is shorter. Counted without making the trimmed copy: this runs for every
+// line of the list on every keystroke.
+void AggiungiColonna(QString& riga, const QString& valore, int larghezza) {
+    qsizetype inizio = 0, fine = valore.size();
+    while (inizio < fine && valore[inizio].isSpace()) ++inizio;
+    while (fine > inizio && valore[fine - 1].isSpace()) --fine;
+    riga += valore;
+    if (const qsizetype corto = fine - inizio; corto < larghezza)
+        riga.resize(riga.size() + larghezza - corto, QChar(' '));
 }
 
 int Larghezza(int dimensione) {
@@ -244,6 +250,8 @@ void GesTab::CaricaLista(QString& testo, std::uint8_t modo) {
     ApriTabSql();
     if (!ElencoAperto) return;
     QStringList righe;
+    const QString colonnaCodice = QStringLiteral("CODICE");
+    const QString colonnaDescrizione = QStringLiteral("Descrizione");
     try {
         bool chiesto = false;
         for (; !elenco_->Eof(); elenco_->MoveNext()) {
@@ -254,20 +262,30 @@ void GesTab::CaricaLista(QString& testo, std::uint8_t modo) {
                               QStringLiteral("ELENCO LUNGO")) == Risposta::No)
                     break;
             }
-            const QString codice =
-                Colonna(elenco_->Field(QStringLiteral("CODICE")).toString(), g_.CodeWidth);
-            const QString descrizione = Colonna(
-                elenco_->Field(QStringLiteral("Descrizione")).toString(), g_.DescriptionWidth);
-            righe << (modo == 1 ? codice + QStringLiteral(" - ") + descrizione
-                                : descrizione + QStringLiteral(" - ") + codice);
+            const QString codice = elenco_->Field(colonnaCodice).toString();
+            const QString descrizione = elenco_->Field(colonnaDescrizione).toString();
+            QString riga;
+            riga.reserve(codice.size() + descrizione.size() + g_.CodeWidth + g_.DescriptionWidth +
+                         3);
+            if (modo == 1) {
+                AggiungiColonna(riga, codice, g_.CodeWidth);
+                riga += kTrattino;
+                AggiungiColonna(riga, descrizione, g_.DescriptionWidth);
+            } else {
+                AggiungiColonna(riga, descrizione, g_.DescriptionWidth);
+                riga += kTrattino;
+                AggiungiColonna(riga, codice, g_.CodeWidth);
+            }
+            righe << riga;
         }
     } catch (const motore::Errore&) {
         // A row that cannot be read ends the list where it is.
     }
     elenco_->Close();
     elenco_.reset();
-    // The list keeps its lines in order; sorting once is the same order, and fast.
-    righe.sort();
+    // The list keeps its lines in order. The range query mostly returns them in order
+    // already, and checking costs far less than sorting again.
+    if (!std::is_sorted(righe.begin(), righe.end())) righe.sort();
     Lista->addItems(righe);
 }
 

@@ -89,6 +89,10 @@ TEST_F(GesTabTest, LeNazioniSiCercanoPerDescrizioneUscendoDallaCasellaVuota) {
         EXPECT_FALSE(d.CodTab->isVisible());
         EXPECT_EQ(Fuoco(), d.DescTab);
         EXPECT_TRUE(d.Ldesc->isVisible());
+        const QStringList tutte = Righe(d);
+        ASSERT_EQ(tutte.size(), 4);
+        EXPECT_TRUE(tutte[0].startsWith("GERMANIA")) << "sorted by description, not by code";
+        EXPECT_TRUE(std::is_sorted(tutte.begin(), tutte.end()));
         Scrivi("GER");
         ASSERT_EQ(d.Lista->count(), 1);
         EXPECT_TRUE(d.Lista->item(0)->text().startsWith("GERMANIA"));
