@@ -312,12 +312,20 @@ TEST_F(MotoreTest, UnFileSostituitoSottoIlProgrammaLoDice) {
 TEST(Dialetto, TraduceLetteraliEModelli) {
     EXPECT_EQ(TraduciSql("SELECT * FROM Clienti  WHERE (CliRagSoc LIKE \"ROSSI*\") ORDER BY  "
                          "CliCodice ASC"),
-              "SELECT * FROM Clienti  WHERE (CliRagSoc LIKE 'ROSSI%') ORDER BY  CliCodice ASC");
+              "SELECT * FROM Clienti  WHERE ((CliRagSoc LIKE 'ROSSI%' AND CliRagSoc COLLATE "
+              "NOCASE >= 'rossi' AND CliRagSoc COLLATE NOCASE < 'rossj')) ORDER BY  CliCodice ASC");
     EXPECT_EQ(TraduciSql("where (CliRagSoc = \"L'ALBA \"\"2\"\"\")"),
               "where (CliRagSoc = 'L''ALBA \"2\"')");
-    EXPECT_EQ(TraduciSql("x like 'A_B%C*'"), "x like 'A\\_B\\%C%' ESCAPE '\\'");
+    // Only "*" is a wildcard, and only a prefix gets a range.
+    EXPECT_EQ(TraduciSql("x like 'A_B%C*D'"), "x like 'A\\_B\\%C%D' ESCAPE '\\'");
     EXPECT_EQ(TraduciSql("x = 'A*B'"), "x = 'A*B'") << "only LIKE patterns are translated";
-    EXPECT_EQ(TraduciSql("CliCap LIKE '2?1*'"), "CliCap LIKE '2_1%'");
+    EXPECT_EQ(TraduciSql("CliCap LIKE '2?1*'"),
+              "(CliCap LIKE '2?1%' AND CliCap COLLATE NOCASE >= '2?1' AND CliCap COLLATE NOCASE "
+              "< '2?2')");
+    EXPECT_EQ(TraduciSql("t.x NOT LIKE 'A*'"), "t.x NOT LIKE 'A%'");
+    EXPECT_EQ(TraduciSql("t.x LIKE 'Z*'"),
+              "(t.x LIKE 'Z%' AND t.x COLLATE NOCASE >= 'z' AND t.x COLLATE NOCASE < '{')");
+    EXPECT_EQ(TraduciSql("[a b] LIKE '*'"), "[a b] LIKE '%'");
     EXPECT_EQ(NumeroErrore([] { TraduciSql("x = 'aperta"); }), ErrSintassi);
 }
 
@@ -339,6 +347,41 @@ TEST_F(MotoreTest, SnapshotNelDialettoDeiModuli) {
     EXPECT_TRUE(snap->Eof()) << "a percent sign is an ordinary character";
     EXPECT_EQ(NumeroErrore([&] { db->OpenSnapshot("SELECT * FROM Nessuna"); }), ErrTabellaMancante);
     EXPECT_EQ(NumeroErrore([&] { db->OpenSnapshot("SELEC * FROM Clienti"); }), ErrSintassi);
+}
+
+// A prefix search seeks the case-blind index and finds exactly what the LIKE alone finds,
+// whatever the case, the trailing blanks or the pattern characters typed.
+TEST_F(MotoreTest, IlPrefissoCercaNellIndiceSenzaCambiareIlRisultato) {
+    auto db = Apri();
+    db->Esegui("CREATE INDEX \"Clienti.RicercaRagsoc\" ON Clienti(CliRagsoc COLLATE NOCASE)");
+    const char* nomi[] = {"rossi mario", "ROSSI   ", "Rossini", "ROSSO", "ROSS?X", "ROSS_X",
+                          "ROSS%X",      "ROSS[X]",  "ROS",     "ROSSJ", "ZZ{",    "ZZZ"};
+    int codice = 100;
+    for (const char* n : nomi)
+        db->Esegui("INSERT INTO Clienti (CliCodice, CliRagsoc) VALUES (?1, ?2)", {codice++, n});
+    auto Trovati = [&](const QString& prefisso) {
+        QStringList r;
+        auto snap = db->OpenSnapshot(
+            "SELECT CliRagsoc FROM Clienti WHERE (CliCodice >= 100) AND (CliRagSoc LIKE \"" +
+            prefisso + "*\") ORDER BY CliCodice");
+        for (; !snap->Eof(); snap->MoveNext()) r << snap->Field("CliRagsoc").toString();
+        return r;
+    };
+    EXPECT_EQ(Trovati("ROSSI"), QStringList({"rossi mario", "ROSSI   ", "Rossini"}));
+    EXPECT_EQ(Trovati("rossi "), QStringList({"rossi mario", "ROSSI   "}));
+    EXPECT_EQ(Trovati("ROSS?"), QStringList({"ROSS?X"}));
+    EXPECT_EQ(Trovati("ROSS_"), QStringList({"ROSS_X"}));
+    EXPECT_EQ(Trovati("ROSS%"), QStringList({"ROSS%X"}));
+    EXPECT_EQ(Trovati("ROSS["), QStringList({"ROSS[X]"}));
+    EXPECT_EQ(Trovati("ZZ"), QStringList({"ZZ{", "ZZZ"})) << "no stop past the letters";
+
+    QStringList piano;
+    auto snap = db->OpenSnapshot(
+        "EXPLAIN QUERY PLAN SELECT * FROM Clienti  WHERE (CliRagSoc LIKE \"ROSSI*\") ORDER BY  "
+        "CliCodice ASC, CliRagSoc ASC");
+    for (; !snap->Eof(); snap->MoveNext()) piano << snap->Field("detail").toString();
+    EXPECT_TRUE(piano.join('|').contains("USING INDEX Clienti.RicercaRagsoc"))
+        << piano.join('|').toStdString();
 }
 
 TEST_F(MotoreTest, IlFileRestaLeggibileDallaShellSqlite) {

@@ -210,6 +210,13 @@ void CreaAzienda(const QString& percorso, qint64 clientiEsempio) {
                  R"(CREATE INDEX "Clienti.CliRagsoc" ON Clienti(CliRagsoc, CliCodice))",
                  R"(CREATE INDEX "Clienti.CliPartitaIva" ON Clienti(CliPartitaIva))",
                  R"(CREATE INDEX "Clienti.CliCodiceFiscale" ON Clienti(CliCodiceFiscale))",
+                 // Case blind, as the client search matches: its prefixes seek these.
+                 R"(CREATE INDEX "Clienti.RicercaRagsoc" ON Clienti(CliRagsoc COLLATE NOCASE))",
+                 R"(CREATE INDEX "Clienti.RicercaPartitaIva" ON )"
+                 R"(Clienti(CliPartitaIva COLLATE NOCASE))",
+                 R"(CREATE INDEX "Clienti.RicercaCodiceFiscale" ON )"
+                 R"(Clienti(CliCodiceFiscale COLLATE NOCASE))",
+                 R"(CREATE INDEX "Clienti.RicercaCap" ON Clienti(CliCap COLLATE NOCASE))",
              })
             db.Esegui(QString::fromLatin1(indice));
     });
