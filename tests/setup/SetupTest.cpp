@@ -72,7 +72,8 @@ TEST(Setup, CreaIDueDatabaseConIDatiDiRiferimento) {
               "PROVINCIE.Descrizione\nPROVINCIE.primaria");
     EXPECT_EQ(Sql(completo, "SELECT name FROM sqlite_master WHERE type='index' ORDER BY name"),
               "Clienti.CliCodiceFiscale\nClienti.CliPartitaIva\nClienti.CliRagsoc\n"
-              "Clienti.primaria");
+              "Clienti.RicercaCap\nClienti.RicercaCodiceFiscale\nClienti.RicercaPartitaIva\n"
+              "Clienti.RicercaRagsoc\nClienti.primaria");
 
     EXPECT_EQ(Sql(tabkes, "SELECT count(*) FROM PROVINCIE"), "107");
     EXPECT_EQ(Sql(tabkes,
