@@ -137,6 +137,24 @@ QByteArray ConChiave(const QByteArray& dati, const QString& sezione, const QStri
     return risultato + '[' + sezione.toUtf8() + ']' + fine + nuova + fine;
 }
 
+// A new file beside the old one, renamed over it: a crash leaves one or the other, whole.
+bool PerSostituzione(const QString& file, const QByteArray& dati) {
+    QSaveFile uscita(file);
+    return uscita.open(QIODevice::WriteOnly) && uscita.write(dati) == dati.size() &&
+           uscita.commit();
+}
+
+// For a file the operators may write in a folder they may not (/etc/KestorEx.ini). A write
+// that falls short puts the old bytes back rather than leave half a file.
+void SulPosto(const QString& file, const QByteArray& dati, const QByteArray& vecchi) {
+    QFile uscita(file);
+    if (!uscita.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+    if (uscita.write(dati) == dati.size() && uscita.flush()) return;
+    uscita.seek(0);
+    uscita.write(vecchi);
+    uscita.resize(vecchi.size());
+}
+
 }  // namespace
 
 QString LeggiIni(const QString& file, const QString& sezione, const QString& chiave) {
@@ -174,9 +192,7 @@ void ScriviIni(const QString& file, const QString& sezione, const QString& chiav
     }
     if (leggibile) {
         const QByteArray nuovi = ConChiave(dati, sezione.trimmed(), chiave.trimmed(), valore);
-        QSaveFile uscita(file);
-        if (uscita.open(QIODevice::WriteOnly) && uscita.write(nuovi) == nuovi.size())
-            uscita.commit();
+        if (!PerSostituzione(file, nuovi) && esistente.exists()) SulPosto(file, nuovi, dati);
     }
     toolkit::AttendiEventi();
 }

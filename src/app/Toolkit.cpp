@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QRect>
 #include <QScreen>
 #include <QStringList>
 #include <QWidget>
@@ -28,6 +29,26 @@ Schermo SchermoPrincipale() {
     s.Width = scr->geometry().width() * s.TwipsPerPixelX;
     s.Height = scr->geometry().height() * s.TwipsPerPixelY;
     return s;
+}
+
+Rettangolo RettangoloTaskbar() {
+    QScreen* scr = QGuiApplication::primaryScreen();
+    if (!scr) return {};
+    return BandaEsclusa(scr->geometry(), scr->availableGeometry());
+}
+
+Rettangolo BandaEsclusa(const QRect& schermo, const QRect& disponibile) {
+    const int destra = schermo.x() + schermo.width();
+    const int fondo = schermo.y() + schermo.height();
+    const int destraLibera = disponibile.x() + disponibile.width();
+    const int fondoLibero = disponibile.y() + disponibile.height();
+    // Panels on several edges: the forms only keep clear of the bottom, right and left ones,
+    // so those win over a top bar.
+    if (fondoLibero < fondo) return {schermo.x(), fondoLibero, destra, fondo};
+    if (destraLibera < destra) return {destraLibera, schermo.y(), destra, fondo};
+    if (disponibile.x() > schermo.x()) return {schermo.x(), schermo.y(), disponibile.x(), fondo};
+    if (disponibile.y() > schermo.y()) return {schermo.x(), schermo.y(), destra, disponibile.y()};
+    return {};
 }
 
 int PixelDaTwipX(int twips) {

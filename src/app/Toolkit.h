@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QRect;
 class QWidget;
 
 // The few services of the window system that the forms use directly, measured the way the
@@ -17,6 +18,21 @@ struct Schermo {
 
 // The primary screen, as the forms see it.
 Schermo SchermoPrincipale();
+
+// Pixels; Right and Bottom lie just past the last pixel, as the window system's rectangles.
+struct Rettangolo {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+};
+
+// The desktop panel ("taskbar") of the primary screen; all zeros when there is none.
+Rettangolo RettangoloTaskbar();
+
+// The band along one edge of `schermo` that `disponibile` leaves out, all zeros when the two
+// are the same.
+Rettangolo BandaEsclusa(const QRect& schermo, const QRect& disponibile);
 
 int PixelDaTwipX(int twips);
 int PixelDaTwipY(int twips);

@@ -6,6 +6,7 @@
 
 #include "app/Messaggi.h"
 #include "app/Motore.h"
+#include "app/Toolkit.h"
 #include "data/ClientRecord.h"
 
 #include <QColor>
@@ -69,6 +70,16 @@ class Global {
     QString TestoIniziale;
     bool DialogoAperto = false;
     QString SavedCaption;
+
+    // The taskbar as last measured: where it starts in pixels, how big in twips, and its edge
+    // (0 bottom, 1 right, 2 top, 3 left).
+    std::int32_t TaskbarTop = 0, TaskbarLeft = 0;
+    std::int32_t TaskbarHeight = 0, TaskbarWidth = 0;
+    std::uint8_t TaskbarSide = 0;
+
+    // The screen and the taskbar as the window system reports them; tests replace them.
+    std::function<toolkit::Schermo()> MisuraSchermo = toolkit::SchermoPrincipale;
+    std::function<toolkit::Rettangolo()> MisuraTaskbar = toolkit::RettangoloTaskbar;
 
     // Ends the program at once; tests replace it to watch for the end.
     std::function<void()> End;

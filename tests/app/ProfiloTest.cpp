@@ -2,13 +2,18 @@
 
 #include "app/Messaggi.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -109,6 +114,41 @@ TEST(Profilo, ScriviIniCambiaSoloLaChiave) {
     const QString impossibile = dir.filePath("manca/nuovo.ini");
     ScriviIni(impossibile, "S", "K", "v");
     EXPECT_FALSE(QFile::exists(impossibile));
+}
+
+TEST(Profilo, ScriviIniInUnaCartellaChiusaScriveNelFile) {
+    QTemporaryDir dir;
+    const QString f = dir.filePath("KestorEx.ini");
+    const QByteArray testa = "[Percorsi]\r\nDIRINI=/dati/\r\n\r\n[ChkCliC]\r\nPOSX=";
+    const QByteArray coda = "\r\nPOSY=300\r\n[Dopo]\r\nK=v";
+    Scrivi(f, testa + "100" + coda);
+    QFile::setPermissions(
+        f, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther);
+
+    // The folder takes no new file; root ignores permission bits, not an immutable folder,
+    // whose files stay writable.
+    const auto aperta = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    const bool immutabile = geteuid() == 0 && QProcess::execute("chattr", {"+i", dir.path()}) == 0;
+    const auto riapri = qScopeGuard([&] {
+        if (immutabile) QProcess::execute("chattr", {"-i", dir.path()});
+        QFile::setPermissions(dir.path(), aperta);
+    });
+    if (geteuid() == 0 && !immutabile) GTEST_SKIP() << "no way to close the folder";
+    ASSERT_FALSE(QFile(dir.filePath("prova")).open(QIODevice::WriteOnly));
+
+    ScriviIni(f, "ChkCliC", "POSX", "4500");
+    EXPECT_EQ(Leggi(f), testa + "4500" + coda);
+    ScriviIni(f, "Nuova", "WSTATE", "2");
+    EXPECT_EQ(Leggi(f), testa + "4500" + coda + "\r\n\r\n[Nuova]\r\nWSTATE=2\r\n");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"KestorEx.ini"});
+
+    // A file nobody may write stays as it was.
+    if (!immutabile) {
+        QFile::setPermissions(f, QFile::ReadOwner);
+        ScriviIni(f, "ChkCliC", "POSX", "0");
+        EXPECT_EQ(LeggiIni(f, "ChkCliC", "POSX"), "4500");
+    }
 }
 
 TEST(Profilo, PercorsiECartelle) {
