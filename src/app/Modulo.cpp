@@ -144,8 +144,8 @@ Modulo::Eventi& Modulo::Su(QWidget* controllo, const QString& nome, int indice) 
     controlli_.push_back({controllo, completo, TipoDi(controllo)});
     controllo->installEventFilter(this);
     Eventi& ev = eventi_[controllo];
-    if (auto* l = qobject_cast<QListWidget*>(controllo)) {
-        // Presses and double-clicks land on the list's viewport.
+    if (auto* l = qobject_cast<QAbstractItemView*>(controllo)) {
+        // Presses and double-clicks land on the list's or the grid's viewport.
         l->viewport()->installEventFilter(this);
         viewport_[l->viewport()] = l;
     }
@@ -210,7 +210,8 @@ bool Modulo::FiltraTasto(QWidget* w, QKeyEvent* e) {
     if (e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab) return false;
     int codice = CodiceTasto(e->key());
     if (codice != 0) {
-        codice = TastiComuni(g_, codice, StatoMaiuscole(e->modifiers()), *this);
+        if (TastiComuniAttivi())
+            codice = TastiComuni(g_, codice, StatoMaiuscole(e->modifiers()), *this);
         if (codice != 0) Form_KeyDown(codice, StatoMaiuscole(e->modifiers()));
         if (codice == 0 || scaricato_) return true;
     }

@@ -77,6 +77,9 @@ class Modulo : public QWidget {
     }
     virtual void Form_KeyPress(int& carattere) { (void)carattere; }
     virtual void Form_Unload() {}
+    // Whether the shared function keys apply to the key now arriving (a form may keep them
+    // to some of its controls).
+    virtual bool TastiComuniAttivi() const { return true; }
     // An access key is about to move the focus to its button and press it.
     virtual void TastoRapido(QAbstractButton* pulsante) { (void)pulsante; }
 

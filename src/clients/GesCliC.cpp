@@ -6,6 +6,7 @@
 #include "clients/CampiCliente.h"
 #include "data/Clienti.h"
 #include "lookup/GesTab.h"
+#include "search/ChkCliC.h"
 #include "ui/Global.h"
 #include "ui/Tasti.h"
 #include "ui/Valori.h"
@@ -426,13 +427,27 @@ void GesCliC::ScriviCampo(int campo, const QString& testo) {
     InCaricamento = prima;
 }
 
-// Filled in by the lookup dialogs.
+// The lookups of the yellow fields; the localities form comes with its own work.
 void GesCliC::AiutoCampo() {
     if (CampoCorrente < 0 || CampoCorrente > 17 || !kCampi18[CampoCorrente].giallo) return;
     const int campo = CampoCorrente;
     g_.DialogoAperto = true;
     g_.SoughtCode = Txt(campo)->text().trimmed();
     g_.SoughtDescription.clear();
+    if (campo == 0) {
+        SaltaFocus = true;
+        ChkCliC ricerca(g_, this);
+        ricerca.MostraModale();
+        if (g_.ClientRecord.CliCodice >= 1) {
+            ModoMaschera = 2;
+            RiempiMaschera();
+            CmdI(0)->setText(QStringLiteral("&CONFERMA"));
+            Txt(0)->setEnabled(false);
+            // The code field loses the focus to the program, not to the operator: its
+            // leave logic must find the dialog still open.
+            toolkit::AttendiEventi();
+        }
+    }
     // The province list always starts from its beginning; the nation from the typed code.
     if (campo == 2 || campo == 9) {
         if (campo == 9) g_.SoughtCode.clear();

@@ -60,6 +60,12 @@ class Global {
     QString LocalityName;
     QString LocalityProvince;
 
+    // Where the search grid stood when a client was last chosen in it; kept across
+    // openings of the search for the whole run.
+    struct {
+        std::int32_t TopRow = 0, Row = 0, Col = 0;  // 32-bit: a result may pass 32,767 rows
+    } PosizioneGriglia;
+
     // Messages.
     QString MessageTitle;
     Risposta MessageAnswer = Risposta::OK;

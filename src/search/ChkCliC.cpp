@@ -1,0 +1,459 @@
+#include "search/ChkCliC.h"
+
+#include "app/CasellaTesto.h"
+#include "app/Toolkit.h"
+#include "data/Clienti.h"
+#include "lookup/GesTab.h"
+#include "search/Griglia.h"
+#include "ui/Finestra.h"
+#include "ui/Global.h"
+#include "ui/Tasti.h"
+#include "ui/Valori.h"
+
+#include <QDate>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+
+namespace {
+
+constexpr int kAltezza = 360;  // twips, every criteria box
+constexpr int kLarghezzaMinima = 11390;
+constexpr int kAltezzaMinima = 4400;
+constexpr int kTopGriglia = 810;
+const QString kSeleziona = QStringLiteral("&SELEZIONA");
+const QString kRicerca = QStringLiteral("&RICERCA");
+
+struct Criterio {
+    const char* etichetta;
+    const char* colonna;
+    int maxLength;
+    int esattoDa;  // trimmed length from which the criterion is an equality; 0 never
+    char virgoletta;
+    int left, top, width;
+};
+
+constexpr Criterio kCriteri[8] = {
+    {},
+    {"P. IVA", "CliPartitaIva", 11, 11, '\'', 735, 20, 1500},
+    {"C.F.", "CliCodiceFiscale", 16, 16, '\'', 2610, 45, 2085},
+    {"Nome", "CliRagSoc", 35, 35, '"', 5310, 45, 4605},
+    {"CAP-ZIP", "CliCap", 9, 5, '\'', 735, 405, 1230},
+    {"Prov.", "CliProvincia", 3, 3, '\'', 2610, 405, 510},
+    {"Nazione", "CliNazione", 3, 3, '\'', 3960, 405, 510},
+    {"Telefono", "CliTelefono", 13, 0, '\'', 5310, 405, 1700},
+};
+
+struct ColonnaGriglia {
+    const char* titolo;
+    int larghezza;
+    const char* chiave;  // the sort key of a heading click
+};
+
+constexpr ColonnaGriglia kColonne[10] = {
+    {"CODICE", 720, "CliCodice"},
+    {"          RAGIONE SOCIALE", 3800, "CliRagSoc"},
+    {"             INDIRIZZO", 3800, "CliIndirizzo"},
+    {" CAP", 840, "CliCap"},
+    {"             LOCALITA'", 3800, "CliLocalita"},
+    {"PV", 250, "CliProvincia"},
+    {"NAZ", 360, "CliNazione"},
+    {"    TELEFONO", 2200, "CliTelefono"},
+    {" PART. IVA", 1600, "CliPartitaIva"},
+    {" CODICE FISCALE", 1800, "CliCodiceFiscale"},
+};
+
+QRect Rettangolo(int left, int top, int width, int height) {
+    return QRect(toolkit::PixelDaTwipX(left), toolkit::PixelDaTwipY(top),
+                 toolkit::PixelDaTwipX(width), toolkit::PixelDaTwipY(height));
+}
+
+QString Testo(const QVariant& v) {
+    return v.isNull() ? QString() : v.toString();
+}
+
+bool SoloCifre(const QString& s) {
+    return !s.isEmpty() &&
+           std::all_of(s.begin(), s.end(), [](QChar c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
+ChkCliC::ChkCliC(Global& g, QWidget* parent) : Modulo(g, parent) {
+    setObjectName(QStringLiteral("ChkCliC"));
+    setWindowFlags(Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    SetCaption(QStringLiteral("RICERCA ANAGRAFICHE - KESTOR"));
+    SetBorderStyle(2);
+
+    QFont fisso(QStringLiteral("Courier New"));
+    fisso.setPointSizeF(9.75);
+    fisso.setStyleHint(QFont::TypeWriter, QFont::PreferMatch);
+    fisso.setFixedPitch(true);
+
+    QWidget* precedente = nullptr;
+    for (int i = 1; i <= 7; ++i) {
+        const Criterio& c = kCriteri[i];
+        auto* t = new CasellaTesto(this);
+        t->setFont(fisso);
+        t->SetMaxLength(c.maxLength);
+        t->setGeometry(Rettangolo(c.left, c.top, c.width, kAltezza));
+        t->setTextMargins(1, 0, 1, 0);
+        QPalette p = t->palette();
+        p.setColor(QPalette::Base, i == 5 ? QColor(255, 255, 192) : QColor(Qt::white));
+        if (i == 7) p.setColor(QPalette::Text, QColor(0, 0, 64));
+        t->setPalette(p);
+        Eventi& ev = Su(t, QStringLiteral("Btxt"), i);
+        ev.GotFocus = [this, i] { Btxt_GotFocus(i); };
+        ev.LostFocus = [this] { InComando = false; };
+        ev.Change = [this, i] { Btxt_Change(i); };
+        ev.DblClick = [this] { CercaProvincia(); };
+        btxt_[size_t(i)] = t;
+
+        // The caption stands right-aligned in the room left of its box.
+        const int fine = c.left - 30;
+        int inizio = 0;
+        for (int k = 1; k < i; ++k)
+            if (kCriteri[k].top / 300 == c.top / 300)
+                inizio = kCriteri[k].left + kCriteri[k].width + 30;
+        auto* l = new QLabel(QString::fromLatin1(c.etichetta), this);
+        l->setGeometry(Rettangolo(inizio, c.top, fine - inizio, kAltezza));
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        Su(l, QStringLiteral("Label1"), i);
+        label1_[size_t(i)] = l;
+        if (precedente) setTabOrder(precedente, t);
+        precedente = t;
+    }
+
+    const struct {
+        const char* testo;
+        QColor sfondo;
+        int left, top;
+    } pulsanti[] = {{"&USCITA", QColor(228, 180, 180), 9945, 405},
+                    {"&RICERCA", QColor(248, 248, 192), 7335, 405},
+                    {"&ESEGUI", QColor(173, 224, 177), 9945, 45}};
+    for (int i = 0; i < 3; ++i) {
+        auto* b = new QPushButton(QString::fromLatin1(pulsanti[i].testo), this);
+        b->setGeometry(Rettangolo(pulsanti[i].left, pulsanti[i].top, 1320, 350));
+        b->setAutoDefault(true);
+        b->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid "
+                                        "#808080; font-weight: bold; }"
+                                        "QPushButton:focus { border: 2px solid #000040; }")
+                             .arg(pulsanti[i].sfondo.name()));
+        Eventi& ev = Su(b, QStringLiteral("CmdR"), i);
+        ev.MouseDown = [this] { InComando = true; };
+        ev.Click = [this, i] { CmdR_Click(i); };
+        cmdR_[size_t(i)] = b;
+    }
+    setTabOrder(precedente, CmdR(2));
+    setTabOrder(CmdR(2), CmdR(1));
+    setTabOrder(CmdR(1), CmdR(0));
+
+    cmdExcel = new QPushButton(this);
+    cmdExcel->setGeometry(Rettangolo(8640, 405, 1320, 350));
+    cmdExcel->setIcon(QIcon::fromTheme(QStringLiteral("x-office-spreadsheet")));
+    cmdExcel->setToolTip(QStringLiteral("Esporta l'elenco in un foglio di calcolo"));
+    cmdExcel->setStyleSheet(
+        QStringLiteral("QPushButton { background-color: rgb(208, 208, 208); border: 1px solid "
+                       "#808080; }"));
+    cmdExcel->setAutoDefault(true);
+    Su(cmdExcel, QStringLiteral("cmdExcel"));
+
+    GridRic = new Griglia(this);
+    GridRic->move(toolkit::PixelDaTwipX(45), toolkit::PixelDaTwipY(kTopGriglia));
+    Eventi& griglia = Su(GridRic, QStringLiteral("GridRic"));
+    griglia.GotFocus = [this] { GridRic_GotFocus(); };
+    griglia.DblClick = [this] { ScegliCliente(); };
+    GridRic->MouseDown = [this](int pulsante, int, int x, int y) {
+        GridRic_MouseDown(pulsante, x, y);
+    };
+    setTabOrder(CmdR(0), GridRic);
+    setTabOrder(GridRic, cmdExcel);
+
+    resize(toolkit::PixelDaTwipX(11520), toolkit::PixelDaTwipY(6600));
+}
+
+ChkCliC::~ChkCliC() = default;
+
+// ---------------------------------------------------------------------------------------
+// Load, activation, size, unload
+
+void ChkCliC::Form_Load() {
+    InCaricamento = true;
+    RipristinaFinestra(g_, *this, 0, 0, QString());
+    GridRic->resize(width() - toolkit::PixelDaTwipX(200), GridRic->height());
+    ColonnaOrdine = 0;
+    VersoOrdine = 1;
+    InGriglia = false;
+    InComando = false;
+    g_.TableName = QStringLiteral("Clienti");
+    g_.ClientRecord.CliCodice = 0;
+    SetCaption(QStringLiteral("(") + g_.EnvironmentSettings.CompanyCode +
+               QStringLiteral(") RICERCA ANAGRAFICHE - KESTOR      ") +
+               QLocale().toString(QDate::currentDate(), QLocale::LongFormat));
+    CmdR(1)->setText(kRicerca);
+    CmdR(1)->setVisible(false);
+    ImpostaFiltri();
+    PreparaRicerca();
+    InCaricamento = false;
+    Form_Resize();
+}
+
+void ChkCliC::Form_Activate() {
+    auto& pos = g_.PosizioneGriglia;
+    if (pos.TopRow <= 0) return;  // nothing chosen yet in this run
+    GridRic->SetTopRow(pos.TopRow);
+    if (pos.Row > GridRic->Rows() - 1) pos.Row = GridRic->Rows() - 1;
+    GridRic->SetRow(pos.Row);
+    GridRic->SetCol(pos.Col);
+    GridRic->setFocus(Qt::OtherFocusReason);
+}
+
+void ChkCliC::Form_Resize() {
+    if (WindowState() == 1) return;
+    if (Width() < kLarghezzaMinima || Height() < kAltezzaMinima)
+        Move(Left(), Top(), std::max(Width(), kLarghezzaMinima),
+             std::max(Height(), kAltezzaMinima));
+    const int top = toolkit::PixelDaTwipY(kTopGriglia);
+    GridRic->setGeometry(0, top, width(), std::max(0, height() - top));
+}
+
+void ChkCliC::Form_Unload() {
+    SalvaFinestra(g_, *this, QString());
+}
+
+// ---------------------------------------------------------------------------------------
+// Criteria
+
+void ChkCliC::ImpostaFiltri() {
+    FiltroTasti.fill(0);
+    FiltroTasti[1] = 1;
+    FiltroTasti[4] = 1;
+}
+
+void ChkCliC::PreparaRicerca() {
+    g_.FieldErrorNumber = 0;
+    CampoCorrente = 1;
+    for (int i = 1; i <= 7; ++i) Btxt(i)->setText(QStringLiteral(" "));
+    const ClientRecord& r = g_.ClientRecord;
+    if (!r.CliRagsoc.trimmed().isEmpty()) Btxt(3)->setText(QString(r.CliRagsoc));
+    if (const QString cf = r.CliCodiceFiscale.trimmed(); !cf.isEmpty())
+        Btxt(SoloCifre(cf) ? 1 : 2)->setText(QString(r.CliCodiceFiscale));
+
+    GridRic->SetCols(10);
+    GridRic->SetRow(0);
+    GridRic->SetCol(0);
+    for (int c = 0; c < 10; ++c) {
+        GridRic->SetCol(c);
+        GridRic->SetColWidth(c, kColonne[c].larghezza);
+        GridRic->SetText(QString::fromLatin1(kColonne[c].titolo));
+    }
+}
+
+void ChkCliC::CampoSuccessivo() {
+    CampoCorrente = CampoCorrente >= 7 ? 1 : std::int16_t(CampoCorrente + 1);
+}
+
+void ChkCliC::CampoPrecedente() {
+    CampoCorrente = CampoCorrente <= 1 ? 7 : std::int16_t(CampoCorrente - 1);
+}
+
+void ChkCliC::Btxt_GotFocus(int i) {
+    CmdR(1)->setText(kSeleziona);
+    InGriglia = false;
+    if (InComando) return;
+    g_.FieldErrorNumber = 0;
+    CampoCorrente = std::int16_t(i);
+    SelezionaTesto(g_, *Btxt(i));
+}
+
+void ChkCliC::Btxt_Change(int i) {
+    if (InCaricamento) return;
+    if (Btxt(i)->text().size() == Btxt(i)->MaxLength()) InviaTasti(QStringLiteral("{ENTER}"));
+}
+
+void ChkCliC::CercaProvincia() {
+    if (CampoCorrente != 5 ||
+        Btxt(5)->palette().color(QPalette::Base) != g_.EnvironmentSettings.HighlightColour)
+        return;
+    g_.SoughtCode.clear();
+    g_.SoughtDescription.clear();
+    g_.TableName = QStringLiteral("PROVINCIE");
+    GesTab dialogo(g_, this);
+    dialogo.MostraModale();
+    if (!g_.SoughtCode.trimmed().isEmpty()) Btxt(5)->setText(g_.SoughtCode);
+}
+
+// ---------------------------------------------------------------------------------------
+// Keys
+
+void ChkCliC::Form_KeyDown(int& codice, int) {
+    if (InGriglia) return;
+    int k = codice;
+    if (k == kTastoHome) {
+        CampoCorrente = 1;
+        Btxt(1)->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (k == kTastoF4) CercaProvincia();
+    if (k == kTastoInvio) {
+        if (CampoCorrente == 7) {
+            InviaTasti(QStringLiteral("{TAB}"));
+            return;
+        }
+        k = kTastoGiu;
+    }
+    if (k != kTastoSu && k != kTastoGiu) return;
+    if (k == kTastoSu)
+        CampoPrecedente();
+    else
+        CampoSuccessivo();
+    Btxt(CampoCorrente)->setFocus(Qt::OtherFocusReason);
+}
+
+void ChkCliC::Form_KeyPress(int& carattere) {
+    if (InGriglia) {
+        if (carattere == kTastoInvio) {
+            carattere = 0;
+            ScegliCliente();
+        }
+        return;
+    }
+    if (carattere == kTastoInvio) {
+        carattere = 0;
+        return;
+    }
+    if (CampoCorrente < 1 || CampoCorrente > 7) return;
+    if (FiltroTasti[size_t(CampoCorrente)] == 0)
+        TastoMaiuscolo(carattere);
+    else
+        TastoCifra(carattere);
+}
+
+// ---------------------------------------------------------------------------------------
+// Buttons
+
+void ChkCliC::CmdR_Click(int i) {
+    switch (i) {
+        case 0:
+            InComando = true;
+            Scarica();
+            return;
+        case 1:
+            if (CmdR(1)->text() != kSeleziona) {
+                CmdR(1)->setText(kSeleziona);
+                Btxt(1)->setFocus(Qt::OtherFocusReason);
+            } else {
+                CmdR(1)->setText(kRicerca);
+                InGriglia = true;
+                GridRic->setFocus(Qt::OtherFocusReason);
+            }
+            return;
+        case 2:
+            EseguiRicerca();
+            return;
+        default:
+            return;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// The query and the grid
+
+QString ChkCliC::TestoRicerca() const {
+    const QString verso = VersoOrdine == 1 ? QStringLiteral(" ASC") : QStringLiteral(" DESC");
+    QString sql = QStringLiteral("SELECT * FROM Clienti ");
+    QString connettore = QStringLiteral(" WHERE ");
+    for (int i = 1; i <= 7; ++i) {
+        const Criterio& c = kCriteri[i];
+        QString v = Btxt(i)->text().trimmed();
+        if (v.isEmpty()) continue;
+        const qsizetype lunghezza = v.size();
+        const QChar q = QChar::fromLatin1(c.virgoletta);
+        v.replace(q, QString(2, q));
+        const bool esatto = c.esattoDa > 0 && lunghezza >= c.esattoDa;
+        sql += connettore + u'(' + QLatin1String(c.colonna) +
+               (esatto ? QStringLiteral(" = ") : QStringLiteral(" LIKE ")) + q + v +
+               (esatto ? QString() : QStringLiteral("*")) + q + u')';
+        connettore = QStringLiteral(" AND ");
+    }
+    sql += QStringLiteral(" ORDER BY ");
+    const int colonna = ColonnaOrdine <= 9 ? ColonnaOrdine : 0;
+    sql += u' ' + QLatin1String(kColonne[colonna].chiave) + verso;
+    if (colonna != 1) sql += QStringLiteral(", CliRagSoc ASC");
+    return sql;
+}
+
+void ChkCliC::EseguiRicerca() {
+    g_.QueryText = TestoRicerca();
+    SvuotaGriglia(*GridRic);
+    auto* db = g_.EnvironmentSettings.CompanyDatabase.get();
+    try {
+        if (!db) throw motore::Errore(motore::ErrGenerico, QStringLiteral("Database chiuso."));
+        auto rs = db->OpenSnapshot(g_.QueryText);
+        const QString tab(QChar(9));
+        GridRic->SetRedraw(false);
+        for (; !rs->Eof(); rs->MoveNext()) {
+            const qint32 codice = InteroDa(rs->Field(QStringLiteral("CliCodice")));
+            QString riga = AllineaDestra(codice == 0 ? QString() : QString::number(codice), 6);
+            for (const char* nome :
+                 {"CliRagsoc", "CliIndirizzo", "CliCap", "CliLocalita", "CliProvincia"})
+                riga += tab + Testo(rs->Field(QLatin1String(nome)));
+            riga += tab + TestoDaNull(rs->Field(QStringLiteral("CliNazione")), QStringLiteral(" "));
+            riga +=
+                tab + TestoDaNull(rs->Field(QStringLiteral("CliTelefono")), QStringLiteral(" "));
+            riga += tab + Testo(rs->Field(QStringLiteral("CliPartitaIva")));
+            riga += tab + Testo(rs->Field(QStringLiteral("CliCodiceFiscale")));
+            GridRic->AddItem(riga);
+        }
+        rs->Close();
+        GridRic->SetRedraw(true);
+    } catch (const motore::Errore& e) {
+        // What could be read stays; the operator learns why the list may be short.
+        GridRic->SetRedraw(true);
+        g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + e.Spiegazione());
+    }
+    CmdR(1)->setText(kSeleziona);
+    if (GridRic->Rows() > 2) {
+        GridRic->RemoveItem(1);
+        CmdR(1)->setVisible(true);
+    } else {
+        CmdR(1)->setVisible(false);
+    }
+}
+
+void ChkCliC::GridRic_GotFocus() {
+    CmdR(1)->setText(kRicerca);
+    InGriglia = true;
+    GridRic->SetCol(1);
+}
+
+void ChkCliC::GridRic_MouseDown(int pulsante, int x, int y) {
+    InGriglia = true;
+    if (x < GridRic->ColPos(1) || GridRic->Rows() <= GridRic->FixedRows() + 1 ||
+        y > GridRic->RowPos(GridRic->TopRow()))
+        return;
+    int colonna = 1;
+    for (int c = 1; c < GridRic->Cols(); ++c)
+        if (GridRic->ColPos(c) <= x) colonna = c;
+    ColonnaOrdine = std::uint8_t(colonna);
+    VersoOrdine = std::int16_t(pulsante);
+    EseguiRicerca();
+}
+
+void ChkCliC::ScegliCliente() {
+    // Row 0 holds the headings; a search that found nothing leaves a row without a code.
+    const int riga = GridRic->Row();
+    if (riga < GridRic->FixedRows() || riga >= GridRic->Rows()) return;
+    const qint32 codice = InteroDa(GridRic->TextMatrix(riga, 0).trimmed());
+    if (codice < 1) return;
+    auto& pos = g_.PosizioneGriglia;
+    pos.TopRow = GridRic->TopRow();
+    pos.Row = riga;
+    pos.Col = GridRic->Col();
+    InCaricamento = true;
+    GridRic->SetCol(0);
+    g_.ClientRecord.CliCodice = codice;
+    LeggiCliente(g_, codice);
+    InCaricamento = false;
+    CmdR_Click(0);
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "app/Modulo.h"
+
+#include <array>
+#include <cstdint>
+
+class CasellaTesto;
+class Griglia;
+class QLabel;
+class QPushButton;
+
+// The client search: up to seven criteria, the clients that match in a grid, and the one
+// the operator picks handed back in the client record (CliCodice 0 for none).
+class ChkCliC : public Modulo {
+    Q_OBJECT
+
+  public:
+    explicit ChkCliC(Global& g, QWidget* parent = nullptr);
+    ~ChkCliC() override;
+
+    CasellaTesto* Btxt(int i) const { return btxt_[size_t(i)]; }  // 1..7
+    QLabel* Label1(int i) const { return label1_[size_t(i)]; }
+    QPushButton* CmdR(int i) const { return cmdR_[size_t(i)]; }  // USCITA, RICERCA, ESEGUI
+    QPushButton* cmdExcel = nullptr;
+    Griglia* GridRic = nullptr;
+
+    void ImpostaFiltri();
+    void PreparaRicerca();
+    void EseguiRicerca();
+    void CercaProvincia();
+    void CampoPrecedente();
+    void CampoSuccessivo();
+    // The query of the criteria as they stand and the sort state.
+    QString TestoRicerca() const;
+
+    std::int16_t CampoCorrente = 1;
+    std::array<std::uint8_t, 8> FiltroTasti{};
+    bool InGriglia = false;
+    bool InComando = false;
+    bool InCaricamento = false;
+    std::uint8_t ColonnaOrdine = 0;
+    std::int16_t VersoOrdine = 1;
+
+  protected:
+    void Form_Load() override;
+    void Form_Activate() override;
+    void Form_Resize() override;
+    void Form_KeyDown(int& codice, int shift) override;
+    void Form_KeyPress(int& carattere) override;
+    void Form_Unload() override;
+    // The shared keys work in the criteria, never in the grid.
+    bool TastiComuniAttivi() const override { return !InGriglia; }
+
+  private:
+    void Btxt_GotFocus(int i);
+    void Btxt_Change(int i);
+    void CmdR_Click(int i);
+    void GridRic_GotFocus();
+    void GridRic_MouseDown(int pulsante, int x, int y);
+    // Reads the client of the grid's current row and closes the form; nothing on a row
+    // without a client.
+    void ScegliCliente();
+
+    std::array<CasellaTesto*, 8> btxt_{};
+    std::array<QLabel*, 8> label1_{};
+    std::array<QPushButton*, 3> cmdR_{};
+};

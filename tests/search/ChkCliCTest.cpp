@@ -1,0 +1,204 @@
+#include "search/ChkCliC.h"
+
+#include "app/CasellaTesto.h"
+#include "search/Griglia.h"
+#include "support/ModuloClientiTest.h"
+
+#include <QPushButton>
+
+namespace {
+
+class ChkCliCTest : public ModuloClientiTest {
+  protected:
+    void Cliente(int codice, const QString& ragsoc, const QVariant& cap = QVariant(),
+                 const QVariant& nazione = QVariant()) {
+        motore::Workspace ws;
+        amb.ApriDitta(ws)->Esegui(
+            "INSERT INTO Clienti (CliCodice, CliRagsoc, CliCap, CliNazione, CliPartitaIva) "
+            "VALUES (?1, ?2, ?3, ?4, ?5)",
+            {codice, ragsoc, cap, nazione, QString("%1").arg(codice, 11, 10, QChar('0'))});
+    }
+    // The search form alone, loaded on the test's environment.
+    std::unique_ptr<ChkCliC> Ricerca() {
+        auto r = std::make_unique<ChkCliC>(g, form.get());
+        r->Carica();
+        return r;
+    }
+    // Runs `passi` inside the search form as soon as it is up.
+    void NellaRicerca(std::function<void(ChkCliC&)> passi) {
+        eseguito = false;
+        auto* t = new QTimer(form.get());
+        QObject::connect(t, &QTimer::timeout, t, [this, t, passi] {
+            auto* d = qobject_cast<ChkCliC*>(QApplication::activeModalWidget());
+            if (!d || !d->isVisible()) return;
+            t->stop();
+            t->deleteLater();
+            eseguito = true;
+            Attendi();
+            passi(*d);
+        });
+        t->start(20);
+    }
+    bool eseguito = false;
+};
+
+TEST_F(ChkCliCTest, IlTestoDellaRicerca) {
+    Avvia();
+    auto r = Ricerca();
+    auto Con = [&](std::map<int, QString> criteri) {
+        for (int i = 1; i <= 7; ++i) r->Btxt(i)->setText(criteri.count(i) ? criteri[i] : " ");
+        return r->TestoRicerca();
+    };
+    EXPECT_EQ(Con({}), "SELECT * FROM Clienti  ORDER BY  CliCodice ASC, CliRagSoc ASC");
+    EXPECT_EQ(Con({{3, "ROSSI"}}),
+              "SELECT * FROM Clienti  WHERE (CliRagSoc LIKE \"ROSSI*\") ORDER BY  CliCodice ASC, "
+              "CliRagSoc ASC");
+    EXPECT_EQ(Con({{1, "01234567890"}, {2, "RSS"}, {7, "1234567890123"}}),
+              "SELECT * FROM Clienti  WHERE (CliPartitaIva = '01234567890') AND "
+              "(CliCodiceFiscale LIKE 'RSS*') AND (CliTelefono LIKE '1234567890123*') ORDER BY  "
+              "CliCodice ASC, CliRagSoc ASC");
+    EXPECT_TRUE(Con({{1, "0123456789"}}).contains("(CliPartitaIva LIKE '0123456789*')"));
+    EXPECT_TRUE(Con({{4, "20121"}}).contains("(CliCap = '20121')"));
+    EXPECT_TRUE(Con({{4, "2012"}, {5, "MI"}, {6, "IT "}})
+                    .contains("(CliCap LIKE '2012*') AND (CliProvincia LIKE 'MI*') AND "
+                              "(CliNazione LIKE 'IT*')"));
+    EXPECT_TRUE(
+        Con({{3, QString(35, 'A')}}).contains("(CliRagSoc = \"" + QString(35, 'A') + "\")"));
+    EXPECT_TRUE(Con({{3, "L'ALBA \"2\""}}).contains("(CliRagSoc LIKE \"L'ALBA \"\"2\"\"*\")"));
+    EXPECT_TRUE(Con({{2, "D'A"}}).contains("(CliCodiceFiscale LIKE 'D''A*')"));
+
+    r->ColonnaOrdine = 1;
+    r->VersoOrdine = 2;
+    EXPECT_TRUE(Con({}).endsWith(" ORDER BY  CliRagSoc DESC"));
+    r->ColonnaOrdine = 3;
+    EXPECT_TRUE(Con({}).endsWith(" ORDER BY  CliCap DESC, CliRagSoc ASC"));
+    r->ColonnaOrdine = 12;
+    r->VersoOrdine = 1;
+    EXPECT_TRUE(Con({}).endsWith(" ORDER BY  CliCodice ASC, CliRagSoc ASC"));
+    r->Scarica();
+}
+
+TEST_F(ChkCliCTest, LaGrigliaDopoZeroUnoETreClienti) {
+    Cliente(42, "ROSSI MARIO", "20121", QVariant());
+    Cliente(43, "ROSSI LUCA", "00118", "IT");
+    Cliente(1234567, "ROSSI ANNA", QVariant(), "DE");
+    Cliente(8, "BIANCHI", "10100", "IT");
+    Avvia();
+    auto r = Ricerca();
+    Griglia& gr = *r->GridRic;
+    EXPECT_EQ(gr.Cols(), 10);
+    EXPECT_EQ(gr.TextMatrix(0, 1), "          RAGIONE SOCIALE");
+    EXPECT_EQ(gr.TextMatrix(0, 4), "             LOCALITA'");
+    EXPECT_EQ(gr.ColWidth(0), 720);
+
+    r->Btxt(3)->setText("NESSUNO");
+    r->EseguiRicerca();
+    EXPECT_EQ(gr.Rows(), 2) << "headings and one blank row";
+    EXPECT_FALSE(r->CmdR(1)->isVisibleTo(r.get()));
+
+    r->Btxt(3)->setText("BIANCHI");
+    r->EseguiRicerca();
+    EXPECT_EQ(gr.Rows(), 2);
+    EXPECT_EQ(gr.TextMatrix(1, 0), "     8");
+    EXPECT_TRUE(r->CmdR(1)->isVisibleTo(r.get()));
+
+    r->Btxt(3)->setText("ROSSI");
+    r->EseguiRicerca();
+    ASSERT_EQ(gr.Rows(), 4);
+    EXPECT_EQ(gr.TextMatrix(1, 0), "    42");
+    EXPECT_EQ(gr.TextMatrix(1, 6), " ") << "a null nation shows one blank";
+    EXPECT_EQ(gr.TextMatrix(1, 2), "") << "a null address is empty";
+    EXPECT_EQ(gr.TextMatrix(3, 0), "1234567");
+    EXPECT_EQ(gr.TextMatrix(3, 6), "DE");
+    EXPECT_EQ(r->CmdR(1)->text(), "&SELEZIONA");
+    r->Scarica();
+}
+
+TEST_F(ChkCliCTest, UnClicSullIntestazioneOrdina) {
+    Cliente(1, "ROSSI B", "20121");
+    Cliente(2, "ROSSI A", "00118");
+    Avvia();
+    auto r = Ricerca();
+    r->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(r.get()));
+    Griglia& gr = *r->GridRic;
+    r->EseguiRicerca();
+    ASSERT_EQ(gr.Rows(), 3);
+    const int y = gr.RowPos(gr.TopRow()) / 2;
+    gr.MouseDown(1, 0, gr.ColPos(3) + 30, y);
+    EXPECT_TRUE(g.QueryText.endsWith("ORDER BY  CliCap ASC, CliRagSoc ASC"));
+    EXPECT_EQ(gr.TextMatrix(1, 0), "     2");
+    gr.MouseDown(2, 0, gr.ColPos(3) + 30, y);
+    EXPECT_TRUE(g.QueryText.endsWith("ORDER BY  CliCap DESC, CliRagSoc ASC"));
+    EXPECT_EQ(gr.TextMatrix(1, 0), "     1");
+    const QString prima = g.QueryText;
+    gr.MouseDown(1, 0, gr.ColPos(1) - 30, y);
+    EXPECT_EQ(g.QueryText, prima) << "never by the code column";
+    gr.MouseDown(1, 0, gr.ColPos(1) + 30, gr.RowPos(gr.TopRow()) + 30);
+    EXPECT_EQ(g.QueryText, prima) << "below the headings";
+    gr.MouseDown(4, 0, gr.ColPos(9) + 5000, y);
+    EXPECT_TRUE(g.QueryText.endsWith("ORDER BY  CliCodiceFiscale DESC, CliRagSoc ASC"))
+        << "right of the last heading counts as the last column";
+    r->Btxt(3)->setText("ROSSI B");
+    r->EseguiRicerca();
+    const QString uno = g.QueryText;
+    gr.MouseDown(1, 0, gr.ColPos(3) + 30, y);
+    EXPECT_EQ(g.QueryText, uno) << "one client is not sorted";
+    r->Scarica();
+}
+
+TEST_F(ChkCliCTest, DalCampoCodiceSiSceglieUnCliente) {
+    Cliente(41, "ROSSI LUCA", "00118");
+    Cliente(42, "ROSSI MARIO", "20121");
+    Avvia();
+    ASSERT_EQ(CampoConFuoco(), 0);
+    NellaRicerca([this](ChkCliC& r) {
+        EXPECT_EQ(Fuoco(), r.Btxt(1));
+        Scrivi("a1");  // digits only in the VAT number
+        EXPECT_EQ(r.Btxt(1)->text(), "1");
+        Premi(Qt::Key_Up);
+        EXPECT_EQ(Fuoco(), r.Btxt(7)) << "up from the first criterion wraps to the last";
+        Premi(Qt::Key_Home);
+        Premi(Qt::Key_Backspace);
+        Premi(Qt::Key_Down);
+        Premi(Qt::Key_Down);
+        EXPECT_EQ(Fuoco(), r.Btxt(3));
+        Scrivi("rossi m");
+        EXPECT_EQ(r.Btxt(3)->text(), "ROSSI M");
+        Premi(Qt::Key_E, Qt::AltModifier);
+        QTest::qWait(200);
+        ASSERT_EQ(r.GridRic->Rows(), 2);
+        Premi(Qt::Key_S, Qt::AltModifier);
+        QTest::qWait(200);
+        EXPECT_TRUE(r.InGriglia);
+        EXPECT_EQ(r.CmdR(1)->text(), "&RICERCA");
+        Premi(Qt::Key_Return);
+    });
+    Premi(Qt::Key_F4);
+    QTest::qWait(100);
+    EXPECT_TRUE(eseguito);
+    EXPECT_EQ(Txt(0)->text(), "42");
+    EXPECT_EQ(Txt(4)->text(), "ROSSI MARIO");
+    EXPECT_EQ(form->ModoMaschera, 2);
+    EXPECT_EQ(form->CmdI(0)->text(), "&CONFERMA");
+    EXPECT_FALSE(Txt(0)->isEnabled());
+    EXPECT_EQ(g.PosizioneGriglia.Row, 1);
+
+    // USCITA changes nothing.
+    form->CmdI(3)->click();
+    Attendi();
+    ASSERT_EQ(CampoConFuoco(), 0);
+    NellaRicerca([this](ChkCliC& r) {
+        EXPECT_EQ(Fuoco(), r.GridRic) << "a client chosen once: the grid at its place";
+        Premi(Qt::Key_U, Qt::AltModifier);
+        QTest::qWait(200);
+    });
+    Premi(Qt::Key_F4);
+    QTest::qWait(100);
+    EXPECT_TRUE(eseguito);
+    EXPECT_EQ(form->ModoMaschera, 0);
+    EXPECT_TRUE(Txt(0)->isEnabled());
+    EXPECT_EQ(Txt(4)->text(), "");
+}
+
+}  // namespace
