@@ -11,21 +11,7 @@ namespace {
 
 class GesTabTest : public ModuloClientiTest {
   protected:
-    // Runs `passi` inside the lookup dialog as soon as it is up; the dialog must be gone
-    // when the key that opened it returns.
-    void NelDialogo(std::function<void(GesTab&)> passi) {
-        eseguito = false;
-        auto* t = new QTimer(form.get());
-        QObject::connect(t, &QTimer::timeout, t, [this, t, passi] {
-            auto* d = qobject_cast<GesTab*>(QApplication::activeModalWidget());
-            if (!d || !d->isVisible()) return;
-            t->stop();
-            t->deleteLater();
-            eseguito = true;
-            passi(*d);
-        });
-        t->start(20);
-    }
+    void NelDialogo(std::function<void(GesTab&)> passi) { NelModale<GesTab>(passi); }
     static QStringList Righe(const GesTab& d) {
         QStringList r;
         for (int i = 0; i < d.Lista->count(); ++i) r << d.Lista->item(i)->text();
@@ -45,7 +31,6 @@ class GesTabTest : public ModuloClientiTest {
                        {QString("C%1").arg(i, 4, 10, QChar('0')), QString("D%1").arg(i)});
         ws.CommitTrans();
     }
-    bool eseguito = false;
 };
 
 TEST_F(GesTabTest, LaProvinciaSiCercaPerCodiceEConfermaScriveIlCampo) {

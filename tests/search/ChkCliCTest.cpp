@@ -24,22 +24,7 @@ class ChkCliCTest : public ModuloClientiTest {
         r->Carica();
         return r;
     }
-    // Runs `passi` inside the search form as soon as it is up.
-    void NellaRicerca(std::function<void(ChkCliC&)> passi) {
-        eseguito = false;
-        auto* t = new QTimer(form.get());
-        QObject::connect(t, &QTimer::timeout, t, [this, t, passi] {
-            auto* d = qobject_cast<ChkCliC*>(QApplication::activeModalWidget());
-            if (!d || !d->isVisible()) return;
-            t->stop();
-            t->deleteLater();
-            eseguito = true;
-            Attendi();
-            passi(*d);
-        });
-        t->start(20);
-    }
-    bool eseguito = false;
+    void NellaRicerca(std::function<void(ChkCliC&)> passi) { NelModale<ChkCliC>(passi); }
 };
 
 TEST_F(ChkCliCTest, IlTestoDellaRicerca) {

@@ -106,6 +106,24 @@ class ModuloClientiTest : public ::testing::Test {
         t->start(20);
     }
 
+    // Runs `passi` inside the modal form of type F as soon as it is up; the form must be
+    // gone when the key that opened it returns. `eseguito` tells whether it came up.
+    template <typename F>
+    void NelModale(std::function<void(F&)> passi) {
+        eseguito = false;
+        auto* t = new QTimer(form.get());
+        QObject::connect(t, &QTimer::timeout, t, [this, t, passi] {
+            auto* d = qobject_cast<F*>(QApplication::activeModalWidget());
+            if (!d || !d->isVisible()) return;
+            t->stop();
+            t->deleteLater();
+            eseguito = true;
+            Attendi();
+            passi(*d);
+        });
+        t->start(20);
+    }
+
     std::vector<QString> Testi() {
         std::vector<QString> v;
         for (const auto& m : g.Messaggi.Mostrati()) v.push_back(m.testo);
@@ -113,6 +131,7 @@ class ModuloClientiTest : public ::testing::Test {
     }
 
     static inline int righeElenco = -1;
+    bool eseguito = false;
 
     AmbienteProva amb;
     Global g;
