@@ -1,241 +1,486 @@
 #include "search/Griglia.h"
 
 #include "app/Toolkit.h"
+#include "ui/Tasti.h"
 
 #include <QAbstractTableModel>
+#include <QFocusEvent>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QStringEncoder>
 
-#include <vector>
-
-// Row 0 (the headings) is the header; grid row r is model row r - 1. Each row is kept as
-// its tab-joined UTF-8 bytes: a million clients fit in a fraction of what cells would take.
-class ModelloGriglia : public QAbstractTableModel {
-  public:
-    int rowCount(const QModelIndex& padre = {}) const override {
-        return padre.isValid() ? 0 : int(righe_.size()) - 1;
-    }
-    int columnCount(const QModelIndex& padre = {}) const override {
-        return padre.isValid() ? 0 : colonne_;
-    }
-    QVariant data(const QModelIndex& i, int ruolo) const override {
-        if (ruolo != Qt::DisplayRole || !i.isValid()) return {};
-        return Cella(i.row() + 1, i.column());
-    }
-    QVariant headerData(int sezione, Qt::Orientation o, int ruolo) const override {
-        if (ruolo != Qt::DisplayRole || o != Qt::Horizontal) return {};
-        return Cella(0, sezione);
-    }
-
-    QString Cella(int r, int c) const {
-        if (r < 0 || r >= int(righe_.size()) || c < 0) return {};
-        const QByteArray& riga = righe_[size_t(r)];
-        qsizetype inizio = 0;
-        for (int k = 0; k < c; ++k) {
-            inizio = riga.indexOf('\t', inizio);
-            if (inizio < 0) return {};
-            ++inizio;
-        }
-        qsizetype fine = riga.indexOf('\t', inizio);
-        if (fine < 0) fine = riga.size();
-        return QString::fromUtf8(riga.constData() + inizio, fine - inizio);
-    }
-    void ImpostaCella(int r, int c, const QString& testo) {
-        QStringList celle = QString::fromUtf8(righe_[size_t(r)]).split(u'\t');
-        while (celle.size() <= c) celle << QString();
-        celle[c] = QString(testo).replace(u'\t', u' ');
-        righe_[size_t(r)] = celle.join(u'\t').toUtf8();
-        if (!muto_) {
-            if (r == 0)
-                emit headerDataChanged(Qt::Horizontal, c, c);
-            else
-                emit dataChanged(index(r - 1, c), index(r - 1, c));
-        }
-    }
-
-    int Righe() const { return int(righe_.size()); }
-    void Ridimensiona(int n) {
-        n = std::max(n, 1);
-        const int prima = Righe();
-        if (n == prima) return;
-        if (muto_) {
-            righe_.resize(size_t(n));
-            return;
-        }
-        if (n > prima) {
-            beginInsertRows({}, prima - 1, n - 2);
-            righe_.resize(size_t(n));
-            endInsertRows();
-        } else {
-            beginRemoveRows({}, n - 1, prima - 2);
-            righe_.resize(size_t(n));
-            endRemoveRows();
-        }
-    }
-    void Inserisci(int r, QByteArray riga) {
-        r = std::clamp(r, 1, Righe());
-        if (!muto_) beginInsertRows({}, r - 1, r - 1);
-        righe_.insert(righe_.begin() + r, std::move(riga));
-        if (!muto_) endInsertRows();
-    }
-    void Togli(int r) {
-        if (r < 1 || r >= Righe()) return;
-        if (!muto_) beginRemoveRows({}, r - 1, r - 1);
-        righe_.erase(righe_.begin() + r);
-        if (!muto_) endRemoveRows();
-    }
-    void Colonne(int n) {
-        beginResetModel();
-        colonne_ = std::max(n, 1);
-        endResetModel();
-    }
-    // Silent changes are told to the view as one reset once painting resumes.
-    void Muto(bool si) {
-        if (si == muto_) return;
-        if (si) {
-            beginResetModel();
-            muto_ = true;
-        } else {
-            muto_ = false;
-            endResetModel();
-        }
-    }
-
-  private:
-    std::vector<QByteArray> righe_{QByteArray()};
-    int colonne_ = 2;
-    bool muto_ = false;
-};
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
-int Twip(int pixelX) {
-    return toolkit::TwipDaPixelX(pixelX);
+constexpr int kLarghezzaBase = 960;  // twips
+constexpr int kAltezzaBase = 240;    // twips
+
+// Marks a stretch in which the view's moves of its current index are the grid's own doing.
+class Dentro {
+  public:
+    explicit Dentro(bool& b) : b_(b), prima_(b) { b_ = true; }
+    ~Dentro() { b_ = prima_; }
+    Dentro(const Dentro&) = delete;
+    Dentro& operator=(const Dentro&) = delete;
+
+  private:
+    bool& b_;
+    bool prima_;
+};
+
+int Pulsante(Qt::MouseButton b) {
+    switch (b) {
+        case Qt::LeftButton:
+            return 1;
+        case Qt::RightButton:
+            return 2;
+        case Qt::MiddleButton:
+            return 4;
+        default:
+            return 0;
+    }
 }
 
 }  // namespace
 
-Griglia::Griglia(QWidget* parent) : QTableView(parent), modello_(new ModelloGriglia) {
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setPointSizeF(8.25);
-    f.setStyleHint(QFont::SansSerif);
-    setFont(f);
-    setModel(modello_.get());
-    verticalHeader()->hide();
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(QFontMetrics(f).height() + 4);
-    horizontalHeader()->setSectionsClickable(false);
-    horizontalHeader()->setHighlightSections(false);
-    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    horizontalHeader()->setMinimumSectionSize(0);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
+// Rows as UTF-8 lines, cells split by tabs, in large shared blocks: a million client lines
+// cost their bytes plus one small entry each, not a heap string per cell. Replaced or
+// removed lines stay in their block until the garbage outweighs the live text.
+class Griglia::Righe {
+  public:
+    int Conta() const { return int(righe_.size()); }
+
+    QString Cella(int r, int c) const {
+        const auto [a, b] = Pezzo(righe_[r], c);
+        return QString::fromUtf8(a, b - a);
+    }
+
+    void Inserisci(int r, QStringView testo, int colonne) {
+        char* p = Spazio(std::size_t(utf8_.requiredSpace(testo.size())));
+        const char* fine = utf8_.appendToBuffer(p, testo);
+        righe_.insert(righe_.begin() + r, Conferma(p, Taglia(p, fine, colonne)));
+    }
+
+    void ImpostaCella(int r, int c, QStringView testo) {
+        const Riga vecchia = righe_[r];
+        const char* inizio = vecchia.dati;
+        const char* fine = inizio + vecchia.lunghezza;
+        const char* a = inizio;
+        int passati = 0;
+        while (passati < c) {
+            const char* t = Tab(a, fine);
+            if (!t) {
+                a = fine;
+                break;
+            }
+            a = t + 1;
+            ++passati;
+        }
+        const char* b = fine;
+        if (passati == c)
+            if (const char* t = Tab(a, fine)) b = t;
+        const std::size_t mancanti = std::size_t(c - passati);  // a short line gets padded
+        char* p = Spazio(std::size_t(a - inizio) + mancanti +
+                         std::size_t(utf8_.requiredSpace(testo.size())) + std::size_t(fine - b));
+        char* q = p;
+        if (a != inizio) q = std::copy(inizio, a, q);
+        q = std::fill_n(q, mancanti, '\t');
+        char* cella = q;
+        q = utf8_.appendToBuffer(q, testo);
+        // A tab would split the cell in two.
+        std::replace(cella, q, '\t', ' ');
+        if (b != fine) q = std::copy(b, fine, q);
+        righe_[r] = Conferma(p, q);
+        scarto_ += vecchia.lunghezza;
+        CompattaSeServe();
+    }
+
+    void Rimuovi(int r) {
+        scarto_ += righe_[r].lunghezza;
+        righe_.erase(righe_.begin() + r);
+        CompattaSeServe();
+    }
+
+    void Ridimensiona(int n) {
+        const std::size_t nuove = std::size_t(std::max(0, n));
+        for (std::size_t i = nuove; i < righe_.size(); ++i) scarto_ += righe_[i].lunghezza;
+        righe_.resize(nuove);
+        if (righe_.capacity() > 4 * righe_.size() + 1024) righe_.shrink_to_fit();
+        CompattaSeServe();
+    }
+
+    // Drops the cells from column `colonne` on; the bytes stay where they are.
+    void Tronca(int colonne) {
+        for (Riga& r : righe_) {
+            const char* fine = Taglia(r.dati, r.dati + r.lunghezza, colonne);
+            const auto lunghezza = std::uint32_t(fine - r.dati);
+            scarto_ += r.lunghezza - lunghezza;
+            r.lunghezza = lunghezza;
+        }
+        CompattaSeServe();
+    }
+
+  private:
+    struct Riga {
+        const char* dati = nullptr;
+        std::uint32_t lunghezza = 0;
+    };
+    static constexpr std::size_t kBlocco = std::size_t(1) << 20;
+
+    static const char* Tab(const char* da, const char* a) {
+        if (da == a) return nullptr;
+        return static_cast<const char*>(std::memchr(da, '\t', std::size_t(a - da)));
+    }
+
+    static std::pair<const char*, const char*> Pezzo(const Riga& r, int c) {
+        const char* a = r.dati;
+        const char* fine = a + r.lunghezza;
+        for (int k = 0; k < c; ++k) {
+            const char* t = Tab(a, fine);
+            if (!t) return {fine, fine};
+            a = t + 1;
+        }
+        const char* t = Tab(a, fine);
+        return {a, t ? t : fine};
+    }
+
+    // Where the text of the first `colonne` cells ends.
+    static const char* Taglia(const char* inizio, const char* fine, int colonne) {
+        if (colonne <= 0) return inizio;
+        const char* a = inizio;
+        for (int k = 0; k < colonne; ++k) {
+            const char* t = Tab(a, fine);
+            if (!t) return fine;
+            if (k + 1 == colonne) return t;
+            a = t + 1;
+        }
+        return fine;
+    }
+
+    // At least `massimo` free bytes; only Conferma takes them.
+    char* Spazio(std::size_t massimo) {
+        if (resto_ < massimo) {
+            const std::size_t dimensione = std::max(kBlocco, massimo);
+            // Not zeroed: untouched pages of a fresh block cost no memory.
+            blocchi_.emplace_back(new char[dimensione]);
+            libero_ = blocchi_.back().get();
+            resto_ = dimensione;
+        }
+        return libero_;
+    }
+
+    Riga Conferma(const char* inizio, const char* fine) {
+        const auto n = std::size_t(fine - inizio);
+        if (n == 0) return {};
+        libero_ += n;
+        resto_ -= n;
+        occupato_ += n;
+        return {inizio, std::uint32_t(n)};
+    }
+
+    void CompattaSeServe() {
+        if (scarto_ > kBlocco && scarto_ * 2 > occupato_) Compatta();
+    }
+
+    void Compatta() {
+        const auto vecchi = std::move(blocchi_);
+        blocchi_.clear();
+        libero_ = nullptr;
+        resto_ = occupato_ = scarto_ = 0;
+        for (Riga& r : righe_) {
+            if (r.lunghezza == 0) {
+                r = {};
+                continue;
+            }
+            char* p = Spazio(r.lunghezza);
+            std::memcpy(p, r.dati, r.lunghezza);
+            r = Conferma(p, p + r.lunghezza);
+        }
+    }
+
+    std::vector<Riga> righe_;
+    std::vector<std::unique_ptr<char[]>> blocchi_;
+    char* libero_ = nullptr;
+    std::size_t resto_ = 0;
+    std::size_t occupato_ = 0;  // bytes handed out, live or not
+    std::size_t scarto_ = 0;    // of those, no longer part of any line
+    QStringEncoder utf8_{QStringEncoder::Utf8, QStringConverter::Flag::Stateless};
+};
+
+// The scrollable rows. The counts are what the view was last told, which lag behind the
+// store while painting is suspended; data() checks the store for that reason.
+class Griglia::Modello : public QAbstractTableModel {
+  public:
+    explicit Modello(Griglia& g) : QAbstractTableModel(&g), g_(g) {}
+
+    using QAbstractItemModel::beginInsertColumns;
+    using QAbstractItemModel::beginInsertRows;
+    using QAbstractItemModel::beginRemoveColumns;
+    using QAbstractItemModel::beginRemoveRows;
+    using QAbstractItemModel::beginResetModel;
+    using QAbstractItemModel::endInsertColumns;
+    using QAbstractItemModel::endInsertRows;
+    using QAbstractItemModel::endRemoveColumns;
+    using QAbstractItemModel::endRemoveRows;
+    using QAbstractItemModel::endResetModel;
+
+    int righe = 0;
+    int colonne = 0;
+
+    int rowCount(const QModelIndex& p = {}) const override { return p.isValid() ? 0 : righe; }
+    int columnCount(const QModelIndex& p = {}) const override { return p.isValid() ? 0 : colonne; }
+
+    QVariant data(const QModelIndex& i, int ruolo) const override {
+        const int r = i.row() + g_.fisseR_;
+        const int c = i.column();
+        switch (ruolo) {
+            case Qt::DisplayRole:
+                if (r >= g_.Rows() || c >= g_.colonne_) return {};
+                return g_.righe_->Cella(r, c);
+            case Qt::BackgroundRole:
+                if (c < g_.fisseC_) return g_.palette().button();
+                break;
+            case Qt::ForegroundRole:
+                if (c < g_.fisseC_) return g_.palette().buttonText();
+                break;
+            default:
+                break;
+        }
+        return {};
+    }
+
+    QVariant headerData(int s, Qt::Orientation o, int ruolo) const override {
+        if (o != Qt::Horizontal || ruolo != Qt::DisplayRole || s >= g_.colonne_) return {};
+        QString testo;
+        for (int r = 0; r < g_.fisseR_ && r < g_.Rows(); ++r) {
+            if (r > 0) testo += '\n';
+            testo += g_.righe_->Cella(r, s);
+        }
+        return testo;
+    }
+
+    Qt::ItemFlags flags(const QModelIndex& i) const override {
+        // The cursor passes over the fixed columns as over a disabled cell.
+        if (i.column() < g_.fisseC_) return Qt::NoItemFlags;
+        return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    }
+
+  private:
+    Griglia& g_;
+};
+
+// Exactly as tall as the fixed rows, whatever the style would like for its labels.
+class Griglia::Intestazione : public QHeaderView {
+  public:
+    explicit Intestazione(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+    int altezza = 0;
+    QSize sizeHint() const override { return {QHeaderView::sizeHint().width(), altezza}; }
+};
+
+Griglia::Griglia(QWidget* parent)
+    : QTableView(parent),
+      righe_(std::make_unique<Righe>()),
+      modello_(new Modello(*this)),
+      intestazione_(new Intestazione(this)) {
+    righe_->Ridimensiona(2);
+    larghezze_.assign(std::size_t(colonne_), -1);
+    modello_->righe = Rows() - fisseR_;
+    modello_->colonne = colonne_;
+
+    QFont carattere(QStringLiteral("MS Sans Serif"));
+    carattere.setPointSizeF(8.25);
+    carattere.setStyleHint(QFont::SansSerif);
+    setFont(carattere);
+
+    setHorizontalHeader(intestazione_);
+    setModel(modello_);
+    setSelectionBehavior(SelectRows);
+    setSelectionMode(SingleSelection);
+    setEditTriggers(NoEditTriggers);
+    setTabKeyNavigation(false);  // Tab leaves the grid, as it leaves any control
     setWordWrap(false);
-    setTabKeyNavigation(false);
+    setTextElideMode(Qt::ElideNone);
+    setVerticalScrollMode(ScrollPerItem);
+    setHorizontalScrollMode(ScrollPerPixel);
+
+    verticalHeader()->hide();
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    intestazione_->setSectionResizeMode(QHeaderView::Fixed);
+    intestazione_->setSectionsClickable(false);
+    intestazione_->setHighlightSections(false);
+    intestazione_->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    intestazione_->setTextElideMode(Qt::ElideNone);
+    intestazione_->setMinimumSectionSize(1);
+    intestazione_->setDefaultSectionSize(toolkit::PixelDaTwipX(kLarghezzaBase));
+
     viewport()->installEventFilter(this);
-    horizontalHeader()->installEventFilter(this);
-    SetRows(2);
+    intestazione_->viewport()->installEventFilter(this);
+    ApplicaAltezze();
+    MostraCorrente();
 }
 
-Griglia::~Griglia() {
-    setModel(nullptr);
-}
+Griglia::~Griglia() = default;
 
 int Griglia::Rows() const {
-    return modello_->Righe();
+    return righe_->Conta();
 }
 
 void Griglia::SetRows(int n) {
-    modello_->Ridimensiona(n);
-    row_ = std::min(row_, Rows() - 1);
-}
-
-int Griglia::Cols() const {
-    return modello_->columnCount();
+    n = std::max(0, n);
+    const int vecchie = Rows();
+    if (n == vecchie) return;
+    Dentro d(interno_);
+    if (ridisegna_) cima_ = TopRow();
+    if (n < fisseR_) {
+        fisseR_ = n;
+        daRifare_ = true;
+        ApplicaAltezze();
+    }
+    const int f = fisseR_;
+    if (ridisegna_ && !daRifare_) {
+        if (n > vecchie) {
+            modello_->beginInsertRows({}, vecchie - f, n - f - 1);
+            righe_->Ridimensiona(n);
+            modello_->righe = n - f;
+            modello_->endInsertRows();
+        } else {
+            modello_->beginRemoveRows({}, n - f, vecchie - f - 1);
+            righe_->Ridimensiona(n);
+            modello_->righe = n - f;
+            modello_->endRemoveRows();
+        }
+    } else {
+        righe_->Ridimensiona(n);
+        // Rows appended while the view is not told reach it as one insertion.
+        if (n < vecchie) daRifare_ = true;
+    }
+    Sistema();
 }
 
 void Griglia::SetCols(int n) {
-    std::vector<int> larghezze;
-    for (int c = 0; c < std::min(n, Cols()); ++c) larghezze.push_back(columnWidth(c));
-    modello_->Colonne(n);
-    for (int c = 0; c < int(larghezze.size()); ++c) setColumnWidth(c, larghezze[size_t(c)]);
-    col_ = std::min(col_, Cols() - 1);
+    n = std::max(0, n);
+    const int vecchie = colonne_;
+    if (n == vecchie) return;
+    Dentro d(interno_);
+    if (ridisegna_) cima_ = TopRow();
+    if (n < vecchie) righe_->Tronca(n);
+    larghezze_.resize(std::size_t(n), -1);
+    if (n < fisseC_) {
+        fisseC_ = n;
+        daRifare_ = true;
+    }
+    if (ridisegna_ && !daRifare_) {
+        if (n > vecchie) {
+            modello_->beginInsertColumns({}, vecchie, n - 1);
+            colonne_ = modello_->colonne = n;
+            modello_->endInsertColumns();
+        } else {
+            modello_->beginRemoveColumns({}, n, vecchie - 1);
+            colonne_ = modello_->colonne = n;
+            modello_->endRemoveColumns();
+        }
+        ApplicaLarghezze();
+    } else {
+        colonne_ = n;
+        daRifare_ = true;
+    }
+    Sistema();
+}
+
+void Griglia::SetFixedRows(int n) {
+    n = std::clamp(n, 0, Rows());
+    if (n == fisseR_) return;
+    Dentro d(interno_);
+    if (ridisegna_) cima_ = TopRow();
+    fisseR_ = n;
+    cima_ = std::max(cima_, n);
+    daRifare_ = true;
+    ApplicaAltezze();
+    Sistema();
+}
+
+void Griglia::SetFixedCols(int n) {
+    n = std::clamp(n, 0, colonne_);
+    if (n == fisseC_) return;
+    Dentro d(interno_);
+    if (ridisegna_) cima_ = TopRow();
+    fisseC_ = n;
+    daRifare_ = true;
+    Sistema();
 }
 
 void Griglia::SetRow(int r) {
-    row_ = std::clamp(r, 0, Rows() - 1);
+    if (r < 0 || r >= Rows()) return;
+    riga_ = r;
     MostraCorrente();
 }
 
 void Griglia::SetCol(int c) {
-    col_ = std::clamp(c, 0, Cols() - 1);
+    if (c < 0 || c >= colonne_) return;
+    colonna_ = c;
     MostraCorrente();
 }
 
-void Griglia::MostraCorrente() {
-    if (row_ < FixedRows() || !redraw_) return;
-    const QModelIndex i = modello_->index(row_ - 1, col_);
-    const int r = row_, c = col_;
-    selectionModel()->setCurrentIndex(
-        i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    row_ = r;
-    col_ = c;
-}
-
-void Griglia::currentChanged(const QModelIndex& attuale, const QModelIndex& precedente) {
-    QTableView::currentChanged(attuale, precedente);
-    if (!attuale.isValid()) return;
-    row_ = attuale.row() + 1;
-    col_ = attuale.column();
-}
-
 QString Griglia::TextMatrix(int r, int c) const {
-    return modello_->Cella(r, c);
+    if (r < 0 || r >= Rows() || c < 0 || c >= colonne_) return {};
+    return righe_->Cella(r, c);
 }
 
 void Griglia::SetTextMatrix(int r, int c, const QString& testo) {
-    if (r < 0 || r >= Rows() || c < 0 || c >= Cols()) return;
-    modello_->ImpostaCella(r, c, testo);
+    if (r < 0 || r >= Rows() || c < 0 || c >= colonne_) return;
+    righe_->ImpostaCella(r, c, testo);
+    if (!ridisegna_) {
+        testiCambiati_ = true;
+    } else if (r < fisseR_) {
+        emit modello_->headerDataChanged(Qt::Horizontal, c, c);
+    } else {
+        const QModelIndex i = modello_->index(r - fisseR_, c);
+        emit modello_->dataChanged(i, i);
+    }
 }
 
 int Griglia::TopRow() const {
-    const int primo = rowAt(0);
-    return primo < 0 ? FixedRows() : primo + 1;
+    return ridisegna_ ? fisseR_ + verticalScrollBar()->value() : cima_;
 }
 
 void Griglia::SetTopRow(int r) {
-    if (r < FixedRows() || r >= Rows()) return;
-    scrollTo(modello_->index(r - 1, 0), QAbstractItemView::PositionAtTop);
+    if (ridisegna_)
+        ApplicaCima(r);
+    else
+        cima_ = std::max(r, fisseR_);
 }
 
 int Griglia::ColWidth(int c) const {
-    return isColumnHidden(c) ? 0 : Twip(columnWidth(c));
+    if (c < 0 || c >= colonne_) return 0;
+    return toolkit::TwipDaPixelX(LarghezzaColonna(c));
 }
 
 void Griglia::SetColWidth(int c, int twips) {
-    const int pixel = toolkit::PixelDaTwipX(twips);
-    setColumnHidden(c, pixel <= 0);
-    if (pixel > 0) setColumnWidth(c, pixel);
+    if (c < 0 || c >= colonne_) return;
+    larghezze_[std::size_t(c)] = twips < 0 ? -1 : toolkit::PixelDaTwipX(twips);
+    if (c < modello_->colonne) ApplicaLarghezze();
+}
+
+int Griglia::RowHeight(int r) const {
+    if (r < 0 || r >= Rows()) return 0;
+    return toolkit::TwipDaPixelY(AltezzaRiga());
 }
 
 int Griglia::ColPos(int c) const {
-    if (c <= 0) return 0;
-    int x = columnViewportPosition(c);
-    if (x < 0) {
-        // Scrolled out of sight or hidden: the sum of the widths before it.
-        x = -horizontalScrollBar()->value();
-        for (int k = 0; k < c; ++k) x += isColumnHidden(k) ? 0 : columnWidth(k);
-    }
-    return Twip(x + frameWidth());
+    int x = 0;
+    for (int k = 0; k < c && k < colonne_; ++k) x += LarghezzaColonna(k);
+    return toolkit::TwipDaPixelX(x - intestazione_->offset());
 }
 
 int Griglia::RowPos(int r) const {
-    const int testata = frameWidth() + horizontalHeader()->height();
-    if (r < FixedRows()) return 0;
-    const int y = rowViewportPosition(r - 1);
-    return toolkit::TwipDaPixelY(testata + std::max(y, 0));
+    const int h = AltezzaRiga();
+    if (r < fisseR_) return toolkit::TwipDaPixelY(r * h);
+    return toolkit::TwipDaPixelY((fisseR_ + r - TopRow()) * h);
 }
 
 void Griglia::AddItem(const QString& testo) {
@@ -243,37 +488,203 @@ void Griglia::AddItem(const QString& testo) {
 }
 
 void Griglia::AddItem(const QString& testo, int r) {
-    modello_->Inserisci(r, testo.toUtf8());
+    const int vecchie = Rows();
+    if (r < 0 || r > vecchie) return;
+    Dentro d(interno_);
+    if (ridisegna_ && r >= fisseR_) {
+        modello_->beginInsertRows({}, r - fisseR_, r - fisseR_);
+        righe_->Inserisci(r, testo, colonne_);
+        ++modello_->righe;
+        modello_->endInsertRows();
+    } else {
+        if (ridisegna_) cima_ = TopRow();
+        righe_->Inserisci(r, testo, colonne_);
+        if (r != vecchie) daRifare_ = true;
+    }
+    Sistema();
 }
 
 void Griglia::RemoveItem(int r) {
-    modello_->Togli(r);
-    row_ = std::min(row_, Rows() - 1);
+    if (r < 0 || r >= Rows()) return;
+    Dentro d(interno_);
+    if (ridisegna_ && r >= fisseR_) {
+        modello_->beginRemoveRows({}, r - fisseR_, r - fisseR_);
+        righe_->Rimuovi(r);
+        --modello_->righe;
+        modello_->endRemoveRows();
+    } else {
+        if (ridisegna_) cima_ = TopRow();
+        righe_->Rimuovi(r);
+        if (fisseR_ > Rows()) {
+            fisseR_ = Rows();
+            ApplicaAltezze();
+        }
+        daRifare_ = true;
+    }
+    Sistema();
 }
 
-void Griglia::SetRedraw(bool attivo) {
-    if (attivo == redraw_) return;
-    redraw_ = attivo;
-    modello_->Muto(!attivo);
-    setUpdatesEnabled(attivo);
-    if (attivo) MostraCorrente();
+void Griglia::SetRedraw(bool acceso) {
+    if (acceso == ridisegna_) {
+        if (acceso) viewport()->update();
+        return;
+    }
+    if (!acceso) {
+        cima_ = TopRow();
+        ridisegna_ = false;
+        setUpdatesEnabled(false);
+        return;
+    }
+    ridisegna_ = true;
+    {
+        Dentro d(interno_);
+        Pubblica();
+        ApplicaCima(cima_);
+    }
+    MostraCorrente();
+    setUpdatesEnabled(true);
 }
 
 bool Griglia::eventFilter(QObject* o, QEvent* e) {
-    if (e->type() == QEvent::MouseButtonPress && MouseDown &&
-        (o == viewport() || o == horizontalHeader())) {
-        auto* m = static_cast<QMouseEvent*>(e);
-        const QPoint p = static_cast<QWidget*>(o)->mapTo(this, m->position().toPoint());
-        const int pulsante = m->button() == Qt::RightButton    ? 2
-                             : m->button() == Qt::MiddleButton ? 4
-                                                               : 1;
-        int shift = 0;
-        if (m->modifiers() & Qt::ShiftModifier) shift |= 1;
-        if (m->modifiers() & Qt::ControlModifier) shift |= 2;
-        if (m->modifiers() & Qt::AltModifier) shift |= 4;
-        MouseDown(pulsante, shift, Twip(p.x()), toolkit::TwipDaPixelY(p.y()));
+    if (o == viewport() || o == intestazione_->viewport()) {
+        if (e->type() == QEvent::MouseButtonPress && MouseDown) {
+            auto* m = static_cast<QMouseEvent*>(e);
+            const QPoint p = static_cast<QWidget*>(o)->mapTo(this, m->position().toPoint()) -
+                             contentsRect().topLeft();
+            MouseDown(Pulsante(m->button()), StatoMaiuscole(m->modifiers()),
+                      toolkit::TwipDaPixelX(p.x()), toolkit::TwipDaPixelY(p.y()));
+        } else if (e->type() == QEvent::MouseButtonDblClick && DblClick) {
+            DblClick();
+        }
     }
     return QTableView::eventFilter(o, e);
+}
+
+void Griglia::changeEvent(QEvent* e) {
+    QTableView::changeEvent(e);
+    if (e->type() == QEvent::FontChange) ApplicaAltezze();
+}
+
+void Griglia::focusInEvent(QFocusEvent* e) {
+    // The cursor the operator gets is on a row of data, never on the headings the program
+    // was writing.
+    if (riga_ < fisseR_ && Rows() > fisseR_) {
+        riga_ = fisseR_;
+        colonna_ = std::max(colonna_, fisseC_);
+        MostraCorrente();
+    }
+    QTableView::focusInEvent(e);
+    // Coming back from another window or a popup is not the operator entering the grid.
+    const bool ritorno = e->reason() == Qt::PopupFocusReason ||
+                         (e->reason() == Qt::ActiveWindowFocusReason && uscitoPerFinestra_);
+    uscitoPerFinestra_ = false;
+    if (!ritorno && GotFocus) GotFocus();
+}
+
+void Griglia::focusOutEvent(QFocusEvent* e) {
+    QTableView::focusOutEvent(e);
+    uscitoPerFinestra_ = e->reason() == Qt::ActiveWindowFocusReason;
+}
+
+void Griglia::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous);
+    if (interno_ || !current.isValid()) return;
+    riga_ = current.row() + fisseR_;
+    colonna_ = current.column();
+}
+
+void Griglia::keyboardSearch(const QString& search) {
+    // A typed letter does not jump to a matching row: the forms give letters their own
+    // meaning, and a search through a million rows would stall the keyboard.
+    (void)search;
+}
+
+int Griglia::AltezzaRiga() const {
+    return std::max(toolkit::PixelDaTwipY(kAltezzaBase), fontMetrics().height() + 2);
+}
+
+int Griglia::LarghezzaColonna(int c) const {
+    const int w = larghezze_[std::size_t(c)];
+    return w < 0 ? intestazione_->defaultSectionSize() : w;
+}
+
+void Griglia::ApplicaLarghezze() {
+    for (int c = 0; c < modello_->colonne; ++c) {
+        const int w = LarghezzaColonna(c);
+        setColumnHidden(c, w == 0);
+        if (w > 0) setColumnWidth(c, w);
+    }
+}
+
+void Griglia::ApplicaAltezze() {
+    const int h = AltezzaRiga();
+    verticalHeader()->setDefaultSectionSize(h);
+    intestazione_->altezza = fisseR_ * h;
+    intestazione_->setVisible(fisseR_ > 0);
+    updateGeometries();
+}
+
+void Griglia::ApplicaCima(int r) {
+    updateGeometries();
+    verticalScrollBar()->setValue(std::max(0, r - fisseR_));
+}
+
+void Griglia::MostraCorrente() {
+    if (!ridisegna_) return;
+    Dentro d(interno_);
+    // Moving the current cell from the program leaves the scrolling alone.
+    const bool scorre = hasAutoScroll();
+    setAutoScroll(false);
+    QItemSelectionModel* s = selectionModel();
+    if (riga_ >= fisseR_ && riga_ < Rows() && colonna_ < colonne_) {
+        s->setCurrentIndex(modello_->index(riga_ - fisseR_, colonna_),
+                           QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    } else {
+        s->clearSelection();
+        s->clearCurrentIndex();
+    }
+    setAutoScroll(scorre);
+}
+
+// Brings the view up to date with the store after changes it was not told of.
+void Griglia::Pubblica() {
+    const int righe = std::max(0, Rows() - fisseR_);
+    if (daRifare_) {
+        modello_->beginResetModel();
+        modello_->righe = righe;
+        modello_->colonne = colonne_;
+        daRifare_ = testiCambiati_ = false;
+        modello_->endResetModel();
+        ApplicaLarghezze();
+        ApplicaAltezze();
+        return;
+    }
+    if (righe > modello_->righe) {
+        modello_->beginInsertRows({}, modello_->righe, righe - 1);
+        modello_->righe = righe;
+        modello_->endInsertRows();
+    }
+    if (testiCambiati_) {
+        testiCambiati_ = false;
+        if (righe > 0 && colonne_ > 0)
+            emit modello_->dataChanged(modello_->index(0, 0),
+                                       modello_->index(righe - 1, colonne_ - 1));
+        if (colonne_ > 0) emit modello_->headerDataChanged(Qt::Horizontal, 0, colonne_ - 1);
+    }
+}
+
+// After a change of rows or columns: the current cell stays inside the grid and the view
+// catches up at once unless painting is suspended.
+void Griglia::Sistema() {
+    riga_ = std::clamp(riga_, 0, std::max(0, Rows() - 1));
+    colonna_ = std::clamp(colonna_, 0, std::max(0, colonne_ - 1));
+    if (!ridisegna_) return;
+    if (daRifare_) {
+        Dentro d(interno_);
+        Pubblica();
+        ApplicaCima(cima_);
+    }
+    MostraCorrente();
 }
 
 void SvuotaGriglia(Griglia& g) {

@@ -1,16 +1,26 @@
 #pragma once
 
+#include <QString>
 #include <QTableView>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
-class ModelloGriglia;
-
-// The result grid, numbered as the classic flex grid: rows 0..Rows()-1 and columns
-// 0..Cols()-1 count the fixed ones, row 0 being the headings. The headings are the view's
-// header, so they stay in sight while the rows scroll; the rows live in a model of our own,
-// one compact line each, and only the rows in sight are ever turned into cells.
+// The result grid of the search forms, numbered and driven the way the forms drive a flex
+// grid: rows 0..Rows-1 and columns 0..Cols-1 count the fixed (heading) rows and columns,
+// positions and sizes are in twips.
+//
+// Every row, fixed ones included, lives in one compact store; the Qt model shows only the
+// scrollable rows (grid row FixedRows + i is model row i), and the fixed rows are the view's
+// own column header, one text line per fixed row, its height exactly FixedRows row heights.
+// So the headings never scroll away, TopRow is FixedRows plus the scroll bar's value (the
+// view scrolls a whole row at a time) and RowPos(TopRow) is the header's bottom. Fixed
+// columns are model columns painted like headings that the cursor skips; they scroll
+// sideways with the rest.
+//
+// Coordinates (ColPos, RowPos, MouseDown) start at the top left corner inside the border,
+// which is the header's own top left corner.
 class Griglia : public QTableView {
     Q_OBJECT
 
@@ -19,57 +29,92 @@ class Griglia : public QTableView {
     ~Griglia() override;
 
     int Rows() const;
+    // Fewer drops the rows at the end, more appends empty rows.
     void SetRows(int n);
-    int Cols() const;
+    int Cols() const { return colonne_; }
     void SetCols(int n);
-    int FixedRows() const { return 1; }
-    int FixedCols() const { return 1; }
+    int FixedRows() const { return fisseR_; }
+    void SetFixedRows(int n);
+    int FixedCols() const { return fisseC_; }
+    void SetFixedCols(int n);
 
-    int Row() const { return row_; }
+    // The current cell; a fixed row may be current too (that is how headings get written).
+    int Row() const { return riga_; }
     void SetRow(int r);
-    int Col() const { return col_; }
+    int Col() const { return colonna_; }
     void SetCol(int c);
-    QString Text() const { return TextMatrix(row_, col_); }
-    void SetText(const QString& testo) { SetTextMatrix(row_, col_, testo); }
+    QString Text() const { return TextMatrix(riga_, colonna_); }
+    void SetText(const QString& testo) { SetTextMatrix(riga_, colonna_, testo); }
     QString TextMatrix(int r, int c) const;
     void SetTextMatrix(int r, int c, const QString& testo);
 
-    // The first scrollable row in sight.
+    // The first scrollable row shown; it never goes past the point where the last row is
+    // at the bottom.
     int TopRow() const;
     void SetTopRow(int r);
 
-    // In twips; a column of width 0 is hidden.
+    // Twips. Width 0 hides the column.
     int ColWidth(int c) const;
     void SetColWidth(int c, int twips);
-    // Left edge of a column and top edge of a row, in twips from the grid's own edges.
+    int RowHeight(int r) const;
     int ColPos(int c) const;
     int RowPos(int r) const;
 
-    // A row whose cells are the tab-separated pieces of the text: appended, or made row r.
+    // A row whose cells, from column 0, are the tab-separated pieces of the text; pieces
+    // beyond the last column are dropped.
     void AddItem(const QString& testo);
     void AddItem(const QString& testo, int r);
     void RemoveItem(int r);
 
-    // While off, rows come and go without painting or per-row notifications.
-    void SetRedraw(bool attivo);
-    bool Redraw() const { return redraw_; }
+    // While off, nothing is painted and the view hears of the changes only on resume, at
+    // once.
+    bool Redraw() const { return ridisegna_; }
+    void SetRedraw(bool acceso);
 
-    // A mouse button pressed on the grid, before the grid acts on it: button 1 left, 2 right,
-    // 4 middle; shift 1 Shift, 2 Ctrl, 4 Alt; x and y in twips from the grid's edges.
-    std::function<void(int pulsante, int shift, int x, int y)> MouseDown;
+    // button 1 left, 2 right, 4 middle; shift 1 Shift, 2 Ctrl, 4 Alt; x and y in twips.
+    // Runs before the grid acts on the press.
+    std::function<void(int button, int shift, int x, int y)> MouseDown;
+    std::function<void()> DblClick;
+    std::function<void()> GotFocus;
 
   protected:
     bool eventFilter(QObject* o, QEvent* e) override;
-    void currentChanged(const QModelIndex& attuale, const QModelIndex& precedente) override;
+    void changeEvent(QEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void keyboardSearch(const QString& search) override;
 
   private:
-    void MostraCorrente();
+    class Righe;
+    class Modello;
+    class Intestazione;
 
-    std::unique_ptr<ModelloGriglia> modello_;
-    int row_ = 0;
-    int col_ = 0;
-    bool redraw_ = true;
+    int AltezzaRiga() const;  // pixels
+    int LarghezzaColonna(int c) const;
+    void ApplicaLarghezze();
+    void ApplicaAltezze();
+    void ApplicaCima(int r);
+    void MostraCorrente();
+    void Pubblica();
+    void Sistema();
+
+    std::unique_ptr<Righe> righe_;
+    Modello* modello_;  // owned by the view, which outlives its members
+    Intestazione* intestazione_;
+    int colonne_ = 2;
+    int fisseR_ = 1;
+    int fisseC_ = 1;
+    int riga_ = 1;
+    int colonna_ = 1;
+    int cima_ = 1;                // TopRow while the view is not told
+    std::vector<int> larghezze_;  // pixels, -1 for the default
+    bool ridisegna_ = true;
+    bool daRifare_ = false;       // the view must be reset on resume
+    bool testiCambiati_ = false;  // cells changed while painting was off
+    bool interno_ = false;        // the view's current index is being moved by the grid
+    bool uscitoPerFinestra_ = false;
 };
 
-// Leaves the fixed rows and one blank row.
+// Leaves the fixed rows and one blank row, as a search form does before filling the grid.
 void SvuotaGriglia(Griglia& g);

@@ -1,0 +1,98 @@
+// Filling the result grid as the search form does: emptied, then one line per client added
+// with painting suspended, then painted once. The counters give the resident memory with
+// the grid full and its growth over the empty grid.
+
+#include "search/Griglia.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QFile>
+#include <QStringList>
+
+namespace {
+
+// A memory figure of the process in MB, from the kernel's own count: "VmRSS" resident now,
+// "VmHWM" the peak so far.
+double Memoria(const char* voce) {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    const QByteArray chiave = QByteArray(voce) + ':';
+    for (const QByteArray& riga : f.readAll().split('\n'))
+        if (riga.startsWith(chiave))
+            return riga.mid(chiave.size()).trimmed().split(' ')[0].toDouble() / 1024;
+    return 0;
+}
+
+// A thousand different client lines of ten cells, about 150 characters each; the grid
+// copies them, so reusing them keeps the source text out of the memory figure.
+const QStringList& Righe() {
+    static const QStringList righe = [] {
+        QStringList r;
+        for (int i = 0; i < 1000; ++i)
+            r << QStringList{QString::number(100000 + i),
+                             QString("ROSSI MARIO & FIGLI S.N.C. DI ROSSI %1").arg(i),
+                             QString("VIA GIUSEPPE GARIBALDI %1").arg(i % 200),
+                             "20100",
+                             "MILANO",
+                             "MI",
+                             QString("02/%1").arg(5550000 + i),
+                             QString("0123456%1").arg(i, 4, 10, QChar('0')),
+                             QString("RSSMRA80A01F%1X").arg(i, 3, 10, QChar('0')),
+                             "CLIENTE DAL 1998 ZONA 3"}
+                     .join('\t');
+        return r;
+    }();
+    return righe;
+}
+
+void Riempi(benchmark::State& state, bool sospeso) {
+    const int n = int(state.range(0));
+    const QStringList& righe = Righe();
+    Griglia g;
+    g.SetCols(10);
+    for (int c = 0; c < 10; ++c) g.SetTextMatrix(0, c, QString("Colonna %1").arg(c));
+    g.resize(800, 400);
+    g.show();
+    SvuotaGriglia(g);
+    const double vuota = Memoria("VmRSS");
+    double piena = vuota;
+    for (auto _ : state) {
+        SvuotaGriglia(g);
+        if (sospeso) g.SetRedraw(false);
+        for (int i = 0; i < n; ++i) g.AddItem(righe[i % righe.size()]);
+        if (sospeso) g.SetRedraw(true);
+        g.repaint();
+        state.PauseTiming();
+        piena = Memoria("VmRSS");
+        state.ResumeTiming();
+    }
+    state.counters["righe"] = g.Rows();
+    state.counters["rss_MB"] = piena;
+    state.counters["crescita_MB"] = piena - vuota;
+    state.counters["picco_MB"] = Memoria("VmHWM");
+    state.counters["caratteri"] = righe[0].size();
+}
+
+void BM_GrigliaRiempi(benchmark::State& state) {
+    Riempi(state, true);
+}
+BENCHMARK(BM_GrigliaRiempi)
+    ->Arg(1'000)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// The same with painting left on: every line reaches the view on its own.
+void BM_GrigliaRiempiVisibile(benchmark::State& state) {
+    Riempi(state, false);
+}
+BENCHMARK(BM_GrigliaRiempiVisibile)
+    ->Arg(1'000)
+    ->Arg(10'000)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+}  // namespace

@@ -1,0 +1,311 @@
+#include "search/Griglia.h"
+
+#include "app/Toolkit.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+using toolkit::PixelDaTwipX;
+using toolkit::PixelDaTwipY;
+
+// A line of ten cells as the search form writes them: code first, in the fixed column.
+QString Cliente(int i) {
+    QStringList celle{QString::number(i), QString("CLIENTE %1").arg(i)};
+    for (int c = 2; c < 10; ++c) celle << QString("C%1R%2").arg(c).arg(i);
+    return celle.join('\t');
+}
+
+class GrigliaTest : public ::testing::Test {
+  protected:
+    GrigliaTest() {
+        auto* layout = new QVBoxLayout(&finestra);
+        layout->addWidget(altro);
+        layout->addWidget(g);
+        finestra.resize(500, 300);
+        g->SetCols(10);
+        for (int c = 0; c < 10; ++c) g->SetTextMatrix(0, c, QString("Titolo %1").arg(c));
+        SvuotaGriglia(*g);
+    }
+    void Mostra() {
+        finestra.show();
+        finestra.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&finestra));
+    }
+    void Riempi(int n) {
+        g->SetRedraw(false);
+        for (int i = 1; i <= n; ++i) g->AddItem(Cliente(i));
+        g->SetRedraw(true);
+    }
+    int RigheNelModello() const { return g->model()->rowCount(); }
+
+    QWidget finestra;
+    QLineEdit* altro = new QLineEdit;
+    Griglia* g = new Griglia;
+};
+
+TEST_F(GrigliaTest, SvuotaLasciaLeIntestazioniEUnaRigaBianca) {
+    EXPECT_EQ(g->Rows(), 2);
+    EXPECT_EQ(g->FixedRows(), 1);
+    EXPECT_EQ(g->FixedCols(), 1);
+    EXPECT_EQ(g->TextMatrix(0, 3), "Titolo 3");
+    EXPECT_EQ(g->TextMatrix(1, 0), " ");
+    EXPECT_EQ(g->TextMatrix(1, 1), "");
+    EXPECT_EQ(RigheNelModello(), 1);
+
+    // No client found: the blank row stays.
+    Riempi(0);
+    EXPECT_EQ(g->Rows(), 2);
+
+    // One client: after the blank row goes, it is row 1.
+    Riempi(1);
+    EXPECT_EQ(g->Rows(), 3);
+    g->RemoveItem(1);
+    EXPECT_EQ(g->Rows(), 2);
+    EXPECT_EQ(g->TextMatrix(1, 1), "CLIENTE 1");
+
+    SvuotaGriglia(*g);
+    Riempi(3);
+    EXPECT_EQ(g->Rows(), 5);
+    g->RemoveItem(1);
+    EXPECT_EQ(g->Rows(), 4);
+    EXPECT_EQ(RigheNelModello(), 3);
+    for (int r = 1; r <= 3; ++r) {
+        EXPECT_EQ(g->TextMatrix(r, 0), QString::number(r));
+        EXPECT_EQ(g->TextMatrix(r, 9), QString("C9R%1").arg(r));
+    }
+    EXPECT_EQ(g->model()->headerData(3, Qt::Horizontal).toString(), "Titolo 3");
+
+    // Enough text to be compacted away: the headings and the new lines survive it.
+    Riempi(20'000);
+    SvuotaGriglia(*g);
+    EXPECT_EQ(g->Rows(), 2);
+    Riempi(2);
+    EXPECT_EQ(g->TextMatrix(0, 9), "Titolo 9");
+    EXPECT_EQ(g->TextMatrix(3, 1), "CLIENTE 2");
+    EXPECT_EQ(RigheNelModello(), 3);
+}
+
+TEST_F(GrigliaTest, RigheInseriteTolteEContate) {
+    Riempi(3);  // blank, 1, 2, 3
+    g->AddItem("X\tIN MEZZO", 2);
+    EXPECT_EQ(g->Rows(), 6);
+    EXPECT_EQ(g->TextMatrix(2, 1), "IN MEZZO");
+    EXPECT_EQ(g->TextMatrix(2, 5), "") << "a short line leaves the rest empty";
+    EXPECT_EQ(g->TextMatrix(3, 1), "CLIENTE 1");
+
+    g->RemoveItem(3);
+    EXPECT_EQ(g->TextMatrix(3, 1), "CLIENTE 2");
+    EXPECT_EQ(RigheNelModello(), 4);
+
+    g->SetRows(3);
+    EXPECT_EQ(g->Rows(), 3);
+    EXPECT_EQ(g->TextMatrix(2, 1), "IN MEZZO");
+    g->SetRows(6);
+    EXPECT_EQ(RigheNelModello(), 5);
+    EXPECT_EQ(g->TextMatrix(2, 1), "IN MEZZO");
+    EXPECT_EQ(g->TextMatrix(5, 0), "");
+
+    // Pieces past the last column are dropped, and stay dropped when the grid widens.
+    g->SetCols(3);
+    g->AddItem("a\tb\tc\td");
+    g->SetCols(4);
+    EXPECT_EQ(g->TextMatrix(6, 2), "c");
+    EXPECT_EQ(g->TextMatrix(6, 3), "");
+    EXPECT_EQ(g->TextMatrix(0, 3), "") << "narrowing lost the heading";
+    EXPECT_EQ(g->model()->columnCount(), 4);
+
+    // Changes made with painting off reach the view on resume, whatever their kind.
+    g->SetRedraw(false);
+    g->RemoveItem(1);
+    g->AddItem("Z\tPRIMO", 1);
+    g->SetTextMatrix(0, 1, "Nome");
+    g->AddItem("Y\tULTIMO");
+    EXPECT_EQ(RigheNelModello(), 6) << "the view is not told yet";
+    g->SetRedraw(true);
+    EXPECT_EQ(RigheNelModello(), g->Rows() - 1);
+    EXPECT_EQ(g->model()->index(0, 1).data().toString(), "PRIMO");
+    EXPECT_EQ(g->model()->index(g->Rows() - 2, 1).data().toString(), "ULTIMO");
+    EXPECT_EQ(g->model()->headerData(1, Qt::Horizontal).toString(), "Nome");
+}
+
+TEST_F(GrigliaTest, CellaCorrenteETesti) {
+    Riempi(3);
+    g->RemoveItem(1);
+    g->SetRow(2);
+    g->SetCol(4);
+    EXPECT_EQ(g->Text(), "C4R2");
+    EXPECT_EQ(g->currentIndex().row(), 1) << "grid row 2 is the view's second row";
+    EXPECT_TRUE(g->selectionModel()->isRowSelected(1, {}));
+
+    g->SetText("Società\tSNC");
+    EXPECT_EQ(g->Text(), "Società SNC");
+    EXPECT_EQ(g->TextMatrix(2, 3), "C3R2");
+    EXPECT_EQ(g->TextMatrix(2, 5), "C5R2");
+    EXPECT_EQ(g->model()->index(1, 4).data().toString(), "Società SNC");
+
+    // Past the end of a short line.
+    g->SetTextMatrix(1, 7, "sette");
+    EXPECT_EQ(g->TextMatrix(1, 7), "sette");
+    EXPECT_EQ(g->TextMatrix(1, 0), "1");
+    EXPECT_EQ(g->TextMatrix(1, 6), "C6R1");
+    g->AddItem("X\tcorta");
+    g->SetTextMatrix(4, 8, "otto");
+    EXPECT_EQ(g->TextMatrix(4, 8), "otto");
+    EXPECT_EQ(g->TextMatrix(4, 7), "");
+    EXPECT_EQ(g->TextMatrix(4, 1), "corta");
+
+    // A heading is written through the current cell too.
+    g->SetRow(0);
+    g->SetText("Ragione sociale");
+    EXPECT_EQ(g->model()->headerData(4, Qt::Horizontal).toString(), "Ragione sociale");
+    EXPECT_FALSE(g->currentIndex().isValid());
+
+    // Out of range is ignored.
+    g->SetRow(9);
+    EXPECT_EQ(g->Row(), 0);
+    g->SetRow(4);
+    g->SetRows(3);
+    EXPECT_EQ(g->Row(), 2) << "the current row stays inside the grid";
+}
+
+TEST_F(GrigliaTest, MisureInTwip) {
+    Mostra();
+    g->SetColWidth(0, 300);
+    g->SetColWidth(1, 1500);
+    g->SetColWidth(2, 0);
+    g->SetColWidth(3, 1200);
+    EXPECT_EQ(g->ColWidth(2), 0);
+    EXPECT_TRUE(g->isColumnHidden(2));
+    EXPECT_EQ(g->ColPos(0), 0);
+    EXPECT_EQ(g->ColPos(1), g->ColWidth(0));
+    EXPECT_EQ(g->ColPos(3), g->ColWidth(0) + g->ColWidth(1));
+    EXPECT_EQ(g->ColPos(4), g->ColPos(3) + g->ColWidth(3));
+    EXPECT_EQ(PixelDaTwipX(g->ColPos(3)), g->columnViewportPosition(3));
+
+    const int alta = g->RowHeight(0);
+    EXPECT_EQ(g->TopRow(), 1);
+    EXPECT_EQ(g->RowPos(g->TopRow()), alta);
+    EXPECT_EQ(PixelDaTwipY(alta), g->horizontalHeader()->height());
+
+    Riempi(200);
+    g->SetTopRow(50);
+    EXPECT_EQ(g->TopRow(), 50);
+    EXPECT_EQ(g->RowPos(50), alta);
+    EXPECT_EQ(g->RowPos(52), 3 * alta);
+    EXPECT_EQ(g->rowAt(0), 49) << "grid row 50 is the first row in the viewport";
+
+    // No further than the last row at the bottom.
+    g->SetTopRow(10'000);
+    EXPECT_EQ(g->TopRow(), 1 + g->verticalScrollBar()->maximum());
+    EXPECT_GT(g->TopRow(), 150);
+    const int fondo =
+        toolkit::TwipDaPixelY(g->horizontalHeader()->height() + g->viewport()->height());
+    EXPECT_LE(g->RowPos(g->Rows() - 1) + alta, fondo) << "the last row is in view";
+    EXPECT_GT(g->RowPos(g->Rows() - 1) + 2 * alta, fondo) << "and at the bottom";
+
+    // Remembered while painting is off and applied on resume.
+    g->SetRedraw(false);
+    g->SetTopRow(20);
+    EXPECT_EQ(g->TopRow(), 20);
+    g->SetRedraw(true);
+    EXPECT_EQ(g->TopRow(), 20);
+}
+
+TEST_F(GrigliaTest, MouseEDoppioClic) {
+    Riempi(5);
+    Mostra();
+    g->SetColWidth(0, 300);
+    g->SetColWidth(1, 1500);
+
+    struct Pressione {
+        int button, shift, x, y, riga;
+    };
+    std::vector<Pressione> pressioni;
+    g->MouseDown = [&](int button, int shift, int x, int y) {
+        pressioni.push_back({button, shift, x, y, g->Row()});
+    };
+    int doppi = 0;
+    g->DblClick = [&] { ++doppi; };
+
+    // On the heading row, right at the left edge of column 2.
+    const int bordo = g->ColPos(2);
+    QTest::mouseClick(g->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                      QPoint(PixelDaTwipX(bordo), 3));
+    ASSERT_EQ(pressioni.size(), 1u);
+    EXPECT_EQ(pressioni[0].button, 1);
+    EXPECT_EQ(pressioni[0].shift, 0);
+    EXPECT_EQ(pressioni[0].x, bordo);
+    EXPECT_GE(pressioni[0].y, g->RowPos(0));
+    EXPECT_LT(pressioni[0].y, g->RowPos(1));
+
+    // On client row 4: the handler still sees the old current row.
+    g->SetRow(1);
+    const int y = PixelDaTwipY(g->RowPos(4)) - g->horizontalHeader()->height() + 2;
+    QTest::mouseClick(g->viewport(), Qt::RightButton, Qt::ShiftModifier | Qt::ControlModifier,
+                      QPoint(PixelDaTwipX(g->ColPos(3)) + 2, y));
+    ASSERT_EQ(pressioni.size(), 2u);
+    EXPECT_EQ(pressioni[1].button, 2);
+    EXPECT_EQ(pressioni[1].shift, 3);
+    EXPECT_GE(pressioni[1].y, g->RowPos(4));
+    EXPECT_LT(pressioni[1].y, g->RowPos(5));
+    EXPECT_EQ(pressioni[1].riga, 1);
+    EXPECT_EQ(g->Row(), 4);
+    EXPECT_EQ(g->Col(), 3);
+
+    QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, QPoint(5, y));
+    EXPECT_EQ(doppi, 1);
+    QTest::mouseClick(g->viewport(), Qt::MiddleButton, Qt::AltModifier, QPoint(5, y));
+    EXPECT_EQ(pressioni.back().button, 4);
+    EXPECT_EQ(pressioni.back().shift, 4);
+}
+
+TEST_F(GrigliaTest, FuocoETastiera) {
+    Riempi(100);
+    Mostra();
+    int entrate = 0;
+    g->GotFocus = [&] { ++entrate; };
+    altro->setFocus(Qt::OtherFocusReason);
+    g->SetRow(3);
+    g->SetCol(2);
+    g->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(entrate, 1);
+    EXPECT_EQ(g->Row(), 3) << "entering the grid leaves the current cell alone";
+    EXPECT_EQ(g->Col(), 2);
+    altro->setFocus(Qt::TabFocusReason);
+    g->setFocus(Qt::MouseFocusReason);
+    EXPECT_EQ(entrate, 2);
+
+    g->SetRow(1);
+    g->SetCol(1);
+    QTest::keyClick(g, Qt::Key_Down);
+    EXPECT_EQ(g->Row(), 2);
+    QTest::keyClick(g, Qt::Key_Up);
+    QTest::keyClick(g, Qt::Key_Up);
+    EXPECT_EQ(g->Row(), 1) << "the heading row is never reached";
+    QTest::keyClick(g, Qt::Key_Left);
+    EXPECT_EQ(g->Col(), 1) << "the fixed column is skipped";
+    QTest::keyClick(g, Qt::Key_Right);
+    EXPECT_EQ(g->Col(), 2);
+    EXPECT_TRUE(g->selectionModel()->isRowSelected(0, {})) << "the whole row is highlighted";
+
+    QTest::keyClick(g, Qt::Key_PageDown);
+    EXPECT_GT(g->Row(), 5);
+    EXPECT_GT(g->TopRow(), 1) << "the keyboard scrolls the current row into view";
+    QTest::keyClick(g, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(g->Row(), g->Rows() - 1);
+    QTest::keyClick(g, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(g->Row(), 1);
+    EXPECT_EQ(g->Col(), 1);
+    EXPECT_EQ(g->TopRow(), 1);
+}
+
+}  // namespace
