@@ -730,6 +730,15 @@ QVariant Recordset::Field(const QString& colonna) const {
     return riga_[size_t(i)];
 }
 
+QVariant Recordset::Field(int indice) const {
+    RichiediAperto();
+    if (indice < 0 || size_t(indice) >= colonne_.size())
+        throw Errore(ErrCampoMancante, QStringLiteral("Elemento non trovato nell'insieme."));
+    if (modifica_ != Modifica::Nessuna) return buffer_[size_t(indice)];
+    if (!haRiga_) throw Errore(ErrNessunRecord, QStringLiteral("Nessun record corrente."));
+    return riga_[size_t(indice)];
+}
+
 int Recordset::FieldSize(const QString& colonna) const {
     RichiediAperto();
     return colonne_[size_t(ColonnaObbligatoria(colonna))].dimensione;

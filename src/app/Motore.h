@@ -176,6 +176,9 @@ class Recordset {
 
     // Any recordset.
     QVariant Field(const QString& colonna) const;  // null stays null
+    // By position, 0 first, for readers of many rows that look the names up once.
+    QVariant Field(int indice) const;
+    int FieldIndex(const QString& colonna) const { return ColonnaObbligatoria(colonna); }
     int FieldSize(const QString& colonna) const;
     QStringList FieldNames() const;
     bool Eof() const { return eof_; }

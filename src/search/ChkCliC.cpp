@@ -1,6 +1,7 @@
 #include "search/ChkCliC.h"
 
 #include "app/CasellaTesto.h"
+#include "app/Motore.h"
 #include "app/Toolkit.h"
 #include "data/Clienti.h"
 #include "lookup/GesTab.h"
@@ -11,9 +12,13 @@
 #include "ui/Valori.h"
 
 #include <QDate>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QTimer>
+
+#include <limits>
 
 namespace {
 
@@ -23,6 +28,10 @@ constexpr int kAltezzaMinima = 4400;
 constexpr int kTopGriglia = 810;
 const QString kSeleziona = QStringLiteral("&SELEZIONA");
 const QString kRicerca = QStringLiteral("&RICERCA");
+// Enough rows to fill a maximised grid; the rest follow in slices that leave the keyboard
+// and the painting free.
+constexpr int kPrimaSchermata = 200;
+constexpr int kFettaMs = 15;
 
 struct Criterio {
     const char* etichetta;
@@ -170,9 +179,16 @@ ChkCliC::ChkCliC(Global& g, QWidget* parent) : Modulo(g, parent) {
     setTabOrder(GridRic, cmdExcel);
 
     resize(toolkit::PixelDaTwipX(11520), toolkit::PixelDaTwipY(6600));
+
+    seguito_ = new QTimer(this);
+    seguito_->setInterval(0);
+    connect(seguito_, &QTimer::timeout, this,
+            [this] { LeggiRighe(std::numeric_limits<int>::max(), kFettaMs); });
 }
 
-ChkCliC::~ChkCliC() = default;
+ChkCliC::~ChkCliC() {
+    FermaLettura();
+}
 
 // ---------------------------------------------------------------------------------------
 // Load, activation, size, unload
@@ -218,6 +234,7 @@ void ChkCliC::Form_Resize() {
 }
 
 void ChkCliC::Form_Unload() {
+    FermaLettura();
     SalvaFinestra(g_, *this, QString());
 }
 
@@ -384,34 +401,23 @@ QString ChkCliC::TestoRicerca() const {
 }
 
 void ChkCliC::EseguiRicerca() {
+    FermaLettura();
     g_.QueryText = TestoRicerca();
     SvuotaGriglia(*GridRic);
     auto* db = g_.EnvironmentSettings.CompanyDatabase.get();
     try {
         if (!db) throw motore::Errore(motore::ErrGenerico, QStringLiteral("Database chiuso."));
-        auto rs = db->OpenSnapshot(g_.QueryText);
-        const QString tab(QChar(9));
-        GridRic->SetRedraw(false);
-        for (; !rs->Eof(); rs->MoveNext()) {
-            const qint32 codice = InteroDa(rs->Field(QStringLiteral("CliCodice")));
-            QString riga = AllineaDestra(codice == 0 ? QString() : QString::number(codice), 6);
-            for (const char* nome :
-                 {"CliRagsoc", "CliIndirizzo", "CliCap", "CliLocalita", "CliProvincia"})
-                riga += tab + Testo(rs->Field(QLatin1String(nome)));
-            riga += tab + TestoDaNull(rs->Field(QStringLiteral("CliNazione")), QStringLiteral(" "));
-            riga +=
-                tab + TestoDaNull(rs->Field(QStringLiteral("CliTelefono")), QStringLiteral(" "));
-            riga += tab + Testo(rs->Field(QStringLiteral("CliPartitaIva")));
-            riga += tab + Testo(rs->Field(QStringLiteral("CliCodiceFiscale")));
-            GridRic->AddItem(riga);
-        }
-        rs->Close();
-        GridRic->SetRedraw(true);
+        lettura_ = db->OpenSnapshot(g_.QueryText);
+        static constexpr const char* kCampi[10] = {
+            "CliCodice",    "CliRagsoc",  "CliIndirizzo", "CliCap",        "CliLocalita",
+            "CliProvincia", "CliNazione", "CliTelefono",  "CliPartitaIva", "CliCodiceFiscale"};
+        for (size_t i = 0; i < campi_.size(); ++i)
+            campi_[i] = lettura_->FieldIndex(QLatin1String(kCampi[i]));
     } catch (const motore::Errore& e) {
-        // What could be read stays; the operator learns why the list may be short.
-        GridRic->SetRedraw(true);
+        lettura_.reset();
         g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + e.Spiegazione());
     }
+    LeggiRighe(kPrimaSchermata, 0);
     CmdR(1)->setText(kSeleziona);
     if (GridRic->Rows() > 2) {
         GridRic->RemoveItem(1);
@@ -419,6 +425,52 @@ void ChkCliC::EseguiRicerca() {
     } else {
         CmdR(1)->setVisible(false);
     }
+    if (lettura_) seguito_->start();
+}
+
+void ChkCliC::CompletaRicerca() {
+    while (lettura_) LeggiRighe(std::numeric_limits<int>::max(), 0);
+}
+
+void ChkCliC::LeggiRighe(int massimo, int ms) {
+    if (!lettura_) return;
+    QElapsedTimer tempo;
+    tempo.start();
+    const QString tab(QChar(9));
+    auto& rs = *lettura_;
+    GridRic->SetRedraw(false);
+    try {
+        for (int n = 0; n < massimo && !rs.Eof(); ++n, rs.MoveNext()) {
+            const qint32 codice = InteroDa(rs.Field(campi_[0]));
+            QString riga = AllineaDestra(codice == 0 ? QString() : QString::number(codice), 6);
+            for (size_t c = 1; c <= 5; ++c) riga += tab + Testo(rs.Field(campi_[c]));
+            riga += tab + TestoDaNull(rs.Field(campi_[6]), QStringLiteral(" "));
+            riga += tab + TestoDaNull(rs.Field(campi_[7]), QStringLiteral(" "));
+            riga += tab + Testo(rs.Field(campi_[8]));
+            riga += tab + Testo(rs.Field(campi_[9]));
+            GridRic->AddItem(riga);
+            if (ms > 0 && (n & 255) == 255 && tempo.elapsed() >= ms) break;
+        }
+        if (rs.Eof()) FermaLettura();
+    } catch (const motore::Errore& e) {
+        // What could be read stays; the operator learns why the list may be short.
+        FermaLettura();
+        GridRic->SetRedraw(true);
+        g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + e.Spiegazione());
+        return;
+    }
+    GridRic->SetRedraw(true);
+}
+
+void ChkCliC::FermaLettura() {
+    seguito_->stop();
+    if (!lettura_) return;
+    // Closing releases the database's read lock, which other programs wait on to write.
+    try {
+        lettura_->Close();
+    } catch (const motore::Errore&) {
+    }
+    lettura_.reset();
 }
 
 void ChkCliC::GridRic_GotFocus() {

@@ -4,11 +4,17 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+
+namespace motore {
+class Recordset;
+}
 
 class CasellaTesto;
 class Griglia;
 class QLabel;
 class QPushButton;
+class QTimer;
 
 // The client search: up to seven criteria, the clients that match in a grid, and the one
 // the operator picks handed back in the client record (CliCodice 0 for none).
@@ -27,7 +33,12 @@ class ChkCliC : public Modulo {
 
     void ImpostaFiltri();
     void PreparaRicerca();
+    // Shows the first screen of clients at once; the rest arrive while the operator
+    // looks at it.
     void EseguiRicerca();
+    // Puts into the grid every client of the last search not yet shown.
+    void CompletaRicerca();
+    bool RicercaInCorso() const { return lettura_ != nullptr; }
     void CercaProvincia();
     void CampoPrecedente();
     void CampoSuccessivo();
@@ -61,8 +72,16 @@ class ChkCliC : public Modulo {
     // Reads the client of the grid's current row and closes the form; nothing on a row
     // without a client.
     void ScegliCliente();
+    // Appends up to `massimo` rows of the open search, for at most `ms` milliseconds (0 no
+    // limit); closes the search when its rows run out or it fails.
+    void LeggiRighe(int massimo, int ms);
+    void FermaLettura();
 
     std::array<CasellaTesto*, 8> btxt_{};
     std::array<QLabel*, 8> label1_{};
     std::array<QPushButton*, 3> cmdR_{};
+    // The search being read into the grid, with its columns looked up once.
+    std::unique_ptr<motore::Recordset> lettura_;
+    std::array<int, 10> campi_{};
+    QTimer* seguito_ = nullptr;
 };

@@ -99,6 +99,58 @@ TEST_F(ChkCliCTest, LaGrigliaDopoZeroUnoETreClienti) {
     r->Scarica();
 }
 
+// A long result shows its first screen at once and the rest while the operator looks at
+// it; other programs can write again once the search is read or dropped.
+TEST_F(ChkCliCTest, UnRisultatoLungoArrivaDopoLaPrimaSchermata) {
+    {
+        motore::Workspace ws;
+        auto db = amb.ApriDitta(ws);
+        db->Esegui("BEGIN");
+        for (int i = 1; i <= 500; ++i)
+            db->Esegui("INSERT INTO Clienti (CliCodice, CliRagsoc) VALUES (?1, ?2)",
+                       {i, QString("CLIENTE %1").arg(i)});
+        db->Esegui("COMMIT");
+    }
+    Avvia();
+    motore::Workspace altroWs;
+    auto altro = amb.ApriDitta(altroWs);
+    altroWs.ImpostaAttesaBlocco(100);
+    auto Scrive = [&] {
+        try {
+            altro->Esegui("UPDATE Clienti SET CliCap = '1' WHERE CliCodice = 1");
+            return true;
+        } catch (const motore::Errore&) {
+            return false;
+        }
+    };
+    auto r = Ricerca();
+    Griglia& gr = *r->GridRic;
+    r->EseguiRicerca();
+    ASSERT_TRUE(r->RicercaInCorso());
+    EXPECT_GT(gr.Rows(), 2);
+    EXPECT_LT(gr.Rows(), 501);
+    EXPECT_EQ(gr.TextMatrix(1, 0), "     1");
+    EXPECT_TRUE(r->CmdR(1)->isVisibleTo(r.get()));
+    QTRY_VERIFY_WITH_TIMEOUT(!r->RicercaInCorso(), 5000);
+    ASSERT_EQ(gr.Rows(), 501);
+    for (int i = 1; i <= 500; ++i)
+        ASSERT_EQ(gr.TextMatrix(i, 0).trimmed(), QString::number(i)) << "no row lost or doubled";
+    EXPECT_TRUE(Scrive());
+
+    // A new search drops the one being read; so does closing the form.
+    r->EseguiRicerca();
+    r->Btxt(3)->setText("CLIENTE 49");
+    r->EseguiRicerca();
+    r->CompletaRicerca();
+    EXPECT_EQ(gr.Rows(), 12) << "49 and 490 to 499";
+    EXPECT_TRUE(Scrive());
+    r->Btxt(3)->setText(" ");
+    r->EseguiRicerca();
+    ASSERT_TRUE(r->RicercaInCorso());
+    r->Scarica();
+    EXPECT_TRUE(Scrive());
+}
+
 TEST_F(ChkCliCTest, UnClicSullIntestazioneOrdina) {
     Cliente(1, "ROSSI B", "20121");
     Cliente(2, "ROSSI A", "00118");
