@@ -2,26 +2,14 @@
 // with painting suspended, then painted once. The counters give the resident memory with
 // the grid full and its growth over the empty grid.
 
+#include "DittaGrande.h"
 #include "search/Griglia.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QFile>
 #include <QStringList>
 
 namespace {
-
-// A memory figure of the process in MB, from the kernel's own count: "VmRSS" resident now,
-// "VmHWM" the peak so far.
-double Memoria(const char* voce) {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return 0;
-    const QByteArray chiave = QByteArray(voce) + ':';
-    for (const QByteArray& riga : f.readAll().split('\n'))
-        if (riga.startsWith(chiave))
-            return riga.mid(chiave.size()).trimmed().split(' ')[0].toDouble() / 1024;
-    return 0;
-}
 
 // A thousand different client lines of ten cells, about 150 characters each; the grid
 // copies them, so reusing them keeps the source text out of the memory figure.

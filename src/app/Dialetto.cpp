@@ -2,6 +2,8 @@
 
 #include "app/Motore.h"
 
+#include <vector>
+
 namespace motore {
 
 namespace {
@@ -80,6 +82,12 @@ QString TraduciSql(const QString& sql) {
     QString nome, colonnaLike;
     qsizetype inizioNome = -1, inizioLike = -1;
     bool qualificato = false;  // a "." right after a name
+    // The prefix LIKEs, where their column name starts and where their range goes.
+    struct Seek {
+        qsizetype nome, dove;
+        QString colonna, prefisso;
+    };
+    std::vector<Seek> seek;
     const qsizetype n = sql.size();
     qsizetype i = 0;
     while (i < n) {
@@ -112,8 +120,11 @@ QString TraduciSql(const QString& sql) {
                 const QString prefisso = Prefisso(valore);
                 if (inizioLike >= 0 && !prefisso.isEmpty()) {
                     out.truncate(inizioLike);
-                    out += u'(' + colonnaLike + QStringLiteral(" LIKE ") + confronto +
-                           Intervallo(colonnaLike, prefisso) + u')';
+                    out += u'(';
+                    const qsizetype nome = out.size();
+                    out += colonnaLike + QStringLiteral(" LIKE ") + confronto;
+                    seek.push_back({nome, out.size(), colonnaLike, prefisso});
+                    out += u')';
                 } else {
                     out += confronto;
                 }
@@ -158,6 +169,18 @@ QString TraduciSql(const QString& sql) {
             out += c;
             ++i;
         }
+    }
+    // Without statistics the engine cannot tell which of several prefixes is the narrowest
+    // and may seek a one-digit CAP before a surname: the longest prefix gets its range, the
+    // others are kept from any index by a unary plus, which leaves their values alone.
+    size_t scelto = 0;
+    for (size_t k = 1; k < seek.size(); ++k)
+        if (seek[k].prefisso.size() > seek[scelto].prefisso.size()) scelto = k;
+    for (size_t k = seek.size(); k-- > 0;) {
+        if (k == scelto)
+            out.insert(seek[k].dove, Intervallo(seek[k].colonna, seek[k].prefisso));
+        else
+            out.insert(seek[k].nome, u'+');
     }
     return out;
 }

@@ -611,7 +611,8 @@ void Recordset::MoveNext() {
         }
         int rc = sqlite3_step(snapshot_);
         if (rc == SQLITE_ROW) {
-            CaricaRiga(snapshot_, 0);
+            // A snapshot's values are read from the engine when asked for, never all of
+            // them for every row.
             haRiga_ = true;
             return;
         }
@@ -723,11 +724,7 @@ void Recordset::Delete() {
 }
 
 QVariant Recordset::Field(const QString& colonna) const {
-    RichiediAperto();
-    const int i = ColonnaObbligatoria(colonna);
-    if (modifica_ != Modifica::Nessuna) return buffer_[size_t(i)];
-    if (!haRiga_) throw Errore(ErrNessunRecord, QStringLiteral("Nessun record corrente."));
-    return riga_[size_t(i)];
+    return Field(ColonnaObbligatoria(colonna));
 }
 
 QVariant Recordset::Field(int indice) const {
@@ -736,7 +733,24 @@ QVariant Recordset::Field(int indice) const {
         throw Errore(ErrCampoMancante, QStringLiteral("Elemento non trovato nell'insieme."));
     if (modifica_ != Modifica::Nessuna) return buffer_[size_t(indice)];
     if (!haRiga_) throw Errore(ErrNessunRecord, QStringLiteral("Nessun record corrente."));
+    if (!tabella_) return ValoreColonna(snapshot_, indice);
     return riga_[size_t(indice)];
+}
+
+QByteArrayView Recordset::FieldUtf8(int indice, bool* nullo) const {
+    RichiediAperto();
+    if (tabella_ || !haRiga_ || indice < 0 || size_t(indice) >= colonne_.size())
+        throw Errore(ErrNessunRecord, QStringLiteral("Nessun record corrente."));
+    const int tipo = sqlite3_column_type(snapshot_, indice);
+    if (nullo) *nullo = tipo == SQLITE_NULL;
+    if (tipo == SQLITE_TEXT)
+        return QByteArrayView(reinterpret_cast<const char*>(sqlite3_column_text(snapshot_, indice)),
+                              sqlite3_column_bytes(snapshot_, indice));
+    if (tipo == SQLITE_NULL) return {};
+    // Asking the engine for the text of a number would change the column's type for the
+    // rest of the row.
+    numero_ = ValoreColonna(snapshot_, indice).toString().toUtf8();
+    return numero_;
 }
 
 int Recordset::FieldSize(const QString& colonna) const {

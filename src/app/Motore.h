@@ -179,6 +179,9 @@ class Recordset {
     // By position, 0 first, for readers of many rows that look the names up once.
     QVariant Field(int indice) const;
     int FieldIndex(const QString& colonna) const { return ColonnaObbligatoria(colonna); }
+    // Snapshots only: the value's text as the engine holds it, valid until the next call or
+    // move; `nullo` tells a null from an empty text.
+    QByteArrayView FieldUtf8(int indice, bool* nullo = nullptr) const;
     int FieldSize(const QString& colonna) const;
     QStringList FieldNames() const;
     bool Eof() const { return eof_; }
@@ -214,6 +217,7 @@ class Recordset {
     std::vector<QVariant> buffer_;
     std::vector<bool> toccate_;
     sqlite3_stmt* snapshot_ = nullptr;  // owned while the snapshot is being read
+    mutable QByteArray numero_;         // the text of the last number FieldUtf8 gave
 };
 
 }  // namespace motore

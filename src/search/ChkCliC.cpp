@@ -77,10 +77,6 @@ QRect Rettangolo(int left, int top, int width, int height) {
                  toolkit::PixelDaTwipX(width), toolkit::PixelDaTwipY(height));
 }
 
-QString Testo(const QVariant& v) {
-    return v.isNull() ? QString() : v.toString();
-}
-
 bool SoloCifre(const QString& s) {
     return !s.isEmpty() &&
            std::all_of(s.begin(), s.end(), [](QChar c) { return c >= '0' && c <= '9'; });
@@ -436,19 +432,29 @@ void ChkCliC::LeggiRighe(int massimo, int ms) {
     if (!lettura_) return;
     QElapsedTimer tempo;
     tempo.start();
-    const QString tab(QChar(9));
     auto& rs = *lettura_;
+    QByteArray riga;
+    riga.reserve(256);
     GridRic->SetRedraw(false);
     try {
         for (int n = 0; n < massimo && !rs.Eof(); ++n, rs.MoveNext()) {
+            // Straight from the engine's UTF-8 into the grid's: a million rows must not
+            // become a million sets of strings.
             const qint32 codice = InteroDa(rs.Field(campi_[0]));
-            QString riga = AllineaDestra(codice == 0 ? QString() : QString::number(codice), 6);
-            for (size_t c = 1; c <= 5; ++c) riga += tab + Testo(rs.Field(campi_[c]));
-            riga += tab + TestoDaNull(rs.Field(campi_[6]), QStringLiteral(" "));
-            riga += tab + TestoDaNull(rs.Field(campi_[7]), QStringLiteral(" "));
-            riga += tab + Testo(rs.Field(campi_[8]));
-            riga += tab + Testo(rs.Field(campi_[9]));
-            GridRic->AddItem(riga);
+            const QByteArray numero = codice == 0 ? QByteArray() : QByteArray::number(codice);
+            riga.fill(' ', std::max<qsizetype>(0, 6 - numero.size()));
+            riga += numero;
+            for (size_t c = 1; c < campi_.size(); ++c) {
+                bool nullo = false;
+                const QByteArrayView v = rs.FieldUtf8(campi_[c], &nullo);
+                riga += '\t';
+                // A missing nation or telephone shows as one blank.
+                if (nullo && (c == 6 || c == 7))
+                    riga += ' ';
+                else
+                    riga += v;
+            }
+            GridRic->AddItemUtf8(riga);
             if (ms > 0 && (n & 255) == 255 && tempo.elapsed() >= ms) break;
         }
         if (rs.Eof()) FermaLettura();

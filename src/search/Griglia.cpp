@@ -65,6 +65,12 @@ class Griglia::Righe {
         righe_.insert(righe_.begin() + r, Conferma(p, Taglia(p, fine, colonne)));
     }
 
+    void Inserisci(int r, QByteArrayView utf8, int colonne) {
+        char* p = Spazio(std::size_t(utf8.size()));
+        std::memcpy(p, utf8.data(), std::size_t(utf8.size()));
+        righe_.insert(righe_.begin() + r, Conferma(p, Taglia(p, p + utf8.size(), colonne)));
+    }
+
     void ImpostaCella(int r, int c, QStringView testo) {
         const Riga vecchia = righe_[r];
         const char* inizio = vecchia.dati;
@@ -488,17 +494,27 @@ void Griglia::AddItem(const QString& testo) {
 }
 
 void Griglia::AddItem(const QString& testo, int r) {
+    Aggiungi(r, [&] { righe_->Inserisci(r, QStringView(testo), colonne_); });
+}
+
+void Griglia::AddItemUtf8(QByteArrayView testo) {
+    const int r = Rows();
+    Aggiungi(r, [&] { righe_->Inserisci(r, testo, colonne_); });
+}
+
+template <typename Inserisci>
+void Griglia::Aggiungi(int r, Inserisci inserisci) {
     const int vecchie = Rows();
     if (r < 0 || r > vecchie) return;
     Dentro d(interno_);
     if (ridisegna_ && r >= fisseR_) {
         modello_->beginInsertRows({}, r - fisseR_, r - fisseR_);
-        righe_->Inserisci(r, testo, colonne_);
+        inserisci();
         ++modello_->righe;
         modello_->endInsertRows();
     } else {
         if (ridisegna_) cima_ = TopRow();
-        righe_->Inserisci(r, testo, colonne_);
+        inserisci();
         if (r != vecchie) daRifare_ = true;
     }
     Sistema();

@@ -64,6 +64,8 @@ class Griglia : public QTableView {
     // beyond the last column are dropped.
     void AddItem(const QString& testo);
     void AddItem(const QString& testo, int r);
+    // The same, appended, from text already in UTF-8: the way a long result is loaded.
+    void AddItemUtf8(QByteArrayView testo);
     void RemoveItem(int r);
 
     // While off, nothing is painted and the view hears of the changes only on resume, at
@@ -98,6 +100,8 @@ class Griglia : public QTableView {
     void MostraCorrente();
     void Pubblica();
     void Sistema();
+    template <typename Inserisci>
+    void Aggiungi(int r, Inserisci inserisci);
 
     std::unique_ptr<Righe> righe_;
     Modello* modello_;  // owned by the view, which outlives its members

@@ -382,6 +382,22 @@ TEST_F(MotoreTest, IlPrefissoCercaNellIndiceSenzaCambiareIlRisultato) {
     for (; !snap->Eof(); snap->MoveNext()) piano << snap->Field("detail").toString();
     EXPECT_TRUE(piano.join('|').contains("USING INDEX Clienti.RicercaRagsoc"))
         << piano.join('|').toStdString();
+
+    // Of two prefixes the longer one is sought, the other only filters.
+    db->Esegui(
+        "CREATE INDEX \"Clienti.RicercaPartitaIva\" ON Clienti(CliPartitaIva COLLATE NOCASE)");
+    const QString due =
+        "SELECT * FROM Clienti  WHERE (CliRagSoc LIKE \"ROSSI*\") AND (CliPartitaIva "
+        "LIKE '8*') ORDER BY  CliCodice ASC, CliRagSoc ASC";
+    EXPECT_EQ(motore::TraduciSql(due),
+              "SELECT * FROM Clienti  WHERE ((CliRagSoc LIKE 'ROSSI%' AND CliRagSoc COLLATE "
+              "NOCASE >= 'rossi' AND CliRagSoc COLLATE NOCASE < 'rossj')) AND ((+CliPartitaIva "
+              "LIKE '8%')) ORDER BY  CliCodice ASC, CliRagSoc ASC");
+    piano.clear();
+    snap = db->OpenSnapshot("EXPLAIN QUERY PLAN " + due);
+    for (; !snap->Eof(); snap->MoveNext()) piano << snap->Field("detail").toString();
+    EXPECT_TRUE(piano.join('|').contains("USING INDEX Clienti.RicercaRagsoc"))
+        << piano.join('|').toStdString();
 }
 
 TEST_F(MotoreTest, IlFileRestaLeggibileDallaShellSqlite) {

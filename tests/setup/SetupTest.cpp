@@ -71,7 +71,7 @@ TEST(Setup, CreaIDueDatabaseConIDatiDiRiferimento) {
               "LOCALITA.primaria\nNAZIONI.CodiceISO\nNAZIONI.Descrizione\nNAZIONI.primaria\n"
               "PROVINCIE.Descrizione\nPROVINCIE.primaria");
     EXPECT_EQ(Sql(completo, "SELECT name FROM sqlite_master WHERE type='index' ORDER BY name"),
-              "Clienti.CliCodiceFiscale\nClienti.CliPartitaIva\nClienti.CliRagsoc\n"
+              "Clienti.CliCap\nClienti.CliCodiceFiscale\nClienti.CliPartitaIva\nClienti.CliRagsoc\n"
               "Clienti.RicercaCap\nClienti.RicercaCodiceFiscale\nClienti.RicercaPartitaIva\n"
               "Clienti.RicercaRagsoc\nClienti.primaria");
 

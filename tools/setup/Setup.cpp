@@ -217,6 +217,8 @@ void CreaAzienda(const QString& percorso, qint64 clientiEsempio) {
                  R"(CREATE INDEX "Clienti.RicercaCodiceFiscale" ON )"
                  R"(Clienti(CliCodiceFiscale COLLATE NOCASE))",
                  R"(CREATE INDEX "Clienti.RicercaCap" ON Clienti(CliCap COLLATE NOCASE))",
+                 // A whole CAP is searched by equality.
+                 R"(CREATE INDEX "Clienti.CliCap" ON Clienti(CliCap))",
              })
             db.Esegui(QString::fromLatin1(indice));
     });
