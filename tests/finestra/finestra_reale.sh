@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The program in a real X window (Xvfb): keys typed through X reach the fields, the title
 # bars read exactly the captions (as _NET_WM_NAME and WM_NAME), an access key saves a new
-# client, F2 ends the program. Usage: finestra_reale.sh PROGRAM SETUP
+# client, the search from the code field hands a client to the form, F2 ends the program.
+# Usage: finestra_reale.sh PROGRAM SETUP
 set -euo pipefail
 programma=$1
 setup=$2
@@ -13,6 +14,13 @@ mkdir -p "$dir/bin"
 cp "$programma" "$dir/bin/anagrafica"
 printf '[PATH]\nDIRINI=%s/dati/\n[BASE]\nDITTA=01\n' "$dir" > "$dir/bin/KestorEx.ini"
 omonimo=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT trim(CliRagsoc) FROM Clienti WHERE CliCodice = 5")
+# The search: the first word of client 2's name, typed in lower case; the grid shows first
+# the lowest code that has it.
+prefisso=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT lower(substr(CliRagsoc, 1, instr(CliRagsoc, ' ') - 1)) FROM Clienti WHERE CliCodice = 2")
+scelto=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT min(CliCodice) FROM Clienti WHERE CliRagsoc LIKE '$prefisso%'")
+giorni=(domenica lunedì martedì mercoledì giovedì venerdì sabato)
+mesi=(gennaio febbraio marzo aprile maggio giugno luglio agosto settembre ottobre novembre dicembre)
+oggi="${giorni[$(date +%w)]} $(date +%-d) ${mesi[$(($(date +%-m) - 1))]} $(date +%Y)"
 
 cat > "$dir/sessione.sh" <<SESSIONE
 #!/usr/bin/env bash
@@ -75,6 +83,18 @@ controlla "(KESTOR)            RICERCA TABELLA:  PROVINCIE"
 passo type --delay 30 "RM"            # the list follows the typing
 passo key alt+c                       # CONFERMA writes the code into the field
 passo key alt+i                       # INSERISCI through its access key
+passo key F4                          # the search, from the empty code field
+controlla "(01) RICERCA ANAGRAFICHE - KESTOR      $oggi"
+passo key Down
+passo key Down                        # the name
+passo type --delay 30 "$prefisso"
+passo key alt+e                       # ESEGUI
+passo key alt+s                       # SELEZIONA: into the grid, on the first client
+passo key Return                      # the choice
+controlla "VARIAZIONE ANAGRAFICHE - KESTOR"
+passo key alt+e                       # ELIMINA the client shown: the one chosen
+controlla "NORVAL - CANCELLAZIONE"
+passo key Return                      # Yes
 passo key F2                          # USCITA through Alt+U
 for _ in \$(seq 25); do
     kill -0 \$pid 2>/dev/null || exit 0
@@ -90,5 +110,11 @@ xvfb-run -a -s "-screen 0 1024x768x24" "$dir/sessione.sh"
 riga=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT CliCodice || ':' || CliRagsoc || ':' || trim(CliProvincia) FROM Clienti WHERE CliCodice = 6")
 if [ "$riga" != "6:$omonimo:RM" ]; then
     echo "expected client 6 $omonimo in RM, found '$riga'" >&2
+    exit 1
+fi
+rimasti=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT group_concat(CliCodice) FROM (SELECT CliCodice FROM Clienti ORDER BY 1)")
+attesi=$(seq 1 6 | grep -vx "$scelto" | paste -sd,)
+if [ "$rimasti" != "$attesi" ]; then
+    echo "the search should have handed client $scelto to the form; clients left: $rimasti" >&2
     exit 1
 fi
