@@ -5,6 +5,7 @@
 #include "support/ModuloClientiTest.h"
 
 #include <QPushButton>
+#include <QSettings>
 
 namespace {
 
@@ -149,6 +150,31 @@ TEST_F(ChkCliCTest, UnRisultatoLungoArrivaDopoLaPrimaSchermata) {
     ASSERT_TRUE(r->RicercaInCorso());
     r->Scarica();
     EXPECT_TRUE(Scrive());
+}
+
+// The search keeps its own place in the environment file, under its name.
+TEST_F(ChkCliCTest, SiRiapreDoveEStataChiusa) {
+    Avvia();
+    g.MisuraSchermo = [] { return toolkit::Schermo{20480, 15360, 15, 15}; };
+    g.MisuraTaskbar = [] { return toolkit::Rettangolo{0, 984, 1366, 1024}; };
+    {
+        auto r = Ricerca();
+        r->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(r.get()));
+        r->Move(1500, 1200, 12000, 6000);
+        Attendi();
+        r->Scarica();
+    }
+    QSettings ini(amb.FileIni(), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("ChkCliC/WSTATE").toInt(), 0);
+    EXPECT_EQ(ini.value("ChkCliC/DIMX").toInt(), 12000);
+    EXPECT_EQ(ini.value("ChkCliC/DIMY").toInt(), 6000);
+    auto r = Ricerca();
+    EXPECT_EQ(r->Width(), 12000);
+    EXPECT_EQ(r->Height(), 6000);
+    EXPECT_EQ(r->Left(), ini.value("ChkCliC/POSX").toInt());
+    EXPECT_EQ(r->Top(), ini.value("ChkCliC/POSY").toInt());
+    r->Scarica();
 }
 
 TEST_F(ChkCliCTest, UnClicSullIntestazioneOrdina) {
