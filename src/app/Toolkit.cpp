@@ -1,5 +1,8 @@
 #include "app/Toolkit.h"
 
+#include <QColor>
+#include <QPushButton>
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QRect>
@@ -92,4 +95,11 @@ void CentraFinestra(QWidget& form) {
     const int top = schermo.top() + (schermo.height() - cornice.height()) / 2;
     const int left = schermo.left() + (schermo.width() - cornice.width()) / 2;
     form.move(left, top);
+}
+
+void toolkit::ColoraPulsante(QPushButton& pulsante, const QColor& sfondo, bool grassetto) {
+    pulsante.setStyleSheet(
+        QStringLiteral("QPushButton { background-color: %1; border: 1px solid #808080;%2 }"
+                       "QPushButton:focus { border: 2px solid #000040; }")
+            .arg(sfondo.name(), grassetto ? QStringLiteral(" font-weight: bold;") : QString()));
 }

@@ -7,6 +7,9 @@ class QWidget;
 
 // The few services of the window system that the forms use directly, measured the way the
 // forms think: sizes in twips (1440 to the inch).
+class QColor;
+class QPushButton;
+
 namespace toolkit {
 
 struct Schermo {
@@ -47,6 +50,10 @@ QString CartellaProgramma();
 
 // The program's arguments joined by single blanks.
 QString RigaDiComando(const QStringList& argomenti);
+
+// A command button in the colour the form gives it, its caption bold; the focused one is
+// outlined, since the style replaces the platform's own focus frame.
+void ColoraPulsante(QPushButton& pulsante, const QColor& sfondo, bool grassetto = true);
 
 }  // namespace toolkit
 

@@ -104,12 +104,7 @@ void GesCliC::CostruisciControlli() {
         // The buttons stay centred under the fields.
         p->setGeometry(::Rettangolo(b.left, kTopPulsanti, kLarghezzaPulsante, kAltezzaPulsante)
                            .translated(dx / 2, 0));
-        p->setStyleSheet(QStringLiteral("QPushButton { background-color: rgb(%1, %2, %3); "
-                                        "border: 1px solid #808080; font-weight: bold; }"
-                                        "QPushButton:focus { border: 2px solid #000040; }")
-                             .arg(b.rosso)
-                             .arg(b.verde)
-                             .arg(b.blu));
+        toolkit::ColoraPulsante(*p, QColor(b.rosso, b.verde, b.blu));
         p->setAutoDefault(false);
         Eventi& ev = Su(p, QStringLiteral("CmdI"), i);
         ev.MouseDown = [this] { CmdI_MouseDown(); };

@@ -100,10 +100,7 @@ GesTab::GesTab(Global& g, QWidget* parent) : Modulo(g, parent) {
     for (int i = 0; i < 3; ++i) {
         auto* b = new QPushButton(QString::fromLatin1(pulsanti[i].testo), this);
         b->setAutoDefault(false);
-        b->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid "
-                                        "#808080; font-weight: bold; }"
-                                        "QPushButton:focus { border: 2px solid #000040; }")
-                             .arg(pulsanti[i].sfondo.name()));
+        toolkit::ColoraPulsante(*b, pulsanti[i].sfondo);
         Eventi& ev = Su(b, QStringLiteral("cmdRt"), i);
         // USCITA pressed with the mouse skips the leave logic of the search box.
         ev.MouseDown = [this, i] { InUscita = i == 2; };

@@ -140,10 +140,7 @@ ChkCliC::ChkCliC(Global& g, QWidget* parent) : Modulo(g, parent) {
         auto* b = new QPushButton(QString::fromLatin1(pulsanti[i].testo), this);
         b->setGeometry(Rettangolo(pulsanti[i].left, pulsanti[i].top, 1320, 350));
         b->setAutoDefault(true);
-        b->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid "
-                                        "#808080; font-weight: bold; }"
-                                        "QPushButton:focus { border: 2px solid #000040; }")
-                             .arg(pulsanti[i].sfondo.name()));
+        toolkit::ColoraPulsante(*b, pulsanti[i].sfondo);
         Eventi& ev = Su(b, QStringLiteral("CmdR"), i);
         ev.MouseDown = [this] { InComando = true; };
         ev.Click = [this, i] { CmdR_Click(i); };
@@ -157,9 +154,7 @@ ChkCliC::ChkCliC(Global& g, QWidget* parent) : Modulo(g, parent) {
     cmdExcel->setGeometry(Rettangolo(8640, 405, 1320, 350));
     cmdExcel->setIcon(QIcon::fromTheme(QStringLiteral("x-office-spreadsheet")));
     cmdExcel->setToolTip(QStringLiteral("Esporta l'elenco in un foglio di calcolo"));
-    cmdExcel->setStyleSheet(
-        QStringLiteral("QPushButton { background-color: rgb(208, 208, 208); border: 1px solid "
-                       "#808080; }"));
+    toolkit::ColoraPulsante(*cmdExcel, QColor(208, 208, 208), false);
     cmdExcel->setAutoDefault(true);
     Su(cmdExcel, QStringLiteral("cmdExcel"));
 
