@@ -28,6 +28,7 @@ QString TipoDi(const QWidget* w) {
     if (qobject_cast<const QListWidget*>(w)) return QStringLiteral("ListBox");
     if (qobject_cast<const QComboBox*>(w)) return QStringLiteral("ComboBox");
     if (qobject_cast<const QLabel*>(w)) return QStringLiteral("Label");
+    if (w->inherits("Griglia")) return QStringLiteral("MSFlexGrid");
     if (qobject_cast<const QAbstractItemView*>(w)) return QStringLiteral("Grid");
     return QStringLiteral("Frame");
 }

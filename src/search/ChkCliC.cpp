@@ -5,6 +5,7 @@
 #include "app/Toolkit.h"
 #include "data/Clienti.h"
 #include "lookup/GesTab.h"
+#include "search/Esporta.h"
 #include "search/Griglia.h"
 #include "ui/Finestra.h"
 #include "ui/Global.h"
@@ -156,13 +157,16 @@ ChkCliC::ChkCliC(Global& g, QWidget* parent) : Modulo(g, parent) {
     cmdExcel->setToolTip(QStringLiteral("Esporta l'elenco in un foglio di calcolo"));
     toolkit::ColoraPulsante(*cmdExcel, QColor(208, 208, 208), false);
     cmdExcel->setAutoDefault(true);
-    Su(cmdExcel, QStringLiteral("cmdExcel"));
+    Su(cmdExcel, QStringLiteral("cmdExcel")).Click = [this] {
+        EsportaGriglia(g_, *GridRic, Name());
+    };
 
     GridRic = new Griglia(this);
     GridRic->move(toolkit::PixelDaTwipX(45), toolkit::PixelDaTwipY(kTopGriglia));
     Eventi& griglia = Su(GridRic, QStringLiteral("GridRic"));
     griglia.GotFocus = [this] { GridRic_GotFocus(); };
     griglia.DblClick = [this] { ScegliCliente(); };
+    GridRic->CompletaRighe = [this] { CompletaRicerca(); };
     GridRic->MouseDown = [this](int pulsante, int, int x, int y) {
         GridRic_MouseDown(pulsante, x, y);
     };

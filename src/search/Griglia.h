@@ -78,6 +78,8 @@ class Griglia : public QTableView {
     std::function<void(int button, int shift, int x, int y)> MouseDown;
     std::function<void()> DblClick;
     std::function<void()> GotFocus;
+    // Fetches the rows still on their way, before someone reads the grid whole.
+    std::function<void()> CompletaRighe;
 
   protected:
     bool eventFilter(QObject* o, QEvent* e) override;

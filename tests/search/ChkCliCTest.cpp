@@ -4,6 +4,8 @@
 #include "search/Griglia.h"
 #include "support/ModuloClientiTest.h"
 
+#include <QDir>
+#include <QFile>
 #include <QPushButton>
 #include <QSettings>
 
@@ -174,6 +176,68 @@ TEST_F(ChkCliCTest, SiRiapreDoveEStataChiusa) {
     EXPECT_EQ(r->Height(), 6000);
     EXPECT_EQ(r->Left(), ini.value("ChkCliC/POSX").toInt());
     EXPECT_EQ(r->Top(), ini.value("ChkCliC/POSY").toInt());
+    r->Scarica();
+}
+
+// The export writes every column wider than one twip, headings first, each field cleaned and
+// followed by ";", in the office's 8-bit code page, and hands the file to the spreadsheet.
+TEST_F(ChkCliCTest, LEsportazioneScriveIlFileEApreIlFoglio) {
+    Cliente(7, "CAFFÈ L'ANGOLO; SNC", "20121", "IT");
+    Avvia();
+    QDir().mkpath(amb.Radice() + "tmp");
+    const QString file = amb.Radice() + "tmp/E_ChkCliC.csv";
+    // The spreadsheet: a script that notes what it was started with.
+    const QString foglio = amb.Radice() + "bin/foglio di calcolo";
+    const QString argomenti = amb.Radice() + "argomenti";
+    {
+        QFile f(foglio);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > \"" + argomenti.toUtf8() +
+                "\"\n");
+    }
+    QFile::setPermissions(foglio, QFile::permissions(foglio) | QFile::ExeOwner);
+    QFile ini(amb.FileIni());
+    ASSERT_TRUE(ini.open(QIODevice::Append));
+    ini.write("[APPLICATIVI]\nexcel=" + foglio.toUtf8() + "\n");
+    ini.close();
+
+    auto r = Ricerca();
+    Griglia& gr = *r->GridRic;
+    r->cmdExcel->click();
+    EXPECT_EQ(Testi(), std::vector<QString>{"NESSUN DATO DA ESPORTARE"}) << "never filled";
+    EXPECT_FALSE(QFile::exists(file));
+
+    auto Contenuto = [&] {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray intestazioni =
+        "CODICE;RAGIONE SOCIALE;INDIRIZZO;CAP;LOCALITA';PV;NAZ;TELEFONO;PART. IVA;CODICE "
+        "FISCALE;\r\n";
+    r->Btxt(3)->setText("NESSUNO");
+    r->EseguiRicerca();
+    r->cmdExcel->click();
+    EXPECT_EQ(Contenuto(), intestazioni + ";;;;;;;;;;\r\n") << "no client: one empty line";
+    QTRY_COMPARE_WITH_TIMEOUT(QFile::exists(argomenti), true, 5000);
+    QFile a(argomenti);
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly));
+    EXPECT_EQ(a.readAll(), file.toUtf8() + "\n") << "the file name reaches it as one argument";
+
+    r->Btxt(3)->setText("CAFF");
+    r->EseguiRicerca();
+    gr.SetTextMatrix(1, 2, " VIA\r\nROMA 1\n");
+    gr.SetColWidth(5, 1);
+    gr.SetColWidth(7, 0);
+    r->cmdExcel->click();
+    EXPECT_EQ(Contenuto(),
+              "CODICE;RAGIONE SOCIALE;INDIRIZZO;CAP;LOCALITA';NAZ;PART. IVA;CODICE FISCALE;\r\n"
+              "7;CAFF\xC8 L'ANGOLO; SNC;VIA ROMA 1;20121;;IT;00000000007;;\r\n");
+    EXPECT_EQ(gr.Row(), gr.Rows() - 1) << "the current cell ends on the last one";
+    EXPECT_TRUE(gr.isVisible() || !r->isVisible());
+
+    g.EnvironmentSettings.Mode = "I";
+    r->cmdExcel->click();
+    EXPECT_TRUE(QFile::exists(amb.Radice() + "tmp/I_ChkCliC.csv"));
     r->Scarica();
 }
 
