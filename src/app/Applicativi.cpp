@@ -88,7 +88,12 @@ QString TrovaEseguibile(const QString& documento) {
                documento;
     const QMimeDatabase mime;
     QString desktop;
-    for (QMimeType t = mime.mimeTypeForFile(info); t.isValid() && desktop.isEmpty();) {
+    QMimeType tipo = mime.mimeTypeForFile(info);
+    // Without the shared MIME database the office's own files still have their type.
+    if ((!tipo.isValid() || tipo.isDefault()) &&
+        info.suffix().compare("csv", Qt::CaseInsensitive) == 0)
+        desktop = DesktopPerTipo(QStringLiteral("text/csv"));
+    for (QMimeType t = tipo; t.isValid() && desktop.isEmpty();) {
         desktop = DesktopPerTipo(t.name());
         // A type with no program of its own opens with the one of its parent (text/csv with
         // that of text/plain).
