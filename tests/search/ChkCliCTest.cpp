@@ -241,6 +241,45 @@ TEST_F(ChkCliCTest, LEsportazioneScriveIlFileEApreIlFoglio) {
     r->Scarica();
 }
 
+// The shared keys by keystrokes: Ctrl+F8 marks the caption with the form's name and back,
+// Ctrl+F5 exports the grid, Ctrl+Alt+F2 ends at once after its question, writing nothing.
+TEST_F(ChkCliCTest, ITastiComuniNellaRicerca) {
+    Cliente(7, "BIANCHI");
+    Avvia();
+    bool finito = false;
+    g.End = [&] { finito = true; };
+    QDir().mkpath(amb.Radice() + "tmp");
+    auto r = Ricerca();
+    r->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(r.get()));
+    Attendi();
+    const QString titolo = r->Caption();
+    Premi(Qt::Key_F8, Qt::ControlModifier);
+    EXPECT_EQ(r->Caption(), "ChkCliC !");
+    Premi(Qt::Key_F8, Qt::ControlModifier);
+    EXPECT_EQ(r->Caption(), titolo);
+
+    Premi(Qt::Key_E, Qt::AltModifier);
+    QTest::qWait(200);
+    ASSERT_EQ(r->GridRic->Rows(), 2);
+    r->Btxt(1)->setFocus();
+    Attendi();
+    Premi(Qt::Key_F5, Qt::ControlModifier);
+    EXPECT_TRUE(QFile::exists(amb.Radice() + "tmp/E_ChkCliC.csv"));
+
+    g.Messaggi.Copione({Risposta::No});
+    Premi(Qt::Key_F2, Qt::ControlModifier | Qt::AltModifier);
+    ASSERT_FALSE(Testi().empty());
+    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "USCITA FORZATA");
+    EXPECT_EQ(Testi().back(), "ESCO ?");
+    EXPECT_FALSE(finito);
+    g.Messaggi.Copione({Risposta::Si});
+    Premi(Qt::Key_F2, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_TRUE(finito);
+    QSettings ini(amb.FileIni(), QSettings::IniFormat);
+    EXPECT_FALSE(ini.childGroups().contains("ChkCliC")) << "no placement written";
+}
+
 TEST_F(ChkCliCTest, UnClicSullIntestazioneOrdina) {
     Cliente(1, "ROSSI B", "20121");
     Cliente(2, "ROSSI A", "00118");
