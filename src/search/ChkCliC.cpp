@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimer>
 
 #include <limits>
@@ -153,7 +154,10 @@ ChkCliC::ChkCliC(Global& g, QWidget* parent) : Modulo(g, parent) {
 
     cmdExcel = new QPushButton(this);
     cmdExcel->setGeometry(Rettangolo(8640, 405, 1320, 350));
-    cmdExcel->setIcon(QIcon::fromTheme(QStringLiteral("x-office-spreadsheet")));
+    // A desktop without an icon theme still shows a picture: the style's table icon.
+    cmdExcel->setIcon(
+        QIcon::fromTheme(QStringLiteral("x-office-spreadsheet"),
+                         style()->standardIcon(QStyle::SP_FileDialogDetailedView)));
     cmdExcel->setToolTip(QStringLiteral("Esporta l'elenco in un foglio di calcolo"));
     toolkit::ColoraPulsante(*cmdExcel, QColor(208, 208, 208), false);
     cmdExcel->setAutoDefault(true);

@@ -12,7 +12,11 @@ trap 'rm -rf "$dir"' EXIT
 "$setup" "$dir/dati" 01 --sample-clients 5 >/dev/null
 mkdir -p "$dir/bin"
 cp "$programma" "$dir/bin/anagrafica"
-printf '[PATH]\nDIRINI=%s/dati/\n[BASE]\nDITTA=01\n' "$dir" > "$dir/bin/KestorEx.ini"
+mkdir -p "$dir/dati/temp"
+# The spreadsheet: a script that notes what it was started with.
+printf '#!/bin/sh\nfor a in "$@"; do echo "$a"; done > "%s/argomenti"\n' "$dir" > "$dir/bin/foglio"
+chmod +x "$dir/bin/foglio"
+printf '[PATH]\nDIRINI=%s/dati/\n[BASE]\nDITTA=01\n[APPLICATIVI]\nExcel=%s/bin/foglio\n' "$dir" "$dir" > "$dir/bin/KestorEx.ini"
 omonimo=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT trim(CliRagsoc) FROM Clienti WHERE CliCodice = 5")
 # The search: the first word of client 2's name, typed in lower case; the grid shows first
 # the lowest code that has it.
@@ -89,6 +93,7 @@ passo key Down
 passo key Down                        # the name
 passo type --delay 30 "$prefisso"
 passo key alt+e                       # ESEGUI
+passo key ctrl+F5                     # the list to the spreadsheet
 passo key alt+s                       # SELEZIONA: into the grid, on the first client
 passo key Return                      # the choice
 controlla "VARIAZIONE ANAGRAFICHE - KESTOR"
@@ -110,6 +115,18 @@ xvfb-run -a -s "-screen 0 1024x768x24" "$dir/sessione.sh"
 riga=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT CliCodice || ':' || CliRagsoc || ':' || trim(CliProvincia) FROM Clienti WHERE CliCodice = 6")
 if [ "$riga" != "6:$omonimo:RM" ]; then
     echo "expected client 6 $omonimo in RM, found '$riga'" >&2
+    exit 1
+fi
+csv="$dir/dati/temp/E_ChkCliC.csv"
+if [ "$(cat "$dir/argomenti" 2>/dev/null)" != "$csv" ]; then
+    echo "the spreadsheet was not started on $csv: '$(cat "$dir/argomenti" 2>/dev/null)'" >&2
+    exit 1
+fi
+atteso=$(printf 'CODICE;RAGIONE SOCIALE;INDIRIZZO;CAP;LOCALITA'"'"';PV;NAZ;TELEFONO;PART. IVA;CODICE FISCALE;\r')
+primo=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT CliCodice || ';' || trim(CliRagsoc) || ';' FROM Clienti WHERE CliCodice = $scelto")
+if [ "$(head -1 "$csv")" != "$atteso" ] || [ "$(sed -n 2p "$csv" | cut -d';' -f1-2)" != "${primo%;}" ]; then
+    echo "unexpected export:" >&2
+    od -c "$csv" | head >&2
     exit 1
 fi
 rimasti=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT group_concat(CliCodice) FROM (SELECT CliCodice FROM Clienti ORDER BY 1)")
