@@ -22,6 +22,7 @@ omonimo=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT trim(CliRagsoc) FROM Clien
 # the lowest code that has it.
 prefisso=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT lower(substr(CliRagsoc, 1, instr(CliRagsoc, ' ') - 1)) FROM Clienti WHERE CliCodice = 2")
 scelto=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT min(CliCodice) FROM Clienti WHERE CliRagsoc LIKE '$prefisso%'")
+primo=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT CliCodice || ';' || trim(CliRagsoc) || ';' FROM Clienti WHERE CliCodice = $scelto")
 giorni=(domenica lunedì martedì mercoledì giovedì venerdì sabato)
 mesi=(gennaio febbraio marzo aprile maggio giugno luglio agosto settembre ottobre novembre dicembre)
 oggi="${giorni[$(date +%w)]} $(date +%-d) ${mesi[$(($(date +%-m) - 1))]} $(date +%Y)"
@@ -123,7 +124,6 @@ if [ "$(cat "$dir/argomenti" 2>/dev/null)" != "$csv" ]; then
     exit 1
 fi
 atteso=$(printf 'CODICE;RAGIONE SOCIALE;INDIRIZZO;CAP;LOCALITA'"'"';PV;NAZ;TELEFONO;PART. IVA;CODICE FISCALE;\r')
-primo=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT CliCodice || ';' || trim(CliRagsoc) || ';' FROM Clienti WHERE CliCodice = $scelto")
 if [ "$(head -1 "$csv")" != "$atteso" ] || [ "$(sed -n 2p "$csv" | cut -d';' -f1-2)" != "${primo%;}" ]; then
     echo "unexpected export:" >&2
     od -c "$csv" | head >&2
