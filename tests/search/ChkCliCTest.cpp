@@ -233,7 +233,24 @@ TEST_F(ChkCliCTest, LEsportazioneScriveIlFileEApreIlFoglio) {
               "CODICE;RAGIONE SOCIALE;INDIRIZZO;CAP;LOCALITA';NAZ;PART. IVA;CODICE FISCALE;\r\n"
               "7;CAFF\xC8 L'ANGOLO; SNC;VIA ROMA 1;20121;;IT;00000000007;;\r\n");
     EXPECT_EQ(gr.Row(), gr.Rows() - 1) << "the current cell ends on the last one";
-    EXPECT_TRUE(gr.isVisible() || !r->isVisible());
+
+    // The spreadsheet still shows the file (LibreOffice keeps a lock beside it): Retry asks
+    // again, Cancel leaves the file as it was.
+    const QByteArray prima = Contenuto();
+    QFile blocco(amb.Radice() + "tmp/.~lock.E_ChkCliC.csv#");
+    ASSERT_TRUE(blocco.open(QIODevice::WriteOnly));
+    blocco.close();
+    g.Messaggi.AzzeraMostrati();
+    g.Messaggi.Copione({Risposta::Riprova, Risposta::Annulla});
+    r->Btxt(3)->setText(" ");
+    r->EseguiRicerca();
+    r->cmdExcel->click();
+    ASSERT_EQ(Testi().size(), 2u);
+    EXPECT_EQ(Testi()[0], "Il foglio Excel \n" + file + "\nè già aperto");
+    EXPECT_EQ(g.Messaggi.Mostrati()[0].titolo, "EXCEL IN ESECUZIONE");
+    EXPECT_EQ(Contenuto(), prima);
+    EXPECT_FALSE(gr.isHidden());
+    blocco.remove();
 
     g.EnvironmentSettings.Mode = "I";
     r->cmdExcel->click();
