@@ -337,6 +337,8 @@ TEST_F(ChkCliCTest, DalCampoCodiceSiSceglieUnCliente) {
     ASSERT_EQ(CampoConFuoco(), 0);
     NellaRicerca([this](ChkCliC& r) {
         EXPECT_EQ(Fuoco(), r.Btxt(1));
+        // Entering the field selects its blank, so typing replaces it.
+        QTRY_VERIFY_WITH_TIMEOUT(r.Btxt(1)->hasSelectedText(), 5000);
         Scrivi("a1");  // digits only in the VAT number
         EXPECT_EQ(r.Btxt(1)->text(), "1");
         Premi(Qt::Key_Up);
