@@ -232,10 +232,11 @@ void AggLocalita::ApriLocalita() {
     }
 }
 
-bool AggLocalita::SuTabella(const std::function<void(motore::Recordset&)>& azione, bool scrittura) {
+bool AggLocalita::SuTabella(const std::function<void(motore::Recordset&)>& azione,
+                            Accesso accesso) {
     if (!LocalitaAperta || !tabella_) return false;
     motore::Workspace* ws = g_.EnvironmentSettings.Workspace.get();
-    const bool transazione = scrittura && ws;
+    const bool transazione = accesso == Accesso::Transazione && ws;
     try {
         if (transazione) ws->BeginTrans();
         azione(*tabella_);
@@ -249,13 +250,13 @@ bool AggLocalita::SuTabella(const std::function<void(motore::Recordset&)>& azion
             }
         }
         tabella_->CancelUpdate();
-        ErroreTabella(e, scrittura);
+        ErroreTabella(e, accesso);
         return false;
     }
 }
 
-void AggLocalita::ErroreTabella(const motore::Errore& e, bool scrittura) {
-    if (!scrittura) {
+void AggLocalita::ErroreTabella(const motore::Errore& e, Accesso accesso) {
+    if (accesso == Accesso::Lettura) {
         g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA LOCALITA'\n") + e.Spiegazione());
         return;
     }
@@ -342,7 +343,7 @@ void AggLocalita::Cod1_LostFocus() {
             t.Seek(QStringLiteral(">="), {nome, QString()});
             trovata = !t.NoMatch() && t.Field(kLocalita).toString().left(nome.size()) == nome;
         },
-        false);
+        Accesso::Lettura);
     // A table that cannot be read offers no insert: the row may well be there.
     if (!letto) {
         Cod1->setFocus(Qt::OtherFocusReason);
@@ -466,7 +467,7 @@ void AggLocalita::Muoviti_Click(int i) {
                    {Cod1->text(), Btxt(1)->text()});
             trovata = !t.NoMatch();
         },
-        false);
+        Accesso::Lettura);
     if (trovata) MostraLocalita();
 }
 
@@ -518,7 +519,7 @@ void AggLocalita::Conferma() {
             t.SetField(kRegione, ConvertiRegione(2, Combo1->currentText()));
             t.Update();
         },
-        true);
+        Accesso::Transazione);
     if (!scritto) return;
     for (int i = 1; i <= 3; ++i) Btxt(i)->setText(Valore(i));
     g_.LocalityCAP = cap;
@@ -539,19 +540,14 @@ void AggLocalita::Elimina() {
     if (g_.MsgBox(QStringLiteral("CONFERMI LA CANCELLAZIONE DELLA LOCALITA'"), Pulsanti::SiNo,
                   Icona::Domanda, QStringLiteral("KESTOR - ELIMINAZIONE"), 1) != Risposta::Si)
         return;
-    bool errore = false;
-    SuTabella(
-        [&](motore::Recordset& t) {
-            try {
-                t.Seek(QStringLiteral("="), {Cod1->text(), Btxt(1)->text()});
-                if (!t.NoMatch()) t.Delete();
-            } catch (const motore::Errore& e) {
-                errore = true;
-                ErroreTabella(e, true);
-            }
+    // One statement: no transaction is needed for it to happen whole or not at all.
+    const bool eliminata = SuTabella(
+        [this](motore::Recordset& t) {
+            t.Seek(QStringLiteral("="), {Cod1->text(), Btxt(1)->text()});
+            if (!t.NoMatch()) t.Delete();
         },
-        false);
-    if (errore) return;
+        Accesso::Scrittura);
+    if (!eliminata) return;
     Cod1->setText(QStringLiteral(" "));
     Annulla(false);
 }

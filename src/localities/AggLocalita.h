@@ -82,10 +82,11 @@ class AggLocalita : public Modulo {
     void Conferma();
     void Elimina();
     void Annulla(bool svuotaLocalita);
+    enum class Accesso { Lettura, Scrittura, Transazione };
     // Runs a read or a write on the table; an engine error is shown and gives false. A
-    // write runs inside a transaction that a failure rolls back.
-    bool SuTabella(const std::function<void(motore::Recordset&)>& azione, bool scrittura);
-    void ErroreTabella(const motore::Errore& e, bool scrittura);
+    // transaction that fails is rolled back whole.
+    bool SuTabella(const std::function<void(motore::Recordset&)>& azione, Accesso accesso);
+    void ErroreTabella(const motore::Errore& e, Accesso accesso);
     void Modo(const QString& caption, bool elimina);
 
     std::array<CasellaTesto*, 4> btxt_{};

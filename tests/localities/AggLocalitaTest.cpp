@@ -347,6 +347,20 @@ TEST_F(AggLocalitaTest, UnaScritturaCheFallisceTornaIndietroETieneIlModulo) {
         Premuto(d.Cmdv(1));
         EXPECT_EQ(Riga("ROMA", "00998"), "RM|' '|'LAZ'") << "the same form saves once it can";
         EXPECT_EQ(g.Messaggi.Mostrati().size(), 1u);
+
+        Premi(Qt::Key_Return);
+        ASSERT_EQ(d.Btxt(1)->text(), "00118");
+        altro->Esegui("BEGIN IMMEDIATE");
+        g.Messaggi.AzzeraMostrati();
+        g.Messaggi.Copione({Risposta::Si});
+        Premuto(d.Cmdv(2));
+        ASSERT_EQ(g.Messaggi.Mostrati().size(), 2u);
+        EXPECT_TRUE(g.Messaggi.Mostrati()[1].testo.startsWith(
+            "Errore in scrittura: operazione impossibile"));
+        EXPECT_EQ(d.windowTitle(), "VARIAZIONE LOCALITA'");
+        EXPECT_EQ(d.Btxt(1)->text(), "00118");
+        altro->Esegui("COMMIT");
+        EXPECT_EQ(Riga("ROMA", "00118"), "RM|NULL|'LAZ'") << "a failed delete keeps the row";
     });
 }
 
