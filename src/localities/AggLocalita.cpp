@@ -152,10 +152,9 @@ AggLocalita::AggLocalita(Global& g, QWidget* parent) : Modulo(g, parent) {
         muoviti_[size_t(i)] = b;
     }
 
-    const QWidget* ordine[] = {Cod1,    Combo1,  Btxt(1), Btxt(2),    Btxt(3),   Cmdv(1),
+    QWidget* const ordine[] = {Cod1,    Combo1,  Btxt(1), Btxt(2),    Btxt(3),   Cmdv(1),
                                Cmdv(2), Cmdv(0), Cmdv(3), Muoviti(1), Muoviti(0)};
-    for (size_t k = 1; k < std::size(ordine); ++k)
-        setTabOrder(const_cast<QWidget*>(ordine[k - 1]), const_cast<QWidget*>(ordine[k]));
+    for (size_t k = 1; k < std::size(ordine); ++k) setTabOrder(ordine[k - 1], ordine[k]);
 
     setFixedSize(toolkit::PixelDaTwipX(kLarghezzaForm), toolkit::PixelDaTwipY(3480));
 }
