@@ -2,6 +2,8 @@
 
 #include "ui/Global.h"
 
+#include "Setup.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -76,4 +78,19 @@ void AmbienteProva::CreaTabelle(const QString& percorso) {
     db->Esegui(
         "INSERT INTO NAZIONI VALUES ('380', 'ITALIA', 'IT'), ('086', 'OCEANO INDIANO', 'IO'), "
         "('276', 'GERMANIA', 'DE'), ('999', 'SENZA ISO', NULL)");
+}
+
+void AmbienteProva::CreaLocalita() const {
+    motore::Workspace ws;
+    auto db = ws.OpenDatabase(PercorsoTabelle());
+    db->Esegui(
+        "CREATE TABLE LOCALITA (LocLocalita VARCHAR(50) COLLATE RTRIM NOT NULL, LocCAP "
+        "VARCHAR(5) COLLATE RTRIM NOT NULL, LocProvincia VARCHAR(2) COLLATE RTRIM, LocPrefisso "
+        "VARCHAR(5) COLLATE RTRIM, LocRegione VARCHAR(3) COLLATE RTRIM)");
+    db->Esegui("CREATE UNIQUE INDEX \"LOCALITA.primaria\" ON LOCALITA(LocLocalita, LocCAP)");
+    ws.BeginTrans();
+    for (const setup::Localita& l : setup::DatiLocalita())
+        db->Esegui("INSERT INTO LOCALITA VALUES (?1, ?2, ?3, NULL, ?4)",
+                   {l.nome, l.cap, l.provincia, l.regione});
+    ws.CommitTrans();
 }

@@ -36,6 +36,8 @@ class AmbienteProva {
 
     static void CreaDitta(const QString& percorso, bool conClienti = true);
     static void CreaTabelle(const QString& percorso);
+    // Adds the table of localities, with the shipped rows, to the code-tables database.
+    void CreaLocalita() const;
 
   private:
     QTemporaryDir dir_;

@@ -1,0 +1,604 @@
+#include "localities/AggLocalita.h"
+
+#include "app/CasellaTesto.h"
+#include "app/Motore.h"
+#include "app/Toolkit.h"
+#include "data/TabCodici.h"
+#include "lookup/GesTab.h"
+#include "ui/Global.h"
+#include "ui/Tasti.h"
+#include "ui/Valori.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+const QString kTabella = QStringLiteral("LOCALITA");
+const QString kLocalita = QStringLiteral("LocLocalita");
+const QString kCap = QStringLiteral("LocCAP");
+const QString kProvincia = QStringLiteral("LocProvincia");
+const QString kPrefisso = QStringLiteral("LocPrefisso");
+const QString kRegione = QStringLiteral("LocRegione");
+
+const QString kCaptionRicerca = QStringLiteral("GESTIONE DELLE LOCALITA' ITALIANE");
+const QString kCaptionInserimento = QStringLiteral("INSERIMENTO LOCALITA' ITALIANE");
+const QString kCaptionVariazione = QStringLiteral("VARIAZIONE LOCALITA'");
+
+constexpr const char* kRegioni[20] = {
+    "ABRABRUZZO",       "BASBASILICATA",     "CALCALABRIA",
+    "CAMCAMPANIA",      "EMIEMILIA ROMAGNA", "FRIFRIULI - VENEZIA GIULIA",
+    "LIGLIGURIA",       "LAZLAZIO",          "LOMLOMBARDIA",
+    "MARMARCHE",        "MOLMOLISE",         "PIEPIEMONTE",
+    "PUGPUGLIA",        "SARSARDEGNA",       "SICSICILIA",
+    "TOSTOSCANA",       "TRETRENTO",         "UMBUMBRIA",
+    "VALVALLE D'AOSTA", "VENVENETO"};
+
+// Twips.
+constexpr int kAltezza = 360;
+constexpr int kRiga = 480;
+constexpr int kXEtichetta = 120;
+constexpr int kXCasella = 2040;
+constexpr int kLarghezzaForm = 8520;
+
+QRect Rettangolo(int left, int top, int width, int height) {
+    return QRect(toolkit::PixelDaTwipX(left), toolkit::PixelDaTwipY(top),
+                 toolkit::PixelDaTwipX(width), toolkit::PixelDaTwipY(height));
+}
+
+QFont Fisso(bool grassetto) {
+    QFont f(QStringLiteral("Courier New"));
+    f.setPointSizeF(9.75);
+    f.setStyleHint(QFont::TypeWriter, QFont::PreferMatch);
+    f.setFixedPitch(true);
+    f.setBold(grassetto);
+    return f;
+}
+
+QPushButton* Pulsante(QWidget* form, const char* testo, const QColor& sfondo) {
+    auto* b = new QPushButton(QString::fromLatin1(testo), form);
+    b->setAutoDefault(false);
+    if (sfondo.isValid())
+        b->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid "
+                                        "#808080; font-weight: bold; }"
+                                        "QPushButton:focus { border: 2px solid #000040; }")
+                             .arg(sfondo.name()));
+    return b;
+}
+
+}  // namespace
+
+AggLocalita::AggLocalita(Global& g, QWidget* parent) : Modulo(g, parent) {
+    setObjectName(QStringLiteral("AggLocalita"));
+    setWindowFlags(Qt::Dialog);
+    SetCaption(QStringLiteral("VARIAZIONE LOCALITA' ITALIANE"));
+    SetBorderStyle(3);
+
+    auto Etichetta = [this](const QString& testo, const QString& nome, int indice, int riga) {
+        auto* l = new QLabel(testo, this);
+        l->setGeometry(
+            Rettangolo(kXEtichetta, 240 + riga * kRiga, kXCasella - kXEtichetta - 60, kAltezza));
+        Su(l, nome, indice);
+        return l;
+    };
+    Lcod = Etichetta(QStringLiteral("Località"), QStringLiteral("Lcod"), -1, 0);
+    ldesc_[0] = Etichetta(QStringLiteral("Regione"), QStringLiteral("Ldesc"), 0, 1);
+    ldesc_[1] = Etichetta(QStringLiteral("C.A.P."), QStringLiteral("Ldesc"), 1, 2);
+    ldesc_[4] = Etichetta(QStringLiteral("Provincia"), QStringLiteral("Ldesc"), 4, 3);
+    ldesc_[2] = Etichetta(QStringLiteral("Prefisso telefonico"), QStringLiteral("Ldesc"), 2, 4);
+
+    Cod1 = new CasellaTesto(this);
+    Cod1->setFont(Fisso(true));
+    Cod1->SetMaxLength(50);
+    Cod1->setGeometry(Rettangolo(kXCasella, 240, kLarghezzaForm - kXCasella - 120, kAltezza));
+    QPalette bianco = Cod1->palette();
+    bianco.setColor(QPalette::Base, Qt::white);
+    Cod1->setPalette(bianco);
+    Eventi& cod = Su(Cod1, QStringLiteral("Cod1"));
+    cod.GotFocus = [this] { Cod1_GotFocus(); };
+    cod.LostFocus = [this] { Cod1_LostFocus(); };
+
+    Combo1 = new QComboBox(this);
+    Combo1->setFont(Fisso(false));
+    Combo1->setEditable(false);
+    Combo1->setGeometry(Rettangolo(kXCasella, 240 + kRiga, 3300, kAltezza));
+    Su(Combo1, QStringLiteral("Combo1")).GotFocus = [this] { Combo1_GotFocus(); };
+
+    const int larghezze[4] = {0, 900, 480, 900};
+    for (int i = 1; i <= 3; ++i) {
+        auto* t = new CasellaTesto(this);
+        t->SetMaxLength(i == 2 ? 2 : 5);
+        t->setGeometry(Rettangolo(kXCasella, 240 + (i + 1) * kRiga, larghezze[i], kAltezza));
+        QPalette p = t->palette();
+        p.setColor(QPalette::Base, i == 2 ? QColor(255, 255, 192) : QColor(Qt::white));
+        t->setPalette(p);
+        Eventi& ev = Su(t, QStringLiteral("Btxt"), i);
+        ev.GotFocus = [this, i] { Btxt_GotFocus(i); };
+        ev.LostFocus = [this, i] { Btxt_LostFocus(i); };
+        btxt_[size_t(i)] = t;
+    }
+    DesProv = new QLabel(this);
+    DesProv->setGeometry(Rettangolo(kXCasella + 600, 240 + 3 * kRiga, 4500, kAltezza));
+    Su(DesProv, QStringLiteral("DesProv"));
+
+    const struct {
+        const char* testo;
+        QColor sfondo;
+        int left, top, width;
+    } comandi[4] = {
+        {"&USCITA", QColor(228, 180, 180), 5640, 2760, 1380},
+        {"&CONFERMA", QColor(173, 224, 177), 2040, 2760, 1380},
+        {"&ELIMINA", QColor(255, 219, 145), 3840, 2760, 1380},
+        {"&ANNULLA", QColor(248, 248, 192), 7020, 240 + kRiga, 1380},
+    };
+    for (int i = 0; i < 4; ++i) {
+        QPushButton* b = Pulsante(this, comandi[i].testo, comandi[i].sfondo);
+        b->setGeometry(Rettangolo(comandi[i].left, comandi[i].top, comandi[i].width, 375));
+        Eventi& ev = Su(b, QStringLiteral("Cmdv"), i);
+        ev.MouseDown = [this] { InComando = true; };
+        ev.Click = [this, i] { Cmdv_Click(i); };
+        cmdv_[size_t(i)] = b;
+    }
+    const char* frecce[2] = {"&+  >", "&-  <"};
+    for (int i = 0; i < 2; ++i) {
+        QPushButton* b = Pulsante(this, frecce[i], QColor());
+        b->setGeometry(Rettangolo(i == 1 ? 5460 : 6240, 240 + kRiga, 720, 375));
+        Eventi& ev = Su(b, QStringLiteral("Muoviti"), i);
+        ev.Click = [this, i] { Muoviti_Click(i); };
+        ev.GotFocus = [this] { InScorrimento = true; };
+        ev.MouseDown = [this] { InScorrimento = true; };
+        ev.LostFocus = [this] { InScorrimento = false; };
+        muoviti_[size_t(i)] = b;
+    }
+
+    QWidget* const ordine[] = {Cod1,    Combo1,  Btxt(1), Btxt(2),    Btxt(3),   Cmdv(1),
+                               Cmdv(2), Cmdv(0), Cmdv(3), Muoviti(1), Muoviti(0)};
+    for (size_t k = 1; k < std::size(ordine); ++k) setTabOrder(ordine[k - 1], ordine[k]);
+
+    setFixedSize(toolkit::PixelDaTwipX(kLarghezzaForm), toolkit::PixelDaTwipY(3480));
+}
+
+AggLocalita::~AggLocalita() = default;
+
+void AggLocalita::Apri(Global& g, const QString& cap, const QString& localita, QWidget* parent) {
+    g.LocalityCAP = cap;
+    g.LocalityName = localita;
+    AggLocalita form(g, parent);
+    form.MostraModale();
+}
+
+// ---------------------------------------------------------------------------------------
+// Load, unload, the table
+
+void AggLocalita::Form_Load() {
+    CentraFinestra(*this);
+    ApriLocalita();
+    if (!LocalitaAperta) {
+        // Shown for the operator to see, but nothing can be sought or written.
+        for (QWidget* w : std::initializer_list<QWidget*>{Cod1, Combo1, Btxt(1), Btxt(2), Btxt(3)})
+            w->setEnabled(false);
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{Cmdv(1), Cmdv(2), Cmdv(3), Muoviti(0), Muoviti(1)})
+            w->hide();
+        return;
+    }
+    InComando = false;
+    InScorrimento = false;
+    g_.FieldErrorNumber = 0;
+    CampoCorrente = -1;
+    for (size_t i = 0; i < Regioni.size(); ++i) Regioni[i] = QString::fromLatin1(kRegioni[i]);
+    Combo1->clear();
+    Combo1->addItem(QStringLiteral(" "));
+    for (const QString& r : Regioni) Combo1->addItem(r.mid(3));
+    DaAnagrafica = !g_.LocalityCAP.isEmpty() || !g_.LocalityName.isEmpty();
+    PulisciCampi();
+}
+
+void AggLocalita::Form_Unload() {
+    if (tabella_) tabella_->Close();
+    tabella_.reset();
+    LocalitaAperta = false;
+    InScorrimento = false;
+    // Only a confirmed locality goes back to the caller, however the form was closed.
+    if (!confermato_) {
+        g_.LocalityCAP.clear();
+        g_.LocalityName.clear();
+        g_.LocalityProvince.clear();
+    }
+}
+
+void AggLocalita::ApriLocalita() {
+    LocalitaAperta = false;
+    for (;;) {
+        try {
+            auto* db = g_.EnvironmentSettings.CodeTablesDatabase.get();
+            if (!db)
+                throw motore::Errore(motore::ErrGenerico,
+                                     QStringLiteral("Il database delle tabelle non è aperto."));
+            tabella_ = db->OpenTable(kTabella);
+            tabella_->SetIndex(QStringLiteral("primaria"));
+            LocalitaAperta = true;
+            return;
+        } catch (const motore::Errore& e) {
+            tabella_.reset();
+            g_.MessageTitle = QStringLiteral("ERRORE IN APERTURA TABELLA LOCALITA'");
+            if (g_.MsgBox(QString::number(e.Numero()) + QStringLiteral(": ") + e.Descrizione(),
+                          Pulsanti::RiprovaAnnulla, Icona::Esclamazione,
+                          g_.MessageTitle) != Risposta::Riprova)
+                return;
+        }
+    }
+}
+
+bool AggLocalita::SuTabella(const std::function<void(motore::Recordset&)>& azione,
+                            Accesso accesso) {
+    if (!LocalitaAperta || !tabella_) return false;
+    motore::Workspace* ws = g_.EnvironmentSettings.Workspace.get();
+    const bool transazione = accesso == Accesso::Transazione && ws;
+    try {
+        if (transazione) ws->BeginTrans();
+        azione(*tabella_);
+        if (transazione) ws->CommitTrans();
+        return true;
+    } catch (const motore::Errore& e) {
+        if (transazione && ws->InTransazione()) {
+            try {
+                ws->Rollback();
+            } catch (const motore::Errore&) {
+            }
+        }
+        tabella_->CancelUpdate();
+        ErroreTabella(e, accesso);
+        return false;
+    }
+}
+
+void AggLocalita::ErroreTabella(const motore::Errore& e, Accesso accesso) {
+    if (accesso == Accesso::Lettura) {
+        g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA LOCALITA'\n") + e.Spiegazione());
+        return;
+    }
+    g_.MessageTitle =
+        QStringLiteral("Errore in scrittura: operazione impossibile\n") + e.Descrizione();
+    g_.MsgBox(g_.MessageTitle, Pulsanti::OK, Icona::Critica,
+              QStringLiteral("KESTOR - ERRORE N. ") + QString::number(e.Numero()));
+}
+
+// ---------------------------------------------------------------------------------------
+// Showing and clearing
+
+void AggLocalita::PulisciCampi() {
+    for (int i = 1; i <= 3; ++i)
+        Btxt(i)->setText(Btxt(i)->MaxLength() == 2 ? QStringLiteral("  ") : QStringLiteral(" "));
+    if (!g_.LocalityCAP.trimmed().isEmpty()) Btxt(1)->setText(g_.LocalityCAP);
+    if (!g_.LocalityName.trimmed().isEmpty()) Cod1->setText(g_.LocalityName);
+    Combo1->setCurrentIndex(0);
+    DesProv->clear();
+}
+
+void AggLocalita::MostraLocalita() {
+    motore::Recordset& t = *tabella_;
+    Cod1->setText(t.Field(kLocalita).toString());
+    Combo1->setCurrentIndex(Combo1->findText(ConvertiRegione(1, t.Field(kRegione).toString())));
+    Btxt(1)->setText(t.Field(kCap).toString().trimmed());
+    Btxt(2)->setText(t.Field(kProvincia).toString().trimmed());
+    const QVariant prefisso = t.Field(kPrefisso);
+    Btxt(3)->setText(prefisso.isNull() ? QStringLiteral(" ") : prefisso.toString().trimmed());
+    g_.TableName = QStringLiteral("PROVINCIE");
+    g_.SoughtCode = Btxt(2)->text();
+    // The previous row's description must not stay beside a code that is not found.
+    DesProv->setText(CodiceMancante(g_, false) ? QString() : g_.FoundDescription);
+    Modo(kCaptionVariazione, true);
+}
+
+void AggLocalita::Modo(const QString& caption, bool elimina) {
+    Cmdv(1)->show();
+    Cmdv(2)->setVisible(elimina);
+    Cmdv(3)->show();
+    SetCaption(caption);
+    Cod1->setEnabled(false);
+}
+
+QString AggLocalita::ConvertiRegione(int modo, const QString& testo) const {
+    const QString cercato = testo.trimmed();
+    for (const QString& r : Regioni) {
+        if (modo == 1 && r.left(3) == cercato) return r.mid(3);
+        if (modo == 2 && r.mid(3) == cercato) return r.left(3);
+    }
+    return QString();
+}
+
+// ---------------------------------------------------------------------------------------
+// The locality box
+
+void AggLocalita::Cod1_GotFocus() {
+    CampoCorrente = -1;
+    InScorrimento = false;
+    InComando = false;
+    SetCaption(kCaptionRicerca);
+    for (int i : {1, 2, 3}) Cmdv(i)->hide();
+    Muoviti(0)->show();
+    Muoviti(1)->show();
+    SelezionaTesto(g_, *Cod1);
+}
+
+void AggLocalita::Cod1_LostFocus() {
+    if (InScorrimento || InComando) return;
+    g_.FieldErrorNumber = 0;
+    Muoviti(0)->hide();
+    Muoviti(1)->hide();
+    g_.LocalityName = Cod1->text().trimmed();
+    const QString nome = g_.LocalityName;
+    if (nome.isEmpty()) {
+        g_.MsgBox(QStringLiteral("INDICARE UNA LOCALITA'"), Pulsanti::OK, Icona::Nessuna,
+                  QStringLiteral("KESTOR - CODICE"));
+        Cod1->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    bool trovata = false;
+    const bool letto = SuTabella(
+        [&](motore::Recordset& t) {
+            t.Seek(QStringLiteral(">="), {nome, QString()});
+            trovata = !t.NoMatch() && t.Field(kLocalita).toString().left(nome.size()) == nome;
+        },
+        Accesso::Lettura);
+    // A table that cannot be read offers no insert: the row may well be there.
+    if (!letto) {
+        Cod1->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (trovata) {
+        MostraLocalita();
+        return;
+    }
+    if (g_.MsgBox(QStringLiteral("LOCALITA' INESISTENTE: INSERISCI"), Pulsanti::SiNo,
+                  Icona::Domanda, QStringLiteral("KESTOR - INSERIMENTO"), 1) != Risposta::Si) {
+        Cod1->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    // Stored as sought: leading blanks would put the name where no search finds it.
+    Cod1->setText(nome);
+    Modo(kCaptionInserimento, false);
+    Btxt(1)->clear();
+}
+
+void AggLocalita::Combo1_GotFocus() {
+    CampoCorrente = 0;
+    InScorrimento = false;
+    InComando = false;
+}
+
+// ---------------------------------------------------------------------------------------
+// CAP, province, prefix
+
+void AggLocalita::Btxt_GotFocus(int i) {
+    if (InComando) return;
+    InScorrimento = false;
+    g_.FieldErrorNumber = 0;
+    CampoCorrente = std::int16_t(i);
+    Muoviti(0)->hide();
+    Muoviti(1)->hide();
+    SelezionaTesto(g_, *Btxt(i));
+}
+
+void AggLocalita::Btxt_LostFocus(int i) {
+    if (InComando) {
+        InComando = false;
+        return;
+    }
+    if (InScorrimento || g_.FieldErrorNumber >= 1) return;
+    ControllaCampo(std::int16_t(i));
+    if (g_.FieldErrorNumber > 0) {
+        ++erroriCampo_;
+        MostraErrore();
+        Btxt(g_.FieldErrorNumber)->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void AggLocalita::ControllaCampo(std::int16_t indice) {
+    g_.FieldErrorNumber = 0;
+    if (indice == 1) {
+        g_.FieldErrorNumber = 1;
+        if (Btxt(1)->text().trimmed().size() < 5) return;
+        g_.FieldErrorNumber = 0;
+    } else if (indice == 2) {
+        g_.FieldErrorNumber = 2;
+        g_.TableName = QStringLiteral("PROVINCIE");
+        g_.SoughtCode = Btxt(2)->text();
+        if (CodiceMancante(g_, true)) return;
+        DesProv->setText(g_.FoundDescription);
+        g_.FieldErrorNumber = 0;
+    }
+}
+
+void AggLocalita::MostraErrore() {
+    const QString testo = g_.FieldErrorNumber == 1
+                              ? QStringLiteral("C.A.P. FORMALMENTE ERRATO O NON INDICATO")
+                              : QStringLiteral("PROVINCIA INESISTENTE");
+    g_.MsgBox(testo, Pulsanti::OK, Icona::Critica,
+              QStringLiteral("KESTOR - ERRORE N. ") + QString::number(g_.FieldErrorNumber));
+}
+
+void AggLocalita::CercaProvincia() {
+    InScorrimento = true;
+    g_.SoughtCode.clear();
+    g_.SoughtDescription.clear();
+    if (CampoCorrente == 2 && focusWidget() == Btxt(2)) {
+        g_.TableName = QStringLiteral("PROVINCIE");
+        g_.SoughtCode = Btxt(2)->text().trimmed();
+        GesTab dialogo(g_, this);
+        dialogo.MostraModale();
+        if (!g_.SoughtCode.trimmed().isEmpty()) {
+            Btxt(2)->setText(g_.SoughtCode);
+            DesProv->setText(g_.SoughtDescription);
+        }
+    }
+    InScorrimento = false;
+}
+
+void AggLocalita::CampoPrecedente() {
+    CampoCorrente = CampoCorrente <= 1 ? 3 : std::int16_t(CampoCorrente - 1);
+}
+
+void AggLocalita::CampoSuccessivo() {
+    CampoCorrente = CampoCorrente >= 3 ? 1 : std::int16_t(CampoCorrente + 1);
+}
+
+// ---------------------------------------------------------------------------------------
+// Buttons
+
+void AggLocalita::TastoRapido(QAbstractButton* pulsante) {
+    if (pulsante == Muoviti(0) || pulsante == Muoviti(1))
+        InScorrimento = true;
+    else if (pulsante == Cmdv(0) || pulsante == Cmdv(3))
+        InComando = true;  // leaving and abandoning need no check of the box being left
+    else
+        erroriAlTasto_ = erroriCampo_;
+}
+
+void AggLocalita::Muoviti_Click(int i) {
+    InScorrimento = true;
+    bool trovata = false;
+    SuTabella(
+        [&](motore::Recordset& t) {
+            t.Seek(i == 0 ? QStringLiteral(">") : QStringLiteral("<"),
+                   {Cod1->text(), Btxt(1)->text()});
+            trovata = !t.NoMatch();
+        },
+        Accesso::Lettura);
+    if (trovata) MostraLocalita();
+}
+
+void AggLocalita::Cmdv_Click(int i) {
+    const int errori = std::exchange(erroriAlTasto_, -1);
+    if ((i == 1 || i == 2) && errori >= 0 && errori != erroriCampo_) return;
+    switch (i) {
+        case 0:
+            g_.LocalityCAP.clear();
+            g_.LocalityName.clear();
+            g_.LocalityProvince.clear();
+            InComando = true;
+            Scarica();
+            return;
+        case 1:
+            Conferma();
+            break;
+        case 2:
+            Elimina();
+            break;
+        case 3:
+            Annulla(true);
+            break;
+        default:
+            break;
+    }
+    // The form stays: the next box entered must run its own logic again.
+    if (!Scaricato()) InComando = false;
+}
+
+void AggLocalita::Conferma() {
+    auto Valore = [this](int i) {
+        return Btxt(i)->text().trimmed().isEmpty() ? QStringLiteral(" ") : Btxt(i)->text();
+    };
+    const QString localita = Cod1->text();
+    const QString cap = Valore(1), provincia = Valore(2), prefisso = Valore(3);
+    const bool scritto = SuTabella(
+        [&](motore::Recordset& t) {
+            t.Seek(QStringLiteral("="), {localita, Btxt(1)->text()});
+            if (t.NoMatch()) {
+                t.AddNew();
+                t.SetField(kLocalita, localita);
+            } else {
+                t.Edit();
+            }
+            t.SetField(kCap, cap);
+            t.SetField(kProvincia, provincia);
+            t.SetField(kPrefisso, prefisso);
+            t.SetField(kRegione, ConvertiRegione(2, Combo1->currentText()));
+            t.Update();
+        },
+        Accesso::Transazione);
+    if (!scritto) return;
+    for (int i = 1; i <= 3; ++i) Btxt(i)->setText(Valore(i));
+    g_.LocalityCAP = cap;
+    g_.LocalityName = localita;
+    g_.LocalityProvince = provincia;
+    if (DaAnagrafica) {
+        confermato_ = true;
+        InComando = true;
+        Scarica();
+        return;
+    }
+    g_.LocalityCAP.clear();
+    g_.LocalityName.clear();
+    Annulla(false);
+}
+
+void AggLocalita::Elimina() {
+    if (g_.MsgBox(QStringLiteral("CONFERMI LA CANCELLAZIONE DELLA LOCALITA'"), Pulsanti::SiNo,
+                  Icona::Domanda, QStringLiteral("KESTOR - ELIMINAZIONE"), 1) != Risposta::Si)
+        return;
+    // One statement: no transaction is needed for it to happen whole or not at all.
+    const bool eliminata = SuTabella(
+        [this](motore::Recordset& t) {
+            t.Seek(QStringLiteral("="), {Cod1->text(), Btxt(1)->text()});
+            if (!t.NoMatch()) t.Delete();
+        },
+        Accesso::Scrittura);
+    if (!eliminata) return;
+    Cod1->setText(QStringLiteral(" "));
+    Annulla(false);
+}
+
+void AggLocalita::Annulla(bool svuotaLocalita) {
+    if (svuotaLocalita) Cod1->setText(QStringLiteral(" "));
+    Cod1->setEnabled(true);
+    PulisciCampi();
+    Cod1->setFocus(Qt::OtherFocusReason);
+}
+
+// ---------------------------------------------------------------------------------------
+// Keys
+
+void AggLocalita::Form_KeyDown(int& codice, int) {
+    if (codice == kTastoF4) {
+        InScorrimento = true;
+        CercaProvincia();
+        codice = 0;
+        return;
+    }
+    int k = codice;
+    if (k == kTastoInvio) {
+        if (CampoCorrente == -1 || CampoCorrente == 0 || CampoCorrente == 3) {
+            InviaTasti(QStringLiteral("{TAB}"));
+            return;
+        }
+        k = kTastoGiu;
+    }
+    if ((k != kTastoSu && k != kTastoGiu) || CampoCorrente < 1 || CampoCorrente > 3) return;
+    if (k == kTastoSu)
+        CampoPrecedente();
+    else
+        CampoSuccessivo();
+    g_.FieldErrorNumber = 0;
+    Btxt(CampoCorrente)->setFocus(Qt::OtherFocusReason);
+    if (codice != kTastoInvio) codice = 0;
+}
+
+void AggLocalita::Form_KeyPress(int& carattere) {
+    if (carattere == kTastoInvio) {
+        carattere = 0;
+        return;
+    }
+    if (CampoCorrente == 1 || CampoCorrente == 3)
+        TastoCifra(carattere);
+    else
+        TastoMaiuscolo(carattere);
+    // The box is left as soon as the character that fills it lands; a key that is dropped
+    // or edits (backspace, copy, paste) does not fill it.
+    if (CampoCorrente < 1 || CampoCorrente > 3 || carattere < 32) return;
+    CasellaTesto* b = Btxt(CampoCorrente);
+    if (b->text().size() - b->selectedText().size() + 1 == b->MaxLength())
+        InviaTasti(QStringLiteral("{TAB}"));
+}

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "app/Modulo.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace motore {
+class Errore;
+class Recordset;
+}  // namespace motore
+
+class CasellaTesto;
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+// The table of Italian localities: looked up by the beginning of the name or by paging,
+// inserted, changed and deleted. Opened with LocalityCAP or LocalityName set (the client
+// form), it closes on CONFERMA and leaves the confirmed CAP, locality and province in the
+// three locality slots; USCITA leaves them empty.
+class AggLocalita : public Modulo {
+    Q_OBJECT
+
+  public:
+    explicit AggLocalita(Global& g, QWidget* parent = nullptr);
+    ~AggLocalita() override;
+
+    // Puts the CAP and the locality into the slots, shows the form modally and returns once
+    // it has closed; both empty open it on its own.
+    static void Apri(Global& g, const QString& cap, const QString& localita,
+                     QWidget* parent = nullptr);
+
+    CasellaTesto* Cod1 = nullptr;
+    QComboBox* Combo1 = nullptr;
+    CasellaTesto* Btxt(int i) const { return btxt_[size_t(i)]; }  // 1 CAP, 2 province, 3 prefix
+    QPushButton* Cmdv(int i) const {
+        return cmdv_[size_t(i)];
+    }                                                                  // USCITA, CONFERMA, ELIMINA,
+                                                                       // ANNULLA
+    QPushButton* Muoviti(int i) const { return muoviti_[size_t(i)]; }  // next, previous
+    QLabel* Lcod = nullptr;
+    QLabel* Ldesc(int i) const { return ldesc_[size_t(i)]; }  // 0, 1, 2, 4
+    QLabel* DesProv = nullptr;
+
+    bool LocalitaAperta = false;
+    std::int16_t CampoCorrente = -1;
+    bool InComando = false;
+    bool InScorrimento = false;
+    bool DaAnagrafica = false;
+    std::array<QString, 20> Regioni;
+
+    QString ConvertiRegione(int modo, const QString& testo) const;
+
+  protected:
+    void Form_Load() override;
+    void Form_KeyDown(int& codice, int shift) override;
+    void Form_KeyPress(int& carattere) override;
+    void Form_Unload() override;
+    void TastoRapido(QAbstractButton* pulsante) override;
+
+  private:
+    void ApriLocalita();
+    void PulisciCampi();
+    void MostraLocalita();
+    void ControllaCampo(std::int16_t indice);
+    void MostraErrore();
+    void CercaProvincia();
+    void CampoPrecedente();
+    void CampoSuccessivo();
+
+    void Cod1_GotFocus();
+    void Cod1_LostFocus();
+    void Combo1_GotFocus();
+    void Btxt_GotFocus(int i);
+    void Btxt_LostFocus(int i);
+    void Cmdv_Click(int i);
+    void Muoviti_Click(int i);
+
+    void Conferma();
+    void Elimina();
+    void Annulla(bool svuotaLocalita);
+    enum class Accesso { Lettura, Scrittura, Transazione };
+    // Runs a read or a write on the table; an engine error is shown and gives false. A
+    // transaction that fails is rolled back whole.
+    bool SuTabella(const std::function<void(motore::Recordset&)>& azione, Accesso accesso);
+    void ErroreTabella(const motore::Errore& e, Accesso accesso);
+    void Modo(const QString& caption, bool elimina);
+
+    std::array<CasellaTesto*, 4> btxt_{};
+    std::array<QPushButton*, 4> cmdv_{};
+    std::array<QPushButton*, 2> muoviti_{};
+    std::array<QLabel*, 5> ldesc_{};
+    std::unique_ptr<motore::Recordset> tabella_;
+    bool confermato_ = false;
+    // Field errors shown so far, and their count when an access key was pressed: a button
+    // reached through a failed check does not act.
+    int erroriCampo_ = 0;
+    int erroriAlTasto_ = -1;
+};

@@ -1,0 +1,381 @@
+#include "localities/AggLocalita.h"
+
+#include "app/CasellaTesto.h"
+#include "lookup/GesTab.h"
+#include "support/ModuloClientiTest.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+class AggLocalitaTest : public ModuloClientiTest {
+  protected:
+    void Prepara() {
+        amb.CreaLocalita();
+        Avvia();
+    }
+    // Runs `passi` in the localities form opened with these slots, as a caller would; the
+    // form is closed after them if they left it open.
+    void NelleLocalita(const QString& cap, const QString& localita,
+                       std::function<void(AggLocalita&)> passi) {
+        NelModale<AggLocalita>([passi](AggLocalita& d) {
+            passi(d);
+            if (!d.Scaricato()) d.Scarica();
+        });
+        AggLocalita::Apri(g, cap, localita, form.get());
+        EXPECT_TRUE(eseguito);
+    }
+    QString Tabelle(const QString& sql) {
+        QProcess p;
+        p.start("sqlite3", {amb.PercorsoTabelle(), sql});
+        p.waitForFinished(10000);
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    }
+    QString Riga(const QString& localita, const QString& cap) {
+        return Tabelle(
+            "SELECT LocProvincia || '|' || quote(LocPrefisso) || '|' || "
+            "quote(LocRegione) FROM LOCALITA WHERE LocLocalita = '" +
+            localita + "' AND LocCAP = '" + cap + "'");
+    }
+    int Righe(const QString& localita) {
+        return Tabelle("SELECT count(*) FROM LOCALITA WHERE LocLocalita = '" + localita + "'")
+            .toInt();
+    }
+    void Premuto(QPushButton* b) {
+        QTest::mouseClick(b, Qt::LeftButton);
+        Attendi();
+    }
+    // An access key presses its button a moment later, as a click seen on screen.
+    void Rapido(Qt::Key lettera, QPushButton* b) {
+        Premi(lettera, Qt::AltModifier);
+        EXPECT_TRUE(QTest::qWaitFor([b] { return !b->isDown(); }));
+        Attendi();
+    }
+    // Types a locality and leaves its box.
+    void Cerca(const QString& nome) {
+        Scrivi(nome);
+        Premi(Qt::Key_Return);
+    }
+    static bool Visibile(QWidget* w) { return w->isVisibleTo(w->window()); }
+};
+
+TEST_F(AggLocalitaTest, RomMostraLaPrimaRomaEUnNomeCheNonCeChiedeDiInserire) {
+    Prepara();
+    const QString prima = Tabelle(
+        "SELECT LocLocalita || '|' || LocCAP FROM LOCALITA WHERE LocLocalita >= 'ROM' "
+        "ORDER BY LocLocalita, LocCAP LIMIT 1");
+    ASSERT_EQ(prima, "ROMA|00118");
+    NelleLocalita("", "", [this](AggLocalita& d) {
+        EXPECT_EQ(Fuoco(), d.Cod1);
+        EXPECT_EQ(d.windowTitle(), "GESTIONE DELLE LOCALITA' ITALIANE");
+        EXPECT_TRUE(Visibile(d.Muoviti(0)));
+        EXPECT_FALSE(Visibile(d.Cmdv(1)));
+        EXPECT_EQ(d.Btxt(2)->text(), "  ");
+
+        Cerca("rom");
+        EXPECT_EQ(d.Cod1->text(), "ROMA");
+        EXPECT_EQ(d.Btxt(1)->text(), "00118");
+        EXPECT_EQ(d.Btxt(2)->text(), "RM");
+        EXPECT_EQ(d.DesProv->text(), "ROMA");
+        EXPECT_EQ(d.Btxt(3)->text(), " ") << "a null prefix";
+        EXPECT_EQ(d.Combo1->currentText(), "LAZIO");
+        EXPECT_EQ(d.windowTitle(), "VARIAZIONE LOCALITA'");
+        EXPECT_FALSE(d.Cod1->isEnabled());
+        EXPECT_TRUE(Visibile(d.Cmdv(2)));
+        EXPECT_FALSE(Visibile(d.Muoviti(0)));
+        EXPECT_EQ(Fuoco(), d.Combo1);
+        EXPECT_TRUE(Testi().empty());
+
+        Premuto(d.Cmdv(3));
+        EXPECT_EQ(Fuoco(), d.Cod1);
+        EXPECT_EQ(d.Cod1->text(), "ROM") << "the box offers the last search again";
+        EXPECT_EQ(d.windowTitle(), "GESTIONE DELLE LOCALITA' ITALIANE");
+
+        // After every locality, and a name that only sorts among others.
+        for (const QString nome : {"ZZZZ", "ROMAX"}) {
+            g.Messaggi.AzzeraMostrati();
+            g.Messaggi.Copione({Risposta::No});
+            Cerca(nome);
+            ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u) << nome.toStdString();
+            const Messaggio& m = g.Messaggi.Mostrati()[0];
+            EXPECT_EQ(m.testo, "LOCALITA' INESISTENTE: INSERISCI");
+            EXPECT_EQ(m.titolo, "KESTOR - INSERIMENTO");
+            EXPECT_EQ(m.pulsanti, Pulsanti::SiNo);
+            EXPECT_EQ(m.predefinito, 1) << "No is the default";
+            EXPECT_EQ(Fuoco(), d.Cod1);
+            EXPECT_TRUE(d.Cod1->isEnabled());
+        }
+
+        g.Messaggi.AzzeraMostrati();
+        Premi(Qt::Key_Backspace);
+        Premi(Qt::Key_Return);
+        ASSERT_EQ(Testi(), std::vector<QString>{"INDICARE UNA LOCALITA'"});
+        EXPECT_EQ(g.Messaggi.Mostrati()[0].titolo, "KESTOR - CODICE");
+        EXPECT_EQ(Fuoco(), d.Cod1);
+    });
+}
+
+TEST_F(AggLocalitaTest, UnaNuovaLocalitaSiInserisceESiRilegge) {
+    Prepara();
+    NelleLocalita("", "", [this](AggLocalita& d) {
+        g.Messaggi.Copione({Risposta::Si});
+        Cerca("nuova localita");
+        EXPECT_EQ(d.windowTitle(), "INSERIMENTO LOCALITA' ITALIANE");
+        EXPECT_TRUE(Visibile(d.Cmdv(1)));
+        EXPECT_FALSE(Visibile(d.Cmdv(2)));
+        EXPECT_TRUE(Visibile(d.Cmdv(3)));
+        EXPECT_FALSE(d.Cod1->isEnabled());
+        EXPECT_EQ(d.Btxt(1)->text(), "");
+        ASSERT_EQ(Fuoco(), d.Combo1);
+        d.Combo1->setCurrentIndex(d.Combo1->findText("LAZIO"));
+        Premi(Qt::Key_Return);
+        ASSERT_EQ(Fuoco(), d.Btxt(1));
+        Scrivi("12x345");
+        EXPECT_EQ(d.Btxt(1)->text(), "12345") << "letters are dropped from the CAP";
+        ASSERT_EQ(Fuoco(), d.Btxt(2)) << "the fifth digit moves on";
+        Scrivi("rm");
+        EXPECT_EQ(d.Btxt(2)->text(), "RM");
+        EXPECT_EQ(Fuoco(), d.Btxt(3)) << "the second letter moves on";
+        EXPECT_EQ(d.DesProv->text(), "ROMA");
+        Rapido(Qt::Key_C, d.Cmdv(1));
+        EXPECT_EQ(Riga("NUOVA LOCALITA", "12345"), "RM|' '|'LAZ'");
+        EXPECT_EQ(d.windowTitle(), "GESTIONE DELLE LOCALITA' ITALIANE");
+        EXPECT_EQ(Fuoco(), d.Cod1);
+        EXPECT_EQ(d.Cod1->text(), "NUOVA LOCALITA");
+
+        Premi(Qt::Key_Return);
+        EXPECT_EQ(d.windowTitle(), "VARIAZIONE LOCALITA'");
+        EXPECT_EQ(d.Btxt(1)->text(), "12345");
+        EXPECT_EQ(d.Combo1->currentText(), "LAZIO");
+        EXPECT_EQ(Testi(), std::vector<QString>{"LOCALITA' INESISTENTE: INSERISCI"});
+    });
+    EXPECT_EQ(g.LocalityName, "") << "standalone, nothing goes back";
+}
+
+TEST_F(AggLocalitaTest, UnCapCambiatoAggiungeUnaRigaETieneLaVecchia) {
+    Prepara();
+    const int roma = Righe("ROMA");
+    NelleLocalita("", "", [&](AggLocalita& d) {
+        Cerca("ROMA");
+        d.Combo1->setCurrentIndex(0);
+        Premi(Qt::Key_Return);
+        ASSERT_EQ(Fuoco(), d.Btxt(1));
+        Scrivi("00999");
+        ASSERT_EQ(Fuoco(), d.Btxt(2));
+        Scrivi("m");
+        NelModale<GesTab>([this](GesTab& t) {
+            EXPECT_EQ(t.CodTab->text(), "M");
+            Premi(Qt::Key_C, Qt::AltModifier);
+        });
+        Premi(Qt::Key_F4);
+        EXPECT_TRUE(eseguito);
+        EXPECT_EQ(d.Btxt(2)->text(), "MI");
+        EXPECT_EQ(d.DesProv->text(), "MILANO");
+        Premuto(d.Cmdv(1));
+        EXPECT_EQ(Righe("ROMA"), roma + 1);
+        EXPECT_EQ(Riga("ROMA", "00118"), "RM|NULL|'LAZ'");
+        EXPECT_EQ(Riga("ROMA", "00999"), "MI|' '|''") << "no region stores an empty text";
+        EXPECT_EQ(d.Cod1->text(), "ROMA");
+
+        // The same key changes the row in place.
+        Premi(Qt::Key_Return);
+        Premi(Qt::Key_Return);
+        Premi(Qt::Key_Return);
+        Premi(Qt::Key_Return);
+        ASSERT_EQ(Fuoco(), d.Btxt(3));
+        Scrivi("06");
+        Premuto(d.Cmdv(1));
+        EXPECT_EQ(Righe("ROMA"), roma + 1);
+        EXPECT_EQ(Riga("ROMA", "00118"), "RM|'06'|'LAZ'");
+        EXPECT_TRUE(Testi().empty());
+    });
+}
+
+TEST_F(AggLocalitaTest, EliminaDopoLaDomanda) {
+    Prepara();
+    NelleLocalita("", "", [this](AggLocalita& d) {
+        Cerca("ROMA");
+        g.Messaggi.Copione({Risposta::No});
+        Premuto(d.Cmdv(2));
+        ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
+        const Messaggio& m = g.Messaggi.Mostrati()[0];
+        EXPECT_EQ(m.testo, "CONFERMI LA CANCELLAZIONE DELLA LOCALITA'");
+        EXPECT_EQ(m.titolo, "KESTOR - ELIMINAZIONE");
+        EXPECT_EQ(m.predefinito, 1);
+        EXPECT_EQ(Riga("ROMA", "00118"), "RM|NULL|'LAZ'");
+        EXPECT_EQ(d.windowTitle(), "VARIAZIONE LOCALITA'");
+
+        g.Messaggi.Copione({Risposta::Si});
+        Premuto(d.Cmdv(2));
+        EXPECT_EQ(Riga("ROMA", "00118"), "");
+        EXPECT_EQ(Fuoco(), d.Cod1);
+        EXPECT_EQ(d.Cod1->text(), "ROMA");
+        EXPECT_EQ(d.windowTitle(), "GESTIONE DELLE LOCALITA' ITALIANE");
+        Premi(Qt::Key_Return);
+        EXPECT_EQ(d.Btxt(1)->text(), "00119");
+    });
+}
+
+TEST_F(AggLocalitaTest, LoScorrimentoSiFermaAiDueCapi) {
+    Prepara();
+    auto Estremo = [this](const char* verso) {
+        return Tabelle(QString("SELECT LocLocalita || '|' || LocCAP FROM LOCALITA ORDER BY "
+                               "LocLocalita %1, LocCAP %1 LIMIT 1")
+                           .arg(verso))
+            .split('|');
+    };
+    const QStringList prima = Estremo("ASC"), ultima = Estremo("DESC");
+    NelleLocalita("", "", [&](AggLocalita& d) {
+        Premuto(d.Muoviti(0));
+        EXPECT_EQ(d.Cod1->text(), prima[0]) << "from the empty form, the first locality";
+        EXPECT_EQ(d.Btxt(1)->text(), prima[1]);
+        EXPECT_TRUE(Visibile(d.Muoviti(1))) << "paging keeps the buttons";
+        Premuto(d.Muoviti(1));
+        EXPECT_EQ(d.Cod1->text(), prima[0]);
+        EXPECT_EQ(d.Btxt(1)->text(), prima[1]);
+
+        Premuto(d.Cmdv(3));
+        Scrivi(ultima[0]);
+        Premuto(d.Muoviti(0));
+        EXPECT_EQ(d.Cod1->text(), ultima[0]);
+        EXPECT_EQ(d.Btxt(1)->text(), ultima[1]);
+        Premuto(d.Muoviti(0));
+        EXPECT_EQ(d.Cod1->text(), ultima[0]);
+        EXPECT_EQ(d.Btxt(1)->text(), ultima[1]);
+        EXPECT_TRUE(Testi().empty()) << "leaving for a browse button checks nothing";
+    });
+}
+
+TEST_F(AggLocalitaTest, RegioniTastiEControlliDeiCampi) {
+    Prepara();
+    NelleLocalita("", "", [this](AggLocalita& d) {
+        ASSERT_EQ(d.Combo1->count(), 21);
+        EXPECT_EQ(d.Combo1->itemText(0), " ");
+        EXPECT_EQ(d.Combo1->itemText(7), "LIGURIA");
+        EXPECT_EQ(d.Combo1->itemText(8), "LAZIO");
+        EXPECT_EQ(d.ConvertiRegione(1, "LIG"), "LIGURIA");
+        EXPECT_EQ(d.ConvertiRegione(2, "LAZIO"), "LAZ");
+        EXPECT_EQ(d.ConvertiRegione(2, "LAZ"), "");
+
+        Cerca("GENOVA");
+        EXPECT_EQ(d.Combo1->currentText(), "LIGURIA");
+        EXPECT_EQ(d.DesProv->text(), "") << "GE is not among the test provinces";
+        Premi(Qt::Key_Return);
+        ASSERT_EQ(Fuoco(), d.Btxt(1));
+        Premi(Qt::Key_Up);
+        EXPECT_EQ(Fuoco(), d.Btxt(3)) << "Up from the CAP goes to the prefix";
+        Scrivi("0a1");
+        EXPECT_EQ(d.Btxt(3)->text(), "01");
+        Premi(Qt::Key_Down);
+        ASSERT_EQ(Fuoco(), d.Btxt(1)) << "Down from the prefix goes to the CAP";
+        EXPECT_TRUE(Testi().empty());
+
+        Scrivi("1612");
+        Premi(Qt::Key_Return);
+        ASSERT_EQ(Testi(), std::vector<QString>{"C.A.P. FORMALMENTE ERRATO O NON INDICATO"});
+        EXPECT_EQ(g.Messaggi.Mostrati()[0].titolo, "KESTOR - ERRORE N. 1");
+        EXPECT_EQ(g.Messaggi.Mostrati()[0].icona, Icona::Critica);
+        EXPECT_EQ(Fuoco(), d.Btxt(1));
+
+        g.Messaggi.AzzeraMostrati();
+        Scrivi("16121");
+        ASSERT_EQ(Fuoco(), d.Btxt(2));
+        Scrivi("xx");
+        ASSERT_EQ(Testi(), std::vector<QString>{"PROVINCIA INESISTENTE"});
+        EXPECT_EQ(g.Messaggi.Mostrati()[0].titolo, "KESTOR - ERRORE N. 2");
+        EXPECT_EQ(Fuoco(), d.Btxt(2));
+
+        g.Messaggi.AzzeraMostrati();
+        Rapido(Qt::Key_A, d.Cmdv(3));
+        EXPECT_TRUE(Testi().empty()) << "ANNULLA leaves the box unchecked";
+        EXPECT_EQ(Fuoco(), d.Cod1);
+        EXPECT_EQ(Riga("GENOVA", "16121"), "GE|NULL|'LIG'");
+    });
+}
+
+TEST_F(AggLocalitaTest, DallAnagraficaConfermaRestituisceITreCampiEUscitaNessuno) {
+    Prepara();
+    g.LocalityProvince = "XX";
+    NelleLocalita("", "ROMA", [this](AggLocalita& d) {
+        EXPECT_EQ(d.Cod1->text(), "ROMA");
+        Premi(Qt::Key_Return);
+        EXPECT_EQ(d.Btxt(1)->text(), "00118");
+        Premuto(d.Cmdv(1));
+        EXPECT_TRUE(d.Scaricato());
+    });
+    EXPECT_EQ(g.LocalityCAP, "00118");
+    EXPECT_EQ(g.LocalityName, "ROMA");
+    EXPECT_EQ(g.LocalityProvince, "RM");
+
+    NelleLocalita("20121", "", [this](AggLocalita& d) {
+        EXPECT_EQ(d.Btxt(1)->text(), "20121");
+        Premuto(d.Cmdv(0));
+        EXPECT_TRUE(d.Scaricato());
+    });
+    EXPECT_EQ(g.LocalityCAP + g.LocalityName + g.LocalityProvince, "");
+}
+
+TEST_F(AggLocalitaTest, UnaScritturaCheFallisceTornaIndietroETieneIlModulo) {
+    Prepara();
+    g.EnvironmentSettings.Workspace->ImpostaAttesaBlocco(50);
+    motore::Workspace altroWs;
+    auto altro = altroWs.OpenDatabase(amb.PercorsoTabelle());
+    NelleLocalita("", "", [&](AggLocalita& d) {
+        Cerca("ROMA");
+        Premi(Qt::Key_Return);
+        Scrivi("00998");
+        altro->Esegui("BEGIN IMMEDIATE");
+        Premuto(d.Cmdv(1));
+        ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
+        const Messaggio& m = g.Messaggi.Mostrati()[0];
+        EXPECT_TRUE(m.testo.startsWith("Errore in scrittura: operazione impossibile\n"));
+        EXPECT_TRUE(m.titolo.startsWith("KESTOR - ERRORE N. "));
+        EXPECT_EQ(m.icona, Icona::Critica);
+        EXPECT_FALSE(g.EnvironmentSettings.Workspace->InTransazione());
+        EXPECT_EQ(d.windowTitle(), "VARIAZIONE LOCALITA'") << "the form stays as it was";
+        EXPECT_EQ(d.Btxt(1)->text(), "00998");
+        EXPECT_EQ(d.Cod1->text(), "ROMA");
+        altro->Esegui("COMMIT");
+        EXPECT_EQ(Riga("ROMA", "00998"), "");
+
+        Premuto(d.Cmdv(1));
+        EXPECT_EQ(Riga("ROMA", "00998"), "RM|' '|'LAZ'") << "the same form saves once it can";
+        EXPECT_EQ(g.Messaggi.Mostrati().size(), 1u);
+
+        Premi(Qt::Key_Return);
+        ASSERT_EQ(d.Btxt(1)->text(), "00118");
+        altro->Esegui("BEGIN IMMEDIATE");
+        g.Messaggi.AzzeraMostrati();
+        g.Messaggi.Copione({Risposta::Si});
+        Premuto(d.Cmdv(2));
+        ASSERT_EQ(g.Messaggi.Mostrati().size(), 2u);
+        EXPECT_TRUE(g.Messaggi.Mostrati()[1].testo.startsWith(
+            "Errore in scrittura: operazione impossibile"));
+        EXPECT_EQ(d.windowTitle(), "VARIAZIONE LOCALITA'");
+        EXPECT_EQ(d.Btxt(1)->text(), "00118");
+        altro->Esegui("COMMIT");
+        EXPECT_EQ(Riga("ROMA", "00118"), "RM|NULL|'LAZ'") << "a failed delete keeps the row";
+    });
+}
+
+TEST_F(AggLocalitaTest, SenzaTabellaIlModuloSiMostraMaNonCercaNeScrive) {
+    Avvia();
+    g.Messaggi.Copione({Risposta::Riprova, Risposta::Annulla});
+    NelleLocalita("", "", [this](AggLocalita& d) {
+        ASSERT_EQ(g.Messaggi.Mostrati().size(), 2u) << "Retry opens again";
+        for (const Messaggio& m : g.Messaggi.Mostrati()) {
+            EXPECT_EQ(m.titolo, "ERRORE IN APERTURA TABELLA LOCALITA'");
+            EXPECT_EQ(m.pulsanti, Pulsanti::RiprovaAnnulla);
+        }
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_FALSE(d.Cod1->isEnabled());
+        EXPECT_FALSE(Visibile(d.Cmdv(1)));
+        EXPECT_FALSE(Visibile(d.Muoviti(0)));
+        Premuto(d.Cmdv(0));
+        EXPECT_TRUE(d.Scaricato());
+    });
+}
+
+}  // namespace
