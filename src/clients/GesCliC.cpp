@@ -5,6 +5,7 @@
 #include "app/Toolkit.h"
 #include "clients/CampiCliente.h"
 #include "data/Clienti.h"
+#include "localities/AggLocalita.h"
 #include "lookup/GesTab.h"
 #include "search/ChkCliC.h"
 #include "ui/Global.h"
@@ -453,6 +454,16 @@ void GesCliC::AiutoCampo() {
         dialogo.Scarica();
         // Written as chosen: the check runs when the operator leaves the field.
         if (!g_.SoughtCode.trimmed().isEmpty()) ScriviCampo(campo, g_.SoughtCode.trimmed());
+    }
+    if (campo == 7 || campo == 8) {
+        // A "." where both are empty still tells the localities form who opened it.
+        QString cap = campo == 7 ? Txt(7)->text() : QString();
+        const QString localita = campo == 8 ? Txt(8)->text() : QString();
+        if (cap.isEmpty() && localita.isEmpty()) cap = QStringLiteral(".");
+        AggLocalita::Apri(g_, cap, localita, this);
+        if (!g_.LocalityCAP.isEmpty()) ScriviCampo(7, g_.LocalityCAP);
+        if (!g_.LocalityName.isEmpty()) ScriviCampo(8, g_.LocalityName);
+        if (!g_.LocalityProvince.isEmpty()) ScriviCampo(9, g_.LocalityProvince);
     }
     g_.DialogoAperto = false;
 }

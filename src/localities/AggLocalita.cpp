@@ -59,11 +59,7 @@ QFont Fisso(bool grassetto) {
 QPushButton* Pulsante(QWidget* form, const char* testo, const QColor& sfondo) {
     auto* b = new QPushButton(QString::fromLatin1(testo), form);
     b->setAutoDefault(false);
-    if (sfondo.isValid())
-        b->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid "
-                                        "#808080; font-weight: bold; }"
-                                        "QPushButton:focus { border: 2px solid #000040; }")
-                             .arg(sfondo.name()));
+    if (sfondo.isValid()) toolkit::ColoraPulsante(*b, sfondo);
     return b;
 }
 

@@ -1,6 +1,7 @@
 #include "ui/TastiComuni.h"
 
 #include "app/Modulo.h"
+#include "localities/AggLocalita.h"
 #include "search/Esporta.h"
 #include "search/Griglia.h"
 #include "ui/Global.h"
@@ -38,6 +39,10 @@ int TastiComuni(Global& g, int codice, int shift, QWidget& form) {
                      QStringLiteral("USCITA FORZATA"), 1) == Risposta::Si &&
             g.End)
             g.End();
+    }
+    if (codice == 'L' && ctrl && (shift & kMaiuscolo)) {
+        AggLocalita::Apri(g, QString(), QString(), &form);
+        risultato = 0;
     }
     return risultato;
 }

@@ -317,6 +317,47 @@ TEST_F(AggLocalitaTest, DallAnagraficaConfermaRestituisceITreCampiEUscitaNessuno
     EXPECT_EQ(g.LocalityCAP + g.LocalityName + g.LocalityProvince, "");
 }
 
+// From the client form: F4 on the locality holding ROMA confirms CAP, locality and province
+// into fields 7 to 9; F4 on an empty CAP opens with "."; Ctrl+Shift+L opens it on its own.
+TEST_F(AggLocalitaTest, DalModuloClientiIlCapELaLocalita) {
+    Prepara();
+    NuovoCliente();
+    Avanza(8);
+    Scrivi("ROMA");
+    NelModale<AggLocalita>([this](AggLocalita& d) {
+        EXPECT_EQ(d.Cod1->text(), "ROMA");
+        Premi(Qt::Key_Return);
+        Rapido(Qt::Key_C, d.Cmdv(1));
+    });
+    Premi(Qt::Key_F4);
+    EXPECT_TRUE(eseguito);
+    EXPECT_EQ(Txt(7)->text(), "00118");
+    EXPECT_EQ(Txt(8)->text(), "ROMA");
+    EXPECT_EQ(Txt(9)->text(), "RM");
+    EXPECT_TRUE(Testi().empty());
+
+    Txt(7)->clear();
+    Txt(8)->clear();
+    Avanza(7);
+    NelModale<AggLocalita>([this](AggLocalita& d) {
+        EXPECT_EQ(g.LocalityCAP, ".");
+        EXPECT_EQ(g.LocalityName, "");
+        Rapido(Qt::Key_U, d.Cmdv(0));
+    });
+    Premi(Qt::Key_F4);
+    EXPECT_TRUE(eseguito);
+    EXPECT_EQ(Txt(7)->text() + Txt(8)->text(), "") << "USCITA writes nothing";
+    EXPECT_EQ(Txt(9)->text(), "RM");
+
+    NelModale<AggLocalita>([this](AggLocalita& d) {
+        EXPECT_EQ(g.LocalityCAP + g.LocalityName, "") << "on its own";
+        Rapido(Qt::Key_U, d.Cmdv(0));
+    });
+    Premi(Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(eseguito);
+    EXPECT_EQ(CampoConFuoco(), 7);
+}
+
 TEST_F(AggLocalitaTest, UnaScritturaCheFallisceTornaIndietroETieneIlModulo) {
     Prepara();
     g.EnvironmentSettings.Workspace->ImpostaAttesaBlocco(50);
