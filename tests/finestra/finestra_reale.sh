@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The program in a real X window (Xvfb): keys typed through X reach the fields, the title
 # bars read exactly the captions (as _NET_WM_NAME and WM_NAME), an access key saves a new
-# client, the search from the code field hands a client to the form, F2 ends the program.
+# client with its locality from the localities form, the search from the code field hands
+# a client to the form and exports its list, F2 ends the program.
 # Usage: finestra_reale.sh PROGRAM SETUP
 set -euo pipefail
 programma=$1
@@ -79,7 +80,13 @@ passo type --delay 30 "$omonimo"
 passo key Down                        # leaving it checks for homonyms
 controlla "Clienti omonimi"
 passo key Return                      # Yes, the default: a homonym accepted
-for _ in 1 2 3 4; do passo key Down; done     # from the extended name to the province
+for _ in 1 2 3; do passo key Down; done       # from the extended name to the locality
+passo type --delay 30 "roma"
+passo key F4                          # the localities form, on ROMA
+controlla "GESTIONE DELLE LOCALITA' ITALIANE"
+passo key Return                      # the first ROMA row
+passo key alt+c                       # CONFERMA: CAP, locality and province come back
+passo key Down                        # the province
 passo key F4                          # the province lookup
 controlla "(KESTOR)            RICERCA TABELLA:  PROVINCIE"
 passo key F2                          # left without a choice: the field stays empty
@@ -113,9 +120,9 @@ SESSIONE
 chmod +x "$dir/sessione.sh"
 
 xvfb-run -a -s "-screen 0 1024x768x24" "$dir/sessione.sh"
-riga=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT CliCodice || ':' || CliRagsoc || ':' || trim(CliProvincia) FROM Clienti WHERE CliCodice = 6")
-if [ "$riga" != "6:$omonimo:RM" ]; then
-    echo "expected client 6 $omonimo in RM, found '$riga'" >&2
+riga=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT CliCodice || ':' || CliRagsoc || ':' || trim(CliCap) || ':' || trim(CliLocalita) || ':' || trim(CliProvincia) FROM Clienti WHERE CliCodice = 6")
+if [ "$riga" != "6:$omonimo:00118:ROMA:RM" ]; then
+    echo "expected client 6 $omonimo in 00118 ROMA RM, found '$riga'" >&2
     exit 1
 fi
 csv="$dir/dati/temp/E_ChkCliC.csv"
