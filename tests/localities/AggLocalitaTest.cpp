@@ -358,6 +358,29 @@ TEST_F(AggLocalitaTest, DalModuloClientiIlCapELaLocalita) {
     EXPECT_EQ(CampoConFuoco(), 7);
 }
 
+// The shared keys here too: Ctrl+F8 shows the form's name, Ctrl+F5 finds no grid, No to
+// the forced exit goes on, F2 leaves.
+TEST_F(AggLocalitaTest, ITastiComuni) {
+    Prepara();
+    bool finito = false;
+    g.End = [&] { finito = true; };
+    NelleLocalita("", "", [&](AggLocalita& d) {
+        const QString titolo = d.Caption();
+        Premi(Qt::Key_F8, Qt::ControlModifier);
+        EXPECT_EQ(d.Caption(), "AggLocalita !");
+        Premi(Qt::Key_F8, Qt::ControlModifier);
+        EXPECT_EQ(d.Caption(), titolo);
+        Premi(Qt::Key_F5, Qt::ControlModifier);
+        EXPECT_TRUE(Testi().empty());
+        g.Messaggi.Copione({Risposta::No});
+        Premi(Qt::Key_F2, Qt::ControlModifier | Qt::AltModifier);
+        EXPECT_EQ(Testi(), std::vector<QString>{"ESCO ?"});
+        EXPECT_FALSE(finito);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return d.Scaricato(); }, 3000))
+            << "the F2 in it still leaves through USCITA";
+    });
+}
+
 TEST_F(AggLocalitaTest, UnaScritturaCheFallisceTornaIndietroETieneIlModulo) {
     Prepara();
     g.EnvironmentSettings.Workspace->ImpostaAttesaBlocco(50);
