@@ -111,3 +111,23 @@ QString CodiceIsoNazione(Global& g, QString& nazione) {
     t->Close();
     return risultato;
 }
+
+bool ApriConRiprova(Global& g, const QString& titolo,
+                    const std::function<void(motore::Database&)>& apertura) {
+    for (;;) {
+        try {
+            auto* db = g.EnvironmentSettings.CodeTablesDatabase.get();
+            if (!db)
+                throw motore::Errore(motore::ErrGenerico,
+                                     QStringLiteral("Il database delle tabelle non è aperto."));
+            apertura(*db);
+            return true;
+        } catch (const motore::Errore& e) {
+            g.MessageTitle = titolo;
+            if (g.MsgBox(QString::number(e.Numero()) + QStringLiteral(": ") + e.Descrizione(),
+                         Pulsanti::RiprovaAnnulla, Icona::Esclamazione,
+                         g.MessageTitle) != Risposta::Riprova)
+                return false;
+        }
+    }
+}

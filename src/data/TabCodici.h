@@ -2,6 +2,12 @@
 
 #include <QString>
 
+#include <functional>
+
+namespace motore {
+class Database;
+}
+
 class Global;
 
 // The code tables (provinces, nations, categories...) of the code-tables database, read one
@@ -19,3 +25,8 @@ bool CodiceMancante(Global& g, bool biancoMancante);
 // The ISO code of a nation given by its numeric code or its ISO code; "" when not found.
 // The caller's text is trimmed and numeric codes are zero-filled to three digits.
 QString CodiceIsoNazione(Global& g, QString& nazione);
+
+// Runs `apertura` on the code-tables database; an error is shown under `titolo` with Retry
+// and Cancel, for as long as the operator retries. False after Cancel.
+bool ApriConRiprova(Global& g, const QString& titolo,
+                    const std::function<void(motore::Database&)>& apertura);

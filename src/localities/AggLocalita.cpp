@@ -205,26 +205,12 @@ void AggLocalita::Form_Unload() {
 }
 
 void AggLocalita::ApriLocalita() {
-    LocalitaAperta = false;
-    for (;;) {
-        try {
-            auto* db = g_.EnvironmentSettings.CodeTablesDatabase.get();
-            if (!db)
-                throw motore::Errore(motore::ErrGenerico,
-                                     QStringLiteral("Il database delle tabelle non è aperto."));
-            tabella_ = db->OpenTable(kTabella);
-            tabella_->SetIndex(QStringLiteral("primaria"));
-            LocalitaAperta = true;
-            return;
-        } catch (const motore::Errore& e) {
-            tabella_.reset();
-            g_.MessageTitle = QStringLiteral("ERRORE IN APERTURA TABELLA LOCALITA'");
-            if (g_.MsgBox(QString::number(e.Numero()) + QStringLiteral(": ") + e.Descrizione(),
-                          Pulsanti::RiprovaAnnulla, Icona::Esclamazione,
-                          g_.MessageTitle) != Risposta::Riprova)
-                return;
-        }
-    }
+    LocalitaAperta = ApriConRiprova(g_, QStringLiteral("ERRORE IN APERTURA TABELLA LOCALITA'"),
+                                    [this](motore::Database& db) {
+                                        tabella_ = db.OpenTable(kTabella);
+                                        tabella_->SetIndex(QStringLiteral("primaria"));
+                                    });
+    if (!LocalitaAperta) tabella_.reset();
 }
 
 bool AggLocalita::SuTabella(const std::function<void(motore::Recordset&)>& azione,

@@ -2,6 +2,7 @@
 
 #include "app/CasellaTesto.h"
 #include "app/Toolkit.h"
+#include "data/TabCodici.h"
 #include "ui/Global.h"
 #include "ui/Tasti.h"
 
@@ -200,37 +201,16 @@ void GesTab::Form_Unload() {
 // ---------------------------------------------------------------------------------------
 // Opening the table and the range query
 
-bool GesTab::ApriConRiprova(const QString& titolo,
-                            const std::function<void(motore::Database&)>& apertura) {
-    // Retried for as long as the operator asks; Cancel leaves it closed.
-    for (;;) {
-        try {
-            auto* db = g_.EnvironmentSettings.CodeTablesDatabase.get();
-            if (!db)
-                throw motore::Errore(motore::ErrGenerico,
-                                     QStringLiteral("Il database delle tabelle non è aperto."));
-            apertura(*db);
-            return true;
-        } catch (const motore::Errore& e) {
-            g_.MessageTitle = titolo + g_.TableName;
-            if (g_.MsgBox(QString::number(e.Numero()) + QStringLiteral(": ") + e.Descrizione(),
-                          Pulsanti::RiprovaAnnulla, Icona::Esclamazione,
-                          g_.MessageTitle) != Risposta::Riprova)
-                return false;
-        }
-    }
-}
-
 void GesTab::ApriTabelle() {
     TabAperta = false;
     TabAperta =
-        ApriConRiprova(QStringLiteral("ERRORE IN APERTURA TABELLA "),
+        ApriConRiprova(g_, QStringLiteral("ERRORE IN APERTURA TABELLA ") + g_.TableName,
                        [this](motore::Database& db) { tabella_ = db.OpenTable(g_.TableName); });
 }
 
 void GesTab::ApriTabSql() {
     ElencoAperto =
-        ApriConRiprova(QStringLiteral("ERRORE IN APERTURA SQL - TABELLA "),
+        ApriConRiprova(g_, QStringLiteral("ERRORE IN APERTURA SQL - TABELLA ") + g_.TableName,
                        [this](motore::Database& db) { elenco_ = db.OpenSnapshot(g_.QueryText); });
 }
 

@@ -55,8 +55,6 @@ class GesTab : public Modulo {
     void Form_Unload() override;
 
   private:
-    bool ApriConRiprova(const QString& titolo,
-                        const std::function<void(motore::Database&)>& apertura);
     void CaricaLista(QString& testo, std::uint8_t modo);
     void LeggiSelezione();
     void Casella_GotFocus(std::uint8_t modo);
