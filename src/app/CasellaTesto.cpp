@@ -1,16 +1,38 @@
 #include "app/CasellaTesto.h"
 
+#include <QKeyEvent>
 #include <QValidator>
 
 namespace {
 
+// Cuts what the operator inserts to the room the maximum length leaves, as a text box with
+// a length limit does: a replaced selection goes, and of the new text what fits comes in.
 class LimiteLunghezza : public QValidator {
   public:
     explicit LimiteLunghezza(CasellaTesto& casella) : QValidator(&casella), casella_(casella) {}
 
-    State validate(QString& testo, int&) const override {
-        const bool cresce = testo.size() > casella_.LunghezzaPrecedente();
-        return (cresce && testo.size() > casella_.MaxLength()) ? Invalid : Acceptable;
+    State validate(QString& testo, int& cursore) const override {
+        const int massimo = casella_.MaxLength();
+        if (!casella_.DallOperatore() || testo.size() <= massimo) return Acceptable;
+        const QString& prima = casella_.TestoPrecedente();
+        // The text after the cursor is what the edit left alone; the rest of the unchanged
+        // part stands before the insertion.
+        qsizetype dopo = std::min<qsizetype>(testo.size() - cursore, prima.size());
+        while (dopo > 0 && testo.right(dopo) != prima.right(dopo)) --dopo;
+        qsizetype davanti = 0;
+        const qsizetype limite = std::min(testo.size(), prima.size()) - dopo;
+        while (davanti < limite && testo[davanti] == prima[davanti]) ++davanti;
+        const qsizetype tolti = prima.size() - davanti - dopo;
+        const qsizetype posto = std::max<qsizetype>(0, massimo - (prima.size() - tolti));
+        const qsizetype inseriti = testo.size() - davanti - dopo;
+        if (inseriti <= posto) return Acceptable;
+        const QString risultato =
+            prima.left(davanti) + testo.mid(davanti, posto) + prima.right(dopo);
+        // Nothing fits and nothing goes: the key is refused, the text does not change.
+        if (risultato == prima) return Invalid;
+        testo = risultato;
+        cursore = int(davanti + posto);
+        return Acceptable;
     }
 
   private:
@@ -21,6 +43,29 @@ class LimiteLunghezza : public QValidator {
 
 CasellaTesto::CasellaTesto(QWidget* parent) : QLineEdit(parent) {
     setValidator(new LimiteLunghezza(*this));
-    connect(this, &QLineEdit::textChanged, this,
-            [this](const QString& t) { lunghezza_ = int(t.size()); });
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& t) { precedente_ = t; });
+}
+
+void CasellaTesto::keyPressEvent(QKeyEvent* e) {
+    // Undo and redo bring back texts the box held before, whatever their length.
+    if (e->matches(QKeySequence::Undo) || e->matches(QKeySequence::Redo))
+        QLineEdit::keyPressEvent(e);
+    else
+        DaOperatore([&] { QLineEdit::keyPressEvent(e); });
+}
+
+void CasellaTesto::inputMethodEvent(QInputMethodEvent* e) {
+    DaOperatore([&] { QLineEdit::inputMethodEvent(e); });
+}
+
+void CasellaTesto::mouseReleaseEvent(QMouseEvent* e) {
+    DaOperatore([&] { QLineEdit::mouseReleaseEvent(e); });
+}
+
+void CasellaTesto::dropEvent(QDropEvent* e) {
+    DaOperatore([&] { QLineEdit::dropEvent(e); });
+}
+
+void CasellaTesto::contextMenuEvent(QContextMenuEvent* e) {
+    DaOperatore([&] { QLineEdit::contextMenuEvent(e); });
 }

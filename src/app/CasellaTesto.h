@@ -2,8 +2,9 @@
 
 #include <QLineEdit>
 
-// A text box whose maximum length limits only what the operator types: the program may
-// show a longer stored value whole, and the operator can still shorten it.
+// A text box whose maximum length binds what the operator types, pastes or drops, and
+// never what the program writes: a longer stored value is shown whole and stays as it is
+// until the operator changes it; the operator can shorten it but never make it grow.
 class CasellaTesto : public QLineEdit {
     Q_OBJECT
 
@@ -13,10 +14,27 @@ class CasellaTesto : public QLineEdit {
     int MaxLength() const { return maxLength_; }
     void SetMaxLength(int n) { maxLength_ = n; }
 
-    // Length of the text before the edit under validation.
-    int LunghezzaPrecedente() const { return lunghezza_; }
+    // Whether the edit under validation comes from the operator; and the text before it.
+    bool DallOperatore() const { return operatore_ > 0; }
+    const QString& TestoPrecedente() const { return precedente_; }
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void inputMethodEvent(QInputMethodEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;  // the X11 selection paste
+    void dropEvent(QDropEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;  // its Paste and Delete
 
   private:
+    // Marks everything the base class does inside `f` as the operator's edit.
+    template <class F>
+    void DaOperatore(F&& f) {
+        ++operatore_;
+        f();
+        --operatore_;
+    }
+
     int maxLength_ = 32767;
-    int lunghezza_ = 0;
+    int operatore_ = 0;
+    QString precedente_;
 };

@@ -1,3 +1,4 @@
+#include "localities/AggLocalita.h"
 #include "support/ModuloClientiTest.h"
 
 #include <QFile>
@@ -318,6 +319,65 @@ TEST_F(ManutenzioneTest, AvviatoPerUnClienteFinisceDopoIlSalvataggio) {
     Clicca(0);
     EXPECT_FALSE(form->isVisible()) << "the program ends after the save";
     EXPECT_EQ(Sqlite("SELECT trim(CliIndirizzo) FROM Clienti WHERE CliCodice = 3"), "VIA ROMA 2");
+}
+
+}  // namespace
+
+namespace {
+
+// A stored locality longer than its field shows whole and stays whole: typing cannot make it
+// grow, so what is saved is what the operator sees. One taken from the localities form too.
+TEST_F(ManutenzioneTest, UnaLocalitaLungaNonCresceScrivendo) {
+    const QString lunga = "SAN GIORGIO DI NOGARO SUL TAGLIAMEN";  // 35 in a field of 27
+    amb.AggiungiCliente(3, "GAMMA");
+    {
+        motore::Workspace ws;
+        amb.ApriDitta(ws)->Esegui("UPDATE Clienti SET CliLocalita = ?1", {lunga});
+    }
+    amb.CreaLocalita();
+    {
+        motore::Workspace ws;
+        ws.OpenDatabase(amb.PercorsoTabelle())
+            ->Esegui(
+                "INSERT INTO LOCALITA VALUES ('ZZZ LUNGHISSIMA LOCALITA DI PROVA 40', "
+                "'00100', 'RM', NULL, 'LAZIO')");
+    }
+    Avvia();
+    Scrivi("3");
+    Premi(Qt::Key_Return);
+    VaiAlCampo(8);
+    EXPECT_EQ(Txt(8)->text(), lunga);
+    Premi(Qt::Key_End);
+    Scrivi("ABCDEFGHIJ");
+    EXPECT_EQ(Txt(8)->text(), lunga);
+    EXPECT_EQ(CampoConFuoco(), 8) << "a refused key does not move on";
+    Clicca(0);
+    EXPECT_EQ(Sqlite("SELECT CliLocalita FROM Clienti WHERE CliCodice = 3"), lunga);
+    EXPECT_TRUE(Testi().empty());
+
+    Scrivi("3");
+    Premi(Qt::Key_Return);
+    VaiAlCampo(8);
+    Scrivi("ZZZ");
+    NelModale<AggLocalita>([this](AggLocalita& d) {
+        Premi(Qt::Key_Return);
+        QTest::mouseClick(d.Cmdv(1), Qt::LeftButton);
+    });
+    Premi(Qt::Key_F4);
+    ASSERT_TRUE(eseguito);
+    ASSERT_EQ(CampoConFuoco(), 9) << "the full province moved the focus on";
+    Premi(Qt::Key_Up);
+    ASSERT_EQ(CampoConFuoco(), 8);
+    EXPECT_EQ(Txt(8)->text().toStdString(), "ZZZ LUNGHISSIMA LOCALITA DI PROVA 40");
+    Premi(Qt::Key_End);
+    Scrivi("X");
+    EXPECT_EQ(Txt(8)->text().toStdString(), "ZZZ LUNGHISSIMA LOCALITA DI PROVA 40");
+    Premi(Qt::Key_Backspace);
+    EXPECT_EQ(Txt(8)->text().toStdString(), "ZZZ LUNGHISSIMA LOCALITA DI PROVA 4");
+    Scrivi("X");
+    EXPECT_EQ(Txt(8)->text().toStdString(), "ZZZ LUNGHISSIMA LOCALITA DI PROVA 4")
+        << "shortened, it still cannot grow";
+    EXPECT_TRUE(Testi().empty());
 }
 
 }  // namespace
