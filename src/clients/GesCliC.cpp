@@ -452,8 +452,8 @@ void GesCliC::AiutoCampo() {
         dialogo.Carica();
         dialogo.MostraModale();
         dialogo.Scarica();
-        // Written as chosen: the check runs when the operator leaves the field.
-        if (!g_.SoughtCode.trimmed().isEmpty()) ScriviCampo(campo, g_.SoughtCode.trimmed());
+        // Written as if typed: a full field moves on, and its check runs as it is left.
+        if (!g_.SoughtCode.trimmed().isEmpty()) Txt(campo)->setText(g_.SoughtCode.trimmed());
     }
     if (campo == 7 || campo == 8) {
         // A "." where both are empty still tells the localities form who opened it.
@@ -461,9 +461,9 @@ void GesCliC::AiutoCampo() {
         const QString localita = campo == 8 ? Txt(8)->text() : QString();
         if (cap.isEmpty() && localita.isEmpty()) cap = QStringLiteral(".");
         AggLocalita::Apri(g_, cap, localita, this);
-        if (!g_.LocalityCAP.isEmpty()) ScriviCampo(7, g_.LocalityCAP);
-        if (!g_.LocalityName.isEmpty()) ScriviCampo(8, g_.LocalityName);
-        if (!g_.LocalityProvince.isEmpty()) ScriviCampo(9, g_.LocalityProvince);
+        if (!g_.LocalityCAP.isEmpty()) Txt(7)->setText(g_.LocalityCAP);
+        if (!g_.LocalityName.isEmpty()) Txt(8)->setText(g_.LocalityName);
+        if (!g_.LocalityProvince.isEmpty()) Txt(9)->setText(g_.LocalityProvince);
     }
     g_.DialogoAperto = false;
 }

@@ -78,7 +78,9 @@ class GesCliC : public Modulo {
     // Lists the other holders of a fiscal code or VAT number; true when there are some,
     // after showing them and putting back the field's earlier value.
     bool MostraSimili(int campo, const QString& chiave, const QString& memorizzato);
-    // Writes a field on the program's behalf: never an auto-advance.
+    // Puts back or corrects a field on the program's behalf, with no auto-advance: a check
+    // that fails returns the focus to the field, and an Enter would leave it again. What a
+    // lookup writes is not this: it goes in as if typed.
     void ScriviCampo(int campo, const QString& testo);
 
     // The buttons' actions.

@@ -105,6 +105,9 @@ std::vector<EventoTasto> SequenzaTasti(QString& tasti, int& modificatore) {
 void InviaTasti(QString& tasti, int& modificatore) {
     const auto eventi = SequenzaTasti(tasti, modificatore);
     QWindow* finestra = QGuiApplication::focusWindow();
+    // A window just closed may still count as active until the window system says
+    // otherwise; its keys would be lost.
+    if (finestra && !finestra->isVisible()) finestra = nullptr;
     // When no window is active (no window manager) the keys go where typed keys go: the
     // modal window, else the visible window that holds a focused control.
     if (!finestra && QApplication::activeModalWidget())

@@ -85,8 +85,8 @@ passo type --delay 30 "roma"
 passo key F4                          # the localities form, on ROMA
 controlla "GESTIONE DELLE LOCALITA' ITALIANE"
 passo key Return                      # the first ROMA row
-passo key alt+c                       # CONFERMA: CAP, locality and province come back
-passo key Down                        # the province
+passo key alt+c                       # CONFERMA: CAP, locality and province come back;
+                                      # the full province moves the focus onto it
 passo key F4                          # the province lookup
 controlla "(KESTOR)            RICERCA TABELLA:  PROVINCIE"
 passo key F2                          # left without a choice: the field stays empty

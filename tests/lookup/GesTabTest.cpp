@@ -56,8 +56,8 @@ TEST_F(GesTabTest, LaProvinciaSiCercaPerCodiceEConfermaScriveIlCampo) {
     Premi(Qt::Key_F4);
     EXPECT_TRUE(eseguito);
     EXPECT_EQ(Txt(9)->text(), "RM");
-    EXPECT_EQ(CampoConFuoco(), 9);
-    EXPECT_TRUE(Testi().empty()) << "the code is checked only when the field is left";
+    EXPECT_EQ(CampoConFuoco(), 10) << "a chosen code fills the field and moves on, as typed";
+    EXPECT_TRUE(Testi().empty()) << "RM passes the check that leaving the field runs";
 }
 
 TEST_F(GesTabTest, LeNazioniSiCercanoPerDescrizioneUscendoDallaCasellaVuota) {
@@ -91,9 +91,8 @@ TEST_F(GesTabTest, LeNazioniSiCercanoPerDescrizioneUscendoDallaCasellaVuota) {
     });
     Premi(Qt::Key_F4);
     EXPECT_TRUE(eseguito);
-    EXPECT_EQ(Txt(2)->text(), "276");
-    Premi(Qt::Key_Down);
-    EXPECT_EQ(Txt(2)->text(), "DE") << "leaving the field checks and converts the code";
+    EXPECT_EQ(Txt(2)->text(), "DE") << "the full field moves on and its check converts it";
+    EXPECT_EQ(CampoConFuoco(), 3);
 }
 
 TEST_F(GesTabTest, UscitaEF2LascianoIlCampoComEra) {
@@ -167,7 +166,7 @@ TEST_F(GesTabTest, ListaConLaSelezioneEUnApostrofo) {
     });
     Premi(Qt::Key_F4);
     EXPECT_TRUE(eseguito);
-    EXPECT_EQ(Txt(2)->text(), "300");
+    EXPECT_EQ(Txt(2)->text(), "GR");
     EXPECT_EQ(g.SoughtDescription, "GRECIA");
 }
 
