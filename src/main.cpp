@@ -1,5 +1,6 @@
 #include "app/Profilo.h"
 #include "app/Toolkit.h"
+#include "avvio/Ganci.h"
 #include "clients/GesCliC.h"
 #include "ui/Global.h"
 
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
 
     Global g;
     g.End = [] { std::exit(0); };
+    InstallaGanci(g);
     GesCliC form(g);
     const QString riga = toolkit::RigaDiComando(QApplication::arguments().mid(1));
     if (!form.Form_Initialize(riga, toolkit::CartellaProgramma(), DirWindows())) return 0;

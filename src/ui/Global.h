@@ -12,6 +12,8 @@
 #include <QColor>
 #include <QString>
 
+class QWidget;
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -89,6 +91,11 @@ class Global {
 
     // Ends the program at once; tests replace it to watch for the end.
     std::function<void()> End;
+
+    // What the shared keys open, installed at start-up above the forms: the localities form
+    // on its own, and the export of a form's grid.
+    std::function<void(QWidget* chiamante)> ApriLocalita;
+    std::function<void(QWidget& griglia, const QString& nomeForm)> EsportaGriglia;
 
     // Shows a message through the one message service and keeps the answer.
     Risposta MsgBox(const QString& testo, Pulsanti p = Pulsanti::OK, Icona i = Icona::Nessuna,

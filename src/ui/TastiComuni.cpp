@@ -1,9 +1,6 @@
 #include "ui/TastiComuni.h"
 
 #include "app/Modulo.h"
-#include "localities/AggLocalita.h"
-#include "search/Esporta.h"
-#include "search/Griglia.h"
 #include "ui/Global.h"
 #include "ui/Tasti.h"
 
@@ -17,10 +14,10 @@ int TastiComuni(Global& g, int codice, int shift, QWidget& form) {
         risultato = 0;
     }
     if (codice == kTastoF5 && ctrl) {
-        if (modulo)
+        if (modulo && g.EsportaGriglia)
             for (const auto& c : modulo->Controls())
                 if (c.tipo == QLatin1String("MSFlexGrid")) {
-                    EsportaGriglia(g, *static_cast<Griglia*>(c.widget), modulo->Name());
+                    g.EsportaGriglia(*c.widget, modulo->Name());
                     break;
                 }
         risultato = 0;
@@ -41,7 +38,7 @@ int TastiComuni(Global& g, int codice, int shift, QWidget& form) {
             g.End();
     }
     if (codice == 'L' && ctrl && (shift & kMaiuscolo)) {
-        AggLocalita::Apri(g, QString(), QString(), &form);
+        if (g.ApriLocalita) g.ApriLocalita(&form);
         risultato = 0;
     }
     return risultato;

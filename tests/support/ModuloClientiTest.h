@@ -3,6 +3,7 @@
 // Drives the real client form from the keyboard, offscreen, on a throw-away installation.
 
 #include "app/CasellaTesto.h"
+#include "avvio/Ganci.h"
 #include "clients/EleCli.h"
 #include "clients/GesCliC.h"
 #include "ui/Global.h"
@@ -24,6 +25,7 @@ class ModuloClientiTest : public ::testing::Test {
   protected:
     void Avvia(const QString& riga = "E") {
         amb.IniNormale();
+        InstallaGanci(g);
         form = std::make_unique<GesCliC>(g);
         ASSERT_TRUE(form->Form_Initialize(riga, amb.Programma(), amb.Sistema()));
         ASSERT_TRUE(form->Carica());
