@@ -14,11 +14,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMoveEvent>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QShowEvent>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -31,6 +33,13 @@ QString TipoDi(const QWidget* w) {
     if (w->inherits("Griglia")) return QStringLiteral("MSFlexGrid");
     if (qobject_cast<const QAbstractItemView*>(w)) return QStringLiteral("Grid");
     return QStringLiteral("Frame");
+}
+
+// The frame the window system draws around a window's client area.
+QMargins MarginiCornice(const QWidget& w) {
+    const QRect fuori = w.frameGeometry(), dentro = w.geometry();
+    return QMargins(dentro.left() - fuori.left(), dentro.top() - fuori.top(),
+                    fuori.right() - dentro.right(), fuori.bottom() - dentro.bottom());
 }
 
 }  // namespace
@@ -93,6 +102,7 @@ void Modulo::closeEvent(QCloseEvent* e) {
 
 void Modulo::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
+    CorreggiDimensioni();
     Form_Resize();
 }
 
@@ -103,19 +113,55 @@ int Modulo::Top() const {
     return toolkit::TwipDaPixelY(frameGeometry().y());
 }
 int Modulo::Width() const {
-    return toolkit::TwipDaPixelX(frameGeometry().width());
+    const QMargins c = Cornice();
+    return toolkit::TwipDaPixelX(geometry().width() + c.left() + c.right());
 }
 int Modulo::Height() const {
-    return toolkit::TwipDaPixelY(frameGeometry().height());
+    const QMargins c = Cornice();
+    return toolkit::TwipDaPixelY(geometry().height() + c.top() + c.bottom());
+}
+
+QMargins Modulo::Cornice() const {
+    if (isVisible()) return MarginiCornice(*this);
+    if (windowFlags() & Qt::FramelessWindowHint) return {};
+    // A sizable window has a thicker frame than a fixed one: the same border style first.
+    QMargins simile;
+    for (const QWidget* w : QApplication::topLevelWidgets()) {
+        if (w == this || !w->isVisible() || w->isMinimized() ||
+            (w->windowFlags() & Qt::FramelessWindowHint) || MarginiCornice(*w).isNull())
+            continue;
+        auto* m = qobject_cast<const Modulo*>(w);
+        if (m && m->bordo_ == bordo_) return MarginiCornice(*w);
+        if (simile.isNull()) simile = MarginiCornice(*w);
+    }
+    return simile;
 }
 
 void Modulo::Move(int left, int top, int width, int height) {
     // Width and height are the outer frame's: the client area is what the frame leaves.
-    const int cornice = frameGeometry().width() - geometry().width();
-    const int testata = frameGeometry().height() - geometry().height();
+    // Before the window is framed its frame is not known yet: applied as the inner size,
+    // the saved outer size would grow by the frame at every opening.
+    const QSize fuori(toolkit::PixelDaTwipX(width), toolkit::PixelDaTwipY(height));
+    esterno_ = isVisible() ? QSize() : fuori;
+    const QMargins c = Cornice();
     move(toolkit::PixelDaTwipX(left), toolkit::PixelDaTwipY(top));
-    resize(std::max(1, toolkit::PixelDaTwipX(width) - cornice),
-           std::max(1, toolkit::PixelDaTwipY(height) - testata));
+    resize(std::max(1, fuori.width() - c.left() - c.right()),
+           std::max(1, fuori.height() - c.top() - c.bottom()));
+}
+
+void Modulo::CorreggiDimensioni() {
+    if (esterno_.isEmpty() || !isVisible()) return;
+    const QMargins c = MarginiCornice(*this);
+    if (c.isNull()) return;  // not framed yet, or never: nothing to make good
+    const QSize fuori = std::exchange(esterno_, QSize());
+    if (WindowState() == 0 && frameGeometry().size() != fuori)
+        resize(std::max(1, fuori.width() - c.left() - c.right()),
+               std::max(1, fuori.height() - c.top() - c.bottom()));
+}
+
+void Modulo::moveEvent(QMoveEvent* e) {
+    QWidget::moveEvent(e);
+    CorreggiDimensioni();
 }
 
 int Modulo::WindowState() const {

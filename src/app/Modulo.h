@@ -39,7 +39,8 @@ class Modulo : public QWidget {
     QString Caption() const { return windowTitle(); }
     void SetCaption(const QString& testo) { setWindowTitle(testo); }
     QString Name() const { return objectName(); }
-    // In twips, as the forms measure; the outer frame where the window system has one.
+    // In twips, as the forms measure; the outer frame where the window system has one (for
+    // a window not shown yet, the frame it is going to get).
     int Left() const;
     int Top() const;
     int Width() const;
@@ -86,6 +87,7 @@ class Modulo : public QWidget {
     bool eventFilter(QObject* o, QEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
     Global& g_;
@@ -96,6 +98,10 @@ class Modulo : public QWidget {
     void AccodaFocus(Passo passo, QWidget* w);
     void ElaboraFocus();
     void Attivato();
+    // The frame around the client area: the window's own once shown; before that, the one
+    // another shown window of the program has, which the same window manager draws alike.
+    QMargins Cornice() const;
+    void CorreggiDimensioni();
 
     std::map<QObject*, Eventi> eventi_;
     std::map<QObject*, QWidget*> viewport_;  // a list's viewport stands for the list
@@ -106,6 +112,9 @@ class Modulo : public QWidget {
     bool inElaborazione_ = false;
     bool inoltro_ = false;  // a key the form rewrote is on its way to the control
     int bordo_ = 2;
+    // The outer size asked for before the window had its own frame, in pixels; made good
+    // once the window manager has framed it.
+    QSize esterno_;
     bool caricato_ = false;
     bool scaricato_ = false;
     QPointer<QWidget> sotto_;  // the window that was active when the form was shown
