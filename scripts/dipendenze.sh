@@ -7,7 +7,7 @@ pacchetti=(
     qt6-base-dev qt6-base-private-dev qt6-translations-l10n libgl-dev
     libsqlite3-dev sqlite3
     libgtest-dev libbenchmark-dev
-    fonts-liberation shared-mime-info xvfb xdotool xauth x11-utils
+    fonts-liberation shared-mime-info xvfb xdotool xauth x11-utils openbox
 )
 
 mancanti=()

@@ -2,11 +2,15 @@
 # The program in a real X window (Xvfb): keys typed through X reach the fields, the title
 # bars read exactly the captions (as _NET_WM_NAME and WM_NAME), an access key saves a new
 # client with its locality from the localities form, the search from the code field hands
-# a client to the form and exports its list, F2 ends the program.
-# Usage: finestra_reale.sh PROGRAM SETUP
+# a client to the form and exports its list and reopens five times where it was closed, the
+# forced exit arrives as Ctrl+Alt+Shift+F2, F2 ends the program.
+# Usage: finestra_reale.sh PROGRAM SETUP [openbox]
+# With "openbox" the session runs under that window manager, which frames and activates the
+# windows itself; without it there is no window manager at all.
 set -euo pipefail
 programma=$1
 setup=$2
+gestore=${3:-}
 
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
@@ -31,6 +35,14 @@ oggi="${giorni[$(date +%w)]} $(date +%-d) ${mesi[$(($(date +%-m) - 1))]} $(date 
 cat > "$dir/sessione.sh" <<SESSIONE
 #!/usr/bin/env bash
 set -u
+if [ -n "$gestore" ]; then
+    $gestore >/dev/null 2>&1 &
+    # Ready once it has claimed the screen.
+    for _ in \$(seq 50); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        sleep 0.1
+    done
+fi
 "$dir/bin/anagrafica" E &
 pid=\$!
 # The id of the window whose name matches exactly, once it is up.
@@ -53,7 +65,7 @@ nomi() {
     done
 }
 controlla() {
-    local id attesi
+    local attesi
     id=\$(finestra "\$(printf '%s' "\$1" | sed 's/[.()]/\\\\&/g')")
     attesi=\$(printf '%s\n%s' "\$1" "\$1")
     if [ "\$(nomi "\$id")" != "\$attesi" ]; then
@@ -108,14 +120,62 @@ controlla "VARIAZIONE ANAGRAFICHE - KESTOR"
 passo key alt+e                       # ELIMINA the client shown: the one chosen
 controlla "NORVAL - CANCELLAZIONE"
 passo key Return                      # Yes
+# The search reopens five times at the size and place it was closed with: the frame a window
+# manager adds must not make it grow.
+collocazione() {
+    sed -n '/^\[ChkCliC\]/,/^\[/p' "$dir/bin/KestorEx.ini" | grep -E '^(DIMX|DIMY|POSX|POSY|WSTATE)=' | sort | tr '\n' ' '
+}
+salvata=\$(collocazione)
+for volta in 1 2 3 4 5; do
+    passo key F4
+    controlla "(01) RICERCA ANAGRAFICHE - KESTOR      $oggi"
+    geometria=\$(xdotool getwindowgeometry "\$id" | tail -n +2 | tr -s ' ' | tr '\n' ' ')
+    passo key alt+u                   # USCITA, from the grid where the last choice left it
+    if [ "\$(collocazione)" != "\$salvata" ] || { [ \$volta -gt 1 ] && [ "\$geometria" != "\$prima" ]; }; then
+        echo "opening \$volta moved the search: '\$(collocazione)' was '\$salvata'; '\$geometria' was '\${prima:-}'" >&2
+        kill \$pid
+        exit 1
+    fi
+    prima=\$geometria
+done
+# The system keeps Ctrl+Alt+F2 for itself; with Shift the forced exit arrives. No goes on.
+passo key ctrl+alt+shift+F2
+controlla "USCITA FORZATA"
+passo key Return                      # No, the default
+controlla "VARIAZIONE ANAGRAFICHE - KESTOR"     # still there: a reset keeps the caption
 passo key F2                          # USCITA through Alt+U
 for _ in \$(seq 25); do
-    kill -0 \$pid 2>/dev/null || exit 0
+    kill -0 \$pid 2>/dev/null || break
     sleep 0.2
 done
-kill \$pid
-echo "the program did not end with F2" >&2
-exit 1
+if kill -0 \$pid 2>/dev/null; then
+    kill \$pid
+    echo "the program did not end with F2" >&2
+    exit 1
+fi
+# Yes to the forced exit ends the program at once, writing nothing.
+cp "$dir/bin/KestorEx.ini" "$dir/prima.ini"
+"$dir/bin/anagrafica" E &
+pid=\$!
+controlla "(01)   GESTIONE ANAGRAFICHE - KESTOR (EXPORT)"
+xdotool search --name KESTOR windowfocus
+sleep 0.5
+passo key F4
+controlla "(01) RICERCA ANAGRAFICHE - KESTOR      $oggi"
+passo key ctrl+alt+shift+F2
+controlla "USCITA FORZATA"
+passo key alt+s                       # Sì
+for _ in \$(seq 25); do
+    kill -0 \$pid 2>/dev/null || break
+    sleep 0.2
+done
+if kill -0 \$pid 2>/dev/null; then
+    kill \$pid
+    echo "the program did not end with the forced exit" >&2
+    exit 1
+fi
+cmp -s "$dir/bin/KestorEx.ini" "$dir/prima.ini" || { echo "the forced exit wrote the environment file" >&2; exit 1; }
+exit 0
 SESSIONE
 chmod +x "$dir/sessione.sh"
 
