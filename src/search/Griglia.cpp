@@ -3,12 +3,15 @@
 #include "app/Toolkit.h"
 #include "ui/Tasti.h"
 
+#include <QAbstractButton>
 #include <QAbstractTableModel>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QStringEncoder>
+#include <QStyleOptionHeader>
 
 #include <algorithm>
 #include <cstdint>
@@ -217,8 +220,9 @@ class Griglia::Righe {
     QStringEncoder utf8_{QStringEncoder::Utf8, QStringConverter::Flag::Stateless};
 };
 
-// The scrollable rows. The counts are what the view was last told, which lag behind the
-// store while painting is suspended; data() checks the store for that reason.
+// The scrollable rows and columns: model row i is grid row FixedRows + i, model column j
+// grid column FixedCols + j. The counts are what the view was last told, which lag behind
+// the store while painting is suspended; data() checks the store for that reason.
 class Griglia::Modello : public QAbstractTableModel {
   public:
     explicit Modello(Griglia& g) : QAbstractTableModel(&g), g_(g) {}
@@ -242,36 +246,17 @@ class Griglia::Modello : public QAbstractTableModel {
 
     QVariant data(const QModelIndex& i, int ruolo) const override {
         const int r = i.row() + g_.fisseR_;
-        const int c = i.column();
-        switch (ruolo) {
-            case Qt::DisplayRole:
-                if (r >= g_.Rows() || c >= g_.colonne_) return {};
-                return g_.righe_->Cella(r, c);
-            case Qt::BackgroundRole:
-                if (c < g_.fisseC_) return g_.palette().button();
-                break;
-            case Qt::ForegroundRole:
-                if (c < g_.fisseC_) return g_.palette().buttonText();
-                break;
-            default:
-                break;
-        }
-        return {};
+        const int c = i.column() + g_.fisseC_;
+        if (ruolo != Qt::DisplayRole || r >= g_.Rows() || c >= g_.colonne_) return {};
+        return g_.righe_->Cella(r, c);
     }
 
     QVariant headerData(int s, Qt::Orientation o, int ruolo) const override {
-        if (o != Qt::Horizontal || ruolo != Qt::DisplayRole || s >= g_.colonne_) return {};
-        QString testo;
-        for (int r = 0; r < g_.fisseR_ && r < g_.Rows(); ++r) {
-            if (r > 0) testo += '\n';
-            testo += g_.righe_->Cella(r, s);
-        }
-        return testo;
+        if (o != Qt::Horizontal || ruolo != Qt::DisplayRole) return {};
+        return g_.TestoFisso(s + g_.fisseC_);
     }
 
-    Qt::ItemFlags flags(const QModelIndex& i) const override {
-        // The cursor passes over the fixed columns as over a disabled cell.
-        if (i.column() < g_.fisseC_) return Qt::NoItemFlags;
+    Qt::ItemFlags flags(const QModelIndex&) const override {
         return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     }
 
@@ -287,15 +272,38 @@ class Griglia::Intestazione : public QHeaderView {
     QSize sizeHint() const override { return {QHeaderView::sizeHint().width(), altezza}; }
 };
 
+// The fixed columns, left of the scrollable ones: the view's row header, which scrolls up
+// and down with the rows and never sideways. Each row's section shows the fixed cells of
+// that row side by side, as wide as their columns.
+class Griglia::ColonneFisse : public QHeaderView {
+  public:
+    explicit ColonneFisse(Griglia& g) : QHeaderView(Qt::Vertical, &g), g_(g) {}
+    QSize sizeHint() const override {
+        return {g_.LarghezzaFisse(), QHeaderView::sizeHint().height()};
+    }
+    using QHeaderView::updateSection;
+
+  protected:
+    void paintSection(QPainter* p, const QRect& rect, int sezione) const override {
+        const int r = sezione + g_.fisseR_;
+        g_.DisegnaFisse(*p, *this, rect, [this, r](int c) {
+            return r < g_.Rows() ? g_.righe_->Cella(r, c) : QString();
+        });
+    }
+
+  private:
+    Griglia& g_;
+};
 Griglia::Griglia(QWidget* parent)
     : QTableView(parent),
       righe_(std::make_unique<Righe>()),
       modello_(new Modello(*this)),
-      intestazione_(new Intestazione(this)) {
+      intestazione_(new Intestazione(this)),
+      fisse_(new ColonneFisse(*this)) {
     righe_->Ridimensiona(2);
     larghezze_.assign(std::size_t(colonne_), -1);
     modello_->righe = Rows() - fisseR_;
-    modello_->colonne = colonne_;
+    modello_->colonne = colonne_ - fisseC_;
 
     QFont carattere(QStringLiteral("MS Sans Serif"));
     carattere.setPointSizeF(8.25);
@@ -303,6 +311,7 @@ Griglia::Griglia(QWidget* parent)
     setFont(carattere);
 
     setHorizontalHeader(intestazione_);
+    setVerticalHeader(fisse_);
     setModel(modello_);
     setSelectionBehavior(SelectRows);
     setSelectionMode(SingleSelection);
@@ -313,9 +322,14 @@ Griglia::Griglia(QWidget* parent)
     setVerticalScrollMode(ScrollPerItem);
     setHorizontalScrollMode(ScrollPerPixel);
 
-    verticalHeader()->hide();
-    verticalHeader()->setMinimumSectionSize(1);
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    fisse_->setMinimumSectionSize(1);
+    fisse_->setSectionResizeMode(QHeaderView::Fixed);
+    fisse_->setSectionsClickable(true);  // a press on a fixed cell chooses its row
+    fisse_->setHighlightSections(false);
+    // The top left corner holds the headings of the fixed columns; it selects nothing.
+    setCornerButtonEnabled(false);
+    angolo_ = findChild<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly);
+    if (angolo_) angolo_->installEventFilter(this);
     intestazione_->setSectionResizeMode(QHeaderView::Fixed);
     intestazione_->setSectionsClickable(false);
     intestazione_->setHighlightSections(false);
@@ -326,6 +340,8 @@ Griglia::Griglia(QWidget* parent)
 
     viewport()->installEventFilter(this);
     intestazione_->viewport()->installEventFilter(this);
+    fisse_->viewport()->installEventFilter(this);
+    ApplicaLarghezze();
     ApplicaAltezze();
     MostraCorrente();
 }
@@ -380,14 +396,17 @@ void Griglia::SetCols(int n) {
         fisseC_ = n;
         daRifare_ = true;
     }
+    const int f = fisseC_;
     if (ridisegna_ && !daRifare_) {
         if (n > vecchie) {
-            modello_->beginInsertColumns({}, vecchie, n - 1);
-            colonne_ = modello_->colonne = n;
+            modello_->beginInsertColumns({}, vecchie - f, n - f - 1);
+            colonne_ = n;
+            modello_->colonne = n - f;
             modello_->endInsertColumns();
         } else {
-            modello_->beginRemoveColumns({}, n, vecchie - 1);
-            colonne_ = modello_->colonne = n;
+            modello_->beginRemoveColumns({}, n - f, vecchie - f - 1);
+            colonne_ = n;
+            modello_->colonne = n - f;
             modello_->endRemoveColumns();
         }
         ApplicaLarghezze();
@@ -442,10 +461,15 @@ void Griglia::SetTextMatrix(int r, int c, const QString& testo) {
     righe_->ImpostaCella(r, c, testo);
     if (!ridisegna_) {
         testiCambiati_ = true;
+    } else if (c < fisseC_) {
+        if (r < fisseR_ && angolo_)
+            angolo_->update();
+        else if (r >= fisseR_)
+            fisse_->updateSection(r - fisseR_);
     } else if (r < fisseR_) {
-        emit modello_->headerDataChanged(Qt::Horizontal, c, c);
+        emit modello_->headerDataChanged(Qt::Horizontal, c - fisseC_, c - fisseC_);
     } else {
-        const QModelIndex i = modello_->index(r - fisseR_, c);
+        const QModelIndex i = modello_->index(r - fisseR_, c - fisseC_);
         emit modello_->dataChanged(i, i);
     }
 }
@@ -469,7 +493,7 @@ int Griglia::ColWidth(int c) const {
 void Griglia::SetColWidth(int c, int twips) {
     if (c < 0 || c >= colonne_) return;
     larghezze_[std::size_t(c)] = twips < 0 ? -1 : toolkit::PixelDaTwipX(twips);
-    if (c < modello_->colonne) ApplicaLarghezze();
+    ApplicaLarghezze();
 }
 
 int Griglia::RowHeight(int r) const {
@@ -480,7 +504,10 @@ int Griglia::RowHeight(int r) const {
 int Griglia::ColPos(int c) const {
     int x = 0;
     for (int k = 0; k < c && k < colonne_; ++k) x += LarghezzaColonna(k);
-    return toolkit::TwipDaPixelX(x - intestazione_->offset());
+    if (c <= fisseC_) return toolkit::TwipDaPixelX(x);
+    // A scrollable column scrolled under the fixed ones starts, as far as a click can tell,
+    // where the fixed ones end.
+    return toolkit::TwipDaPixelX(std::max(x - intestazione_->offset(), LarghezzaFisse()));
 }
 
 int Griglia::RowPos(int r) const {
@@ -562,7 +589,13 @@ void Griglia::SetRedraw(bool acceso) {
 }
 
 bool Griglia::eventFilter(QObject* o, QEvent* e) {
-    if (o == viewport() || o == intestazione_->viewport()) {
+    if (o == angolo_ && e->type() == QEvent::Paint) {
+        QPainter p(angolo_);
+        DisegnaFisse(p, *angolo_, angolo_->rect(), [this](int c) { return TestoFisso(c); });
+        return true;
+    }
+    if (o == viewport() || o == intestazione_->viewport() || o == fisse_->viewport() ||
+        o == angolo_) {
         if (e->type() == QEvent::MouseButtonPress && MouseDown) {
             auto* m = static_cast<QMouseEvent*>(e);
             const QPoint p = static_cast<QWidget*>(o)->mapTo(this, m->position().toPoint()) -
@@ -606,7 +639,7 @@ void Griglia::currentChanged(const QModelIndex& current, const QModelIndex& prev
     QTableView::currentChanged(current, previous);
     if (interno_ || !current.isValid()) return;
     riga_ = current.row() + fisseR_;
-    colonna_ = current.column();
+    colonna_ = current.column() + fisseC_;
 }
 
 void Griglia::keyboardSearch(const QString& search) {
@@ -624,12 +657,53 @@ int Griglia::LarghezzaColonna(int c) const {
     return w < 0 ? intestazione_->defaultSectionSize() : w;
 }
 
-void Griglia::ApplicaLarghezze() {
-    for (int c = 0; c < modello_->colonne; ++c) {
-        const int w = LarghezzaColonna(c);
-        setColumnHidden(c, w == 0);
-        if (w > 0) setColumnWidth(c, w);
+int Griglia::LarghezzaFisse() const {
+    int x = 0;
+    for (int c = 0; c < fisseC_ && c < colonne_; ++c) x += LarghezzaColonna(c);
+    return x;
+}
+
+QString Griglia::TestoFisso(int c) const {
+    QString testo;
+    for (int r = 0; r < fisseR_ && r < Rows(); ++r) {
+        if (r > 0) testo += '\n';
+        testo += righe_->Cella(r, c);
     }
+    return testo;
+}
+
+void Griglia::DisegnaFisse(QPainter& p, const QWidget& su, const QRect& rect,
+                           const std::function<QString(int)>& testo) const {
+    int x = rect.left();
+    for (int c = 0; c < fisseC_ && c < colonne_; ++c) {
+        const int w = LarghezzaColonna(c);
+        if (w == 0) continue;
+        QStyleOptionHeader o;
+        // The grid's colours and state: the corner is a disabled button only so that a
+        // click there selects nothing.
+        o.initFrom(this);
+        o.state &= ~(QStyle::State_HasFocus | QStyle::State_MouseOver);
+        o.rect = QRect(x, rect.top(), w, rect.height());
+        o.text = testo(c);
+        o.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+        o.orientation = Qt::Horizontal;
+        o.position = QStyleOptionHeader::Middle;
+        su.style()->drawControl(QStyle::CE_Header, &o, &p, &su);
+        x += w;
+    }
+}
+
+void Griglia::ApplicaLarghezze() {
+    for (int j = 0; j < modello_->colonne; ++j) {
+        const int w = LarghezzaColonna(j + fisseC_);
+        setColumnHidden(j, w == 0);
+        if (w > 0) setColumnWidth(j, w);
+    }
+    fisse_->setVisible(LarghezzaFisse() > 0);
+    fisse_->updateGeometry();
+    updateGeometries();
+    fisse_->viewport()->update();
+    if (angolo_) angolo_->update();
 }
 
 void Griglia::ApplicaAltezze() {
@@ -652,8 +726,9 @@ void Griglia::MostraCorrente() {
     const bool scorre = hasAutoScroll();
     setAutoScroll(false);
     QItemSelectionModel* s = selectionModel();
-    if (riga_ >= fisseR_ && riga_ < Rows() && colonna_ < colonne_) {
-        s->setCurrentIndex(modello_->index(riga_ - fisseR_, colonna_),
+    // On a fixed column the view's cursor stands on the row's first scrollable cell.
+    if (riga_ >= fisseR_ && riga_ < Rows() && colonna_ < colonne_ && modello_->colonne > 0) {
+        s->setCurrentIndex(modello_->index(riga_ - fisseR_, std::max(0, colonna_ - fisseC_)),
                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     } else {
         s->clearSelection();
@@ -668,7 +743,7 @@ void Griglia::Pubblica() {
     if (daRifare_) {
         modello_->beginResetModel();
         modello_->righe = righe;
-        modello_->colonne = colonne_;
+        modello_->colonne = std::max(0, colonne_ - fisseC_);
         daRifare_ = testiCambiati_ = false;
         modello_->endResetModel();
         ApplicaLarghezze();
@@ -682,10 +757,13 @@ void Griglia::Pubblica() {
     }
     if (testiCambiati_) {
         testiCambiati_ = false;
-        if (righe > 0 && colonne_ > 0)
+        const int colonne = modello_->colonne;
+        if (righe > 0 && colonne > 0)
             emit modello_->dataChanged(modello_->index(0, 0),
-                                       modello_->index(righe - 1, colonne_ - 1));
-        if (colonne_ > 0) emit modello_->headerDataChanged(Qt::Horizontal, 0, colonne_ - 1);
+                                       modello_->index(righe - 1, colonne - 1));
+        if (colonne > 0) emit modello_->headerDataChanged(Qt::Horizontal, 0, colonne - 1);
+        fisse_->viewport()->update();
+        if (angolo_) angolo_->update();
     }
 }
 

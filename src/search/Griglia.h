@@ -3,6 +3,9 @@
 #include <QString>
 #include <QTableView>
 
+class QAbstractButton;
+class QPainter;
+
 #include <functional>
 #include <memory>
 #include <vector>
@@ -12,12 +15,13 @@
 // positions and sizes are in twips.
 //
 // Every row, fixed ones included, lives in one compact store; the Qt model shows only the
-// scrollable rows (grid row FixedRows + i is model row i), and the fixed rows are the view's
-// own column header, one text line per fixed row, its height exactly FixedRows row heights.
-// So the headings never scroll away, TopRow is FixedRows plus the scroll bar's value (the
-// view scrolls a whole row at a time) and RowPos(TopRow) is the header's bottom. Fixed
-// columns are model columns painted like headings that the cursor skips; they scroll
-// sideways with the rest.
+// scrollable cells (grid row FixedRows + i is model row i, grid column FixedCols + j model
+// column j). The fixed rows are the view's column header, one text line per fixed row, its
+// height exactly FixedRows row heights; the fixed columns are its row header, as wide as
+// they are; their headings stand in the corner between the two. So headings and fixed
+// columns never scroll away and the cursor never reaches them, TopRow is FixedRows plus the
+// scroll bar's value (the view scrolls a whole row at a time) and RowPos(TopRow) is the
+// header's bottom.
 //
 // Coordinates (ColPos, RowPos, MouseDown) start at the top left corner inside the border,
 // which is the header's own top left corner.
@@ -93,9 +97,16 @@ class Griglia : public QTableView {
     class Righe;
     class Modello;
     class Intestazione;
+    class ColonneFisse;
 
     int AltezzaRiga() const;  // pixels
     int LarghezzaColonna(int c) const;
+    int LarghezzaFisse() const;  // pixels
+    // The fixed rows' texts of column c, one line each.
+    QString TestoFisso(int c) const;
+    // Paints the fixed columns' cells side by side across `rect` of `su`.
+    void DisegnaFisse(QPainter& p, const QWidget& su, const QRect& rect,
+                      const std::function<QString(int)>& testo) const;
     void ApplicaLarghezze();
     void ApplicaAltezze();
     void ApplicaCima(int r);
@@ -108,6 +119,8 @@ class Griglia : public QTableView {
     std::unique_ptr<Righe> righe_;
     Modello* modello_;  // owned by the view, which outlives its members
     Intestazione* intestazione_;
+    ColonneFisse* fisse_;
+    QAbstractButton* angolo_ = nullptr;  // the view's top left corner
     int colonne_ = 2;
     int fisseR_ = 1;
     int fisseC_ = 1;

@@ -2,6 +2,8 @@
 
 #include "app/Toolkit.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -46,6 +48,13 @@ class GrigliaTest : public ::testing::Test {
         g->SetRedraw(true);
     }
     int RigheNelModello() const { return g->model()->rowCount(); }
+    // What the view shows in a scrollable cell, or in a scrollable column's heading.
+    QString Vista(int r, int c) const {
+        return g->model()->index(r - g->FixedRows(), c - g->FixedCols()).data().toString();
+    }
+    QString Titolo(int c) const {
+        return g->model()->headerData(c - g->FixedCols(), Qt::Horizontal).toString();
+    }
 
     QWidget finestra;
     QLineEdit* altro = new QLineEdit;
@@ -82,7 +91,7 @@ TEST_F(GrigliaTest, SvuotaLasciaLeIntestazioniEUnaRigaBianca) {
         EXPECT_EQ(g->TextMatrix(r, 0), QString::number(r));
         EXPECT_EQ(g->TextMatrix(r, 9), QString("C9R%1").arg(r));
     }
-    EXPECT_EQ(g->model()->headerData(3, Qt::Horizontal).toString(), "Titolo 3");
+    EXPECT_EQ(Titolo(3), "Titolo 3");
 
     // Enough text to be compacted away: the headings and the new lines survive it.
     Riempi(20'000);
@@ -121,7 +130,7 @@ TEST_F(GrigliaTest, RigheInseriteTolteEContate) {
     EXPECT_EQ(g->TextMatrix(6, 2), "c");
     EXPECT_EQ(g->TextMatrix(6, 3), "");
     EXPECT_EQ(g->TextMatrix(0, 3), "") << "narrowing lost the heading";
-    EXPECT_EQ(g->model()->columnCount(), 4);
+    EXPECT_EQ(g->model()->columnCount(), 3) << "the fixed column is not the model's";
 
     // Changes made with painting off reach the view on resume, whatever their kind.
     g->SetRedraw(false);
@@ -132,9 +141,9 @@ TEST_F(GrigliaTest, RigheInseriteTolteEContate) {
     EXPECT_EQ(RigheNelModello(), 6) << "the view is not told yet";
     g->SetRedraw(true);
     EXPECT_EQ(RigheNelModello(), g->Rows() - 1);
-    EXPECT_EQ(g->model()->index(0, 1).data().toString(), "PRIMO");
-    EXPECT_EQ(g->model()->index(g->Rows() - 2, 1).data().toString(), "ULTIMO");
-    EXPECT_EQ(g->model()->headerData(1, Qt::Horizontal).toString(), "Nome");
+    EXPECT_EQ(Vista(1, 1), "PRIMO");
+    EXPECT_EQ(Vista(g->Rows() - 1, 1), "ULTIMO");
+    EXPECT_EQ(Titolo(1), "Nome");
 }
 
 TEST_F(GrigliaTest, CellaCorrenteETesti) {
@@ -144,13 +153,14 @@ TEST_F(GrigliaTest, CellaCorrenteETesti) {
     g->SetCol(4);
     EXPECT_EQ(g->Text(), "C4R2");
     EXPECT_EQ(g->currentIndex().row(), 1) << "grid row 2 is the view's second row";
+    EXPECT_EQ(g->currentIndex().column(), 3) << "grid column 4 is the model's fourth";
     EXPECT_TRUE(g->selectionModel()->isRowSelected(1, {}));
 
     g->SetText("Società\tSNC");
     EXPECT_EQ(g->Text(), "Società SNC");
     EXPECT_EQ(g->TextMatrix(2, 3), "C3R2");
     EXPECT_EQ(g->TextMatrix(2, 5), "C5R2");
-    EXPECT_EQ(g->model()->index(1, 4).data().toString(), "Società SNC");
+    EXPECT_EQ(Vista(2, 4), "Società SNC");
 
     // Past the end of a short line.
     g->SetTextMatrix(1, 7, "sette");
@@ -166,7 +176,7 @@ TEST_F(GrigliaTest, CellaCorrenteETesti) {
     // A heading is written through the current cell too.
     g->SetRow(0);
     g->SetText("Ragione sociale");
-    EXPECT_EQ(g->model()->headerData(4, Qt::Horizontal).toString(), "Ragione sociale");
+    EXPECT_EQ(Titolo(4), "Ragione sociale");
     EXPECT_FALSE(g->currentIndex().isValid());
 
     // Out of range is ignored.
@@ -184,12 +194,15 @@ TEST_F(GrigliaTest, MisureInTwip) {
     g->SetColWidth(2, 0);
     g->SetColWidth(3, 1200);
     EXPECT_EQ(g->ColWidth(2), 0);
-    EXPECT_TRUE(g->isColumnHidden(2));
+    EXPECT_TRUE(g->isColumnHidden(2 - g->FixedCols()));
     EXPECT_EQ(g->ColPos(0), 0);
     EXPECT_EQ(g->ColPos(1), g->ColWidth(0));
     EXPECT_EQ(g->ColPos(3), g->ColWidth(0) + g->ColWidth(1));
     EXPECT_EQ(g->ColPos(4), g->ColPos(3) + g->ColWidth(3));
-    EXPECT_EQ(PixelDaTwipX(g->ColPos(3)), g->columnViewportPosition(3));
+    // Where the columns are drawn: the fixed one in the row header, the others after it.
+    EXPECT_EQ(g->verticalHeader()->width(), PixelDaTwipX(g->ColWidth(0)));
+    EXPECT_EQ(PixelDaTwipX(g->ColPos(3)),
+              g->verticalHeader()->width() + g->columnViewportPosition(3 - g->FixedCols()));
 
     const int alta = g->RowHeight(0);
     EXPECT_EQ(g->TopRow(), 1);
@@ -239,7 +252,7 @@ TEST_F(GrigliaTest, MouseEDoppioClic) {
     // On the heading row, right at the left edge of column 2.
     const int bordo = g->ColPos(2);
     QTest::mouseClick(g->horizontalHeader()->viewport(), Qt::LeftButton, {},
-                      QPoint(PixelDaTwipX(bordo), 3));
+                      QPoint(PixelDaTwipX(bordo) - g->verticalHeader()->width(), 3));
     ASSERT_EQ(pressioni.size(), 1u);
     EXPECT_EQ(pressioni[0].button, 1);
     EXPECT_EQ(pressioni[0].shift, 0);
@@ -250,8 +263,9 @@ TEST_F(GrigliaTest, MouseEDoppioClic) {
     // On client row 4: the handler still sees the old current row.
     g->SetRow(1);
     const int y = PixelDaTwipY(g->RowPos(4)) - g->horizontalHeader()->height() + 2;
+    const int fisse = g->verticalHeader()->width();
     QTest::mouseClick(g->viewport(), Qt::RightButton, Qt::ShiftModifier | Qt::ControlModifier,
-                      QPoint(PixelDaTwipX(g->ColPos(3)) + 2, y));
+                      QPoint(PixelDaTwipX(g->ColPos(3)) - fisse + 2, y));
     ASSERT_EQ(pressioni.size(), 2u);
     EXPECT_EQ(pressioni[1].button, 2);
     EXPECT_EQ(pressioni[1].shift, 3);
@@ -266,6 +280,69 @@ TEST_F(GrigliaTest, MouseEDoppioClic) {
     QTest::mouseClick(g->viewport(), Qt::MiddleButton, Qt::AltModifier, QPoint(5, y));
     EXPECT_EQ(pressioni.back().button, 4);
     EXPECT_EQ(pressioni.back().shift, 4);
+
+    // On the fixed column: left of column 1, and the row becomes current; a double-click
+    // there is a double-click on the grid.
+    QTest::mouseClick(g->verticalHeader()->viewport(), Qt::LeftButton, {}, QPoint(3, y));
+    EXPECT_LT(pressioni.back().x, g->ColPos(1));
+    EXPECT_GE(pressioni.back().y, g->RowPos(4));
+    EXPECT_EQ(g->Row(), 4);
+    QTest::mouseDClick(g->verticalHeader()->viewport(), Qt::LeftButton, {}, QPoint(3, y));
+    EXPECT_EQ(doppi, 2);
+    // On the fixed column's heading, in the corner.
+    QWidget* angolo = g->findChild<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_NE(angolo, nullptr);
+    QTest::mouseClick(angolo, Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_LT(pressioni.back().x, g->ColPos(1));
+    EXPECT_LT(pressioni.back().y, g->RowPos(1));
+}
+
+// Scrolled all the way right, the code column is still where it was, and a click on it is
+// still a click on it; the scrollable columns start after it.
+TEST_F(GrigliaTest, LaColonnaFissaNonScorre) {
+    Riempi(50);
+    Mostra();
+    g->SetColWidth(0, 720);
+    for (int c = 1; c < 10; ++c) g->SetColWidth(c, 3000);
+    const QRect fissa = g->verticalHeader()->geometry();
+    EXPECT_EQ(fissa.width(), PixelDaTwipX(720));
+    g->horizontalScrollBar()->setValue(g->horizontalScrollBar()->maximum());
+    QApplication::processEvents();
+    ASSERT_GT(g->horizontalScrollBar()->value(), 0);
+    EXPECT_EQ(g->verticalHeader()->geometry(), fissa);
+    EXPECT_TRUE(g->verticalHeader()->isVisible());
+    EXPECT_EQ(g->ColPos(0), 0);
+    for (int c = 1; c < 10; ++c) EXPECT_GE(g->ColPos(c), 720) << c;
+    EXPECT_EQ(PixelDaTwipX(g->ColPos(9)),
+              fissa.width() + g->columnViewportPosition(9 - g->FixedCols()));
+
+    // The fixed cells show the rows they stand beside as the rows scroll.
+    g->SetTopRow(30);
+    EXPECT_EQ(g->verticalHeader()->logicalIndexAt(1), 29) << "grid row 30 at the top";
+}
+
+// The program moving the current cell (as an export leaves it on the last cell, with the
+// grid hidden meanwhile) does not scroll the view: the operator sees what they saw.
+TEST_F(GrigliaTest, LaVistaNonSeguiIlCursoreDelProgramma) {
+    Riempi(200);
+    Mostra();
+    for (int c = 0; c < 10; ++c) g->SetColWidth(c, 1500);
+    g->setFocus();
+    for (int i = 0; i < 20; ++i) QTest::keyClick(g, Qt::Key_Down);
+    for (int i = 0; i < 3; ++i) QTest::keyClick(g, Qt::Key_Right);
+    QApplication::processEvents();
+    const int cima = g->TopRow();
+    const int lato = g->horizontalScrollBar()->value();
+    ASSERT_GT(cima, 1);
+    g->setVisible(false);
+    g->SetRow(g->Rows() - 1);
+    g->SetCol(g->Cols() - 1);
+    g->setVisible(true);
+    QApplication::processEvents();
+    EXPECT_EQ(g->Row(), g->Rows() - 1);
+    EXPECT_EQ(g->Col(), 9);
+    EXPECT_EQ(g->TopRow(), cima);
+    EXPECT_EQ(g->horizontalScrollBar()->value(), lato);
 }
 
 TEST_F(GrigliaTest, FuocoETastiera) {
