@@ -58,6 +58,7 @@ QMessageBox::Icon IconaQt(Icona i) {
 
 Risposta ServizioMessaggi::Mostra(const Messaggio& m) {
     mostrati_.push_back(m);
+    if (MentreAperto) MentreAperto(m);
     if (!copioneAttivo_) return MostraFinestra(m);
     if (copione_.empty()) return RisposteDi(m.pulsanti).back();
     Risposta r = copione_.front();

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 class QWidget;
@@ -44,6 +45,9 @@ class ServizioMessaggi {
     // Test runs switch the script on for every service, so no real dialog ever waits.
     static void CopionePerTutti(bool attivo) { copionePredefinito_ = attivo; }
     const std::vector<Messaggio>& Mostrati() const { return mostrati_; }
+    // Runs while a message is up, before its answer is given: what another program can do
+    // meanwhile.
+    std::function<void(const Messaggio&)> MentreAperto;
     void AzzeraMostrati() { mostrati_.clear(); }
 
     static QString TitoloPredefinito();

@@ -175,6 +175,7 @@ void GesCliC::AzzeraMaschera() {
 }
 
 void GesCliC::RiempiMaschera() {
+    if (ModoMaschera == 2) letto_ = g_.ClientRecord;
     InCaricamento = true;
     if (ModoMaschera == 1) {
         SetCaption(QStringLiteral("INSERIMENTO ANAGRAFICHE - KESTOR"));

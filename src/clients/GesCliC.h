@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Modulo.h"
+#include "data/ClientRecord.h"
 
 #include <array>
 #include <cstdint>
@@ -86,6 +87,9 @@ class GesCliC : public Modulo {
     // The buttons' actions.
     void Salva();
     void Elimina();
+    // The client on the form was deleted meanwhile by another program: said, and the form
+    // emptied.
+    void CancellatoDaAltri();
     void Annulla();
     void TrasferisciCampi();
     void ScriviCliente(motore::Recordset& t);
@@ -98,6 +102,9 @@ class GesCliC : public Modulo {
     std::array<QPushButton*, 4> cmdI_{};
     bool primaAttivazione_ = true;
     bool codiceAutomatico_ = false;  // the new client's code was taken, not typed
+    // The client as it was read when it came on the form in change mode: a save that finds
+    // it stored otherwise would undo another operator's change.
+    ClientRecord letto_;
     // A save pressed by its access key while leaving the field failed its check is not
     // carried out: the operator has just been told what to correct.
     bool tastoRapido_ = false;

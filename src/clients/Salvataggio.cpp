@@ -105,29 +105,68 @@ void GesCliC::Salva() {
     TrasferisciCampi();
     ClientRecord& r = g_.ClientRecord;
     const std::int32_t codiceSulModulo = r.CliCodice;
-    const bool scritto = ScriviInTransazione([&](motore::Recordset& t) {
-        t.Seek(QStringLiteral("="), {r.CliCodice});
-        if (!t.NoMatch() && ModoMaschera == 1) {
-            // Another program stored a client under this code since it was taken.
-            if (!codiceAutomatico_)
-                throw motore::Errore(motore::ErrChiaveDuplicata,
-                                     QStringLiteral("Il codice %1 è stato appena inserito da un "
-                                                    "altro utente.")
-                                         .arg(r.CliCodice));
-            t.Seek(QStringLiteral("<="), {2147483646});
-            r.CliCodice = InteroDa(t.Field(QStringLiteral("CliCodice"))) + 1;
+    // Nothing waits for the operator inside the transaction: what another program did is
+    // found there, and asked about after it has ended.
+    enum class Esito { Scritto, Cambiato, Cancellato } esito = Esito::Scritto;
+    bool sovrascrivi = false;
+    for (;;) {
+        esito = Esito::Scritto;
+        const bool scritto = ScriviInTransazione([&](motore::Recordset& t) {
             t.Seek(QStringLiteral("="), {r.CliCodice});
+            if (ModoMaschera == 2) {
+                if (t.NoMatch()) {
+                    esito = Esito::Cancellato;  // a change never brings a client back
+                    return;
+                }
+                ClientRecord ora;
+                RigaCliente(t, ora);
+                if (!sovrascrivi && !(ora == letto_)) {
+                    esito = Esito::Cambiato;
+                    return;
+                }
+            }
+            if (!t.NoMatch() && ModoMaschera == 1) {
+                // Another program stored a client under this code since it was taken.
+                if (!codiceAutomatico_)
+                    throw motore::Errore(
+                        motore::ErrChiaveDuplicata,
+                        QStringLiteral("Il codice %1 è stato appena inserito da un altro utente.")
+                            .arg(r.CliCodice));
+                t.Seek(QStringLiteral("<="), {2147483646});
+                r.CliCodice = InteroDa(t.Field(QStringLiteral("CliCodice"))) + 1;
+                t.Seek(QStringLiteral("="), {r.CliCodice});
+            }
+            if (t.NoMatch()) {
+                t.AddNew();
+                t.SetField(QStringLiteral("CliCodice"), r.CliCodice);
+            } else {
+                t.Edit();
+            }
+            ScriviCliente(t);
+            t.Update();
+        });
+        if (!scritto) return;
+        if (esito != Esito::Cambiato) break;
+        if (g_.MsgBox(QStringLiteral("CLIENTE MODIFICATO DA UN ALTRO UTENTE: SOVRASCRIVO ?"),
+                      Pulsanti::SiNo, Icona::Domanda, QString(), 1) == Risposta::Si) {
+            sovrascrivi = true;
+            continue;
         }
-        if (t.NoMatch()) {
-            t.AddNew();
-            t.SetField(QStringLiteral("CliCodice"), r.CliCodice);
-        } else {
-            t.Edit();
+        // The client as stored now takes the place of what was typed, in change mode.
+        if (!LeggiCliente(g_, codiceSulModulo)) return;
+        if (r.CliCodice == 0) {
+            CancellatoDaAltri();
+            return;
         }
-        ScriviCliente(t);
-        t.Update();
-    });
-    if (!scritto) return;
+        RiempiMaschera();
+        g_.DialogoAperto = false;
+        Txt(1)->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (esito == Esito::Cancellato) {
+        CancellatoDaAltri();
+        return;
+    }
     if (StartClientCode > 0) {
         close();
         return;
@@ -152,16 +191,31 @@ void GesCliC::Elimina() {
     if (g_.MsgBox(g_.MessageTitle, Pulsanti::SiNo, Icona::Domanda,
                   QStringLiteral("NORVAL - CANCELLAZIONE")) == Risposta::No)
         return;
+    bool cancellatoDaAltri = false;
     const bool scritto = ScriviInTransazione([&](motore::Recordset& t) {
         t.Seek(QStringLiteral("="), {codice});
-        if (!t.NoMatch()) t.Delete();
+        if (t.NoMatch())
+            cancellatoDaAltri = true;
+        else
+            t.Delete();
     });
     if (!scritto) return;
+    if (cancellatoDaAltri) {
+        CancellatoDaAltri();
+        return;
+    }
     ModoMaschera = 3;
     if (StartClientCode > 0) {
         close();
         return;
     }
+    AzzeraMaschera();
+    Txt(0)->setFocus(Qt::OtherFocusReason);
+}
+
+void GesCliC::CancellatoDaAltri() {
+    g_.MsgBox(QStringLiteral("CLIENTE CANCELLATO DA UN ALTRO UTENTE"));
+    ModoMaschera = 0;
     AzzeraMaschera();
     Txt(0)->setFocus(Qt::OtherFocusReason);
 }

@@ -26,6 +26,8 @@ class FixedText {
     bool blank() const { return testo_.trimmed().isEmpty(); }
     void clear() { testo_.fill(' '); }
 
+    bool operator==(const FixedText&) const = default;
+
   private:
     QString testo_;
 };
@@ -48,4 +50,6 @@ struct ClientRecord {
     FixedText<20> CliAcronimo;
     FixedText<12> CliEsenzioneNum;
     std::int32_t CliEsenzioneDat = 0;  // day number, 0: no date
+
+    bool operator==(const ClientRecord&) const = default;
 };

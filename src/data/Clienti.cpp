@@ -52,6 +52,28 @@ void PulisciCliente(Global& g) {
     g.ClientRecord = ClientRecord();
 }
 
+void RigaCliente(const motore::Recordset& t, ClientRecord& r) {
+    const std::pair<const char*, std::function<void(const QVariant&)>> colonne[] = {
+        {"CliCodice", [&](const QVariant& v) { r.CliCodice = InteroDa(v); }},
+        {"CliRagsoc", [&](const QVariant& v) { DaColonna(r.CliRagsoc, v); }},
+        {"CliRagsocEstesa", [&](const QVariant& v) { DaColonna(r.CliRagsocEstesa, v); }},
+        {"CliIndirizzo", [&](const QVariant& v) { DaColonna(r.CliIndirizzo, v); }},
+        {"CliLocalita", [&](const QVariant& v) { DaColonna(r.CliLocalita, v); }},
+        {"CliCap", [&](const QVariant& v) { DaColonna(r.CliCap, v); }},
+        {"CliProvincia", [&](const QVariant& v) { DaColonna(r.CliProvincia, v); }},
+        {"CliNazione", [&](const QVariant& v) { DaColonna(r.CliNazione, v); }},
+        {"CliTelefono", [&](const QVariant& v) { DaColonna(r.CliTelefono, v); }},
+        {"CliPartitaIva", [&](const QVariant& v) { DaColonna(r.CliPartitaIva, v); }},
+        {"CliCodiceFiscale", [&](const QVariant& v) { DaColonna(r.CliCodiceFiscale, v); }},
+        {"CliCategoria", [&](const QVariant& v) { DaColonna(r.CliCategoria, v); }},
+        {"CliContabile", [&](const QVariant& v) { DaColonna(r.CliContabile, v); }},
+        {"CliAcronimo", [&](const QVariant& v) { DaColonna(r.CliAcronimo, v); }},
+        {"CliEsenzioneNum", [&](const QVariant& v) { DaColonna(r.CliEsenzioneNum, v); }},
+        {"CliEsenzioneDat", [&](const QVariant& v) { r.CliEsenzioneDat = InteroDa(v); }},
+    };
+    for (const auto& [nome, assegna] : colonne) assegna(t.Field(QLatin1String(nome)));
+}
+
 bool LeggiCliente(Global& g, std::int32_t codice) {
     if (!g.ClientsTableOpen) ApriClienti(g);
     ClientRecord& r = g.ClientRecord;
@@ -65,25 +87,7 @@ bool LeggiCliente(Global& g, std::int32_t codice) {
             PulisciCliente(g);
             return true;
         }
-        const std::pair<const char*, std::function<void(const QVariant&)>> colonne[] = {
-            {"CliCodice", [&](const QVariant& v) { r.CliCodice = InteroDa(v); }},
-            {"CliRagsoc", [&](const QVariant& v) { DaColonna(r.CliRagsoc, v); }},
-            {"CliRagsocEstesa", [&](const QVariant& v) { DaColonna(r.CliRagsocEstesa, v); }},
-            {"CliIndirizzo", [&](const QVariant& v) { DaColonna(r.CliIndirizzo, v); }},
-            {"CliLocalita", [&](const QVariant& v) { DaColonna(r.CliLocalita, v); }},
-            {"CliCap", [&](const QVariant& v) { DaColonna(r.CliCap, v); }},
-            {"CliProvincia", [&](const QVariant& v) { DaColonna(r.CliProvincia, v); }},
-            {"CliNazione", [&](const QVariant& v) { DaColonna(r.CliNazione, v); }},
-            {"CliTelefono", [&](const QVariant& v) { DaColonna(r.CliTelefono, v); }},
-            {"CliPartitaIva", [&](const QVariant& v) { DaColonna(r.CliPartitaIva, v); }},
-            {"CliCodiceFiscale", [&](const QVariant& v) { DaColonna(r.CliCodiceFiscale, v); }},
-            {"CliCategoria", [&](const QVariant& v) { DaColonna(r.CliCategoria, v); }},
-            {"CliContabile", [&](const QVariant& v) { DaColonna(r.CliContabile, v); }},
-            {"CliAcronimo", [&](const QVariant& v) { DaColonna(r.CliAcronimo, v); }},
-            {"CliEsenzioneNum", [&](const QVariant& v) { DaColonna(r.CliEsenzioneNum, v); }},
-            {"CliEsenzioneDat", [&](const QVariant& v) { r.CliEsenzioneDat = InteroDa(v); }},
-        };
-        for (const auto& [nome, assegna] : colonne) assegna(t.Field(QLatin1String(nome)));
+        RigaCliente(t, r);
         return true;
     } catch (const motore::Errore& e) {
         // Half a client must never reach the form, where a save would store it.
