@@ -1,11 +1,9 @@
 #include "search/Esporta.h"
 
 #include "app/Applicativi.h"
+#include "app/Documenti.h"
 #include "search/Griglia.h"
 #include "ui/Global.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 namespace {
 
@@ -32,21 +30,6 @@ QString Campo(QString testo) {
     return testo.mid(a, b - a);
 }
 
-// The spreadsheet keeps the file it shows; LibreOffice says so with a lock file beside it.
-bool AppertoAltrove(const QString& file, const QFile& f) {
-    if (f.error() == QFileDevice::OpenError || f.error() == QFileDevice::PermissionsError) {
-        const QFileInfo info(file);
-        return info.exists() && !info.isWritable();
-    }
-    return false;
-}
-
-bool BloccatoDaCalc(const QString& file) {
-    const QFileInfo info(file);
-    return QFileInfo::exists(info.absolutePath() + QStringLiteral("/.~lock.") + info.fileName() +
-                             u'#');
-}
-
 }  // namespace
 
 QByteArray Cp1252(QStringView testo) {
@@ -69,11 +52,7 @@ void EsportaGriglia(Global& g, Griglia& griglia, const QString& nomeForm) {
     griglia.setVisible(false);
     const auto& env = g.EnvironmentSettings;
     QString file = env.TempDirectory + env.Mode + u'_' + nomeForm + QStringLiteral(".csv");
-    QFile f(file);
-    for (;;) {
-        const bool aperto =
-            !BloccatoDaCalc(file) && f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        if (aperto || !(BloccatoDaCalc(file) || AppertoAltrove(file, f))) break;
+    while (DocumentoTenutoAperto(file)) {
         const Risposta r = g.MsgBox(
             QStringLiteral("Il foglio Excel \n") + file + QStringLiteral("\nè già aperto"),
             Pulsanti::RiprovaAnnulla, Icona::Critica, QStringLiteral("EXCEL IN ESECUZIONE"));
@@ -82,21 +61,29 @@ void EsportaGriglia(Global& g, Griglia& griglia, const QString& nomeForm) {
             return;
         }
     }
-    // Any other failure to write goes unreported: the spreadsheet still gets the name.
-    if (f.isOpen()) {
-        QByteArray riga;
-        for (int r = 0; r < griglia.Rows(); ++r) {
-            riga.clear();
-            for (int c = 0; c < griglia.Cols(); ++c)
-                if (griglia.ColWidth(c) > 1) riga += Cp1252(Campo(griglia.TextMatrix(r, c))) + ';';
-            riga += "\r\n";
-            f.write(riga);
-        }
-        f.close();
+    NuovoDocumento documento(file);
+    bool scritto = documento.Apri();
+    QByteArray riga;
+    for (int r = 0; r < griglia.Rows() && scritto; ++r) {
+        riga.clear();
+        for (int c = 0; c < griglia.Cols(); ++c)
+            if (griglia.ColWidth(c) > 1) riga += Cp1252(Campo(griglia.TextMatrix(r, c))) + ';';
+        riga += "\r\n";
+        scritto = documento.Scrivi(riga);
     }
+    scritto = scritto && documento.Concludi();
     // The current cell ends on the last one visited, as a walk through every cell leaves it.
     griglia.SetRow(griglia.Rows() - 1);
     griglia.SetCol(griglia.Cols() - 1);
+    if (!scritto) {
+        // The spreadsheet would show an old file, or none, as if it were this list.
+        g.MsgBox(QStringLiteral("Il file\n") + file + QStringLiteral("\nnon si può scrivere: ") +
+                     documento.Causa(),
+                 Pulsanti::OK, Icona::Critica, QStringLiteral("ESPORTAZIONE NON RIUSCITA"));
+        griglia.setVisible(true);
+        return;
+    }
+    RimuoviBloccoOrfano(file);
     QString applicazione = QStringLiteral("Excel");
     ApriApplicativo(g, applicazione, file, QString());
     griglia.setVisible(true);

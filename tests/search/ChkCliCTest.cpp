@@ -6,8 +6,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QSysInfo>
+
+#include <pwd.h>
+#include <unistd.h>
 
 namespace {
 
@@ -28,6 +33,38 @@ class ChkCliCTest : public ModuloClientiTest {
         return r;
     }
     void NellaRicerca(std::function<void(ChkCliC&)> passi) { NelModale<ChkCliC>(passi); }
+
+    static void ScriviFile(const QString& nome, const QByteArray& dati) {
+        QFile f(nome);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(dati);
+    }
+    static QByteArray LeggiFile(const QString& nome) {
+        QFile f(nome);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // The configured spreadsheet: a script that notes what it was started with.
+    void Foglio(const QString& nome = "foglio di calcolo") {
+        const QString foglio = amb.Radice() + "bin/" + nome;
+        ScriviFile(foglio, "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > \"" +
+                               argomenti.toUtf8() + ".tmp\"\nmv \"" + argomenti.toUtf8() +
+                               ".tmp\" \"" + argomenti.toUtf8() + "\"\n");
+        QFile::setPermissions(foglio, QFile::permissions(foglio) | QFile::ExeOwner);
+        QFile ini(amb.FileIni());
+        ASSERT_TRUE(ini.open(QIODevice::Append));
+        ini.write("[APPLICATIVI]\nexcel=" + foglio.toUtf8() + "\n");
+    }
+    // What the spreadsheet was started with, waiting for it as long as asked; the next start
+    // writes anew.
+    QByteArray Argomenti(int attesa = 5000) {
+        QFile f(argomenti);
+        if (!QTest::qWaitFor([&] { return f.exists(); }, attesa)) return "<nessuno>";
+        const QByteArray a = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        f.remove();
+        return a;
+    }
+
+    QString argomenti = amb.Radice() + "argomenti";
 };
 
 TEST_F(ChkCliCTest, IlTestoDellaRicerca) {
@@ -186,20 +223,7 @@ TEST_F(ChkCliCTest, LEsportazioneScriveIlFileEApreIlFoglio) {
     Avvia();
     QDir().mkpath(amb.Radice() + "tmp");
     const QString file = amb.Radice() + "tmp/E_ChkCliC.csv";
-    // The spreadsheet: a script that notes what it was started with.
-    const QString foglio = amb.Radice() + "bin/foglio di calcolo";
-    const QString argomenti = amb.Radice() + "argomenti";
-    {
-        QFile f(foglio);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > \"" + argomenti.toUtf8() +
-                "\"\n");
-    }
-    QFile::setPermissions(foglio, QFile::permissions(foglio) | QFile::ExeOwner);
-    QFile ini(amb.FileIni());
-    ASSERT_TRUE(ini.open(QIODevice::Append));
-    ini.write("[APPLICATIVI]\nexcel=" + foglio.toUtf8() + "\n");
-    ini.close();
+    Foglio();
 
     auto r = Ricerca();
     Griglia& gr = *r->GridRic;
@@ -207,21 +231,14 @@ TEST_F(ChkCliCTest, LEsportazioneScriveIlFileEApreIlFoglio) {
     EXPECT_EQ(Testi(), std::vector<QString>{"NESSUN DATO DA ESPORTARE"}) << "never filled";
     EXPECT_FALSE(QFile::exists(file));
 
-    auto Contenuto = [&] {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
     const QByteArray intestazioni =
         "CODICE;RAGIONE SOCIALE;INDIRIZZO;CAP;LOCALITA';PV;NAZ;TELEFONO;PART. IVA;CODICE "
         "FISCALE;\r\n";
     r->Btxt(3)->setText("NESSUNO");
     r->EseguiRicerca();
     r->cmdExcel->click();
-    EXPECT_EQ(Contenuto(), intestazioni + ";;;;;;;;;;\r\n") << "no client: one empty line";
-    QTRY_COMPARE_WITH_TIMEOUT(QFile::exists(argomenti), true, 5000);
-    QFile a(argomenti);
-    ASSERT_TRUE(a.open(QIODevice::ReadOnly));
-    EXPECT_EQ(a.readAll(), file.toUtf8() + "\n") << "the file name reaches it as one argument";
+    EXPECT_EQ(LeggiFile(file), intestazioni + ";;;;;;;;;;\r\n") << "no client: one empty line";
+    EXPECT_EQ(Argomenti(), file.toUtf8() + "\n") << "the file name reaches it as one argument";
 
     r->Btxt(3)->setText("CAFF");
     r->EseguiRicerca();
@@ -229,17 +246,20 @@ TEST_F(ChkCliCTest, LEsportazioneScriveIlFileEApreIlFoglio) {
     gr.SetColWidth(5, 1);
     gr.SetColWidth(7, 0);
     r->cmdExcel->click();
-    EXPECT_EQ(Contenuto(),
+    EXPECT_EQ(LeggiFile(file),
               "CODICE;RAGIONE SOCIALE;INDIRIZZO;CAP;LOCALITA';NAZ;PART. IVA;CODICE FISCALE;\r\n"
               "7;CAFF\xC8 L'ANGOLO; SNC;VIA ROMA 1;20121;;IT;00000000007;;\r\n");
     EXPECT_EQ(gr.Row(), gr.Rows() - 1) << "the current cell ends on the last one";
+    EXPECT_EQ(QFileInfo(file).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0)
+        << "it holds VAT numbers and fiscal codes";
+    Argomenti();
 
     // The spreadsheet still shows the file (LibreOffice keeps a lock beside it): Retry asks
-    // again, Cancel leaves the file as it was.
-    const QByteArray prima = Contenuto();
-    QFile blocco(amb.Radice() + "tmp/.~lock.E_ChkCliC.csv#");
-    ASSERT_TRUE(blocco.open(QIODevice::WriteOnly));
-    blocco.close();
+    // again, Cancel leaves the file as it was and starts nothing.
+    const QByteArray prima = LeggiFile(file);
+    const QString blocco = amb.Radice() + "tmp/.~lock.E_ChkCliC.csv#";
+    ScriviFile(blocco,
+               ",mario,un-altro-pc,07.12.2026 13:51,file:///home/mario/.config/libreoffice/4;");
     g.Messaggi.AzzeraMostrati();
     g.Messaggi.Copione({Risposta::Riprova, Risposta::Annulla});
     r->Btxt(3)->setText(" ");
@@ -248,13 +268,60 @@ TEST_F(ChkCliCTest, LEsportazioneScriveIlFileEApreIlFoglio) {
     ASSERT_EQ(Testi().size(), 2u);
     EXPECT_EQ(Testi()[0], "Il foglio Excel \n" + file + "\nè già aperto");
     EXPECT_EQ(g.Messaggi.Mostrati()[0].titolo, "EXCEL IN ESECUZIONE");
-    EXPECT_EQ(Contenuto(), prima);
+    EXPECT_EQ(LeggiFile(file), prima);
     EXPECT_FALSE(gr.isHidden());
-    blocco.remove();
+    EXPECT_EQ(Argomenti(300), "<nessuno>");
+
+    // A lock left by a spreadsheet that is no longer running here holds nothing; nor does a
+    // read-only file of the operator's.
+    ScriviFile(blocco, ",nobody," + QSysInfo::machineHostName().toUtf8() +
+                           ",07.12.2026 13:51,file:///nonexistent/profilo;");
+    QFile::setPermissions(file, QFile::ReadOwner);
+    g.Messaggi.AzzeraMostrati();
+    r->cmdExcel->click();
+    EXPECT_TRUE(Testi().empty());
+    EXPECT_NE(LeggiFile(file), prima);
+    EXPECT_EQ(Argomenti(), file.toUtf8() + "\n");
 
     g.EnvironmentSettings.Mode = "I";
     r->cmdExcel->click();
     EXPECT_TRUE(QFile::exists(amb.Radice() + "tmp/I_ChkCliC.csv"));
+    r->Scarica();
+}
+
+// A file that cannot be written is reported with its path and why, and no spreadsheet is
+// started on an old file or on none.
+TEST_F(ChkCliCTest, LEsportazioneCheNonSiPuoScrivere) {
+    Cliente(7, "BIANCHI");
+    Avvia();
+    Foglio();
+    auto r = Ricerca();
+    r->EseguiRicerca();
+    const QString file = amb.Radice() + "tmp/E_ChkCliC.csv";
+    r->cmdExcel->click();
+    EXPECT_EQ(Testi(), std::vector<QString>{"Il file\n" + file +
+                                            "\nnon si può scrivere: la cartella non esiste"});
+    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "ESPORTAZIONE NON RIUSCITA");
+    EXPECT_FALSE(r->GridRic->isHidden());
+    EXPECT_EQ(Argomenti(300), "<nessuno>");
+
+    if (geteuid() != 0) GTEST_SKIP() << "planting another user's link takes root";
+    // In a folder others can write, a link planted under the file's name would lead the
+    // export into one of the operator's own files.
+    QDir().mkpath(amb.Radice() + "tmp");
+    const QString suo = amb.Radice() + "suo.txt";
+    ScriviFile(suo, "da non toccare");
+    QFile::link(suo, file);
+    const passwd* nobody = getpwnam("nobody");
+    ASSERT_TRUE(nobody);
+    ASSERT_EQ(lchown(QFile::encodeName(file).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+    g.Messaggi.AzzeraMostrati();
+    r->cmdExcel->click();
+    EXPECT_EQ(Testi(), std::vector<QString>{"Il file\n" + file +
+                                            "\nnon si può scrivere: il file appartiene a un "
+                                            "altro utente"});
+    EXPECT_EQ(LeggiFile(suo), "da non toccare");
+    EXPECT_EQ(Argomenti(300), "<nessuno>");
     r->Scarica();
 }
 
@@ -265,6 +332,7 @@ TEST_F(ChkCliCTest, ITastiComuniNellaRicerca) {
     Avvia();
     bool finito = false;
     g.End = [&] { finito = true; };
+    Foglio();
     QDir().mkpath(amb.Radice() + "tmp");
     auto r = Ricerca();
     r->show();
