@@ -8,6 +8,7 @@ pacchetti=(
     libsqlite3-dev sqlite3 libglib2.0-dev
     libgtest-dev libbenchmark-dev
     fonts-liberation shared-mime-info xvfb xdotool xauth x11-utils
+    libreoffice-calc-nogui
 )
 
 mancanti=()

@@ -20,17 +20,28 @@ char Carattere1252(char16_t c) {
     return '?';
 }
 
-// A cell as one field: no line breaks, no blanks around it.
+// A cell as one field: no line breaks, no blanks around it; one that holds the separator or a
+// double quote in double quotes, its own doubled, so that it stays one field.
 QString Campo(QString testo) {
     testo.remove(QChar(13));
     testo.replace(QChar(10), QChar(32));
     qsizetype a = 0, b = testo.size();
     while (a < b && testo[a] == u' ') ++a;
     while (b > a && testo[b - 1] == u' ') --b;
-    return testo.mid(a, b - a);
+    testo = testo.mid(a, b - a);
+    if (!testo.contains(u';') && !testo.contains(u'"')) return testo;
+    return u'"' + testo.replace(u'"', QStringLiteral("\"\"")) + u'"';
 }
 
 }  // namespace
+
+QString FiltroCalc(int colonne) {
+    QString formati;
+    for (int c = 1; c <= colonne; ++c)
+        formati +=
+            (c > 1 ? QStringLiteral("/") : QString()) + QString::number(c) + QStringLiteral("/2");
+    return QStringLiteral("--infilter=Text - txt - csv (StarCalc):59,34,1,1,") + formati;
+}
 
 QByteArray Cp1252(QStringView testo) {
     QByteArray out;
@@ -63,6 +74,8 @@ void EsportaGriglia(Global& g, Griglia& griglia, const QString& nomeForm) {
     }
     NuovoDocumento documento(file);
     bool scritto = documento.Apri();
+    int colonne = 0;
+    for (int c = 0; c < griglia.Cols(); ++c) colonne += griglia.ColWidth(c) > 1;
     QByteArray riga;
     for (int r = 0; r < griglia.Rows() && scritto; ++r) {
         riga.clear();
@@ -85,6 +98,6 @@ void EsportaGriglia(Global& g, Griglia& griglia, const QString& nomeForm) {
     }
     RimuoviBloccoOrfano(file);
     QString applicazione = QStringLiteral("Excel");
-    ApriApplicativo(g, applicazione, file, QString());
+    ApriApplicativo(g, applicazione, file, QString(), {FiltroCalc(colonne)});
     griglia.setVisible(true);
 }

@@ -9,7 +9,9 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QSysInfo>
+#include <QUrl>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -217,7 +219,8 @@ TEST_F(ChkCliCTest, SiRiapreDoveEStataChiusa) {
 }
 
 // The export writes every column wider than one twip, headings first, each field cleaned and
-// followed by ";", in the office's 8-bit code page, and hands the file to the spreadsheet.
+// followed by ";", in the office's 8-bit code page, and hands the file to the spreadsheet. A
+// field holding ";" or a double quote is quoted, so that it stays one field.
 TEST_F(ChkCliCTest, LEsportazioneScriveIlFileEApreIlFoglio) {
     Cliente(7, "CAFFÈ L'ANGOLO; SNC", "20121", "IT");
     Avvia();
@@ -243,12 +246,14 @@ TEST_F(ChkCliCTest, LEsportazioneScriveIlFileEApreIlFoglio) {
     r->Btxt(3)->setText("CAFF");
     r->EseguiRicerca();
     gr.SetTextMatrix(1, 2, " VIA\r\nROMA 1\n");
+    gr.SetTextMatrix(1, 9, "IL \"FARO\"");
     gr.SetColWidth(5, 1);
     gr.SetColWidth(7, 0);
     r->cmdExcel->click();
-    EXPECT_EQ(LeggiFile(file),
-              "CODICE;RAGIONE SOCIALE;INDIRIZZO;CAP;LOCALITA';NAZ;PART. IVA;CODICE FISCALE;\r\n"
-              "7;CAFF\xC8 L'ANGOLO; SNC;VIA ROMA 1;20121;;IT;00000000007;;\r\n");
+    EXPECT_EQ(
+        LeggiFile(file),
+        "CODICE;RAGIONE SOCIALE;INDIRIZZO;CAP;LOCALITA';NAZ;PART. IVA;CODICE FISCALE;\r\n"
+        "7;\"CAFF\xC8 L'ANGOLO; SNC\";VIA ROMA 1;20121;;IT;00000000007;\"IL \"\"FARO\"\"\";\r\n");
     EXPECT_EQ(gr.Row(), gr.Rows() - 1) << "the current cell ends on the last one";
     EXPECT_EQ(QFileInfo(file).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0)
         << "it holds VAT numbers and fiscal codes";
@@ -452,6 +457,90 @@ TEST_F(ChkCliCTest, DalCampoCodiceSiSceglieUnCliente) {
     EXPECT_EQ(form->ModoMaschera, 0);
     EXPECT_TRUE(Txt(0)->isEnabled());
     EXPECT_EQ(Txt(4)->text(), "");
+}
+
+// LibreOffice Calc, started as the launcher starts it, reads the export as the database holds
+// it: split at the separators only, the accents in place, every value as text (a CAP or VAT
+// number keeps its leading zeros, a "+39" stays a telephone number).
+TEST_F(ChkCliCTest, CalcLeggeLEsportazioneComeNelDatabase) {
+    const QString soffice = QStandardPaths::findExecutable("soffice");
+    if (soffice.isEmpty()) GTEST_SKIP() << "LibreOffice Calc (soffice) is not installed";
+    const QStringList clienti[] = {
+        {"7", "BAR L'ANGOLO; DI ROSSI", "VIA DELL'ORO 2/3", "00118", "FORLÌ", "FC", "IT",
+         "0544 123456", "08477010907", "RSSMRA80A01H501U"},
+        {"12", "IL \"FARO\" S.R.L.", "PIAZZA \"GARIBALDI\"; 3", "20121", "CANTÙ", "CO", "IT",
+         "+39 031 7000", "01234567890", "01234567890"},
+    };
+    {
+        motore::Workspace ws;
+        auto db = amb.ApriDitta(ws);
+        for (const QStringList& c : clienti)
+            db->Esegui(
+                "INSERT INTO Clienti (CliCodice, CliRagsoc, CliIndirizzo, CliCap, "
+                "CliLocalita, CliProvincia, CliNazione, CliTelefono, CliPartitaIva, "
+                "CliCodiceFiscale) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)",
+                {c[0].toInt(), c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8], c[9]});
+    }
+    Avvia();
+    QDir().mkpath(amb.Radice() + "tmp");
+    Foglio("soffice");
+    auto r = Ricerca();
+    r->EseguiRicerca();
+    r->cmdExcel->click();
+    r->Scarica();
+    const QString file = amb.Radice() + "tmp/E_ChkCliC.csv";
+    const QStringList lancio = QString::fromUtf8(Argomenti()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lancio.size(), 2);
+    EXPECT_EQ(lancio[1], file);
+
+    // The same options, then what Calc read written back as UTF-8, every text cell quoted.
+    QProcess calc;
+    calc.setProcessChannelMode(QProcess::MergedChannels);
+    calc.start(soffice,
+               {"-env:UserInstallation=" + QUrl::fromLocalFile(amb.Radice() + "profilo").toString(),
+                "--headless", "--norestore", lancio[0], "--convert-to",
+                "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,true", "--outdir",
+                amb.Radice() + "calc", file});
+    ASSERT_TRUE(calc.waitForFinished(300000)) << "Calc did not finish";
+    const QByteArray letto = LeggiFile(amb.Radice() + "calc/E_ChkCliC.csv");
+    ASSERT_FALSE(letto.isEmpty()) << calc.readAll().toStdString();
+
+    // Each cell as Calc wrote it: a text cell in quotes, a number without.
+    std::vector<std::vector<std::pair<QString, bool>>> righe;
+    const QString testo = QString::fromUtf8(letto);
+    std::vector<std::pair<QString, bool>> riga{{QString(), false}};
+    for (qsizetype i = 0; i < testo.size(); ++i) {
+        const QChar c = testo[i];
+        if (c == u'"') {
+            riga.back().second = true;
+            // Inside the quotes a doubled quote is one; a single one closes them.
+            for (++i; i < testo.size(); ++i) {
+                if (testo[i] == u'"' && testo.mid(i + 1, 1) != u"\"") break;
+                if (testo[i] == u'"') ++i;
+                riga.back().first += testo[i];
+            }
+        } else if (c == u',') {
+            riga.push_back({QString(), false});
+        } else if (c == u'\n') {
+            righe.push_back(riga);
+            riga = {{QString(), false}};
+        } else if (c != u'\r') {
+            riga.back().first += c;
+        }
+    }
+    const QStringList intestazioni{
+        "CODICE", "RAGIONE SOCIALE", "INDIRIZZO", "CAP",           "LOCALITA'", "PV",
+        "NAZ",    "TELEFONO",        "PART. IVA", "CODICE FISCALE"};
+    ASSERT_EQ(righe.size(), 3u) << testo.toStdString();
+    for (size_t r = 0; r < righe.size(); ++r) {
+        const QStringList& attesa = r == 0 ? intestazioni : clienti[r - 1];
+        ASSERT_GE(righe[r].size(), 10u) << "row " << r;
+        for (int c = 0; c < 10; ++c) {
+            EXPECT_EQ(righe[r][c].first, attesa[c]) << "row " << r << " column " << c;
+            EXPECT_TRUE(righe[r][c].second) << "row " << r << " column " << c << " as text";
+        }
+        for (size_t c = 10; c < righe[r].size(); ++c) EXPECT_TRUE(righe[r][c].first.isEmpty());
+    }
 }
 
 }  // namespace
