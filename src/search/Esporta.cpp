@@ -33,8 +33,9 @@ QString Campo(QString testo) {
     return u'"' + testo.replace(u'"', QStringLiteral("\"\"")) + u'"';
 }
 
-}  // namespace
-
+// The import options that make LibreOffice Calc read the file as it was written: ";" between
+// fields, '"' around them, Windows-1252, from the first line, each column as text (so that
+// CAP 00118 keeps its zeros).
 QString FiltroCalc(int colonne) {
     QString formati;
     for (int c = 1; c <= colonne; ++c)
@@ -42,6 +43,8 @@ QString FiltroCalc(int colonne) {
             (c > 1 ? QStringLiteral("/") : QString()) + QString::number(c) + QStringLiteral("/2");
     return QStringLiteral("--infilter=Text - txt - csv (StarCalc):59,34,1,1,") + formati;
 }
+
+}  // namespace
 
 QByteArray Cp1252(QStringView testo) {
     QByteArray out;

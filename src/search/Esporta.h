@@ -10,11 +10,6 @@ class Griglia;
 // in the spreadsheet program; a file it could not write whole is reported, never opened.
 void EsportaGriglia(Global& g, Griglia& griglia, const QString& nomeForm);
 
-// The import options that make LibreOffice Calc read such a file as it was written: ";" between
-// fields, '"' around them, Windows-1252, from the first line, each of `colonne` columns as text
-// (so that CAP 00118 keeps its zeros).
-QString FiltroCalc(int colonne);
-
 // The text in Windows-1252, the 8-bit code page of the office's language; a character the
 // code page lacks becomes "?".
 QByteArray Cp1252(QStringView testo);

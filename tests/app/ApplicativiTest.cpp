@@ -242,21 +242,11 @@ TEST_F(ApplicativiTest, LibreOfficeRiceveLeSueOpzioni) {
     EXPECT_EQ(Argomenti(), opzioni.join('\n').toUtf8() + '\n' + documento.toUtf8() + "\n--riga\n");
 
     QFile::remove(g.EnvironmentSettings.EnvironmentFile);
-    Associa(Tra(Programma("libreoffice7.4")) + " --calc %U");
-    QTRY_COMPARE(QFileInfo(TrovaEseguibile(documento)).fileName(), "libreoffice7.4");
-    ApriApplicativo(g, app = "Excel", doc, "", opzioni);
-    EXPECT_EQ(Argomenti(), opzioni.join('\n').toUtf8() + "\n--calc\n" + documento.toUtf8() + '\n');
-
     Associa("env VARIABILE=1 " + Tra(Programma("soffice")) + " %U");
     QTRY_COMPARE(TrovaEseguibile(documento), QStandardPaths::findExecutable("env"));
     ApriApplicativo(g, app = "Excel", doc, "", opzioni);
     EXPECT_EQ(Argomenti(),
               opzioni.join('\n').toUtf8() + '\n' + documento.toUtf8() + "\nVARIABILE=1\n");
-
-    Associa(Tra(Programma("calc")) + " %U");
-    QTRY_COMPARE(QFileInfo(TrovaEseguibile(documento)).fileName(), "calc");
-    ApriApplicativo(g, app = "Excel", doc, "", opzioni);
-    EXPECT_EQ(Argomenti(), documento.toUtf8() + '\n');
     EXPECT_TRUE(Testi().empty());
 }
 
