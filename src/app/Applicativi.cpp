@@ -4,68 +4,104 @@
 #include "ui/Global.h"
 #include "ui/Valori.h"
 
+#include <QFile>
 #include <QFileInfo>
-#include <QMimeDatabase>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
+
+#include <memory>
+#include <optional>
+
+// GLib names a structure member "signals", which Qt defines as a keyword.
+#pragma push_macro("signals")
+#undef signals
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
+#pragma pop_macro("signals")
 
 namespace {
 
-// The folders the desktop's association files live in, most important first.
-QStringList CartelleConfigurazione() {
-    QStringList c{QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)};
-    const QString dirs = qEnvironmentVariable("XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg"));
-    c += dirs.split(u':', Qt::SkipEmptyParts);
-    return c;
+template <typename T>
+using Oggetto = std::unique_ptr<T, decltype([](T* o) { g_object_unref(o); })>;
+using Testo = std::unique_ptr<char, decltype([](char* t) { g_free(t); })>;
+
+// What an entry's field codes stand for.
+struct Voce {
+    QString documento, nome, icona, file;
+};
+
+QString Quotato(const QString& testo) {
+    return QString::fromUtf8(Testo(g_shell_quote(testo.toUtf8().constData())).get());
 }
 
-QStringList CartelleDati() {
-    QStringList c{QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)};
-    const QString dirs =
-        qEnvironmentVariable("XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share"));
-    c += dirs.split(u':', Qt::SkipEmptyParts);
-    return c;
-}
-
-// The entries of one key of a desktop-entry style file, in order.
-QStringList Voci(const QString& file, const QString& gruppo, const QString& chiave) {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return {};
-    bool dentro = false;
-    while (!f.atEnd()) {
-        const QString riga = QString::fromUtf8(f.readLine()).trimmed();
-        if (riga.startsWith(u'[')) {
-            dentro = riga == u'[' + gruppo + u']';
-        } else if (dentro && riga.startsWith(chiave + u'=')) {
-            return riga.mid(chiave.size() + 1).split(u';', Qt::SkipEmptyParts);
+// The entry's Exec with its field codes expanded as the Desktop Entry Specification says and
+// as GIO expands them, each value quoted before the line is split: the file codes give the
+// document (as a path, which the specification allows for %u and %U too), %i "--icon" and the
+// icon or nothing, the deprecated codes nothing. Any other code makes the line invalid.
+std::optional<QString> Espandi(const QString& exec, const Voce& v, bool& conFile) {
+    QString riga;
+    for (qsizetype i = 0; i < exec.size(); ++i) {
+        if (exec[i] != u'%') {
+            riga += exec[i];
+            continue;
+        }
+        if (++i == exec.size()) return std::nullopt;
+        switch (exec[i].unicode()) {
+            case u'%':
+                riga += u'%';
+                break;
+            case u'f':
+            case u'F':
+            case u'u':
+            case u'U':
+                riga += Quotato(v.documento);
+                conFile = true;
+                break;
+            case u'i':
+                if (!v.icona.isEmpty()) riga += QStringLiteral("--icon ") + Quotato(v.icona);
+                break;
+            case u'c':
+                riga += Quotato(v.nome);
+                break;
+            case u'k':
+                riga += Quotato(v.file);
+                break;
+            case u'd':
+            case u'D':
+            case u'n':
+            case u'N':
+            case u'v':
+            case u'm':
+                break;
+            default:
+                return std::nullopt;
         }
     }
-    return {};
+    return riga;
 }
 
-QString FileDesktop(const QString& nome) {
-    for (const QString& d : CartelleDati()) {
-        const QString p = d + QStringLiteral("/applications/") + nome;
-        if (QFileInfo::exists(p)) return p;
-    }
-    return {};
+// The desktop's default application for the document's type, or for its parents' types.
+Oggetto<GAppInfo> ApplicazionePredefinita(const QString& documento) {
+    Oggetto<GFile> file(g_file_new_for_path(QFile::encodeName(documento).constData()));
+    Oggetto<GFileInfo> info(g_file_query_info(file.get(), G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE,
+                                              G_FILE_QUERY_INFO_NONE, nullptr, nullptr));
+    const char* tipo = info ? g_file_info_get_content_type(info.get()) : nullptr;
+    Oggetto<GAppInfo> app(tipo ? g_app_info_get_default_for_type(tipo, FALSE) : nullptr);
+    // Without the shared MIME database the office's own files still have their type.
+    if (!app && (!tipo || g_content_type_is_unknown(tipo)) &&
+        QFileInfo(documento).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0)
+        app.reset(g_app_info_get_default_for_type("text/csv", FALSE));
+    return app;
 }
 
-// The default application for a MIME type, the way xdg-mime looks it up: the desktop's
-// mimeapps.list files, then the caches of the installed desktop files.
-QString DesktopPerTipo(const QString& tipo) {
-    QStringList liste;
-    for (const QString& d : CartelleConfigurazione()) liste << d + QStringLiteral("/mimeapps.list");
-    for (const QString& d : CartelleDati())
-        liste << d + QStringLiteral("/applications/mimeapps.list");
-    for (const QString& l : liste)
-        for (const QString& nome : Voci(l, QStringLiteral("Default Applications"), tipo))
-            if (const QString p = FileDesktop(nome); !p.isEmpty()) return p;
-    for (const QString& d : CartelleDati())
-        for (const QString& nome : Voci(d + QStringLiteral("/applications/mimeinfo.cache"),
-                                        QStringLiteral("MIME Cache"), tipo))
-            if (const QString p = FileDesktop(nome); !p.isEmpty()) return p;
-    return {};
+// The program a command starts, past the `env` that may set its environment.
+qsizetype IndiceProgramma(const QStringList& comando) {
+    qsizetype i = 0;
+    if (i < comando.size() && QFileInfo(comando[i]).fileName() == QLatin1String("env"))
+        for (++i; i < comando.size() && (comando[i].contains(u'=') || comando[i].startsWith(u'-'));)
+            ++i;
+    return i;
 }
 
 }  // namespace
@@ -79,37 +115,64 @@ QStringList DividiRigaDiComando(const QString& riga) {
     return QProcess::splitCommand(riga);
 }
 
-QString TrovaEseguibile(const QString& documento) {
+bool ProgrammaLibreOffice(const QString& percorso) {
+    // libreoffice7.4 and the like: the names of the packages from LibreOffice's own site.
+    static const QRegularExpression nomi(QStringLiteral("^(soffice|localc|libreoffice[0-9.]*)$"));
+    return nomi.match(QFileInfo(percorso).fileName()).hasMatch();
+}
+
+QString ComandoAssociato(const QString& documento, QStringList& comando) {
+    comando.clear();
     const QFileInfo info(documento);
     if (!info.exists())
         return (QFileInfo(info.absolutePath()).isDir()
                     ? QStringLiteral("#File non trovato\n")
                     : QStringLiteral("#Percorso non trovato\n")) +
                documento;
-    const QMimeDatabase mime;
-    QString desktop;
-    QMimeType tipo = mime.mimeTypeForFile(info);
-    // Without the shared MIME database the office's own files still have their type.
-    if ((!tipo.isValid() || tipo.isDefault()) &&
-        info.suffix().compare("csv", Qt::CaseInsensitive) == 0)
-        desktop = DesktopPerTipo(QStringLiteral("text/csv"));
-    for (QMimeType t = tipo; t.isValid() && desktop.isEmpty();) {
-        desktop = DesktopPerTipo(t.name());
-        // A type with no program of its own opens with the one of its parent (text/csv with
-        // that of text/plain).
-        const QStringList padri = t.parentMimeTypes();
-        t = padri.isEmpty() ? QMimeType() : mime.mimeTypeForName(padri.first());
+    // The desktop passes over an entry whose program is missing, as it does on its menus.
+    const Oggetto<GAppInfo> app = ApplicazionePredefinita(documento);
+    if (!app) return QStringLiteral("#Nessuna associazione per\n") + documento;
+    const QString errato = QStringLiteral("#Formato errato\n") + documento;
+    Voce v{documento, QString::fromUtf8(g_app_info_get_name(app.get())), {}, {}};
+    if (G_IS_DESKTOP_APP_INFO(app.get())) {
+        auto* desktop = G_DESKTOP_APP_INFO(app.get());
+        v.icona = QString::fromUtf8(Testo(g_desktop_app_info_get_string(desktop, "Icon")).get());
+        v.file = QFile::decodeName(g_desktop_app_info_get_filename(desktop));
     }
-    if (desktop.isEmpty()) return QStringLiteral("#Nessuna associazione per\n") + documento;
-    const QStringList exec = QProcess::splitCommand(
-        Voci(desktop, QStringLiteral("Desktop Entry"), QStringLiteral("Exec")).join(u';'));
-    const QString programma =
-        exec.isEmpty() ? QString() : QStandardPaths::findExecutable(exec.first());
-    if (programma.isEmpty()) return QStringLiteral("#Formato errato\n") + documento;
-    return programma;
+    bool conFile = false;
+    const std::optional<QString> riga =
+        Espandi(QString::fromUtf8(g_app_info_get_commandline(app.get())), v, conFile);
+    int n = 0;
+    char** parole = nullptr;
+    if (!riga || !g_shell_parse_argv(riga->toUtf8().constData(), &n, &parole, nullptr))
+        return errato;
+    for (int i = 0; i < n; ++i) comando << QString::fromUtf8(parole[i]);
+    g_strfreev(parole);
+    // An entry that takes no file still gets the document, or it would open empty.
+    if (!conFile) comando << documento;
+    // The program, and the env before it, must be there to be started.
+    for (const qsizetype i : {qsizetype(0), IndiceProgramma(comando)})
+        if (i >= comando.size() || QStandardPaths::findExecutable(comando[i]).isEmpty())
+            return errato;
+    comando[0] = QStandardPaths::findExecutable(comando[0]);
+    // A program made for a terminal gets one, as the desktop gives it.
+    if (G_IS_DESKTOP_APP_INFO(app.get()) &&
+        g_desktop_app_info_get_boolean(G_DESKTOP_APP_INFO(app.get()), "Terminal")) {
+        const QString terminale = QStandardPaths::findExecutable("x-terminal-emulator");
+        if (terminale.isEmpty()) return errato;
+        comando = QStringList{terminale, QStringLiteral("-e")} + comando;
+    }
+    return {};
 }
 
-void ApriApplicativo(Global& g, QString& applicazione, QString& documento, const QString& extra) {
+QString TrovaEseguibile(const QString& documento) {
+    QStringList comando;
+    const QString errore = ComandoAssociato(documento, comando);
+    return errore.isEmpty() ? comando.first() : errore;
+}
+
+void ApriApplicativo(Global& g, QString& applicazione, QString& documento, const QString& extra,
+                     const QStringList& perLibreOffice) {
     const QString nome = applicazione.toUpper();
     if (nome != QLatin1String("EXCEL") && nome != QLatin1String("EDITOR")) return;
     applicazione = TestoDaNull(LeggiIni(g.EnvironmentSettings.EnvironmentFile,
@@ -117,22 +180,33 @@ void ApriApplicativo(Global& g, QString& applicazione, QString& documento, const
                                QStringLiteral(" "))
                        .trimmed();
     QString esiste = applicazione;
+    QStringList comando;
     if (applicazione.isEmpty() || !EsisteFile(esiste, g.Messaggi)) {
         if (documento.isEmpty() || !documento.contains(u'.')) {
             g.MsgBox(applicazione + QStringLiteral("  NON TROVATO"));
             return;
         }
-        applicazione = TrovaEseguibile(documento);
-        if (applicazione.startsWith(u'#')) {
+        const QString errore = ComandoAssociato(documento, comando);
+        if (!errore.isEmpty()) {
+            applicazione = errore;
             g.MsgBox(applicazione);
             return;
         }
+        applicazione = comando.first();
+        TraVirgolette(applicazione);
+        if (!documento.startsWith(u'"')) TraVirgolette(documento);
+        comando += DividiRigaDiComando(extra);
+    } else {
+        if (!documento.startsWith(u'"')) TraVirgolette(documento);
+        // Split as its quotes say: no shell ever reads a file name.
+        comando =
+            DividiRigaDiComando(TraVirgolette(applicazione) + u' ' + documento + u' ' + extra);
     }
-    if (!documento.startsWith(u'"')) TraVirgolette(documento);
-    const QString riga = TraVirgolette(applicazione) + u' ' + documento + u' ' + extra;
-    // Split as its quotes say and started directly: no shell ever reads a file name.
-    QStringList parti = DividiRigaDiComando(riga);
-    const QString programma = parti.isEmpty() ? QString() : parti.takeFirst();
-    if (programma.isEmpty() || !QProcess::startDetached(programma, parti))
+    const qsizetype p = IndiceProgramma(comando);
+    if (p < comando.size() && ProgrammaLibreOffice(comando[p]))
+        for (qsizetype i = 0; i < perLibreOffice.size(); ++i)
+            comando.insert(p + 1 + i, perLibreOffice[i]);
+    const QString programma = comando.isEmpty() ? QString() : comando.takeFirst();
+    if (programma.isEmpty() || !QProcess::startDetached(programma, comando))
         g.MsgBox(applicazione + QStringLiteral("  NON TROVATO"));
 }

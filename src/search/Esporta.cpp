@@ -1,11 +1,9 @@
 #include "search/Esporta.h"
 
 #include "app/Applicativi.h"
+#include "app/Documenti.h"
 #include "search/Griglia.h"
 #include "ui/Global.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 namespace {
 
@@ -22,29 +20,28 @@ char Carattere1252(char16_t c) {
     return '?';
 }
 
-// A cell as one field: no line breaks, no blanks around it.
+// A cell as one field: no line breaks, no blanks around it; one that holds the separator or a
+// double quote in double quotes, its own doubled, so that it stays one field.
 QString Campo(QString testo) {
     testo.remove(QChar(13));
     testo.replace(QChar(10), QChar(32));
     qsizetype a = 0, b = testo.size();
     while (a < b && testo[a] == u' ') ++a;
     while (b > a && testo[b - 1] == u' ') --b;
-    return testo.mid(a, b - a);
+    testo = testo.mid(a, b - a);
+    if (!testo.contains(u';') && !testo.contains(u'"')) return testo;
+    return u'"' + testo.replace(u'"', QStringLiteral("\"\"")) + u'"';
 }
 
-// The spreadsheet keeps the file it shows; LibreOffice says so with a lock file beside it.
-bool AppertoAltrove(const QString& file, const QFile& f) {
-    if (f.error() == QFileDevice::OpenError || f.error() == QFileDevice::PermissionsError) {
-        const QFileInfo info(file);
-        return info.exists() && !info.isWritable();
-    }
-    return false;
-}
-
-bool BloccatoDaCalc(const QString& file) {
-    const QFileInfo info(file);
-    return QFileInfo::exists(info.absolutePath() + QStringLiteral("/.~lock.") + info.fileName() +
-                             u'#');
+// The import options that make LibreOffice Calc read the file as it was written: ";" between
+// fields, '"' around them, Windows-1252, from the first line, each column as text (so that
+// CAP 00118 keeps its zeros).
+QString FiltroCalc(int colonne) {
+    QString formati;
+    for (int c = 1; c <= colonne; ++c)
+        formati +=
+            (c > 1 ? QStringLiteral("/") : QString()) + QString::number(c) + QStringLiteral("/2");
+    return QStringLiteral("--infilter=Text - txt - csv (StarCalc):59,34,1,1,") + formati;
 }
 
 }  // namespace
@@ -69,11 +66,7 @@ void EsportaGriglia(Global& g, Griglia& griglia, const QString& nomeForm) {
     griglia.setVisible(false);
     const auto& env = g.EnvironmentSettings;
     QString file = env.TempDirectory + env.Mode + u'_' + nomeForm + QStringLiteral(".csv");
-    QFile f(file);
-    for (;;) {
-        const bool aperto =
-            !BloccatoDaCalc(file) && f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        if (aperto || !(BloccatoDaCalc(file) || AppertoAltrove(file, f))) break;
+    while (DocumentoTenutoAperto(file)) {
         const Risposta r = g.MsgBox(
             QStringLiteral("Il foglio Excel \n") + file + QStringLiteral("\nè già aperto"),
             Pulsanti::RiprovaAnnulla, Icona::Critica, QStringLiteral("EXCEL IN ESECUZIONE"));
@@ -82,22 +75,32 @@ void EsportaGriglia(Global& g, Griglia& griglia, const QString& nomeForm) {
             return;
         }
     }
-    // Any other failure to write goes unreported: the spreadsheet still gets the name.
-    if (f.isOpen()) {
-        QByteArray riga;
-        for (int r = 0; r < griglia.Rows(); ++r) {
-            riga.clear();
-            for (int c = 0; c < griglia.Cols(); ++c)
-                if (griglia.ColWidth(c) > 1) riga += Cp1252(Campo(griglia.TextMatrix(r, c))) + ';';
-            riga += "\r\n";
-            f.write(riga);
-        }
-        f.close();
+    NuovoDocumento documento(file);
+    bool scritto = documento.Apri();
+    int colonne = 0;
+    for (int c = 0; c < griglia.Cols(); ++c) colonne += griglia.ColWidth(c) > 1;
+    QByteArray riga;
+    for (int r = 0; r < griglia.Rows() && scritto; ++r) {
+        riga.clear();
+        for (int c = 0; c < griglia.Cols(); ++c)
+            if (griglia.ColWidth(c) > 1) riga += Cp1252(Campo(griglia.TextMatrix(r, c))) + ';';
+        riga += "\r\n";
+        scritto = documento.Scrivi(riga);
     }
+    scritto = scritto && documento.Concludi();
     // The current cell ends on the last one visited, as a walk through every cell leaves it.
     griglia.SetRow(griglia.Rows() - 1);
     griglia.SetCol(griglia.Cols() - 1);
+    if (!scritto) {
+        // The spreadsheet would show an old file, or none, as if it were this list.
+        g.MsgBox(QStringLiteral("Il file\n") + file + QStringLiteral("\nnon si può scrivere: ") +
+                     documento.Causa(),
+                 Pulsanti::OK, Icona::Critica, QStringLiteral("ESPORTAZIONE NON RIUSCITA"));
+        griglia.setVisible(true);
+        return;
+    }
+    RimuoviBloccoOrfano(file);
     QString applicazione = QStringLiteral("Excel");
-    ApriApplicativo(g, applicazione, file, QString());
+    ApriApplicativo(g, applicazione, file, QString(), {FiltroCalc(colonne)});
     griglia.setVisible(true);
 }

@@ -6,8 +6,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QStandardPaths>
+#include <QSysInfo>
+#include <QUrl>
 
 namespace {
 
@@ -28,6 +32,38 @@ class ChkCliCTest : public ModuloClientiTest {
         return r;
     }
     void NellaRicerca(std::function<void(ChkCliC&)> passi) { NelModale<ChkCliC>(passi); }
+
+    static void ScriviFile(const QString& nome, const QByteArray& dati) {
+        QFile f(nome);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(dati);
+    }
+    static QByteArray LeggiFile(const QString& nome) {
+        QFile f(nome);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // The configured spreadsheet: a script that notes what it was started with.
+    void Foglio(const QString& nome = "foglio di calcolo") {
+        const QString foglio = amb.Radice() + "bin/" + nome;
+        ScriviFile(foglio, "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > \"" +
+                               argomenti.toUtf8() + ".tmp\"\nmv \"" + argomenti.toUtf8() +
+                               ".tmp\" \"" + argomenti.toUtf8() + "\"\n");
+        QFile::setPermissions(foglio, QFile::permissions(foglio) | QFile::ExeOwner);
+        QFile ini(amb.FileIni());
+        ASSERT_TRUE(ini.open(QIODevice::Append));
+        ini.write("[APPLICATIVI]\nexcel=" + foglio.toUtf8() + "\n");
+    }
+    // What the spreadsheet was started with, waiting for it as long as asked; the next start
+    // writes anew.
+    QByteArray Argomenti(int attesa = 5000) {
+        QFile f(argomenti);
+        if (!QTest::qWaitFor([&] { return f.exists(); }, attesa)) return "<nessuno>";
+        const QByteArray a = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        f.remove();
+        return a;
+    }
+
+    QString argomenti = amb.Radice() + "argomenti";
 };
 
 TEST_F(ChkCliCTest, IlTestoDellaRicerca) {
@@ -180,26 +216,13 @@ TEST_F(ChkCliCTest, SiRiapreDoveEStataChiusa) {
 }
 
 // The export writes every column wider than one twip, headings first, each field cleaned and
-// followed by ";", in the office's 8-bit code page, and hands the file to the spreadsheet.
+// followed by ";", in the office's 8-bit code page, and hands the file to the spreadsheet. A
+// field holding ";" or a double quote is quoted, so that it stays one field.
 TEST_F(ChkCliCTest, LEsportazioneScriveIlFileEApreIlFoglio) {
     Cliente(7, "CAFFÈ L'ANGOLO; SNC", "20121", "IT");
     Avvia();
-    QDir().mkpath(amb.Radice() + "tmp");
     const QString file = amb.Radice() + "tmp/E_ChkCliC.csv";
-    // The spreadsheet: a script that notes what it was started with.
-    const QString foglio = amb.Radice() + "bin/foglio di calcolo";
-    const QString argomenti = amb.Radice() + "argomenti";
-    {
-        QFile f(foglio);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > \"" + argomenti.toUtf8() +
-                "\"\n");
-    }
-    QFile::setPermissions(foglio, QFile::permissions(foglio) | QFile::ExeOwner);
-    QFile ini(amb.FileIni());
-    ASSERT_TRUE(ini.open(QIODevice::Append));
-    ini.write("[APPLICATIVI]\nexcel=" + foglio.toUtf8() + "\n");
-    ini.close();
+    Foglio();
 
     auto r = Ricerca();
     Griglia& gr = *r->GridRic;
@@ -207,39 +230,50 @@ TEST_F(ChkCliCTest, LEsportazioneScriveIlFileEApreIlFoglio) {
     EXPECT_EQ(Testi(), std::vector<QString>{"NESSUN DATO DA ESPORTARE"}) << "never filled";
     EXPECT_FALSE(QFile::exists(file));
 
-    auto Contenuto = [&] {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
+    // A file that cannot be written is reported with its path and why, and no spreadsheet is
+    // started on an old file or on none.
+    g.Messaggi.AzzeraMostrati();
+    r->EseguiRicerca();
+    r->cmdExcel->click();
+    EXPECT_EQ(Testi(), std::vector<QString>{"Il file\n" + file +
+                                            "\nnon si può scrivere: la cartella non esiste"});
+    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "ESPORTAZIONE NON RIUSCITA");
+    EXPECT_FALSE(gr.isHidden());
+    EXPECT_EQ(Argomenti(300), "<nessuno>");
+    QDir().mkpath(amb.Radice() + "tmp");
+    g.Messaggi.AzzeraMostrati();
+
     const QByteArray intestazioni =
         "CODICE;RAGIONE SOCIALE;INDIRIZZO;CAP;LOCALITA';PV;NAZ;TELEFONO;PART. IVA;CODICE "
         "FISCALE;\r\n";
     r->Btxt(3)->setText("NESSUNO");
     r->EseguiRicerca();
     r->cmdExcel->click();
-    EXPECT_EQ(Contenuto(), intestazioni + ";;;;;;;;;;\r\n") << "no client: one empty line";
-    QTRY_COMPARE_WITH_TIMEOUT(QFile::exists(argomenti), true, 5000);
-    QFile a(argomenti);
-    ASSERT_TRUE(a.open(QIODevice::ReadOnly));
-    EXPECT_EQ(a.readAll(), file.toUtf8() + "\n") << "the file name reaches it as one argument";
+    EXPECT_EQ(LeggiFile(file), intestazioni + ";;;;;;;;;;\r\n") << "no client: one empty line";
+    EXPECT_EQ(Argomenti(), file.toUtf8() + "\n") << "the file name reaches it as one argument";
 
     r->Btxt(3)->setText("CAFF");
     r->EseguiRicerca();
     gr.SetTextMatrix(1, 2, " VIA\r\nROMA 1\n");
+    gr.SetTextMatrix(1, 9, "IL \"FARO\"");
     gr.SetColWidth(5, 1);
     gr.SetColWidth(7, 0);
     r->cmdExcel->click();
-    EXPECT_EQ(Contenuto(),
-              "CODICE;RAGIONE SOCIALE;INDIRIZZO;CAP;LOCALITA';NAZ;PART. IVA;CODICE FISCALE;\r\n"
-              "7;CAFF\xC8 L'ANGOLO; SNC;VIA ROMA 1;20121;;IT;00000000007;;\r\n");
+    EXPECT_EQ(
+        LeggiFile(file),
+        "CODICE;RAGIONE SOCIALE;INDIRIZZO;CAP;LOCALITA';NAZ;PART. IVA;CODICE FISCALE;\r\n"
+        "7;\"CAFF\xC8 L'ANGOLO; SNC\";VIA ROMA 1;20121;;IT;00000000007;\"IL \"\"FARO\"\"\";\r\n");
     EXPECT_EQ(gr.Row(), gr.Rows() - 1) << "the current cell ends on the last one";
+    EXPECT_EQ(QFileInfo(file).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0)
+        << "it holds VAT numbers and fiscal codes";
+    Argomenti();
 
     // The spreadsheet still shows the file (LibreOffice keeps a lock beside it): Retry asks
-    // again, Cancel leaves the file as it was.
-    const QByteArray prima = Contenuto();
-    QFile blocco(amb.Radice() + "tmp/.~lock.E_ChkCliC.csv#");
-    ASSERT_TRUE(blocco.open(QIODevice::WriteOnly));
-    blocco.close();
+    // again, Cancel leaves the file as it was and starts nothing.
+    const QByteArray prima = LeggiFile(file);
+    const QString blocco = amb.Radice() + "tmp/.~lock.E_ChkCliC.csv#";
+    ScriviFile(blocco,
+               ",mario,un-altro-pc,07.12.2026 13:51,file:///home/mario/.config/libreoffice/4;");
     g.Messaggi.AzzeraMostrati();
     g.Messaggi.Copione({Risposta::Riprova, Risposta::Annulla});
     r->Btxt(3)->setText(" ");
@@ -248,9 +282,20 @@ TEST_F(ChkCliCTest, LEsportazioneScriveIlFileEApreIlFoglio) {
     ASSERT_EQ(Testi().size(), 2u);
     EXPECT_EQ(Testi()[0], "Il foglio Excel \n" + file + "\nè già aperto");
     EXPECT_EQ(g.Messaggi.Mostrati()[0].titolo, "EXCEL IN ESECUZIONE");
-    EXPECT_EQ(Contenuto(), prima);
+    EXPECT_EQ(LeggiFile(file), prima);
     EXPECT_FALSE(gr.isHidden());
-    blocco.remove();
+    EXPECT_EQ(Argomenti(300), "<nessuno>");
+
+    // A lock left by a spreadsheet that is no longer running here holds nothing; nor does a
+    // read-only file of the operator's.
+    ScriviFile(blocco, ",nobody," + QSysInfo::machineHostName().toUtf8() +
+                           ",07.12.2026 13:51,file:///nonexistent/profilo;");
+    QFile::setPermissions(file, QFile::ReadOwner);
+    g.Messaggi.AzzeraMostrati();
+    r->cmdExcel->click();
+    EXPECT_TRUE(Testi().empty());
+    EXPECT_NE(LeggiFile(file), prima);
+    EXPECT_EQ(Argomenti(), file.toUtf8() + "\n");
 
     g.EnvironmentSettings.Mode = "I";
     r->cmdExcel->click();
@@ -265,6 +310,7 @@ TEST_F(ChkCliCTest, ITastiComuniNellaRicerca) {
     Avvia();
     bool finito = false;
     g.End = [&] { finito = true; };
+    Foglio();
     QDir().mkpath(amb.Radice() + "tmp");
     auto r = Ricerca();
     r->show();
@@ -384,6 +430,64 @@ TEST_F(ChkCliCTest, DalCampoCodiceSiSceglieUnCliente) {
     EXPECT_EQ(form->ModoMaschera, 0);
     EXPECT_TRUE(Txt(0)->isEnabled());
     EXPECT_EQ(Txt(4)->text(), "");
+}
+
+// LibreOffice Calc, started as the launcher starts it, reads the export as the database holds
+// it: split at the separators only, the accents in place, every value as text (a CAP or VAT
+// number keeps its leading zeros, a "+39" stays a telephone number).
+TEST_F(ChkCliCTest, CalcLeggeLEsportazioneComeNelDatabase) {
+    const QString soffice = QStandardPaths::findExecutable("soffice");
+    if (soffice.isEmpty()) GTEST_SKIP() << "LibreOffice Calc (soffice) is not installed";
+    const QStringList clienti[] = {
+        {"7", "BAR L'ANGOLO; DI ROSSI", "VIA DELL'ORO 2/3", "00118", "FORLÌ", "FC", "IT",
+         "0544 123456", "08477010907", "RSSMRA80A01H501U"},
+        {"12", "IL \"FARO\" S.R.L.", "PIAZZA \"GARIBALDI\"; 3", "20121", "CANTÙ", "CO", "IT",
+         "+39 031 7000", "01234567890", "01234567890"},
+    };
+    {
+        motore::Workspace ws;
+        auto db = amb.ApriDitta(ws);
+        for (const QStringList& c : clienti)
+            db->Esegui(
+                "INSERT INTO Clienti (CliCodice, CliRagsoc, CliIndirizzo, CliCap, "
+                "CliLocalita, CliProvincia, CliNazione, CliTelefono, CliPartitaIva, "
+                "CliCodiceFiscale) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)",
+                {c[0].toInt(), c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8], c[9]});
+    }
+    Avvia();
+    QDir().mkpath(amb.Radice() + "tmp");
+    Foglio("soffice");
+    auto r = Ricerca();
+    r->EseguiRicerca();
+    r->cmdExcel->click();
+    r->Scarica();
+    const QString file = amb.Radice() + "tmp/E_ChkCliC.csv";
+    const QStringList lancio = QString::fromUtf8(Argomenti()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lancio.size(), 2);
+    EXPECT_EQ(lancio[1], file);
+
+    // The same options, then what Calc read written back as UTF-8, every text cell quoted.
+    QProcess calc;
+    calc.setProcessChannelMode(QProcess::MergedChannels);
+    calc.start(soffice,
+               {"-env:UserInstallation=" + QUrl::fromLocalFile(amb.Radice() + "profilo").toString(),
+                "--headless", "--norestore", lancio[0], "--convert-to",
+                "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,true", "--outdir",
+                amb.Radice() + "calc", file});
+    ASSERT_TRUE(calc.waitForFinished(300000)) << "Calc did not finish";
+    const QByteArray letto = LeggiFile(amb.Radice() + "calc/E_ChkCliC.csv");
+    ASSERT_FALSE(letto.isEmpty()) << calc.readAll().toStdString();
+
+    // Every cell as it stands in the database, and quoted: read as text, not as a number.
+    QString atteso;
+    for (QStringList riga :
+         {QStringList{"CODICE", "RAGIONE SOCIALE", "INDIRIZZO", "CAP", "LOCALITA'", "PV", "NAZ",
+                      "TELEFONO", "PART. IVA", "CODICE FISCALE"},
+          clienti[0], clienti[1]}) {
+        for (QString& c : riga) c = '"' + c.replace("\"", "\"\"") + '"';
+        atteso += riga.join(',') + '\n';
+    }
+    EXPECT_EQ(QString::fromUtf8(letto).remove('\r').toStdString(), atteso.toStdString());
 }
 
 }  // namespace
