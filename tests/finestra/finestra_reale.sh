@@ -196,6 +196,10 @@ if [ "$(head -1 "$csv")" != "$atteso" ] || [ "$(sed -n 2p "$csv" | cut -d';' -f1
     od -c "$csv" | head >&2
     exit 1
 fi
+if [ "$(stat -c %a "$csv")" != 600 ]; then
+    echo "the export is readable by others: mode $(stat -c %a "$csv")" >&2
+    exit 1
+fi
 rimasti=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT group_concat(CliCodice) FROM (SELECT CliCodice FROM Clienti ORDER BY 1)")
 attesi=$(seq 1 6 | grep -vx "$scelto" | paste -sd,)
 if [ "$rimasti" != "$attesi" ]; then
