@@ -3,6 +3,11 @@
 #include <cstdint>
 
 class Global;
+struct ClientRecord;
+
+namespace motore {
+class Recordset;
+}
 
 // The Clienti table, open for the whole run on its primary index, and the one client record.
 void ApriClienti(Global& g);
@@ -12,3 +17,12 @@ void ChiudiClienti(Global& g);
 // cleared too, never half filled.
 bool LeggiCliente(Global& g, std::int32_t codice);
 void PulisciCliente(Global& g);
+
+// Sets a row's columns from the record, as a save stores them: the name trimmed, every other
+// text at its full width, the exemption date as its day number. The row is being added or
+// edited; the code is the caller's.
+void ScriviCliente(motore::Recordset& t, const ClientRecord& r);
+
+// The highest stored code a new client can follow (never the largest 32-bit one, whose
+// successor does not exist); 0 when there is none. Leaves the table on its primary index.
+std::int32_t CodiceMassimo(motore::Recordset& clienti);
