@@ -405,8 +405,12 @@ EsitoImport ImportaClienti(motore::Workspace& ws, motore::Database& ditta,
         const qsizetype attesi = qsizetype(forma->colonne.size());
         const qsizetype campi = qsizetype(voce.record.campi.size());
         const bool finale = campi == attesi + 1 && voce.record.campi.back().isEmpty();
+        const QByteArrayView byte(dati.constData() + voce.record.inizio,
+                                  voce.record.fine - voce.record.inizio);
         if (!voce.record.errore.isEmpty()) {
             voce.motivo = voce.record.errore;
+        } else if (byte.contains('\0')) {
+            voce.motivo = QStringLiteral("binary content (a NUL byte)");
         } else if (std::all_of(voce.record.campi.begin(), voce.record.campi.end(),
                                [](const QByteArray& c) { return c.trimmed().isEmpty(); })) {
             ++esito.vuote;
