@@ -8,7 +8,7 @@ pacchetti=(
     libsqlite3-dev sqlite3
     libgtest-dev libbenchmark-dev
     fonts-liberation shared-mime-info xvfb xdotool xauth x11-utils
-    dpkg-dev file fakeroot lintian appstream desktop-file-utils man-db
+    dpkg-dev file fakeroot lintian appstream man-db
 )
 
 mancanti=()
