@@ -52,7 +52,7 @@ cat > "$dir/sessione.sh" <<'SESSIONE'
 #!/usr/bin/env bash
 "$1" E &
 pid=$!
-for _ in $(seq 75); do
+for _ in $(seq 150); do
     id=$(xdotool search --name '^\(01\)   GESTIONE ANAGRAFICHE - KESTOR \(EXPORT\)$' 2>/dev/null | head -1)
     [ -n "$id" ] && break
     sleep 0.2
@@ -62,12 +62,15 @@ if [ -z "$id" ]; then
     echo "no first window" >&2
     exit 1
 fi
-xdotool windowfocus "$id"
-sleep 0.5
-xdotool key F2
-for _ in $(seq 25); do
-    kill -0 $pid 2>/dev/null || exit 0
-    sleep 0.2
+# A key can arrive before the window has the focus on a loaded machine: press again.
+for _ in $(seq 5); do
+    xdotool windowfocus "$id" 2>/dev/null
+    sleep 0.5
+    xdotool key F2
+    for _ in $(seq 15); do
+        kill -0 $pid 2>/dev/null || exit 0
+        sleep 0.2
+    done
 done
 kill $pid
 echo "the program did not end with F2" >&2
