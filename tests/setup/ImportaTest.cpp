@@ -154,6 +154,19 @@ TEST_F(ImportaTest, InputErratiNonLascianoNulla) {
     EXPECT_EQ(Sql("SELECT group_concat(trim(CliLocalita)) FROM Clienti WHERE CliLocalita <> ''"),
               "FORLÌ,CEFALÙ");
 
+    // A quote left open, a line of 10 MB, too few fields: those lines alone are refused.
+    EXPECT_EQ(Importa("CliRagsoc;CliCap\n\"APERTA;1\nBUONA;2\n" + QByteArray(10 << 20, 'A') +
+                      "\nPOCHI\n"),
+              1);
+    const QStringList righe = Righe();
+    ASSERT_EQ(righe.size(), 3);
+    EXPECT_EQ(righe[0], "2;unterminated quote;APERTA;1");
+    EXPECT_TRUE(righe[1].startsWith("4;line longer than 65536 bytes (10485760);AAAA"));
+    EXPECT_LT(righe[1].size(), 2100) << "the rejects file shows the start of such a line";
+    EXPECT_EQ(righe[2], "5;1 fields where the heading has 2;POCHI");
+    EXPECT_EQ(Sql("SELECT '[' || CliCap || ']' FROM Clienti WHERE CliRagsoc = 'BUONA'"),
+              "[2        ]");
+
     // The database refuses the second row: the first is not kept either.
     const std::string prima = Sql("SELECT count(*) FROM Clienti");
     Sql("CREATE TRIGGER rifiuta BEFORE INSERT ON Clienti WHEN NEW.CliRagsoc = 'BOOM' "
