@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: once as shipped, once under AddressSanitizer and
-# UndefinedBehaviorSanitizer (set SANITIZE=0 to skip that second run).
+# UndefinedBehaviorSanitizer (set SANITIZE=0 to skip that second run); in between it builds
+# the Debian package and tries it as installed (set PACCHETTO=0 to skip that).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +16,10 @@ esegui() {
 }
 
 esegui build -DCMAKE_BUILD_TYPE=Debug
+if [ "${PACCHETTO:-1}" != 0 ]; then
+    scripts/pacchetto.sh
+    tests/pacchetto/prova_pacchetto.sh build-pacchetto/anagrafica_*.deb
+fi
 if [ "${SANITIZE:-1}" != 0 ]; then
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
     export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp

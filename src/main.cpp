@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     // The name the desktop knows the program by (WM_CLASS, desktop file). No display name:
     // the window system would append it to every caption, and captions must be exact.
     QApplication::setApplicationName(QStringLiteral("anagrafica"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("anagrafica"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("it.kestor.anagrafica"));
     QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
 
     // The standard buttons of the message boxes speak Italian.

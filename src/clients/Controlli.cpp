@@ -4,20 +4,9 @@
 #include "clients/EleCli.h"
 #include "clients/GesCliC.h"
 #include "clients/Simili.h"
+#include "data/RegoleCliente.h"
 #include "data/TabCodici.h"
 #include "ui/Global.h"
-
-#include <algorithm>
-
-namespace {
-
-// A company, and every body that is not a person, has for fiscal code its 11-digit number.
-bool CodiceFiscaleNumerico(const QString& s) {
-    return s.size() == 11 &&
-           std::all_of(s.begin(), s.end(), [](QChar c) { return c >= '0' && c <= '9'; });
-}
-
-}  // namespace
 
 bool GesCliC::MostraSimili(int campo, const QString& chiave, const QString& memorizzato) {
     QString k = chiave;
@@ -41,17 +30,12 @@ void GesCliC::ControllaCampo(std::int16_t& indice) {
     switch (indice) {
         case 1:  // fiscal code
             if (s.isEmpty()) return;
-            if ((s.size() < 16 && !CodiceFiscaleNumerico(s)) ||
-                MostraSimili(1, s, r.CliCodiceFiscale))
+            if (!CodiceFiscaleAccettabile(s) || MostraSimili(1, s, r.CliCodiceFiscale))
                 g_.FieldErrorNumber = 1;
             return;
         case 2: {  // nation, kept as its ISO code
-            if (s.isEmpty()) {
-                ScriviCampo(2, QStringLiteral("IT"));
-                return;
-            }
-            QString nazione = s;
-            const QString iso = CodiceIsoNazione(g_, nazione);
+            const QString iso =
+                NazioneCliente(s, [this](QString& n) { return CodiceIsoNazione(g_, n); });
             if (iso.isEmpty())
                 g_.FieldErrorNumber = 2;
             else
@@ -60,8 +44,7 @@ void GesCliC::ControllaCampo(std::int16_t& indice) {
         }
         case 3:  // VAT number
             if (s.isEmpty()) return;
-            if ((Txt(2)->text() == QLatin1String("IT") && s.size() != 11) ||
-                MostraSimili(3, s, r.CliPartitaIva))
+            if (!PartitaIvaAccettabile(s, Txt(2)->text()) || MostraSimili(3, s, r.CliPartitaIva))
                 g_.FieldErrorNumber = 3;
             return;
         case 4:  // company name, and its homonyms

@@ -374,10 +374,7 @@ void GesCliC::EntrataCodice() {
             if (!g_.ClientsTable)
                 throw motore::Errore(motore::ErrGenerico,
                                      QStringLiteral("Tabella clienti chiusa."));
-            motore::Recordset& t = *g_.ClientsTable;
-            t.SetIndex(QStringLiteral("primaria"));
-            t.Seek(QStringLiteral("<="), {2147483646});
-            if (!t.NoMatch()) r.CliCodice = InteroDa(t.Field(QStringLiteral("CliCodice")));
+            r.CliCodice = CodiceMassimo(*g_.ClientsTable);
         } catch (const motore::Errore& e) {
             g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + e.Spiegazione());
             TornaAlCodice();

@@ -92,7 +92,6 @@ class GesCliC : public Modulo {
     void CancellatoDaAltri();
     void Annulla();
     void TrasferisciCampi();
-    void ScriviCliente(motore::Recordset& t);
     void ErroreScrittura(const motore::Errore& e);
     // Runs a write on the client table inside a transaction; an error rolls it back and is
     // shown to the operator. True when committed.

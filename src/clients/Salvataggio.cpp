@@ -4,6 +4,7 @@
 #include "app/Motore.h"
 #include "clients/GesCliC.h"
 #include "data/Clienti.h"
+#include "data/RegoleCliente.h"
 #include "ui/Global.h"
 #include "ui/Valori.h"
 
@@ -18,15 +19,6 @@ void GesCliC::TrasferisciCampi() {
     r.CliCodiceFiscale = testo(1);
     r.CliNazione = testo(2);
     r.CliPartitaIva = testo(3);
-    // A foreign client's only identifier, typed in the first box, is its VAT number; it
-    // moves only when it fits, so nothing typed is ever lost. Italy (or no nation, which
-    // the nation box turns into Italy) keeps what was typed.
-    const QString nazione = r.CliNazione.trimmed();
-    if (!nazione.isEmpty() && nazione != QLatin1String("IT") && !r.CliCodiceFiscale.blank() &&
-        r.CliPartitaIva.blank() && r.CliCodiceFiscale.trimmed().size() <= 12) {
-        r.CliPartitaIva = r.CliCodiceFiscale.trimmed();
-        r.CliCodiceFiscale = QString();
-    }
     r.CliRagsoc = testo(4);
     r.CliRagsocEstesa = testo(5);
     r.CliIndirizzo = testo(6);
@@ -37,28 +29,10 @@ void GesCliC::TrasferisciCampi() {
     r.CliContabile = testo(11);
     r.CliCategoria = testo(12);
     r.CliAcronimo = testo(13);
-    if (r.CliAcronimo.blank()) r.CliAcronimo = testo(4).left(20);
     r.CliEsenzioneNum = testo(14);
-    qint64 giorno = 0;
-    r.CliEsenzioneDat = 0;
-    if (DataValida(testo(15) + '/' + testo(16) + '/' + testo(17), &giorno))
-        r.CliEsenzioneDat = std::int32_t(giorno);
-}
-
-void GesCliC::ScriviCliente(motore::Recordset& t) {
-    const ClientRecord& r = g_.ClientRecord;
-    t.SetField(QStringLiteral("CliRagsoc"), r.CliRagsoc.trimmed());
-    const std::pair<const char*, const QString&> colonne[] = {
-        {"CliRagsocEstesa", r.CliRagsocEstesa}, {"CliIndirizzo", r.CliIndirizzo},
-        {"CliLocalita", r.CliLocalita},         {"CliCap", r.CliCap},
-        {"CliProvincia", r.CliProvincia},       {"CliNazione", r.CliNazione},
-        {"CliPartitaIva", r.CliPartitaIva},     {"CliCodiceFiscale", r.CliCodiceFiscale},
-        {"CliTelefono", r.CliTelefono},         {"CliCategoria", r.CliCategoria},
-        {"CliContabile", r.CliContabile},       {"CliAcronimo", r.CliAcronimo},
-        {"CliEsenzioneNum", r.CliEsenzioneNum},
-    };
-    for (const auto& [nome, valore] : colonne) t.SetField(QLatin1String(nome), valore);
-    t.SetField(QStringLiteral("CliEsenzioneDat"), r.CliEsenzioneDat);
+    // Empty boxes, or an impossible date such as 31/02, store no date.
+    r.CliEsenzioneDat = GiornoEsenzione(testo(15), testo(16), testo(17)).value_or(0);
+    CompletaCliente(r);
 }
 
 void GesCliC::ErroreScrittura(const motore::Errore& e) {
@@ -132,8 +106,7 @@ void GesCliC::Salva() {
                         motore::ErrChiaveDuplicata,
                         QStringLiteral("Il codice %1 è stato appena inserito da un altro utente.")
                             .arg(r.CliCodice));
-                t.Seek(QStringLiteral("<="), {2147483646});
-                r.CliCodice = InteroDa(t.Field(QStringLiteral("CliCodice"))) + 1;
+                r.CliCodice = CodiceMassimo(t) + 1;
                 t.Seek(QStringLiteral("="), {r.CliCodice});
             }
             if (t.NoMatch()) {
@@ -142,7 +115,7 @@ void GesCliC::Salva() {
             } else {
                 t.Edit();
             }
-            ScriviCliente(t);
+            ScriviCliente(t, r);
             t.Update();
         });
         if (!scritto) return;

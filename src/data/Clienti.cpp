@@ -96,3 +96,25 @@ bool LeggiCliente(Global& g, std::int32_t codice) {
         return false;
     }
 }
+
+void ScriviCliente(motore::Recordset& t, const ClientRecord& r) {
+    t.SetField(QStringLiteral("CliRagsoc"), r.CliRagsoc.trimmed());
+    const std::pair<const char*, const QString&> colonne[] = {
+        {"CliRagsocEstesa", r.CliRagsocEstesa}, {"CliIndirizzo", r.CliIndirizzo},
+        {"CliLocalita", r.CliLocalita},         {"CliCap", r.CliCap},
+        {"CliProvincia", r.CliProvincia},       {"CliNazione", r.CliNazione},
+        {"CliPartitaIva", r.CliPartitaIva},     {"CliCodiceFiscale", r.CliCodiceFiscale},
+        {"CliTelefono", r.CliTelefono},         {"CliCategoria", r.CliCategoria},
+        {"CliContabile", r.CliContabile},       {"CliAcronimo", r.CliAcronimo},
+        {"CliEsenzioneNum", r.CliEsenzioneNum},
+    };
+    for (const auto& [nome, valore] : colonne) t.SetField(QLatin1String(nome), valore);
+    t.SetField(QStringLiteral("CliEsenzioneDat"), r.CliEsenzioneDat);
+}
+
+std::int32_t CodiceMassimo(motore::Recordset& clienti) {
+    clienti.SetIndex(QStringLiteral("primaria"));
+    clienti.Seek(QStringLiteral("<="), {2147483646});
+    if (clienti.NoMatch()) return 0;
+    return InteroDa(clienti.Field(QStringLiteral("CliCodice")));
+}

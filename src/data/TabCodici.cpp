@@ -52,12 +52,9 @@ void LeggiCodice(Global& g, const QString& codice) {
     ApriTabCodici(g);
     if (g.CurrentCodeTableKind != 1 || !g.CurrentCodeTable) return;
     try {
-        motore::Recordset& t = *g.CurrentCodeTable;
-        t.SetIndex(kPrimaria);
-        t.Seek(QStringLiteral("="), {codice});
-        if (t.NoMatch()) return;
-        const QString trovato = t.Field(QStringLiteral("CODICE")).toString();
-        g.FoundDescription = t.Field(QStringLiteral("Descrizione")).toString();
+        QString trovato, descrizione;
+        if (!CercaCodice(*g.CurrentCodeTable, codice, &trovato, &descrizione)) return;
+        g.FoundDescription = descrizione;
         g.FoundCode = trovato;
     } catch (const motore::Errore&) {
         // A damaged table reads as a missing code: the callers ask again or report it.
@@ -97,19 +94,36 @@ QString CodiceIsoNazione(Global& g, QString& nazione) {
     if (!t) return QString();
     QString risultato;
     try {
-        if (SoloCifre(nazione)) {
-            nazione = RiempiZeri(nazione, 3);
-            t->SetIndex(kPrimaria);
-        } else {
-            t->SetIndex(QStringLiteral("CodiceISO"));
-        }
-        t->Seek(QStringLiteral("="), {nazione});
-        if (!t->NoMatch()) risultato = TestoDaNull(t->Field(QStringLiteral("CodiceISO")));
+        risultato = IsoNazione(*t, nazione);
     } catch (const motore::Errore&) {
         risultato.clear();
     }
     t->Close();
     return risultato;
+}
+
+bool CercaCodice(motore::Recordset& tabella, const QString& codice, QString* trovato,
+                 QString* descrizione) {
+    tabella.SetIndex(kPrimaria);
+    tabella.Seek(QStringLiteral("="), {codice});
+    if (tabella.NoMatch()) return false;
+    if (trovato) *trovato = tabella.Field(QStringLiteral("CODICE")).toString();
+    if (descrizione) *descrizione = tabella.Field(QStringLiteral("Descrizione")).toString();
+    return true;
+}
+
+QString IsoNazione(motore::Recordset& nazioni, QString& nazione) {
+    nazione = nazione.trimmed();
+    if (nazione.isEmpty()) return QString();
+    if (SoloCifre(nazione)) {
+        nazione = RiempiZeri(nazione, 3);
+        nazioni.SetIndex(kPrimaria);
+    } else {
+        nazioni.SetIndex(QStringLiteral("CodiceISO"));
+    }
+    nazioni.Seek(QStringLiteral("="), {nazione});
+    if (nazioni.NoMatch()) return QString();
+    return TestoDaNull(nazioni.Field(QStringLiteral("CodiceISO")));
 }
 
 bool ApriConRiprova(Global& g, const QString& titolo,

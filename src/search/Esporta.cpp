@@ -1,24 +1,12 @@
 #include "search/Esporta.h"
 
 #include "app/Applicativi.h"
+#include "app/Cp1252.h"
 #include "app/Documenti.h"
 #include "search/Griglia.h"
 #include "ui/Global.h"
 
 namespace {
-
-// Windows-1252 at 0x80..0x9F, where Latin-1 has control characters; 0 for the unused codes.
-constexpr char16_t kAlti[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-char Carattere1252(char16_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return char(c);
-    for (int i = 0; i < 32; ++i)
-        if (kAlti[i] == c) return char(0x80 + i);
-    return '?';
-}
 
 // A cell as one field: no line breaks, no blanks around it; one that holds the separator or a
 // double quote in double quotes, its own doubled, so that it stays one field.
@@ -45,13 +33,6 @@ QString FiltroCalc(int colonne) {
 }
 
 }  // namespace
-
-QByteArray Cp1252(QStringView testo) {
-    QByteArray out;
-    out.reserve(testo.size());
-    for (QChar c : testo) out += Carattere1252(c.unicode());
-    return out;
-}
 
 void EsportaGriglia(Global& g, Griglia& griglia, const QString& nomeForm) {
     if (griglia.CompletaRighe) griglia.CompletaRighe();

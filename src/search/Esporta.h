@@ -9,7 +9,3 @@ class Griglia;
 // Writes the grid, headings first, to TempDirectory + Mode + "_" + form + ".csv" and opens it
 // in the spreadsheet program; a file it could not write whole is reported, never opened.
 void EsportaGriglia(Global& g, Griglia& griglia, const QString& nomeForm);
-
-// The text in Windows-1252, the 8-bit code page of the office's language; a character the
-// code page lacks becomes "?".
-QByteArray Cp1252(QStringView testo);

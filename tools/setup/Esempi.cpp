@@ -331,7 +331,7 @@ Cliente ClienteEsempio(qint64 codice) {
         indirizzo = QString::fromLatin1(e.strada) + u' ' + QString::number(r.Tra(1, 150));
         localita = QString::fromLatin1(e.citta[i]);
         cap = QString::fromLatin1(e.cap[i]);
-        provincia = QStringLiteral("EE");
+        // No province: PROVINCIE holds only Italy's, and the form refuses any other code.
         nazione = QString::fromLatin1(e.nazione);
         if (nazione == "DE")
             piva = r.Cifre(9);

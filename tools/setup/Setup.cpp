@@ -10,6 +10,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "Importa.h"
 #include "app/Motore.h"
 
 // The embedded data live in a static library: referencing the initialiser keeps its object
@@ -230,14 +231,19 @@ constexpr qint64 kMassimoClienti = std::numeric_limits<qint32>::max();
 
 void Uso(QTextStream& s) {
     s << "usage: anagrafica-setup ROOT COMPANY [--sample-clients N]\n"
-         "  creates ROOT/tabkes.mdb (kept if it exists) and ROOT/COMPANY/Completo.mdb\n";
+         "  creates ROOT/tabkes.mdb (kept if it exists) and ROOT/COMPANY/Completo.mdb\n"
+         "       anagrafica-setup ROOT COMPANY --importa-clienti FILE\n"
+         "  adds the clients of a CSV list to the existing company; rejected lines go to\n"
+         "  FILE.scarti.csv\n";
 }
 
 }  // namespace
 
-int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err) {
+int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
+           const Avanzamento& avanzamento) {
     QStringList posizionali;
     qint64 clienti = 0;
+    QString daImportare;
     auto errato = [&](const QString& messaggio) {
         err << "anagrafica-setup: " << messaggio << "\n";
         Uso(err);
@@ -249,6 +255,15 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err) {
         if (a == "-h" || a == "--help") {
             Uso(out);
             return 0;
+        }
+        if (a == "--importa-clienti" || a.startsWith("--importa-clienti=")) {
+            if (a.contains(u'='))
+                daImportare = a.mid(a.indexOf(u'=') + 1);
+            else if (i + 1 < argomenti.size())
+                daImportare = argomenti[++i];
+            if (daImportare.isEmpty())
+                return errato(QStringLiteral("--importa-clienti needs FILE"));
+            continue;
         }
         QString valore;
         if (a == "--sample-clients") {
@@ -275,6 +290,14 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err) {
     if (azienda.isEmpty() || azienda == "." || azienda == ".." || azienda.contains(u'/') ||
         azienda.contains(u'\\'))
         return errato(QStringLiteral("COMPANY must be a plain folder name: %1").arg(azienda));
+
+    if (!daImportare.isEmpty()) {
+        if (clienti > 0)
+            return errato(
+                QStringLiteral("--importa-clienti goes into an existing company, "
+                               "without --sample-clients"));
+        return ComandoImporta(radice, azienda, daImportare, out, err, avanzamento);
+    }
 
     const QDir dirRadice(radice);
     const QString tabkes = dirRadice.filePath(QStringLiteral("tabkes.mdb"));

@@ -4,6 +4,8 @@
 // company's client file (Completo.mdb), optionally filled with generated sample clients.
 // The program never creates a database; this tool is the only place that does.
 
+#include "Importa.h"
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -86,8 +88,11 @@ bool PartitaIvaValida(QStringView piva);
 // Day number as the program stores dates: days since 30 Dec 1899.
 qint64 NumeroGiorno(QDate data);
 
-// The command line: anagrafica-setup ROOT COMPANY [--sample-clients N].
-// Returns the exit code: 0 done, 1 failure or existing company file, 2 usage error.
-int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err);
+// The command line: anagrafica-setup ROOT COMPANY [--sample-clients N], or
+// anagrafica-setup ROOT COMPANY --importa-clienti FILE.
+// Returns the exit code: 0 done, 1 failure, existing company file or rejected lines,
+// 2 usage error.
+int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
+           const Avanzamento& avanzamento = {});
 
 }  // namespace setup

@@ -1,0 +1,36 @@
+#pragma once
+
+// The rules a client's fields follow on their way into Clienti, whoever brings them: the
+// client form, as the operator leaves a field or saves, and the import of a client list.
+
+#include "data/ClientRecord.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+// Empty, 16 characters, or the 11 digits a company has for fiscal code.
+bool CodiceFiscaleAccettabile(const QString& codiceFiscale);
+
+// An Italian VAT number has 11 characters; `nazione` is the nation as the form holds it.
+bool PartitaIvaAccettabile(const QString& partitaIva, const QString& nazione);
+
+// The nation a client is stored with: none means Italy, otherwise the ISO code that
+// `codiceIso` finds for a nation number or ISO code; "" when it finds none.
+QString NazioneCliente(const QString& nazione, const std::function<QString(QString&)>& codiceIso);
+
+// Letters as the boxes take them from the keyboard: a to z become capitals, accented
+// letters stay as they are.
+QString Maiuscole(QString testo);
+
+// The exemption date's day number from its day, month and year, read as the form reads its
+// three boxes; nullopt when they make no date.
+std::optional<std::int32_t> GiornoEsenzione(const QString& giorno, const QString& mese,
+                                            const QString& anno);
+
+// What a save does once the fields are in the record: a foreign client's only identifier,
+// typed as fiscal code, becomes its VAT number when it fits; a blank acronym takes the
+// name's first 20 characters.
+void CompletaCliente(ClientRecord& r);

@@ -1,0 +1,75 @@
+#pragma once
+
+// Import of an existing client list (CSV) into a company's Clienti, through the rules the
+// client form applies: the program's own export, or a file headed by the column names.
+
+#include "app/Motore.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+class QTextStream;
+
+namespace setup {
+
+struct EsitoImport {
+    QString forma;  // what the file was read as, in words
+    QStringList colonneIgnorate;
+    qint64 lette = 0;  // records with something in them; imported + rejected
+    qint64 importate = 0;
+    qint64 scartate = 0;
+    qint64 vuote = 0;     // blank lines and rows of empty fields, skipped
+    qint64 tagliate = 0;  // imported rows with a text cut to its column's width
+    QString fileScarti;   // FILE.scarti.csv when something was rejected
+};
+
+// The file as a whole is not a client list: nothing is imported. The line and the reason
+// are in the rejects file too.
+class FileRifiutato : public std::runtime_error {
+  public:
+    FileRifiutato(qint64 riga, const QString& motivo, QString fileScarti)
+        : std::runtime_error(motivo.toStdString()),
+          riga_(riga),
+          motivo_(motivo),
+          scarti_(std::move(fileScarti)) {}
+    qint64 Riga() const { return riga_; }
+    const QString& Motivo() const { return motivo_; }
+    const QString& FileScarti() const { return scarti_; }
+
+  private:
+    qint64 riga_;
+    QString motivo_;
+    QString scarti_;
+};
+
+// Told now and then how far a long import has come: the phase, done, out of.
+using Avanzamento = std::function<void(const char* fase, qint64 fatte, qint64 totale)>;
+
+// Reads `file` and adds its clients to the company in one transaction on `ws`: a failure
+// stores nothing. Rejected lines, with their line number and reason, go to
+// `file` + ".scarti.csv"; a stale one from an earlier run is removed.
+// Throws FileRifiutato, motore::Errore or std::runtime_error; then nothing is stored.
+EsitoImport ImportaClienti(motore::Workspace& ws, motore::Database& ditta,
+                           motore::Database& tabelle, const QString& file,
+                           const Avanzamento& avanzamento = {});
+
+// The databases of one company of an installation, on `ws`.
+struct DatabaseAzienda {
+    std::unique_ptr<motore::Database> ditta;
+    std::unique_ptr<motore::Database> tabelle;
+};
+DatabaseAzienda ApriAzienda(motore::Workspace& ws, const QString& radice, const QString& azienda);
+
+// anagrafica-setup ROOT COMPANY --importa-clienti FILE: prints what was read and the counts.
+// Returns the exit code: 0 every line imported, 1 anything rejected or a failure.
+int ComandoImporta(const QString& radice, const QString& azienda, const QString& file,
+                   QTextStream& out, QTextStream& err, const Avanzamento& avanzamento = {});
+
+// A progress line on stderr, redrawn in place, for a terminal.
+Avanzamento AvanzamentoSuTerminale();
+
+}  // namespace setup
