@@ -259,8 +259,16 @@ void AggLocalita::PulisciCampi() {
     DesProv->clear();
 }
 
+std::vector<QVariant> AggLocalita::RigaCorrente() const {
+    std::vector<QVariant> riga;
+    for (const QString& c : {kLocalita, kCap, kProvincia, kPrefisso, kRegione})
+        riga.push_back(tabella_->Field(c));
+    return riga;
+}
+
 void AggLocalita::MostraLocalita() {
     motore::Recordset& t = *tabella_;
+    letta_ = RigaCorrente();
     Cod1->setText(t.Field(kLocalita).toString());
     Combo1->setCurrentIndex(Combo1->findText(ConvertiRegione(1, t.Field(kRegione).toString())));
     Btxt(1)->setText(t.Field(kCap).toString().trimmed());
@@ -340,6 +348,7 @@ void AggLocalita::Cod1_LostFocus() {
         return;
     }
     // Stored as sought: leading blanks would put the name where no search finds it.
+    letta_.clear();
     Cod1->setText(nome);
     Modo(kCaptionInserimento, false);
     Btxt(1)->clear();
@@ -485,23 +494,70 @@ void AggLocalita::Conferma() {
     };
     const QString localita = Cod1->text();
     const QString cap = Valore(1), provincia = Valore(2), prefisso = Valore(3);
-    const bool scritto = SuTabella(
-        [&](motore::Recordset& t) {
-            t.Seek(QStringLiteral("="), {localita, Btxt(1)->text()});
-            if (t.NoMatch()) {
-                t.AddNew();
-                t.SetField(kLocalita, localita);
-            } else {
-                t.Edit();
-            }
-            t.SetField(kCap, cap);
-            t.SetField(kProvincia, provincia);
-            t.SetField(kPrefisso, prefisso);
-            t.SetField(kRegione, ConvertiRegione(2, Combo1->currentText()));
-            t.Update();
-        },
-        Accesso::Transazione);
+    // The row read for this change, when the key still names it; a changed CAP is a new row.
+    const bool stessa = !letta_.empty() && letta_[0].toString().trimmed() == localita.trimmed() &&
+                        letta_[1].toString().trimmed() == Btxt(1)->text().trimmed();
+    // Nothing waits for the operator inside the transaction: what another program did is
+    // found there, and asked about after it has ended.
+    enum class Esito { Scritta, Cambiata, Cancellata } esito = Esito::Scritta;
+    bool sovrascrivi = false;
+    bool scritto = false;
+    for (;;) {
+        esito = Esito::Scritta;
+        scritto = SuTabella(
+            [&](motore::Recordset& t) {
+                t.Seek(QStringLiteral("="), {localita, Btxt(1)->text()});
+                if (stessa && t.NoMatch()) {
+                    esito = Esito::Cancellata;  // a change never brings a row back
+                    return;
+                }
+                if (stessa && !sovrascrivi && RigaCorrente() != letta_) {
+                    esito = Esito::Cambiata;
+                    return;
+                }
+                if (t.NoMatch()) {
+                    t.AddNew();
+                    t.SetField(kLocalita, localita);
+                } else {
+                    t.Edit();
+                }
+                t.SetField(kCap, cap);
+                t.SetField(kProvincia, provincia);
+                t.SetField(kPrefisso, prefisso);
+                t.SetField(kRegione, ConvertiRegione(2, Combo1->currentText()));
+                t.Update();
+            },
+            Accesso::Transazione);
+        if (!scritto || esito != Esito::Cambiata) break;
+        if (g_.MsgBox(QStringLiteral("LOCALITA' MODIFICATA DA UN ALTRO UTENTE: SOVRASCRIVO ?"),
+                      Pulsanti::SiNo, Icona::Domanda, QStringLiteral("KESTOR - VARIAZIONE"),
+                      1) == Risposta::Si) {
+            sovrascrivi = true;
+            continue;
+        }
+        // The row as stored now takes the place of what was typed.
+        bool trovata = false;
+        if (!SuTabella(
+                [&](motore::Recordset& t) {
+                    t.Seek(QStringLiteral("="), {localita, Btxt(1)->text()});
+                    trovata = !t.NoMatch();
+                },
+                Accesso::Lettura))
+            return;
+        if (!trovata) {
+            CancellataDaAltri();
+            return;
+        }
+        MostraLocalita();
+        Btxt(1)->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (scritto && esito == Esito::Cancellata) {
+        CancellataDaAltri();
+        return;
+    }
     if (!scritto) return;
+    letta_.clear();
     for (int i = 1; i <= 3; ++i) Btxt(i)->setText(Valore(i));
     g_.LocalityCAP = cap;
     g_.LocalityName = localita;
@@ -522,18 +578,34 @@ void AggLocalita::Elimina() {
                   Icona::Domanda, QStringLiteral("KESTOR - ELIMINAZIONE"), 1) != Risposta::Si)
         return;
     // One statement: no transaction is needed for it to happen whole or not at all.
+    bool daAltri = false;
     const bool eliminata = SuTabella(
-        [this](motore::Recordset& t) {
+        [&](motore::Recordset& t) {
             t.Seek(QStringLiteral("="), {Cod1->text(), Btxt(1)->text()});
-            if (!t.NoMatch()) t.Delete();
+            if (t.NoMatch())
+                daAltri = true;
+            else
+                t.Delete();
         },
         Accesso::Scrittura);
     if (!eliminata) return;
+    if (daAltri) {
+        CancellataDaAltri();
+        return;
+    }
+    Cod1->setText(QStringLiteral(" "));
+    Annulla(false);
+}
+
+void AggLocalita::CancellataDaAltri() {
+    g_.MsgBox(QStringLiteral("LOCALITA' CANCELLATA DA UN ALTRO UTENTE"), Pulsanti::OK,
+              Icona::Esclamazione, QStringLiteral("KESTOR - ELIMINAZIONE"));
     Cod1->setText(QStringLiteral(" "));
     Annulla(false);
 }
 
 void AggLocalita::Annulla(bool svuotaLocalita) {
+    letta_.clear();
     if (svuotaLocalita) Cod1->setText(QStringLiteral(" "));
     Cod1->setEnabled(true);
     PulisciCampi();

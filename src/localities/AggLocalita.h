@@ -2,10 +2,13 @@
 
 #include "app/Modulo.h"
 
+#include <QVariant>
+
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace motore {
 class Errore;
@@ -13,6 +16,7 @@ class Recordset;
 }  // namespace motore
 
 class CasellaTesto;
+
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -94,6 +98,12 @@ class AggLocalita : public Modulo {
     std::array<QPushButton*, 2> muoviti_{};
     std::array<QLabel*, 5> ldesc_{};
     std::unique_ptr<motore::Recordset> tabella_;
+    // The row shown for a change, as it was read: a save that finds it stored otherwise
+    // would undo another operator's change. Empty while no stored row is shown.
+    std::vector<QVariant> letta_;
+    std::vector<QVariant> RigaCorrente() const;
+    // The locality shown was deleted meanwhile by another program: said, and the form emptied.
+    void CancellataDaAltri();
     bool confermato_ = false;
     // Field errors shown so far, and their count when an access key was pressed: a button
     // reached through a failed check does not act.

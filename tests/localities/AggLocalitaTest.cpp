@@ -218,6 +218,72 @@ TEST_F(AggLocalitaTest, EliminaDopoLaDomanda) {
     });
 }
 
+// Another operator changes or deletes the row on show: asked before it is overwritten, never
+// brought back, and nothing held while the question waits.
+TEST_F(AggLocalitaTest, UnaLocalitaCambiataOCancellataDaAltri) {
+    Prepara();
+    motore::Workspace ws;
+    auto altro = ws.OpenDatabase(amb.PercorsoTabelle());
+    auto Altro = [&](const QString& sql) { altro->Esegui(sql); };
+    NelleLocalita("", "", [&](AggLocalita& d) {
+        Cerca("ROMA");
+        Altro(
+            "UPDATE LOCALITA SET LocPrefisso = '06' WHERE LocLocalita = 'ROMA' AND "
+            "LocCAP = '00118'");
+        d.Btxt(2)->setText("MI");
+        g.Messaggi.MentreAperto = [&](const Messaggio&) {
+            Altro(
+                "UPDATE LOCALITA SET LocRegione = 'TOS' WHERE LocLocalita = 'ROMA' AND "
+                "LocCAP = '00118'");
+        };
+        g.Messaggi.Copione({Risposta::No});
+        Premuto(d.Cmdv(1));
+        g.Messaggi.MentreAperto = nullptr;
+        ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
+        const Messaggio& m = g.Messaggi.Mostrati()[0];
+        EXPECT_EQ(m.testo, "LOCALITA' MODIFICATA DA UN ALTRO UTENTE: SOVRASCRIVO ?");
+        EXPECT_EQ(m.titolo, "KESTOR - VARIAZIONE");
+        EXPECT_EQ(m.pulsanti, Pulsanti::SiNo);
+        EXPECT_EQ(m.predefinito, 1);
+        // No: the row as stored now, written meanwhile without waiting for this form.
+        EXPECT_EQ(Riga("ROMA", "00118"), "RM|'06'|'TOS'");
+        EXPECT_EQ(d.Btxt(2)->text(), "RM");
+        EXPECT_EQ(d.Btxt(3)->text(), "06");
+        EXPECT_EQ(d.windowTitle(), "VARIAZIONE LOCALITA'");
+
+        // Read again: saved without a question; then Yes over a new change.
+        d.Btxt(3)->setText("066");
+        Premuto(d.Cmdv(1));
+        EXPECT_EQ(g.Messaggi.Mostrati().size(), 1u);
+        EXPECT_EQ(Riga("ROMA", "00118"), "RM|'066'|'TOS'");
+        Cerca("ROMA");
+        Altro(
+            "UPDATE LOCALITA SET LocPrefisso = '07' WHERE LocLocalita = 'ROMA' AND "
+            "LocCAP = '00118'");
+        d.Btxt(3)->setText("08");
+        g.Messaggi.Copione({Risposta::Si});
+        Premuto(d.Cmdv(1));
+        EXPECT_EQ(g.Messaggi.Mostrati().size(), 2u);
+        EXPECT_EQ(Riga("ROMA", "00118").section('|', 1, 1), "'08'");
+
+        // Deleted meanwhile: said, and not brought back by a save or "deleted" again.
+        Cerca("ROMA");
+        Altro("DELETE FROM LOCALITA WHERE LocLocalita = 'ROMA' AND LocCAP = '00118'");
+        Premuto(d.Cmdv(1));
+        EXPECT_EQ(Testi().back(), "LOCALITA' CANCELLATA DA UN ALTRO UTENTE");
+        EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "KESTOR - ELIMINAZIONE");
+        EXPECT_EQ(Riga("ROMA", "00118"), "");
+        EXPECT_EQ(d.windowTitle(), "GESTIONE DELLE LOCALITA' ITALIANE");
+        Cerca("ROMA");  // the next ROMA
+        EXPECT_EQ(d.Btxt(1)->text(), "00119");
+        Altro("DELETE FROM LOCALITA WHERE LocLocalita = 'ROMA' AND LocCAP = '00119'");
+        g.Messaggi.Copione({Risposta::Si});
+        Premuto(d.Cmdv(2));
+        EXPECT_EQ(Testi().back(), "LOCALITA' CANCELLATA DA UN ALTRO UTENTE");
+        EXPECT_EQ(d.windowTitle(), "GESTIONE DELLE LOCALITA' ITALIANE");
+    });
+}
+
 TEST_F(AggLocalitaTest, LoScorrimentoSiFermaAiDueCapi) {
     Prepara();
     auto Estremo = [this](const char* verso) {
