@@ -1,7 +1,6 @@
 #include "DittaGrande.h"
 
 #include "Setup.h"
-#include "app/Dialetto.h"
 #include "app/Motore.h"
 #include "data/Clienti.h"
 
@@ -45,9 +44,14 @@ Ditta& LaDitta() {
 
 void MostraPiano(motore::Database& db, const char* nome, const QString& sql, bool nativo) {
     std::fprintf(stderr, "%s\n  %s\n", nome, qPrintable(sql));
-    const QString testo = nativo ? sql : motore::TraduciSql(sql);
-    for (const auto& r : db.Righe("EXPLAIN QUERY PLAN " + testo))
-        std::fprintf(stderr, "  -> %s\n", qPrintable(r.value(3).toString()));
+    if (nativo) {
+        for (const auto& r : db.Righe("EXPLAIN QUERY PLAN " + sql))
+            std::fprintf(stderr, "  -> %s\n", qPrintable(r.value(3).toString()));
+        return;
+    }
+    // Through the snapshot, so the translation is the one the engine makes for the forms.
+    for (auto rs = db.OpenSnapshot("EXPLAIN QUERY PLAN " + sql); !rs->Eof(); rs->MoveNext())
+        std::fprintf(stderr, "  -> %s\n", qPrintable(rs->Field("detail").toString()));
 }
 
 double Memoria(const char* voce) {

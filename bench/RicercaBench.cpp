@@ -139,6 +139,8 @@ void PianiDellaRicerca() {
              {"search: VAT 0123", {{1, "0123"}}},
              {"search: CAP 001", {{4, "001"}}},
              {"search: CAP 20121", {{4, "20121"}}},
+             {"search: fiscal code in lower case", {{2, "rssmra85t10a562s"}}},
+             {"search: nation in lower case, name ROSSI", {{3, "ROSSI"}, {6, "ita"}}},
              {"search: ROSSI, CAP 8", {{3, "ROSSI"}, {4, "8"}}},
              {"search: no criteria", {}}}) {
         Criteri(r, valori);

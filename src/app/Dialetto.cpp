@@ -8,9 +8,169 @@ namespace motore {
 
 namespace {
 
+// One piece of the query text as the dialect sees it.
+struct Pezzo {
+    enum Tipo { Parola, NomeQuadro, Letterale, Spazio, Simbolo } tipo;
+    QString testo;   // as written
+    QString valore;  // a literal's value, quotes undone
+};
+
 bool CarattereNome(QChar c) {
     return c.isLetterOrNumber() || c == '_';
 }
+
+std::vector<Pezzo> Scomponi(const QString& sql) {
+    std::vector<Pezzo> pezzi;
+    const qsizetype n = sql.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = sql[i];
+        qsizetype j = i + 1;
+        if (c == '\'' || c == '"') {
+            QString valore;
+            bool chiuso = false;
+            while (j < n) {
+                if (sql[j] == c) {
+                    if (j + 1 < n && sql[j + 1] == c) {
+                        valore += c;
+                        j += 2;
+                        continue;
+                    }
+                    chiuso = true;
+                    break;
+                }
+                valore += sql[j++];
+            }
+            if (!chiuso)
+                throw Errore(ErrSintassi, QStringLiteral("Errore di sintassi (stringa non "
+                                                         "terminata) nell'espressione della "
+                                                         "query '%1'.")
+                                              .arg(sql));
+            ++j;
+            pezzi.push_back({Pezzo::Letterale, sql.mid(i, j - i), valore});
+        } else if (c == '[') {
+            // A bracketed name: copied whole, its content is never a literal.
+            j = sql.indexOf(']', i);
+            j = j < 0 ? n : j + 1;
+            pezzi.push_back({Pezzo::NomeQuadro, sql.mid(i, j - i), {}});
+        } else if (CarattereNome(c)) {
+            while (j < n && CarattereNome(sql[j])) ++j;
+            pezzi.push_back({Pezzo::Parola, sql.mid(i, j - i), {}});
+        } else if (c.isSpace()) {
+            while (j < n && sql[j].isSpace()) ++j;
+            pezzi.push_back({Pezzo::Spazio, sql.mid(i, j - i), {}});
+        } else {
+            pezzi.push_back({Pezzo::Simbolo, QString(c), {}});
+        }
+        i = j;
+    }
+    return pezzi;
+}
+
+bool ParolaChiave(const Pezzo& p, QLatin1String parola) {
+    return p.tipo == Pezzo::Parola && p.testo.compare(parola, Qt::CaseInsensitive) == 0;
+}
+
+bool Riservata(const Pezzo& p) {
+    static const char* const kRiservate[] = {"AND",  "OR",   "NOT",     "WHERE", "SELECT",
+                                             "FROM", "BY",   "ON",      "IS",    "IN",
+                                             "NULL", "LIKE", "BETWEEN", "ORDER"};
+    for (const char* r : kRiservate)
+        if (ParolaChiave(p, QLatin1String(r))) return true;
+    return false;
+}
+
+// A text comparison of a column with literals, which each engine writes its own way.
+struct Confronto {
+    enum Tipo { Like, Uguale, Tra } tipo;
+    bool negato = false;  // NOT LIKE
+    QString colonna;      // as written, qualified or bracketed
+    QString valore, fino;
+    size_t da = 0, a = 0;  // the pieces it replaces
+};
+
+// The query's text comparisons, in order, and the table its FROM names first.
+struct Analisi {
+    std::vector<Pezzo> pezzi;
+    std::vector<Confronto> confronti;
+    QString tabella;
+};
+
+Analisi Analizza(const QString& sql) {
+    Analisi a;
+    a.pezzi = Scomponi(sql);
+    const auto& p = a.pezzi;
+    const size_t n = p.size();
+    auto salta = [&](size_t k) {
+        while (k < n && p[k].tipo == Pezzo::Spazio) ++k;
+        return k;
+    };
+    bool dopoFrom = false;
+    for (size_t i = 0; i < n;) {
+        const bool nome =
+            (p[i].tipo == Pezzo::Parola && !Riservata(p[i])) || p[i].tipo == Pezzo::NomeQuadro;
+        if (!nome) {
+            if (ParolaChiave(p[i], QLatin1String("FROM"))) dopoFrom = true;
+            ++i;
+            continue;
+        }
+        // table.column is one name.
+        QString colonna = p[i].testo;
+        size_t k = i + 1;
+        while (k + 1 < n && p[k].tipo == Pezzo::Simbolo && p[k].testo == QLatin1String(".") &&
+               (p[k + 1].tipo == Pezzo::Parola || p[k + 1].tipo == Pezzo::NomeQuadro)) {
+            colonna += '.' + p[k + 1].testo;
+            k += 2;
+        }
+        if (dopoFrom && a.tabella.isEmpty()) a.tabella = colonna;
+        dopoFrom = false;
+        Confronto c;
+        size_t m = salta(k);
+        if (m < n && ParolaChiave(p[m], QLatin1String("NOT"))) {
+            c.negato = true;
+            m = salta(m + 1);
+        }
+        if (m < n && ParolaChiave(p[m], QLatin1String("LIKE"))) {
+            m = salta(m + 1);
+            if (m < n && p[m].tipo == Pezzo::Letterale) {
+                c.tipo = Confronto::Like;
+                c.valore = p[m].valore;
+                c.a = m + 1;
+            }
+        } else if (!c.negato && m < n && p[m].tipo == Pezzo::Simbolo && p[m].testo == "=" &&
+                   !(m + 1 < n && p[m + 1].tipo == Pezzo::Simbolo)) {
+            m = salta(m + 1);
+            if (m < n && p[m].tipo == Pezzo::Letterale) {
+                c.tipo = Confronto::Uguale;
+                c.valore = p[m].valore;
+                c.a = m + 1;
+            }
+        } else if (!c.negato && m < n && ParolaChiave(p[m], QLatin1String("BETWEEN"))) {
+            const size_t basso = salta(m + 1);
+            const size_t e = salta(basso + 1);
+            const size_t alto = salta(e + 1);
+            if (alto < n && p[basso].tipo == Pezzo::Letterale &&
+                ParolaChiave(p[e], QLatin1String("AND")) && p[alto].tipo == Pezzo::Letterale) {
+                c.tipo = Confronto::Tra;
+                c.valore = p[basso].valore;
+                c.fino = p[alto].valore;
+                c.a = alto + 1;
+            }
+        }
+        if (c.a > 0) {
+            c.da = i;
+            c.colonna = colonna;
+            a.confronti.push_back(c);
+            i = c.a;
+        } else {
+            i = k;
+        }
+    }
+    return a;
+}
+
+// ---------------------------------------------------------------------------------------
+// SQLite
 
 QString Letterale(const QString& valore) {
     QString s = valore;
@@ -53,134 +213,118 @@ QString Minuscolo(const QString& s) {
     return out;
 }
 
-// A prefix LIKE as a range the column's case-blind index can seek, kept together with the
-// LIKE itself, which alone decides: the range only narrows the rows to look at.
-QString Intervallo(const QString& colonna, const QString& prefisso) {
-    const QString basso = Minuscolo(prefisso);
+QString SenzaBlankFinali(const QString& s) {
+    qsizetype n = s.size();
+    while (n > 0 && s[n - 1] == ' ') --n;
+    return s.left(n);
+}
+
+// The text just past every text that starts with `prefisso`; null when there is none (a
+// last character with no next one: a surrogate half is no character of its own).
+QString OltreIlPrefisso(const QString& prefisso) {
+    if (prefisso.isEmpty()) return QString();
+    const char16_t ultimo = prefisso.back().unicode();
+    if (!(ultimo < 0xD800 || (ultimo > 0xDFFF && ultimo < 0xFFFF))) return QString();
+    QString alto = prefisso;
+    alto.back() = QChar(char16_t(ultimo + 1));
+    return alto;
+}
+
+// The text just past every text that is `testo` followed by blanks; null when a character
+// below the blank makes such a bound wrong.
+QString OltreIBlank(const QString& testo) {
+    for (QChar c : testo)
+        if (c < ' ') return QString();
+    return testo + '!';
+}
+
+// How narrow a comparison's rows are likely to be: the one to seek.
+int Peso(const Confronto& c) {
+    if (c.tipo == Confronto::Uguale) return 3;
+    if (c.tipo == Confronto::Tra) return 2;
+    return c.negato || Prefisso(c.valore).isEmpty() ? 0 : 1;
+}
+
+QString NomeColonna(const QString& scritto) {
+    QString nome = scritto.section('.', -1);
+    if (nome.startsWith('[')) nome = nome.mid(1, nome.size() - 2);
+    return nome;
+}
+
+// The range [basso, alto) of the column compared case blind; an empty alto leaves it open.
+QString IntervalloNocase(const QString& colonna, const QString& basso, const QString& alto) {
     QString out = QStringLiteral(" AND ") + colonna + QStringLiteral(" COLLATE NOCASE >= ") +
-                  Letterale(basso);
-    const char16_t ultimo = basso.back().unicode();
-    // Past the last character there is no next one to stop at; a surrogate half is no
-    // character of its own.
-    if (ultimo < 0xD800 || (ultimo > 0xDFFF && ultimo < 0xFFFF)) {
-        QString alto = basso;
-        alto.back() = QChar(char16_t(ultimo + 1));
+                  Letterale(Minuscolo(basso));
+    if (!alto.isNull())
         out += QStringLiteral(" AND ") + colonna + QStringLiteral(" COLLATE NOCASE < ") +
-               Letterale(alto);
-    }
+               Letterale(Minuscolo(alto));
     return out;
+}
+
+QString ConfrontoSqlite(const Confronto& c, bool seek, bool escluso) {
+    const QString& col = c.colonna;
+    switch (c.tipo) {
+        case Confronto::Like: {
+            bool escape = false;
+            QString confronto = Letterale(Modello(c.valore, escape));
+            if (escape) confronto += QStringLiteral(" ESCAPE '\\'");
+            const QString prefisso = Prefisso(c.valore);
+            if (c.negato || prefisso.isEmpty())
+                return col + (c.negato ? QStringLiteral(" NOT LIKE ") : QStringLiteral(" LIKE ")) +
+                       confronto;
+            // A unary plus, which leaves the values alone, keeps the engine from seeking a
+            // column other than the one chosen.
+            if (escluso)
+                return QStringLiteral("(+") + col + QStringLiteral(" LIKE ") + confronto + ')';
+            QString out = '(' + col + QStringLiteral(" LIKE ") + confronto;
+            if (seek) out += IntervalloNocase(col, prefisso, OltreIlPrefisso(Minuscolo(prefisso)));
+            return out + ')';
+        }
+        case Confronto::Uguale: {
+            const QString x = SenzaBlankFinali(c.valore);
+            const QString uguale = QStringLiteral("rtrim(") + col + QStringLiteral(") = ") +
+                                   Letterale(x) + QStringLiteral(" COLLATE NOCASE");
+            if (!seek) return uguale;
+            return '(' + uguale + IntervalloNocase(col, x, OltreIBlank(x)) + ')';
+        }
+        case Confronto::Tra: {
+            const QString basso = SenzaBlankFinali(c.valore), alto = SenzaBlankFinali(c.fino);
+            const QString tra = QStringLiteral("rtrim(") + col +
+                                QStringLiteral(") COLLATE NOCASE BETWEEN ") + Letterale(basso) +
+                                QStringLiteral(" AND ") + Letterale(alto);
+            if (!seek) return tra;
+            return '(' + tra + IntervalloNocase(col, basso, OltreIBlank(alto)) + ')';
+        }
+    }
+    return QString();
 }
 
 }  // namespace
 
-QString TraduciSql(const QString& sql) {
-    QString out;
-    out.reserve(sql.size() + 16);
-    QString ultimaParola;  // the last keyword or name, upper-cased
-    // The name just before the last LIKE, and where it starts in the output: a prefix match
-    // on it is rewritten whole.
-    QString nome, colonnaLike;
-    qsizetype inizioNome = -1, inizioLike = -1;
-    bool qualificato = false;  // a "." right after a name
-    // The prefix LIKEs, where their column name starts and where their range goes.
-    struct Seek {
-        qsizetype nome, dove;
-        QString colonna, prefisso;
-    };
-    std::vector<Seek> seek;
-    const qsizetype n = sql.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const QChar c = sql[i];
-        if (c == '\'' || c == '"') {
-            QString valore;
-            qsizetype j = i + 1;
-            bool chiuso = false;
-            while (j < n) {
-                if (sql[j] == c) {
-                    if (j + 1 < n && sql[j + 1] == c) {
-                        valore += c;
-                        j += 2;
-                        continue;
-                    }
-                    chiuso = true;
-                    break;
-                }
-                valore += sql[j++];
-            }
-            if (!chiuso)
-                throw Errore(ErrSintassi, QStringLiteral("Errore di sintassi (stringa non "
-                                                         "terminata) nell'espressione della "
-                                                         "query '%1'.")
-                                              .arg(sql));
-            if (ultimaParola == QLatin1String("LIKE")) {
-                bool escape = false;
-                QString confronto = Letterale(Modello(valore, escape));
-                if (escape) confronto += QStringLiteral(" ESCAPE '\\'");
-                const QString prefisso = Prefisso(valore);
-                if (inizioLike >= 0 && !prefisso.isEmpty()) {
-                    out.truncate(inizioLike);
-                    out += u'(';
-                    const qsizetype nome = out.size();
-                    out += colonnaLike + QStringLiteral(" LIKE ") + confronto;
-                    seek.push_back({nome, out.size(), colonnaLike, prefisso});
-                    out += u')';
-                } else {
-                    out += confronto;
-                }
-            } else {
-                out += Letterale(valore);
-            }
-            ultimaParola.clear();
-            inizioNome = inizioLike = -1;
-            i = j + 1;
-        } else if (c == '[' || CarattereNome(c)) {
-            qsizetype j = i;
-            if (c == '[') {
-                // A bracketed name: copied whole, its content is never a literal.
-                j = sql.indexOf(']', i);
-                j = j < 0 ? n : j + 1;
-            } else {
-                while (j < n && CarattereNome(sql[j])) ++j;
-            }
-            const QString parola = sql.mid(i, j - i);
-            const QString maiuscola = parola.toUpper();
-            if (maiuscola == QLatin1String("LIKE")) {
-                inizioLike = inizioNome;
-                colonnaLike = nome;
-            } else if (qualificato) {
-                nome += u'.' + parola;  // table.column: one name
-            } else if (c == '[' || maiuscola != QLatin1String("NOT")) {
-                inizioNome = out.size();
-                nome = parola;
-            } else {
-                inizioNome = -1;
-            }
-            ultimaParola = c == '[' ? QString() : maiuscola;
-            qualificato = false;
-            out += parola;
-            i = j;
-        } else {
-            qualificato = c == '.' && inizioNome >= 0 && !qualificato;
-            if (!c.isSpace()) {
-                ultimaParola.clear();
-                if (!qualificato) inizioNome = -1;
-            }
-            out += c;
-            ++i;
-        }
+QString TraduciSql(const QString& sql, const IndiceCercabile& cercabile) {
+    const Analisi a = Analizza(sql);
+    // Without statistics the engine cannot tell which of several comparisons is the
+    // narrowest and may seek a one-digit CAP before a surname: one comparison gets its range,
+    // the others are kept from any index.
+    const Confronto* scelto = nullptr;
+    for (const Confronto& c : a.confronti) {
+        if (Peso(c) == 0 || (cercabile && !cercabile(a.tabella, NomeColonna(c.colonna)))) continue;
+        if (!scelto || Peso(c) > Peso(*scelto) ||
+            (Peso(c) == Peso(*scelto) && c.valore.size() > scelto->valore.size()))
+            scelto = &c;
     }
-    // Without statistics the engine cannot tell which of several prefixes is the narrowest
-    // and may seek a one-digit CAP before a surname: the longest prefix gets its range, the
-    // others are kept from any index by a unary plus, which leaves their values alone.
-    size_t scelto = 0;
-    for (size_t k = 1; k < seek.size(); ++k)
-        if (seek[k].prefisso.size() > seek[scelto].prefisso.size()) scelto = k;
-    for (size_t k = seek.size(); k-- > 0;) {
-        if (k == scelto)
-            out.insert(seek[k].dove, Intervallo(seek[k].colonna, seek[k].prefisso));
-        else
-            out.insert(seek[k].nome, u'+');
+    QString out;
+    out.reserve(sql.size() + 64);
+    size_t prossimo = 0;
+    for (size_t i = 0; i < a.pezzi.size();) {
+        if (prossimo < a.confronti.size() && a.confronti[prossimo].da == i) {
+            const Confronto& c = a.confronti[prossimo++];
+            out += ConfrontoSqlite(c, &c == scelto, scelto && &c != scelto);
+            i = c.a;
+            continue;
+        }
+        const Pezzo& p = a.pezzi[i++];
+        out += p.tipo == Pezzo::Letterale ? Letterale(p.valore) : p.testo;
     }
     return out;
 }

@@ -2,18 +2,28 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace motore {
+
+// Tells whether a column of a table has an index that compares it case blind, so that a
+// range on it can be sought (table and column as the query spells them).
+using IndiceCercabile = std::function<bool(const QString& tabella, const QString& colonna)>;
 
 // Translates a query written in the forms' engine dialect into SQLite:
 // - text literals may stand in single or double quotes, with the quote doubled inside;
 //   both become single-quoted SQLite literals (double quotes are identifiers there);
 // - a LIKE pattern uses "*" for any characters; every other character, "?", "#", "[", "%"
 //   and "_" included, stands for itself;
-// - "column LIKE 'prefix*'" also gets the range of the prefix on the column compared case
-//   blind, so that an index on the column with NOCASE can seek it; the LIKE stays and alone
-//   decides which rows match;
-// - everything else (keywords in any case, names, BETWEEN, ORDER BY) passes unchanged.
+// - text comparisons ignore case (ASCII letters, as LIKE does) and trailing blanks:
+//   "column = 'x'" and "column BETWEEN 'a' AND 'b'" are written on the trimmed column
+//   compared case blind;
+// - the comparison with the narrowest values (an equality before a BETWEEN before a prefix
+//   LIKE, then the longest text) also gets its range on the column compared case blind,
+//   so that an index on the column with NOCASE can seek it; the comparison itself stays and
+//   alone decides which rows match. Only columns `cercabile` accepts get one, when given;
+// - everything else (keywords in any case, names, ORDER BY) passes unchanged.
 // Throws motore::Errore (syntax) on an unterminated literal.
-QString TraduciSql(const QString& sql);
+QString TraduciSql(const QString& sql, const IndiceCercabile& cercabile = {});
 
 }  // namespace motore

@@ -396,6 +396,30 @@ const std::vector<Colonna>& Database::ColonneDi(const QString& tabella) {
     return colonne_.emplace(tabella, std::move(colonne)).first->second;
 }
 
+bool Database::Cercabile(const QString& tabella, const QString& colonna) {
+    const qint64 versione = Valore(QStringLiteral("PRAGMA schema_version")).toLongLong();
+    if (versione != versioneCercabili_) {
+        cercabili_.clear();
+        versioneCercabili_ = versione;
+    }
+    const QString chiave = tabella.toLower();
+    auto it = cercabili_.find(chiave);
+    if (it == cercabili_.end()) {
+        QStringList colonne;
+        for (const auto& indice :
+             Righe(QStringLiteral("PRAGMA index_list(%1)").arg(Quota(tabella)))) {
+            const auto info = Righe(
+                QStringLiteral("PRAGMA index_xinfo(%1)").arg(Quota(indice.value(1).toString())));
+            // The first key column: its name and its collation.
+            if (!info.empty() && info.front().value(4).toString().compare(QLatin1String("NOCASE"),
+                                                                          Qt::CaseInsensitive) == 0)
+                colonne << info.front().value(2).toString().toLower();
+        }
+        it = cercabili_.emplace(chiave, colonne).first;
+    }
+    return it->second.contains(colonna.toLower());
+}
+
 std::unique_ptr<Recordset> Database::OpenTable(const QString& tabella) {
     PrimaDiEseguire();
     QVariant nome = Valore(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
@@ -413,8 +437,10 @@ std::unique_ptr<Recordset> Database::OpenTable(const QString& tabella) {
 }
 
 std::unique_ptr<Recordset> Database::OpenSnapshot(const QString& sql) {
-    const QString nativo = TraduciSql(sql);
     PrimaDiEseguire();
+    const QString nativo = TraduciSql(sql, [this](const QString& tabella, const QString& colonna) {
+        return Cercabile(tabella, colonna);
+    });
     sqlite3_stmt* st = nullptr;
     QByteArray testo = Utf8(nativo);
     int rc = sqlite3_prepare_v2(db_, testo.constData(), int(testo.size()), &st, nullptr);

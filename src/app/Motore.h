@@ -140,6 +140,8 @@ class Database {
     void CommitLocale();
     void RollbackLocale();
     const std::vector<Colonna>& ColonneDi(const QString& tabella);
+    // Whether an index of the table leads with the column compared case blind.
+    bool Cercabile(const QString& tabella, const QString& colonna);
 
     sqlite3* db_ = nullptr;
     QString percorso_;
@@ -147,6 +149,8 @@ class Database {
     bool inTransazione_ = false;
     std::map<QString, sqlite3_stmt*> istruzioni_;
     std::map<QString, std::vector<Colonna>> colonne_;
+    std::map<QString, QStringList> cercabili_;  // by table, lower case
+    qint64 versioneCercabili_ = -1;             // the schema they were read from
     std::vector<Recordset*> recordset_;
 };
 

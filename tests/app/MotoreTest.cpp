@@ -314,11 +314,14 @@ TEST(Dialetto, TraduceLetteraliEModelli) {
                          "CliCodice ASC"),
               "SELECT * FROM Clienti  WHERE ((CliRagSoc LIKE 'ROSSI%' AND CliRagSoc COLLATE "
               "NOCASE >= 'rossi' AND CliRagSoc COLLATE NOCASE < 'rossj')) ORDER BY  CliCodice ASC");
-    EXPECT_EQ(TraduciSql("where (CliRagSoc = \"L'ALBA \"\"2\"\"\")"),
-              "where (CliRagSoc = 'L''ALBA \"2\"')");
+    EXPECT_EQ(TraduciSql("where (CliRagSoc = \"L'ALBA \"\"2\"\" \")"),
+              "where ((rtrim(CliRagSoc) = 'L''ALBA \"2\"' COLLATE NOCASE AND CliRagSoc COLLATE "
+              "NOCASE >= 'l''alba \"2\"' AND CliRagSoc COLLATE NOCASE < 'l''alba \"2\"!'))");
     // Only "*" is a wildcard, and only a prefix gets a range.
-    EXPECT_EQ(TraduciSql("x like 'A_B%C*D'"), "x like 'A\\_B\\%C%D' ESCAPE '\\'");
-    EXPECT_EQ(TraduciSql("x = 'A*B'"), "x = 'A*B'") << "only LIKE patterns are translated";
+    EXPECT_EQ(TraduciSql("x like 'A_B%C*D'"), "x LIKE 'A\\_B\\%C%D' ESCAPE '\\'");
+    EXPECT_EQ(TraduciSql("x = 'A*B'", [](auto&, auto&) { return false; }),
+              "rtrim(x) = 'A*B' COLLATE NOCASE")
+        << "only LIKE patterns have wildcards";
     EXPECT_EQ(TraduciSql("CliCap LIKE '2?1*'"),
               "(CliCap LIKE '2?1%' AND CliCap COLLATE NOCASE >= '2?1' AND CliCap COLLATE NOCASE "
               "< '2?2')");
@@ -326,7 +329,74 @@ TEST(Dialetto, TraduceLetteraliEModelli) {
     EXPECT_EQ(TraduciSql("t.x LIKE 'Z*'"),
               "(t.x LIKE 'Z%' AND t.x COLLATE NOCASE >= 'z' AND t.x COLLATE NOCASE < '{')");
     EXPECT_EQ(TraduciSql("[a b] LIKE '*'"), "[a b] LIKE '%'");
+    // A bound below the blank could not close the range of the trailing blanks.
+    EXPECT_EQ(TraduciSql("c BETWEEN 'A ' and 'B\t'"),
+              "(rtrim(c) COLLATE NOCASE BETWEEN 'A' AND 'B\t' AND c COLLATE NOCASE >= 'a')");
+    EXPECT_EQ(TraduciSql("CliCodice = 5 AND x = y"), "CliCodice = 5 AND x = y");
     EXPECT_EQ(NumeroErrore([] { TraduciSql("x = 'aperta"); }), ErrSintassi);
+}
+
+// The forms' equalities and ranges on text find what a person would: case and trailing
+// blanks do not count, on both sides. Checked against that rule written out here, through
+// the index's range and without it.
+TEST_F(MotoreTest, UguaglianzeEIntervalliIgnoranoMaiuscoleEBlank) {
+    auto db = Apri();
+    const QStringList valori = {"abc",    "ABC",  "Abc  ", "abc\x01", "abc!", "ab",   "abd",
+                                "ABCD",   " abc", "",      "   ",     "a'b",  "A'B ", "\u00e9",
+                                "\u00c9", "zz{",  "ABC\t", "b",       "B  ",  "abz"};
+    for (int i = 0; i < valori.size(); ++i)
+        db->Esegui("INSERT INTO Clienti (CliCodice, CliPartitaIva) VALUES (?1, ?2)",
+                   {100 + i, valori[i]});
+    auto Regola = [](QString s) {
+        while (s.endsWith(' ')) s.chop(1);
+        for (QChar& c : s)
+            if (c >= 'A' && c <= 'Z') c = c.toLower();
+        return s.toUtf8();
+    };
+    auto Trovati = [&](const QString& condizione) {
+        QStringList r;
+        auto snap = db->OpenSnapshot(
+            "SELECT CliPartitaIva FROM Clienti WHERE (CliCodice >= 100) "
+            "AND (" +
+            condizione + ") ORDER BY CliCodice");
+        for (; !snap->Eof(); snap->MoveNext()) r << snap->Field("CliPartitaIva").toString();
+        return r;
+    };
+    auto Quota = [](QString s) { return "'" + s.replace("'", "''") + "'"; };
+    const QStringList limiti = {"abc", "ABC ", "a'b", "", "\u00e9", "ABC\t", "ab", "b", "abczzz"};
+    for (bool indice : {false, true}) {
+        if (indice) {
+            db->Esegui(
+                "CREATE INDEX \"Clienti.RicercaPartitaIva\" ON Clienti(CliPartitaIva COLLATE "
+                "NOCASE)");
+            db->Esegui(
+                "CREATE INDEX \"Clienti.RicercaRagsoc\" ON Clienti(CliRagsoc COLLATE NOCASE)");
+        }
+        for (const QString& x : limiti) {
+            QStringList attesi;
+            for (const QString& v : valori)
+                if (Regola(v) == Regola(x)) attesi << v;
+            EXPECT_EQ(Trovati("CliPartitaIva = " + Quota(x)), attesi) << x.toStdString();
+            for (const QString& y : limiti) {
+                attesi.clear();
+                for (const QString& v : valori)
+                    if (Regola(x) <= Regola(v) && Regola(v) <= Regola(y)) attesi << v;
+                EXPECT_EQ(Trovati("CliPartitaIva BETWEEN " + Quota(x) + " AND " + Quota(y)), attesi)
+                    << x.toStdString() << " .. " << y.toStdString();
+            }
+        }
+    }
+    // Both seek the case-blind index; of an equality and a prefix the equality is sought.
+    for (const QString& condizione :
+         {QString("CliPartitaIva = 'abc'"), QString("CliPartitaIva BETWEEN 'a ' AND 'azzz'"),
+          QString("CliRagSoc LIKE 'ROSSI*') AND (CliPartitaIva = '01234567890'")}) {
+        QStringList piano;
+        auto snap = db->OpenSnapshot("EXPLAIN QUERY PLAN SELECT * FROM Clienti WHERE (" +
+                                     condizione + ") ORDER BY CliPartitaIva");
+        for (; !snap->Eof(); snap->MoveNext()) piano << snap->Field("detail").toString();
+        EXPECT_TRUE(piano.join('|').contains("USING INDEX Clienti.RicercaPartitaIva"))
+            << piano.join('|').toStdString();
+    }
 }
 
 TEST_F(MotoreTest, SnapshotNelDialettoDeiModuli) {

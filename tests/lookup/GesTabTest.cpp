@@ -51,6 +51,9 @@ TEST_F(GesTabTest, LaProvinciaSiCercaPerCodiceEConfermaScriveIlCampo) {
         ASSERT_EQ(d.Lista->count(), 1) << "the list follows the typing";
         EXPECT_TRUE(d.Lista->item(0)->text().startsWith("RM - ROMA"));
         EXPECT_FALSE(d.cmdRt[1]->isVisible()) << "X SELEZIONA needs two lines";
+        d.CodTab->setText("r");  // pasted in lower case: the same range
+        ASSERT_EQ(d.Lista->count(), 1);
+        EXPECT_TRUE(d.Lista->item(0)->text().startsWith("RM - ROMA"));
         Premi(Qt::Key_C, Qt::AltModifier);
     });
     Premi(Qt::Key_F4);

@@ -102,6 +102,25 @@ TEST_F(ChkCliCTest, LaGrigliaDopoZeroUnoETreClienti) {
     r->Scarica();
 }
 
+// Pasted in lower case, a whole fiscal code or nation finds its client as its start does.
+TEST_F(ChkCliCTest, UnCriterioEsattoIgnoraLeMaiuscole) {
+    {
+        motore::Workspace ws;
+        amb.ApriDitta(ws)->Esegui(
+            "INSERT INTO Clienti (CliCodice, CliRagsoc, CliCodiceFiscale, CliNazione) VALUES "
+            "(5, 'ROSSI MARIO', 'RSSMRA80A01F205X', 'DEU'), (6, 'ROSSI LUCA', "
+            "'RSSLCU80A01F205X', 'DEU')");
+    }
+    Avvia();
+    auto r = Ricerca();
+    r->Btxt(2)->setText("rssmra80a01f205x");
+    r->Btxt(6)->setText("deu");
+    r->EseguiRicerca();
+    ASSERT_EQ(r->GridRic->Rows(), 2);
+    EXPECT_EQ(r->GridRic->TextMatrix(1, 0), "     5");
+    r->Scarica();
+}
+
 // A long result shows its first screen at once and the rest while the operator looks at
 // it; other programs can write again once the search is read or dropped.
 TEST_F(ChkCliCTest, UnRisultatoLungoArrivaDopoLaPrimaSchermata) {

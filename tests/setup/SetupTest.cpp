@@ -68,8 +68,9 @@ TEST(Setup, CreaIDueDatabaseConIDatiDiRiferimento) {
     EXPECT_EQ(Sql(tabkes, "PRAGMA integrity_check"), "ok");
     EXPECT_EQ(Sql(completo, "PRAGMA integrity_check"), "ok");
     EXPECT_EQ(Sql(tabkes, "SELECT name FROM sqlite_master WHERE type='index' ORDER BY name"),
-              "LOCALITA.primaria\nNAZIONI.CodiceISO\nNAZIONI.Descrizione\nNAZIONI.primaria\n"
-              "PROVINCIE.Descrizione\nPROVINCIE.primaria");
+              "LOCALITA.primaria\nNAZIONI.CodiceISO\nNAZIONI.Descrizione\nNAZIONI.RicercaCodice\n"
+              "NAZIONI.RicercaDescrizione\nNAZIONI.primaria\nPROVINCIE.Descrizione\n"
+              "PROVINCIE.RicercaCodice\nPROVINCIE.RicercaDescrizione\nPROVINCIE.primaria");
     EXPECT_EQ(Sql(completo, "SELECT name FROM sqlite_master WHERE type='index' ORDER BY name"),
               "Clienti.CliCap\nClienti.CliCodiceFiscale\nClienti.CliPartitaIva\nClienti.CliRagsoc\n"
               "Clienti.RicercaCap\nClienti.RicercaCodiceFiscale\nClienti.RicercaPartitaIva\n"

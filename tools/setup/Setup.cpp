@@ -158,6 +158,13 @@ ConteggiTabelle CreaTabelle(const QString& percorso) {
                  R"(CREATE INDEX "NAZIONI.CodiceISO" ON NAZIONI(CodiceISO))",
                  R"(CREATE INDEX "NAZIONI.Descrizione" ON NAZIONI(Descrizione))",
                  R"(CREATE UNIQUE INDEX "LOCALITA.primaria" ON LOCALITA(LocLocalita, LocCAP))",
+                 // Case blind, as the lookup dialog's ranges compare: they seek these.
+                 R"(CREATE INDEX "PROVINCIE.RicercaCodice" ON PROVINCIE(CODICE COLLATE NOCASE))",
+                 R"(CREATE INDEX "PROVINCIE.RicercaDescrizione" ON )"
+                 R"(PROVINCIE(Descrizione COLLATE NOCASE))",
+                 R"(CREATE INDEX "NAZIONI.RicercaCodice" ON NAZIONI(CODICE COLLATE NOCASE))",
+                 R"(CREATE INDEX "NAZIONI.RicercaDescrizione" ON )"
+                 R"(NAZIONI(Descrizione COLLATE NOCASE))",
              })
             db.Esegui(QString::fromLatin1(indice));
     });
@@ -206,18 +213,18 @@ void CreaAzienda(const QString& percorso, qint64 clientiEsempio) {
         // Indexes last: building them once is much cheaper than updating them per row.
         for (const char* indice : {
                  R"(CREATE UNIQUE INDEX "Clienti.primaria" ON Clienti(CliCodice))",
-                 // The code rides along so the homonym search never visits the table.
                  R"(CREATE INDEX "Clienti.CliRagsoc" ON Clienti(CliRagsoc, CliCodice))",
                  R"(CREATE INDEX "Clienti.CliPartitaIva" ON Clienti(CliPartitaIva))",
                  R"(CREATE INDEX "Clienti.CliCodiceFiscale" ON Clienti(CliCodiceFiscale))",
-                 // Case blind, as the client search matches: its prefixes seek these.
-                 R"(CREATE INDEX "Clienti.RicercaRagsoc" ON Clienti(CliRagsoc COLLATE NOCASE))",
+                 // Case blind, as the forms' queries compare: their equalities, ranges and
+                 // prefixes seek these. The code rides along for the homonym search.
+                 R"(CREATE INDEX "Clienti.RicercaRagsoc" ON )"
+                 R"(Clienti(CliRagsoc COLLATE NOCASE, CliCodice))",
                  R"(CREATE INDEX "Clienti.RicercaPartitaIva" ON )"
                  R"(Clienti(CliPartitaIva COLLATE NOCASE))",
                  R"(CREATE INDEX "Clienti.RicercaCodiceFiscale" ON )"
                  R"(Clienti(CliCodiceFiscale COLLATE NOCASE))",
                  R"(CREATE INDEX "Clienti.RicercaCap" ON Clienti(CliCap COLLATE NOCASE))",
-                 // A whole CAP is searched by equality.
                  R"(CREATE INDEX "Clienti.CliCap" ON Clienti(CliCap))",
              })
             db.Esegui(QString::fromLatin1(indice));
