@@ -2,8 +2,8 @@
 
 #include "DittaGrande.h"
 #include "Setup.h"
-#include "app/Dialetto.h"
-#include "app/Motore.h"
+#include "engine/Dialetto.h"
+#include "engine/Motore.h"
 #include "data/Clienti.h"
 #include "ui/Global.h"
 

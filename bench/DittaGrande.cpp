@@ -1,7 +1,7 @@
 #include "DittaGrande.h"
 
 #include "Setup.h"
-#include "app/Motore.h"
+#include "engine/Motore.h"
 #include "data/Clienti.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 // in a search box does, on a code table of 10,000 rows.
 
 #include "app/CasellaTesto.h"
-#include "app/Motore.h"
+#include "engine/Motore.h"
 #include "lookup/GesTab.h"
 #include "ui/Global.h"
 
@@ -24,7 +24,7 @@ struct Tabelle {
         auto& env = g.EnvironmentSettings;
         env.Workspace = std::make_unique<motore::Workspace>();
         const QString percorso = dir.filePath("tabkes.mdb");
-        env.CodeTablesDatabase = motore::Database::Crea(percorso, *env.Workspace);
+        env.CodeTablesDatabase = env.Workspace->CreaDatabase(percorso);
         auto& db = *env.CodeTablesDatabase;
         db.Esegui(
             "CREATE TABLE GRANDE (CODICE VARCHAR(6) COLLATE RTRIM NOT NULL, "

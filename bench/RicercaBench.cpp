@@ -3,7 +3,7 @@
 
 #include "DittaGrande.h"
 #include "app/CasellaTesto.h"
-#include "app/Motore.h"
+#include "engine/Motore.h"
 #include "app/Profilo.h"
 #include "search/ChkCliC.h"
 #include "search/Esporta.h"

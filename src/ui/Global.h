@@ -5,7 +5,7 @@
 // other. One object holds them all, so that a test can start from a fresh one.
 
 #include "app/Messaggi.h"
-#include "app/Motore.h"
+#include "engine/Motore.h"
 #include "app/Toolkit.h"
 #include "data/ClientRecord.h"
 

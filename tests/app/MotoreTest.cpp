@@ -1,5 +1,5 @@
-#include "app/Dialetto.h"
-#include "app/Motore.h"
+#include "engine/Dialetto.h"
+#include "engine/Motore.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +27,7 @@ class MotoreTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         percorso = dir.filePath("prova.mdb");
-        auto db = Database::Crea(percorso, ws);
+        auto db = ws.CreaDatabase(percorso);
         db->Esegui(
             "CREATE TABLE LOCALITA (LocLocalita VARCHAR(50) COLLATE RTRIM NOT NULL, "
             "LocCAP VARCHAR(5) COLLATE RTRIM NOT NULL, LocProvincia VARCHAR(2) COLLATE RTRIM, "
@@ -310,30 +310,30 @@ TEST_F(MotoreTest, UnFileSostituitoSottoIlProgrammaLoDice) {
 }
 
 TEST(Dialetto, TraduceLetteraliEModelli) {
-    EXPECT_EQ(TraduciSql("SELECT * FROM Clienti  WHERE (CliRagSoc LIKE \"ROSSI*\") ORDER BY  "
+    EXPECT_EQ(TraduciPerSqlite("SELECT * FROM Clienti  WHERE (CliRagSoc LIKE \"ROSSI*\") ORDER BY  "
                          "CliCodice ASC"),
               "SELECT * FROM Clienti  WHERE ((CliRagSoc LIKE 'ROSSI%' AND CliRagSoc COLLATE "
               "NOCASE >= 'rossi' AND CliRagSoc COLLATE NOCASE < 'rossj')) ORDER BY  CliCodice ASC");
-    EXPECT_EQ(TraduciSql("where (CliRagSoc = \"L'ALBA \"\"2\"\" \")"),
+    EXPECT_EQ(TraduciPerSqlite("where (CliRagSoc = \"L'ALBA \"\"2\"\" \")"),
               "where ((rtrim(CliRagSoc) = 'L''ALBA \"2\"' COLLATE NOCASE AND CliRagSoc COLLATE "
               "NOCASE >= 'l''alba \"2\"' AND CliRagSoc COLLATE NOCASE < 'l''alba \"2\"!'))");
     // Only "*" is a wildcard, and only a prefix gets a range.
-    EXPECT_EQ(TraduciSql("x like 'A_B%C*D'"), "x LIKE 'A\\_B\\%C%D' ESCAPE '\\'");
-    EXPECT_EQ(TraduciSql("x = 'A*B'", [](auto&, auto&) { return false; }),
+    EXPECT_EQ(TraduciPerSqlite("x like 'A_B%C*D'"), "x LIKE 'A\\_B\\%C%D' ESCAPE '\\'");
+    EXPECT_EQ(TraduciPerSqlite("x = 'A*B'", [](auto&, auto&) { return false; }),
               "rtrim(x) = 'A*B' COLLATE NOCASE")
         << "only LIKE patterns have wildcards";
-    EXPECT_EQ(TraduciSql("CliCap LIKE '2?1*'"),
+    EXPECT_EQ(TraduciPerSqlite("CliCap LIKE '2?1*'"),
               "(CliCap LIKE '2?1%' AND CliCap COLLATE NOCASE >= '2?1' AND CliCap COLLATE NOCASE "
               "< '2?2')");
-    EXPECT_EQ(TraduciSql("t.x NOT LIKE 'A*'"), "t.x NOT LIKE 'A%'");
-    EXPECT_EQ(TraduciSql("t.x LIKE 'Z*'"),
+    EXPECT_EQ(TraduciPerSqlite("t.x NOT LIKE 'A*'"), "t.x NOT LIKE 'A%'");
+    EXPECT_EQ(TraduciPerSqlite("t.x LIKE 'Z*'"),
               "(t.x LIKE 'Z%' AND t.x COLLATE NOCASE >= 'z' AND t.x COLLATE NOCASE < '{')");
-    EXPECT_EQ(TraduciSql("[a b] LIKE '*'"), "[a b] LIKE '%'");
+    EXPECT_EQ(TraduciPerSqlite("[a b] LIKE '*'"), "[a b] LIKE '%'");
     // A bound below the blank could not close the range of the trailing blanks.
-    EXPECT_EQ(TraduciSql("c BETWEEN 'A ' and 'B\t'"),
+    EXPECT_EQ(TraduciPerSqlite("c BETWEEN 'A ' and 'B\t'"),
               "(rtrim(c) COLLATE NOCASE BETWEEN 'A' AND 'B\t' AND c COLLATE NOCASE >= 'a')");
-    EXPECT_EQ(TraduciSql("CliCodice = 5 AND x = y"), "CliCodice = 5 AND x = y");
-    EXPECT_EQ(NumeroErrore([] { TraduciSql("x = 'aperta"); }), ErrSintassi);
+    EXPECT_EQ(TraduciPerSqlite("CliCodice = 5 AND x = y"), "CliCodice = 5 AND x = y");
+    EXPECT_EQ(NumeroErrore([] { TraduciPerSqlite("x = 'aperta"); }), ErrSintassi);
 }
 
 // The forms' equalities and ranges on text find what a person would: case and trailing
@@ -459,7 +459,7 @@ TEST_F(MotoreTest, IlPrefissoCercaNellIndiceSenzaCambiareIlRisultato) {
     const QString due =
         "SELECT * FROM Clienti  WHERE (CliRagSoc LIKE \"ROSSI*\") AND (CliPartitaIva "
         "LIKE '8*') ORDER BY  CliCodice ASC, CliRagSoc ASC";
-    EXPECT_EQ(motore::TraduciSql(due),
+    EXPECT_EQ(motore::TraduciPerSqlite(due),
               "SELECT * FROM Clienti  WHERE ((CliRagSoc LIKE 'ROSSI%' AND CliRagSoc COLLATE "
               "NOCASE >= 'rossi' AND CliRagSoc COLLATE NOCASE < 'rossj')) AND ((+CliPartitaIva "
               "LIKE '8%')) ORDER BY  CliCodice ASC, CliRagSoc ASC");

@@ -45,7 +45,7 @@ void AmbienteProva::AggiungiCliente(int codice, const QString& ragsoc) const {
 
 void AmbienteProva::CreaDitta(const QString& percorso, bool conClienti) {
     motore::Workspace ws;
-    auto db = motore::Database::Crea(percorso, ws);
+    auto db = ws.CreaDatabase(percorso);
     if (!conClienti) {
         db->Esegui("CREATE TABLE Altro (x INTEGER)");
         return;
@@ -64,7 +64,7 @@ void AmbienteProva::CreaDitta(const QString& percorso, bool conClienti) {
 
 void AmbienteProva::CreaTabelle(const QString& percorso) {
     motore::Workspace ws;
-    auto db = motore::Database::Crea(percorso, ws);
+    auto db = ws.CreaDatabase(percorso);
     db->Esegui(
         "CREATE TABLE PROVINCIE (CODICE VARCHAR(2) COLLATE RTRIM NOT NULL, Descrizione "
         "VARCHAR(40) COLLATE RTRIM)");

@@ -3,7 +3,7 @@
 // A throw-away installation for tests: a data root with the code-tables database, a
 // company folder with its client database, and an environment file that points there.
 
-#include "app/Motore.h"
+#include "engine/Motore.h"
 
 #include <QString>
 #include <QTemporaryDir>

@@ -10,7 +10,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "app/Motore.h"
+#include "engine/Motore.h"
 
 // The embedded data live in a static library: referencing the initialiser keeps its object
 // file in every binary that links the library.
@@ -61,7 +61,7 @@ void CreaFile(const QString& percorso, const Riempitore& riempi) {
     QFile::remove(temporaneo);
     try {
         motore::Workspace ws;
-        auto db = motore::Database::Crea(temporaneo, ws);
+        auto db = ws.CreaDatabase(temporaneo);
         riempi(ws, *db);
         db->Close();
     } catch (...) {

@@ -24,6 +24,6 @@ using IndiceCercabile = std::function<bool(const QString& tabella, const QString
 //   alone decides which rows match. Only columns `cercabile` accepts get one, when given;
 // - everything else (keywords in any case, names, ORDER BY) passes unchanged.
 // Throws motore::Errore (syntax) on an unterminated literal.
-QString TraduciSql(const QString& sql, const IndiceCercabile& cercabile = {});
+QString TraduciPerSqlite(const QString& sql, const IndiceCercabile& cercabile = {});
 
 }  // namespace motore

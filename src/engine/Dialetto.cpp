@@ -1,6 +1,6 @@
-#include "app/Dialetto.h"
+#include "engine/Dialetto.h"
 
-#include "app/Motore.h"
+#include "engine/Motore.h"
 
 #include <vector>
 
@@ -301,7 +301,7 @@ QString ConfrontoSqlite(const Confronto& c, bool seek, bool escluso) {
 
 }  // namespace
 
-QString TraduciSql(const QString& sql, const IndiceCercabile& cercabile) {
+QString TraduciPerSqlite(const QString& sql, const IndiceCercabile& cercabile) {
     const Analisi a = Analizza(sql);
     // Without statistics the engine cannot tell which of several comparisons is the
     // narrowest and may seek a one-digit CAP before a surname: one comparison gets its range,
