@@ -299,7 +299,88 @@ QString ConfrontoSqlite(const Confronto& c, bool seek, bool escluso) {
     return QString();
 }
 
+// ---------------------------------------------------------------------------------------
+// PostgreSQL
+
+QString LetteralePg(const QString& valore) {
+    if (valore.contains(QChar(0)))
+        throw Errore(ErrSintassi,
+                     QStringLiteral("Carattere non valido (NUL) in un testo della query."));
+    QString s = valore;
+    s.replace('\'', QStringLiteral("''"));
+    if (!s.contains('\\')) return '\'' + s + '\'';
+    s.replace('\\', QStringLiteral("\\\\"));
+    return QStringLiteral("E'") + s + '\'';
+}
+
+QString NomePg(const Pezzo& p) {
+    if (p.tipo != Pezzo::NomeQuadro) return p.testo;
+    QString nome = p.testo.mid(1, p.testo.endsWith(']') ? p.testo.size() - 2 : p.testo.size() - 1);
+    nome.replace('"', QStringLiteral("\"\""));
+    return '"' + nome.toLower() + '"';
+}
+
+QString ColonnaPg(const QString& scritta) {
+    QString out;
+    for (const QString& parte : scritta.split('.')) {
+        if (!out.isEmpty()) out += '.';
+        out += parte.startsWith('[') ? NomePg({Pezzo::NomeQuadro, parte, {}}) : parte;
+    }
+    return out;
+}
+
+QString ConfrontoPg(const Confronto& c) {
+    const QString col = ColonnaPg(c.colonna) + QStringLiteral("::text");
+    // What the search indexes hold: the value without its trailing blanks, in lower case.
+    const QString chiave =
+        QStringLiteral("lower(rtrim(") + col + QStringLiteral(")) COLLATE \"C\"");
+    switch (c.tipo) {
+        case Confronto::Like: {
+            bool escape = false;
+            // The server's LIKE escapes with a backslash unless told otherwise.
+            const QString like =
+                QStringLiteral("lower(") + col +
+                (c.negato ? QStringLiteral(") NOT LIKE ") : QStringLiteral(") LIKE ")) +
+                LetteralePg(Minuscolo(Modello(c.valore, escape)));
+            const QString prefisso = Minuscolo(SenzaBlankFinali(Prefisso(c.valore)));
+            if (c.negato || prefisso.isEmpty()) return like;
+            QString out = '(' + like + QStringLiteral(" AND ") + chiave + QStringLiteral(" >= ") +
+                          LetteralePg(prefisso);
+            const QString alto = OltreIlPrefisso(prefisso);
+            if (!alto.isNull())
+                out += QStringLiteral(" AND ") + chiave + QStringLiteral(" < ") + LetteralePg(alto);
+            return out + ')';
+        }
+        case Confronto::Uguale:
+            return chiave + QStringLiteral(" = ") +
+                   LetteralePg(Minuscolo(SenzaBlankFinali(c.valore)));
+        case Confronto::Tra:
+            return chiave + QStringLiteral(" BETWEEN ") +
+                   LetteralePg(Minuscolo(SenzaBlankFinali(c.valore))) + QStringLiteral(" AND ") +
+                   LetteralePg(Minuscolo(SenzaBlankFinali(c.fino)));
+    }
+    return QString();
+}
+
 }  // namespace
+
+QString TraduciPerPostgres(const QString& sql) {
+    const Analisi a = Analizza(sql);
+    QString out;
+    out.reserve(sql.size() + 64);
+    size_t prossimo = 0;
+    for (size_t i = 0; i < a.pezzi.size();) {
+        if (prossimo < a.confronti.size() && a.confronti[prossimo].da == i) {
+            const Confronto& c = a.confronti[prossimo++];
+            out += ConfrontoPg(c);
+            i = c.a;
+            continue;
+        }
+        const Pezzo& p = a.pezzi[i++];
+        out += p.tipo == Pezzo::Letterale ? LetteralePg(p.valore) : NomePg(p);
+    }
+    return out;
+}
 
 QString TraduciPerSqlite(const QString& sql, const IndiceCercabile& cercabile) {
     const Analisi a = Analizza(sql);

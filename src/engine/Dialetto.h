@@ -26,4 +26,16 @@ using IndiceCercabile = std::function<bool(const QString& tabella, const QString
 // Throws motore::Errore (syntax) on an unterminated literal.
 QString TraduciPerSqlite(const QString& sql, const IndiceCercabile& cercabile = {});
 
+// The same query for PostgreSQL, with the same meaning:
+// - every literal is written again as a standard string, or as an escape string (E'')
+//   when it holds a backslash, so that it means the same whatever the server's
+//   standard_conforming_strings; a NUL character, which the server cannot take, is a
+//   syntax error;
+// - a bracketed name becomes a quoted name in lower case, as unquoted names fold;
+// - LIKE compares the column folded to lower case (ASCII letters, the columns being of
+//   collation "C"); "=" and BETWEEN compare lower(rtrim(column)) in collation "C", and a
+//   prefix LIKE also gets its range on that expression, which the setup's search indexes
+//   hold, so that the server can seek them.
+QString TraduciPerPostgres(const QString& sql);
+
 }  // namespace motore

@@ -148,7 +148,7 @@ TEST_F(AvvioTest, DatabaseDelleTabelleMancante) {
 TEST_F(AvvioTest, TabellaClientiMancante) {
     amb.IniNormale();
     QFile::remove(amb.PercorsoDitta());
-    AmbienteProva::CreaDitta(amb.PercorsoDitta(), false);
+    amb.CreaDitta(amb.PercorsoDitta(), false);
     g.Messaggi.Copione({Risposta::Riprova, Risposta::Annulla});
     EXPECT_FALSE(Avvia());
     ASSERT_EQ(g.Messaggi.Mostrati().size(), 2u);
