@@ -6,10 +6,19 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 
 using namespace motore;
 
@@ -496,6 +505,269 @@ TEST_P(MotoreFileTest, IlFileRestaLeggibileDallaShellSqlite) {
     ASSERT_TRUE(p.waitForFinished(10000));
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()), "DALLA SHELL\nok\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Dialetto, PerIlServerOgniLetteraleSiRiscrive) {
+    EXPECT_EQ(TraduciPerPostgres("SELECT * FROM Clienti  WHERE (CliRagSoc LIKE \"ROSSI *\") "
+                                 "ORDER BY  CliCodice ASC"),
+              "SELECT * FROM Clienti  WHERE ((lower(CliRagSoc::text) LIKE 'rossi %' AND "
+              "lower(rtrim(CliRagSoc::text)) COLLATE \"C\" >= 'rossi' AND "
+              "lower(rtrim(CliRagSoc::text)) COLLATE \"C\" < 'rossj')) ORDER BY  CliCodice ASC");
+    // A backslash means itself whatever the server's standard_conforming_strings.
+    EXPECT_EQ(TraduciPerPostgres("where (x = 'A\\'' OR ''1''=''1 ')"),
+              "where (lower(rtrim(x::text)) COLLATE \"C\" = E'a\\\\'' or ''1''=''1')");
+    EXPECT_EQ(TraduciPerPostgres("x LIKE 'A_B%C\\*D'"),
+              "lower(x::text) LIKE E'a\\\\_b\\\\%c\\\\\\\\%d'");
+    EXPECT_EQ(
+        TraduciPerPostgres("t.[A b] BETWEEN 'R ' and 'Rzzz' ORDER BY [A b]"),
+        "lower(rtrim(t.\"a b\"::text)) COLLATE \"C\" BETWEEN 'r' AND 'rzzz' ORDER BY \"a b\"");
+    EXPECT_EQ(TraduciPerPostgres("CliCodice = 5 AND x NOT LIKE 'A*'"),
+              "CliCodice = 5 AND lower(x::text) NOT LIKE 'a%'");
+    EXPECT_EQ(NumeroErrore([] { TraduciPerPostgres(QString("x = 'a") + QChar(0) + "'"); }),
+              ErrSintassi);
+}
+
+// Whatever the operator types, quoted as the forms quote it, finds what the comparison
+// means and never changes the query: checked against the rule written out here.
+TEST_P(MotoreTest, NessunTestoScrittoCambiaLaQuery) {
+    auto db = Apri();
+    db->CreaIndice("Clienti", "RicercaRagsoc", {"CliRagsoc"}, TipoIndice::Ricerca);
+    const QString alfabeto = QString::fromUtf8("'\"\\%_*?[];-/ aAzZ\u00e9\u00c9\n\t01$()=E");
+    std::uint64_t stato = 20261207;
+    auto Casuale = [&](int n) {
+        stato = stato * 6364136223846793005ull + 1442695040888963407ull;
+        return int((stato >> 33) % std::uint64_t(n));
+    };
+    QStringList testi;
+    for (int i = 0; i < 120; ++i) {
+        QString t;
+        for (int k = 1 + Casuale(6); k > 0; --k) t += alfabeto[Casuale(int(alfabeto.size()))];
+        testi << t;
+    }
+    ws.BeginTrans();
+    int codice = 1000;
+    for (const QString& t : testi)
+        db->Esegui("INSERT INTO Clienti (CliCodice, CliRagsoc) VALUES (?1, ?2)", {codice++, t});
+    ws.CommitTrans();
+    auto Piega = [](QString s, bool senzaBlank) {
+        while (senzaBlank && s.endsWith(' ')) s.chop(1);
+        for (QChar& c : s)
+            if (c >= 'A' && c <= 'Z') c = c.toLower();
+        return s;
+    };
+    auto Codici = [&](const QString& condizione) {
+        QList<int> r;
+        auto snap = db->OpenSnapshot(
+            "SELECT CliCodice FROM Clienti WHERE (CliCodice >= 1000) "
+            "AND (" +
+            condizione + ") ORDER BY CliCodice");
+        for (; !snap->Eof(); snap->MoveNext()) r << snap->Field("CliCodice").toInt();
+        return r;
+    };
+    for (const QString& t : testi) {
+        QList<int> uguali, prefisso;
+        for (int i = 0; i < testi.size(); ++i) {
+            if (Piega(testi[i], true) == Piega(t, true)) uguali << 1000 + i;
+            if (!t.contains('*') && Piega(testi[i], false).startsWith(Piega(t, false)))
+                prefisso << 1000 + i;
+        }
+        QString q = t;
+        EXPECT_EQ(Codici("CliRagSoc = '" + q.replace("'", "''") + "'"), uguali) << t.toStdString();
+        if (t.contains('*')) continue;  // a wildcard of its own
+        QString d = t;
+        EXPECT_EQ(Codici("CliRagSoc LIKE \"" + d.replace("\"", "\"\"") + "*\""), prefisso)
+            << t.toStdString();
+    }
+}
+
+// What only a server does: refuse a connection, lose one, stream to a reader.
+class MotoreServerTest : public MotoreTest {
+  protected:
+    int Errore(const QString& server, const QString& nome, QString* descrizione) {
+        try {
+            Workspace w(server);
+            w.OpenDatabase(nome);
+        } catch (const motore::Errore& e) {
+            *descrizione = e.Descrizione();
+            return e.Numero();
+        }
+        return 0;
+    }
+};
+SOLO_SUL_SERVER(MotoreServerTest);
+
+// A server that answers as no PostgreSQL does, on a socket of its own; or, on the loopback,
+// one that refuses TLS as a server without it does.
+struct ServerEstraneo {
+    QTemporaryDir dir;
+    int presa = -1;
+    int porta = 0;
+    std::thread filo;
+    explicit ServerEstraneo(bool senzaTls = false) {
+        if (senzaTls) {
+            presa = ::socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            ::bind(presa, reinterpret_cast<sockaddr*>(&a), sizeof a);
+            socklen_t n = sizeof a;
+            ::getsockname(presa, reinterpret_cast<sockaddr*>(&a), &n);
+            porta = ntohs(a.sin_port);
+        } else {
+            presa = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un a{};
+            a.sun_family = AF_UNIX;
+            const QByteArray percorso = (dir.path() + "/.s.PGSQL.5432").toLocal8Bit();
+            std::strncpy(a.sun_path, percorso.constData(), sizeof a.sun_path - 1);
+            ::bind(presa, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        }
+        ::listen(presa, 1);
+        filo = std::thread([this, senzaTls] {
+            const int c = ::accept(presa, nullptr, nullptr);
+            if (c < 0) return;
+            char buffer[256];
+            (void)!::read(c, buffer, senzaTls ? 8 : sizeof buffer);
+            const QByteArray risposta = senzaTls ? "N" : "HTTP/1.0 400 Bad Request\r\n\r\n";
+            (void)!::write(c, risposta.constData(), size_t(risposta.size()));
+            (void)!::read(c, buffer, sizeof buffer);
+            ::close(c);
+        });
+    }
+    ~ServerEstraneo() {
+        ::shutdown(presa, SHUT_RDWR);
+        ::close(presa);
+        filo.join();
+    }
+};
+
+TEST_P(MotoreServerTest, UnCollegamentoErratoDiceLaCausaENonCreaNulla) {
+    const QString server = amb.Server();
+    QString testo;
+    EXPECT_EQ(Errore("host=/nessuna/cartella user=postgres", "prova", &testo), ErrConnessione);
+    EXPECT_TRUE(testo.contains("/nessuna/cartella")) << testo.toStdString();
+    EXPECT_EQ(Errore(server + " dbname=nessun_database", "prova", &testo), ErrConnessione);
+    EXPECT_TRUE(testo.contains("nessun_database")) << testo.toStdString();
+    EXPECT_EQ(Errore(server + " user=nessun_utente password=segreta", "prova", &testo),
+              ErrConnessione);
+    EXPECT_TRUE(testo.contains("nessun_utente")) << testo.toStdString();
+    EXPECT_FALSE(testo.contains("segreta")) << "a password is never shown";
+    {
+        // The Unix socket never carries TLS: a server that refuses it stands on the loopback.
+        ServerEstraneo senzaTls(true);
+        EXPECT_EQ(
+            Errore(
+                QString("host=127.0.0.1 port=%1 sslmode=require user=postgres").arg(senzaTls.porta),
+                "prova", &testo),
+            ErrConnessione);
+        EXPECT_TRUE(testo.contains("SSL")) << testo.toStdString();
+    }
+    EXPECT_EQ(Errore(server, "nessuno_schema", &testo), ErrPercorso);
+    EXPECT_TRUE(testo.contains("nessuno_schema")) << testo.toStdString();
+    {
+        ServerEstraneo estraneo;
+        EXPECT_EQ(Errore("host=" + estraneo.dir.path() + " user=postgres", "prova", &testo),
+                  ErrConnessione);
+        EXPECT_GT(testo.size(), 40) << testo.toStdString();
+    }
+    auto db = Apri();
+    EXPECT_EQ(db->Valore("SELECT count(*) FROM pg_namespace WHERE nspname LIKE 'nessun%'").toInt(),
+              0)
+        << "nothing is made on a failed opening";
+    EXPECT_EQ(db->Tabelle(), QStringList({"clienti", "localita"}));
+}
+
+TEST_P(MotoreServerTest, UnCollegamentoPersoEUnErroreEPoiSiRiprende) {
+    auto db = Apri();
+    auto rs = db->OpenTable("Clienti");
+    rs->SetIndex("primaria");
+    rs->Seek("=", {3});
+    db->OpenSnapshot("SELECT * FROM Clienti")->Close();
+    amb.TroncaCollegamenti();
+    EXPECT_EQ(NumeroErrore([&] { rs->Seek("=", {7}); }), ErrChiamata);
+    rs->Seek("=", {7});
+    EXPECT_EQ(rs->Field("CliRagsoc").toString(), "L'ALBA") << "the next call connects again";
+    EXPECT_EQ(NumeroErrore([&] { db->OpenSnapshot("SELECT * FROM Clienti"); }), ErrChiamata);
+    EXPECT_FALSE(db->OpenSnapshot("SELECT * FROM Clienti")->Eof());
+
+    // A save cut off before its commit leaves nothing behind.
+    ws.BeginTrans();
+    rs->AddNew();
+    rs->SetField("CliCodice", 50);
+    rs->Update();
+    amb.TroncaCollegamenti();
+    EXPECT_EQ(NumeroErrore([&] { ws.CommitTrans(); }), ErrChiamata);
+    ws.Rollback();
+    rs->Seek("=", {50});
+    EXPECT_TRUE(rs->NoMatch());
+}
+
+// A long read streams: the first rows come at once, nothing it holds keeps a writer
+// waiting, and closing it early ends the query on the server.
+TEST_P(MotoreServerTest, LaLetturaInFlussoNonTieneNullaEFinisceSulServer) {
+    auto db = Apri();
+    ws.BeginTrans();
+    int codice = 1000;
+    db->Carica("Clienti", {"CliCodice", "CliRagsoc"}, [&](QVariantList& v) {
+        if (codice == 41000) return false;
+        v = {codice, QString("CLIENTE NUMERO %1").arg(codice++)};
+        return true;
+    });
+    ws.CommitTrans();
+    auto Attive = [&] {
+        return db
+            ->Valore(
+                "SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() "
+                "AND state = 'active' AND query LIKE '%ORDER BY CliCodice DESC%' AND pid <> "
+                "pg_backend_pid()")
+            .toInt();
+    };
+    auto snap = db->OpenSnapshot("SELECT * FROM Clienti ORDER BY CliCodice DESC");
+    for (int i = 0; i < 5; ++i) snap->MoveNext();
+    EXPECT_EQ(snap->Field("CliCodice").toInt(), 40994);
+    EXPECT_EQ(Attive(), 1) << "the rest is still on the server";
+
+    Workspace altro(amb.Server());
+    altro.ImpostaAttesaBlocco(200);
+    auto db2 = altro.OpenDatabase(percorso);
+    altro.BeginTrans();
+    EXPECT_NO_THROW(
+        db2->Esegui("UPDATE Clienti SET CliRagsoc = 'SCRITTO' WHERE CliCodice = 40990"));
+    EXPECT_NO_THROW(altro.CommitTrans());
+
+    snap->Close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Attive() == 0; }, 3000));
+    snap = db->OpenSnapshot("SELECT CliRagsoc FROM Clienti ORDER BY CliCodice DESC");
+    snap->MoveNext();
+    EXPECT_EQ(snap->Field("CliRagsoc").toString(), "CLIENTE NUMERO 40998")
+        << "the same connection serves the next read";
+}
+
+TEST_P(MotoreServerTest, OgniPassoUnViaggio) {
+    auto db = Apri();
+    auto rs = db->OpenTable("Clienti");
+    rs->SetIndex("primaria");
+    qint64 prima = ws.Viaggi();
+    rs->Seek("=", {3});
+    EXPECT_EQ(rs->Field("CliRagsoc").toString(), "ROSSI SPA");
+    EXPECT_EQ(ws.Viaggi() - prima, 1) << "a seek on a known index";
+    db->OpenSnapshot("SELECT 1")->Close();  // the reading connection, made once
+    prima = ws.Viaggi();
+    auto snap = db->OpenSnapshot("SELECT CliCodice FROM Clienti WHERE (CliRagSoc = 'ROSSI SPA')");
+    for (; !snap->Eof(); snap->MoveNext()) {
+    }
+    EXPECT_EQ(ws.Viaggi() - prima, 1) << "a short snapshot";
+    prima = ws.Viaggi();
+    ws.BeginTrans();
+    rs->Seek("=", {3});
+    rs->Edit();
+    rs->SetField("CliRagsoc", "ROSSI SRL");
+    rs->Update();
+    ws.CommitTrans();
+    EXPECT_EQ(ws.Viaggi() - prima, 4) << "begin, seek, update, commit";
 }
 
 }  // namespace

@@ -1,5 +1,10 @@
 #include "support/ModuloClientiTest.h"
 
+#include "app/CasellaTesto.h"
+#include "lookup/GesTab.h"
+#include "search/ChkCliC.h"
+#include "search/Griglia.h"
+
 #include <QFile>
 #include <QProcess>
 
@@ -319,6 +324,62 @@ TEST_P(ManutenzioneTest, AvviatoPerUnClienteFinisceDopoIlSalvataggio) {
     Clicca(0);
     EXPECT_FALSE(form->isVisible()) << "the program ends after the save";
     EXPECT_EQ(Leggi("SELECT trim(CliIndirizzo) FROM Clienti WHERE CliCodice = 3"), "VIA ROMA 2");
+}
+
+}  // namespace
+
+namespace {
+
+// The server goes away under an open form (its connections end, as in a restart): each
+// action says why in its own box, keeps what was typed, and works again at the next try.
+class CollegamentoPersoTest : public ModuloClientiTest {};
+SOLO_SUL_SERVER(CollegamentoPersoTest);
+
+TEST_P(CollegamentoPersoTest, SalvataggioRicercaETabelleRiprendono) {
+    amb.AggiungiCliente(1, "ALFA");
+    Avvia();
+    Premi(Qt::Key_Return);  // a new client, code 2
+    VaiAlCampo(4);
+    Scrivi("NUOVO SRL");
+    amb.TroncaCollegamenti();
+    Clicca(0);
+    const Messaggio m = g.Messaggi.Mostrati().back();
+    EXPECT_EQ(m.titolo, "NORVAL - ERRORE N. 3146");
+    EXPECT_TRUE(m.testo.contains("interrotto")) << m.testo.toStdString();
+    EXPECT_EQ(form->ModoMaschera, 1);
+    EXPECT_EQ(Txt(4)->text(), "NUOVO SRL");
+    EXPECT_EQ(Clienti(), 1) << "nothing half-written";
+    Clicca(0);
+    EXPECT_EQ(Leggi("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 2"), "NUOVO SRL");
+
+    ChkCliC ricerca(g, form.get());
+    ricerca.Carica();
+    ricerca.Btxt(3)->setText("ALFA");
+    ricerca.EseguiRicerca();
+    amb.TroncaCollegamenti();
+    g.Messaggi.AzzeraMostrati();
+    ricerca.EseguiRicerca();
+    ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
+    EXPECT_TRUE(g.Messaggi.Mostrati()[0].testo.startsWith(
+        "ERRORE NELLA TABELLA CLIENTI\nErrore n. 3146: "));
+    EXPECT_EQ(ricerca.Btxt(3)->text(), "ALFA");
+    ricerca.EseguiRicerca();
+    EXPECT_EQ(ricerca.GridRic->TextMatrix(1, 0), "     1");
+    ricerca.Scarica();
+
+    amb.TroncaCollegamenti();
+    g.Messaggi.AzzeraMostrati();
+    g.Messaggi.Copione({Risposta::Riprova});
+    g.TableName = "PROVINCIE";
+    GesTab tabella(g, form.get());
+    tabella.Carica();
+    ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
+    EXPECT_EQ(g.Messaggi.Mostrati()[0].titolo, "ERRORE IN APERTURA TABELLA PROVINCIE");
+    EXPECT_TRUE(g.Messaggi.Mostrati()[0].testo.startsWith("3146: "));
+    EXPECT_TRUE(tabella.TabAperta) << "Retry connects again";
+    tabella.CodTab->setText("m");
+    EXPECT_EQ(tabella.Lista->count(), 1);
+    tabella.Scarica();
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
@@ -36,6 +37,12 @@ std::vector<Motore> MotoriDiProva() {
     }();
     (void)detto;
     return {Motore::File};
+}
+
+std::vector<Motore> SoloServer() {
+    std::vector<Motore> v = MotoriDiProva();
+    v.erase(std::remove(v.begin(), v.end(), Motore::File), v.end());
+    return v;
 }
 
 std::string NomeMotore(const ::testing::TestParamInfo<Motore>& info) {
@@ -202,6 +209,13 @@ void AmbienteProva::Elimina(const QString& nome) const {
     }
     motore::Workspace ws(server_);
     ws.OpenDatabase("public")->Esegui("DROP SCHEMA " + nome + " CASCADE");
+}
+
+void AmbienteProva::TroncaCollegamenti() const {
+    motore::Workspace ws(ServerDiProva());
+    ws.OpenDatabase("public")->Esegui(
+        "SELECT pg_terminate_backend(pid, 5000) FROM pg_stat_activity WHERE datname = ?1",
+        {databaseServer_});
 }
 
 QString AmbienteProva::SqlBloccoTotale(const QString& tabella) const {

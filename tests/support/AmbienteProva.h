@@ -23,9 +23,15 @@ enum class Motore { File, Server };
 std::vector<Motore> MotoriDiProva();
 std::string NomeMotore(const ::testing::TestParamInfo<Motore>& info);
 
+std::vector<Motore> SoloServer();
+
 // One suite of tests over both engines.
 #define SU_OGNI_MOTORE(Suite) \
     INSTANTIATE_TEST_SUITE_P(Motori, Suite, ::testing::ValuesIn(MotoriDiProva()), NomeMotore)
+// A suite of what only a server does (a connection to lose, a server to refuse).
+#define SOLO_SUL_SERVER(Suite)                                                              \
+    INSTANTIATE_TEST_SUITE_P(Motori, Suite, ::testing::ValuesIn(SoloServer()), NomeMotore); \
+    GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Suite)
 
 class AmbienteProva {
   public:
@@ -72,6 +78,10 @@ class AmbienteProva {
                            const std::vector<std::pair<QString, QString>>& righe) const;
     // Removes a database, as if it had never been made.
     void Elimina(const QString& nome) const;
+
+    // Ends every connection to the test's database but the caller's own, as a server
+    // restart would; they fail at their next use.
+    void TroncaCollegamenti() const;
 
     // Native statements that make another program hold a table: against every access, or
     // against writes only (readers go on).
