@@ -131,6 +131,13 @@ enum class TipoIndice {
     Ricerca,
 };
 
+// An index as it is made: its name within the table, its columns, its kind.
+struct DefIndice {
+    QString nome;
+    QStringList colonne;
+    TipoIndice tipo = TipoIndice::Normale;
+};
+
 class Database {
   public:
     virtual ~Database();
@@ -165,8 +172,11 @@ class Database {
     // returns false when there are no more.
     virtual void Carica(const QString& tabella, const QStringList& colonne,
                         const std::function<bool(QVariantList&)>& riga) = 0;
-    // Names of the tables, as stored.
+    // Names of the tables, as stored; a table's columns and named indexes, as CreaTabella
+    // and CreaIndice would make them (copying a database to another engine).
     virtual QStringList Tabelle() = 0;
+    virtual std::vector<DefColonna> Colonne(const QString& tabella) = 0;
+    virtual std::vector<DefIndice> Indici(const QString& tabella) = 0;
 
     virtual void Close() = 0;
     virtual bool Aperto() const = 0;

@@ -49,7 +49,7 @@ std::string NomeMotore(const ::testing::TestParamInfo<Motore>& info) {
     return info.param == Motore::File ? "File" : "Server";
 }
 
-AmbienteProva::AmbienteProva(Motore motore) {
+AmbienteProva::AmbienteProva(Motore motore, bool vuota) {
     QDir(dir_.path()).mkpath("bin");
     QDir(dir_.path()).mkpath("etc");
     QDir(dir_.path()).mkpath("01");
@@ -67,6 +67,7 @@ AmbienteProva::AmbienteProva(Motore motore) {
         db->Esegui("CREATE DATABASE " + databaseServer_);
         server_ = base + " dbname=" + databaseServer_;
     }
+    if (vuota) return;
     CreaDitta(PercorsoDitta());
     CreaTabelle(PercorsoTabelle());
 }

@@ -35,7 +35,8 @@ std::vector<Motore> SoloServer();
 
 class AmbienteProva {
   public:
-    explicit AmbienteProva(Motore motore = Motore::File);
+    // `vuota`: no databases made, for the setup tool to make them.
+    explicit AmbienteProva(Motore motore = Motore::File, bool vuota = false);
     ~AmbienteProva();
     AmbienteProva(const AmbienteProva&) = delete;
     AmbienteProva& operator=(const AmbienteProva&) = delete;

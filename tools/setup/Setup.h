@@ -13,6 +13,10 @@
 
 class QTextStream;
 
+namespace motore {
+class Database;
+}
+
 namespace setup {
 
 // Reference data embedded in the tool, as converted into data/*.tsv.
@@ -71,6 +75,12 @@ struct ConteggiTabelle {
 // The file appears only once complete: it is built under a temporary name and renamed.
 ConteggiTabelle CreaTabelle(const QString& percorso);
 void CreaAzienda(const QString& percorso, qint64 clientiEsempio);
+// The tables, their rows and their indexes, on a database of either engine, empty before.
+ConteggiTabelle RiempiTabelle(motore::Database& db);
+void RiempiAzienda(motore::Database& db, qint64 clientiEsempio);
+// Every table of one database into another, rows, columns and indexes as they are; the rows
+// copied per table. Fails when a table's rows do not all arrive.
+std::vector<std::pair<QString, qint64>> Copia(motore::Database& da, motore::Database& a);
 
 // Italian fiscal code of a person, check character included.
 QString CodiceFiscale(const QString& cognome, const QString& nome, QDate nascita, bool femmina,
@@ -86,7 +96,9 @@ bool PartitaIvaValida(QStringView piva);
 // Day number as the program stores dates: days since 30 Dec 1899.
 qint64 NumeroGiorno(QDate data);
 
-// The command line: anagrafica-setup ROOT COMPANY [--sample-clients N].
+// The command line: anagrafica-setup ROOT COMPANY [--sample-clients N], or on a server
+// anagrafica-setup --server CONNINFO COMPANY [--sample-clients N] and
+// anagrafica-setup --server CONNINFO --copia ROOT COMPANY.
 // Returns the exit code: 0 done, 1 failure or existing company file, 2 usage error.
 int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err);
 

@@ -302,6 +302,8 @@ class DatabasePg final : public Database {
     void Carica(const QString& tabella, const QStringList& colonne,
                 const std::function<bool(QVariantList&)>& riga) override;
     QStringList Tabelle() override;
+    std::vector<DefColonna> Colonne(const QString& tabella) override;
+    std::vector<DefIndice> Indici(const QString& tabella) override;
     void Close() override;
     bool Aperto() const override { return aperto_; }
 
@@ -434,14 +436,14 @@ void DatabasePg::Connetti(bool crea) {
     const QByteArray nome = schema_.toUtf8();
     const char* valori[] = {nome.constData()};
     if (crea) {
-        ++Viaggi();
-        Risultato r(PQexec(conn_, ("CREATE SCHEMA " + nome).constData()));
-        if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) {
-            if (QByteArray(PQresultErrorField(r.get(), PG_DIAG_SQLSTATE)) == "42P06")
-                throw Errore(ErrGenerico, QStringLiteral("Il database '%1' esiste già sul server "
-                                                         "'%2'.")
-                                              .arg(schema_, Mostrabile(server_)));
-            Solleva(conn_, r.get());
+        // Inside the workspace's transaction when there is one: a failed setup leaves nothing.
+        try {
+            Invia(QStringLiteral("CREATE SCHEMA %1").arg(schema_));
+        } catch (const Errore& e) {
+            if (e.Numero() != ErrSintassi) throw;
+            throw Errore(ErrGenerico, QStringLiteral("Il database '%1' esiste già sul server "
+                                                     "'%2' (%3).")
+                                          .arg(schema_, Mostrabile(server_), e.Descrizione()));
         }
         return;
     }
@@ -687,6 +689,54 @@ QStringList DatabasePg::Tabelle() {
     for (int i = 0; i < PQntuples(r.get()); ++i)
         nomi << QString::fromUtf8(PQgetvalue(r.get(), i, 0));
     return nomi;
+}
+
+std::vector<DefColonna> DatabasePg::Colonne(const QString& tabella) {
+    Risultato r =
+        Invia(QStringLiteral("SELECT a.attname, a.atttypid, a.atttypmod, a.attnotnull FROM "
+                             "pg_attribute a WHERE a.attrelid = to_regclass($1) AND a.attnum > 0 "
+                             "AND NOT a.attisdropped ORDER BY a.attnum"),
+              {Quota(tabella.toLower())});
+    std::vector<DefColonna> colonne;
+    for (int i = 0; i < PQntuples(r.get()); ++i) {
+        const Oid tipo = Oid(QByteArray(PQgetvalue(r.get(), i, 1)).toUInt());
+        DefColonna c{QString::fromUtf8(PQgetvalue(r.get(), i, 0)), 0,
+                     PQgetvalue(r.get(), i, 3)[0] == 't'};
+        if (tipo == kVarchar || tipo == kBpchar)
+            c.larghezza = QByteArray(PQgetvalue(r.get(), i, 2)).toInt() - 4;
+        colonne.push_back(c);
+    }
+    return colonne;
+}
+
+std::vector<DefIndice> DatabasePg::Indici(const QString& tabella) {
+    // The expressions CreaIndice writes, read back: lower(rtrim(x)) searches, rtrim(x) seeks.
+    static const QRegularExpression colonna(
+        QStringLiteral("^(lower\\()?(rtrim\\()?\\(?([a-z_0-9]+)"));
+    Risultato r = Invia(
+        QStringLiteral("SELECT ic.relname, i.indisunique, pg_get_indexdef(i.indexrelid, k, true) "
+                       "FROM pg_index i JOIN pg_class ic ON ic.oid = i.indexrelid, "
+                       "generate_series(1, i.indnkeyatts) k WHERE i.indrelid = to_regclass($1) "
+                       "ORDER BY ic.oid, k"),
+        {Quota(tabella.toLower())});
+    std::vector<DefIndice> indici;
+    QString ultimo;
+    for (int i = 0; i < PQntuples(r.get()); ++i) {
+        const QString nome = QString::fromUtf8(PQgetvalue(r.get(), i, 0));
+        const QString chiave = QString::fromUtf8(PQgetvalue(r.get(), i, 2));
+        const auto m = colonna.match(chiave);
+        if (nome != ultimo) {
+            ultimo = nome;
+            DefIndice d;
+            d.nome = nome.section('.', 1).isEmpty() ? nome : nome.section('.', 1);
+            d.tipo = PQgetvalue(r.get(), i, 1)[0] == 't' ? TipoIndice::Unico
+                     : m.captured(1).isEmpty()           ? TipoIndice::Normale
+                                                         : TipoIndice::Ricerca;
+            indici.push_back(d);
+        }
+        indici.back().colonne << m.captured(3);
+    }
+    return indici;
 }
 
 void DatabasePg::Tabella(const QString& nome, QString& oid, QString& relname,

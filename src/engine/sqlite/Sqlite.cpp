@@ -218,6 +218,8 @@ class DatabaseSqlite final : public Database {
     void Carica(const QString& tabella, const QStringList& colonne,
                 const std::function<bool(QVariantList&)>& riga) override;
     QStringList Tabelle() override;
+    std::vector<DefColonna> Colonne(const QString& tabella) override;
+    std::vector<DefIndice> Indici(const QString& tabella) override;
     void Close() override;
     bool Aperto() const override { return db_ != nullptr; }
 
@@ -428,6 +430,45 @@ QStringList DatabaseSqlite::Tabelle() {
                                               "'table' ORDER BY name")))
         nomi << r.value(0).toString();
     return nomi;
+}
+
+std::vector<DefColonna> DatabaseSqlite::Colonne(const QString& tabella) {
+    std::vector<DefColonna> colonne;
+    for (const auto& r : Righe(QStringLiteral("PRAGMA table_info(%1)").arg(Quota(tabella)))) {
+        const QString tipo = r.value(2).toString().toUpper();
+        DefColonna c{r.value(1).toString(), 0, r.value(3).toInt() != 0};
+        if (tipo.contains(QLatin1String("CHAR")))
+            c.larghezza = DimensioneDa(tipo);
+        else if (!tipo.contains(QLatin1String("INT")))
+            throw Errore(ErrFormato, QStringLiteral("La colonna %1.%2 è di un tipo (%3) che il "
+                                                    "programma non usa.")
+                                         .arg(tabella, c.nome, tipo));
+        colonne.push_back(c);
+    }
+    return colonne;
+}
+
+std::vector<DefIndice> DatabaseSqlite::Indici(const QString& tabella) {
+    std::vector<DefIndice> indici;
+    const auto lista = Righe(QStringLiteral("PRAGMA index_list(%1)").arg(Quota(tabella)));
+    // Oldest first, as they were made.
+    for (auto r = lista.rbegin(); r != lista.rend(); ++r) {
+        const QString nome = r->value(1).toString();
+        if (r->value(3).toString() != QLatin1String("c")) continue;  // a constraint's own
+        DefIndice i;
+        i.nome = nome.startsWith(tabella + '.', Qt::CaseInsensitive) ? nome.mid(tabella.size() + 1)
+                                                                     : nome;
+        i.tipo = r->value(2).toInt() ? TipoIndice::Unico : TipoIndice::Normale;
+        for (const auto& c : Righe(QStringLiteral("PRAGMA index_xinfo(%1)").arg(Quota(nome)))) {
+            if (c.value(5).toInt() == 0) continue;  // not a key column
+            if (i.colonne.isEmpty() &&
+                c.value(4).toString().compare(QLatin1String("NOCASE"), Qt::CaseInsensitive) == 0)
+                i.tipo = TipoIndice::Ricerca;
+            i.colonne << c.value(2).toString();
+        }
+        indici.push_back(i);
+    }
+    return indici;
 }
 
 const std::vector<Colonna>& DatabaseSqlite::ColonneDi(const QString& tabella) {
