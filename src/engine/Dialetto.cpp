@@ -2,6 +2,7 @@
 
 #include "engine/Motore.h"
 
+#include <functional>
 #include <vector>
 
 namespace motore {
@@ -362,24 +363,29 @@ QString ConfrontoPg(const Confronto& c) {
     return QString();
 }
 
-}  // namespace
-
-QString TraduciPerPostgres(const QString& sql) {
-    const Analisi a = Analizza(sql);
+// The query written again: each comparison and every other piece as the engine wants them.
+QString Riscrivi(const Analisi& a, const std::function<QString(const Confronto&)>& confronto,
+                 const std::function<QString(const Pezzo&)>& pezzo) {
     QString out;
-    out.reserve(sql.size() + 64);
     size_t prossimo = 0;
     for (size_t i = 0; i < a.pezzi.size();) {
         if (prossimo < a.confronti.size() && a.confronti[prossimo].da == i) {
             const Confronto& c = a.confronti[prossimo++];
-            out += ConfrontoPg(c);
+            out += confronto(c);
             i = c.a;
             continue;
         }
-        const Pezzo& p = a.pezzi[i++];
-        out += p.tipo == Pezzo::Letterale ? LetteralePg(p.valore) : NomePg(p);
+        out += pezzo(a.pezzi[i++]);
     }
     return out;
+}
+
+}  // namespace
+
+QString TraduciPerPostgres(const QString& sql) {
+    return Riscrivi(Analizza(sql), ConfrontoPg, [](const Pezzo& p) {
+        return p.tipo == Pezzo::Letterale ? LetteralePg(p.valore) : NomePg(p);
+    });
 }
 
 QString TraduciPerSqlite(const QString& sql, const IndiceCercabile& cercabile) {
@@ -394,20 +400,12 @@ QString TraduciPerSqlite(const QString& sql, const IndiceCercabile& cercabile) {
             (Peso(c) == Peso(*scelto) && c.valore.size() > scelto->valore.size()))
             scelto = &c;
     }
-    QString out;
-    out.reserve(sql.size() + 64);
-    size_t prossimo = 0;
-    for (size_t i = 0; i < a.pezzi.size();) {
-        if (prossimo < a.confronti.size() && a.confronti[prossimo].da == i) {
-            const Confronto& c = a.confronti[prossimo++];
-            out += ConfrontoSqlite(c, &c == scelto, scelto && &c != scelto);
-            i = c.a;
-            continue;
-        }
-        const Pezzo& p = a.pezzi[i++];
-        out += p.tipo == Pezzo::Letterale ? Letterale(p.valore) : p.testo;
-    }
-    return out;
+    return Riscrivi(
+        a,
+        [&](const Confronto& c) {
+            return ConfrontoSqlite(c, &c == scelto, scelto && &c != scelto);
+        },
+        [](const Pezzo& p) { return p.tipo == Pezzo::Letterale ? Letterale(p.valore) : p.testo; });
 }
 
 }  // namespace motore

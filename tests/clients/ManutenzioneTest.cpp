@@ -383,3 +383,42 @@ TEST_P(CollegamentoPersoTest, SalvataggioRicercaETabelleRiprendono) {
 }
 
 }  // namespace
+
+namespace {
+
+// The requests each keystroke path sends to the server, as the operator waits for them.
+TEST_P(CollegamentoPersoTest, PochiViaggiPerOgniTasto) {
+    amb.AggiungiCliente(1, "ALFA");
+    amb.AggiungiCliente(2, "BETA");
+    Avvia();
+    const motore::Workspace& ws = *g.EnvironmentSettings.Workspace;
+    Scrivi("2");
+    Premi(Qt::Key_Return);  // the reading connection is made once, by the first check
+    ASSERT_EQ(form->ModoMaschera, 2);
+    Clicca(3);
+    Scrivi("1");
+    qint64 prima = ws.Viaggi();
+    Premi(Qt::Key_Return);
+    const qint64 codice = ws.Viaggi() - prima;
+    ASSERT_EQ(form->ModoMaschera, 2);
+    VaiAlCampo(4);
+    Txt(4)->selectAll();
+    Scrivi("ALFA NUOVA");
+    prima = ws.Viaggi();
+    Premi(Qt::Key_Return);
+    const qint64 nome = ws.Viaggi() - prima;
+    ASSERT_EQ(CampoConFuoco(), 5);
+    prima = ws.Viaggi();
+    Clicca(0);
+    const qint64 conferma = ws.Viaggi() - prima;
+    ASSERT_EQ(Leggi("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 1"), "ALFA NUOVA");
+    std::printf("round trips: code %lld, name %lld, CONFERMA %lld\n", codice, nome, conferma);
+    RecordProperty("viaggi_codice", int(codice));
+    RecordProperty("viaggi_nome", int(nome));
+    RecordProperty("viaggi_conferma", int(conferma));
+    EXPECT_LE(codice, 5);
+    EXPECT_LE(nome, 5);
+    EXPECT_LE(conferma, 5);
+}
+
+}  // namespace
