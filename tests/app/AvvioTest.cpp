@@ -206,9 +206,9 @@ TEST_P(AvvioServerTest, IlServerNelFileDiAmbienteEISuoiErrori) {
         EXPECT_EQ(g.Messaggi.Mostrati().back().pulsanti, Pulsanti::RiprovaAnnulla);
         return g.Messaggi.Mostrati().back().testo;
     };
-    QString testo = Messaggio(amb.Server() + " dbname=nessun_database");
+    QString testo = Messaggio(amb.Server() + " dbname=nessun_db");
     EXPECT_TRUE(testo.startsWith("DATABASE ditta_01\nErrore n. 3151: ")) << testo.toStdString();
-    EXPECT_TRUE(testo.contains("nessun_database")) << testo.toStdString();
+    EXPECT_TRUE(testo.contains("nessun_db")) << testo.toStdString();
     testo = Messaggio("host=/nessuna/cartella");
     EXPECT_TRUE(testo.contains("/nessuna/cartella")) << testo.toStdString();
 

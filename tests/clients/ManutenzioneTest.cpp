@@ -330,12 +330,13 @@ TEST_P(ManutenzioneTest, AvviatoPerUnClienteFinisceDopoIlSalvataggio) {
 
 namespace {
 
+// The client form on the server alone.
+class ModuloSulServerTest : public ModuloClientiTest {};
+SOLO_SUL_SERVER(ModuloSulServerTest);
+
 // The server goes away under an open form (its connections end, as in a restart): each
 // action says why in its own box, keeps what was typed, and works again at the next try.
-class CollegamentoPersoTest : public ModuloClientiTest {};
-SOLO_SUL_SERVER(CollegamentoPersoTest);
-
-TEST_P(CollegamentoPersoTest, SalvataggioRicercaETabelleRiprendono) {
+TEST_P(ModuloSulServerTest, SalvataggioRicercaETabelleRiprendono) {
     amb.AggiungiCliente(1, "ALFA");
     Avvia();
     Premi(Qt::Key_Return);  // a new client, code 2
@@ -387,7 +388,7 @@ TEST_P(CollegamentoPersoTest, SalvataggioRicercaETabelleRiprendono) {
 namespace {
 
 // The requests each keystroke path sends to the server, as the operator waits for them.
-TEST_P(CollegamentoPersoTest, PochiViaggiPerOgniTasto) {
+TEST_P(ModuloSulServerTest, PochiViaggiPerOgniTasto) {
     amb.AggiungiCliente(1, "ALFA");
     amb.AggiungiCliente(2, "BETA");
     Avvia();

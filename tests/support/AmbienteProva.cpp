@@ -65,7 +65,10 @@ AmbienteProva::AmbienteProva(Motore motore, bool vuota) {
         auto db = ws.OpenDatabase("public");
         db->Esegui("DROP DATABASE IF EXISTS " + databaseServer_);
         db->Esegui("CREATE DATABASE " + databaseServer_);
-        server_ = base + " dbname=" + databaseServer_;
+        // The base's own database gives way: an environment file's value is short.
+        QStringList parole = base.split(' ', Qt::SkipEmptyParts);
+        parole.removeIf([](const QString& p) { return p.startsWith("dbname="); });
+        server_ = (parole << "dbname=" + databaseServer_).join(' ');
     }
     if (vuota) return;
     CreaDitta(PercorsoDitta());
