@@ -107,11 +107,6 @@ void BM_Omonimi(benchmark::State& state) {
     }
 }
 
-// 0: the file; 1: the server.
-void SuEntrambi(benchmark::internal::Benchmark* b) {
-    b->ArgName("server")->Arg(0)->Arg(1);
-}
-
 BENCHMARK(BM_LeggiCliente)->Apply(SuEntrambi);
 BENCHMARK(BM_ProssimoCodice)->Apply(SuEntrambi);
 BENCHMARK(BM_Simili<true, false>)->Name("BM_PartitaIvaUguale")->Apply(SuEntrambi);

@@ -29,6 +29,10 @@ Ditta* LaDitta(bool server = false);
 // The company of a benchmark's argument, or the benchmark skipped when there is none.
 Ditta* DittaDi(benchmark::State& state);
 bool ServerDisponibile();
+// Registers a benchmark on both: argument 0 the file, 1 the server.
+inline void SuEntrambi(benchmark::internal::Benchmark* b) {
+    b->ArgName("server")->Arg(0)->Arg(1);
+}
 
 // Prints the engine's plan for a query in the forms' dialect.
 void MostraPiano(motore::Database& db, const char* nome, const QString& sql);

@@ -43,8 +43,9 @@ void Conta(benchmark::State& state, ChkCliC& r, Ditta& d, qint64 prima) {
     state.counters["picco_MB"] = Memoria("VmHWM");
 }
 
-// Search to the last row in the grid.
-void Cerca(benchmark::State& state, std::map<int, QString> valori) {
+// Search to the last row in the grid, or, as the operator waits for it, to the first
+// screen (the rest is read later).
+void Cerca(benchmark::State& state, std::map<int, QString> valori, bool tutta = true) {
     Ditta* d = DittaDi(state);
     if (!d) return;
     ChkCliC& r = Ricerca(*d);
@@ -52,33 +53,17 @@ void Cerca(benchmark::State& state, std::map<int, QString> valori) {
     const qint64 prima = d->g.EnvironmentSettings.Workspace->Viaggi();
     for (auto _ : state) {
         r.EseguiRicerca();
-        r.CompletaRicerca();
-    }
-    Conta(state, r, *d, prima);
-}
-
-// 0: the file; 1: the server.
-void SuEntrambi(benchmark::internal::Benchmark* b) {
-    b->ArgName("server")->Arg(0)->Arg(1);
-}
-
-// What the operator waits for is the first screen; the rest is read later.
-void PrimaSchermata(benchmark::State& state, std::map<int, QString> valori) {
-    Ditta* d = DittaDi(state);
-    if (!d) return;
-    ChkCliC& r = Ricerca(*d);
-    Criteri(r, valori);
-    const qint64 prima = d->g.EnvironmentSettings.Workspace->Viaggi();
-    for (auto _ : state) {
-        r.EseguiRicerca();
-        r.GridRic->repaint();
+        if (tutta)
+            r.CompletaRicerca();
+        else
+            r.GridRic->repaint();
     }
     Conta(state, r, *d, prima);
 }
 
 // The name ROSSI: 7,914 clients.
 void BM_RicercaRossiPrimaSchermata(benchmark::State& state) {
-    PrimaSchermata(state, {{3, "ROSSI"}});
+    Cerca(state, {{3, "ROSSI"}}, false);
 }
 BENCHMARK(BM_RicercaRossiPrimaSchermata)->Unit(benchmark::kMillisecond)->Apply(SuEntrambi);
 
@@ -102,22 +87,13 @@ BENCHMARK(BM_RicercaCentomilaRighe)->Unit(benchmark::kMillisecond)->Apply(SuEntr
 
 // No criteria.
 void BM_RicercaTuttiPrimaSchermata(benchmark::State& state) {
-    PrimaSchermata(state, {});
+    Cerca(state, {}, false);
 }
 BENCHMARK(BM_RicercaTuttiPrimaSchermata)->Unit(benchmark::kMillisecond)->Apply(SuEntrambi);
 
 // ... and all of it, to see the memory of a full grid of a million clients.
 void BM_RicercaTuttiCompleta(benchmark::State& state) {
-    Ditta* d = DittaDi(state);
-    if (!d) return;
-    ChkCliC& r = Ricerca(*d);
-    Criteri(r, {});
-    const qint64 prima = d->g.EnvironmentSettings.Workspace->Viaggi();
-    for (auto _ : state) {
-        r.EseguiRicerca();
-        r.CompletaRicerca();
-    }
-    Conta(state, r, *d, prima);
+    Cerca(state, {});
 }
 BENCHMARK(BM_RicercaTuttiCompleta)->Unit(benchmark::kMillisecond)->Iterations(3)->Apply(SuEntrambi);
 

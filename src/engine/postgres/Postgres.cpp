@@ -328,7 +328,6 @@ class DatabasePg final : public Database {
         if (lettore_ == rs) lettore_ = nullptr;
     }
     [[noreturn]] void Solleva(PGconn* c, const PGresult* r);
-    qint64& ContaViaggi() { return Viaggi(); }
 
   private:
     void CommitLocale() override;
