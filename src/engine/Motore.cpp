@@ -118,6 +118,18 @@ void Recordset::Staccato() {
     modifica_ = Modifica::Nessuna;
 }
 
+QString Recordset::CondizioneSeek(const QString& op, const QStringList& chiavi,
+                                  const QStringList& segnaposto) {
+    if (op == QLatin1String("=")) {
+        QStringList uguali;
+        for (qsizetype i = 0; i < chiavi.size(); ++i)
+            uguali << chiavi[i] + QStringLiteral(" = ") + segnaposto[i];
+        return uguali.join(QStringLiteral(" AND "));
+    }
+    if (chiavi.size() == 1) return chiavi[0] + ' ' + op + ' ' + segnaposto[0];
+    return '(' + chiavi.join(", ") + ") " + op + " (" + segnaposto.join(", ") + ')';
+}
+
 void Recordset::RichiediAperto() const {
     if (!Aperto()) throw Errore(ErrGenerico, QStringLiteral("Oggetto chiuso o non valido."));
 }

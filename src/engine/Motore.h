@@ -256,6 +256,10 @@ class Recordset {
     // Lets an engine put off its first read until something looks at the row.
     virtual void Risolvi() const {}
 
+    // A seek's WHERE: each key equal, or the keys together as a row value compared with
+    // op, which an index on them serves.
+    static QString CondizioneSeek(const QString& op, const QStringList& chiavi,
+                                  const QStringList& segnaposto);
     void RichiediAperto() const;
     void RichiediTabella() const;
     int IndiceColonna(const QString& nome) const;

@@ -957,17 +957,7 @@ bool RecordsetPg::Cerca(const QString& op, const QVariantList& chiavi) {
         while (t.endsWith(' ')) t.chop(1);
         valori << t;
     }
-    QString condizione;
-    if (op == QLatin1String("=")) {
-        QStringList uguali;
-        for (int i = 0; i < k; ++i)
-            uguali << espressioni[i] + QStringLiteral(" = ") + segnaposto[i];
-        condizione = uguali.join(QStringLiteral(" AND "));
-    } else if (k == 1) {
-        condizione = espressioni[0] + ' ' + op + ' ' + segnaposto[0];
-    } else {
-        condizione = '(' + espressioni.join(", ") + ") " + op + " (" + segnaposto.join(", ") + ')';
-    }
+    const QString condizione = CondizioneSeek(op, espressioni, segnaposto);
     const bool indietro = op.startsWith('<');
     return Posiziona(Selezione() + QStringLiteral(" WHERE ") + condizione +
                          QStringLiteral(" ORDER BY ") + Ordine(indietro) +

@@ -634,16 +634,7 @@ bool RecordsetSqlite::Cerca(const QString& op, const QVariantList& chiavi) {
         colonne << Quota(colonneIndice_[i]);
         segnaposto << QStringLiteral("?%1").arg(i + 1);
     }
-    QString condizione;
-    if (op == QLatin1String("=")) {
-        QStringList uguali;
-        for (int i = 0; i < k; ++i) uguali << colonne[i] + QStringLiteral(" = ") + segnaposto[i];
-        condizione = uguali.join(QStringLiteral(" AND "));
-    } else if (k == 1) {
-        condizione = colonne[0] + ' ' + op + ' ' + segnaposto[0];
-    } else {
-        condizione = '(' + colonne.join(", ") + ") " + op + " (" + segnaposto.join(", ") + ')';
-    }
+    const QString condizione = CondizioneSeek(op, colonne, segnaposto);
     const bool indietro = op.startsWith('<');
     const QString sql = Selezione() + QStringLiteral(" WHERE ") + condizione +
                         QStringLiteral(" ORDER BY ") + Ordine(indietro) +
