@@ -27,6 +27,8 @@ ferma_pg() {
 trap ferma_pg EXIT
 come_pg "$pg_bin/initdb" -D "$pg_dir/dati" -A trust -U postgres -E UTF8 --locale=C.UTF-8 \
     --no-sync >"$pg_dir/initdb.log"
+# One role must give its password, so that a wrong one can be tried.
+come_pg sed -i '1i local all anagrafica_password scram-sha-256' "$pg_dir/dati/pg_hba.conf"
 # Durability is not what these tests are about: the cluster is thrown away.
 come_pg "$pg_bin/pg_ctl" -D "$pg_dir/dati" -l "$pg_dir/server.log" -w -o \
     "-c listen_addresses='' -k $pg_dir -c fsync=off -c synchronous_commit=off \
