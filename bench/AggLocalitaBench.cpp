@@ -3,7 +3,7 @@
 
 #include "Setup.h"
 #include "app/CasellaTesto.h"
-#include "app/Motore.h"
+#include "engine/Motore.h"
 #include "localities/AggLocalita.h"
 #include "ui/Global.h"
 

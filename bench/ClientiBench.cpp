@@ -2,9 +2,8 @@
 
 #include "DittaGrande.h"
 #include "Setup.h"
-#include "app/Dialetto.h"
-#include "app/Motore.h"
 #include "data/Clienti.h"
+#include "engine/Motore.h"
 #include "ui/Global.h"
 
 #include <benchmark/benchmark.h>
@@ -51,25 +50,33 @@ setup::Cliente ConChiave(qint64& i, bool perPartitaIva) {
 }
 
 void BM_LeggiCliente(benchmark::State& state) {
-    auto& d = LaDitta();
+    Ditta* d = DittaDi(state);
+    if (!d) return;
     qint64 i = 0;
+    const qint64 prima = d->g.EnvironmentSettings.Workspace->Viaggi();
     for (auto _ : state) {
-        LeggiCliente(d.g, qint32(Codice(i++)));
-        benchmark::DoNotOptimize(d.g.ClientRecord.CliCodice);
+        LeggiCliente(d->g, qint32(Codice(i++)));
+        benchmark::DoNotOptimize(d->g.ClientRecord.CliCodice);
     }
+    ContaViaggi(state, *d, prima);
 }
 
 void BM_ProssimoCodice(benchmark::State& state) {
-    auto& t = *LaDitta().g.ClientsTable;
+    Ditta* d = DittaDi(state);
+    if (!d) return;
+    auto& t = *d->g.ClientsTable;
+    const qint64 prima = d->g.EnvironmentSettings.Workspace->Viaggi();
     for (auto _ : state) {
         t.Seek("<=", {2147483646});
         benchmark::DoNotOptimize(t.Field("CliCodice"));
     }
+    ContaViaggi(state, *d, prima);
 }
 
 template <bool kPerPartitaIva, bool kIntervallo>
 void BM_Simili(benchmark::State& state) {
-    auto& d = LaDitta();
+    Ditta* d = DittaDi(state);
+    if (!d) return;
     qint64 i = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -82,12 +89,13 @@ void BM_Simili(benchmark::State& state) {
                         : colonna + " = '" + chiave + "'",
             colonna);
         state.ResumeTiming();
-        benchmark::DoNotOptimize(LeggiTutto(d.db(), sql));
+        benchmark::DoNotOptimize(LeggiTutto(d->db(), sql));
     }
 }
 
 void BM_Omonimi(benchmark::State& state) {
-    auto& d = LaDitta();
+    Ditta* d = DittaDi(state);
+    if (!d) return;
     qint64 i = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -95,17 +103,52 @@ void BM_Omonimi(benchmark::State& state) {
         nome.replace("'", "''");
         const QString sql = Omonimi(nome);
         state.ResumeTiming();
-        benchmark::DoNotOptimize(LeggiTutto(d.db(), sql));
+        benchmark::DoNotOptimize(LeggiTutto(d->db(), sql));
     }
 }
 
-BENCHMARK(BM_LeggiCliente);
-BENCHMARK(BM_ProssimoCodice);
-BENCHMARK(BM_Simili<true, false>)->Name("BM_PartitaIvaUguale");
-BENCHMARK(BM_Simili<true, true>)->Name("BM_PartitaIvaIntervallo");
-BENCHMARK(BM_Simili<false, false>)->Name("BM_CodiceFiscaleUguale");
-BENCHMARK(BM_Simili<false, true>)->Name("BM_CodiceFiscaleIntervallo");
-BENCHMARK(BM_Omonimi);
+BENCHMARK(BM_LeggiCliente)->Apply(SuEntrambi);
+BENCHMARK(BM_ProssimoCodice)->Apply(SuEntrambi);
+BENCHMARK(BM_Simili<true, false>)->Name("BM_PartitaIvaUguale")->Apply(SuEntrambi);
+BENCHMARK(BM_Simili<true, true>)->Name("BM_PartitaIvaIntervallo")->Apply(SuEntrambi);
+BENCHMARK(BM_Simili<false, false>)->Name("BM_CodiceFiscaleUguale")->Apply(SuEntrambi);
+BENCHMARK(BM_Simili<false, true>)->Name("BM_CodiceFiscaleIntervallo")->Apply(SuEntrambi);
+BENCHMARK(BM_Omonimi)->Apply(SuEntrambi);
+
+void Piani(bool server) {
+    Ditta* d = LaDitta(server);
+    if (!d) return;
+    std::fprintf(stderr, "\n=== plans on the %s ===\n", server ? "server" : "file");
+    // The seeks as the table recordset sends them.
+    if (server) {
+        MostraPianoNativo(d->db(), true, "LeggiCliente (seek =)",
+                          "SELECT ctid, clicodice, * FROM \"clienti\" WHERE clicodice = $1 "
+                          "ORDER BY clicodice LIMIT 1",
+                          {QString("4242")});
+        MostraPianoNativo(d->db(), true, "next free code (seek <=)",
+                          "SELECT ctid, clicodice, * FROM \"clienti\" WHERE clicodice <= $1 "
+                          "ORDER BY clicodice DESC LIMIT 1",
+                          {QString("2147483646")});
+    } else {
+        MostraPianoNativo(d->db(), false, "LeggiCliente (seek =)",
+                          "SELECT rowid, * FROM \"Clienti\" WHERE \"CliCodice\" = ?1 ORDER BY "
+                          "\"CliCodice\", rowid LIMIT 1");
+        MostraPianoNativo(d->db(), false, "next free code (seek <=)",
+                          "SELECT rowid, * FROM \"Clienti\" WHERE \"CliCodice\" <= ?1 ORDER BY "
+                          "\"CliCodice\" DESC, rowid DESC LIMIT 1");
+    }
+    MostraPiano(d->db(), "VAT equality",
+                ElencoSimili("CliPartitaIva = '01234567890'", "CliPartitaIva"));
+    MostraPiano(d->db(), "VAT range",
+                ElencoSimili("CliPartitaIva BETWEEN '0123456 ' AND '0123456zzz'", "CliPartitaIva"));
+    MostraPiano(d->db(), "fiscal-code equality, in lower case",
+                ElencoSimili("CliCodiceFiscale = 'rssmra85t10a562s'", "CliCodiceFiscale"));
+    MostraPiano(
+        d->db(), "fiscal-code range",
+        ElencoSimili("CliCodiceFiscale BETWEEN 'RSSMRA85 ' AND 'RSSMRA85zzz'", "CliCodiceFiscale"));
+    MostraPiano(d->db(), "homonyms", Omonimi("ROSSI SPA"));
+    PianiDellaRicerca(server);
+}
 
 }  // namespace
 
@@ -114,27 +157,8 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    auto& d = LaDitta();
-    // The seeks as the table recordset sends them.
-    MostraPiano(d.db(), "LeggiCliente (seek =)",
-                "SELECT rowid, * FROM \"Clienti\" WHERE \"CliCodice\" = ?1 ORDER BY "
-                "\"CliCodice\", rowid LIMIT 1",
-                true);
-    MostraPiano(d.db(), "next free code (seek <=)",
-                "SELECT rowid, * FROM \"Clienti\" WHERE \"CliCodice\" <= ?1 ORDER BY "
-                "\"CliCodice\" DESC, rowid DESC LIMIT 1",
-                true);
-    MostraPiano(d.db(), "VAT equality",
-                ElencoSimili("CliPartitaIva = '01234567890'", "CliPartitaIva"));
-    MostraPiano(d.db(), "VAT range",
-                ElencoSimili("CliPartitaIva BETWEEN '0123456 ' AND '0123456zzz'", "CliPartitaIva"));
-    MostraPiano(d.db(), "fiscal-code equality",
-                ElencoSimili("CliCodiceFiscale = 'RSSMRA85T10A562S'", "CliCodiceFiscale"));
-    MostraPiano(
-        d.db(), "fiscal-code range",
-        ElencoSimili("CliCodiceFiscale BETWEEN 'RSSMRA85 ' AND 'RSSMRA85zzz'", "CliCodiceFiscale"));
-    MostraPiano(d.db(), "homonyms", Omonimi("ROSSI SPA"));
-    PianiDellaRicerca();
+    Piani(false);
+    Piani(true);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

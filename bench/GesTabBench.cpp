@@ -2,7 +2,7 @@
 // in a search box does, on a code table of 10,000 rows.
 
 #include "app/CasellaTesto.h"
-#include "app/Motore.h"
+#include "engine/Motore.h"
 #include "lookup/GesTab.h"
 #include "ui/Global.h"
 
@@ -10,6 +10,8 @@
 
 #include <QListWidget>
 #include <QTemporaryDir>
+
+#include <cstdio>
 
 namespace {
 
@@ -22,12 +24,14 @@ struct Tabelle {
         auto& env = g.EnvironmentSettings;
         env.Workspace = std::make_unique<motore::Workspace>();
         const QString percorso = dir.filePath("tabkes.mdb");
-        env.CodeTablesDatabase = motore::Database::Crea(percorso, *env.Workspace);
+        env.CodeTablesDatabase = env.Workspace->CreaDatabase(percorso);
         auto& db = *env.CodeTablesDatabase;
         db.Esegui(
             "CREATE TABLE GRANDE (CODICE VARCHAR(6) COLLATE RTRIM NOT NULL, "
             "Descrizione VARCHAR(40) COLLATE RTRIM)");
         db.Esegui(R"(CREATE UNIQUE INDEX "GRANDE.primaria" ON GRANDE(CODICE))");
+        // The case-blind index the setup tool gives every code table the dialog searches.
+        db.Esegui(R"(CREATE INDEX "GRANDE.RicercaCodice" ON GRANDE(CODICE COLLATE NOCASE))");
         env.Workspace->BeginTrans();
         for (int i = 0; i < kRighe; ++i)
             db.Esegui("INSERT INTO GRANDE VALUES (?1, ?2)",
@@ -36,10 +40,18 @@ struct Tabelle {
         env.Workspace->CommitTrans();
         g.TableName = "GRANDE";
     }
+    void Piano(const QString& sql) {
+        std::fprintf(stderr, "lookup: %s\n", qPrintable(sql));
+        auto& db = *g.EnvironmentSettings.CodeTablesDatabase;
+        for (auto rs = db.OpenSnapshot("EXPLAIN QUERY PLAN " + sql); !rs->Eof(); rs->MoveNext())
+            std::fprintf(stderr, "  -> %s\n", qPrintable(rs->Field("detail").toString()));
+    }
 };
 
 void Aggiorna(benchmark::State& state, const QString& a, const QString& b, bool tutto) {
     Tabelle t;
+    t.Piano("Select CODICE, DESCRIZIONE from GRANDE where CODICE BETWEEN '" + a.toLower() +
+            "' and '" + a.toLower() + "zzz'");
     GesTab d(t.g);
     d.Carica();
     int righe = 0;

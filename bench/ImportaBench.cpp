@@ -3,7 +3,7 @@
 #include "Importa.h"
 #include "Setup.h"
 #include "app/Cp1252.h"
-#include "app/Motore.h"
+#include "engine/Motore.h"
 
 #include <benchmark/benchmark.h>
 

@@ -24,7 +24,7 @@ std::unique_ptr<motore::Database> ApriConRiprova(Global& g, const QString& perco
     for (;;) {
         g.MessageTitle = QStringLiteral("DATABASE ") + percorso + QStringLiteral(" INESISTENTE");
         try {
-            if (!env.Workspace) env.Workspace = std::make_unique<motore::Workspace>();
+            if (!env.Workspace) env.Workspace = std::make_unique<motore::Workspace>(env.Server);
             auto db = env.Workspace->OpenDatabase(percorso);
             toolkit::AttendiEventi();
             return db;
@@ -82,11 +82,13 @@ bool CaricaAmbiente(Global& g) {
         return false;
     }
 
-    env.CompanyDatabasePath = env.RootDirectory + env.CompanyCode + QStringLiteral("/Completo.mdb");
+    // The engine is chosen here, once: a server when the file names one, else the files.
+    env.Server = LeggiIni(ini, QStringLiteral("BASE"), QStringLiteral("SERVER")).trimmed();
+    env.CompanyDatabasePath = motore::PercorsoDitta(env.Server, env.RootDirectory, env.CompanyCode);
     ApriDatabaseDitta(g);
     if (!env.CompanyDatabaseOpen) return false;
 
-    env.CodeTablesDatabasePath = env.RootDirectory + QStringLiteral("tabkes.mdb");
+    env.CodeTablesDatabasePath = motore::PercorsoTabelle(env.Server, env.RootDirectory);
     ApriDatabaseTabelle(g);
     if (!env.CodeTablesDatabase) return false;
 

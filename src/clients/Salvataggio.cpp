@@ -1,7 +1,7 @@
 // What the client form's buttons write: save, delete, abandon.
 
 #include "app/CasellaTesto.h"
-#include "app/Motore.h"
+#include "engine/Motore.h"
 #include "clients/GesCliC.h"
 #include "data/Clienti.h"
 #include "data/RegoleCliente.h"

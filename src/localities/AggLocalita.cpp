@@ -1,7 +1,7 @@
 #include "localities/AggLocalita.h"
 
 #include "app/CasellaTesto.h"
-#include "app/Motore.h"
+#include "engine/Motore.h"
 #include "app/Toolkit.h"
 #include "data/TabCodici.h"
 #include "lookup/GesTab.h"

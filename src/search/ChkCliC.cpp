@@ -1,7 +1,7 @@
 #include "search/ChkCliC.h"
 
 #include "app/CasellaTesto.h"
-#include "app/Motore.h"
+#include "engine/Motore.h"
 #include "app/Toolkit.h"
 #include "data/Clienti.h"
 #include "lookup/GesTab.h"

@@ -5,9 +5,9 @@
 // other. One object holds them all, so that a test can start from a fresh one.
 
 #include "app/Messaggi.h"
-#include "app/Motore.h"
 #include "app/Toolkit.h"
 #include "data/ClientRecord.h"
+#include "engine/Motore.h"
 
 #include <QColor>
 #include <QString>
@@ -25,6 +25,7 @@ struct EnvironmentSettings {
     QString RootDirectory;    // always ends with "/"
     QString TempDirectory;
     QString CompanyCode;
+    QString Server;  // [BASE] SERVER: the database server; empty for files
     QString CompanyDatabasePath;
     QString CodeTablesDatabasePath;
     std::unique_ptr<motore::Workspace> Workspace;

@@ -148,7 +148,7 @@ TEST_F(AvvioTest, DatabaseDelleTabelleMancante) {
 TEST_F(AvvioTest, TabellaClientiMancante) {
     amb.IniNormale();
     QFile::remove(amb.PercorsoDitta());
-    AmbienteProva::CreaDitta(amb.PercorsoDitta(), false);
+    amb.CreaDitta(amb.PercorsoDitta(), false);
     g.Messaggi.Copione({Risposta::Riprova, Risposta::Annulla});
     EXPECT_FALSE(Avvia());
     ASSERT_EQ(g.Messaggi.Mostrati().size(), 2u);
@@ -167,6 +167,61 @@ TEST_F(AvvioTest, SiAvviaMentreUnAltroProgrammaScrive) {
     db->Esegui("INSERT INTO Clienti (CliCodice) VALUES (5)");
     EXPECT_TRUE(Avvia());
     altro.Rollback();
+}
+
+}  // namespace
+
+namespace {
+
+// On a server the environment file's SERVER chooses it; what cannot be opened says the
+// server's cause in the same boxes, and Retry tries again.
+class AvvioServerTest : public ::testing::TestWithParam<Motore> {
+  protected:
+    AmbienteProva amb{GetParam()};
+};
+SOLO_SUL_SERVER(AvvioServerTest);
+
+TEST_P(AvvioServerTest, IlServerNelFileDiAmbienteEISuoiErrori) {
+    amb.IniNormale();
+    {
+        Global g;
+        ASSERT_TRUE(InizializzaAmbiente(g, "E", amb.Programma(), amb.Sistema()));
+        ASSERT_TRUE(CaricaAmbiente(g));
+        EXPECT_EQ(g.EnvironmentSettings.CompanyDatabasePath, "ditta_01");
+        EXPECT_EQ(g.EnvironmentSettings.CodeTablesDatabasePath, "tabkes");
+        EXPECT_TRUE(g.ClientsTableOpen);
+        EXPECT_TRUE(g.Messaggi.Mostrati().empty());
+        ChiudiAmbiente(g);
+    }
+    auto Messaggio = [&](const QString& server) {
+        amb.ScriviIni(
+            ("[PATH]\nDIRINI=" + amb.Radice() + "\n[BASE]\nDITTA=01\nSERVER=" + server + "\n")
+                .toUtf8());
+        Global g;
+        g.Messaggi.Copione({Risposta::Riprova, Risposta::Annulla});
+        EXPECT_TRUE(InizializzaAmbiente(g, "E", amb.Programma(), amb.Sistema()));
+        EXPECT_FALSE(CaricaAmbiente(g));
+        EXPECT_EQ(g.Messaggi.Mostrati().size(), 2u) << "Retry shows it again";
+        EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE");
+        EXPECT_EQ(g.Messaggi.Mostrati().back().pulsanti, Pulsanti::RiprovaAnnulla);
+        return g.Messaggi.Mostrati().back().testo;
+    };
+    QString testo = Messaggio(amb.Server() + " dbname=nessun_db");
+    EXPECT_TRUE(testo.startsWith("DATABASE ditta_01\nErrore n. 3151: ")) << testo.toStdString();
+    EXPECT_TRUE(testo.contains("nessun_db")) << testo.toStdString();
+    testo = Messaggio("host=/nessuna/cartella");
+    EXPECT_TRUE(testo.contains("/nessuna/cartella")) << testo.toStdString();
+
+    amb.Elimina(amb.PercorsoDitta());
+    testo = Messaggio(amb.Server());
+    EXPECT_TRUE(testo.startsWith("DATABASE ditta_01\nErrore n. 3044: ")) << testo.toStdString();
+    motore::Workspace ws(amb.Server());
+    try {
+        amb.ApriDitta(ws);
+        ADD_FAILURE() << "nothing is created by a failed start";
+    } catch (const motore::Errore& e) {
+        EXPECT_EQ(e.Numero(), motore::ErrPercorso);
+    }
 }
 
 }  // namespace

@@ -22,11 +22,12 @@ class ConcorrenzaTest : public ModuloClientiTest {
         Scrivi(telefono);
     }
 
-    motore::Workspace altroWs;
+    motore::Workspace altroWs{amb.Server()};
     std::unique_ptr<motore::Database> altroDb;
 };
+SU_OGNI_MOTORE(ConcorrenzaTest);
 
-TEST_F(ConcorrenzaTest, UnaModificaAltruiSiChiedePrimaDiSovrascriverla) {
+TEST_P(ConcorrenzaTest, UnaModificaAltruiSiChiedePrimaDiSovrascriverla) {
     CambiaTelefono("0612345");
     Altro("UPDATE Clienti SET CliIndirizzo = 'VIA DELL''ALTRO 2' WHERE CliCodice = 5");
     g.Messaggi.Copione({Risposta::No});
@@ -42,7 +43,7 @@ TEST_F(ConcorrenzaTest, UnaModificaAltruiSiChiedePrimaDiSovrascriverla) {
     EXPECT_EQ(form->ModoMaschera, 2);
     EXPECT_EQ(Txt(6)->text(), "VIA DELL'ALTRO 2");
     EXPECT_EQ(Txt(10)->text(), "");
-    EXPECT_EQ(Sqlite("SELECT CliIndirizzo || '|' || ifnull(CliTelefono, 'NULL') FROM Clienti"),
+    EXPECT_EQ(Leggi("SELECT CliIndirizzo || '|' || coalesce(CliTelefono, 'NULL') FROM Clienti"),
               "VIA DELL'ALTRO 2|NULL");
 
     // Read again, it saves without a question.
@@ -50,18 +51,18 @@ TEST_F(ConcorrenzaTest, UnaModificaAltruiSiChiedePrimaDiSovrascriverla) {
     g.Messaggi.AzzeraMostrati();
     Clicca(0);
     EXPECT_TRUE(Testi().empty());
-    EXPECT_EQ(Sqlite("SELECT trim(CliIndirizzo) || '|' || trim(CliTelefono) FROM Clienti"),
+    EXPECT_EQ(Leggi("SELECT trim(CliIndirizzo) || '|' || trim(CliTelefono) FROM Clienti"),
               "VIA DELL'ALTRO 2|0612345");
     EXPECT_EQ(form->ModoMaschera, 0);
 }
 
-TEST_F(ConcorrenzaTest, SiSovrascriveComeSempre) {
+TEST_P(ConcorrenzaTest, SiSovrascriveComeSempre) {
     CambiaTelefono("0612345");
     Altro("UPDATE Clienti SET CliIndirizzo = 'VIA DELL''ALTRO 2' WHERE CliCodice = 5");
     g.Messaggi.Copione({Risposta::Si});
     Clicca(0);
     EXPECT_EQ(Testi().size(), 1u);
-    EXPECT_EQ(Sqlite("SELECT trim(CliIndirizzo) || '|' || trim(CliTelefono) FROM Clienti"),
+    EXPECT_EQ(Leggi("SELECT trim(CliIndirizzo) || '|' || trim(CliTelefono) FROM Clienti"),
               "|0612345")
         << "the form as the operator left it";
     EXPECT_EQ(form->ModoMaschera, 0);
@@ -69,7 +70,7 @@ TEST_F(ConcorrenzaTest, SiSovrascriveComeSempre) {
 
 // While the question waits the other program writes freely: nothing of the save holds a
 // lock. Its second change, after the question, is overwritten by Yes as asked.
-TEST_F(ConcorrenzaTest, NessunBloccoMentreLaDomandaAspetta) {
+TEST_P(ConcorrenzaTest, NessunBloccoMentreLaDomandaAspetta) {
     g.EnvironmentSettings.Workspace->ImpostaAttesaBlocco(100);
     altroWs.ImpostaAttesaBlocco(100);
     CambiaTelefono("0612345");
@@ -83,11 +84,11 @@ TEST_F(ConcorrenzaTest, NessunBloccoMentreLaDomandaAspetta) {
     Clicca(0);
     EXPECT_TRUE(scritto);
     EXPECT_EQ(Testi().size(), 1u) << "no lock error, for either program";
-    EXPECT_EQ(Sqlite("SELECT trim(CliTelefono) || '|' || trim(CliCategoria) FROM Clienti"),
+    EXPECT_EQ(Leggi("SELECT trim(CliTelefono) || '|' || trim(CliCategoria) FROM Clienti"),
               "0612345|");
 }
 
-TEST_F(ConcorrenzaTest, UnClienteCancellatoDaAltriNonRinasce) {
+TEST_P(ConcorrenzaTest, UnClienteCancellatoDaAltriNonRinasce) {
     CambiaTelefono("0612345");
     Altro("DELETE FROM Clienti WHERE CliCodice = 5");
     Clicca(0);
@@ -100,7 +101,7 @@ TEST_F(ConcorrenzaTest, UnClienteCancellatoDaAltriNonRinasce) {
     EXPECT_EQ(CampoConFuoco(), 0);
 }
 
-TEST_F(ConcorrenzaTest, EliminareUnClienteGiaCancellatoLoDice) {
+TEST_P(ConcorrenzaTest, EliminareUnClienteGiaCancellatoLoDice) {
     Altro("DELETE FROM Clienti WHERE CliCodice = 5");
     g.Messaggi.Copione({Risposta::Si});
     Clicca(2);
@@ -111,7 +112,7 @@ TEST_F(ConcorrenzaTest, EliminareUnClienteGiaCancellatoLoDice) {
 }
 
 // Answered No after the other operator deleted the client meanwhile: said, and emptied.
-TEST_F(ConcorrenzaTest, NoSuUnClienteCancellatoNelFrattempo) {
+TEST_P(ConcorrenzaTest, NoSuUnClienteCancellatoNelFrattempo) {
     CambiaTelefono("0612345");
     Altro("UPDATE Clienti SET CliIndirizzo = 'PRIMA' WHERE CliCodice = 5");
     g.Messaggi.MentreAperto = [&](const Messaggio& m) {

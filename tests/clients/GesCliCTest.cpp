@@ -14,8 +14,9 @@
 namespace {
 
 class GesCliCTest : public ModuloClientiTest {};
+SU_OGNI_MOTORE(GesCliCTest);
 
-TEST_F(GesCliCTest, AspettoDelModulo) {
+TEST_P(GesCliCTest, AspettoDelModulo) {
     Avvia();
     EXPECT_EQ(form->windowTitle(), "(01)   GESTIONE ANAGRAFICHE - KESTOR (EXPORT)");
     const int lunghezze[18] = {5, 16, 3, 12, 35, 35, 35, 9, 27, 2, 14, 9, 4, 20, 12, 2, 2, 4};
@@ -45,7 +46,7 @@ TEST_F(GesCliCTest, AspettoDelModulo) {
     EXPECT_EQ(CampoConFuoco(), 0);
 }
 
-TEST_F(GesCliCTest, FiltriDeiTasti) {
+TEST_P(GesCliCTest, FiltriDeiTasti) {
     Avvia();
     Scrivi("a1-b2");
     EXPECT_EQ(Txt(0)->text(), "12") << "the code field takes digits only";
@@ -59,7 +60,7 @@ TEST_F(GesCliCTest, FiltriDeiTasti) {
     EXPECT_EQ(Txt(4)->text().size(), 35) << "typing stops at the field's length";
 }
 
-TEST_F(GesCliCTest, InvioEFrecceCamminanoTraICampi) {
+TEST_P(GesCliCTest, InvioEFrecceCamminanoTraICampi) {
     Avvia();
     Premi(Qt::Key_Home);
     EXPECT_EQ(CampoConFuoco(), 1);
@@ -81,7 +82,7 @@ TEST_F(GesCliCTest, InvioEFrecceCamminanoTraICampi) {
     EXPECT_EQ(CampoConFuoco(), 1);
 }
 
-TEST_F(GesCliCTest, UnCampoPienoPassaAlSuccessivo) {
+TEST_P(GesCliCTest, UnCampoPienoPassaAlSuccessivo) {
     Avvia();
     NuovoCliente();
     VaiAlCampo(9);
@@ -95,7 +96,7 @@ TEST_F(GesCliCTest, UnCampoPienoPassaAlSuccessivo) {
     EXPECT_EQ(CampoConFuoco(), 1) << "the full year field sends Enter, which is a Tab there";
 }
 
-TEST_F(GesCliCTest, IlQuintoNumeroDelCodiceVaAvanti) {
+TEST_P(GesCliCTest, IlQuintoNumeroDelCodiceVaAvanti) {
     Avvia();
     Scrivi("1234");
     EXPECT_EQ(CampoConFuoco(), 0);
@@ -106,7 +107,7 @@ TEST_F(GesCliCTest, IlQuintoNumeroDelCodiceVaAvanti) {
     EXPECT_EQ(form->CmdI(0)->text(), "&INSERISCI");
 }
 
-TEST_F(GesCliCTest, CtrlRRipristinaIlTestoDiEntrata) {
+TEST_P(GesCliCTest, CtrlRRipristinaIlTestoDiEntrata) {
     Avvia();
     NuovoCliente();
     VaiAlCampo(6);
@@ -121,7 +122,7 @@ TEST_F(GesCliCTest, CtrlRRipristinaIlTestoDiEntrata) {
     EXPECT_EQ(Txt(6)->selectedText(), "VIA ROMA 1");
 }
 
-TEST_F(GesCliCTest, RiempireIlModuloNonSpostaIlFuoco) {
+TEST_P(GesCliCTest, RiempireIlModuloNonSpostaIlFuoco) {
     Avvia();
     VaiAlCampo(3);
     ClientRecord& r = g.ClientRecord;
@@ -154,7 +155,7 @@ TEST_F(GesCliCTest, RiempireIlModuloNonSpostaIlFuoco) {
     EXPECT_EQ(g.ClientRecord.CliCodice, 0);
 }
 
-TEST_F(GesCliCTest, F2EsceAttraversoUscita) {
+TEST_P(GesCliCTest, F2EsceAttraversoUscita) {
     Avvia();
     VaiAlCampo(4);
     Premi(Qt::Key_F2);
@@ -164,7 +165,7 @@ TEST_F(GesCliCTest, F2EsceAttraversoUscita) {
     EXPECT_EQ(g.EnvironmentSettings.CompanyDatabase, nullptr);
 }
 
-TEST_F(GesCliCTest, CtrlF8MostraIlDatabaseDellaDitta) {
+TEST_P(GesCliCTest, CtrlF8MostraIlDatabaseDellaDitta) {
     Avvia();
     Premi(Qt::Key_F8, Qt::ControlModifier);
     ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
@@ -172,7 +173,7 @@ TEST_F(GesCliCTest, CtrlF8MostraIlDatabaseDellaDitta) {
     EXPECT_EQ(g.Messaggi.Mostrati()[0].icona, Icona::Nessuna);
 }
 
-TEST_F(GesCliCTest, ClienteIniziale) {
+TEST_P(GesCliCTest, ClienteIniziale) {
     amb.AggiungiCliente(123, "BIANCHI SRL");
     Avvia("E 123");
     EXPECT_EQ(form->StartClientCode, 123);

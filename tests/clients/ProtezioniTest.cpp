@@ -9,15 +9,15 @@ class ProtezioniTest : public ModuloClientiTest {
   protected:
     // Another program that holds the company database locked, readers included.
     void Blocca() {
-        altroWs = std::make_unique<motore::Workspace>();
+        altroWs = std::make_unique<motore::Workspace>(amb.Server());
         altroDb = amb.ApriDitta(*altroWs);
-        altroDb->Esegui("BEGIN EXCLUSIVE");
+        altroDb->Esegui(amb.SqlBloccoTotale("Clienti"));
         g.EnvironmentSettings.Workspace->ImpostaAttesaBlocco(100);
     }
     void Sblocca() { altroDb->Esegui("COMMIT"); }
 
     void AggiungiAzienda(int codice, const QString& numero) {
-        motore::Workspace ws;
+        motore::Workspace ws(amb.Server());
         amb.ApriDitta(ws)->Esegui(
             "INSERT INTO Clienti (CliCodice, CliRagsoc, CliNazione, CliPartitaIva, "
             "CliCodiceFiscale, CliProvincia) VALUES (?1, 'AZIENDA SRL', 'IT', ?2, ?2, 'MI')",
@@ -32,8 +32,9 @@ class ProtezioniTest : public ModuloClientiTest {
     std::unique_ptr<motore::Workspace> altroWs;
     std::unique_ptr<motore::Database> altroDb;
 };
+SU_OGNI_MOTORE(ProtezioniTest);
 
-TEST_F(ProtezioniTest, UnAziendaSiPercorreSenzaMessaggi) {
+TEST_P(ProtezioniTest, UnAziendaSiPercorreSenzaMessaggi) {
     AggiungiAzienda(7, "01234567890");
     Avvia();
     Scrivi("7");
@@ -67,7 +68,7 @@ TEST_F(ProtezioniTest, UnAziendaSiPercorreSenzaMessaggi) {
     }
 }
 
-TEST_F(ProtezioniTest, UnNumeroDiUnAltraAziendaVaAllElenco) {
+TEST_P(ProtezioniTest, UnNumeroDiUnAltraAziendaVaAllElenco) {
     AggiungiAzienda(7, "01234567890");
     Avvia();
     Premi(Qt::Key_Return);  // a new client
@@ -89,7 +90,7 @@ TEST_F(ProtezioniTest, UnNumeroDiUnAltraAziendaVaAllElenco) {
 
 // Another program holds the database locked while the operator types a code: no client
 // appears, nothing can be written, and once the lock is gone the same Enter reads it.
-TEST_F(ProtezioniTest, UnClienteNonLettoNonSiPuoSalvare) {
+TEST_P(ProtezioniTest, UnClienteNonLettoNonSiPuoSalvare) {
     AggiungiAzienda(3, "01234567890");
     Avvia();
     Blocca();
@@ -110,7 +111,7 @@ TEST_F(ProtezioniTest, UnClienteNonLettoNonSiPuoSalvare) {
     EXPECT_EQ(CampoConFuoco(), 0);
     Clicca(0);
     Sblocca();
-    EXPECT_EQ(Sqlite("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 3"), "AZIENDA SRL");
+    EXPECT_EQ(Leggi("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 3"), "AZIENDA SRL");
     EXPECT_EQ(Clienti(), 1);
 
     // A new client's code cannot be taken under the lock either.
@@ -132,7 +133,7 @@ TEST_F(ProtezioniTest, UnClienteNonLettoNonSiPuoSalvare) {
     EXPECT_EQ(Txt(4)->text(), "AZIENDA SRL");
 }
 
-TEST_F(ProtezioniTest, NessunClienteSenzaRagioneSociale) {
+TEST_P(ProtezioniTest, NessunClienteSenzaRagioneSociale) {
     Avvia();
     NuovoCliente();
     AltAccesso('I');
@@ -164,11 +165,11 @@ TEST_F(ProtezioniTest, NessunClienteSenzaRagioneSociale) {
     Clicca(3);
     Clicca(0);
     AltAccesso('I');
-    EXPECT_EQ(Sqlite("SELECT group_concat(CliCodice || ':' || CliRagsoc) FROM Clienti"),
+    EXPECT_EQ(Elenco("SELECT CliCodice || ':' || CliRagsoc FROM Clienti ORDER BY CliCodice"),
               "1:NUOVO CLIENTE");
 }
 
-TEST_F(ProtezioniTest, UnCampoErratoFermaIlSalvataggioDaTastiera) {
+TEST_P(ProtezioniTest, UnCampoErratoFermaIlSalvataggioDaTastiera) {
     Avvia();
     NuovoCliente();
     Avanza(9);
@@ -179,12 +180,12 @@ TEST_F(ProtezioniTest, UnCampoErratoFermaIlSalvataggioDaTastiera) {
     EXPECT_EQ(Clienti(), 0) << "the operator corrects first";
     Scrivi("MI");
     AltAccesso('I');
-    EXPECT_EQ(Sqlite("SELECT CliProvincia FROM Clienti"), "MI");
+    EXPECT_EQ(Leggi("SELECT CliProvincia FROM Clienti"), "MI");
 }
 
 // Another program takes the code on the form while it is filled: first it holds the
 // database, then it stores its client under the code. The save waits, then tells.
-TEST_F(ProtezioniTest, IlCodiceCambiatoVieneDetto) {
+TEST_P(ProtezioniTest, IlCodiceCambiatoVieneDetto) {
     amb.AggiungiCliente(1, "ALFA");
     Avvia();
     NuovoCliente();  // code 2
@@ -202,7 +203,7 @@ TEST_F(ProtezioniTest, IlCodiceCambiatoVieneDetto) {
               "IL CODICE 2 E' STATO OCCUPATO DA UN ALTRO UTENTE:\n"
               "IL CLIENTE E' STATO INSERITO CON IL CODICE 3");
     EXPECT_EQ(m.pulsanti, Pulsanti::OK);
-    EXPECT_EQ(Sqlite("SELECT group_concat(CliCodice || ':' || CliRagsoc) FROM Clienti"),
+    EXPECT_EQ(Elenco("SELECT CliCodice || ':' || CliRagsoc FROM Clienti ORDER BY CliCodice"),
               "1:ALFA,2:ALTRO,3:NUOVO CLIENTE");
 
     // A code kept as taken says nothing.

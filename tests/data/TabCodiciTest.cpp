@@ -7,7 +7,7 @@
 
 namespace {
 
-class TabCodiciTest : public ::testing::Test {
+class TabCodiciTest : public ::testing::TestWithParam<Motore> {
   protected:
     void SetUp() override {
         amb.ApriDatabase(g);
@@ -18,11 +18,12 @@ class TabCodiciTest : public ::testing::Test {
 
     const std::vector<Messaggio>& Mostrati() const { return g.Messaggi.Mostrati(); }
 
-    AmbienteProva amb;
+    AmbienteProva amb{GetParam()};
     Global g;
 };
+SU_OGNI_MOTORE(TabCodiciTest);
 
-TEST_F(TabCodiciTest, CodiceMancante) {
+TEST_P(TabCodiciTest, CodiceMancante) {
     g.FieldErrorNumber = 7;
     g.SoughtCode = "MI ";
     EXPECT_FALSE(CodiceMancante(g, true));
@@ -49,7 +50,7 @@ TEST_F(TabCodiciTest, CodiceMancante) {
     EXPECT_EQ(g.FieldErrorNumber, 7);
 }
 
-TEST_F(TabCodiciTest, LaTabellaCorrenteRestaFinoAllaChiusura) {
+TEST_P(TabCodiciTest, LaTabellaCorrenteRestaFinoAllaChiusura) {
     ApriTabCodici(g);
     ASSERT_EQ(g.CurrentCodeTableKind, 1);
     motore::Recordset* aperta = g.CurrentCodeTable.get();
@@ -70,7 +71,7 @@ TEST_F(TabCodiciTest, LaTabellaCorrenteRestaFinoAllaChiusura) {
     EXPECT_EQ(g.FoundDescription, "ITALIA");
 }
 
-TEST_F(TabCodiciTest, ErroriDiApertura) {
+TEST_P(TabCodiciTest, ErroriDiApertura) {
     g.TableName = "XYZ";
     g.Messaggi.Copione({Risposta::Riprova, Risposta::Annulla});
     ApriTabCodici(g);
@@ -105,7 +106,7 @@ TEST_F(TabCodiciTest, ErroriDiApertura) {
     EXPECT_EQ(Mostrati()[1].titolo, "ERRORE IN APERTURA TABELLA NAZIONI");
 }
 
-TEST_F(TabCodiciTest, CodiceIsoNazione) {
+TEST_P(TabCodiciTest, CodiceIsoNazione) {
     QString nazione = "86";
     EXPECT_EQ(CodiceIsoNazione(g, nazione), "IO");
     EXPECT_EQ(nazione, "086");

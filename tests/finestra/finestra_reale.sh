@@ -6,28 +6,59 @@
 # forced exit arrives as Ctrl+Alt+Shift+F2, F2 ends the program.
 # Usage: finestra_reale.sh PROGRAM SETUP [openbox]
 # With "openbox" the session runs under that window manager, which frames and activates the
-# windows itself; without it there is no window manager at all.
+# windows itself; without it there is no window manager at all. With FINESTRA_MOTORE=server
+# it runs on a database of its own on the test server (ANAGRAFICA_PG_PROVA) instead of the
+# files.
 set -euo pipefail
 programma=$1
 setup=$2
 gestore=${3:-}
 
 dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-"$setup" "$dir/dati" 01 --sample-clients 5 >/dev/null
+server=""
+if [ "${FINESTRA_MOTORE:-file}" = server ]; then
+    if [ -z "${ANAGRAFICA_PG_PROVA:-}" ]; then
+        [ "${CI:-}" = true ] && { echo "ANAGRAFICA_PG_PROVA is not set" >&2; exit 1; }
+        echo "no test server (ANAGRAFICA_PG_PROVA): skipped"
+        exit 77
+    fi
+    database=finestra_$$
+    psql "$ANAGRAFICA_PG_PROVA" -XAtqc "CREATE DATABASE $database"
+    server="$ANAGRAFICA_PG_PROVA dbname=$database"
+fi
+fine() {
+    rm -rf "$dir"
+    [ -z "$server" ] || psql "$ANAGRAFICA_PG_PROVA" -XAtqc "DROP DATABASE $database WITH (FORCE)"
+}
+trap fine EXIT
+# The company's database, on the files or on the server.
+sql() {
+    if [ -n "$server" ]; then
+        psql "$server options=-csearch_path=ditta_01" -XAtqc "$1"
+    else
+        sqlite3 "$dir/dati/01/Completo.mdb" "$1"
+    fi
+}
+if [ -n "$server" ]; then
+    "$setup" --server "$server" 01 --sample-clients 5 >/dev/null
+else
+    "$setup" "$dir/dati" 01 --sample-clients 5 >/dev/null
+fi
 mkdir -p "$dir/bin"
 cp "$programma" "$dir/bin/anagrafica"
 mkdir -p "$dir/dati/temp"
 # The spreadsheet: a script that notes what it was started with.
 printf '#!/bin/sh\nfor a in "$@"; do echo "$a"; done > "%s/argomenti"\n' "$dir" > "$dir/bin/foglio"
 chmod +x "$dir/bin/foglio"
-printf '[PATH]\nDIRINI=%s/dati/\n[BASE]\nDITTA=01\n[APPLICATIVI]\nExcel=%s/bin/foglio\n' "$dir" "$dir" > "$dir/bin/KestorEx.ini"
-omonimo=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT trim(CliRagsoc) FROM Clienti WHERE CliCodice = 5")
+printf '[PATH]\nDIRINI=%s/dati/\n[BASE]\nDITTA=01\nSERVER=%s\n[APPLICATIVI]\nExcel=%s/bin/foglio\n' "$dir" "$server" "$dir" > "$dir/bin/KestorEx.ini"
+omonimo=$(sql "SELECT trim(CliRagsoc) FROM Clienti WHERE CliCodice = 5")
 # The search: the first word of client 2's name, typed in lower case; the grid shows first
 # the lowest code that has it.
-prefisso=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT lower(substr(CliRagsoc, 1, instr(CliRagsoc, ' ') - 1)) FROM Clienti WHERE CliCodice = 2")
-scelto=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT min(CliCodice) FROM Clienti WHERE CliRagsoc LIKE '$prefisso%'")
-primo=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT CliCodice || ';' || trim(CliRagsoc) || ';' FROM Clienti WHERE CliCodice = $scelto")
+prefisso=$(sql "SELECT CliRagsoc FROM Clienti WHERE CliCodice = 2")
+prefisso=${prefisso%% *}
+prefisso=${prefisso,,}
+scelto=$(sql "SELECT min(CliCodice) FROM Clienti WHERE lower(CliRagsoc) LIKE '$prefisso%'")
+primo=$(sql "SELECT CliCodice || ';' || trim(CliRagsoc) || ';' FROM Clienti WHERE CliCodice = $scelto")
 giorni=(domenica lunedì martedì mercoledì giovedì venerdì sabato)
 mesi=(gennaio febbraio marzo aprile maggio giugno luglio agosto settembre ottobre novembre dicembre)
 oggi="${giorni[$(date +%w)]} $(date +%-d) ${mesi[$(($(date +%-m) - 1))]} $(date +%Y)"
@@ -180,7 +211,7 @@ SESSIONE
 chmod +x "$dir/sessione.sh"
 
 xvfb-run -a -s "-screen 0 1024x768x24" "$dir/sessione.sh"
-riga=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT CliCodice || ':' || CliRagsoc || ':' || trim(CliCap) || ':' || trim(CliLocalita) || ':' || trim(CliProvincia) FROM Clienti WHERE CliCodice = 6")
+riga=$(sql "SELECT CliCodice || ':' || CliRagsoc || ':' || trim(CliCap) || ':' || trim(CliLocalita) || ':' || trim(CliProvincia) FROM Clienti WHERE CliCodice = 6")
 if [ "$riga" != "6:$omonimo:00118:ROMA:RM" ]; then
     echo "expected client 6 $omonimo in 00118 ROMA RM, found '$riga'" >&2
     exit 1
@@ -200,7 +231,7 @@ if [ "$(stat -c %a "$csv")" != 600 ]; then
     echo "the export is readable by others: mode $(stat -c %a "$csv")" >&2
     exit 1
 fi
-rimasti=$(sqlite3 "$dir/dati/01/Completo.mdb" "SELECT group_concat(CliCodice) FROM (SELECT CliCodice FROM Clienti ORDER BY 1)")
+rimasti=$(sql "SELECT CliCodice FROM Clienti ORDER BY 1" | paste -sd,)
 attesi=$(seq 1 6 | grep -vx "$scelto" | paste -sd,)
 if [ "$rimasti" != "$attesi" ]; then
     echo "the search should have handed client $scelto to the form; clients left: $rimasti" >&2

@@ -15,6 +15,8 @@
 #include <tuple>
 
 #include "Setup.h"
+#include "engine/Motore.h"
+#include "support/AmbienteProva.h"
 
 namespace {
 
@@ -68,8 +70,9 @@ TEST(Setup, CreaIDueDatabaseConIDatiDiRiferimento) {
     EXPECT_EQ(Sql(tabkes, "PRAGMA integrity_check"), "ok");
     EXPECT_EQ(Sql(completo, "PRAGMA integrity_check"), "ok");
     EXPECT_EQ(Sql(tabkes, "SELECT name FROM sqlite_master WHERE type='index' ORDER BY name"),
-              "LOCALITA.primaria\nNAZIONI.CodiceISO\nNAZIONI.Descrizione\nNAZIONI.primaria\n"
-              "PROVINCIE.Descrizione\nPROVINCIE.primaria");
+              "LOCALITA.primaria\nNAZIONI.CodiceISO\nNAZIONI.Descrizione\nNAZIONI.RicercaCodice\n"
+              "NAZIONI.RicercaDescrizione\nNAZIONI.primaria\nPROVINCIE.Descrizione\n"
+              "PROVINCIE.RicercaCodice\nPROVINCIE.RicercaDescrizione\nPROVINCIE.primaria");
     EXPECT_EQ(Sql(completo, "SELECT name FROM sqlite_master WHERE type='index' ORDER BY name"),
               "Clienti.CliCap\nClienti.CliCodiceFiscale\nClienti.CliPartitaIva\nClienti.CliRagsoc\n"
               "Clienti.RicercaCap\nClienti.RicercaCodiceFiscale\nClienti.RicercaPartitaIva\n"
@@ -250,4 +253,106 @@ TEST(Setup, CodiciDiControllo) {
 
     EXPECT_EQ(setup::NumeroGiorno(QDate(1899, 12, 31)), 1);
     EXPECT_EQ(setup::NumeroGiorno(QDate(2000, 1, 1)), 36526);
+}
+
+// On a server: the schemas made once, the files copied row for row in one transaction that
+// a failure leaves undone, and the operators' role that reads and writes rows only.
+class SetupServerTest : public ::testing::TestWithParam<Motore> {
+  protected:
+    AmbienteProva amb{GetParam(), true};
+};
+SOLO_SUL_SERVER(SetupServerTest);
+
+namespace {
+
+// Every row of a table, its columns joined, in code order.
+QStringList Righe(motore::Database& db, const QString& sql) {
+    QStringList righe;
+    for (const QVariantList& r : db.Righe(sql)) {
+        QStringList v;
+        for (const QVariant& x : r) v << (x.isNull() ? QStringLiteral("<null>") : x.toString());
+        righe << v.join('|');
+    }
+    return righe;
+}
+
+}  // namespace
+
+TEST_P(SetupServerTest, CreaUnaVoltaECopiaIFileRigaPerRiga) {
+    const QString server = amb.Server();
+    Esito e = Strumento({"--server", server, "01", "--sample-clients", "50"});
+    ASSERT_EQ(e.codice, 0) << e.err.toStdString();
+    EXPECT_TRUE(e.out.contains("created: schema tabkes (107 provinces")) << e.out.toStdString();
+    EXPECT_TRUE(e.out.contains("created: schema ditta_01 (50 clients)")) << e.out.toStdString();
+    e = Strumento({"--server", server, "01"});
+    EXPECT_EQ(e.codice, 1);
+    EXPECT_TRUE(e.err.contains("already exists")) << e.err.toStdString();
+    // Unquoted names: the forms' texts and a person's work in any case.
+    EXPECT_EQ(amb.Leggi("select count(*) from CLIENTI where clicodice <= 50"), "50");
+    EXPECT_EQ(amb.Leggi("SELECT Descrizione FROM tabkes.Provincie WHERE CODICE = 'RM'"), "ROMA");
+
+    // Files of another installation, one with a value too wide for its column.
+    const QString radice = amb.Radice() + "file";
+    ASSERT_EQ(Strumento({radice, "02", "--sample-clients", "30"}).codice, 0);
+    ASSERT_EQ(Strumento({radice, "03", "--sample-clients", "3"}).codice, 0);
+    {
+        motore::Workspace ws;
+        ws.OpenDatabase(radice + "/03/Completo.mdb")
+            ->Esegui("UPDATE Clienti SET CliIndirizzo = ?1 WHERE CliCodice = 2",
+                     {QString(40, 'X')});
+    }
+    AmbienteProva altro(GetParam(), true);
+    e = Strumento({"--server", altro.Server(), "--copia", radice, "03"});
+    EXPECT_EQ(e.codice, 1);
+    EXPECT_TRUE(e.err.contains("nothing was changed")) << e.err.toStdString();
+    motore::Workspace ws(altro.Server());
+    auto pubblico = ws.OpenDatabase("public");
+    EXPECT_EQ(pubblico
+                  ->Valore("SELECT count(*) FROM pg_namespace WHERE nspname IN ('tabkes', "
+                           "'ditta_03')")
+                  .toInt(),
+              0)
+        << "a failed copy leaves nothing, the code tables included";
+
+    e = Strumento({"--server", altro.Server(), "--copia", radice, "02"});
+    ASSERT_EQ(e.codice, 0) << e.err.toStdString();
+    EXPECT_TRUE(e.out.contains("copied: tabkes.LOCALITA (8570 rows)")) << e.out.toStdString();
+    EXPECT_TRUE(e.out.contains("copied: ditta_02.Clienti (30 rows)")) << e.out.toStdString();
+    motore::Workspace file;
+    auto da = file.OpenDatabase(radice + "/02/Completo.mdb");
+    auto a = ws.OpenDatabase("ditta_02");
+    const QString tutto = "SELECT * FROM Clienti ORDER BY CliCodice";
+    EXPECT_EQ(Righe(*a, tutto), Righe(*da, tutto)) << "every row, every column";
+    auto indici = [](motore::Database& db) {
+        QStringList v;
+        for (const auto& i : db.Indici("Clienti"))
+            v << i.nome + '(' + i.colonne.join(',').toLower() + ')' + QString::number(int(i.tipo));
+        v.sort();
+        return v;
+    };
+    EXPECT_EQ(indici(*a), indici(*da));
+    auto tabDa = file.OpenDatabase(radice + "/tabkes.mdb");
+    auto tabA = ws.OpenDatabase("tabkes");
+    EXPECT_EQ(Righe(*tabA, "SELECT * FROM NAZIONI ORDER BY CODICE"),
+              Righe(*tabDa, "SELECT * FROM NAZIONI ORDER BY CODICE"));
+    e = Strumento({"--server", altro.Server(), "--copia", radice, "02"});
+    EXPECT_EQ(e.codice, 1) << "a second copy refuses";
+    EXPECT_EQ(a->Valore("SELECT count(*) FROM Clienti").toInt(), 30);
+
+    // The operators read and write rows, and change no table.
+    a->Esegui("SET ROLE anagrafica_operatori");
+    a->Esegui("INSERT INTO Clienti (CliCodice, CliRagsoc) VALUES (100, 'OPERATORE')");
+    a->Esegui("UPDATE Clienti SET CliCap = '00100' WHERE CliCodice = 100");
+    a->Esegui("DELETE FROM Clienti WHERE CliCodice = 1");
+    EXPECT_EQ(a->Valore("SELECT count(*) FROM tabkes.PROVINCIE").toInt(), 107);
+    for (const char* ddl :
+         {"CREATE TABLE Altro (x integer)", "DROP TABLE Clienti",
+          "ALTER TABLE Clienti ADD COLUMN x integer", "CREATE INDEX x ON Clienti (CliCap)"}) {
+        try {
+            a->Esegui(ddl);
+            ADD_FAILURE() << ddl;
+        } catch (const motore::Errore& err) {
+            EXPECT_EQ(err.Numero(), motore::ErrAccesso) << ddl;
+        }
+    }
 }

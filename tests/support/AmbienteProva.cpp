@@ -4,15 +4,95 @@
 
 #include "Setup.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
-AmbienteProva::AmbienteProva() {
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+
+namespace {
+
+QString ServerDiProva() {
+    return qEnvironmentVariable("ANAGRAFICA_PG_PROVA").trimmed();
+}
+
+const std::vector<motore::DefColonna> kClienti = {
+    {"CliCodice", 0, true},   {"CliRagsoc", 35},   {"CliRagsocEstesa", 35},
+    {"CliIndirizzo", 35},     {"CliLocalita", 35}, {"CliCap", 9},
+    {"CliProvincia", 3},      {"CliNazione", 3},   {"CliPartitaIva", 12},
+    {"CliCodiceFiscale", 16}, {"CliCategoria", 4}, {"CliTelefono", 14},
+    {"CliContabile", 9},      {"CliAcronimo", 20}, {"CliEsenzioneNum", 12},
+    {"CliEsenzioneDat", 0}};
+
+}  // namespace
+
+std::vector<Motore> MotoriDiProva() {
+    if (!ServerDiProva().isEmpty() || qEnvironmentVariable("CI") == QLatin1String("true"))
+        return {Motore::File, Motore::Server};
+    static const bool detto = [] {
+        std::fprintf(stderr, "ANAGRAFICA_PG_PROVA is not set: the server tests do not run.\n");
+        return true;
+    }();
+    (void)detto;
+    return {Motore::File};
+}
+
+std::vector<Motore> SoloServer() {
+    std::vector<Motore> v = MotoriDiProva();
+    v.erase(std::remove(v.begin(), v.end(), Motore::File), v.end());
+    return v;
+}
+
+std::string NomeMotore(const ::testing::TestParamInfo<Motore>& info) {
+    return info.param == Motore::File ? "File" : "Server";
+}
+
+AmbienteProva::AmbienteProva(Motore motore, bool vuota) {
     QDir(dir_.path()).mkpath("bin");
     QDir(dir_.path()).mkpath("etc");
     QDir(dir_.path()).mkpath("01");
+    if (motore == Motore::Server) {
+        const QString base = ServerDiProva();
+        if (base.isEmpty())
+            throw std::runtime_error("ANAGRAFICA_PG_PROVA is not set: no server for the tests");
+        // Each test a database of its own, so that tests run side by side.
+        static std::atomic<int> contatore{0};
+        databaseServer_ =
+            QStringLiteral("prova_%1_%2").arg(QCoreApplication::applicationPid()).arg(contatore++);
+        motore::Workspace ws(base);
+        auto db = ws.OpenDatabase("public");
+        db->Esegui("DROP DATABASE IF EXISTS " + databaseServer_);
+        db->Esegui("CREATE DATABASE " + databaseServer_);
+        // The base's own database gives way: an environment file's value is short.
+        QStringList parole = base.split(' ', Qt::SkipEmptyParts);
+        parole.removeIf([](const QString& p) { return p.startsWith("dbname="); });
+        server_ = (parole << "dbname=" + databaseServer_).join(' ');
+    }
+    if (vuota) return;
     CreaDitta(PercorsoDitta());
     CreaTabelle(PercorsoTabelle());
+}
+
+AmbienteProva::~AmbienteProva() {
+    if (databaseServer_.isEmpty()) return;
+    try {
+        motore::Workspace ws(ServerDiProva());
+        ws.OpenDatabase("public")->Esegui("DROP DATABASE IF EXISTS " + databaseServer_ +
+                                          " WITH (FORCE)");
+    } catch (const motore::Errore& e) {
+        std::fprintf(stderr, "test database %s left: %s\n", qPrintable(databaseServer_),
+                     qPrintable(e.Descrizione()));
+    }
+}
+
+QString AmbienteProva::PercorsoDitta() const {
+    return motore::PercorsoDitta(server_, Radice(), "01");
+}
+
+QString AmbienteProva::PercorsoTabelle() const {
+    return motore::PercorsoTabelle(server_, Radice());
 }
 
 void AmbienteProva::ScriviIni(const QByteArray& testo, const QString& nome) const {
@@ -22,75 +102,132 @@ void AmbienteProva::ScriviIni(const QByteArray& testo, const QString& nome) cons
 }
 
 void AmbienteProva::IniNormale() const {
-    ScriviIni(("[PATH]\nDIRINI=" + Radice() + "\nTEMP=" + Radice() + "tmp/\n[BASE]\nDITTA=01\n")
-                  .toUtf8());
+    QByteArray testo =
+        ("[PATH]\nDIRINI=" + Radice() + "\nTEMP=" + Radice() + "tmp/\n[BASE]\nDITTA=01\n").toUtf8();
+    if (SulServer()) testo += "SERVER=" + server_.toUtf8() + "\n";
+    ScriviIni(testo);
 }
 
 std::unique_ptr<motore::Database> AmbienteProva::ApriDitta(motore::Workspace& ws) const {
     return ws.OpenDatabase(PercorsoDitta());
 }
 
+std::unique_ptr<motore::Database> AmbienteProva::ApriTabelle(motore::Workspace& ws) const {
+    return ws.OpenDatabase(PercorsoTabelle());
+}
+
 void AmbienteProva::ApriDatabase(Global& g) const {
     auto& env = g.EnvironmentSettings;
-    env.Workspace = std::make_unique<motore::Workspace>();
+    env.Workspace = std::make_unique<motore::Workspace>(server_);
     env.CompanyDatabase = env.Workspace->OpenDatabase(PercorsoDitta());
     env.CodeTablesDatabase = env.Workspace->OpenDatabase(PercorsoTabelle());
 }
 
 void AmbienteProva::AggiungiCliente(int codice, const QString& ragsoc) const {
-    motore::Workspace ws;
+    motore::Workspace ws(server_);
     ApriDitta(ws)->Esegui("INSERT INTO Clienti (CliCodice, CliRagsoc) VALUES (?1, ?2)",
                           {codice, ragsoc});
 }
 
-void AmbienteProva::CreaDitta(const QString& percorso, bool conClienti) {
-    motore::Workspace ws;
-    auto db = motore::Database::Crea(percorso, ws);
-    if (!conClienti) {
-        db->Esegui("CREATE TABLE Altro (x INTEGER)");
-        return;
+QString AmbienteProva::Leggi(const QString& sql, bool tabelle) const {
+    motore::Workspace ws(server_);
+    QStringList righe;
+    for (const QVariantList& r : (tabelle ? ApriTabelle(ws) : ApriDitta(ws))->Righe(sql)) {
+        QStringList valori;
+        for (const QVariant& v : r) valori << (v.isNull() ? QString() : v.toString());
+        righe << valori.join('|');
     }
-    db->Esegui(
-        "CREATE TABLE Clienti (CliCodice INTEGER NOT NULL, CliRagsoc VARCHAR(35) COLLATE RTRIM, "
-        "CliRagsocEstesa VARCHAR(35) COLLATE RTRIM, CliIndirizzo VARCHAR(35) COLLATE RTRIM, "
-        "CliLocalita VARCHAR(35) COLLATE RTRIM, CliCap VARCHAR(9) COLLATE RTRIM, "
-        "CliProvincia VARCHAR(3) COLLATE RTRIM, CliNazione VARCHAR(3) COLLATE RTRIM, "
-        "CliPartitaIva VARCHAR(12) COLLATE RTRIM, CliCodiceFiscale VARCHAR(16) COLLATE RTRIM, "
-        "CliCategoria VARCHAR(4) COLLATE RTRIM, CliTelefono VARCHAR(14) COLLATE RTRIM, "
-        "CliContabile VARCHAR(9) COLLATE RTRIM, CliAcronimo VARCHAR(20) COLLATE RTRIM, "
-        "CliEsenzioneNum VARCHAR(12) COLLATE RTRIM, CliEsenzioneDat INTEGER)");
-    db->Esegui("CREATE UNIQUE INDEX \"Clienti.primaria\" ON Clienti(CliCodice)");
+    return righe.join('\n').trimmed();
 }
 
-void AmbienteProva::CreaTabelle(const QString& percorso) {
-    motore::Workspace ws;
-    auto db = motore::Database::Crea(percorso, ws);
-    db->Esegui(
-        "CREATE TABLE PROVINCIE (CODICE VARCHAR(2) COLLATE RTRIM NOT NULL, Descrizione "
-        "VARCHAR(40) COLLATE RTRIM)");
-    db->Esegui("CREATE UNIQUE INDEX \"PROVINCIE.primaria\" ON PROVINCIE(CODICE)");
+void AmbienteProva::CreaDitta(const QString& nome, bool conClienti) const {
+    motore::Workspace ws(server_);
+    auto db = ws.CreaDatabase(nome);
+    if (!conClienti) {
+        db->CreaTabella("Altro", {{"x", 0}});
+        return;
+    }
+    db->CreaTabella("Clienti", kClienti);
+    db->CreaIndice("Clienti", "primaria", {"CliCodice"}, motore::TipoIndice::Unico);
+}
+
+void AmbienteProva::CreaTabelle(const QString& nome) const {
+    motore::Workspace ws(server_);
+    auto db = ws.CreaDatabase(nome);
+    db->CreaTabella("PROVINCIE", {{"CODICE", 2, true}, {"Descrizione", 40}});
+    db->CreaIndice("PROVINCIE", "primaria", {"CODICE"}, motore::TipoIndice::Unico);
     db->Esegui("INSERT INTO PROVINCIE VALUES ('MI', 'MILANO'), ('RM', 'ROMA')");
-    db->Esegui(
-        "CREATE TABLE NAZIONI (CODICE VARCHAR(3) COLLATE RTRIM NOT NULL, Descrizione "
-        "VARCHAR(60) COLLATE RTRIM, CodiceISO VARCHAR(2) COLLATE RTRIM)");
-    db->Esegui("CREATE UNIQUE INDEX \"NAZIONI.primaria\" ON NAZIONI(CODICE)");
-    db->Esegui("CREATE INDEX \"NAZIONI.CodiceISO\" ON NAZIONI(CodiceISO)");
+    db->CreaTabella("NAZIONI", {{"CODICE", 3, true}, {"Descrizione", 60}, {"CodiceISO", 2}});
+    db->CreaIndice("NAZIONI", "primaria", {"CODICE"}, motore::TipoIndice::Unico);
+    db->CreaIndice("NAZIONI", "CodiceISO", {"CodiceISO"}, motore::TipoIndice::Normale);
     db->Esegui(
         "INSERT INTO NAZIONI VALUES ('380', 'ITALIA', 'IT'), ('086', 'OCEANO INDIANO', 'IO'), "
         "('276', 'GERMANIA', 'DE'), ('999', 'SENZA ISO', NULL)");
 }
 
 void AmbienteProva::CreaLocalita() const {
-    motore::Workspace ws;
-    auto db = ws.OpenDatabase(PercorsoTabelle());
-    db->Esegui(
-        "CREATE TABLE LOCALITA (LocLocalita VARCHAR(50) COLLATE RTRIM NOT NULL, LocCAP "
-        "VARCHAR(5) COLLATE RTRIM NOT NULL, LocProvincia VARCHAR(2) COLLATE RTRIM, LocPrefisso "
-        "VARCHAR(5) COLLATE RTRIM, LocRegione VARCHAR(3) COLLATE RTRIM)");
-    db->Esegui("CREATE UNIQUE INDEX \"LOCALITA.primaria\" ON LOCALITA(LocLocalita, LocCAP)");
+    motore::Workspace ws(server_);
+    auto db = ApriTabelle(ws);
+    db->CreaTabella("LOCALITA", {{"LocLocalita", 50, true},
+                                 {"LocCAP", 5, true},
+                                 {"LocProvincia", 2},
+                                 {"LocPrefisso", 5},
+                                 {"LocRegione", 3}});
+    db->CreaIndice("LOCALITA", "primaria", {"LocLocalita", "LocCAP"}, motore::TipoIndice::Unico);
     ws.BeginTrans();
-    for (const setup::Localita& l : setup::DatiLocalita())
-        db->Esegui("INSERT INTO LOCALITA VALUES (?1, ?2, ?3, NULL, ?4)",
-                   {l.nome, l.cap, l.provincia, l.regione});
+    size_t i = 0;
+    const auto& dati = setup::DatiLocalita();
+    db->Carica("LOCALITA", {"LocLocalita", "LocCAP", "LocProvincia", "LocPrefisso", "LocRegione"},
+               [&](QVariantList& v) {
+                   if (i == dati.size()) return false;
+                   const setup::Localita& l = dati[i++];
+                   v = {l.nome, l.cap, l.provincia, QVariant(), l.regione};
+                   return true;
+               });
     ws.CommitTrans();
+}
+
+void AmbienteProva::CreaTabellaCodici(const QString& nome, int larghezzaCodice,
+                                      int larghezzaDescrizione,
+                                      const std::vector<std::pair<QString, QString>>& righe) const {
+    motore::Workspace ws(server_);
+    auto db = ApriTabelle(ws);
+    db->CreaTabella(nome,
+                    {{"CODICE", larghezzaCodice, true}, {"Descrizione", larghezzaDescrizione}});
+    db->CreaIndice(nome, "primaria", {"CODICE"}, motore::TipoIndice::Unico);
+    ws.BeginTrans();
+    size_t i = 0;
+    db->Carica(nome, {"CODICE", "Descrizione"}, [&](QVariantList& v) {
+        if (i == righe.size()) return false;
+        v = {righe[i].first, righe[i].second};
+        ++i;
+        return true;
+    });
+    ws.CommitTrans();
+}
+
+void AmbienteProva::Elimina(const QString& nome) const {
+    if (!SulServer()) {
+        QFile::remove(nome);
+        return;
+    }
+    motore::Workspace ws(server_);
+    ws.OpenDatabase("public")->Esegui("DROP SCHEMA " + nome + " CASCADE");
+}
+
+void AmbienteProva::TroncaCollegamenti() const {
+    motore::Workspace ws(ServerDiProva());
+    ws.OpenDatabase("public")->Esegui(
+        "SELECT pg_terminate_backend(pid, 5000) FROM pg_stat_activity WHERE datname = ?1",
+        {databaseServer_});
+}
+
+QString AmbienteProva::SqlBloccoTotale(const QString& tabella) const {
+    if (!SulServer()) return "BEGIN EXCLUSIVE";
+    return "BEGIN; LOCK TABLE " + tabella + " IN ACCESS EXCLUSIVE MODE";
+}
+
+QString AmbienteProva::SqlBloccoScrittura(const QString& tabella) const {
+    if (!SulServer()) return "BEGIN IMMEDIATE";
+    return "BEGIN; LOCK TABLE " + tabella + " IN EXCLUSIVE MODE";
 }

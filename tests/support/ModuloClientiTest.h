@@ -21,7 +21,7 @@
 
 #include <memory>
 
-class ModuloClientiTest : public ::testing::Test {
+class ModuloClientiTest : public ::testing::TestWithParam<Motore> {
   protected:
     void Avvia(const QString& riga = "E") {
         amb.IniNormale();
@@ -81,14 +81,11 @@ class ModuloClientiTest : public ::testing::Test {
         Scrivi("NUOVO CLIENTE");
     }
 
-    // What the sqlite3 shell reads from the company database.
-    QString Sqlite(const QString& sql) {
-        QProcess p;
-        p.start("sqlite3", {amb.PercorsoDitta(), sql});
-        p.waitForFinished(10000);
-        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-    }
-    int Clienti() { return Sqlite("SELECT count(*) FROM Clienti").toInt(); }
+    // What another program reads from the company database.
+    QString Leggi(const QString& sql) { return amb.Leggi(sql); }
+    int Clienti() { return Leggi("SELECT count(*) FROM Clienti").toInt(); }
+    // The rows of a one-column query joined by commas.
+    QString Elenco(const QString& sql) { return Leggi(sql).replace('\n', ','); }
 
     void Clicca(int pulsante) {
         QTest::mouseClick(form->CmdI(pulsante), Qt::LeftButton);
@@ -135,7 +132,7 @@ class ModuloClientiTest : public ::testing::Test {
     static inline int righeElenco = -1;
     bool eseguito = false;
 
-    AmbienteProva amb;
+    AmbienteProva amb{GetParam()};
     Global g;
     std::unique_ptr<GesCliC> form;
 };

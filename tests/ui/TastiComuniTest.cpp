@@ -8,10 +8,11 @@
 namespace {
 
 class TastiComuniTest : public ModuloClientiTest {};
+SU_OGNI_MOTORE(TastiComuniTest);
 
 // Ctrl+F8 marks the caption with the form's name and puts back the caption it saved last,
 // which all forms share; Ctrl+F5 on a form without a grid is swallowed.
-TEST_F(TastiComuniTest, IlTitoloSalvatoEUnoPerTuttiIModuli) {
+TEST_P(TastiComuniTest, IlTitoloSalvatoEUnoPerTuttiIModuli) {
     Avvia();
     QDir().mkpath(amb.Radice() + "tmp");
     const QString titolo = form->Caption();

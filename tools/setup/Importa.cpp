@@ -502,24 +502,26 @@ EsitoImport ImportaClienti(motore::Workspace& ws, motore::Database& ditta,
     return esito;
 }
 
-DatabaseAzienda ApriAzienda(motore::Workspace& ws, const QString& radice, const QString& azienda) {
-    const QDir dir(radice);
+DatabaseAzienda ApriAzienda(motore::Workspace& ws, const QString& server, const QString& radice,
+                            const QString& azienda) {
+    const QString r = radice.isEmpty() || radice.endsWith(u'/') ? radice : radice + u'/';
     DatabaseAzienda d;
-    d.ditta = ws.OpenDatabase(dir.filePath(azienda + QStringLiteral("/Completo.mdb")));
-    d.tabelle = ws.OpenDatabase(dir.filePath(QStringLiteral("tabkes.mdb")));
+    d.ditta = ws.OpenDatabase(motore::PercorsoDitta(server, r, azienda));
+    d.tabelle = ws.OpenDatabase(motore::PercorsoTabelle(server, r));
     return d;
 }
 
-int ComandoImporta(const QString& radice, const QString& azienda, const QString& file,
-                   QTextStream& out, QTextStream& err, const Avanzamento& avanzamento) {
+int ComandoImporta(const QString& server, const QString& radice, const QString& azienda,
+                   const QString& file, QTextStream& out, QTextStream& err,
+                   const Avanzamento& avanzamento) {
     auto errore = [&](const QString& testo) {
         err << "error: " << testo << "\n";
         err.flush();
         return 1;
     };
     try {
-        motore::Workspace ws;
-        DatabaseAzienda db = ApriAzienda(ws, radice, azienda);
+        motore::Workspace ws(server);
+        DatabaseAzienda db = ApriAzienda(ws, server, radice, azienda);
         QElapsedTimer tempo;
         tempo.start();
         const EsitoImport e = ImportaClienti(ws, *db.ditta, *db.tabelle, file, avanzamento);

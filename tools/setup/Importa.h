@@ -3,7 +3,7 @@
 // Import of an existing client list (CSV) into a company's Clienti, through the rules the
 // client form applies: the program's own export, or a file headed by the column names.
 
-#include "app/Motore.h"
+#include "engine/Motore.h"
 
 #include <QString>
 #include <QStringList>
@@ -62,12 +62,16 @@ struct DatabaseAzienda {
     std::unique_ptr<motore::Database> ditta;
     std::unique_ptr<motore::Database> tabelle;
 };
-DatabaseAzienda ApriAzienda(motore::Workspace& ws, const QString& radice, const QString& azienda);
+// Files under `radice`, or schemas on `server` when it is given.
+DatabaseAzienda ApriAzienda(motore::Workspace& ws, const QString& server, const QString& radice,
+                            const QString& azienda);
 
-// anagrafica-setup ROOT COMPANY --importa-clienti FILE: prints what was read and the counts.
-// Returns the exit code: 0 every line imported, 1 anything rejected or a failure.
-int ComandoImporta(const QString& radice, const QString& azienda, const QString& file,
-                   QTextStream& out, QTextStream& err, const Avanzamento& avanzamento = {});
+// anagrafica-setup ROOT COMPANY --importa-clienti FILE (or --server CONNINFO COMPANY ...):
+// prints what was read and the counts. Returns the exit code: 0 every line imported, 1
+// anything rejected or a failure.
+int ComandoImporta(const QString& server, const QString& radice, const QString& azienda,
+                   const QString& file, QTextStream& out, QTextStream& err,
+                   const Avanzamento& avanzamento = {});
 
 // A progress line on stderr, redrawn in place, for a terminal.
 Avanzamento AvanzamentoSuTerminale();

@@ -11,7 +11,7 @@
 #include <stdexcept>
 
 #include "Importa.h"
-#include "app/Motore.h"
+#include "engine/Motore.h"
 
 // The embedded data live in a static library: referencing the initialiser keeps its object
 // file in every binary that links the library.
@@ -62,7 +62,7 @@ void CreaFile(const QString& percorso, const Riempitore& riempi) {
     QFile::remove(temporaneo);
     try {
         motore::Workspace ws;
-        auto db = motore::Database::Crea(temporaneo, ws);
+        auto db = ws.CreaDatabase(temporaneo);
         riempi(ws, *db);
         db->Close();
     } catch (...) {
@@ -120,109 +120,155 @@ const std::vector<Nazione>& DatiNazioni() {
     return dati;
 }
 
+namespace {
+
+// Loads the rows of a list through the engine's bulk load.
+template <typename T, typename F>
+void CaricaDati(motore::Database& db, const QString& tabella, const QStringList& colonne,
+                const std::vector<T>& dati, F&& valori) {
+    size_t i = 0;
+    db.Carica(tabella, colonne, [&](QVariantList& v) {
+        if (i == dati.size()) return false;
+        v = valori(dati[i++]);
+        return true;
+    });
+}
+
+}  // namespace
+
+ConteggiTabelle RiempiTabelle(motore::Database& db) {
+    using motore::TipoIndice;
+    db.CreaTabella(QStringLiteral("PROVINCIE"), {{"CODICE", 2, true}, {"Descrizione", 40}});
+    db.CreaTabella(QStringLiteral("NAZIONI"),
+                   {{"CODICE", 3, true}, {"Descrizione", 60}, {"CodiceISO", 2}});
+    db.CreaTabella(QStringLiteral("LOCALITA"), {{"LocLocalita", 50, true},
+                                                {"LocCAP", 5, true},
+                                                {"LocProvincia", 2},
+                                                {"LocPrefisso", 5},
+                                                {"LocRegione", 3}});
+    CaricaDati(db, QStringLiteral("PROVINCIE"), {"CODICE", "Descrizione"}, DatiProvince(),
+               [](const Provincia& p) {
+                   return QVariantList{Entro(p.codice, 2), Entro(p.nome, 40)};
+               });
+    CaricaDati(db, QStringLiteral("NAZIONI"), {"CODICE", "Descrizione", "CodiceISO"}, DatiNazioni(),
+               [](const Nazione& x) {
+                   return QVariantList{Entro(x.codice, 3), Entro(x.nome, 60), Entro(x.iso, 2)};
+               });
+    // The data have no telephone prefix: LocPrefisso stays null.
+    CaricaDati(db, QStringLiteral("LOCALITA"),
+               {"LocLocalita", "LocCAP", "LocProvincia", "LocPrefisso", "LocRegione"},
+               DatiLocalita(), [](const Localita& l) {
+                   return QVariantList{Entro(l.nome, 50), Entro(l.cap, 5), Entro(l.provincia, 2),
+                                       QVariant(), Entro(l.regione, 3)};
+               });
+    // Indexes last: building them once is much cheaper than updating them per row.
+    db.CreaIndice("PROVINCIE", "primaria", {"CODICE"}, TipoIndice::Unico);
+    db.CreaIndice("PROVINCIE", "Descrizione", {"Descrizione"}, TipoIndice::Normale);
+    db.CreaIndice("NAZIONI", "primaria", {"CODICE"}, TipoIndice::Unico);
+    db.CreaIndice("NAZIONI", "CodiceISO", {"CodiceISO"}, TipoIndice::Normale);
+    db.CreaIndice("NAZIONI", "Descrizione", {"Descrizione"}, TipoIndice::Normale);
+    db.CreaIndice("LOCALITA", "primaria", {"LocLocalita", "LocCAP"}, TipoIndice::Unico);
+    // Case blind, as the lookup dialog's ranges compare: they seek these.
+    for (const char* tabella : {"PROVINCIE", "NAZIONI"}) {
+        db.CreaIndice(tabella, "RicercaCodice", {"CODICE"}, TipoIndice::Ricerca);
+        db.CreaIndice(tabella, "RicercaDescrizione", {"Descrizione"}, TipoIndice::Ricerca);
+    }
+    return {int(DatiProvince().size()), int(DatiLocalita().size()), int(DatiNazioni().size())};
+}
+
+void RiempiAzienda(motore::Database& db, qint64 clientiEsempio) {
+    using motore::TipoIndice;
+    db.CreaTabella(QStringLiteral("Clienti"), {{"CliCodice", 0, true},
+                                               {"CliRagsoc", 35},
+                                               {"CliRagsocEstesa", 35},
+                                               {"CliIndirizzo", 35},
+                                               {"CliLocalita", 35},
+                                               {"CliCap", 9},
+                                               {"CliProvincia", 3},
+                                               {"CliNazione", 3},
+                                               {"CliPartitaIva", 12},
+                                               {"CliCodiceFiscale", 16},
+                                               {"CliCategoria", 4},
+                                               {"CliTelefono", 14},
+                                               {"CliContabile", 9},
+                                               {"CliAcronimo", 20},
+                                               {"CliEsenzioneNum", 12},
+                                               {"CliEsenzioneDat", 0}});
+    qint64 codice = 0;
+    db.Carica(QStringLiteral("Clienti"),
+              {"CliCodice", "CliRagsoc", "CliRagsocEstesa", "CliIndirizzo", "CliLocalita", "CliCap",
+               "CliProvincia", "CliNazione", "CliPartitaIva", "CliCodiceFiscale", "CliCategoria",
+               "CliTelefono", "CliContabile", "CliAcronimo", "CliEsenzioneNum", "CliEsenzioneDat"},
+              [&](QVariantList& v) {
+                  if (codice >= clientiEsempio) return false;
+                  const Cliente c = ClienteEsempio(++codice);
+                  v = {c.codice,     c.ragsoc,        c.ragsocEstesa, c.indirizzo,
+                       c.localita,   c.cap,           c.provincia,    c.nazione,
+                       c.partitaIva, c.codiceFiscale, c.categoria,    c.telefono,
+                       c.contabile,  c.acronimo,      c.esenzioneNum, c.esenzioneDat};
+                  return true;
+              });
+    db.CreaIndice("Clienti", "primaria", {"CliCodice"}, TipoIndice::Unico);
+    db.CreaIndice("Clienti", "CliRagsoc", {"CliRagsoc", "CliCodice"}, TipoIndice::Normale);
+    db.CreaIndice("Clienti", "CliPartitaIva", {"CliPartitaIva"}, TipoIndice::Normale);
+    db.CreaIndice("Clienti", "CliCodiceFiscale", {"CliCodiceFiscale"}, TipoIndice::Normale);
+    // Case blind, as the forms' queries compare: their equalities, ranges and prefixes seek
+    // these. The code rides along for the homonym search.
+    db.CreaIndice("Clienti", "RicercaRagsoc", {"CliRagsoc", "CliCodice"}, TipoIndice::Ricerca);
+    db.CreaIndice("Clienti", "RicercaPartitaIva", {"CliPartitaIva"}, TipoIndice::Ricerca);
+    db.CreaIndice("Clienti", "RicercaCodiceFiscale", {"CliCodiceFiscale"}, TipoIndice::Ricerca);
+    db.CreaIndice("Clienti", "RicercaCap", {"CliCap"}, TipoIndice::Ricerca);
+    db.CreaIndice("Clienti", "CliCap", {"CliCap"}, TipoIndice::Normale);
+}
+
 ConteggiTabelle CreaTabelle(const QString& percorso) {
     ConteggiTabelle n;
     CreaFile(percorso, [&](motore::Workspace& ws, motore::Database& db) {
-        db.Esegui(
-            QStringLiteral("CREATE TABLE PROVINCIE ("
-                           "CODICE VARCHAR(2) COLLATE RTRIM NOT NULL, "
-                           "Descrizione VARCHAR(40) COLLATE RTRIM)"));
-        db.Esegui(
-            QStringLiteral("CREATE TABLE NAZIONI ("
-                           "CODICE VARCHAR(3) COLLATE RTRIM NOT NULL, "
-                           "Descrizione VARCHAR(60) COLLATE RTRIM, "
-                           "CodiceISO VARCHAR(2) COLLATE RTRIM)"));
-        db.Esegui(
-            QStringLiteral("CREATE TABLE LOCALITA ("
-                           "LocLocalita VARCHAR(50) COLLATE RTRIM NOT NULL, "
-                           "LocCAP VARCHAR(5) COLLATE RTRIM NOT NULL, "
-                           "LocProvincia VARCHAR(2) COLLATE RTRIM, "
-                           "LocPrefisso VARCHAR(5) COLLATE RTRIM, "
-                           "LocRegione VARCHAR(3) COLLATE RTRIM)"));
-        InTransazione(ws, [&] {
-            for (const Provincia& p : DatiProvince())
-                db.Esegui(QStringLiteral("INSERT INTO PROVINCIE VALUES (?, ?)"),
-                          {Entro(p.codice, 2), Entro(p.nome, 40)});
-            for (const Nazione& x : DatiNazioni())
-                db.Esegui(QStringLiteral("INSERT INTO NAZIONI VALUES (?, ?, ?)"),
-                          {Entro(x.codice, 3), Entro(x.nome, 60), Entro(x.iso, 2)});
-            // The data have no telephone prefix: LocPrefisso stays null.
-            for (const Localita& l : DatiLocalita())
-                db.Esegui(QStringLiteral("INSERT INTO LOCALITA VALUES (?, ?, ?, NULL, ?)"),
-                          {Entro(l.nome, 50), Entro(l.cap, 5), Entro(l.provincia, 2),
-                           Entro(l.regione, 3)});
-        });
-        for (const char* indice : {
-                 R"(CREATE UNIQUE INDEX "PROVINCIE.primaria" ON PROVINCIE(CODICE))",
-                 R"(CREATE INDEX "PROVINCIE.Descrizione" ON PROVINCIE(Descrizione))",
-                 R"(CREATE UNIQUE INDEX "NAZIONI.primaria" ON NAZIONI(CODICE))",
-                 R"(CREATE INDEX "NAZIONI.CodiceISO" ON NAZIONI(CodiceISO))",
-                 R"(CREATE INDEX "NAZIONI.Descrizione" ON NAZIONI(Descrizione))",
-                 R"(CREATE UNIQUE INDEX "LOCALITA.primaria" ON LOCALITA(LocLocalita, LocCAP))",
-             })
-            db.Esegui(QString::fromLatin1(indice));
+        InTransazione(ws, [&] { n = RiempiTabelle(db); });
     });
-    n.province = int(DatiProvince().size());
-    n.nazioni = int(DatiNazioni().size());
-    n.localita = int(DatiLocalita().size());
     return n;
 }
 
 void CreaAzienda(const QString& percorso, qint64 clientiEsempio) {
     CreaFile(percorso, [&](motore::Workspace& ws, motore::Database& db) {
-        db.Esegui(
-            QStringLiteral("CREATE TABLE Clienti ("
-                           "CliCodice INTEGER NOT NULL, "
-                           "CliRagsoc VARCHAR(35) COLLATE RTRIM, "
-                           "CliRagsocEstesa VARCHAR(35) COLLATE RTRIM, "
-                           "CliIndirizzo VARCHAR(35) COLLATE RTRIM, "
-                           "CliLocalita VARCHAR(35) COLLATE RTRIM, "
-                           "CliCap VARCHAR(9) COLLATE RTRIM, "
-                           "CliProvincia VARCHAR(3) COLLATE RTRIM, "
-                           "CliNazione VARCHAR(3) COLLATE RTRIM, "
-                           "CliPartitaIva VARCHAR(12) COLLATE RTRIM, "
-                           "CliCodiceFiscale VARCHAR(16) COLLATE RTRIM, "
-                           "CliCategoria VARCHAR(4) COLLATE RTRIM, "
-                           "CliTelefono VARCHAR(14) COLLATE RTRIM, "
-                           "CliContabile VARCHAR(9) COLLATE RTRIM, "
-                           "CliAcronimo VARCHAR(20) COLLATE RTRIM, "
-                           "CliEsenzioneNum VARCHAR(12) COLLATE RTRIM, "
-                           "CliEsenzioneDat INTEGER)"));
-        if (clientiEsempio > 0) {
-            const QString inserisci = QStringLiteral(
-                "INSERT INTO Clienti VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                "?, ?, ?, ?)");
-            InTransazione(ws, [&] {
-                QVariantList v;
-                for (qint64 codice = 1; codice <= clientiEsempio; ++codice) {
-                    const Cliente c = ClienteEsempio(codice);
-                    v = {c.codice,     c.ragsoc,        c.ragsocEstesa, c.indirizzo,
-                         c.localita,   c.cap,           c.provincia,    c.nazione,
-                         c.partitaIva, c.codiceFiscale, c.categoria,    c.telefono,
-                         c.contabile,  c.acronimo,      c.esenzioneNum, c.esenzioneDat};
-                    db.Esegui(inserisci, v);
-                }
-            });
-        }
-        // Indexes last: building them once is much cheaper than updating them per row.
-        for (const char* indice : {
-                 R"(CREATE UNIQUE INDEX "Clienti.primaria" ON Clienti(CliCodice))",
-                 // The code rides along so the homonym search never visits the table.
-                 R"(CREATE INDEX "Clienti.CliRagsoc" ON Clienti(CliRagsoc, CliCodice))",
-                 R"(CREATE INDEX "Clienti.CliPartitaIva" ON Clienti(CliPartitaIva))",
-                 R"(CREATE INDEX "Clienti.CliCodiceFiscale" ON Clienti(CliCodiceFiscale))",
-                 // Case blind, as the client search matches: its prefixes seek these.
-                 R"(CREATE INDEX "Clienti.RicercaRagsoc" ON Clienti(CliRagsoc COLLATE NOCASE))",
-                 R"(CREATE INDEX "Clienti.RicercaPartitaIva" ON )"
-                 R"(Clienti(CliPartitaIva COLLATE NOCASE))",
-                 R"(CREATE INDEX "Clienti.RicercaCodiceFiscale" ON )"
-                 R"(Clienti(CliCodiceFiscale COLLATE NOCASE))",
-                 R"(CREATE INDEX "Clienti.RicercaCap" ON Clienti(CliCap COLLATE NOCASE))",
-                 // A whole CAP is searched by equality.
-                 R"(CREATE INDEX "Clienti.CliCap" ON Clienti(CliCap))",
-             })
-            db.Esegui(QString::fromLatin1(indice));
+        InTransazione(ws, [&] { RiempiAzienda(db, clientiEsempio); });
     });
+}
+
+std::vector<std::pair<QString, qint64>> Copia(motore::Database& da, motore::Database& a) {
+    std::vector<std::pair<QString, qint64>> copiate;
+    for (const QString& tabella : da.Tabelle()) {
+        const std::vector<motore::DefColonna> colonne = da.Colonne(tabella);
+        a.CreaTabella(tabella, colonne);
+        QStringList nomi;
+        for (const auto& c : colonne) nomi << c.nome;
+        auto righe =
+            da.OpenSnapshot(QStringLiteral("SELECT %1 FROM %2").arg(nomi.join(", "), tabella));
+        qint64 n = 0;
+        a.Carica(tabella, nomi, [&](QVariantList& v) {
+            if (righe->Eof()) return false;
+            v.clear();
+            for (int i = 0; i < nomi.size(); ++i) v << righe->Field(i);
+            righe->MoveNext();
+            ++n;
+            return true;
+        });
+        // Nothing lost: the copy holds as many rows as the file.
+        const qint64 prima =
+            da.Valore(QStringLiteral("SELECT count(*) FROM %1").arg(tabella)).toLongLong();
+        const qint64 dopo =
+            a.Valore(QStringLiteral("SELECT count(*) FROM %1").arg(tabella)).toLongLong();
+        if (prima != n || dopo != n)
+            throw std::runtime_error(QStringLiteral("%1: %2 rows in the file, %3 copied")
+                                         .arg(tabella)
+                                         .arg(prima)
+                                         .arg(dopo)
+                                         .toStdString());
+        for (const motore::DefIndice& i : da.Indici(tabella))
+            a.CreaIndice(tabella, i.nome, i.colonne, i.tipo);
+        copiate.emplace_back(tabella, n);
+    }
+    return copiate;
 }
 
 namespace {
@@ -233,8 +279,101 @@ void Uso(QTextStream& s) {
     s << "usage: anagrafica-setup ROOT COMPANY [--sample-clients N]\n"
          "  creates ROOT/tabkes.mdb (kept if it exists) and ROOT/COMPANY/Completo.mdb\n"
          "       anagrafica-setup ROOT COMPANY --importa-clienti FILE\n"
+         "       anagrafica-setup --server CONNINFO COMPANY --importa-clienti FILE\n"
          "  adds the clients of a CSV list to the existing company; rejected lines go to\n"
-         "  FILE.scarti.csv\n";
+         "  FILE.scarti.csv\n"
+         "       anagrafica-setup --server CONNINFO COMPANY [--sample-clients N]\n"
+         "  creates, on the server, the schema of the code tables (kept if it exists) and the\n"
+         "  company's, and the role anagrafica_operatori that reads and writes their rows\n"
+         "       anagrafica-setup --server CONNINFO --copia ROOT COMPANY\n"
+         "  copies ROOT/tabkes.mdb and ROOT/COMPANY/Completo.mdb onto the server, in one\n"
+         "  transaction\n";
+}
+
+// The operators' role reads and writes the rows of the program's schemas, nothing more:
+// no tables made, changed or dropped.
+void ConcediAgliOperatori(motore::Database& db, const QStringList& schemi) {
+    // Roles belong to the whole server: two setups running together take turns here.
+    db.Esegui(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('anagrafica_operatori'))"));
+    db.Esegui(QStringLiteral(
+        "DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = "
+        "'anagrafica_operatori') THEN CREATE ROLE anagrafica_operatori NOLOGIN; END IF; END $$"));
+    for (const QString& s : schemi) {
+        db.Esegui(QStringLiteral("GRANT USAGE ON SCHEMA %1 TO anagrafica_operatori").arg(s));
+        db.Esegui(QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA %1 "
+                                 "TO anagrafica_operatori")
+                      .arg(s));
+    }
+}
+
+// The server's part: one transaction on one connection, so that a failure leaves the
+// server as it was.
+int SulServer(const QString& server, const QString& azienda, qint64 clienti,
+              const QString& radiceCopia, QTextStream& out, QTextStream& err) {
+    motore::Workspace ws(server);
+    const QString ditta = motore::PercorsoDitta(server, QString(), azienda);
+    const QString tabelle = motore::PercorsoTabelle(server, QString());
+    auto esiste = [&](const QString& schema) {
+        try {
+            ws.OpenDatabase(schema)->Close();
+            return true;
+        } catch (const motore::Errore& e) {
+            if (e.Numero() == motore::ErrPercorso) return false;
+            throw;
+        }
+    };
+    // Checked before anything is created, so a refused run changes nothing.
+    if (esiste(ditta)) {
+        err << "error: the schema " << ditta << " already exists on the server; not overwritten\n";
+        err.flush();
+        return 1;
+    }
+    const bool tabelleEsistenti = esiste(tabelle);
+    std::unique_ptr<motore::Workspace> file;
+    std::unique_ptr<motore::Database> fileDitta, fileTabelle;
+    if (!radiceCopia.isEmpty()) {
+        const QDir dir(radiceCopia);
+        file = std::make_unique<motore::Workspace>();
+        fileDitta = file->OpenDatabase(dir.filePath(azienda + "/Completo.mdb"));
+        if (!tabelleEsistenti) fileTabelle = file->OpenDatabase(dir.filePath("tabkes.mdb"));
+    }
+    auto stampa = [&](const QString& schema, const std::vector<std::pair<QString, qint64>>& n) {
+        for (const auto& [tabella, righe] : n)
+            out << "copied: " << schema << "." << tabella << " (" << righe << " rows)\n";
+    };
+    ws.BeginTrans();
+    try {
+        auto db = ws.CreaDatabase(ditta);
+        if (tabelleEsistenti) {
+            err << "kept: the schema " << tabelle << " (already on the server)\n";
+        } else {
+            // The code tables go through the same connection, in their own schema.
+            db->Esegui(QStringLiteral("CREATE SCHEMA %1").arg(tabelle));
+            db->Esegui(QStringLiteral("SET LOCAL search_path = %1").arg(tabelle));
+            if (fileTabelle) {
+                stampa(tabelle, Copia(*fileTabelle, *db));
+            } else {
+                const ConteggiTabelle n = RiempiTabelle(*db);
+                out << "created: schema " << tabelle << " (" << n.province << " provinces, "
+                    << n.localita << " localities, " << n.nazioni << " nations)\n";
+            }
+            db->Esegui(QStringLiteral("SET LOCAL search_path = %1").arg(ditta));
+        }
+        if (fileDitta) {
+            stampa(ditta, Copia(*fileDitta, *db));
+        } else {
+            RiempiAzienda(*db, clienti);
+            out << "created: schema " << ditta << " (" << clienti << " clients)\n";
+        }
+        ConcediAgliOperatori(*db, {ditta, tabelle});
+        ws.CommitTrans();
+    } catch (...) {
+        ws.Rollback();
+        throw;
+    }
+    out.flush();
+    err.flush();
+    return 0;
 }
 
 }  // namespace
@@ -243,7 +382,7 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
            const Avanzamento& avanzamento) {
     QStringList posizionali;
     qint64 clienti = 0;
-    QString daImportare;
+    QString daImportare, server, copia;
     auto errato = [&](const QString& messaggio) {
         err << "anagrafica-setup: " << messaggio << "\n";
         Uso(err);
@@ -265,6 +404,12 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
                 return errato(QStringLiteral("--importa-clienti needs FILE"));
             continue;
         }
+        if (a == "--server" || a == "--copia") {
+            if (i + 1 >= argomenti.size() || argomenti[i + 1].trimmed().isEmpty())
+                return errato(QStringLiteral("%1 needs a value").arg(a));
+            (a == "--server" ? server : copia) = argomenti[++i];
+            continue;
+        }
         QString valore;
         if (a == "--sample-clients") {
             if (i + 1 >= argomenti.size())
@@ -283,21 +428,36 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
         if (!ok || clienti < 0 || clienti > kMassimoClienti)
             return errato(QStringLiteral("invalid number of clients: %1").arg(valore));
     }
-    if (posizionali.size() != 2) return errato(QStringLiteral("expected ROOT and COMPANY"));
-    const QString& radice = posizionali[0];
-    const QString& azienda = posizionali[1];
-    if (radice.isEmpty()) return errato(QStringLiteral("ROOT is empty"));
+    if (!copia.isEmpty() && server.isEmpty())
+        return errato(QStringLiteral("--copia copies onto a server: give --server"));
+    if (!copia.isEmpty() && clienti > 0)
+        return errato(QStringLiteral("--copia takes no sample clients"));
+    if (!daImportare.isEmpty() && (clienti > 0 || !copia.isEmpty()))
+        return errato(QStringLiteral("--importa-clienti goes into an existing company, "
+                                     "without --sample-clients or --copia"));
+    if (posizionali.size() != (server.isEmpty() ? 2 : 1))
+        return errato(server.isEmpty() ? QStringLiteral("expected ROOT and COMPANY")
+                                       : QStringLiteral("expected COMPANY"));
+    const QString& azienda = posizionali.back();
     if (azienda.isEmpty() || azienda == "." || azienda == ".." || azienda.contains(u'/') ||
         azienda.contains(u'\\'))
         return errato(QStringLiteral("COMPANY must be a plain folder name: %1").arg(azienda));
-
-    if (!daImportare.isEmpty()) {
-        if (clienti > 0)
-            return errato(
-                QStringLiteral("--importa-clienti goes into an existing company, "
-                               "without --sample-clients"));
-        return ComandoImporta(radice, azienda, daImportare, out, err, avanzamento);
+    if (!daImportare.isEmpty())
+        return ComandoImporta(server, server.isEmpty() ? posizionali[0] : QString(), azienda,
+                              daImportare, out, err, avanzamento);
+    if (!server.isEmpty()) {
+        try {
+            return SulServer(server, azienda, clienti, copia, out, err);
+        } catch (const motore::Errore& e) {
+            err << "error: " << e.Descrizione() << "\nnothing was changed on the server\n";
+        } catch (const std::exception& e) {
+            err << "error: " << e.what() << "\nnothing was changed on the server\n";
+        }
+        err.flush();
+        return 1;
     }
+    const QString& radice = posizionali[0];
+    if (radice.isEmpty()) return errato(QStringLiteral("ROOT is empty"));
 
     const QDir dirRadice(radice);
     const QString tabkes = dirRadice.filePath(QStringLiteral("tabkes.mdb"));

@@ -15,6 +15,10 @@
 
 class QTextStream;
 
+namespace motore {
+class Database;
+}
+
 namespace setup {
 
 // Reference data embedded in the tool, as converted into data/*.tsv.
@@ -73,6 +77,12 @@ struct ConteggiTabelle {
 // The file appears only once complete: it is built under a temporary name and renamed.
 ConteggiTabelle CreaTabelle(const QString& percorso);
 void CreaAzienda(const QString& percorso, qint64 clientiEsempio);
+// The tables, their rows and their indexes, on a database of either engine, empty before.
+ConteggiTabelle RiempiTabelle(motore::Database& db);
+void RiempiAzienda(motore::Database& db, qint64 clientiEsempio);
+// Every table of one database into another, rows, columns and indexes as they are; the rows
+// copied per table. Fails when a table's rows do not all arrive.
+std::vector<std::pair<QString, qint64>> Copia(motore::Database& da, motore::Database& a);
 
 // Italian fiscal code of a person, check character included.
 QString CodiceFiscale(const QString& cognome, const QString& nome, QDate nascita, bool femmina,
@@ -88,10 +98,11 @@ bool PartitaIvaValida(QStringView piva);
 // Day number as the program stores dates: days since 30 Dec 1899.
 qint64 NumeroGiorno(QDate data);
 
-// The command line: anagrafica-setup ROOT COMPANY [--sample-clients N], or
-// anagrafica-setup ROOT COMPANY --importa-clienti FILE.
-// Returns the exit code: 0 done, 1 failure, existing company file or rejected lines,
-// 2 usage error.
+// The command line: anagrafica-setup ROOT COMPANY [--sample-clients N], or on a server
+// anagrafica-setup --server CONNINFO COMPANY [--sample-clients N] and
+// anagrafica-setup --server CONNINFO --copia ROOT COMPANY; and into an existing company
+// anagrafica-setup ROOT COMPANY --importa-clienti FILE (or --server CONNINFO COMPANY ...).
+// Returns the exit code: 0 done, 1 failure, existing company or rejected lines, 2 usage error.
 int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
            const Avanzamento& avanzamento = {});
 

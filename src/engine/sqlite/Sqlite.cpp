@@ -1,6 +1,6 @@
-#include "app/Motore.h"
+#include "engine/sqlite/Sqlite.h"
 
-#include "app/Dialetto.h"
+#include "engine/Dialetto.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,8 +9,9 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <map>
 
-namespace motore {
+namespace motore::sqlite {
 
 namespace {
 
@@ -35,12 +36,6 @@ int DimensioneDa(const QString& tipo) {
         return 8;
     if (t.isEmpty()) return 0;
     return 255;
-}
-
-bool Testuale(const Colonna& c) {
-    const QString t = c.tipo.toUpper();
-    return t.contains(QLatin1String("CHAR")) || t.contains(QLatin1String("TEXT")) ||
-           t.contains(QLatin1String("CLOB"));
 }
 
 QVariant ValoreColonna(sqlite3_stmt* st, int i) {
@@ -200,117 +195,129 @@ void ControllaFile(const QString& percorso) {
                      QStringLiteral("Il database '%1' è danneggiato.").arg(percorso));
 }
 
-}  // namespace
+class RecordsetSqlite;
 
-Errore::Errore(int numero, QString descrizione)
-    : numero_(numero), descrizione_(std::move(descrizione)) {
-    testo_ = (QString::number(numero_) + QStringLiteral(": ") + descrizione_).toStdString();
-}
-
-// ---------------------------------------------------------------------------------------
-// Workspace
-
-Workspace::~Workspace() {
-    for (Database* db : databases_) db->ws_ = nullptr;
-}
-
-std::unique_ptr<Database> Workspace::OpenDatabase(const QString& percorso) {
-    ControllaFile(percorso);
-    sqlite3* raw = nullptr;
-    // Read-write without create: SQLite falls back to read-only for a write-protected file,
-    // and a write then fails with a clear error instead of the open.
-    int rc = sqlite3_open_v2(Utf8(percorso).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    if (rc != SQLITE_OK) {
-        QString dettaglio = raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString();
-        sqlite3_close_v2(raw);
-        throw ErroreDa(rc, dettaglio, percorso);
+class DatabaseSqlite final : public Database {
+  public:
+    DatabaseSqlite(sqlite3* db, const QString& percorso, Workspace& ws)
+        : Database(percorso, ws), db_(db) {
+        sqlite3_extended_result_codes(db_, 1);
+        sqlite3_busy_timeout(db_, ws.AttesaBlocco());
     }
-    std::unique_ptr<Database> db(new Database(raw, percorso, *this));
-    // Reading the schema makes SQLite check the header and the first pages.
-    db->Valore(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-    return db;
-}
+    ~DatabaseSqlite() override { Close(); }
 
-void Workspace::Registra(Database* db) {
-    databases_.push_back(db);
-}
+    std::unique_ptr<Recordset> OpenTable(const QString& tabella) override;
+    std::unique_ptr<Recordset> OpenSnapshot(const QString& sql) override;
+    void Esegui(const QString& sqlNativo, const QVariantList& parametri = {}) override;
+    std::vector<QVariantList> Righe(const QString& sqlNativo,
+                                    const QVariantList& parametri = {}) override;
+    QStringList Piano(const QString& sql) override;
+    void CreaTabella(const QString& nome, const std::vector<DefColonna>& colonne) override;
+    void CreaIndice(const QString& tabella, const QString& nome, const QStringList& colonne,
+                    TipoIndice tipo) override;
+    void Carica(const QString& tabella, const QStringList& colonne,
+                const std::function<bool(QVariantList&)>& riga) override;
+    QStringList Tabelle() override;
+    std::vector<DefColonna> Colonne(const QString& tabella) override;
+    std::vector<DefIndice> Indici(const QString& tabella) override;
+    void Close() override;
+    bool Aperto() const override { return db_ != nullptr; }
 
-void Workspace::ImpostaAttesaBlocco(int millisecondi) {
-    attesaMs_ = millisecondi;
-    for (Database* db : databases_)
-        if (db->db_) sqlite3_busy_timeout(db->db_, millisecondi);
-}
+    // Every statement goes through here: inside a workspace transaction the database
+    // joins it (taking the write lock) before its first statement runs.
+    void PrimaDiEseguire();
+    sqlite3_stmt* Prepara(const QString& sqlNativo);  // cached
+    [[noreturn]] void Solleva(int rc) const;
+    const std::vector<Colonna>& ColonneDi(const QString& tabella);
+    // Whether an index of the table leads with the column compared case blind.
+    bool Cercabile(const QString& tabella, const QString& colonna);
+    void Registra(RecordsetSqlite* rs) { recordset_.push_back(rs); }
+    void Rimuovi(RecordsetSqlite* rs) {
+        recordset_.erase(std::remove(recordset_.begin(), recordset_.end(), rs), recordset_.end());
+    }
+    sqlite3* Connessione() const { return db_; }
 
-void Workspace::Rimuovi(Database* db) {
-    databases_.erase(std::remove(databases_.begin(), databases_.end(), db), databases_.end());
-}
+  private:
+    void CommitLocale() override;
+    void RollbackLocale() override;
+    void ImpostaAttesa(int millisecondi) override {
+        if (db_) sqlite3_busy_timeout(db_, millisecondi);
+    }
 
-void Workspace::BeginTrans() {
-    // The databases join lazily, with their first statement, so a transaction that writes
-    // to one database never locks the others.
-    inTransazione_ = true;
-}
+    sqlite3* db_ = nullptr;
+    bool inTransazione_ = false;
+    std::map<QString, sqlite3_stmt*> istruzioni_;
+    std::map<QString, std::vector<Colonna>> colonne_;
+    std::map<QString, QStringList> cercabili_;  // by table, lower case
+    qint64 versioneCercabili_ = -1;             // the schema they were read from
+    std::vector<RecordsetSqlite*> recordset_;
+};
 
-void Workspace::CommitTrans() {
-    if (!inTransazione_) return;
-    for (Database* db : databases_) db->CommitLocale();
-    inTransazione_ = false;
-}
+class RecordsetSqlite final : public Recordset {
+  public:
+    RecordsetSqlite(DatabaseSqlite& db, bool tabella) : Recordset(tabella), db_(&db) {
+        db.Registra(this);
+    }
+    ~RecordsetSqlite() override { Close(); }
 
-void Workspace::Rollback() {
-    for (Database* db : databases_) db->RollbackLocale();
-    inTransazione_ = false;
-}
+    // The database was closed under us.
+    void Staccato() {
+        if (snapshot_) sqlite3_finalize(snapshot_);
+        snapshot_ = nullptr;
+        db_ = nullptr;
+        Recordset::Staccato();
+    }
+
+  private:
+    friend class DatabaseSqlite;
+    bool Aperto() const override { return db_ != nullptr; }
+    QStringList ColonneIndice(const QString& nome) override;
+    bool Primo() override;
+    bool Cerca(const QString& op, const QVariantList& chiavi) override;
+    bool Successivo() override;
+    void Inserisci(const std::vector<int>& colonne, const QVariantList& valori) override;
+    void Aggiorna(const std::vector<int>& colonne, const QVariantList& valori) override;
+    void Cancella() override;
+    bool AvanzaSnapshot() override;
+    QVariant ValoreSnapshot(int indice) const override { return ValoreColonna(snapshot_, indice); }
+    QByteArrayView Utf8Snapshot(int indice, bool* nullo) const override;
+    void Chiudi() override;
+
+    void CaricaRiga(sqlite3_stmt* st, int primaColonna);
+    QString Selezione() const;
+    QString Ordine(bool discendente) const;
+    bool Posiziona(const QString& sql, const QVariantList& parametri);
+
+    DatabaseSqlite* db_;
+    QString nomeTabella_;
+    qint64 rowid_ = 0;                  // the current row of a table
+    sqlite3_stmt* snapshot_ = nullptr;  // owned while the snapshot is being read
+    mutable QByteArray numero_;         // the text of the last number FieldUtf8 gave
+};
 
 // ---------------------------------------------------------------------------------------
 // Database
 
-Database::Database(sqlite3* db, QString percorso, Workspace& ws)
-    : db_(db), percorso_(std::move(percorso)), ws_(&ws) {
-    sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, ws.AttesaBlocco());
-    ws.Registra(this);
-}
-
-Database::~Database() {
-    Close();
-}
-
-std::unique_ptr<Database> Database::Crea(const QString& percorso, Workspace& ws) {
-    if (QFileInfo::exists(percorso))
-        throw Errore(ErrGenerico, QStringLiteral("Il file '%1' esiste già.").arg(percorso));
-    sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(Utf8(percorso).constData(), &raw,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (rc != SQLITE_OK) {
-        QString dettaglio = raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString();
-        sqlite3_close_v2(raw);
-        throw ErroreDa(rc, dettaglio, percorso);
-    }
-    return std::unique_ptr<Database>(new Database(raw, percorso, ws));
-}
-
-void Database::Close() {
+void DatabaseSqlite::Close() {
     if (!db_) return;
-    for (Recordset* rs : recordset_) rs->Staccato();
+    for (RecordsetSqlite* rs : recordset_) rs->Staccato();
     recordset_.clear();
     if (inTransazione_) RollbackLocale();
     for (auto& [sql, st] : istruzioni_) sqlite3_finalize(st);
     istruzioni_.clear();
     sqlite3_close_v2(db_);
     db_ = nullptr;
-    if (ws_) ws_->Rimuovi(this);
-    ws_ = nullptr;
+    Stacca();
 }
 
-void Database::Solleva(int rc) const {
+void DatabaseSqlite::Solleva(int rc) const {
     // The file itself is open: what cannot be opened now is the journal beside it, which a
     // write-protected folder refuses.
     if ((rc & 0xff) == SQLITE_CANTOPEN) rc = SQLITE_READONLY_DIRECTORY;
-    throw ErroreDa(rc, db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString(), percorso_);
+    throw ErroreDa(rc, db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString(), Percorso());
 }
 
-void Database::PrimaDiEseguire() {
+void DatabaseSqlite::PrimaDiEseguire() {
     if (!db_) throw Errore(ErrGenerico, QStringLiteral("Il database è chiuso."));
     if (ws_ && ws_->InTransazione() && !inTransazione_) {
         // IMMEDIATE takes the write lock now (waiting for another writer up to the busy
@@ -321,20 +328,20 @@ void Database::PrimaDiEseguire() {
     }
 }
 
-void Database::CommitLocale() {
+void DatabaseSqlite::CommitLocale() {
     if (!inTransazione_ || !db_) return;
     int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) Solleva(rc);
     inTransazione_ = false;
 }
 
-void Database::RollbackLocale() {
+void DatabaseSqlite::RollbackLocale() {
     if (!inTransazione_ || !db_) return;
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     inTransazione_ = false;
 }
 
-sqlite3_stmt* Database::Prepara(const QString& sqlNativo) {
+sqlite3_stmt* DatabaseSqlite::Prepara(const QString& sqlNativo) {
     auto it = istruzioni_.find(sqlNativo);
     if (it != istruzioni_.end()) return it->second;
     sqlite3_stmt* st = nullptr;
@@ -349,7 +356,7 @@ sqlite3_stmt* Database::Prepara(const QString& sqlNativo) {
     return st;
 }
 
-void Database::Esegui(const QString& sqlNativo, const QVariantList& parametri) {
+void DatabaseSqlite::Esegui(const QString& sqlNativo, const QVariantList& parametri) {
     PrimaDiEseguire();
     sqlite3_stmt* st = Prepara(sqlNativo);
     Azzera guardia{st};
@@ -360,13 +367,8 @@ void Database::Esegui(const QString& sqlNativo, const QVariantList& parametri) {
     if (rc != SQLITE_DONE) Solleva(rc);
 }
 
-QVariant Database::Valore(const QString& sqlNativo, const QVariantList& parametri) {
-    auto righe = Righe(sqlNativo, parametri);
-    if (righe.empty() || righe.front().isEmpty()) return QVariant();
-    return righe.front().front();
-}
-
-std::vector<QVariantList> Database::Righe(const QString& sqlNativo, const QVariantList& parametri) {
+std::vector<QVariantList> DatabaseSqlite::Righe(const QString& sqlNativo,
+                                                const QVariantList& parametri) {
     PrimaDiEseguire();
     sqlite3_stmt* st = Prepara(sqlNativo);
     Azzera guardia{st};
@@ -382,7 +384,94 @@ std::vector<QVariantList> Database::Righe(const QString& sqlNativo, const QVaria
     return righe;
 }
 
-const std::vector<Colonna>& Database::ColonneDi(const QString& tabella) {
+QStringList DatabaseSqlite::Piano(const QString& sql) {
+    QStringList piano;
+    for (auto rs = OpenSnapshot(QStringLiteral("EXPLAIN QUERY PLAN ") + sql); !rs->Eof();
+         rs->MoveNext())
+        piano << rs->Field(QStringLiteral("detail")).toString();
+    return piano;
+}
+
+void DatabaseSqlite::CreaTabella(const QString& nome, const std::vector<DefColonna>& colonne) {
+    QStringList definizioni;
+    // RTRIM: comparisons ignore trailing blanks, as the program pads its keys.
+    for (const DefColonna& c : colonne)
+        definizioni << c.nome +
+                           (c.larghezza > 0
+                                ? QStringLiteral(" VARCHAR(%1) COLLATE RTRIM").arg(c.larghezza)
+                                : QStringLiteral(" INTEGER")) +
+                           (c.obbligatoria ? QStringLiteral(" NOT NULL") : QString());
+    Esegui(QStringLiteral("CREATE TABLE %1 (%2)").arg(nome, definizioni.join(", ")));
+}
+
+void DatabaseSqlite::CreaIndice(const QString& tabella, const QString& nome,
+                                const QStringList& colonne, TipoIndice tipo) {
+    QStringList chiavi = colonne;
+    if (tipo == TipoIndice::Ricerca) chiavi[0] += QStringLiteral(" COLLATE NOCASE");
+    // Index names are per database in SQLite: the table's name keeps them apart.
+    Esegui(QStringLiteral("CREATE %1INDEX %2 ON %3(%4)")
+               .arg(tipo == TipoIndice::Unico ? QStringLiteral("UNIQUE ") : QString(),
+                    Quota(tabella + '.' + nome), tabella, chiavi.join(", ")));
+}
+
+void DatabaseSqlite::Carica(const QString& tabella, const QStringList& colonne,
+                            const std::function<bool(QVariantList&)>& riga) {
+    QStringList segnaposto;
+    for (int i = 1; i <= colonne.size(); ++i) segnaposto << QStringLiteral("?%1").arg(i);
+    const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                            .arg(tabella, colonne.join(", "), segnaposto.join(", "));
+    QVariantList valori;
+    while (riga(valori)) Esegui(sql, valori);
+}
+
+QStringList DatabaseSqlite::Tabelle() {
+    QStringList nomi;
+    for (const auto& r : Righe(QStringLiteral("SELECT name FROM sqlite_master WHERE type = "
+                                              "'table' ORDER BY name")))
+        nomi << r.value(0).toString();
+    return nomi;
+}
+
+std::vector<DefColonna> DatabaseSqlite::Colonne(const QString& tabella) {
+    std::vector<DefColonna> colonne;
+    for (const auto& r : Righe(QStringLiteral("PRAGMA table_info(%1)").arg(Quota(tabella)))) {
+        const QString tipo = r.value(2).toString().toUpper();
+        DefColonna c{r.value(1).toString(), 0, r.value(3).toInt() != 0};
+        if (tipo.contains(QLatin1String("CHAR")))
+            c.larghezza = DimensioneDa(tipo);
+        else if (!tipo.contains(QLatin1String("INT")))
+            throw Errore(ErrFormato, QStringLiteral("La colonna %1.%2 è di un tipo (%3) che il "
+                                                    "programma non usa.")
+                                         .arg(tabella, c.nome, tipo));
+        colonne.push_back(c);
+    }
+    return colonne;
+}
+
+std::vector<DefIndice> DatabaseSqlite::Indici(const QString& tabella) {
+    std::vector<DefIndice> indici;
+    const auto lista = Righe(QStringLiteral("PRAGMA index_list(%1)").arg(Quota(tabella)));
+    // Oldest first, as they were made.
+    for (auto r = lista.rbegin(); r != lista.rend(); ++r) {
+        const QString nome = r->value(1).toString();
+        if (r->value(3).toString() != QLatin1String("c")) continue;  // a constraint's own
+        DefIndice i;
+        i.nome = nome.startsWith(tabella + '.', Qt::CaseInsensitive) ? nome.mid(tabella.size() + 1)
+                                                                     : nome;
+        i.tipo = r->value(2).toInt() ? TipoIndice::Unico : TipoIndice::Normale;
+        for (const auto& c : Righe(QStringLiteral("PRAGMA index_xinfo(%1)").arg(Quota(nome)))) {
+            if (c.value(5).toInt() == 0) continue;  // not a key column
+            if (i.colonne.isEmpty() &&
+                c.value(4).toString().compare(QLatin1String("NOCASE"), Qt::CaseInsensitive) == 0)
+                i.tipo = TipoIndice::Ricerca;
+            i.colonne << c.value(2).toString();
+        }
+        indici.push_back(i);
+    }
+    return indici;
+}
+
+const std::vector<Colonna>& DatabaseSqlite::ColonneDi(const QString& tabella) {
     auto it = colonne_.find(tabella);
     if (it != colonne_.end()) return it->second;
     std::vector<Colonna> colonne;
@@ -396,7 +485,31 @@ const std::vector<Colonna>& Database::ColonneDi(const QString& tabella) {
     return colonne_.emplace(tabella, std::move(colonne)).first->second;
 }
 
-std::unique_ptr<Recordset> Database::OpenTable(const QString& tabella) {
+bool DatabaseSqlite::Cercabile(const QString& tabella, const QString& colonna) {
+    const qint64 versione = Valore(QStringLiteral("PRAGMA schema_version")).toLongLong();
+    if (versione != versioneCercabili_) {
+        cercabili_.clear();
+        versioneCercabili_ = versione;
+    }
+    const QString chiave = tabella.toLower();
+    auto it = cercabili_.find(chiave);
+    if (it == cercabili_.end()) {
+        QStringList colonne;
+        for (const auto& indice :
+             Righe(QStringLiteral("PRAGMA index_list(%1)").arg(Quota(tabella)))) {
+            const auto info = Righe(
+                QStringLiteral("PRAGMA index_xinfo(%1)").arg(Quota(indice.value(1).toString())));
+            // The first key column: its name and its collation.
+            if (!info.empty() && info.front().value(4).toString().compare(QLatin1String("NOCASE"),
+                                                                          Qt::CaseInsensitive) == 0)
+                colonne << info.front().value(2).toString().toLower();
+        }
+        it = cercabili_.emplace(chiave, colonne).first;
+    }
+    return it->second.contains(colonna.toLower());
+}
+
+std::unique_ptr<Recordset> DatabaseSqlite::OpenTable(const QString& tabella) {
     PrimaDiEseguire();
     QVariant nome = Valore(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
                                           "AND name = ?1 COLLATE NOCASE"),
@@ -405,16 +518,19 @@ std::unique_ptr<Recordset> Database::OpenTable(const QString& tabella) {
         throw Errore(ErrTabellaMancante,
                      QStringLiteral("Impossibile trovare la tabella o la query di input '%1'.")
                          .arg(tabella));
-    std::unique_ptr<Recordset> rs(new Recordset(*this, true));
+    auto rs = std::make_unique<RecordsetSqlite>(*this, true);
     rs->nomeTabella_ = nome.toString();
     rs->colonne_ = ColonneDi(rs->nomeTabella_);
     rs->MoveFirst();
     return rs;
 }
 
-std::unique_ptr<Recordset> Database::OpenSnapshot(const QString& sql) {
-    const QString nativo = TraduciSql(sql);
+std::unique_ptr<Recordset> DatabaseSqlite::OpenSnapshot(const QString& sql) {
     PrimaDiEseguire();
+    const QString nativo =
+        TraduciPerSqlite(sql, [this](const QString& tabella, const QString& colonna) {
+            return Cercabile(tabella, colonna);
+        });
     sqlite3_stmt* st = nullptr;
     QByteArray testo = Utf8(nativo);
     int rc = sqlite3_prepare_v2(db_, testo.constData(), int(testo.size()), &st, nullptr);
@@ -422,7 +538,7 @@ std::unique_ptr<Recordset> Database::OpenSnapshot(const QString& sql) {
         sqlite3_finalize(st);
         Solleva(rc);
     }
-    std::unique_ptr<Recordset> rs(new Recordset(*this, false));
+    auto rs = std::make_unique<RecordsetSqlite>(*this, false);
     rs->snapshot_ = st;
     for (int c = 0; c < sqlite3_column_count(st); ++c) {
         Colonna col;
@@ -440,75 +556,22 @@ std::unique_ptr<Recordset> Database::OpenSnapshot(const QString& sql) {
 // ---------------------------------------------------------------------------------------
 // Recordset
 
-Recordset::Recordset(Database& db, bool tabella) : db_(&db), tabella_(tabella) {
-    db.recordset_.push_back(this);
-}
-
-Recordset::~Recordset() {
-    Close();
-}
-
-void Recordset::Close() {
+void RecordsetSqlite::Chiudi() {
     if (snapshot_) {
         sqlite3_finalize(snapshot_);
         snapshot_ = nullptr;
     }
-    if (db_) {
-        auto& v = db_->recordset_;
-        v.erase(std::remove(v.begin(), v.end(), this), v.end());
-    }
+    if (db_) db_->Rimuovi(this);
     db_ = nullptr;
-    haRiga_ = false;
-    eof_ = true;
-    modifica_ = Modifica::Nessuna;
 }
 
-void Recordset::Staccato() {
-    if (snapshot_) {
-        sqlite3_finalize(snapshot_);
-        snapshot_ = nullptr;
-    }
-    db_ = nullptr;
-    haRiga_ = false;
-    eof_ = true;
-    modifica_ = Modifica::Nessuna;
-}
-
-void Recordset::RichiediAperto() const {
-    if (!db_) throw Errore(ErrGenerico, QStringLiteral("Oggetto chiuso o non valido."));
-}
-
-void Recordset::RichiediTabella() const {
-    RichiediAperto();
-    if (!tabella_)
-        throw Errore(ErrGenerico,
-                     QStringLiteral("Operazione non supportata per questo tipo di oggetto."));
-}
-
-int Recordset::IndiceColonna(const QString& nome) const {
-    // Callers mostly spell the name as the table does: that match is the cheap one.
-    for (size_t i = 0; i < colonne_.size(); ++i)
-        if (colonne_[i].nome == nome) return int(i);
-    for (size_t i = 0; i < colonne_.size(); ++i)
-        if (colonne_[i].nome.compare(nome, Qt::CaseInsensitive) == 0) return int(i);
-    return -1;
-}
-
-int Recordset::ColonnaObbligatoria(const QString& nome) const {
-    int i = IndiceColonna(nome);
-    if (i < 0)
-        throw Errore(ErrCampoMancante,
-                     QStringLiteral("Elemento non trovato nell'insieme: '%1'.").arg(nome));
-    return i;
-}
-
-void Recordset::CaricaRiga(sqlite3_stmt* st, int primaColonna) {
+void RecordsetSqlite::CaricaRiga(sqlite3_stmt* st, int primaColonna) {
     riga_.resize(colonne_.size());
     for (size_t i = 0; i < colonne_.size(); ++i)
         riga_[i] = ValoreColonna(st, int(i) + primaColonna);
 }
 
-QString Recordset::Ordine(bool discendente) const {
+QString RecordsetSqlite::Ordine(bool discendente) const {
     QStringList parti;
     const QString verso = discendente ? QStringLiteral(" DESC") : QString();
     for (const QString& c : colonneIndice_) parti << Quota(c) + verso;
@@ -516,7 +579,7 @@ QString Recordset::Ordine(bool discendente) const {
     return parti.join(QStringLiteral(", "));
 }
 
-bool Recordset::Posiziona(const QString& sql, const QVariantList& parametri) {
+bool RecordsetSqlite::Posiziona(const QString& sql, const QVariantList& parametri) {
     db_->PrimaDiEseguire();
     sqlite3_stmt* st = db_->Prepara(sql);
     Azzera guardia{st};
@@ -533,21 +596,17 @@ bool Recordset::Posiziona(const QString& sql, const QVariantList& parametri) {
     return false;
 }
 
-QString Recordset::Selezione() const {
+QString RecordsetSqlite::Selezione() const {
     return QStringLiteral("SELECT rowid, * FROM %1").arg(Quota(nomeTabella_));
 }
 
-void Recordset::MoveFirst() {
-    RichiediTabella();
-    modifica_ = Modifica::Nessuna;
-    eof_ = !Posiziona(
+bool RecordsetSqlite::Primo() {
+    return Posiziona(
         Selezione() + QStringLiteral(" ORDER BY ") + Ordine(false) + QStringLiteral(" LIMIT 1"),
         {});
 }
 
-void Recordset::SetIndex(const QString& nome) {
-    RichiediTabella();
-    if (nome.compare(indice_, Qt::CaseInsensitive) == 0 && !indice_.isEmpty()) return;
+QStringList RecordsetSqlite::ColonneIndice(const QString& nome) {
     const QString qualificato = nomeTabella_ + '.' + nome;
     QString trovato;
     for (const auto& r :
@@ -565,69 +624,41 @@ void Recordset::SetIndex(const QString& nome) {
     QStringList colonne;
     for (const auto& r : db_->Righe(QStringLiteral("PRAGMA index_info(%1)").arg(Quota(trovato))))
         colonne << r.value(2).toString();
-    indice_ = nome;
-    colonneIndice_ = colonne;
-    MoveFirst();
+    return colonne;
 }
 
-void Recordset::Seek(const QString& op, const QVariantList& chiavi) {
-    RichiediTabella();
-    if (colonneIndice_.isEmpty())
-        throw Errore(ErrSenzaIndice,
-                     QStringLiteral("Operazione non valida senza un indice corrente."));
-    static const QStringList operatori = {"=", "<=", ">=", "<", ">"};
-    if (!operatori.contains(op) || chiavi.isEmpty() || chiavi.size() > colonneIndice_.size())
-        throw Errore(ErrGenerico, QStringLiteral("Argomento non valido per la ricerca."));
-    modifica_ = Modifica::Nessuna;
+bool RecordsetSqlite::Cerca(const QString& op, const QVariantList& chiavi) {
     const int k = int(chiavi.size());
     QStringList colonne, segnaposto;
     for (int i = 0; i < k; ++i) {
         colonne << Quota(colonneIndice_[i]);
         segnaposto << QStringLiteral("?%1").arg(i + 1);
     }
-    QString condizione;
-    if (op == QLatin1String("=")) {
-        QStringList uguali;
-        for (int i = 0; i < k; ++i) uguali << colonne[i] + QStringLiteral(" = ") + segnaposto[i];
-        condizione = uguali.join(QStringLiteral(" AND "));
-    } else if (k == 1) {
-        condizione = colonne[0] + ' ' + op + ' ' + segnaposto[0];
-    } else {
-        condizione = '(' + colonne.join(", ") + ") " + op + " (" + segnaposto.join(", ") + ')';
-    }
+    const QString condizione = CondizioneSeek(op, colonne, segnaposto);
     const bool indietro = op.startsWith('<');
     const QString sql = Selezione() + QStringLiteral(" WHERE ") + condizione +
                         QStringLiteral(" ORDER BY ") + Ordine(indietro) +
                         QStringLiteral(" LIMIT 1");
-    noMatch_ = !Posiziona(sql, chiavi);
+    return Posiziona(sql, chiavi);
 }
 
-void Recordset::MoveNext() {
-    RichiediAperto();
-    if (!tabella_) {
-        if (!snapshot_ || eof_) {
-            eof_ = true;
-            return;
-        }
-        int rc = sqlite3_step(snapshot_);
-        if (rc == SQLITE_ROW) {
-            // A snapshot's values are read from the engine when asked for, never all of
-            // them for every row.
-            haRiga_ = true;
-            return;
-        }
-        // Release the read lock as soon as the rows run out.
-        sqlite3_reset(snapshot_);
-        haRiga_ = false;
-        eof_ = true;
-        if (rc != SQLITE_DONE) db_->Solleva(rc);
-        return;
+bool RecordsetSqlite::AvanzaSnapshot() {
+    if (!snapshot_) return false;
+    int rc = sqlite3_step(snapshot_);
+    if (rc == SQLITE_ROW) {
+        // A snapshot's values are read from the engine when asked for, never all of them
+        // for every row.
+        haRiga_ = true;
+        return true;
     }
-    modifica_ = Modifica::Nessuna;
-    if (!haRiga_) {
-        eof_ = true;
-        return;
-    }
+    // Release the read lock as soon as the rows run out.
+    sqlite3_reset(snapshot_);
+    haRiga_ = false;
+    if (rc != SQLITE_DONE) db_->Solleva(rc);
+    return false;
+}
+
+bool RecordsetSqlite::Successivo() {
     QVariantList chiavi;
     QStringList colonne, segnaposto;
     for (int i = 0; i < colonneIndice_.size(); ++i) {
@@ -640,107 +671,42 @@ void Recordset::MoveNext() {
     const QString sql = Selezione() + QStringLiteral(" WHERE (") + colonne.join(", ") +
                         QStringLiteral(") > (") + segnaposto.join(", ") +
                         QStringLiteral(") ORDER BY ") + Ordine(false) + QStringLiteral(" LIMIT 1");
-    eof_ = !Posiziona(sql, chiavi);
+    return Posiziona(sql, chiavi);
 }
 
-void Recordset::AddNew() {
-    RichiediTabella();
-    modifica_ = Modifica::Aggiunta;
-    buffer_.assign(colonne_.size(), QVariant());
-    toccate_.assign(colonne_.size(), false);
-}
-
-void Recordset::Edit() {
-    RichiediTabella();
-    if (!haRiga_) throw Errore(ErrNessunRecord, QStringLiteral("Nessun record corrente."));
-    modifica_ = Modifica::Variazione;
-    buffer_ = riga_;
-    toccate_.assign(colonne_.size(), false);
-}
-
-void Recordset::SetField(const QString& colonna, const QVariant& valore) {
-    RichiediTabella();
-    if (modifica_ == Modifica::Nessuna)
-        throw Errore(ErrNessunModifica,
-                     QStringLiteral("Update o CancelUpdate senza AddNew o Edit."));
-    const int i = ColonnaObbligatoria(colonna);
-    const Colonna& c = colonne_[size_t(i)];
-    // The declared width is part of the table's contract, as it is for the forms.
-    if (!valore.isNull() && Testuale(c) && c.dimensione > 0 &&
-        valore.toString().size() > c.dimensione)
-        throw Errore(ErrCampoTroppoPiccolo,
-                     QStringLiteral("Il campo '%1' è troppo piccolo per accettare la quantità "
-                                    "di dati che si sta tentando di aggiungere.")
-                         .arg(c.nome));
-    buffer_[size_t(i)] = valore;
-    toccate_[size_t(i)] = true;
-}
-
-void Recordset::Update() {
-    RichiediTabella();
-    if (modifica_ == Modifica::Nessuna)
-        throw Errore(ErrNessunModifica,
-                     QStringLiteral("Update o CancelUpdate senza AddNew o Edit."));
+void RecordsetSqlite::Inserisci(const std::vector<int>& colonne, const QVariantList& valori) {
     QStringList nomi, segnaposto;
-    QVariantList valori;
-    for (size_t i = 0; i < colonne_.size(); ++i) {
-        if (!toccate_[i]) continue;
-        nomi << Quota(colonne_[i].nome);
-        valori << buffer_[i];
-        segnaposto << QStringLiteral("?%1").arg(valori.size());
+    for (size_t i = 0; i < colonne.size(); ++i) {
+        nomi << Quota(colonne_[size_t(colonne[i])].nome);
+        segnaposto << QStringLiteral("?%1").arg(i + 1);
     }
-    if (modifica_ == Modifica::Aggiunta) {
-        const QString sql =
-            nomi.isEmpty()
-                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(Quota(nomeTabella_))
-                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                      .arg(Quota(nomeTabella_), nomi.join(", "), segnaposto.join(", "));
-        db_->Esegui(sql, valori);
-    } else if (!nomi.isEmpty()) {
-        QStringList assegna;
-        for (int i = 0; i < nomi.size(); ++i) assegna << nomi[i] + " = " + segnaposto[i];
-        valori << rowid_;
-        const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?%3")
-                                .arg(Quota(nomeTabella_), assegna.join(", "))
-                                .arg(valori.size());
-        db_->Esegui(sql, valori);
-        // Read the row back as stored, with the column types it now has.
-        Posiziona(Selezione() + QStringLiteral(" WHERE rowid = ?1"), {rowid_});
-    }
-    modifica_ = Modifica::Nessuna;
+    const QString sql =
+        nomi.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(Quota(nomeTabella_))
+                       : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                             .arg(Quota(nomeTabella_), nomi.join(", "), segnaposto.join(", "));
+    db_->Esegui(sql, valori);
 }
 
-void Recordset::CancelUpdate() {
-    modifica_ = Modifica::Nessuna;
+void RecordsetSqlite::Aggiorna(const std::vector<int>& colonne, const QVariantList& valori) {
+    QStringList assegna;
+    for (size_t i = 0; i < colonne.size(); ++i)
+        assegna << Quota(colonne_[size_t(colonne[i])].nome) + QStringLiteral(" = ?%1").arg(i + 1);
+    QVariantList parametri = valori;
+    parametri << rowid_;
+    const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?%3")
+                            .arg(Quota(nomeTabella_), assegna.join(", "))
+                            .arg(parametri.size());
+    db_->Esegui(sql, parametri);
+    // Read the row back as stored, with the column types it now has.
+    Posiziona(Selezione() + QStringLiteral(" WHERE rowid = ?1"), {rowid_});
 }
 
-void Recordset::Delete() {
-    RichiediTabella();
-    if (!haRiga_) throw Errore(ErrNessunRecord, QStringLiteral("Nessun record corrente."));
-    modifica_ = Modifica::Nessuna;
+void RecordsetSqlite::Cancella() {
     db_->Esegui(QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(Quota(nomeTabella_)),
                 {rowid_});
-    haRiga_ = false;
 }
 
-QVariant Recordset::Field(const QString& colonna) const {
-    return Field(ColonnaObbligatoria(colonna));
-}
-
-QVariant Recordset::Field(int indice) const {
-    RichiediAperto();
-    if (indice < 0 || size_t(indice) >= colonne_.size())
-        throw Errore(ErrCampoMancante, QStringLiteral("Elemento non trovato nell'insieme."));
-    if (modifica_ != Modifica::Nessuna) return buffer_[size_t(indice)];
-    if (!haRiga_) throw Errore(ErrNessunRecord, QStringLiteral("Nessun record corrente."));
-    if (!tabella_) return ValoreColonna(snapshot_, indice);
-    return riga_[size_t(indice)];
-}
-
-QByteArrayView Recordset::FieldUtf8(int indice, bool* nullo) const {
-    RichiediAperto();
-    if (tabella_ || !haRiga_ || indice < 0 || size_t(indice) >= colonne_.size())
-        throw Errore(ErrNessunRecord, QStringLiteral("Nessun record corrente."));
+QByteArrayView RecordsetSqlite::Utf8Snapshot(int indice, bool* nullo) const {
     const int tipo = sqlite3_column_type(snapshot_, indice);
     if (nullo) *nullo = tipo == SQLITE_NULL;
     if (tipo == SQLITE_TEXT)
@@ -753,15 +719,37 @@ QByteArrayView Recordset::FieldUtf8(int indice, bool* nullo) const {
     return numero_;
 }
 
-int Recordset::FieldSize(const QString& colonna) const {
-    RichiediAperto();
-    return colonne_[size_t(ColonnaObbligatoria(colonna))].dimensione;
+}  // namespace
+
+std::unique_ptr<Database> Apri(const QString& percorso, Workspace& ws) {
+    ControllaFile(percorso);
+    sqlite3* raw = nullptr;
+    // Read-write without create: SQLite falls back to read-only for a write-protected file,
+    // and a write then fails with a clear error instead of the open.
+    int rc = sqlite3_open_v2(Utf8(percorso).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) {
+        QString dettaglio = raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString();
+        sqlite3_close_v2(raw);
+        throw ErroreDa(rc, dettaglio, percorso);
+    }
+    auto db = std::make_unique<DatabaseSqlite>(raw, percorso, ws);
+    // Reading the schema makes SQLite check the header and the first pages.
+    db->Valore(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    return db;
 }
 
-QStringList Recordset::FieldNames() const {
-    QStringList nomi;
-    for (const auto& c : colonne_) nomi << c.nome;
-    return nomi;
+std::unique_ptr<Database> Crea(const QString& percorso, Workspace& ws) {
+    if (QFileInfo::exists(percorso))
+        throw Errore(ErrGenerico, QStringLiteral("Il file '%1' esiste già.").arg(percorso));
+    sqlite3* raw = nullptr;
+    int rc = sqlite3_open_v2(Utf8(percorso).constData(), &raw,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc != SQLITE_OK) {
+        QString dettaglio = raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString();
+        sqlite3_close_v2(raw);
+        throw ErroreDa(rc, dettaglio, percorso);
+    }
+    return std::make_unique<DatabaseSqlite>(raw, percorso, ws);
 }
 
-}  // namespace motore
+}  // namespace motore::sqlite

@@ -1,0 +1,1088 @@
+#include "engine/postgres/Postgres.h"
+
+#include "engine/Dialetto.h"
+
+#include <QDate>
+#include <QRegularExpression>
+
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <map>
+
+namespace motore::postgres {
+
+namespace {
+
+// Type numbers of the server's catalog that the values are read by.
+constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFloat8 = 701,
+              kNumeric = 1700, kBpchar = 1042, kVarchar = 1043;
+
+// A key for the lock that makes the program's writers to one schema take turns, as they do
+// on a file: a save finds the rows as the previous save left them.
+constexpr int kClasseBlocco = 0x4b45;
+
+struct Libera {
+    void operator()(PGresult* r) const { PQclear(r); }
+};
+using Risultato = std::unique_ptr<PGresult, Libera>;
+
+// The connection string as it may be shown: a password written in it is not.
+QString Mostrabile(const QString& server) {
+    static const QRegularExpression password(QStringLiteral("(password\\s*=\\s*)('[^']*'|\\S+)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    QString s = server;
+    s.replace(password, QStringLiteral("\\1***"));
+    return s;
+}
+
+QString Messaggio(const PGconn* c) {
+    return QString::fromUtf8(PQerrorMessage(c)).trimmed();
+}
+
+QString MessaggioRisultato(const PGresult* r) {
+    const char* primario = PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY);
+    return primario ? QString::fromUtf8(primario)
+                    : QString::fromUtf8(PQresultErrorMessage(r)).trimmed();
+}
+
+// A native statement with the positional parameters the callers write (?1, or ? in turn)
+// numbered as the server wants them ($1); literals and quoted names are left alone.
+QString Segnaposti(const QString& sql) {
+    QString out;
+    int prossimo = 1;
+    QChar virgoletta;
+    for (qsizetype i = 0; i < sql.size(); ++i) {
+        const QChar c = sql[i];
+        if (!virgoletta.isNull()) {
+            if (c == virgoletta) virgoletta = QChar();
+            out += c;
+        } else if (c == '\'' || c == '"') {
+            virgoletta = c;
+            out += c;
+        } else if (c == '?') {
+            qsizetype j = i + 1;
+            while (j < sql.size() && sql[j].isDigit()) ++j;
+            out += '$' + (j > i + 1 ? sql.mid(i + 1, j - i - 1) : QString::number(prossimo));
+            ++prossimo;
+            i = j - 1;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Parameters as the server takes them: text, except whole and real numbers, which go typed
+// so that they compare as numbers.
+struct Parametri {
+    std::vector<QByteArray> testi;
+    std::vector<const char*> valori;
+    std::vector<Oid> tipi;
+
+    explicit Parametri(const QVariantList& lista) {
+        testi.reserve(size_t(lista.size()));
+        for (const QVariant& v : lista) {
+            Oid tipo = 0;
+            QByteArray t;
+            if (!v.isNull()) {
+                switch (v.typeId()) {
+                    case QMetaType::Bool:
+                        tipo = kBool;
+                        t = v.toBool() ? "true" : "false";
+                        break;
+                    case QMetaType::Int:
+                    case QMetaType::UInt:
+                    case QMetaType::Long:
+                    case QMetaType::LongLong:
+                    case QMetaType::Short:
+                    case QMetaType::UShort:
+                    case QMetaType::ULong:
+                    case QMetaType::ULongLong:
+                        tipo = kInt8;
+                        t = QByteArray::number(v.toLongLong());
+                        break;
+                    case QMetaType::Double:
+                    case QMetaType::Float:
+                        tipo = kFloat8;
+                        t = QByteArray::number(v.toDouble(), 'g', 17);
+                        break;
+                    case QMetaType::QDate:
+                        tipo = kInt8;
+                        t = QByteArray::number(QDate(1899, 12, 30).daysTo(v.toDate()));
+                        break;
+                    default:
+                        t = v.toString().toUtf8();
+                        if (t.contains('\0'))
+                            throw Errore(ErrSintassi, QStringLiteral("Carattere non valido (NUL) "
+                                                                     "in un valore."));
+                        break;
+                }
+            }
+            tipi.push_back(tipo);
+            testi.push_back(t);
+        }
+        for (size_t i = 0; i < testi.size(); ++i)
+            valori.push_back(lista[qsizetype(i)].isNull() ? nullptr : testi[i].constData());
+    }
+};
+
+QVariant ValoreDi(const PGresult* r, int riga, int colonna) {
+    if (PQgetisnull(r, riga, colonna)) return QVariant();
+    const char* t = PQgetvalue(r, riga, colonna);
+    switch (PQftype(r, colonna)) {
+        case kInt2:
+        case kInt4:
+        case kInt8:
+            return QVariant(QByteArray(t).toLongLong());
+        case kFloat4:
+        case kFloat8:
+        case kNumeric:
+            return QVariant(QByteArray(t).toDouble());
+        case kBool:
+            return QVariant(t[0] == 't');
+        default:
+            return QVariant(QString::fromUtf8(t, PQgetlength(r, riga, colonna)));
+    }
+}
+
+Colonna ColonnaDa(const PGresult* r, int i) {
+    Colonna c;
+    c.nome = QString::fromUtf8(PQfname(r, i));
+    const int mod = PQfmod(r, i);
+    switch (PQftype(r, i)) {
+        case kVarchar:
+        case kBpchar:
+            c.tipo = QStringLiteral("VARCHAR(%1)").arg(mod - 4);
+            c.dimensione = mod > 4 ? mod - 4 : 255;
+            break;
+        case kInt2:
+            c.tipo = QStringLiteral("SMALLINT");
+            c.dimensione = 2;
+            break;
+        case kInt4:
+            c.tipo = QStringLiteral("INTEGER");
+            c.dimensione = 4;
+            break;
+        case kInt8:
+            c.tipo = QStringLiteral("BIGINT");
+            c.dimensione = 8;
+            break;
+        case kFloat4:
+        case kFloat8:
+        case kNumeric:
+            c.tipo = QStringLiteral("DOUBLE");
+            c.dimensione = 8;
+            break;
+        default:
+            c.tipo = QStringLiteral("TEXT");
+            c.dimensione = 255;
+            break;
+    }
+    return c;
+}
+
+// The engine's error for a failed statement, from the server's SQLSTATE.
+Errore ErroreDa(const PGresult* r, const QString& schema) {
+    const char* stato = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+    const QString codice = stato ? QString::fromLatin1(stato) : QString();
+    const QString testo = r ? MessaggioRisultato(r) : QString();
+    if (codice == QLatin1String("23505"))
+        return Errore(ErrChiaveDuplicata,
+                      QStringLiteral("Le modifiche richieste non sono state apportate perché "
+                                     "avrebbero creato valori duplicati nell'indice o nella "
+                                     "chiave primaria."));
+    if (codice == QLatin1String("55P03") || codice == QLatin1String("40P01") ||
+        codice == QLatin1String("40001"))
+        return Errore(ErrBloccato, QStringLiteral("Il database '%1' è attualmente bloccato da un "
+                                                  "altro utente (%2).")
+                                       .arg(schema, testo));
+    if (codice == QLatin1String("42P01"))
+        return Errore(
+            ErrTabellaMancante,
+            QStringLiteral("Impossibile trovare la tabella o la query di input (%1).").arg(testo));
+    if (codice == QLatin1String("22001"))
+        return Errore(ErrCampoTroppoPiccolo,
+                      QStringLiteral("Il campo è troppo piccolo per accettare la quantità di dati "
+                                     "che si sta tentando di aggiungere (%1).")
+                          .arg(testo));
+    if (codice == QLatin1String("42501"))
+        return Errore(ErrAccesso,
+                      QStringLiteral("Manca il permesso di accesso al database '%1' (%2).")
+                          .arg(schema, testo));
+    if (codice == QLatin1String("25006"))
+        return Errore(ErrSolaLettura,
+                      QStringLiteral("Impossibile aggiornare. Il database '%1' è di sola lettura "
+                                     "(%2).")
+                          .arg(schema, testo));
+    if (codice.startsWith(QLatin1String("53")))
+        return Errore(ErrDiscoPieno,
+                      QStringLiteral("Risorse del server insufficienti (%1).").arg(testo));
+    if (codice.startsWith(QLatin1String("XX")))
+        return Errore(ErrDanneggiato,
+                      QStringLiteral("Il database '%1' è danneggiato (%2).").arg(schema, testo));
+    if (codice.startsWith(QLatin1String("42")))
+        return Errore(ErrSintassi, QStringLiteral("Errore nell'istruzione SQL (%1).").arg(testo));
+    return Errore(ErrGenerico, QStringLiteral("Errore del server di database (%1).").arg(testo));
+}
+
+bool Interrotta(const PGconn* c, const PGresult* r) {
+    if (!r || PQstatus(c) == CONNECTION_BAD) return true;
+    const char* stato = PQresultErrorField(r, PG_DIAG_SQLSTATE);
+    return stato && (stato[0] == '0' && stato[1] == '8');
+}
+
+bool NomeSemplice(const QString& nome) {
+    static const QRegularExpression semplice(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    return semplice.match(nome).hasMatch();
+}
+
+QString Quota(const QString& nome) {
+    QString s = nome;
+    s.replace('"', QStringLiteral("\"\""));
+    return '"' + s + '"';
+}
+
+// A row of COPY's text format.
+void AggiungiCopia(QByteArray& out, const QVariantList& riga) {
+    for (qsizetype i = 0; i < riga.size(); ++i) {
+        if (i > 0) out += '\t';
+        const QVariant& v = riga[i];
+        if (v.isNull()) {
+            out += "\\N";
+            continue;
+        }
+        const QByteArray t = Parametri({v}).testi.front();
+        for (char c : t) {
+            switch (c) {
+                case '\\':
+                    out += "\\\\";
+                    break;
+                case '\t':
+                    out += "\\t";
+                    break;
+                case '\n':
+                    out += "\\n";
+                    break;
+                case '\r':
+                    out += "\\r";
+                    break;
+                default:
+                    out += c;
+            }
+        }
+    }
+    out += '\n';
+}
+
+class RecordsetPg;
+
+struct Indice {
+    QStringList chiavi;  // the index's key expressions, as the server writes them
+    bool unico = false;
+};
+
+class DatabasePg final : public Database {
+  public:
+    DatabasePg(const QString& server, const QString& schema, Workspace& ws)
+        : Database(schema, ws), server_(server), schema_(schema), attesaMs_(ws.AttesaBlocco()) {}
+    ~DatabasePg() override { Close(); }
+
+    void Connetti(bool crea);
+
+    std::unique_ptr<Recordset> OpenTable(const QString& tabella) override;
+    std::unique_ptr<Recordset> OpenSnapshot(const QString& sql) override;
+    void Esegui(const QString& sqlNativo, const QVariantList& parametri = {}) override;
+    std::vector<QVariantList> Righe(const QString& sqlNativo,
+                                    const QVariantList& parametri = {}) override;
+    QStringList Piano(const QString& sql) override;
+    void CreaTabella(const QString& nome, const std::vector<DefColonna>& colonne) override;
+    void CreaIndice(const QString& tabella, const QString& nome, const QStringList& colonne,
+                    TipoIndice tipo) override;
+    void Carica(const QString& tabella, const QStringList& colonne,
+                const std::function<bool(QVariantList&)>& riga) override;
+    QStringList Tabelle() override;
+    std::vector<DefColonna> Colonne(const QString& tabella) override;
+    std::vector<DefIndice> Indici(const QString& tabella) override;
+    void Close() override;
+    bool Aperto() const override { return aperto_; }
+
+    // One statement on the main connection, with its parameters; the server's error is
+    // raised. Inside a workspace transaction the database joins it first.
+    Risultato Invia(const QString& sql, const QVariantList& parametri = {});
+    bool InTransazione() const { return inTransazione_; }
+    const Indice& IndiceDi(const QString& oid, const QString& tabella, const QString& nome);
+    // The table's oid, name and columns; throws when the schema has no such table.
+    void Tabella(const QString& nome, QString& oid, QString& relname,
+                 std::vector<Colonna>& colonne);
+    void Registra(RecordsetPg* rs) { recordset_.push_back(rs); }
+    void Rimuovi(RecordsetPg* rs) {
+        recordset_.erase(std::remove(recordset_.begin(), recordset_.end(), rs), recordset_.end());
+    }
+
+    // The connection that streams one snapshot at a time, so that a long read leaves the
+    // main connection free and holds no transaction the forms see.
+    PGconn* Flusso();
+    PGconn* FlussoAttuale() const { return flusso_; }
+    void FineFlusso(RecordsetPg* rs) {
+        if (lettore_ == rs) lettore_ = nullptr;
+    }
+    [[noreturn]] void Solleva(PGconn* c, const PGresult* r);
+
+  private:
+    void CommitLocale() override;
+    void RollbackLocale() override;
+    void ImpostaAttesa(int millisecondi) override;
+    PGconn* Nuova();
+    PGconn* Principale();
+    void PrimaDiEseguire();
+
+    QString server_, schema_;
+    int attesaMs_;
+    bool aperto_ = false;
+    PGconn* conn_ = nullptr;
+    PGconn* flusso_ = nullptr;
+    RecordsetPg* lettore_ = nullptr;  // the snapshot that streams on flusso_
+    bool inTransazione_ = false;
+    std::map<QString, Indice> indici_;  // by table oid and lower-case name
+    std::vector<RecordsetPg*> recordset_;
+};
+
+class RecordsetPg final : public Recordset {
+  public:
+    RecordsetPg(DatabasePg& db, bool tabella) : Recordset(tabella), db_(&db) { db.Registra(this); }
+    ~RecordsetPg() override { Close(); }
+
+    void Staccato() {
+        Chiudi();
+        Recordset::Staccato();
+    }
+
+  private:
+    friend class DatabasePg;
+    bool Aperto() const override { return db_ != nullptr; }
+    QStringList ColonneIndice(const QString& nome) override;
+    bool Primo() override;
+    bool Cerca(const QString& op, const QVariantList& chiavi) override;
+    bool Successivo() override;
+    void Inserisci(const std::vector<int>& colonne, const QVariantList& valori) override;
+    void Aggiorna(const std::vector<int>& colonne, const QVariantList& valori) override;
+    void Cancella() override;
+    bool AvanzaSnapshot() override;
+    QVariant ValoreSnapshot(int indice) const override {
+        return ValoreDi(risultato_.get(), rigaCorrente_, indice);
+    }
+    QByteArrayView Utf8Snapshot(int indice, bool* nullo) const override;
+    void Chiudi() override;
+    void Risolvi() const override;
+
+    QString Selezione() const;
+    QString Ordine(bool discendente) const;
+    QString PerAggiornare() const;
+    bool Posiziona(const QString& sql, const QVariantList& parametri);
+    void CaricaRiga(const PGresult* r, int riga);
+    // Ends a streamed read, on the server too when rows are still coming.
+    void FermaFlusso();
+
+    DatabasePg* db_;
+    // A table: its name, its chosen index, and the current row's place and keys.
+    QString oid_, relname_;
+    Indice indice_;
+    QString ctid_;
+    QVariantList chiaviRiga_;
+    bool daPosizionare_ = false;
+    // A snapshot: the rows in hand; a streamed one reads them one at a time.
+    Risultato risultato_;
+    int rigaCorrente_ = 0;
+    bool inFlusso_ = false;
+};
+
+// ---------------------------------------------------------------------------------------
+// Database
+
+PGconn* DatabasePg::Nuova() {
+    const QByteArray dsn = server_.toUtf8();
+    // The schema is a plain name (see SchemaDitta); the lock wait is the workspace's.
+    const QByteArray opzioni =
+        QStringLiteral("-c search_path=%1 -c lock_timeout=%2").arg(schema_).arg(attesaMs_).toUtf8();
+    const char* chiavi[] = {"dbname", "options", "client_encoding", "fallback_application_name",
+                            nullptr};
+    const char* valori[] = {dsn.constData(), opzioni.constData(), "UTF8", "anagrafica", nullptr};
+    ++Viaggi();
+    PGconn* c = PQconnectdbParams(chiavi, valori, 1);
+    if (PQstatus(c) != CONNECTION_OK) {
+        const QString causa = Messaggio(c);
+        PQfinish(c);
+        throw Errore(ErrConnessione, QStringLiteral("Collegamento al server '%1' non riuscito: %2")
+                                         .arg(Mostrabile(server_), causa));
+    }
+    // The server's notices (a table that was not there to drop...) are no news to the
+    // operator.
+    PQsetNoticeProcessor(
+        c, [](void*, const char*) {}, nullptr);
+    if (PQserverVersion(c) < 120000) {
+        PQfinish(c);
+        throw Errore(ErrFormato, QStringLiteral("Il server '%1' non è un PostgreSQL 12 o più "
+                                                "recente.")
+                                     .arg(Mostrabile(server_)));
+    }
+    return c;
+}
+
+void DatabasePg::Connetti(bool crea) {
+    conn_ = Nuova();
+    aperto_ = true;
+    const QByteArray nome = schema_.toUtf8();
+    const char* valori[] = {nome.constData()};
+    if (crea) {
+        // Inside the workspace's transaction when there is one: a failed setup leaves nothing.
+        try {
+            Invia(QStringLiteral("CREATE SCHEMA %1").arg(schema_));
+        } catch (const Errore& e) {
+            if (e.Numero() != ErrSintassi) throw;
+            throw Errore(ErrGenerico, QStringLiteral("Il database '%1' esiste già sul server "
+                                                     "'%2' (%3).")
+                                          .arg(schema_, Mostrabile(server_), e.Descrizione()));
+        }
+        return;
+    }
+    ++Viaggi();
+    Risultato r(PQexecParams(conn_, "SELECT 1 FROM pg_namespace WHERE nspname = $1", 1, nullptr,
+                             valori, nullptr, nullptr, 0));
+    if (PQresultStatus(r.get()) != PGRES_TUPLES_OK) Solleva(conn_, r.get());
+    if (PQntuples(r.get()) == 0)
+        throw Errore(ErrPercorso, QStringLiteral("Il database '%1' non esiste sul server '%2' "
+                                                 "(manca lo schema %1).")
+                                      .arg(schema_, Mostrabile(server_)));
+}
+
+void DatabasePg::Close() {
+    if (!aperto_) {
+        Stacca();
+        return;
+    }
+    for (RecordsetPg* rs : std::vector<RecordsetPg*>(recordset_)) rs->Staccato();
+    recordset_.clear();
+    RollbackLocale();
+    if (flusso_) PQfinish(flusso_);
+    if (conn_) PQfinish(conn_);
+    flusso_ = conn_ = nullptr;
+    aperto_ = false;
+    Stacca();
+}
+
+void DatabasePg::Solleva(PGconn* c, const PGresult* r) {
+    if (Interrotta(c, r)) {
+        // The server or the line went away: whatever the transaction held is gone with it,
+        // and the next call connects again.
+        const QString causa = r ? MessaggioRisultato(r) : Messaggio(c);
+        if (c == conn_) inTransazione_ = false;
+        if (c) PQfinish(c);
+        if (c == conn_) conn_ = nullptr;
+        if (c == flusso_) flusso_ = nullptr;
+        throw Errore(ErrChiamata, QStringLiteral("Collegamento con il server '%1' interrotto: %2")
+                                      .arg(Mostrabile(server_), causa));
+    }
+    throw ErroreDa(r, schema_);
+}
+
+PGconn* DatabasePg::Principale() {
+    if (!aperto_) throw Errore(ErrGenerico, QStringLiteral("Il database è chiuso."));
+    if (conn_ && PQstatus(conn_) != CONNECTION_OK) {
+        PQfinish(conn_);
+        conn_ = nullptr;
+        inTransazione_ = false;
+    }
+    if (!conn_) conn_ = Nuova();
+    return conn_;
+}
+
+PGconn* DatabasePg::Flusso() {
+    if (flusso_ && PQstatus(flusso_) != CONNECTION_OK) {
+        PQfinish(flusso_);
+        flusso_ = nullptr;
+    }
+    if (!flusso_) flusso_ = Nuova();
+    return flusso_;
+}
+
+void DatabasePg::PrimaDiEseguire() {
+    PGconn* c = Principale();
+    if (!ws_ || !ws_->InTransazione() || inTransazione_) return;
+    // One round trip: the transaction and the turn among the program's writers.
+    const QByteArray sql = QStringLiteral("BEGIN; SELECT pg_advisory_xact_lock(%1, hashtext('%2'))")
+                               .arg(kClasseBlocco)
+                               .arg(schema_)
+                               .toUtf8();
+    // Joined before the answer: a wait that fails leaves a transaction to roll back.
+    inTransazione_ = true;
+    ++Viaggi();
+    Risultato r(PQexec(c, sql.constData()));
+    if (PQresultStatus(r.get()) != PGRES_TUPLES_OK) Solleva(c, r.get());
+}
+
+Risultato DatabasePg::Invia(const QString& sql, const QVariantList& parametri) {
+    PrimaDiEseguire();
+    const Parametri p(parametri);
+    const QByteArray testo = sql.toUtf8();
+    ++Viaggi();
+    Risultato r(PQexecParams(conn_, testo.constData(), int(p.valori.size()), p.tipi.data(),
+                             p.valori.data(), nullptr, nullptr, 0));
+    const auto stato = PQresultStatus(r.get());
+    if (stato != PGRES_COMMAND_OK && stato != PGRES_TUPLES_OK) Solleva(conn_, r.get());
+    return r;
+}
+
+void DatabasePg::CommitLocale() {
+    if (!inTransazione_) return;
+    inTransazione_ = false;
+    ++Viaggi();
+    Risultato r(PQexec(conn_, "COMMIT"));
+    if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) Solleva(conn_, r.get());
+    // A transaction that failed on the server ends in a rollback, which COMMIT reports.
+    if (qstrcmp(PQcmdStatus(r.get()), "ROLLBACK") == 0)
+        throw Errore(ErrGenerico, QStringLiteral("La transazione sul database '%1' è stata "
+                                                 "annullata dal server.")
+                                      .arg(schema_));
+}
+
+void DatabasePg::RollbackLocale() {
+    if (!inTransazione_) return;
+    inTransazione_ = false;
+    if (!conn_ || PQstatus(conn_) != CONNECTION_OK) return;
+    ++Viaggi();
+    Risultato r(PQexec(conn_, "ROLLBACK"));
+}
+
+void DatabasePg::ImpostaAttesa(int millisecondi) {
+    attesaMs_ = millisecondi;
+    const QByteArray sql = QStringLiteral("SET lock_timeout = %1").arg(millisecondi).toUtf8();
+    for (PGconn* c : {conn_, flusso_}) {
+        if (!c || PQstatus(c) != CONNECTION_OK || (c == flusso_ && lettore_)) continue;
+        ++Viaggi();
+        Risultato r(PQexec(c, sql.constData()));
+    }
+}
+
+void DatabasePg::Esegui(const QString& sqlNativo, const QVariantList& parametri) {
+    if (!parametri.isEmpty()) {
+        Invia(Segnaposti(sqlNativo), parametri);
+        return;
+    }
+    // Without parameters a text may hold several statements.
+    PrimaDiEseguire();
+    ++Viaggi();
+    Risultato r(PQexec(conn_, sqlNativo.toUtf8().constData()));
+    const auto stato = PQresultStatus(r.get());
+    if (stato != PGRES_COMMAND_OK && stato != PGRES_TUPLES_OK) Solleva(conn_, r.get());
+}
+
+std::vector<QVariantList> DatabasePg::Righe(const QString& sqlNativo,
+                                            const QVariantList& parametri) {
+    Risultato r = Invia(Segnaposti(sqlNativo), parametri);
+    std::vector<QVariantList> righe;
+    for (int i = 0; i < PQntuples(r.get()); ++i) {
+        QVariantList riga;
+        for (int c = 0; c < PQnfields(r.get()); ++c) riga << ValoreDi(r.get(), i, c);
+        righe.push_back(std::move(riga));
+    }
+    return righe;
+}
+
+QStringList DatabasePg::Piano(const QString& sql) {
+    QStringList piano;
+    Risultato r = Invia(QStringLiteral("EXPLAIN ") + TraduciPerPostgres(sql));
+    for (int i = 0; i < PQntuples(r.get()); ++i)
+        piano << QString::fromUtf8(PQgetvalue(r.get(), i, 0));
+    return piano;
+}
+
+void DatabasePg::CreaTabella(const QString& nome, const std::vector<DefColonna>& colonne) {
+    QStringList definizioni;
+    // Unquoted names, folded to lower case, so that people type them in any case. Texts in
+    // collation "C" compare and sort as the files do.
+    for (const DefColonna& c : colonne) {
+        if (!NomeSemplice(c.nome))
+            throw Errore(ErrSintassi, QStringLiteral("Nome di colonna non valido: %1").arg(c.nome));
+        definizioni << c.nome +
+                           (c.larghezza > 0
+                                ? QStringLiteral(" varchar(%1) COLLATE \"C\"").arg(c.larghezza)
+                                : QStringLiteral(" integer")) +
+                           (c.obbligatoria ? QStringLiteral(" NOT NULL") : QString());
+    }
+    if (!NomeSemplice(nome))
+        throw Errore(ErrSintassi, QStringLiteral("Nome di tabella non valido: %1").arg(nome));
+    Invia(QStringLiteral("CREATE TABLE %1 (%2)").arg(nome, definizioni.join(", ")));
+}
+
+void DatabasePg::CreaIndice(const QString& tabella, const QString& nome, const QStringList& colonne,
+                            TipoIndice tipo) {
+    QString oid, relname;
+    std::vector<Colonna> definite;
+    Tabella(tabella, oid, relname, definite);
+    QStringList chiavi;
+    for (qsizetype i = 0; i < colonne.size(); ++i) {
+        auto it = std::find_if(definite.begin(), definite.end(), [&](const Colonna& c) {
+            return c.nome.compare(colonne[i], Qt::CaseInsensitive) == 0;
+        });
+        if (it == definite.end())
+            throw Errore(
+                ErrCampoMancante,
+                QStringLiteral("Elemento non trovato nell'insieme: '%1'.").arg(colonne[i]));
+        const QString col = Quota(it->nome);
+        const bool testo = it->tipo.startsWith(QLatin1String("VARCHAR"));
+        // Seeks compare texts without their trailing blanks; the search compares them in
+        // lower case as well, as the dialect writes its comparisons.
+        if (tipo == TipoIndice::Ricerca && i == 0)
+            chiavi << QStringLiteral("(lower(rtrim(%1))) COLLATE \"C\"").arg(col);
+        else if (testo)
+            chiavi << QStringLiteral("(rtrim(%1))").arg(col);
+        else
+            chiavi << col;
+    }
+    Invia(QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
+              .arg(tipo == TipoIndice::Unico ? QStringLiteral("UNIQUE ") : QString(),
+                   Quota(tabella + '.' + nome), Quota(relname), chiavi.join(", ")));
+}
+
+void DatabasePg::Carica(const QString& tabella, const QStringList& colonne,
+                        const std::function<bool(QVariantList&)>& riga) {
+    QString oid, relname;
+    std::vector<Colonna> definite;
+    Tabella(tabella, oid, relname, definite);
+    PrimaDiEseguire();
+    const QByteArray sql =
+        QStringLiteral("COPY %1 (%2) FROM STDIN").arg(Quota(relname), colonne.join(", ")).toUtf8();
+    ++Viaggi();
+    Risultato r(PQexec(conn_, sql.constData()));
+    if (PQresultStatus(r.get()) != PGRES_COPY_IN) Solleva(conn_, r.get());
+    QByteArray blocco;
+    QVariantList valori;
+    bool ok = true;
+    auto invia = [&] {
+        if (ok && PQputCopyData(conn_, blocco.constData(), int(blocco.size())) != 1) ok = false;
+        blocco.clear();
+    };
+    try {
+        while (riga(valori)) {
+            AggiungiCopia(blocco, valori);
+            if (blocco.size() > (1 << 16)) invia();
+        }
+    } catch (...) {
+        PQputCopyEnd(conn_, "interrotto");
+        while (PGresult* fine = PQgetResult(conn_)) PQclear(fine);
+        throw;
+    }
+    invia();
+    PQputCopyEnd(conn_, nullptr);
+    Risultato esito(PQgetResult(conn_));
+    while (PGresult* altro = PQgetResult(conn_)) PQclear(altro);
+    if (!ok || PQresultStatus(esito.get()) != PGRES_COMMAND_OK) Solleva(conn_, esito.get());
+}
+
+QStringList DatabasePg::Tabelle() {
+    QStringList nomi;
+    Risultato r = Invia(QStringLiteral(
+        "SELECT relname FROM pg_class WHERE relnamespace = current_schema()::regnamespace AND "
+        "relkind IN ('r', 'p') ORDER BY relname"));
+    for (int i = 0; i < PQntuples(r.get()); ++i)
+        nomi << QString::fromUtf8(PQgetvalue(r.get(), i, 0));
+    return nomi;
+}
+
+std::vector<DefColonna> DatabasePg::Colonne(const QString& tabella) {
+    Risultato r =
+        Invia(QStringLiteral("SELECT a.attname, a.atttypid, a.atttypmod, a.attnotnull FROM "
+                             "pg_attribute a WHERE a.attrelid = to_regclass($1) AND a.attnum > 0 "
+                             "AND NOT a.attisdropped ORDER BY a.attnum"),
+              {Quota(tabella.toLower())});
+    std::vector<DefColonna> colonne;
+    for (int i = 0; i < PQntuples(r.get()); ++i) {
+        const Oid tipo = Oid(QByteArray(PQgetvalue(r.get(), i, 1)).toUInt());
+        DefColonna c{QString::fromUtf8(PQgetvalue(r.get(), i, 0)), 0,
+                     PQgetvalue(r.get(), i, 3)[0] == 't'};
+        if (tipo == kVarchar || tipo == kBpchar)
+            c.larghezza = QByteArray(PQgetvalue(r.get(), i, 2)).toInt() - 4;
+        colonne.push_back(c);
+    }
+    return colonne;
+}
+
+std::vector<DefIndice> DatabasePg::Indici(const QString& tabella) {
+    // The expressions CreaIndice writes, read back: lower(rtrim(x)) searches, rtrim(x) seeks.
+    static const QRegularExpression colonna(
+        QStringLiteral("^(lower\\()?(rtrim\\()?\\(?([a-z_0-9]+)"));
+    Risultato r = Invia(
+        QStringLiteral("SELECT ic.relname, i.indisunique, pg_get_indexdef(i.indexrelid, k, true) "
+                       "FROM pg_index i JOIN pg_class ic ON ic.oid = i.indexrelid, "
+                       "generate_series(1, i.indnkeyatts) k WHERE i.indrelid = to_regclass($1) "
+                       "ORDER BY ic.oid, k"),
+        {Quota(tabella.toLower())});
+    std::vector<DefIndice> indici;
+    QString ultimo;
+    for (int i = 0; i < PQntuples(r.get()); ++i) {
+        const QString nome = QString::fromUtf8(PQgetvalue(r.get(), i, 0));
+        const QString chiave = QString::fromUtf8(PQgetvalue(r.get(), i, 2));
+        const auto m = colonna.match(chiave);
+        if (nome != ultimo) {
+            ultimo = nome;
+            DefIndice d;
+            d.nome = nome.section('.', 1).isEmpty() ? nome : nome.section('.', 1);
+            d.tipo = PQgetvalue(r.get(), i, 1)[0] == 't' ? TipoIndice::Unico
+                     : m.captured(1).isEmpty()           ? TipoIndice::Normale
+                                                         : TipoIndice::Ricerca;
+            indici.push_back(d);
+        }
+        indici.back().colonne << m.captured(3);
+    }
+    return indici;
+}
+
+void DatabasePg::Tabella(const QString& nome, QString& oid, QString& relname,
+                         std::vector<Colonna>& colonne) {
+    // Names are matched without regard to case, as on files.
+    Risultato r = Invia(
+        QStringLiteral(
+            "SELECT c.oid, c.relname, a.attname, a.atttypid, a.atttypmod FROM pg_class c JOIN "
+            "pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
+            "WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind IN ('r', 'p') "
+            "AND lower(c.relname) = lower($1) ORDER BY c.relname = $1 DESC, c.oid, a.attnum"),
+        {nome});
+    const int n = PQntuples(r.get());
+    if (n == 0)
+        throw Errore(
+            ErrTabellaMancante,
+            QStringLiteral("Impossibile trovare la tabella o la query di input '%1'.").arg(nome));
+    oid = QString::fromLatin1(PQgetvalue(r.get(), 0, 0));
+    relname = QString::fromUtf8(PQgetvalue(r.get(), 0, 1));
+    colonne.clear();
+    for (int i = 0; i < n && QString::fromLatin1(PQgetvalue(r.get(), i, 0)) == oid; ++i) {
+        Colonna c;
+        c.nome = QString::fromUtf8(PQgetvalue(r.get(), i, 2));
+        const Oid tipo = Oid(QByteArray(PQgetvalue(r.get(), i, 3)).toUInt());
+        const int mod = QByteArray(PQgetvalue(r.get(), i, 4)).toInt();
+        if (tipo == kVarchar || tipo == kBpchar) {
+            c.dimensione = mod > 4 ? mod - 4 : 255;
+            c.tipo = QStringLiteral("VARCHAR(%1)").arg(c.dimensione);
+        } else if (tipo == kInt2 || tipo == kInt4 || tipo == kInt8) {
+            c.tipo = QStringLiteral("INTEGER");
+            c.dimensione = tipo == kInt8 ? 8 : tipo == kInt4 ? 4 : 2;
+        } else {
+            c.tipo = QStringLiteral("TEXT");
+            c.dimensione = 255;
+        }
+        colonne.push_back(c);
+    }
+}
+
+const Indice& DatabasePg::IndiceDi(const QString& oid, const QString& tabella,
+                                   const QString& nome) {
+    const QString chiave = oid + '/' + nome.toLower();
+    auto it = indici_.find(chiave);
+    if (it != indici_.end()) return it->second;
+    Risultato r = Invia(
+        QStringLiteral(
+            "SELECT ic.oid, i.indisunique, pg_get_indexdef(i.indexrelid, k, true) FROM pg_index i "
+            "JOIN pg_class ic ON ic.oid = i.indexrelid, generate_series(1, i.indnkeyatts) k "
+            "WHERE i.indrelid = $1::oid AND lower(ic.relname) IN (lower($2), lower($3)) "
+            "ORDER BY lower(ic.relname) = lower($2) DESC, ic.oid, k"),
+        {oid, tabella + '.' + nome, nome});
+    if (PQntuples(r.get()) == 0)
+        throw Errore(ErrIndiceMancante,
+                     QStringLiteral("'%1' non è un indice di questa tabella.").arg(nome));
+    Indice indice;
+    indice.unico = PQgetvalue(r.get(), 0, 1)[0] == 't';
+    const char* primo = PQgetvalue(r.get(), 0, 0);
+    for (int i = 0; i < PQntuples(r.get()) && qstrcmp(PQgetvalue(r.get(), i, 0), primo) == 0; ++i)
+        indice.chiavi << QString::fromUtf8(PQgetvalue(r.get(), i, 2));
+    return indici_.emplace(chiave, indice).first->second;
+}
+
+std::unique_ptr<Recordset> DatabasePg::OpenTable(const QString& tabella) {
+    auto rs = std::make_unique<RecordsetPg>(*this, true);
+    Tabella(tabella, rs->oid_, rs->relname_, rs->colonne_);
+    rs->MoveFirst();
+    return rs;
+}
+
+std::unique_ptr<Recordset> DatabasePg::OpenSnapshot(const QString& sql) {
+    const QString nativo = TraduciPerPostgres(sql);
+    auto rs = std::make_unique<RecordsetPg>(*this, false);
+    // Inside a transaction the snapshot must see what the transaction wrote; a second
+    // reader while one streams is rare. Both read whole on the main connection.
+    if ((ws_ && ws_->InTransazione()) || inTransazione_ || lettore_) {
+        rs->risultato_ = Invia(nativo);
+        for (int c = 0; c < PQnfields(rs->risultato_.get()); ++c)
+            rs->colonne_.push_back(ColonnaDa(rs->risultato_.get(), c));
+        rs->rigaCorrente_ = -1;
+    } else {
+        PGconn* c = Flusso();
+        const QByteArray testo = nativo.toUtf8();
+        ++Viaggi();
+        if (!PQsendQueryParams(c, testo.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0))
+            Solleva(c, nullptr);
+        PQsetSingleRowMode(c);
+        rs->inFlusso_ = true;
+        lettore_ = rs.get();
+        Risultato primo(PQgetResult(c));
+        const auto stato = PQresultStatus(primo.get());
+        if (stato != PGRES_SINGLE_TUPLE && stato != PGRES_TUPLES_OK) {
+            rs->FermaFlusso();
+            Solleva(c, primo.get());
+        }
+        for (int k = 0; k < PQnfields(primo.get()); ++k)
+            rs->colonne_.push_back(ColonnaDa(primo.get(), k));
+        rs->risultato_ = std::move(primo);
+        rs->rigaCorrente_ = 0;
+        rs->eof_ = stato != PGRES_SINGLE_TUPLE;
+        rs->haRiga_ = !rs->eof_;
+        if (rs->eof_) rs->FermaFlusso();
+        return rs;
+    }
+    rs->eof_ = false;
+    rs->MoveNext();
+    return rs;
+}
+
+// ---------------------------------------------------------------------------------------
+// Recordset
+
+void RecordsetPg::Chiudi() {
+    FermaFlusso();
+    risultato_.reset();
+    if (db_) db_->Rimuovi(this);
+    db_ = nullptr;
+}
+
+void RecordsetPg::FermaFlusso() {
+    if (!inFlusso_ || !db_) return;
+    inFlusso_ = false;
+    db_->FineFlusso(this);
+    PGconn* c = db_->FlussoAttuale();
+    if (!c) return;
+    if (!eof_) {
+        // Rows are still coming: the server stops sending them, and what is on the way is
+        // read and dropped, so the connection is ready for the next snapshot.
+        if (PGcancel* annulla = PQgetCancel(c)) {
+            char errore[256];
+            PQcancel(annulla, errore, sizeof errore);
+            PQfreeCancel(annulla);
+        }
+    }
+    while (PGresult* r = PQgetResult(c)) PQclear(r);
+}
+
+void RecordsetPg::Risolvi() const {
+    if (!daPosizionare_) return;
+    auto* io = const_cast<RecordsetPg*>(this);
+    io->daPosizionare_ = false;
+    io->eof_ = !io->Posiziona(Selezione() + QStringLiteral(" ORDER BY ") + Ordine(false) +
+                                  QStringLiteral(" LIMIT 1") + PerAggiornare(),
+                              {});
+}
+
+QString RecordsetPg::Selezione() const {
+    QString s = QStringLiteral("SELECT ctid");
+    for (const QString& k : indice_.chiavi) s += QStringLiteral(", ") + k;
+    return s + QStringLiteral(", * FROM ") + Quota(relname_);
+}
+
+QString RecordsetPg::Ordine(bool discendente) const {
+    QStringList parti;
+    const QString verso = discendente ? QStringLiteral(" DESC") : QString();
+    for (const QString& k : indice_.chiavi) parti << k + verso;
+    // Equal keys of an index that allows them are told apart by their place in the table.
+    if (!indice_.unico || indice_.chiavi.isEmpty()) parti << QStringLiteral("ctid") + verso;
+    return parti.join(QStringLiteral(", "));
+}
+
+QString RecordsetPg::PerAggiornare() const {
+    // Inside a transaction the row read is the row written: nobody changes it in between.
+    return db_->InTransazione() ? QStringLiteral(" FOR UPDATE") : QString();
+}
+
+void RecordsetPg::CaricaRiga(const PGresult* r, int riga) {
+    const int k = int(indice_.chiavi.size());
+    ctid_ = QString::fromLatin1(PQgetvalue(r, riga, 0));
+    chiaviRiga_.clear();
+    // The keys go back to the server as the text it gave.
+    for (int i = 0; i < k; ++i)
+        chiaviRiga_ << (PQgetisnull(r, riga, 1 + i)
+                            ? QVariant()
+                            : QVariant(QString::fromUtf8(PQgetvalue(r, riga, 1 + i))));
+    riga_.resize(colonne_.size());
+    for (size_t i = 0; i < colonne_.size(); ++i) riga_[i] = ValoreDi(r, riga, 1 + k + int(i));
+    haRiga_ = true;
+}
+
+bool RecordsetPg::Posiziona(const QString& sql, const QVariantList& parametri) {
+    Risultato r = db_->Invia(sql, parametri);
+    if (PQntuples(r.get()) == 0) {
+        haRiga_ = false;
+        return false;
+    }
+    CaricaRiga(r.get(), 0);
+    return true;
+}
+
+bool RecordsetPg::Primo() {
+    // Put off until something looks at the row: a seek usually comes first.
+    daPosizionare_ = true;
+    haRiga_ = false;
+    return true;
+}
+
+QStringList RecordsetPg::ColonneIndice(const QString& nome) {
+    indice_ = db_->IndiceDi(oid_, relname_, nome);
+    return indice_.chiavi;
+}
+
+bool RecordsetPg::Cerca(const QString& op, const QVariantList& chiavi) {
+    daPosizionare_ = false;
+    const int k = int(chiavi.size());
+    QStringList espressioni, segnaposto;
+    QVariantList valori;
+    for (int i = 0; i < k; ++i) {
+        espressioni << indice_.chiavi[i];
+        segnaposto << QStringLiteral("$%1").arg(i + 1);
+        // As text, which the server reads as the key's own type; texts are compared without
+        // their trailing blanks, as the index holds them.
+        if (chiavi[i].isNull()) {
+            valori << QVariant();
+            continue;
+        }
+        QString t = chiavi[i].typeId() == QMetaType::QDate
+                        ? QString::number(QDate(1899, 12, 30).daysTo(chiavi[i].toDate()))
+                        : chiavi[i].toString();
+        while (t.endsWith(' ')) t.chop(1);
+        valori << t;
+    }
+    const QString condizione = CondizioneSeek(op, espressioni, segnaposto);
+    const bool indietro = op.startsWith('<');
+    return Posiziona(Selezione() + QStringLiteral(" WHERE ") + condizione +
+                         QStringLiteral(" ORDER BY ") + Ordine(indietro) +
+                         QStringLiteral(" LIMIT 1") + PerAggiornare(),
+                     valori);
+}
+
+bool RecordsetPg::Successivo() {
+    const int k = int(indice_.chiavi.size());
+    QVariantList valori = chiaviRiga_;
+    QStringList segnaposto;
+    for (int i = 0; i < k; ++i) segnaposto << QStringLiteral("$%1").arg(i + 1);
+    const QString chiavi = '(' + indice_.chiavi.join(", ") + ')';
+    const QString posti = '(' + segnaposto.join(", ") + ')';
+    QString condizione;
+    if (k == 0) {
+        condizione = QStringLiteral("ctid > $1::tid");
+        valori = {ctid_};
+    } else if (indice_.unico) {
+        condizione = chiavi + QStringLiteral(" > ") + posti;
+    } else {
+        // The keys alone seek the index; the row's place settles equal keys.
+        valori << ctid_;
+        condizione = chiavi + QStringLiteral(" >= ") + posti + QStringLiteral(" AND (") + chiavi +
+                     QStringLiteral(" > ") + posti +
+                     QStringLiteral(" OR ctid > $%1::tid)").arg(k + 1);
+    }
+    return Posiziona(Selezione() + QStringLiteral(" WHERE ") + condizione +
+                         QStringLiteral(" ORDER BY ") + Ordine(false) + QStringLiteral(" LIMIT 1") +
+                         PerAggiornare(),
+                     valori);
+}
+
+void RecordsetPg::Inserisci(const std::vector<int>& colonne, const QVariantList& valori) {
+    QStringList nomi, segnaposto;
+    for (size_t i = 0; i < colonne.size(); ++i) {
+        nomi << Quota(colonne_[size_t(colonne[i])].nome);
+        segnaposto << QStringLiteral("$%1").arg(i + 1);
+    }
+    db_->Invia(nomi.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(Quota(relname_))
+                              : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                    .arg(Quota(relname_), nomi.join(", "), segnaposto.join(", ")),
+               valori);
+}
+
+void RecordsetPg::Aggiorna(const std::vector<int>& colonne, const QVariantList& valori) {
+    QStringList assegna;
+    for (size_t i = 0; i < colonne.size(); ++i)
+        assegna << Quota(colonne_[size_t(colonne[i])].nome) + QStringLiteral(" = $%1").arg(i + 1);
+    QVariantList parametri = valori;
+    parametri << ctid_;
+    QString ritorno = QStringLiteral("ctid");
+    for (const QString& k : indice_.chiavi) ritorno += QStringLiteral(", ") + k;
+    // The row comes back as stored, at its new place.
+    Risultato r =
+        db_->Invia(QStringLiteral("UPDATE %1 SET %2 WHERE ctid = $%3::tid RETURNING %4, *")
+                       .arg(Quota(relname_), assegna.join(", "))
+                       .arg(parametri.size())
+                       .arg(ritorno),
+                   parametri);
+    if (PQntuples(r.get()) == 0)
+        throw Errore(ErrConflitto, QStringLiteral("Il record è stato cambiato o cancellato da un "
+                                                  "altro utente dopo la lettura."));
+    CaricaRiga(r.get(), 0);
+}
+
+void RecordsetPg::Cancella() {
+    Risultato r = db_->Invia(
+        QStringLiteral("DELETE FROM %1 WHERE ctid = $1::tid").arg(Quota(relname_)), {ctid_});
+    if (QByteArray(PQcmdTuples(r.get())) == "0")
+        throw Errore(ErrConflitto, QStringLiteral("Il record è stato cambiato o cancellato da un "
+                                                  "altro utente dopo la lettura."));
+}
+
+bool RecordsetPg::AvanzaSnapshot() {
+    if (!inFlusso_) {
+        haRiga_ = risultato_ && ++rigaCorrente_ < PQntuples(risultato_.get());
+        return haRiga_;
+    }
+    PGconn* c = db_->FlussoAttuale();
+    risultato_.reset(c ? PQgetResult(c) : nullptr);
+    rigaCorrente_ = 0;
+    const auto stato = PQresultStatus(risultato_.get());
+    if (stato == PGRES_SINGLE_TUPLE) {
+        haRiga_ = true;
+        return true;
+    }
+    haRiga_ = false;
+    Risultato errore = std::move(risultato_);
+    eof_ = true;
+    FermaFlusso();
+    if (errore && stato != PGRES_TUPLES_OK) db_->Solleva(c, errore.get());
+    return false;
+}
+
+QByteArrayView RecordsetPg::Utf8Snapshot(int indice, bool* nullo) const {
+    const PGresult* r = risultato_.get();
+    const bool vuoto = PQgetisnull(r, rigaCorrente_, indice);
+    if (nullo) *nullo = vuoto;
+    if (vuoto) return {};
+    return QByteArrayView(PQgetvalue(r, rigaCorrente_, indice),
+                          PQgetlength(r, rigaCorrente_, indice));
+}
+
+}  // namespace
+
+std::unique_ptr<Database> Apri(const QString& server, const QString& nome, Workspace& ws,
+                               bool crea) {
+    if (!NomeSemplice(nome))
+        throw Errore(ErrPercorso,
+                     QStringLiteral("'%1' non è un nome di database valido sul server.").arg(nome));
+    auto db = std::make_unique<DatabasePg>(server, nome.toLower(), ws);
+    db->Connetti(crea);
+    return db;
+}
+
+QString SchemaDitta(const QString& ditta) {
+    QString schema = QStringLiteral("ditta_") + ditta.toLower();
+    for (QChar& c : schema)
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) c = '_';
+    return schema;
+}
+
+QString SchemaTabelle() {
+    return QStringLiteral("tabkes");
+}
+
+}  // namespace motore::postgres
