@@ -14,7 +14,7 @@ fallito() {
 }
 
 dipendenze=$(dpkg-deb -f "$deb" Depends)
-for p in libqt6widgets6 libsqlite3-0 libc6; do
+for p in libqt6widgets6 libsqlite3-0 libpq5 libc6; do
     [[ $dipendenze == *"$p"* ]] || fallito "Depends lacks $p: $dipendenze"
 done
 [[ $dipendenze != *-dev* ]] || fallito "Depends names a development package: $dipendenze"

@@ -356,3 +356,25 @@ TEST_P(SetupServerTest, CreaUnaVoltaECopiaIFileRigaPerRiga) {
         }
     }
 }
+
+// A list imported into a company on the server, through the same rules; a code already
+// there is reported, not overwritten.
+TEST_P(SetupServerTest, ImportaUnElencoSulServer) {
+    const QString server = amb.Server();
+    ASSERT_EQ(Strumento({"--server", server, "01", "--sample-clients", "3"}).codice, 0);
+    const QString file = amb.Radice() + "lista.csv";
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(
+            "CliCodice;CliRagsoc;CliNazione;CliProvincia\n;nuovo cliente;380;rm\n"
+            "2;gia' preso;380;mi\n");
+    }
+    const Esito e = Strumento({"--server", server, "01", "--importa-clienti", file});
+    EXPECT_EQ(e.codice, 1) << "a rejected line";
+    EXPECT_TRUE(e.out.contains("lines read: 2, imported: 1, rejected: 1")) << e.out.toStdString();
+    EXPECT_EQ(amb.Leggi("SELECT CliCodice || ':' || rtrim(CliProvincia) || ':' || "
+                        "rtrim(CliNazione) FROM Clienti WHERE CliRagsoc = 'NUOVO CLIENTE'"),
+              "4:RM:IT");
+    EXPECT_NE(amb.Leggi("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 2"), "GIA' PRESO");
+}

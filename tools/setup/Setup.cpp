@@ -433,8 +433,9 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
     if (!copia.isEmpty() && clienti > 0)
         return errato(QStringLiteral("--copia takes no sample clients"));
     if (!daImportare.isEmpty() && (clienti > 0 || !copia.isEmpty()))
-        return errato(QStringLiteral("--importa-clienti goes into an existing company, "
-                                     "without --sample-clients or --copia"));
+        return errato(
+            QStringLiteral("--importa-clienti goes into an existing company, "
+                           "without --sample-clients or --copia"));
     if (posizionali.size() != (server.isEmpty() ? 2 : 1))
         return errato(server.isEmpty() ? QStringLiteral("expected ROOT and COMPANY")
                                        : QStringLiteral("expected COMPANY"));
