@@ -83,6 +83,13 @@ class ModuloClientiTest : public ::testing::TestWithParam<Motore> {
 
     // What another program reads from the company database.
     QString Leggi(const QString& sql) { return amb.Leggi(sql); }
+    // A statement of another program (a process of its own, through the engine) on the
+    // company's or the code tables' database; its exit code, 0 when done.
+    int AltroProgramma(const QString& sql, bool tabelle = false) {
+        QProcess p;
+        p.start(ANAGRAFICA_OPERATORE, {amb.Programma(), "sql", tabelle ? "tabelle" : "ditta", sql});
+        return p.waitForFinished(30000) ? p.exitCode() : -1;
+    }
     int Clienti() { return Leggi("SELECT count(*) FROM Clienti").toInt(); }
     // The rows of a one-column query joined by commas.
     QString Elenco(const QString& sql) { return Leggi(sql).replace('\n', ','); }
