@@ -93,6 +93,11 @@ class Workspace {
     void ImpostaAttesaBlocco(int millisecondi);
     int AttesaBlocco() const { return attesaMs_; }
 
+    // Files opened from now on are treated as if they lived on a network folder, whatever
+    // their file system: the tests have no network folder to stand on.
+    void ImpostaCartellaDiRete(bool si) { cartellaDiRete_ = si; }
+    bool CartellaDiRete() const { return cartellaDiRete_; }
+
     const QString& Server() const { return server_; }
     // Requests sent to the server and answered so far; always 0 on files.
     qint64 Viaggi() const { return viaggi_; }
@@ -106,6 +111,7 @@ class Workspace {
     std::vector<Database*> databases_;
     bool inTransazione_ = false;
     int attesaMs_ = 3000;
+    bool cartellaDiRete_ = false;
     qint64 viaggi_ = 0;
 };
 

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -486,7 +487,16 @@ TEST_P(MotoreTest, IlPrefissoCercaNellIndiceSenzaCambiareIlRisultato) {
         << piano.toStdString();
 }
 
+// While the program has the file open the shell reads what it committed, still in the log;
+// once it is closed the shell finds one file in the rollback journal.
 TEST_P(MotoreFileTest, IlFileRestaLeggibileDallaShellSqlite) {
+    auto Shell = [&](const QString& sql) {
+        QProcess p;
+        p.start("sqlite3", {percorso, sql});
+        EXPECT_TRUE(p.waitForFinished(10000));
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        return QString::fromUtf8(p.readAllStandardOutput());
+    };
     {
         auto db = Apri();
         auto rs = db->OpenTable("Clienti");
@@ -497,14 +507,149 @@ TEST_P(MotoreFileTest, IlFileRestaLeggibileDallaShellSqlite) {
         rs->SetField("CliRagsoc", "DALLA SHELL");
         rs->Update();
         ws.CommitTrans();
+        EXPECT_EQ(Shell("PRAGMA journal_mode; SELECT CliRagsoc FROM Clienti WHERE CliCodice = 40"),
+                  "wal\nDALLA SHELL\n");
     }
-    QProcess p;
-    p.start("sqlite3", {percorso,
-                        "SELECT CliRagsoc FROM Clienti WHERE CliCodice = 40; "
-                        "PRAGMA integrity_check;"});
-    ASSERT_TRUE(p.waitForFinished(10000));
-    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()), "DALLA SHELL\nok\n");
+    EXPECT_EQ(Shell("PRAGMA journal_mode; SELECT CliRagsoc FROM Clienti WHERE CliCodice = 40; "
+                    "PRAGMA integrity_check;"),
+              "delete\nDALLA SHELL\nok\n");
+    EXPECT_FALSE(QFile::exists(percorso + "-wal"));
+    EXPECT_FALSE(QFile::exists(percorso + "-shm"));
+}
+
+bool InWal(const QString& percorso) {
+    QFile f(percorso);
+    return f.open(QIODevice::ReadOnly) && f.read(20).at(18) == 2;
+}
+
+// On a local disk a reader holds nothing a writer waits for; the log stays in write-ahead
+// mode until the last program closes the file.
+TEST_P(MotoreFileTest, SulDiscoLocaleUnaLetturaApertaNonFermaChiScrive) {
+    auto lettore = Apri();
+    auto snap = lettore->OpenSnapshot("SELECT * FROM Clienti ORDER BY CliCodice");
+    ASSERT_EQ(snap->Field("CliCodice").toInt(), 3);
+    EXPECT_TRUE(InWal(percorso));
+    EXPECT_TRUE(QFile::exists(percorso + "-shm"));
+
+    Workspace altro;
+    altro.ImpostaAttesaBlocco(50);
+    {
+        auto db2 = altro.OpenDatabase(percorso);
+        auto rs = db2->OpenTable("Clienti");
+        rs->SetIndex("primaria");
+        altro.BeginTrans();
+        rs->Seek("=", {7});
+        rs->Edit();
+        rs->SetField("CliRagsoc", "SCRITTO");
+        rs->Update();
+        EXPECT_EQ(NumeroErrore([&] { altro.CommitTrans(); }), 0);
+    }
+    EXPECT_TRUE(InWal(percorso)) << "the second program's close leaves the mode to the first";
+    snap->MoveNext();
+    EXPECT_EQ(snap->Field("CliRagsoc").toString(), "L'ALBA") << "the read sees where it began";
+    snap->Close();
+    EXPECT_EQ(lettore->Valore("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 7").toString(),
+              "SCRITTO");
+    lettore->Close();
+    EXPECT_FALSE(InWal(percorso));
+}
+
+// The log is copied into the file while nobody reads the older pages; after a long read has
+// let it grow, it is cut back instead of keeping its largest size.
+TEST_P(MotoreFileTest, IlRegistroNonRestaGrandeDopoUnaLetturaLunga) {
+    auto db = Apri();
+    ws.BeginTrans();
+    int codice = 100;
+    db->Carica("Clienti", {"CliCodice", "CliRagsoc"}, [&](QVariantList& v) {
+        if (codice == 10100) return false;
+        v = {codice++, "CLIENTE"};
+        return true;
+    });
+    ws.CommitTrans();
+    Workspace altro;
+    auto lettore = altro.OpenDatabase(percorso);
+    auto snap = lettore->OpenSnapshot("SELECT * FROM Clienti");
+    for (int i = 0; i < 30; ++i)
+        db->Esegui("UPDATE Clienti SET CliRagsoc = ?1", {QString("GIRO %1").arg(i, 30)});
+    const qint64 durante = QFileInfo(percorso + "-wal").size();
+    ASSERT_GT(durante, 12 << 20) << "the read kept the log from being copied back";
+    snap->Close();
+    for (int i = 0; i < 3; ++i)
+        db->Esegui("UPDATE Clienti SET CliPartitaIva = '1' WHERE CliCodice = 3");
+    EXPECT_LE(QFileInfo(percorso + "-wal").size(), 4 << 20);
+}
+
+// A network folder keeps the rollback journal: the log's index is memory shared by the
+// programs of one computer.
+class CartellaDiReteTest : public MotoreTest {
+  protected:
+    std::unique_ptr<Database> ApriInRete(Workspace& w) {
+        w.ImpostaCartellaDiRete(true);
+        return w.OpenDatabase(percorso);
+    }
+    // The file as a program on the local disk leaves it when it ends without closing it:
+    // in write-ahead-log mode, its last save only in the log.
+    void LasciatoInWal() {
+        Workspace locale;
+        auto db = locale.OpenDatabase(percorso);
+        db->Esegui("INSERT INTO Clienti (CliCodice, CliRagsoc) VALUES (50, 'NEL REGISTRO')");
+        const QString copia = amb.Radice() + "copia.mdb";
+        ASSERT_TRUE(QFile::copy(percorso, copia));
+        ASSERT_TRUE(QFile::copy(percorso + "-wal", copia + "-wal"));
+        db->Close();
+        ASSERT_TRUE(QFile::remove(percorso));
+        ASSERT_TRUE(QFile::rename(copia, percorso));
+        ASSERT_TRUE(QFile::rename(copia + "-wal", percorso + "-wal"));
+        ASSERT_TRUE(InWal(percorso));
+    }
+    QString Errore(const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const motore::Errore& e) {
+            EXPECT_EQ(e.Numero(), ErrAccesso);
+            return e.Descrizione();
+        }
+        return "<nessun errore>";
+    }
+};
+INSTANTIATE_TEST_SUITE_P(Motori, CartellaDiReteTest, ::testing::Values(Motore::File), NomeMotore);
+
+TEST_P(CartellaDiReteTest, UnFileLasciatoInWalTornaAlGiornaleSenzaPerdereNulla) {
+    LasciatoInWal();
+    auto db = ApriInRete(ws);
+    EXPECT_FALSE(InWal(percorso));
+    EXPECT_FALSE(QFile::exists(percorso + "-wal"));
+    EXPECT_EQ(db->Valore("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 50").toString(),
+              "NEL REGISTRO");
+    db->Esegui("INSERT INTO Clienti (CliCodice) VALUES (51)");
+    EXPECT_FALSE(InWal(percorso));
+    EXPECT_FALSE(QFile::exists(percorso + "-shm")) << "no memory is shared through the network";
+}
+
+// A program on the local disk puts the file in write-ahead-log mode: from a network folder
+// it cannot be shared, and is refused rather than read through a log index that does not
+// reach across computers.
+TEST_P(CartellaDiReteTest, NonSiUsaInsiemeAUnProgrammaInWal) {
+    Workspace rete;
+    rete.ImpostaAttesaBlocco(50);
+    auto dallaRete = ApriInRete(rete);
+    {
+        Workspace locale;
+        auto db = locale.OpenDatabase(percorso);
+        db->Esegui("UPDATE Clienti SET CliRagsoc = 'LOCALE' WHERE CliCodice = 3");
+        const QString testo =
+            Errore([&] { dallaRete->Valore("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 3"); });
+        EXPECT_TRUE(testo.contains("cartella di rete")) << testo.toStdString();
+        Workspace altraRete;
+        altraRete.ImpostaAttesaBlocco(50);
+        EXPECT_TRUE(Errore([&] { ApriInRete(altraRete); }).contains("WAL"));
+        EXPECT_EQ(db->Valore("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 3").toString(),
+                  "LOCALE");
+    }
+    // Closed there, the file is back in the journal, and the network's program goes on.
+    EXPECT_EQ(dallaRete->Valore("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 3").toString(),
+              "LOCALE");
+    EXPECT_EQ(dallaRete->Valore("PRAGMA integrity_check").toString(), "ok");
 }
 
 }  // namespace

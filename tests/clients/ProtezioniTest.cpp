@@ -7,9 +7,17 @@ namespace {
 
 class ProtezioniTest : public ModuloClientiTest {
   protected:
+    // Readers are locked out only under the rollback journal: files are opened as from a
+    // network folder, by this program and then by the one that locks (on a local disk the
+    // log lets readers through).
+    void ComeDaUnaCartellaDiRete() {
+        g.EnvironmentSettings.Workspace = std::make_unique<motore::Workspace>(amb.Server());
+        g.EnvironmentSettings.Workspace->ImpostaCartellaDiRete(true);
+    }
     // Another program that holds the company database locked, readers included.
     void Blocca() {
         altroWs = std::make_unique<motore::Workspace>(amb.Server());
+        altroWs->ImpostaCartellaDiRete(g.EnvironmentSettings.Workspace->CartellaDiRete());
         altroDb = amb.ApriDitta(*altroWs);
         altroDb->Esegui(amb.SqlBloccoTotale("Clienti"));
         g.EnvironmentSettings.Workspace->ImpostaAttesaBlocco(100);
@@ -92,6 +100,7 @@ TEST_P(ProtezioniTest, UnNumeroDiUnAltraAziendaVaAllElenco) {
 // appears, nothing can be written, and once the lock is gone the same Enter reads it.
 TEST_P(ProtezioniTest, UnClienteNonLettoNonSiPuoSalvare) {
     AggiungiAzienda(3, "01234567890");
+    ComeDaUnaCartellaDiRete();
     Avvia();
     Blocca();
     Scrivi("3");

@@ -1,6 +1,7 @@
 #include "engine/sqlite/Sqlite.h"
 
 #include "engine/Dialetto.h"
+#include "engine/sqlite/Rete.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +11,8 @@
 
 #include <algorithm>
 #include <map>
+
+#include <unistd.h>
 
 namespace motore::sqlite {
 
@@ -167,7 +170,8 @@ quint32 Grande32(const QByteArray& b, int da) {
 
 // Checks the file before SQLite sees it: SQLite would take an empty file for a new
 // database and reads a truncated one without complaint until it reaches the missing pages.
-void ControllaFile(const QString& percorso) {
+// True when the file is in write-ahead-log mode.
+bool ControllaFile(const QString& percorso) {
     QFileInfo fi(percorso);
     if (!fi.exists())
         throw Errore(ErrFileMancante,
@@ -193,14 +197,61 @@ void ControllaFile(const QString& percorso) {
         (!wal && conteggioValido && qint64(pagine) * pagina > f.size()))
         throw Errore(ErrDanneggiato,
                      QStringLiteral("Il database '%1' è danneggiato.").arg(percorso));
+    return wal;
+}
+
+bool InModalitaWal(const QString& percorso) {
+    QFile f(percorso);
+    const QByteArray testa = f.open(QIODevice::ReadOnly) ? f.read(20) : QByteArray();
+    return testa.size() == 20 && quint8(testa[18]) == 2;
+}
+
+// A file in write-ahead-log mode whose log this connection cannot use.
+Errore RegistroInutilizzabile(const QString& percorso, bool rete, const QString& causa) {
+    if (rete)
+        return Errore(ErrAccesso,
+                      QStringLiteral("Il database '%1' è in modalità WAL, che da una cartella di "
+                                     "rete non si può condividere (%2): chiudere i programmi che "
+                                     "lo usano dal computer su cui si trova e riprovare.")
+                          .arg(percorso, causa));
+    return Errore(ErrAccesso,
+                  QStringLiteral("Il database '%1' è in modalità WAL e accanto non si possono "
+                                 "creare i file del registro (%2): aprirlo una volta da un utente "
+                                 "che può scrivere nella sua cartella.")
+                      .arg(percorso, causa));
+}
+
+// Whether the program may write the file and make files beside it (the journal or the log),
+// symbolic links followed as SQLite follows them.
+bool Scrivibile(const QString& percorso) {
+    const QString vero = QFileInfo(percorso).canonicalFilePath();
+    return ::access(QFile::encodeName(vero).constData(), W_OK) == 0 &&
+           ::access(QFile::encodeName(QFileInfo(vero).absolutePath()).constData(), W_OK | X_OK) ==
+               0;
+}
+
+// The text of a pragma's first row; empty when it fails, with the engine's code in rc.
+QByteArray Pragma(sqlite3* db, const char* sql, int& rc) {
+    sqlite3_stmt* st = nullptr;
+    QByteArray valore;
+    rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(st);
+        if (rc == SQLITE_ROW) {
+            valore = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+            rc = SQLITE_OK;
+        }
+    }
+    sqlite3_finalize(st);
+    return valore.toLower();
 }
 
 class RecordsetSqlite;
 
 class DatabaseSqlite final : public Database {
   public:
-    DatabaseSqlite(sqlite3* db, const QString& percorso, Workspace& ws)
-        : Database(percorso, ws), db_(db) {
+    DatabaseSqlite(sqlite3* db, const QString& percorso, Workspace& ws, bool rete)
+        : Database(percorso, ws), db_(db), rete_(rete) {
         sqlite3_extended_result_codes(db_, 1);
         sqlite3_busy_timeout(db_, ws.AttesaBlocco());
     }
@@ -236,6 +287,9 @@ class DatabaseSqlite final : public Database {
         recordset_.erase(std::remove(recordset_.begin(), recordset_.end(), rs), recordset_.end());
     }
     sqlite3* Connessione() const { return db_; }
+    // Puts the file in write-ahead-log mode, where readers never hold up a writer; where that
+    // cannot be the file keeps its rollback journal.
+    void UsaRegistro();
 
   private:
     void CommitLocale() override;
@@ -244,7 +298,13 @@ class DatabaseSqlite final : public Database {
         if (db_) sqlite3_busy_timeout(db_, millisecondi);
     }
 
+    // A write to a file that another was renamed over would land in the old file, or in a
+    // log that the new one would then take for its own.
+    void ControllaSpostato();
+
     sqlite3* db_ = nullptr;
+    bool rete_;         // on a network folder: never in write-ahead-log mode
+    bool wal_ = false;  // put in that mode by this connection
     bool inTransazione_ = false;
     std::map<QString, sqlite3_stmt*> istruzioni_;
     std::map<QString, std::vector<Colonna>> colonne_;
@@ -305,21 +365,50 @@ void DatabaseSqlite::Close() {
     if (inTransazione_) RollbackLocale();
     for (auto& [sql, st] : istruzioni_) sqlite3_finalize(st);
     istruzioni_.clear();
+    if (wal_) {
+        // The last program to close puts the file back in the rollback journal, so that at
+        // rest it is one file that any folder, tool or copy can take. While another program
+        // has it open this fails at once and leaves the mode to that one.
+        sqlite3_busy_timeout(db_, 0);
+        sqlite3_exec(db_, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+    }
     sqlite3_close_v2(db_);
     db_ = nullptr;
     Stacca();
 }
 
 void DatabaseSqlite::Solleva(int rc) const {
-    // The file itself is open: what cannot be opened now is the journal beside it, which a
-    // write-protected folder refuses.
-    if ((rc & 0xff) == SQLITE_CANTOPEN) rc = SQLITE_READONLY_DIRECTORY;
-    throw ErroreDa(rc, db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString(), Percorso());
+    const QString dettaglio = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString();
+    if ((rc & 0xff) == SQLITE_CANTOPEN) {
+        // The file itself is open: what cannot be opened now is a file beside it. Either the
+        // log of a file in write-ahead-log mode (which a connection on a network folder never
+        // shares, and a write-protected folder cannot hold), or the journal, which such a
+        // folder refuses.
+        if (InModalitaWal(Percorso())) throw RegistroInutilizzabile(Percorso(), rete_, dettaglio);
+        rc = SQLITE_READONLY_DIRECTORY;
+    }
+    throw ErroreDa(rc, dettaglio, Percorso());
+}
+
+void DatabaseSqlite::ControllaSpostato() {
+    int spostato = 0;
+    if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &spostato) == SQLITE_OK &&
+        spostato)
+        Solleva(SQLITE_READONLY_DBMOVED);
+}
+
+void DatabaseSqlite::UsaRegistro() {
+    int rc = SQLITE_OK;
+    wal_ = Pragma(db_, "PRAGMA journal_mode=WAL", rc) == "wal";
+    // The log grows while a read keeps it from being copied into the file; once it has been,
+    // it goes back to this size instead of keeping its largest.
+    if (wal_) sqlite3_exec(db_, "PRAGMA journal_size_limit=4194304", nullptr, nullptr, nullptr);
 }
 
 void DatabaseSqlite::PrimaDiEseguire() {
     if (!db_) throw Errore(ErrGenerico, QStringLiteral("Il database è chiuso."));
     if (ws_ && ws_->InTransazione() && !inTransazione_) {
+        ControllaSpostato();
         // IMMEDIATE takes the write lock now (waiting for another writer up to the busy
         // timeout), so a read-then-write inside the transaction cannot deadlock.
         int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
@@ -359,6 +448,7 @@ sqlite3_stmt* DatabaseSqlite::Prepara(const QString& sqlNativo) {
 void DatabaseSqlite::Esegui(const QString& sqlNativo, const QVariantList& parametri) {
     PrimaDiEseguire();
     sqlite3_stmt* st = Prepara(sqlNativo);
+    if (!inTransazione_ && !sqlite3_stmt_readonly(st)) ControllaSpostato();
     Azzera guardia{st};
     for (int i = 0; i < parametri.size(); ++i) Lega(st, i + 1, parametri[i]);
     int rc;
@@ -721,35 +811,73 @@ QByteArrayView RecordsetSqlite::Utf8Snapshot(int indice, bool* nullo) const {
 
 }  // namespace
 
-std::unique_ptr<Database> Apri(const QString& percorso, Workspace& ws) {
-    ControllaFile(percorso);
+namespace {
+
+sqlite3* Connetti(const QString& percorso, int flag, bool rete) {
     sqlite3* raw = nullptr;
-    // Read-write without create: SQLite falls back to read-only for a write-protected file,
-    // and a write then fails with a clear error instead of the open.
-    int rc = sqlite3_open_v2(Utf8(percorso).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    const int rc = sqlite3_open_v2(Utf8(percorso).constData(), &raw, flag,
+                                   rete ? VfsSenzaMemoriaCondivisa() : nullptr);
     if (rc != SQLITE_OK) {
-        QString dettaglio = raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString();
+        const QString dettaglio = raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString();
         sqlite3_close_v2(raw);
         throw ErroreDa(rc, dettaglio, percorso);
     }
-    auto db = std::make_unique<DatabaseSqlite>(raw, percorso, ws);
+    return raw;
+}
+
+// A file left in write-ahead-log mode (a program on the computer that holds the disk has it
+// open, or one ended without closing it) goes back to the rollback journal before a
+// connection on a network folder uses it. That connection holds the file alone (so it waits
+// for, or fails on, any program that has it open) and keeps the log's index in its own
+// memory, never in memory shared through the network.
+void RiportaAlGiornale(const QString& percorso, int attesaMs) {
+    sqlite3* raw = Connetti(percorso, SQLITE_OPEN_READWRITE, true);
+    sqlite3_busy_timeout(raw, attesaMs);
+    int rc = sqlite3_exec(raw, "PRAGMA locking_mode=EXCLUSIVE; SELECT count(*) FROM sqlite_master",
+                          nullptr, nullptr, nullptr);
+    const bool riuscito =
+        rc == SQLITE_OK && Pragma(raw, "PRAGMA journal_mode=DELETE", rc) == "delete";
+    const QString causa = QString::fromUtf8(sqlite3_errmsg(raw));
+    sqlite3_close_v2(raw);
+    if (!riuscito) throw RegistroInutilizzabile(percorso, true, causa);
+}
+
+// The journal is chosen at the opening, from where the file lives. On a local disk, with the
+// file and its folder writable, the write-ahead log: a reader holds no lock a writer waits
+// for, so a long search never delays another program's save. On a network folder the
+// rollback journal: the log's index is memory that the programs share, which does not reach
+// across computers. In a folder the program cannot write the file stays as it is.
+std::unique_ptr<Database> DatabaseDa(sqlite3* raw, const QString& percorso, Workspace& ws,
+                                     bool rete) {
+    auto db = std::make_unique<DatabaseSqlite>(raw, percorso, ws, rete);
     // Reading the schema makes SQLite check the header and the first pages.
     db->Valore(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    if (!rete && Scrivibile(percorso)) db->UsaRegistro();
     return db;
+}
+
+bool InRete(const QString& percorso, const Workspace& ws) {
+    return ws.CartellaDiRete() || SuFileSystemDiRete(percorso);
+}
+
+}  // namespace
+
+std::unique_ptr<Database> Apri(const QString& percorso, Workspace& ws) {
+    const bool wal = ControllaFile(percorso);
+    const bool rete = InRete(percorso, ws);
+    if (rete && wal) RiportaAlGiornale(percorso, ws.AttesaBlocco());
+    // Read-write without create: SQLite falls back to read-only for a write-protected file,
+    // and a write then fails with a clear error instead of the open.
+    return DatabaseDa(Connetti(percorso, SQLITE_OPEN_READWRITE, rete), percorso, ws, rete);
 }
 
 std::unique_ptr<Database> Crea(const QString& percorso, Workspace& ws) {
     if (QFileInfo::exists(percorso))
         throw Errore(ErrGenerico, QStringLiteral("Il file '%1' esiste già.").arg(percorso));
-    sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(Utf8(percorso).constData(), &raw,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (rc != SQLITE_OK) {
-        QString dettaglio = raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString();
-        sqlite3_close_v2(raw);
-        throw ErroreDa(rc, dettaglio, percorso);
-    }
-    return std::make_unique<DatabaseSqlite>(raw, percorso, ws);
+    // Where the file will be: its folder.
+    const bool rete = InRete(QFileInfo(percorso).absolutePath(), ws);
+    return DatabaseDa(Connetti(percorso, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, rete),
+                      percorso, ws, rete);
 }
 
 }  // namespace motore::sqlite
