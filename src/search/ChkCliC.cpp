@@ -474,7 +474,8 @@ void ChkCliC::LeggiRighe(int massimo, int ms) {
 void ChkCliC::FermaLettura() {
     seguito_->stop();
     if (!lettura_) return;
-    // Closing releases the database's read lock, which other programs wait on to write.
+    // Closing ends the read: under a rollback journal (files on a network folder) other
+    // programs wait on it to write.
     try {
         lettura_->Close();
     } catch (const motore::Errore&) {

@@ -210,6 +210,51 @@ TEST_P(ChkCliCTest, UnRisultatoLungoArrivaDopoLaPrimaSchermata) {
     EXPECT_TRUE(Scrive());
 }
 
+// While one operator's search is still streaming its rows, another operator saves at the
+// client form, with a short lock wait: the save goes through at once, the search goes on
+// to its end and shows the clients as they were when it began.
+TEST_P(ChkCliCTest, UnaRicercaInCorsoNonFermaIlSalvataggioDiUnAltro) {
+    {
+        motore::Workspace ws(amb.Server());
+        auto db = amb.ApriDitta(ws);
+        ws.BeginTrans();
+        int codice = 1;
+        db->Carica("Clienti", {"CliCodice", "CliRagsoc"}, [&](QVariantList& v) {
+            if (codice > 3000) return false;
+            v = {codice, QString("CLIENTE %1").arg(codice++)};
+            return true;
+        });
+        ws.CommitTrans();
+    }
+    Avvia();
+    g.EnvironmentSettings.Workspace->ImpostaAttesaBlocco(50);
+    Scrivi("2500");
+    Premi(Qt::Key_Return);
+    ASSERT_EQ(form->ModoMaschera, 2);
+    VaiAlCampo(10);
+    Scrivi("0612345");
+
+    // The other operator: a program with databases and a search form of its own.
+    Global altro;
+    altro.EnvironmentSettings.EnvironmentFile = amb.FileIni();
+    amb.ApriDatabase(altro);
+    ChkCliC ricerca(altro);
+    ASSERT_TRUE(ricerca.Carica());
+    ricerca.EseguiRicerca();
+    ASSERT_TRUE(ricerca.RicercaInCorso());
+    QTest::mouseClick(form->CmdI(0), Qt::LeftButton);
+    ASSERT_TRUE(ricerca.RicercaInCorso()) << "the save came before the end of the read";
+    EXPECT_TRUE(Testi().empty()) << Testi().front().toStdString();
+    EXPECT_EQ(form->ModoMaschera, 0);
+    EXPECT_EQ(Leggi("SELECT trim(CliTelefono) FROM Clienti WHERE CliCodice = 2500"), "0612345");
+
+    QTRY_VERIFY_WITH_TIMEOUT(!ricerca.RicercaInCorso(), 10000);
+    Griglia& gr = *ricerca.GridRic;
+    ASSERT_EQ(gr.Rows(), 3001);
+    EXPECT_EQ(gr.TextMatrix(2500, 0), "  2500");
+    EXPECT_EQ(gr.TextMatrix(2500, 7), " ");
+}
+
 // The search keeps its own place in the environment file, under its name.
 TEST_P(ChkCliCTest, SiRiapreDoveEStataChiusa) {
     Avvia();
