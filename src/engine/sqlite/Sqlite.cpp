@@ -848,11 +848,11 @@ void RiportaAlGiornale(const QString& percorso, int attesaMs) {
 // rollback journal: the log's index is memory that the programs share, which does not reach
 // across computers. In a folder the program cannot write the file stays as it is.
 std::unique_ptr<Database> DatabaseDa(sqlite3* raw, const QString& percorso, Workspace& ws,
-                                     bool rete) {
+                                     bool rete, bool registro = true) {
     auto db = std::make_unique<DatabaseSqlite>(raw, percorso, ws, rete);
     // Reading the schema makes SQLite check the header and the first pages.
     db->Valore(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-    if (!rete && Scrivibile(percorso)) db->UsaRegistro();
+    if (registro && !rete && Scrivibile(percorso)) db->UsaRegistro();
     return db;
 }
 
@@ -874,10 +874,12 @@ std::unique_ptr<Database> Apri(const QString& percorso, Workspace& ws) {
 std::unique_ptr<Database> Crea(const QString& percorso, Workspace& ws) {
     if (QFileInfo::exists(percorso))
         throw Errore(ErrGenerico, QStringLiteral("Il file '%1' esiste già.").arg(percorso));
-    // Where the file will be: its folder.
     const bool rete = InRete(QFileInfo(percorso).absolutePath(), ws);
+    // A new file is its maker's alone until it is complete (the setup tool renames it into
+    // place), so it keeps the rollback journal, which writes a bulk load once where the log
+    // would write it twice; the programs that open it choose for themselves.
     return DatabaseDa(Connetti(percorso, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, rete),
-                      percorso, ws, rete);
+                      percorso, ws, rete, false);
 }
 
 }  // namespace motore::sqlite
