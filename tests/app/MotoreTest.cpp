@@ -64,6 +64,16 @@ class MotoreTest : public ::testing::TestWithParam<Motore> {
     }
 
     std::unique_ptr<Database> Apri() { return ws.OpenDatabase(percorso); }
+    // Clients from `da` to `a` - 1, named by their codes, in one transaction.
+    void AggiungiClienti(Database& db, int da, int a) {
+        ws.BeginTrans();
+        db.Carica("Clienti", {"CliCodice", "CliRagsoc"}, [&](QVariantList& v) {
+            if (da == a) return false;
+            v = {da, QString("CLIENTE NUMERO %1").arg(da++)};
+            return true;
+        });
+        ws.CommitTrans();
+    }
     // The steps of a query's plan, in the forms' dialect, as one text.
     QString Piano(Database& db, const QString& sql) {
         // A handful of rows would be read whole by a server that can choose.
@@ -558,14 +568,7 @@ TEST_P(MotoreFileTest, SulDiscoLocaleUnaLetturaApertaNonFermaChiScrive) {
 // let it grow, it is cut back instead of keeping its largest size.
 TEST_P(MotoreFileTest, IlRegistroNonRestaGrandeDopoUnaLetturaLunga) {
     auto db = Apri();
-    ws.BeginTrans();
-    int codice = 100;
-    db->Carica("Clienti", {"CliCodice", "CliRagsoc"}, [&](QVariantList& v) {
-        if (codice == 10100) return false;
-        v = {codice++, "CLIENTE"};
-        return true;
-    });
-    ws.CommitTrans();
+    AggiungiClienti(*db, 100, 10100);
     Workspace altro;
     auto lettore = altro.OpenDatabase(percorso);
     auto snap = lettore->OpenSnapshot("SELECT * FROM Clienti");
@@ -873,14 +876,7 @@ TEST_P(MotoreServerTest, UnCollegamentoPersoEUnErroreEPoiSiRiprende) {
 // waiting, and closing it early ends the query on the server.
 TEST_P(MotoreServerTest, LaLetturaInFlussoNonTieneNullaEFinisceSulServer) {
     auto db = Apri();
-    ws.BeginTrans();
-    int codice = 1000;
-    db->Carica("Clienti", {"CliCodice", "CliRagsoc"}, [&](QVariantList& v) {
-        if (codice == 41000) return false;
-        v = {codice, QString("CLIENTE NUMERO %1").arg(codice++)};
-        return true;
-    });
-    ws.CommitTrans();
+    AggiungiClienti(*db, 1000, 41000);
     auto Attive = [&] {
         return db
             ->Valore(

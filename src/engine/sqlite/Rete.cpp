@@ -52,62 +52,32 @@ sqlite3_vfs* Predefinito() {
     return vfs;
 }
 
-sqlite3_file* Vero(sqlite3_file* f) {
-    return reinterpret_cast<File*>(f)->vero;
-}
-
-int Chiudi(sqlite3_file* f) {
-    return Vero(f)->pMethods->xClose(Vero(f));
-}
-int Leggi(sqlite3_file* f, void* dati, int n, sqlite3_int64 da) {
-    return Vero(f)->pMethods->xRead(Vero(f), dati, n, da);
-}
-int Scrivi(sqlite3_file* f, const void* dati, int n, sqlite3_int64 da) {
-    return Vero(f)->pMethods->xWrite(Vero(f), dati, n, da);
-}
-int Tronca(sqlite3_file* f, sqlite3_int64 dimensione) {
-    return Vero(f)->pMethods->xTruncate(Vero(f), dimensione);
-}
-int Sincronizza(sqlite3_file* f, int flag) {
-    return Vero(f)->pMethods->xSync(Vero(f), flag);
-}
-int Dimensione(sqlite3_file* f, sqlite3_int64* dimensione) {
-    return Vero(f)->pMethods->xFileSize(Vero(f), dimensione);
-}
-int Blocca(sqlite3_file* f, int livello) {
-    return Vero(f)->pMethods->xLock(Vero(f), livello);
-}
-int Sblocca(sqlite3_file* f, int livello) {
-    return Vero(f)->pMethods->xUnlock(Vero(f), livello);
-}
-int Riservato(sqlite3_file* f, int* esito) {
-    return Vero(f)->pMethods->xCheckReservedLock(Vero(f), esito);
-}
-int Controllo(sqlite3_file* f, int operazione, void* argomento) {
-    return Vero(f)->pMethods->xFileControl(Vero(f), operazione, argomento);
-}
-int Settore(sqlite3_file* f) {
-    return Vero(f)->pMethods->xSectorSize(Vero(f));
-}
-int Caratteristiche(sqlite3_file* f) {
-    return Vero(f)->pMethods->xDeviceCharacteristics(Vero(f));
-}
+// Each method hands the call on to the default VFS's file.
+template <auto Metodo>
+struct Inoltra;
+template <typename... Argomenti, int (*sqlite3_io_methods::*Metodo)(sqlite3_file*, Argomenti...)>
+struct Inoltra<Metodo> {
+    static int Chiama(sqlite3_file* f, Argomenti... argomenti) {
+        sqlite3_file* vero = reinterpret_cast<File*>(f)->vero;
+        return (vero->pMethods->*Metodo)(vero, argomenti...);
+    }
+};
 
 const sqlite3_io_methods kMetodi = [] {
     sqlite3_io_methods m{};
     m.iVersion = 1;
-    m.xClose = Chiudi;
-    m.xRead = Leggi;
-    m.xWrite = Scrivi;
-    m.xTruncate = Tronca;
-    m.xSync = Sincronizza;
-    m.xFileSize = Dimensione;
-    m.xLock = Blocca;
-    m.xUnlock = Sblocca;
-    m.xCheckReservedLock = Riservato;
-    m.xFileControl = Controllo;
-    m.xSectorSize = Settore;
-    m.xDeviceCharacteristics = Caratteristiche;
+    m.xClose = Inoltra<&sqlite3_io_methods::xClose>::Chiama;
+    m.xRead = Inoltra<&sqlite3_io_methods::xRead>::Chiama;
+    m.xWrite = Inoltra<&sqlite3_io_methods::xWrite>::Chiama;
+    m.xTruncate = Inoltra<&sqlite3_io_methods::xTruncate>::Chiama;
+    m.xSync = Inoltra<&sqlite3_io_methods::xSync>::Chiama;
+    m.xFileSize = Inoltra<&sqlite3_io_methods::xFileSize>::Chiama;
+    m.xLock = Inoltra<&sqlite3_io_methods::xLock>::Chiama;
+    m.xUnlock = Inoltra<&sqlite3_io_methods::xUnlock>::Chiama;
+    m.xCheckReservedLock = Inoltra<&sqlite3_io_methods::xCheckReservedLock>::Chiama;
+    m.xFileControl = Inoltra<&sqlite3_io_methods::xFileControl>::Chiama;
+    m.xSectorSize = Inoltra<&sqlite3_io_methods::xSectorSize>::Chiama;
+    m.xDeviceCharacteristics = Inoltra<&sqlite3_io_methods::xDeviceCharacteristics>::Chiama;
     return m;
 }();
 
