@@ -1,9 +1,9 @@
 #include "search/ChkCliC.h"
 
 #include "app/CasellaTesto.h"
-#include "engine/Motore.h"
 #include "app/Toolkit.h"
 #include "data/Clienti.h"
+#include "engine/Motore.h"
 #include "lookup/GesTab.h"
 #include "search/Esporta.h"
 #include "search/Griglia.h"
@@ -155,9 +155,8 @@ ChkCliC::ChkCliC(Global& g, QWidget* parent) : Modulo(g, parent) {
     cmdExcel = new QPushButton(this);
     cmdExcel->setGeometry(Rettangolo(8640, 405, 1320, 350));
     // A desktop without an icon theme still shows a picture: the style's table icon.
-    cmdExcel->setIcon(
-        QIcon::fromTheme(QStringLiteral("x-office-spreadsheet"),
-                         style()->standardIcon(QStyle::SP_FileDialogDetailedView)));
+    cmdExcel->setIcon(QIcon::fromTheme(QStringLiteral("x-office-spreadsheet"),
+                                       style()->standardIcon(QStyle::SP_FileDialogDetailedView)));
     cmdExcel->setToolTip(QStringLiteral("Esporta l'elenco in un foglio di calcolo"));
     toolkit::ColoraPulsante(*cmdExcel, QColor(208, 208, 208), false);
     cmdExcel->setAutoDefault(true);
@@ -440,7 +439,7 @@ void ChkCliC::LeggiRighe(int massimo, int ms) {
     riga.reserve(256);
     GridRic->SetRedraw(false);
     try {
-        for (int n = 0; n < massimo && !rs.Eof(); ++n, rs.MoveNext()) {
+        for (int n = 0; n < massimo && !rs.Eof(); ++n) {
             // Straight from the engine's UTF-8 into the grid's: a million rows must not
             // become a million sets of strings.
             const qint32 codice = InteroDa(rs.Field(campi_[0]));
@@ -458,6 +457,8 @@ void ChkCliC::LeggiRighe(int massimo, int ms) {
                     riga += v;
             }
             GridRic->AddItemUtf8(riga);
+            // Past the row shown before a slice ends, so that the next one starts after it.
+            rs.MoveNext();
             if (ms > 0 && (n & 255) == 255 && tempo.elapsed() >= ms) break;
         }
         if (rs.Eof()) FermaLettura();
