@@ -532,38 +532,6 @@ bool InWal(const QString& percorso) {
     return f.open(QIODevice::ReadOnly) && f.read(20).at(18) == 2;
 }
 
-// On a local disk a reader holds nothing a writer waits for; the log stays in write-ahead
-// mode until the last program closes the file.
-TEST_P(MotoreFileTest, SulDiscoLocaleUnaLetturaApertaNonFermaChiScrive) {
-    auto lettore = Apri();
-    auto snap = lettore->OpenSnapshot("SELECT * FROM Clienti ORDER BY CliCodice");
-    ASSERT_EQ(snap->Field("CliCodice").toInt(), 3);
-    EXPECT_TRUE(InWal(percorso));
-    EXPECT_TRUE(QFile::exists(percorso + "-shm"));
-
-    Workspace altro;
-    altro.ImpostaAttesaBlocco(50);
-    {
-        auto db2 = altro.OpenDatabase(percorso);
-        auto rs = db2->OpenTable("Clienti");
-        rs->SetIndex("primaria");
-        altro.BeginTrans();
-        rs->Seek("=", {7});
-        rs->Edit();
-        rs->SetField("CliRagsoc", "SCRITTO");
-        rs->Update();
-        EXPECT_EQ(NumeroErrore([&] { altro.CommitTrans(); }), 0);
-    }
-    EXPECT_TRUE(InWal(percorso)) << "the second program's close leaves the mode to the first";
-    snap->MoveNext();
-    EXPECT_EQ(snap->Field("CliRagsoc").toString(), "L'ALBA") << "the read sees where it began";
-    snap->Close();
-    EXPECT_EQ(lettore->Valore("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 7").toString(),
-              "SCRITTO");
-    lettore->Close();
-    EXPECT_FALSE(InWal(percorso));
-}
-
 // The log is copied into the file while nobody reads the older pages; after a long read has
 // let it grow, it is cut back instead of keeping its largest size.
 TEST_P(MotoreFileTest, IlRegistroNonRestaGrandeDopoUnaLetturaLunga) {
