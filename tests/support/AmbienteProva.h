@@ -85,7 +85,9 @@ class AmbienteProva {
     void TroncaCollegamenti() const;
 
     // Native statements that make another program hold a table: against every access, or
-    // against writes only (readers go on).
+    // against writes only (readers go on). A file in write-ahead-log mode (a local disk)
+    // lets readers through either way: only workspaces opened as on a network folder keep
+    // them out.
     QString SqlBloccoTotale(const QString& tabella) const;
     QString SqlBloccoScrittura(const QString& tabella) const;
 
