@@ -62,35 +62,38 @@ int ElencoSimili(Global& g, EleCli& dialogo, QString& chiave, bool& chiediElenco
 
     auto* db = g.EnvironmentSettings.CompanyDatabase.get();
     if (!db) return 0;
-    std::unique_ptr<motore::Recordset> rs;
-    try {
-        rs = db->OpenSnapshot(g.QueryText);
-    } catch (const motore::Errore&) {
-        return 0;
-    }
-
-    dialogo.Lista1->clear();
-    chiediElencoLungo = true;
-    try {
-        while (!rs->Eof()) {
+    // Reads the list, up to the first holder past the limit unless `tutto`; true when it
+    // stopped there. The read is over before anyone is asked anything: an open read must
+    // not hold the table while the operator thinks.
+    QStringList righe;
+    auto Leggi = [&](bool tutto) {
+        righe.clear();
+        conteggio = 0;
+        auto rs = db->OpenSnapshot(g.QueryText);
+        for (; !rs->Eof(); rs->MoveNext()) {
             const QVariant codice = rs->Field(QStringLiteral("CliCodice"));
             if (InteroDa(codice) != g.ClientRecord.CliCodice) ++conteggio;
-            if (chiediElencoLungo && conteggio > kOltre) {
-                if (g.MsgBox(QStringLiteral("OLTRE 200 CLIENTI: ESTRAGGO TUTTO?"), Pulsanti::SiNo,
-                             Icona::Domanda, QStringLiteral("ELENCO LUNGO")) == Risposta::No)
-                    break;
-                chiediElencoLungo = false;
-            }
-            dialogo.Lista1->addItem(RigaSimile(
-                codice, rs->Field(colonna), rs->Field(QStringLiteral("CliRagSoc")),
-                rs->Field(QStringLiteral("CliIndirizzo")), rs->Field(QStringLiteral("CliLocalita")),
-                rs->Field(QStringLiteral("CliProvincia"))));
-            rs->MoveNext();
+            if (!tutto && conteggio > kOltre) return true;
+            righe << RigaSimile(codice, rs->Field(colonna), rs->Field(QStringLiteral("CliRagSoc")),
+                                rs->Field(QStringLiteral("CliIndirizzo")),
+                                rs->Field(QStringLiteral("CliLocalita")),
+                                rs->Field(QStringLiteral("CliProvincia")));
+        }
+        return false;
+    };
+    chiediElencoLungo = true;
+    try {
+        if (Leggi(false) &&
+            g.MsgBox(QStringLiteral("OLTRE 200 CLIENTI: ESTRAGGO TUTTO?"), Pulsanti::SiNo,
+                     Icona::Domanda, QStringLiteral("ELENCO LUNGO")) == Risposta::Si) {
+            chiediElencoLungo = false;
+            Leggi(true);
         }
     } catch (const motore::Errore&) {
         return 0;
     }
-    rs->Close();
+    dialogo.Lista1->clear();
+    dialogo.Lista1->addItems(righe);
     return conteggio;
 }
 

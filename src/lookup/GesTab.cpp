@@ -224,42 +224,49 @@ void GesTab::CaricaLista(QString& testo, std::uint8_t modo) {
                    QStringLiteral(" where ") + colonna + QStringLiteral(" BETWEEN '") + testo +
                    QStringLiteral("' and '") + testo + QStringLiteral("zzz'");
     Lista->clear();
-    ApriTabSql();
-    if (!ElencoAperto) return;
     QStringList righe;
     const QString colonnaCodice = QStringLiteral("CODICE");
     const QString colonnaDescrizione = QStringLiteral("Descrizione");
-    try {
-        bool chiesto = false;
-        for (; !elenco_->Eof(); elenco_->MoveNext()) {
-            if (righe.size() == kRighePrimaDiChiedere && !chiesto) {
-                chiesto = true;
-                if (g_.MsgBox(QStringLiteral("OLTRE 1000 ELEMENTI: ESTRAGGO TUTTO?"),
-                              Pulsanti::SiNo, Icona::Domanda,
-                              QStringLiteral("ELENCO LUNGO")) == Risposta::No)
+    // Reads the list, up to `limite` lines (-1: all); true when more were left. The read is
+    // closed before anyone is asked anything: it must not hold the table meanwhile.
+    auto Leggi = [&](qsizetype limite) {
+        righe.clear();
+        ApriTabSql();
+        if (!ElencoAperto) return false;
+        bool altre = false;
+        try {
+            for (; !elenco_->Eof(); elenco_->MoveNext()) {
+                if (righe.size() == limite) {
+                    altre = true;
                     break;
+                }
+                const QString codice = elenco_->Field(colonnaCodice).toString();
+                const QString descrizione = elenco_->Field(colonnaDescrizione).toString();
+                QString riga;
+                riga.reserve(codice.size() + descrizione.size() + g_.CodeWidth +
+                             g_.DescriptionWidth + 3);
+                if (modo == 1) {
+                    AggiungiColonna(riga, codice, g_.CodeWidth);
+                    riga += kTrattino;
+                    AggiungiColonna(riga, descrizione, g_.DescriptionWidth);
+                } else {
+                    AggiungiColonna(riga, descrizione, g_.DescriptionWidth);
+                    riga += kTrattino;
+                    AggiungiColonna(riga, codice, g_.CodeWidth);
+                }
+                righe << riga;
             }
-            const QString codice = elenco_->Field(colonnaCodice).toString();
-            const QString descrizione = elenco_->Field(colonnaDescrizione).toString();
-            QString riga;
-            riga.reserve(codice.size() + descrizione.size() + g_.CodeWidth + g_.DescriptionWidth +
-                         3);
-            if (modo == 1) {
-                AggiungiColonna(riga, codice, g_.CodeWidth);
-                riga += kTrattino;
-                AggiungiColonna(riga, descrizione, g_.DescriptionWidth);
-            } else {
-                AggiungiColonna(riga, descrizione, g_.DescriptionWidth);
-                riga += kTrattino;
-                AggiungiColonna(riga, codice, g_.CodeWidth);
-            }
-            righe << riga;
+        } catch (const motore::Errore&) {
+            // A row that cannot be read ends the list where it is.
         }
-    } catch (const motore::Errore&) {
-        // A row that cannot be read ends the list where it is.
-    }
-    elenco_->Close();
-    elenco_.reset();
+        elenco_->Close();
+        elenco_.reset();
+        return altre;
+    };
+    if (Leggi(kRighePrimaDiChiedere) &&
+        g_.MsgBox(QStringLiteral("OLTRE 1000 ELEMENTI: ESTRAGGO TUTTO?"), Pulsanti::SiNo,
+                  Icona::Domanda, QStringLiteral("ELENCO LUNGO")) == Risposta::Si)
+        Leggi(-1);
     // The list keeps its lines in order. The range query mostly returns them in order
     // already, and checking costs far less than sorting again.
     if (!std::is_sorted(righe.begin(), righe.end())) righe.sort();

@@ -164,6 +164,35 @@ TEST_P(SimiliTest, ElencoLungoChiedeUnaVolta) {
     EXPECT_EQ(g.Messaggi.Mostrati().size(), 1u);
 }
 
+// While the long list's question waits, no read is open: another program writes the table
+// at once, also where a reader would hold it (a network folder's journal).
+TEST_P(SimiliTest, NessunaLetturaApertaMentreChiede) {
+    auto& env = g.EnvironmentSettings;
+    env.CompanyDatabase.reset();
+    env.CodeTablesDatabase.reset();
+    env.Workspace = std::make_unique<motore::Workspace>(amb.Server());
+    env.Workspace->ImpostaCartellaDiRete(true);
+    env.CompanyDatabase = amb.ApriDitta(*env.Workspace);
+    for (int i = 1; i <= 201; ++i)
+        Cliente(i, QString("CLIENTE %1").arg(i), QString("0123456%1").arg(i, 4, 10, QChar('0')),
+                {});
+    motore::Workspace altroWs(amb.Server());
+    altroWs.ImpostaCartellaDiRete(true);
+    altroWs.ImpostaAttesaBlocco(100);
+    auto altro = amb.ApriDitta(altroWs);
+    bool scritto = false;
+    g.Messaggi.MentreAperto = [&](const Messaggio&) {
+        altro->Esegui(
+            "INSERT INTO Clienti (CliCodice, CliRagsoc, CliPartitaIva) VALUES "
+            "(999, 'ULTIMO', '01234569999')");
+        scritto = true;
+    };
+    g.Messaggi.Copione({Risposta::Si});
+    EXPECT_EQ(Elenco("0123456"), 202) << "read again whole, as it stands";
+    EXPECT_TRUE(scritto);
+    EXPECT_EQ(Righe().size(), 202);
+}
+
 TEST_P(SimiliTest, QueryImpossibileLasciaLaLista) {
     g.EnvironmentSettings.CompanyDatabase.reset();
     const QString altra = amb.SulServer() ? QString("altra") : amb.Radice() + "altra.mdb";

@@ -216,4 +216,37 @@ TEST_P(GesTabTest, TabellaMancanteEElencoLungo) {
     }
 }
 
+// While the long list's question waits, no read of the table is open: another program
+// writes it at once, also where a reader would hold it (a network folder's journal). Yes
+// then reads the list whole, as it stands.
+TEST_P(GesTabTest, NessunaLetturaApertaMentreChiede) {
+    amb.IniNormale();
+    Tabella("LUNGA", 1001);
+    auto& env = g.EnvironmentSettings;
+    env.Workspace = std::make_unique<motore::Workspace>(amb.Server());
+    env.Workspace->ImpostaCartellaDiRete(true);
+    env.CodeTablesDatabase = amb.ApriTabelle(*env.Workspace);
+    motore::Workspace altroWs(amb.Server());
+    altroWs.ImpostaCartellaDiRete(true);
+    altroWs.ImpostaAttesaBlocco(100);
+    auto altro = amb.ApriTabelle(altroWs);
+    bool scritto = false;
+    g.Messaggi.MentreAperto = [&](const Messaggio&) {
+        altro->Esegui("INSERT INTO LUNGA VALUES ('C9999', 'ULTIMA')");
+        scritto = true;
+    };
+    g.Messaggi.Copione({Risposta::Si});
+    g.TableName = "LUNGA";
+    GesTab d(g);
+    d.Carica();
+    d.show();
+    d.CodTab->setFocus();
+    Attendi();
+    EXPECT_TRUE(scritto);
+    EXPECT_EQ(Testi(), std::vector<QString>{"OLTRE 1000 ELEMENTI: ESTRAGGO TUTTO?"});
+    ASSERT_EQ(d.Lista->count(), 1002);
+    EXPECT_TRUE(d.Lista->item(1001)->text().startsWith("C9999 - ULTIMA"));
+    d.Scarica();
+}
+
 }  // namespace
