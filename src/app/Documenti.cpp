@@ -1,10 +1,9 @@
 #include "app/Documenti.h"
 
-#include "app/Applicativi.h"
-
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QUrl>
 
 #include <cerrno>
@@ -164,6 +163,12 @@ QString CausaErrno(int err) {
 constexpr qsizetype kBuffer = 64 * 1024;
 
 }  // namespace
+
+bool ProgrammaLibreOffice(const QString& percorso) {
+    // libreoffice7.4 and the like: the names of the packages from LibreOffice's own site.
+    static const QRegularExpression nomi(QStringLiteral("^(soffice|localc|libreoffice[0-9.]*)$"));
+    return nomi.match(QFileInfo(percorso).fileName()).hasMatch();
+}
 
 std::optional<BloccoLibreOffice> LeggiBlocco(const QByteArray& testo) {
     QByteArray campi[5];

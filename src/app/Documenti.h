@@ -8,6 +8,9 @@
 // Documents the program writes for the office's programs: each one written whole beside its
 // name and renamed into place, and the lock a spreadsheet leaves beside one it holds open.
 
+// Whether the program at that path is LibreOffice under one of its usual names.
+bool ProgrammaLibreOffice(const QString& percorso);
+
 // The fields of the lock file ".~lock.NAME#" that LibreOffice keeps beside a document it has
 // open: its own user name, the system user, the computer, the time, its profile folder (URL).
 struct BloccoLibreOffice {

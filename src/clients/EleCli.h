@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Modulo.h"
+#include "ui/Modulo.h"
 
 class QListWidget;
 class QPushButton;

@@ -1,8 +1,8 @@
 #include "clients/GesCliC.h"
 
-#include "app/Avvio.h"
 #include "app/CasellaTesto.h"
 #include "app/Toolkit.h"
+#include "avvio/Avvio.h"
 #include "clients/CampiCliente.h"
 #include "data/Clienti.h"
 #include "localities/AggLocalita.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Modulo.h"
 #include "data/ClientRecord.h"
+#include "ui/Modulo.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Modulo.h"
+#include "ui/Modulo.h"
 
 #include <array>
 #include <cstdint>

@@ -1,9 +1,9 @@
 #include "search/Esporta.h"
 
-#include "app/Applicativi.h"
 #include "app/Cp1252.h"
 #include "app/Documenti.h"
 #include "search/Griglia.h"
+#include "ui/Applicativi.h"
 #include "ui/Global.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include "ui/Finestra.h"
 
-#include "app/Modulo.h"
 #include "app/Profilo.h"
 #include "ui/Global.h"
+#include "ui/Modulo.h"
 #include "ui/Valori.h"
 
 #include <algorithm>

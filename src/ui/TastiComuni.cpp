@@ -1,7 +1,7 @@
 #include "ui/TastiComuni.h"
 
-#include "app/Modulo.h"
 #include "ui/Global.h"
+#include "ui/Modulo.h"
 #include "ui/Tasti.h"
 
 int TastiComuni(Global& g, int codice, int shift, QWidget& form) {

@@ -16,8 +16,8 @@
 // FOLDER holds the environment file, as the program's folder does. Every message shown is
 // printed as "M <title>|<text>"; a Yes/No question waits for "SI" or "NO" on standard input.
 
-#include "app/Avvio.h"
 #include "app/CasellaTesto.h"
+#include "avvio/Avvio.h"
 #include "avvio/Ganci.h"
 #include "clients/GesCliC.h"
 #include "engine/Motore.h"

@@ -1,10 +1,10 @@
 #include "ui/Finestra.h"
 
-#include "app/Modulo.h"
 #include "app/Profilo.h"
 #include "app/Toolkit.h"
 #include "support/AmbienteProva.h"
 #include "ui/Global.h"
+#include "ui/Modulo.h"
 
 #include <QFile>
 #include <QRect>

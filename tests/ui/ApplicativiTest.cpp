@@ -1,4 +1,6 @@
-#include "app/Applicativi.h"
+#include "ui/Applicativi.h"
+
+#include "app/Documenti.h"
 
 #include "ui/Global.h"
 

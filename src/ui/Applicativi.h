@@ -23,9 +23,6 @@ QString TrovaEseguibile(const QString& documento);
 // the program's path first. "" when `comando` was filled, else the "#" text.
 QString ComandoAssociato(const QString& documento, QStringList& comando);
 
-// Whether the program at that path is LibreOffice under one of its usual names.
-bool ProgrammaLibreOffice(const QString& percorso);
-
 // A path that holds a blank, in double quotes (the caller's variable too).
 QString TraVirgolette(QString& percorso);
 

@@ -1,5 +1,6 @@
-#include "app/Applicativi.h"
+#include "ui/Applicativi.h"
 
+#include "app/Documenti.h"
 #include "app/Profilo.h"
 #include "ui/Global.h"
 #include "ui/Valori.h"
@@ -113,12 +114,6 @@ QString TraVirgolette(QString& percorso) {
 
 QStringList DividiRigaDiComando(const QString& riga) {
     return QProcess::splitCommand(riga);
-}
-
-bool ProgrammaLibreOffice(const QString& percorso) {
-    // libreoffice7.4 and the like: the names of the packages from LibreOffice's own site.
-    static const QRegularExpression nomi(QStringLiteral("^(soffice|localc|libreoffice[0-9.]*)$"));
-    return nomi.match(QFileInfo(percorso).fileName()).hasMatch();
 }
 
 QString ComandoAssociato(const QString& documento, QStringList& comando) {

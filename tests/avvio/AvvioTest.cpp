@@ -1,4 +1,4 @@
-#include "app/Avvio.h"
+#include "avvio/Avvio.h"
 #include "ui/Global.h"
 
 #include "support/AmbienteProva.h"

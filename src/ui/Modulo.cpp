@@ -1,4 +1,4 @@
-#include "app/Modulo.h"
+#include "ui/Modulo.h"
 
 #include "app/Toolkit.h"
 #include "ui/Tasti.h"

@@ -1,5 +1,5 @@
-#include "app/Modulo.h"
 #include "ui/Global.h"
+#include "ui/Modulo.h"
 #include "ui/Tasti.h"
 
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "app/Avvio.h"
+#include "avvio/Avvio.h"
 
 #include "app/Profilo.h"
 #include "app/Toolkit.h"
