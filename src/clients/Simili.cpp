@@ -62,32 +62,39 @@ int ElencoSimili(Global& g, EleCli& dialogo, QString& chiave, bool& chiediElenco
 
     auto* db = g.EnvironmentSettings.CompanyDatabase.get();
     if (!db) return 0;
+    std::unique_ptr<motore::Recordset> rs;
+    try {
+        rs = db->OpenSnapshot(g.QueryText);
+    } catch (const motore::Errore&) {
+        return 0;
+    }
+    chiediElencoLungo = true;
     // Reads the list, up to the first holder past the limit unless `tutto`; true when it
-    // stopped there. The read is over before anyone is asked anything: an open read must
-    // not hold the table while the operator thinks.
+    // stopped there.
     QStringList righe;
-    auto Leggi = [&](bool tutto) {
+    auto Leggi = [&](motore::Recordset& r, bool tutto) {
         righe.clear();
         conteggio = 0;
-        auto rs = db->OpenSnapshot(g.QueryText);
-        for (; !rs->Eof(); rs->MoveNext()) {
-            const QVariant codice = rs->Field(QStringLiteral("CliCodice"));
+        for (; !r.Eof(); r.MoveNext()) {
+            const QVariant codice = r.Field(QStringLiteral("CliCodice"));
             if (InteroDa(codice) != g.ClientRecord.CliCodice) ++conteggio;
             if (!tutto && conteggio > kOltre) return true;
-            righe << RigaSimile(codice, rs->Field(colonna), rs->Field(QStringLiteral("CliRagSoc")),
-                                rs->Field(QStringLiteral("CliIndirizzo")),
-                                rs->Field(QStringLiteral("CliLocalita")),
-                                rs->Field(QStringLiteral("CliProvincia")));
+            righe << RigaSimile(codice, r.Field(colonna), r.Field(QStringLiteral("CliRagSoc")),
+                                r.Field(QStringLiteral("CliIndirizzo")),
+                                r.Field(QStringLiteral("CliLocalita")),
+                                r.Field(QStringLiteral("CliProvincia")));
         }
         return false;
     };
-    chiediElencoLungo = true;
     try {
-        if (Leggi(false) &&
-            g.MsgBox(QStringLiteral("OLTRE 200 CLIENTI: ESTRAGGO TUTTO?"), Pulsanti::SiNo,
-                     Icona::Domanda, QStringLiteral("ELENCO LUNGO")) == Risposta::Si) {
+        const bool oltre = Leggi(*rs, false);
+        // The read is over before anyone is asked anything: an open read must not hold the
+        // table while the operator thinks.
+        rs.reset();
+        if (oltre && g.MsgBox(QStringLiteral("OLTRE 200 CLIENTI: ESTRAGGO TUTTO?"), Pulsanti::SiNo,
+                              Icona::Domanda, QStringLiteral("ELENCO LUNGO")) == Risposta::Si) {
             chiediElencoLungo = false;
-            Leggi(true);
+            Leggi(*db->OpenSnapshot(g.QueryText), true);
         }
     } catch (const motore::Errore&) {
         return 0;
