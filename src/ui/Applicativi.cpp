@@ -36,10 +36,10 @@ QString Quotato(const QString& testo) {
     return QString::fromUtf8(Testo(g_shell_quote(testo.toUtf8().constData())).get());
 }
 
-// The entry's Exec with its field codes expanded as the Desktop Entry Specification says and
-// as GIO expands them, each value quoted before the line is split: the file codes give the
-// document (as a path, which the specification allows for %u and %U too), %i "--icon" and the
-// icon or nothing, the deprecated codes nothing. Any other code makes the line invalid.
+// The entry's Exec with its field codes expanded as freedesktop.org's desktop entries define
+// them and as GIO expands them, each value quoted before the line is split: the file codes
+// give the document (as a path, which those rules allow for %u and %U too), %i "--icon" and
+// the icon or nothing, the deprecated codes nothing. Any other code makes the line invalid.
 std::optional<QString> Espandi(const QString& exec, const Voce& v, bool& conFile) {
     QString riga;
     for (qsizetype i = 0; i < exec.size(); ++i) {
