@@ -109,6 +109,16 @@ controlla "(01)   GESTIONE ANAGRAFICHE - KESTOR (EXPORT)"
 xdotool search --name KESTOR windowfocus
 sleep 0.5
 passo() { xdotool "\$@"; sleep 0.4; }
+# The program has ended, within five seconds, after what \$1 names.
+finito() {
+    for _ in \$(seq 25); do
+        kill -0 \$pid 2>/dev/null || return 0
+        sleep 0.2
+    done
+    kill \$pid
+    echo "the program did not end with \$1" >&2
+    exit 1
+}
 passo key Return                      # empty code: a new client, 6
 passo type --delay 30 "abc"
 passo key Down                        # too short for a fiscal code
@@ -175,15 +185,7 @@ controlla "USCITA FORZATA"
 passo key Return                      # No, the default
 controlla "VARIAZIONE ANAGRAFICHE - KESTOR"     # still there: a reset keeps the caption
 passo key F2                          # USCITA through Alt+U
-for _ in \$(seq 25); do
-    kill -0 \$pid 2>/dev/null || break
-    sleep 0.2
-done
-if kill -0 \$pid 2>/dev/null; then
-    kill \$pid
-    echo "the program did not end with F2" >&2
-    exit 1
-fi
+finito "F2"
 # Yes to the forced exit ends the program at once, writing nothing.
 cp "$dir/bin/KestorEx.ini" "$dir/prima.ini"
 "$dir/bin/anagrafica" E &
@@ -196,15 +198,7 @@ controlla "(01) RICERCA ANAGRAFICHE - KESTOR      $oggi"
 passo key ctrl+alt+shift+F2
 controlla "USCITA FORZATA"
 passo key alt+s                       # Sì
-for _ in \$(seq 25); do
-    kill -0 \$pid 2>/dev/null || break
-    sleep 0.2
-done
-if kill -0 \$pid 2>/dev/null; then
-    kill \$pid
-    echo "the program did not end with the forced exit" >&2
-    exit 1
-fi
+finito "the forced exit"
 cmp -s "$dir/bin/KestorEx.ini" "$dir/prima.ini" || { echo "the forced exit wrote the environment file" >&2; exit 1; }
 exit 0
 SESSIONE
