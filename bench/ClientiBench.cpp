@@ -138,7 +138,7 @@ void Piani(bool server) {
                           "\"CliCodice\" DESC, rowid DESC LIMIT 1");
     }
     MostraPiano(d->db(), "VAT equality",
-                ElencoSimili("CliPartitaIva = '01234567890'", "CliPartitaIva"));
+                ElencoSimili("CliPartitaIva = '01234560017'", "CliPartitaIva"));
     MostraPiano(d->db(), "VAT range",
                 ElencoSimili("CliPartitaIva BETWEEN '0123456 ' AND '0123456zzz'", "CliPartitaIva"));
     MostraPiano(d->db(), "fiscal-code equality, in lower case",

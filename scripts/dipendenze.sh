@@ -9,6 +9,7 @@ pacchetti=(
     libgtest-dev libbenchmark-dev
     fonts-liberation shared-mime-info xvfb xdotool xauth x11-utils openbox
     libreoffice-calc-nogui
+    python3-stdnum
     dpkg-dev file fakeroot lintian appstream man-db
 )
 

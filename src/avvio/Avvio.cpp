@@ -82,6 +82,9 @@ bool CaricaAmbiente(Global& g) {
         return false;
     }
 
+    env.ControlloCifre =
+        LeggiIni(ini, QStringLiteral("CONTROLLI"), QStringLiteral("CIFRE")) != QLatin1String("0");
+
     // The engine is chosen here, once: a server when the file names one, else the files.
     env.Server = LeggiIni(ini, QStringLiteral("BASE"), QStringLiteral("SERVER")).trimmed();
     env.CompanyDatabasePath = motore::PercorsoDitta(env.Server, env.RootDirectory, env.CompanyCode);

@@ -27,10 +27,17 @@ void GesCliC::ControllaCampo(std::int16_t& indice) {
     const QString s = Txt(indice)->text().trimmed();
     g_.FieldErrorNumber = 0;
     const ClientRecord& r = g_.ClientRecord;
+    // A value as stored that the operator left as it was is not held to its check character:
+    // a client stored long ago with a wrong one can still have its other fields changed.
+    auto cifre = [&](const QString& memorizzato) {
+        return g_.EnvironmentSettings.ControlloCifre &&
+               !(ModoMaschera == 2 && s == memorizzato.trimmed());
+    };
     switch (indice) {
         case 1:  // fiscal code
             if (s.isEmpty()) return;
-            if (!CodiceFiscaleAccettabile(s) || MostraSimili(1, s, r.CliCodiceFiscale))
+            if (DifettoCodiceFiscale(s, cifre(letto_.CliCodiceFiscale)) != Difetto::Nessuno ||
+                MostraSimili(1, s, r.CliCodiceFiscale))
                 g_.FieldErrorNumber = 1;
             return;
         case 2: {  // nation, kept as its ISO code
@@ -44,7 +51,9 @@ void GesCliC::ControllaCampo(std::int16_t& indice) {
         }
         case 3:  // VAT number
             if (s.isEmpty()) return;
-            if (!PartitaIvaAccettabile(s, Txt(2)->text()) || MostraSimili(3, s, r.CliPartitaIva))
+            if (DifettoPartitaIva(s, Txt(2)->text(), cifre(letto_.CliPartitaIva)) !=
+                    Difetto::Nessuno ||
+                MostraSimili(3, s, r.CliPartitaIva))
                 g_.FieldErrorNumber = 3;
             return;
         case 4:  // company name, and its homonyms

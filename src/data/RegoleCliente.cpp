@@ -6,19 +6,81 @@
 
 namespace {
 
-bool SoloCifre(const QString& s) {
-    return std::all_of(s.begin(), s.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+bool Cifra(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+bool SoloCifre(QStringView s) {
+    return std::all_of(s.begin(), s.end(), Cifra);
 }
 
 }  // namespace
 
-bool CodiceFiscaleAccettabile(const QString& codiceFiscale) {
-    const qsizetype n = codiceFiscale.size();
-    return n == 0 || n >= 16 || (n == 11 && SoloCifre(codiceFiscale));
+QChar CarattereControlloCF(QStringView primi15) {
+    // What a character in an odd place (1st, 3rd, ...) is worth; a digit as the letter in its
+    // place in the alphabet (0 as A).
+    static constexpr int kDispari[26] = {1,  0,  5, 7, 9, 13, 15, 17, 19, 21, 2,  4,  18,
+                                         20, 11, 3, 6, 8, 12, 14, 16, 10, 22, 25, 24, 23};
+    if (primi15.size() != 15) return {};
+    int somma = 0;
+    for (qsizetype i = 0; i < 15; ++i) {
+        const QChar c = primi15[i];
+        int valore;
+        if (Cifra(c))
+            valore = c.unicode() - u'0';
+        else if (c >= u'A' && c <= u'Z')
+            valore = c.unicode() - u'A';
+        else
+            return {};
+        somma += i % 2 == 0 ? kDispari[valore] : valore;
+    }
+    return QChar(u'A' + somma % 26);
 }
 
-bool PartitaIvaAccettabile(const QString& partitaIva, const QString& nazione) {
-    return partitaIva.isEmpty() || nazione != QLatin1String("IT") || partitaIva.size() == 11;
+int CifraControlloPartitaIva(QStringView primeDieci) {
+    if (primeDieci.size() != 10 || !SoloCifre(primeDieci)) return -1;
+    int somma = 0;
+    for (qsizetype i = 0; i < 10; ++i) {
+        int d = primeDieci[i].unicode() - u'0';
+        if (i % 2 == 1) d = d < 5 ? 2 * d : 2 * d - 9;
+        somma += d;
+    }
+    return (10 - somma % 10) % 10;
+}
+
+namespace {
+
+// An Italian VAT number, or a company's fiscal code: 11 digits, the last one its check digit,
+// the 8th to 10th the code of an office that exists.
+Difetto DifettoNumeroIva(QStringView numero) {
+    if (numero.size() != 11) return Difetto::Lunghezza;
+    if (!Cifra(numero[10]) ||
+        CifraControlloPartitaIva(numero.first(10)) != numero[10].unicode() - u'0')
+        return Difetto::Controllo;
+    const int ufficio = numero.sliced(7, 3).toInt();
+    if ((ufficio < 1 || ufficio > 100) && ufficio != 120 && ufficio != 121 && ufficio != 888 &&
+        ufficio != 999)
+        return Difetto::Ufficio;
+    return Difetto::Nessuno;
+}
+
+}  // namespace
+
+Difetto DifettoCodiceFiscale(const QString& codiceFiscale, bool cifre) {
+    const qsizetype n = codiceFiscale.size();
+    if (n == 0) return Difetto::Nessuno;
+    if (n == 11 && SoloCifre(codiceFiscale))
+        return cifre ? DifettoNumeroIva(codiceFiscale) : Difetto::Nessuno;
+    if (!cifre) return n >= 16 ? Difetto::Nessuno : Difetto::Lunghezza;
+    if (n != 16) return Difetto::Lunghezza;
+    const QChar atteso = CarattereControlloCF(QStringView(codiceFiscale).first(15));
+    return !atteso.isNull() && atteso == codiceFiscale[15] ? Difetto::Nessuno : Difetto::Controllo;
+}
+
+Difetto DifettoPartitaIva(const QString& partitaIva, const QString& nazione, bool cifre) {
+    if (partitaIva.isEmpty() || nazione != QLatin1String("IT")) return Difetto::Nessuno;
+    if (partitaIva.size() != 11) return Difetto::Lunghezza;
+    return cifre ? DifettoNumeroIva(partitaIva) : Difetto::Nessuno;
 }
 
 QString NazioneCliente(const QString& nazione, const std::function<QString(QString&)>& codiceIso) {

@@ -6,16 +6,30 @@
 #include "data/ClientRecord.h"
 
 #include <QString>
+#include <QStringView>
 
 #include <cstdint>
 #include <functional>
 #include <optional>
 
-// Empty, 16 characters, or the 11 digits a company has for fiscal code.
-bool CodiceFiscaleAccettabile(const QString& codiceFiscale);
+// What is wrong with a fiscal code or a VAT number, for the reason given.
+enum class Difetto { Nessuno, Lunghezza, Controllo, Ufficio };
 
-// An Italian VAT number has 11 characters; `nazione` is the nation as the form holds it.
-bool PartitaIvaAccettabile(const QString& partitaIva, const QString& nazione);
+// The check character of a fiscal code from its first 15 characters; null unless they are 15
+// capitals and digits.
+QChar CarattereControlloCF(QStringView primi15);
+
+// The check digit of a VAT number from its first 10 digits; -1 unless they are 10 digits.
+int CifraControlloPartitaIva(QStringView primeDieci);
+
+// Empty; 16 characters, the last the check character of the others; or the 11 digits of a
+// company, as a VAT number. With `cifre` false only the length counts: 16 characters or
+// more, or 11 digits.
+Difetto DifettoCodiceFiscale(const QString& codiceFiscale, bool cifre);
+
+// An Italian VAT number (`nazione` exactly "IT", as the form holds it) has 11 characters and,
+// with `cifre`, is a valid number; others are not looked at.
+Difetto DifettoPartitaIva(const QString& partitaIva, const QString& nazione, bool cifre);
 
 // The nation a client is stored with: none means Italy, otherwise the ISO code that
 // `codiceIso` finds for a nation number or ISO code; "" when it finds none.

@@ -26,6 +26,9 @@ struct EnvironmentSettings {
     QString TempDirectory;
     QString CompanyCode;
     QString Server;  // [BASE] SERVER: the database server; empty for files
+    // [CONTROLLI] CIFRE: the check characters of fiscal codes and VAT numbers count unless
+    // it is 0, for an office whose old data must go in as they are.
+    bool ControlloCifre = true;
     QString CompanyDatabasePath;
     QString CodeTablesDatabasePath;
     std::unique_ptr<motore::Workspace> Workspace;

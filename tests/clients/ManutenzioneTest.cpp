@@ -36,18 +36,24 @@ TEST_P(ManutenzioneTest, NuovoClienteDallaTastiera) {
     EXPECT_EQ(e1.titolo, "NORVAL - ERRORE N. 1");
     EXPECT_EQ(e1.icona, Icona::Critica);
     EXPECT_EQ(CampoConFuoco(), 1) << "the focus returns to the field";
-    Scrivi("RSSMRA85T10A562S");  // replaces the selected text and moves on by itself
+    // Full, so checked at once: the check character does not match.
+    Scrivi("RCCMNL83S18D969A");  // replaces the selected text and moves on by itself
+    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 1");
+    EXPECT_EQ(CampoConFuoco(), 1);
+    Scrivi("RCCMNL83S18DVSVX");
     EXPECT_EQ(CampoConFuoco(), 2);
 
     Scrivi("380");
     EXPECT_EQ(Txt(2)->text(), "IT") << "the nation number becomes its ISO code";
     EXPECT_EQ(CampoConFuoco(), 3);
 
-    Scrivi("1234567890");
-    Premi(Qt::Key_Return);
-    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 3");
-    EXPECT_EQ(CampoConFuoco(), 3);
-    Scrivi("12345678901");
+    for (const char* errata : {"1234567890", "00743110158"}) {
+        Scrivi(errata);
+        Premi(Qt::Key_Return);
+        EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 3") << errata;
+        EXPECT_EQ(CampoConFuoco(), 3);
+    }
+    Scrivi("00743110157");
     Premi(Qt::Key_Return);
     EXPECT_EQ(CampoConFuoco(), 4);
 
@@ -82,8 +88,8 @@ TEST_P(ManutenzioneTest, NuovoClienteDallaTastiera) {
     EXPECT_EQ(Leggi("SELECT CliCodice, CliRagsoc, length(CliIndirizzo), CliNazione, "
                     "CliPartitaIva, CliCodiceFiscale, CliProvincia, CliAcronimo, "
                     "CliEsenzioneDat FROM Clienti WHERE CliCodice = 6"),
-              "6|ROSSI SPA|35|IT |12345678901 |RSSMRA85T10A562S|MI |ROSSI SPA           |36892");
-    EXPECT_EQ(g.Messaggi.Mostrati().size(), 4u) << "no message beyond the four checks";
+              "6|ROSSI SPA|35|IT |00743110157 |RCCMNL83S18DVSVX|MI |ROSSI SPA           |36892");
+    EXPECT_EQ(g.Messaggi.Mostrati().size(), 6u) << "no message beyond the six checks";
 }
 
 TEST_P(ManutenzioneTest, NazioneERagioneSocialeRifiutate) {
@@ -248,7 +254,7 @@ TEST_P(ManutenzioneTest, UnApostrofoNellaChiaveNonRompeLaRicerca) {
             "INSERT INTO Clienti (CliCodice, CliRagsoc, CliCodiceFiscale) VALUES "
             "(1, 'D''ANGELO', 'D''NGLMRA85T10A5X')");
     }
-    Avvia();
+    Avvia("E", "[CONTROLLI]\nCIFRE=0\n");  // no such code has a check character that matches
     Premi(Qt::Key_Return);
     AlloElenco(0);
     Scrivi("D'NGLMRA85T10A5X");  // full: moves on and is checked
@@ -263,14 +269,14 @@ TEST_P(ManutenzioneTest, IlClienteSceltoNellElencoNonSostituisceQuelloSulModulo)
         motore::Workspace ws(amb.Server());
         amb.ApriDitta(ws)->Esegui(
             "INSERT INTO Clienti (CliCodice, CliRagsoc, CliCodiceFiscale) VALUES "
-            "(3, 'GAMMA', 'RSSMRA85T10A562S'), (5, 'DELTA', 'BNCLCU80A01F205X')");
+            "(3, 'GAMMA', 'RSSMRA85T10A562S'), (5, 'DELTA', 'BNCLCU80A01F205T')");
     }
     Avvia();
     Scrivi("3");
     Premi(Qt::Key_Return);
     ASSERT_EQ(CampoConFuoco(), 1);
     AlloElenco(0);  // CONFERMA on the first line: client 5
-    Scrivi("BNCLCU80A01F205X");
+    Scrivi("BNCLCU80A01F205T");
     EXPECT_EQ(righeElenco, 1);
     EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 1");
     EXPECT_EQ(Txt(1)->text(), "RSSMRA85T10A562S") << "change mode puts the stored value back";

@@ -60,9 +60,10 @@ TEST_P(ProtezioniTest, UnAziendaSiPercorreSenzaMessaggi) {
     EXPECT_TRUE(g.Messaggi.Mostrati().empty());
     EXPECT_EQ(Txt(1)->text(), "01234567890");
 
-    // Anything else shorter than 16 is still refused, and change mode puts the stored
-    // code back.
-    for (const char* errato : {"0123456789A", "012345678901", "012345678901234"}) {
+    // Its check digit is wrong, yet the code as stored passes. Anything else shorter than 16
+    // is still refused, and so is a changed code whose check character is wrong.
+    for (const char* errato :
+         {"0123456789A", "012345678901", "012345678901234", "01234567891", "RCCMNL83S18D969A"}) {
         Premi(Qt::Key_Up);
         Scrivi(errato);
         Premi(Qt::Key_Return);
@@ -74,22 +75,31 @@ TEST_P(ProtezioniTest, UnAziendaSiPercorreSenzaMessaggi) {
         Premi(Qt::Key_Return);
         EXPECT_TRUE(g.Messaggi.Mostrati().empty()) << errato;
     }
+    // The VAT number alike.
+    Premi(Qt::Key_Down);
+    Scrivi("01234567891");
+    Premi(Qt::Key_Return);
+    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 3");
+    Scrivi("01234567890");
+    Premi(Qt::Key_Return);
+    EXPECT_EQ(CampoConFuoco(), 4);
+    EXPECT_EQ(g.Messaggi.Mostrati().size(), 1u);
 }
 
 TEST_P(ProtezioniTest, UnNumeroDiUnAltraAziendaVaAllElenco) {
-    AggiungiAzienda(7, "01234567890");
+    AggiungiAzienda(7, "00743110157");
     Avvia();
     Premi(Qt::Key_Return);  // a new client
-    Scrivi("09876543210");
+    Scrivi("01234560017");
     Premi(Qt::Key_Return);
     EXPECT_TRUE(g.Messaggi.Mostrati().empty()) << "a free company number passes";
     EXPECT_EQ(CampoConFuoco(), 2);
     EXPECT_EQ(g.QueryText.section(" WHERE ", 1),
-              "CliPartitaIva = '09876543210' ORDER BY CliPartitaIva");
+              "CliPartitaIva = '01234560017' ORDER BY CliPartitaIva");
 
     Premi(Qt::Key_Up);
     AlloElenco(1);
-    Scrivi("01234567890");
+    Scrivi("00743110157");
     Premi(Qt::Key_Return);
     EXPECT_EQ(righeElenco, 1) << "the company that has it is listed";
     EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 1");

@@ -25,7 +25,8 @@ class ImportaTest : public ::testing::Test {
     QString File() const { return dir_.filePath("lista.csv"); }
 
     // Runs the command on a file with this content; keeps what it printed.
-    int Importa(const QByteArray& contenuto, const QString& azienda = "01") {
+    int Importa(const QByteArray& contenuto, const QString& azienda = "01",
+                const QStringList& opzioni = {}) {
         QFile f(File());
         EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(contenuto);
@@ -33,7 +34,8 @@ class ImportaTest : public ::testing::Test {
         out_.clear();
         err_.clear();
         QTextStream out(&out_), err(&err_);
-        return setup::Esegui({dir_.path(), azienda, "--importa-clienti", File()}, out, err);
+        return setup::Esegui(
+            QStringList{dir_.path(), azienda, "--importa-clienti", File()} + opzioni, out, err);
     }
 
     std::string Sql(const QString& query) const {
@@ -67,8 +69,8 @@ TEST_F(ImportaTest, LeRegoleDelModuloSuOgniCampo) {
         "CliCodice,CliRagsoc,CliIndirizzo,CliNazione,CliProvincia,CliCodiceFiscale,"
         "CliPartitaIva,CliEsenzioneDat,CliAcronimo,Note\r\n"
         "7,\"rossi & figli, srl\",\"via dei mille 1234567890123456789012345\",380,rm,"
-        "RSSMRA85T10A562S,01234567890,01/01/2001,,x\r\n"
-        ",\"caffè \"\"da mario\"\"\",,de,,12345678901,,2001-01-01 00:00:00,BAR,\r\n"
+        "RSSMRA85T10A562S,00743110157,01/01/2001,,x\r\n"
+        ",\"caffè \"\"da mario\"\"\",,de,,12345670017,,2001-01-01 00:00:00,BAR,\r\n"
         ",bianchi,,,mi,,,36892,,\r\n"
         "40,GIA' MEMORIZZATO,,,,,,,,\r\n"
         "7,DOPPIO,,,,,,,,\r\n"
@@ -91,8 +93,8 @@ TEST_F(ImportaTest, LeRegoleDelModuloSuOgniCampo) {
                   "trim(CliCodiceFiscale), trim(CliPartitaIva), CliEsenzioneDat, "
                   "trim(CliAcronimo) FROM Clienti WHERE CliCodice <> 40 ORDER BY CliCodice"),
               "7|ROSSI & FIGLI, SRL|VIA DEI MILLE 123456789012345678901|IT |RM |"
-              "RSSMRA85T10A562S|01234567890|36892|ROSSI & FIGLI, SRL\n"
-              "41|CAFFè \"DA MARIO\"||DE |   ||12345678901|36892|BAR\n"
+              "RSSMRA85T10A562S|00743110157|36892|ROSSI & FIGLI, SRL\n"
+              "41|CAFFè \"DA MARIO\"||DE |   ||12345670017|36892|BAR\n"
               "42|BIANCHI||IT |MI |||36892|BIANCHI\n"
               "43|IN DUE RIGHE||IT |   |||0|IN DUE RIGHE");
     EXPECT_EQ(Sql("SELECT length(CliIndirizzo), length(CliCodiceFiscale) FROM Clienti "
@@ -116,6 +118,28 @@ TEST_F(ImportaTest, LeRegoleDelModuloSuOgniCampo) {
     EXPECT_EQ(Importa("CliRagsoc\nULTIMO\n"), 0);
     EXPECT_FALSE(QFile::exists(File() + ".scarti.csv"));
     EXPECT_EQ(Sql("SELECT max(CliCodice) FROM Clienti"), "44");
+}
+
+// A fiscal code or an Italian VAT number of the right length whose check character does not
+// match is refused, and the reason says which; --senza-cifre takes them as they are.
+TEST_F(ImportaTest, CifreDiControllo) {
+    const QByteArray lista =
+        "CliRagsoc;CliNazione;CliCodiceFiscale;CliPartitaIva\n"
+        "UNO;IT;RCCMNL83S18D969A;\n"
+        "DUE;IT;00743110158;00743110158\n"
+        "TRE;;;01234561015\n"
+        "QUATTRO;DE;RCCMNL83S18DVSVX;00743110158\n";
+    EXPECT_EQ(Importa(lista), 1);
+    EXPECT_EQ(Scarti(),
+              "2;codice fiscale RCCMNL83S18D969A: carattere di controllo errato;"
+              "UNO;IT;RCCMNL83S18D969A;\n"
+              "3;codice fiscale 00743110158: cifra di controllo errata; partita IVA 00743110158: "
+              "cifra di controllo errata;DUE;IT;00743110158;00743110158\n"
+              "4;partita IVA 01234561015: codice ufficio 101 inesistente;TRE;;;01234561015");
+    EXPECT_EQ(Sql("SELECT CliRagsoc FROM Clienti"), "QUATTRO");
+
+    EXPECT_EQ(Importa(lista, "01", {"--senza-cifre"}), 0) << err_.toStdString();
+    EXPECT_EQ(Sql("SELECT count(*) FROM Clienti"), "5");
 }
 
 // A file that is no client list stores nothing and says where and why; so does a failure of

@@ -101,11 +101,11 @@ void AmbienteProva::ScriviIni(const QByteArray& testo, const QString& nome) cons
     f.write(testo);
 }
 
-void AmbienteProva::IniNormale() const {
+void AmbienteProva::IniNormale(const QByteArray& altro) const {
     QByteArray testo =
         ("[PATH]\nDIRINI=" + Radice() + "\nTEMP=" + Radice() + "tmp/\n[BASE]\nDITTA=01\n").toUtf8();
     if (SulServer()) testo += "SERVER=" + server_.toUtf8() + "\n";
-    ScriviIni(testo);
+    ScriviIni(testo + altro);
 }
 
 std::unique_ptr<motore::Database> AmbienteProva::ApriDitta(motore::Workspace& ws) const {

@@ -54,8 +54,9 @@ class AmbienteProva {
 
     // Writes the environment file beside the program with the given text.
     void ScriviIni(const QByteArray& testo, const QString& nome = "KestorEx.ini") const;
-    // The usual environment file: this root, company 01, and the server when there is one.
-    void IniNormale() const;
+    // The usual environment file: this root, company 01, and the server when there is one;
+    // then `altro`, whole lines of its own.
+    void IniNormale(const QByteArray& altro = {}) const;
 
     // Raw access to the company database, for preparing rows and checking writes.
     std::unique_ptr<motore::Database> ApriDitta(motore::Workspace& ws) const;

@@ -23,8 +23,9 @@
 
 class ModuloClientiTest : public ::testing::TestWithParam<Motore> {
   protected:
-    void Avvia(const QString& riga = "E") {
-        amb.IniNormale();
+    // `ini`: lines added to the usual environment file.
+    void Avvia(const QString& riga = "E", const QByteArray& ini = {}) {
+        amb.IniNormale(ini);
         InstallaGanci(g);
         form = std::make_unique<GesCliC>(g);
         ASSERT_TRUE(form->Form_Initialize(riga, amb.Programma(), amb.Sistema()));

@@ -3,6 +3,7 @@
 #include <span>
 
 #include "Setup.h"
+#include "data/RegoleCliente.h"
 
 namespace setup {
 

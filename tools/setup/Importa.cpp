@@ -166,6 +166,16 @@ std::optional<std::int32_t> CodiceCliente(const QString& t) {
     return std::int32_t(n);
 }
 
+// Why a fiscal code or a VAT number of the right length is refused.
+QString MotivoCifre(const QString& nome, const QString& valore, Difetto d) {
+    if (d == Difetto::Ufficio)
+        return QStringLiteral("%1 %2: codice ufficio %3 inesistente")
+            .arg(nome, valore, valore.mid(7, 3));
+    return nome + u' ' + valore +
+           (valore.size() == 16 ? QStringLiteral(": carattere di controllo errato")
+                                : QStringLiteral(": cifra di controllo errata"));
+}
+
 struct Riga {
     qint64 numero = 0;
     ClientRecord r;  // CliCodice 0: a new code is to be taken
@@ -177,9 +187,10 @@ struct Riga {
 // The client a line describes, through the rules the client form applies.
 class Conversione {
   public:
-    Conversione(motore::Database& tabelle)
+    Conversione(motore::Database& tabelle, bool cifre)
         : nazioni_(tabelle.OpenTable(QStringLiteral("NAZIONI"))),
-          province_(tabelle.OpenTable(QStringLiteral("PROVINCIE"))) {}
+          province_(tabelle.OpenTable(QStringLiteral("PROVINCIE"))),
+          cifre_(cifre) {}
 
     void Converti(Riga& riga, const std::vector<Colonna>& colonne, Codifica codifica) {
         QString v[kColonne];
@@ -201,14 +212,21 @@ class Conversione {
                           .arg(v[Codice])
                           .arg(kUltimoCodice);
         if (v[Ragsoc].isEmpty()) motivi << QStringLiteral("no company name");
-        if (!CodiceFiscaleAccettabile(v[CodiceFiscale]))
+        if (const Difetto d = DifettoCodiceFiscale(v[CodiceFiscale], cifre_);
+            d == Difetto::Lunghezza)
             motivi << QStringLiteral("fiscal code %1 has neither 16 characters nor 11 digits")
                           .arg(v[CodiceFiscale]);
+        else if (d != Difetto::Nessuno)
+            motivi << MotivoCifre(QStringLiteral("codice fiscale"), v[CodiceFiscale], d);
         const QString nazione = NazioneCliente(v[Nazione], [this](QString& n) { return Iso(n); });
         if (nazione.isEmpty()) motivi << QStringLiteral("nation %1 not in NAZIONI").arg(v[Nazione]);
-        if (!nazione.isEmpty() && !PartitaIvaAccettabile(v[PartitaIva], nazione))
+        if (const Difetto d = nazione.isEmpty() ? Difetto::Nessuno
+                                                : DifettoPartitaIva(v[PartitaIva], nazione, cifre_);
+            d == Difetto::Lunghezza)
             motivi
                 << QStringLiteral("Italian VAT number %1 has not 11 characters").arg(v[PartitaIva]);
+        else if (d != Difetto::Nessuno)
+            motivi << MotivoCifre(QStringLiteral("partita IVA"), v[PartitaIva], d);
         if (!v[Provincia].isEmpty() && !ProvinciaNota(v[Provincia]))
             motivi << QStringLiteral("province %1 not in PROVINCIE").arg(v[Provincia]);
         const auto data = DataEsenzione(v[EsenzioneDat]);
@@ -257,6 +275,7 @@ class Conversione {
     std::unique_ptr<motore::Recordset> province_;
     QHash<QString, QString> iso_;
     QHash<QString, bool> provinceNote_;
+    bool cifre_;
 };
 
 QString Quotato(const QString& t) {
@@ -309,7 +328,7 @@ qint64 RigaDi(const QByteArray& dati, qsizetype pos) {
 
 EsitoImport ImportaClienti(motore::Workspace& ws, motore::Database& ditta,
                            motore::Database& tabelle, const QString& file,
-                           const Avanzamento& avanzamento) {
+                           const Avanzamento& avanzamento, bool cifre) {
     auto avanza = [&](const char* fase, qint64 fatte, qint64 totale) {
         if (avanzamento && (fatte % 1000 == 0 || fatte == totale)) avanzamento(fase, fatte, totale);
     };
@@ -390,7 +409,7 @@ EsitoImport ImportaClienti(motore::Workspace& ws, motore::Database& ditta,
 
     std::vector<Riga> righe;
     righe.reserve(record.size());
-    Conversione conversione(tabelle);
+    Conversione conversione(tabelle, cifre);
     const qint64 totale = qint64(record.size());
     for (size_t i = 0; i < record.size(); ++i) {
         avanza("reading", qint64(i + 1), totale);
@@ -513,7 +532,7 @@ DatabaseAzienda ApriAzienda(motore::Workspace& ws, const QString& server, const 
 
 int ComandoImporta(const QString& server, const QString& radice, const QString& azienda,
                    const QString& file, QTextStream& out, QTextStream& err,
-                   const Avanzamento& avanzamento) {
+                   const Avanzamento& avanzamento, bool cifre) {
     auto errore = [&](const QString& testo) {
         err << "error: " << testo << "\n";
         err.flush();
@@ -524,7 +543,7 @@ int ComandoImporta(const QString& server, const QString& radice, const QString& 
         DatabaseAzienda db = ApriAzienda(ws, server, radice, azienda);
         QElapsedTimer tempo;
         tempo.start();
-        const EsitoImport e = ImportaClienti(ws, *db.ditta, *db.tabelle, file, avanzamento);
+        const EsitoImport e = ImportaClienti(ws, *db.ditta, *db.tabelle, file, avanzamento, cifre);
         out << "read: " << QDir::toNativeSeparators(file) << " as " << e.forma << "\n";
         if (!e.colonneIgnorate.isEmpty())
             out << "columns ignored: " << e.colonneIgnorate.join(QStringLiteral(", ")) << "\n";

@@ -53,9 +53,10 @@ using Avanzamento = std::function<void(const char* fase, qint64 fatte, qint64 to
 // stores nothing. Rejected lines, with their line number and reason, go to
 // `file` + ".scarti.csv"; a stale one from an earlier run is removed.
 // Throws FileRifiutato, motore::Errore or std::runtime_error; then nothing is stored.
+// `cifre` false takes fiscal codes and VAT numbers by their length alone.
 EsitoImport ImportaClienti(motore::Workspace& ws, motore::Database& ditta,
                            motore::Database& tabelle, const QString& file,
-                           const Avanzamento& avanzamento = {});
+                           const Avanzamento& avanzamento = {}, bool cifre = true);
 
 // The databases of one company of an installation, on `ws`.
 struct DatabaseAzienda {
@@ -71,7 +72,7 @@ DatabaseAzienda ApriAzienda(motore::Workspace& ws, const QString& server, const 
 // anything rejected or a failure.
 int ComandoImporta(const QString& server, const QString& radice, const QString& azienda,
                    const QString& file, QTextStream& out, QTextStream& err,
-                   const Avanzamento& avanzamento = {});
+                   const Avanzamento& avanzamento = {}, bool cifre = true);
 
 // A progress line on stderr, redrawn in place, for a terminal.
 Avanzamento AvanzamentoSuTerminale();

@@ -278,10 +278,12 @@ constexpr qint64 kMassimoClienti = std::numeric_limits<qint32>::max();
 void Uso(QTextStream& s) {
     s << "usage: anagrafica-setup ROOT COMPANY [--sample-clients N]\n"
          "  creates ROOT/tabkes.mdb (kept if it exists) and ROOT/COMPANY/Completo.mdb\n"
-         "       anagrafica-setup ROOT COMPANY --importa-clienti FILE\n"
+         "       anagrafica-setup ROOT COMPANY --importa-clienti FILE [--senza-cifre]\n"
          "       anagrafica-setup --server CONNINFO COMPANY --importa-clienti FILE\n"
+         "                        [--senza-cifre]\n"
          "  adds the clients of a CSV list to the existing company; rejected lines go to\n"
-         "  FILE.scarti.csv\n"
+         "  FILE.scarti.csv; --senza-cifre takes fiscal codes and VAT numbers by their length\n"
+         "  alone, as the program does with [CONTROLLI] CIFRE=0\n"
          "       anagrafica-setup --server CONNINFO COMPANY [--sample-clients N]\n"
          "  creates, on the server, the schema of the code tables (kept if it exists) and the\n"
          "  company's, and the role anagrafica_operatori that reads and writes their rows\n"
@@ -383,6 +385,7 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
     QStringList posizionali;
     qint64 clienti = 0;
     QString daImportare, server, copia;
+    bool cifre = true;
     auto errato = [&](const QString& messaggio) {
         err << "anagrafica-setup: " << messaggio << "\n";
         Uso(err);
@@ -402,6 +405,10 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
                 daImportare = argomenti[++i];
             if (daImportare.isEmpty())
                 return errato(QStringLiteral("--importa-clienti needs FILE"));
+            continue;
+        }
+        if (a == "--senza-cifre") {
+            cifre = false;
             continue;
         }
         if (a == "--server" || a == "--copia") {
@@ -436,6 +443,8 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
         return errato(
             QStringLiteral("--importa-clienti goes into an existing company, "
                            "without --sample-clients or --copia"));
+    if (!cifre && daImportare.isEmpty())
+        return errato(QStringLiteral("--senza-cifre goes with --importa-clienti"));
     if (posizionali.size() != (server.isEmpty() ? 2 : 1))
         return errato(server.isEmpty() ? QStringLiteral("expected ROOT and COMPANY")
                                        : QStringLiteral("expected COMPANY"));
@@ -445,7 +454,7 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
         return errato(QStringLiteral("COMPANY must be a plain folder name: %1").arg(azienda));
     if (!daImportare.isEmpty())
         return ComandoImporta(server, server.isEmpty() ? posizionali[0] : QString(), azienda,
-                              daImportare, out, err, avanzamento);
+                              daImportare, out, err, avanzamento, cifre);
     if (!server.isEmpty()) {
         try {
             return SulServer(server, azienda, clienti, copia, out, err);

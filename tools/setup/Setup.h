@@ -9,7 +9,6 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
-#include <QStringView>
 
 #include <vector>
 
@@ -87,13 +86,6 @@ std::vector<std::pair<QString, qint64>> Copia(motore::Database& da, motore::Data
 // Italian fiscal code of a person, check character included.
 QString CodiceFiscale(const QString& cognome, const QString& nome, QDate nascita, bool femmina,
                       const QString& catastale);
-// Check character for the first 15 characters of a fiscal code; null when they are malformed.
-QChar CarattereControlloCF(QStringView primi15);
-bool CodiceFiscaleValido(QStringView cf);
-
-// Check digit of a partita IVA from its first 10 digits; -1 when they are not 10 digits.
-int CifraControlloPartitaIva(QStringView primeDieci);
-bool PartitaIvaValida(QStringView piva);
 
 // Day number as the program stores dates: days since 30 Dec 1899.
 qint64 NumeroGiorno(QDate data);
