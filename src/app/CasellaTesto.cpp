@@ -47,6 +47,12 @@ CasellaTesto::CasellaTesto(QWidget* parent) : QLineEdit(parent) {
 }
 
 void CasellaTesto::keyPressEvent(QKeyEvent* e) {
+    // An Alt combination is an access key, whether a button has it or not (a hidden one
+    // does not): its letter never goes into the box.
+    if ((e->modifiers() & Qt::AltModifier) && !e->text().isEmpty() && e->text().front().isPrint()) {
+        e->ignore();
+        return;
+    }
     // Undo and redo bring back texts the box held before, whatever their length.
     if (e->matches(QKeySequence::Undo) || e->matches(QKeySequence::Redo))
         QLineEdit::keyPressEvent(e);

@@ -489,6 +489,15 @@ void AggLocalita::Cmdv_Click(int i) {
 }
 
 void AggLocalita::Conferma() {
+    // A button pressed with the mouse skips the province box's own check: a code that is not
+    // in the table must not reach the row, nor the client the form was opened from.
+    ControllaCampo(2);
+    if (g_.FieldErrorNumber > 0) {
+        ++erroriCampo_;
+        MostraErrore();
+        Btxt(2)->setFocus(Qt::OtherFocusReason);
+        return;
+    }
     auto Valore = [this](int i) {
         return Btxt(i)->text().trimmed().isEmpty() ? QStringLiteral(" ") : Btxt(i)->text();
     };

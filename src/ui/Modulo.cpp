@@ -266,7 +266,11 @@ bool Modulo::FiltraTasto(QWidget* w, QKeyEvent* e) {
     if (carattere == 0) return false;
     const int originale = carattere;
     Form_KeyPress(carattere);
-    if (carattere == 0 || scaricato_) return true;
+    if (scaricato_) return true;
+    // A focused button takes Space as buttons do: the form's filters are about the text of
+    // its boxes, and the box entered last may well take digits only.
+    if (e->key() == Qt::Key_Space && qobject_cast<QAbstractButton*>(w)) return false;
+    if (carattere == 0) return true;
     if (carattere == originale) return false;
     // The form changed the character: the control receives the new one instead.
     QKeyEvent nuovo(e->type(), e->key(), e->modifiers(), QString(QChar(carattere)),

@@ -78,6 +78,16 @@ TEST_F(CasellaTestoTest, UnIncollaTroppoLungoTieneICaratteriCheEntrano) {
     EXPECT_EQ(casella.text(), "ABAAB");
 }
 
+// An Alt combination is an access key, whether a button has it or not: never a letter typed.
+TEST_F(CasellaTestoTest, UnaCombinazioneConAltNonScriveLaSuaLettera) {
+    casella.setText("MILANO");
+    QTest::keyClick(&casella, Qt::Key_End);
+    for (Qt::KeyboardModifiers m :
+         {Qt::KeyboardModifiers(Qt::AltModifier), Qt::AltModifier | Qt::ShiftModifier})
+        for (auto k : {Qt::Key_X, Qt::Key_5}) QTest::keyClick(&casella, k, m);
+    EXPECT_EQ(casella.text(), "MILANO");
+}
+
 TEST_F(CasellaTestoTest, UndoRiportaIlTestoLungoDelProgramma) {
     casella.setText(kLunga);
     QTest::keyClick(&casella, Qt::Key_End);

@@ -39,6 +39,14 @@ sql() {
         sqlite3 "$dir/dati/01/Completo.mdb" "$1"
     fi
 }
+# The code tables' database.
+tabelle() {
+    if [ -n "$server" ]; then
+        psql "$server options=-csearch_path=tabkes" -XAtqc "$1"
+    else
+        sqlite3 "$dir/dati/tabkes.mdb" "$1"
+    fi
+}
 if [ -n "$server" ]; then
     "$setup" --server "$server" 01 --sample-clients 5 >/dev/null
 else
@@ -119,6 +127,30 @@ finito() {
     echo "the program did not end with \$1" >&2
     exit 1
 }
+# --- The localities form by keys alone: in the province lookup an Alt letter whose button
+# is hidden types nothing; Enter from the prefix reaches CONFERMA, and Space presses it.
+passo key ctrl+shift+l
+controlla "GESTIONE DELLE LOCALITA' ITALIANE"
+passo type --delay 30 "borgo prova"
+passo key Return
+controlla "KESTOR - INSERIMENTO"
+passo key alt+s                       # Sì: a new locality
+controlla "INSERIMENTO LOCALITA' ITALIANE"
+passo key Return                      # from the region to the CAP
+passo type --delay 30 "12345"         # full: on to the province
+passo key F4
+controlla "(KESTOR)            RICERCA TABELLA:  PROVINCIE"
+passo key Tab                         # leaving the empty code: the description search
+passo type --delay 30 "milano"        # one line: X SELEZIONA hidden
+passo key alt+x
+passo key alt+c                       # CONFERMA: MI into the province
+passo key Return                      # the province checked, on to the prefix
+passo type --delay 30 "02"
+passo key Return                      # on to CONFERMA
+passo key space                       # saved: the form is back to its search
+controlla "GESTIONE DELLE LOCALITA' ITALIANE"
+passo key F2
+# --- end of the localities form by keys
 passo key Return                      # empty code: a new client, 6
 passo type --delay 30 "abc"
 passo key Down                        # too short for a fiscal code
@@ -210,6 +242,13 @@ if [ "$riga" != "6:$omonimo:00118:ROMA:RM" ]; then
     echo "expected client 6 $omonimo in 00118 ROMA RM, found '$riga'" >&2
     exit 1
 fi
+# --- The locality saved by keys alone.
+riga=$(tabelle "SELECT trim(LocLocalita) || ':' || trim(LocCAP) || ':' || trim(LocProvincia) || ':' || trim(LocPrefisso) FROM LOCALITA WHERE trim(LocLocalita) = 'BORGO PROVA'")
+if [ "$riga" != "BORGO PROVA:12345:MI:02" ]; then
+    echo "expected the locality BORGO PROVA 12345 MI 02, found '$riga'" >&2
+    exit 1
+fi
+# --- end of the locality saved by keys alone
 csv="$dir/dati/temp/E_ChkCliC.csv"
 if [ "$(cat "$dir/argomenti" 2>/dev/null)" != "$csv" ]; then
     echo "the spreadsheet was not started on $csv: '$(cat "$dir/argomenti" 2>/dev/null)'" >&2

@@ -361,19 +361,32 @@ TEST_P(AggLocalitaTest, RegioniTastiEControlliDeiCampi) {
     });
 }
 
-TEST_P(AggLocalitaTest, DallAnagraficaConfermaRestituisceITreCampiEUscitaNessuno) {
+// Opened from the client form, CONFERMA hands back only a province of the table, even
+// pressed with the mouse (no box is left); USCITA hands back nothing.
+TEST_P(AggLocalitaTest, DallAnagraficaConfermaControllaLaProvinciaEUscitaNonRestituisceNulla) {
     Prepara();
-    g.LocalityProvince = "XX";
-    NelleLocalita("", "ROMA", [this](AggLocalita& d) {
-        EXPECT_EQ(d.Cod1->text(), "ROMA");
+    NelleLocalita("", "PIEVE NUOVA", [this](AggLocalita& d) {
+        g.Messaggi.Copione({Risposta::Si});
         Premi(Qt::Key_Return);
-        EXPECT_EQ(d.Btxt(1)->text(), "00118");
+        ASSERT_EQ(d.windowTitle(), "INSERIMENTO LOCALITA' ITALIANE");
+        Premi(Qt::Key_Return);
+        Scrivi("12345");
+        ASSERT_EQ(Fuoco(), d.Btxt(2));
+        Scrivi("x");
+        g.Messaggi.AzzeraMostrati();
+        Premuto(d.Cmdv(1));
+        ASSERT_EQ(Testi(), std::vector<QString>{"PROVINCIA INESISTENTE"});
+        EXPECT_EQ(g.Messaggi.Mostrati()[0].titolo, "KESTOR - ERRORE N. 2");
+        EXPECT_EQ(Righe("PIEVE NUOVA"), 0);
+        EXPECT_FALSE(d.Scaricato());
+        EXPECT_EQ(Fuoco(), d.Btxt(2));
+        Scrivi("rm");
         Premuto(d.Cmdv(1));
         EXPECT_TRUE(d.Scaricato());
     });
-    EXPECT_EQ(g.LocalityCAP, "00118");
-    EXPECT_EQ(g.LocalityName, "ROMA");
-    EXPECT_EQ(g.LocalityProvince, "RM");
+    EXPECT_EQ(Riga("PIEVE NUOVA", "12345"), "RM|' '|''");
+    EXPECT_EQ(g.LocalityCAP + "|" + g.LocalityName + "|" + g.LocalityProvince,
+              "12345|PIEVE NUOVA|RM");
 
     NelleLocalita("20121", "", [this](AggLocalita& d) {
         EXPECT_EQ(d.Btxt(1)->text(), "20121");

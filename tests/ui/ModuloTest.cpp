@@ -131,11 +131,18 @@ TEST_F(ModuloTest, LaFormaVedeITastiPrima) {
         if (codice == 'Q') codice = 0;
     };
     form->suKeyPress = [](int& c) {
-        if (c == 'x') c = 0;
+        if (c == 'x' || c == ' ') c = 0;
         if (c >= 'a' && c <= 'z') c -= 32;
     };
-    QTest::keyClicks(form->txt[0], "abxq");
-    EXPECT_EQ(form->txt[0]->text(), "AB") << "x swallowed by KeyPress, q by KeyDown";
+    QTest::keyClicks(form->txt[0], "ab xq");
+    EXPECT_EQ(form->txt[0]->text(), "AB") << "x and the blank swallowed by KeyPress, q by KeyDown";
+    // A focused button takes Space as buttons do, whatever the filter makes of the blank.
+    form->cmd[0]->setFocus();
+    Attendi();
+    QTest::keyClick(form->cmd[0], Qt::Key_Space);
+    EXPECT_EQ(form->eventi.back(), "Click Cmd(0)");
+    form->txt[0]->setFocus();
+    Attendi();
     const size_t prima = form->eventi.size();
     QTest::keyClick(form->txt[0], Qt::Key_Tab);
     Attendi();
