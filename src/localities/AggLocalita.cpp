@@ -1,9 +1,9 @@
 #include "localities/AggLocalita.h"
 
 #include "app/CasellaTesto.h"
-#include "engine/Motore.h"
 #include "app/Toolkit.h"
 #include "data/TabCodici.h"
+#include "engine/Motore.h"
 #include "lookup/GesTab.h"
 #include "ui/Global.h"
 #include "ui/Tasti.h"
@@ -489,13 +489,14 @@ void AggLocalita::Cmdv_Click(int i) {
 }
 
 void AggLocalita::Conferma() {
-    // A button pressed with the mouse skips the province box's own check: a code that is not
-    // in the table must not reach the row, nor the client the form was opened from.
-    ControllaCampo(2);
-    if (g_.FieldErrorNumber > 0) {
+    // A button pressed with the mouse skips the boxes' own checks: a CAP that is not one and
+    // a province not in the table must not reach the row, nor the client the form came from.
+    for (const std::int16_t i : {1, 2}) {
+        ControllaCampo(i);
+        if (g_.FieldErrorNumber == 0) continue;
         ++erroriCampo_;
         MostraErrore();
-        Btxt(2)->setFocus(Qt::OtherFocusReason);
+        Btxt(i)->setFocus(Qt::OtherFocusReason);
         return;
     }
     auto Valore = [this](int i) {

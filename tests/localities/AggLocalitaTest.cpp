@@ -361,15 +361,21 @@ TEST_P(AggLocalitaTest, RegioniTastiEControlliDeiCampi) {
     });
 }
 
-// Opened from the client form, CONFERMA hands back only a province of the table, even
-// pressed with the mouse (no box is left); USCITA hands back nothing.
-TEST_P(AggLocalitaTest, DallAnagraficaConfermaControllaLaProvinciaEUscitaNonRestituisceNulla) {
+// Opened from the client form, CONFERMA hands back only a CAP of five figures and a
+// province of the table, even pressed with the mouse (no box is left); USCITA hands back
+// nothing.
+TEST_P(AggLocalitaTest, DallAnagraficaConfermaControllaCapEProvinciaEUscitaNonRestituisceNulla) {
     Prepara();
     NelleLocalita("", "PIEVE NUOVA", [this](AggLocalita& d) {
         g.Messaggi.Copione({Risposta::Si});
         Premi(Qt::Key_Return);
         ASSERT_EQ(d.windowTitle(), "INSERIMENTO LOCALITA' ITALIANE");
         Premi(Qt::Key_Return);
+        g.Messaggi.AzzeraMostrati();
+        Premuto(d.Cmdv(1));
+        ASSERT_EQ(Testi(), std::vector<QString>{"C.A.P. FORMALMENTE ERRATO O NON INDICATO"});
+        EXPECT_EQ(Righe("PIEVE NUOVA"), 0);
+        EXPECT_EQ(Fuoco(), d.Btxt(1));
         Scrivi("12345");
         ASSERT_EQ(Fuoco(), d.Btxt(2));
         Scrivi("x");
