@@ -10,7 +10,28 @@ bool SoloCifre(const QString& s) {
     return std::all_of(s.begin(), s.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
+// ValoreNumerico hands back the text itself only when the text reads as a number.
+bool Numero(const QString& testo) {
+    return ValoreNumerico(testo).typeId() == QMetaType::QString;
+}
+
 }  // namespace
+
+QString RicercaDetentori::Colonna() const {
+    return perPartitaIva ? QStringLiteral("CliPartitaIva") : QStringLiteral("CliCodiceFiscale");
+}
+
+RicercaDetentori DetentoriDi(const QString& valore) {
+    const QString t = valore.trimmed();
+    const qsizetype blank = t.indexOf(u' ');
+    const QString k = blank >= 0 ? t.left(blank + 1) : t;
+    RicercaDetentori r;
+    r.perPartitaIva = Numero(k);
+    r.intera = r.perPartitaIva ? k.size() == 11 : k.size() >= 16;
+    r.da = r.intera ? k : k + u' ';
+    r.a = r.intera ? k : k + QStringLiteral("zzz");
+    return r;
+}
 
 bool CodiceFiscaleAccettabile(const QString& codiceFiscale) {
     const qsizetype n = codiceFiscale.size();

@@ -41,7 +41,7 @@ bin="$radice/usr/bin"
 "$bin/anagrafica-setup" "$dir/dati" 01 --sample-clients 3 >/dev/null
 printf 'CliRagsoc;CliNazione;CliProvincia\nnuovo cliente;380;rm\n' > "$dir/lista.csv"
 uscita=$("$bin/anagrafica-setup" "$dir/dati" 01 --importa-clienti "$dir/lista.csv")
-[[ $uscita == *"lines read: 1, imported: 1, rejected: 0"* ]] || fallito "import: $uscita"
+[[ $uscita == *"righe lette: 1, importate: 1, scartate: 0"* ]] || fallito "import: $uscita"
 riga=$(sqlite3 "$dir/dati/01/Completo.mdb" \
     "SELECT CliCodice || ':' || CliProvincia || ':' || CliNazione FROM Clienti WHERE CliRagsoc = 'NUOVO CLIENTE'")
 [ "$riga" = "4:RM :IT " ] || fallito "imported row: '$riga'"
