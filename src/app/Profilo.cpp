@@ -86,8 +86,10 @@ QString SenzaVirgolette(const QString& v) {
 }
 
 // The program always read into a 100-byte buffer and let remarks follow the value.
-QString ValoreUsabile(const QString& grezzo) {
-    QString v = TagliaNul(grezzo.left(99));
+constexpr qsizetype kLunghezzaValore = 99;
+
+QString ValoreUsabile(const QString& grezzo, qsizetype massimo = kLunghezzaValore) {
+    QString v = TagliaNul(grezzo.left(massimo));
     const qsizetype tab = v.indexOf(u'\t');
     if (tab >= 0) v.truncate(tab);
     const qsizetype nota = v.indexOf(QStringLiteral(" ;"));
@@ -157,7 +159,9 @@ void SulPosto(const QString& file, const QByteArray& dati, const QByteArray& vec
 
 }  // namespace
 
-QString LeggiIni(const QString& file, const QString& sezione, const QString& chiave) {
+QString LeggiIni(const QString& file, const QString& sezione, const QString& chiave,
+                 bool* tagliato) {
+    if (tagliato) *tagliato = false;
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly)) return {};
     const QString cercata = sezione.trimmed();
@@ -170,7 +174,10 @@ QString LeggiIni(const QString& file, const QString& sezione, const QString& chi
             if (dentro) break;
             dentro = StessoNome(v.nome, cercata);
         } else if (dentro && v.tipo == Tipo::Chiave && StessoNome(v.nome, nome)) {
-            return ValoreUsabile(SenzaVirgolette(v.valore));
+            const QString grezzo = SenzaVirgolette(v.valore);
+            const QString valore = ValoreUsabile(grezzo);
+            if (tagliato) *tagliato = valore != ValoreUsabile(grezzo, grezzo.size());
+            return valore;
         }
     }
     return {};

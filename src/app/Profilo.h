@@ -11,7 +11,9 @@ class ServizioMessaggi;
 
 // The value of one key as the program uses it: at most 99 characters, nothing from the first
 // NUL, TAB or " ;" on, trimmed. "" when the file, the section or the key is missing.
-QString LeggiIni(const QString& file, const QString& sezione, const QString& chiave);
+// `tagliato`, when given, tells whether the limit cut the value as written.
+QString LeggiIni(const QString& file, const QString& sezione, const QString& chiave,
+                 bool* tagliato = nullptr);
 
 // Sets one key and leaves every other line of the file as it was. Failures are ignored.
 void ScriviIni(const QString& file, const QString& sezione, const QString& chiave,

@@ -85,8 +85,19 @@ bool CaricaAmbiente(Global& g) {
     env.ControlloCifre =
         LeggiIni(ini, QStringLiteral("CONTROLLI"), QStringLiteral("CIFRE")) != QLatin1String("0");
 
-    // The engine is chosen here, once: a server when the file names one, else the files.
-    env.Server = LeggiIni(ini, QStringLiteral("BASE"), QStringLiteral("SERVER")).trimmed();
+    // The engine is chosen here, once: a server when the file names one, else the files. A
+    // connection string cut short could drop what it asks for (sslmode=verify-full at the
+    // end) and connect with less protection: refused, nothing opened.
+    bool tagliato = false;
+    env.Server =
+        LeggiIni(ini, QStringLiteral("BASE"), QStringLiteral("SERVER"), &tagliato).trimmed();
+    if (tagliato) {
+        g.MsgBox(
+            QStringLiteral("[BASE] SERVER più lungo di 99 caratteri: non si usa tagliato.\n"
+                           "Scrivere la connessione in pg_service.conf e indicare qui "
+                           "service=NOME"));
+        return false;
+    }
     env.CompanyDatabasePath = motore::PercorsoDitta(env.Server, env.RootDirectory, env.CompanyCode);
     ApriDatabaseDitta(g);
     if (!env.CompanyDatabaseOpen) return false;

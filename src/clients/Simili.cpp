@@ -1,6 +1,7 @@
 #include "clients/Simili.h"
 
 #include "clients/EleCli.h"
+#include "data/RegoleCliente.h"
 #include "ui/Global.h"
 #include "ui/Valori.h"
 
@@ -23,11 +24,6 @@ QString Letterale(QString testo) {
     return testo.replace(u'\'', QStringLiteral("''"));
 }
 
-// ValoreNumerico hands back the text itself only when the text reads as a number.
-bool Numero(const QString& testo) {
-    return ValoreNumerico(testo).typeId() == QMetaType::QString;
-}
-
 }  // namespace
 
 QString RigaSimile(const QVariant& codice, const QVariant& chiave, const QVariant& ragsoc,
@@ -39,22 +35,12 @@ QString RigaSimile(const QVariant& codice, const QVariant& chiave, const QVarian
 
 int ElencoSimili(Global& g, EleCli& dialogo, QString& chiave, bool& chiediElencoLungo) {
     int conteggio = 0;
-    // Only the first word counts, its blank included.
-    const QString t = chiave.trimmed();
-    const qsizetype blank = t.indexOf(u' ');
-    const QString k = blank >= 0 ? t.left(blank + 1) : t;
-    const QString lit = Letterale(k);
-
-    const bool perPartitaIva = Numero(k);
-    const QString colonna =
-        perPartitaIva ? QStringLiteral("CliPartitaIva") : QStringLiteral("CliCodiceFiscale");
-    const bool completa = perPartitaIva ? k.size() == 11 : k.size() >= 16;
-    QString filtro;
-    if (completa)
-        filtro = colonna + QStringLiteral(" = '") + lit + u'\'';
-    else
-        filtro = colonna + QStringLiteral(" BETWEEN '") + lit + QStringLiteral(" ' AND '") + lit +
-                 QStringLiteral("zzz'");
+    const RicercaDetentori ricerca = DetentoriDi(chiave);
+    const QString colonna = ricerca.Colonna();
+    const QString filtro = ricerca.intera
+                               ? colonna + QStringLiteral(" = '") + Letterale(ricerca.da) + u'\''
+                               : colonna + QStringLiteral(" BETWEEN '") + Letterale(ricerca.da) +
+                                     QStringLiteral("' AND '") + Letterale(ricerca.a) + u'\'';
     g.QueryText = QStringLiteral(
                       "SELECT CliCodice, CliRagSoc, CliIndirizzo, CliLocalita, CliProvincia, "
                       "CliPartitaIva, CliCodiceFiscale FROM Clienti WHERE ") +

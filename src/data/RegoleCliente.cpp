@@ -14,7 +14,28 @@ bool SoloCifre(QStringView s) {
     return std::all_of(s.begin(), s.end(), Cifra);
 }
 
+// ValoreNumerico hands back the text itself only when the text reads as a number.
+bool Numero(const QString& testo) {
+    return ValoreNumerico(testo).typeId() == QMetaType::QString;
+}
+
 }  // namespace
+
+QString RicercaDetentori::Colonna() const {
+    return perPartitaIva ? QStringLiteral("CliPartitaIva") : QStringLiteral("CliCodiceFiscale");
+}
+
+RicercaDetentori DetentoriDi(const QString& valore) {
+    const QString t = valore.trimmed();
+    const qsizetype blank = t.indexOf(u' ');
+    const QString k = blank >= 0 ? t.left(blank + 1) : t;
+    RicercaDetentori r;
+    r.perPartitaIva = Numero(k);
+    r.intera = r.perPartitaIva ? k.size() == 11 : k.size() >= 16;
+    r.da = r.intera ? k : k + u' ';
+    r.a = r.intera ? k : k + QStringLiteral("zzz");
+    return r;
+}
 
 QChar CarattereControlloCF(QStringView primi15) {
     // What a character in an odd place (1st, 3rd, ...) is worth; a digit as the letter in its

@@ -31,6 +31,19 @@ Difetto DifettoCodiceFiscale(const QString& codiceFiscale, bool cifre);
 // with `cifre`, is a valid number; others are not looked at.
 Difetto DifettoPartitaIva(const QString& partitaIva, const QString& nazione, bool cifre);
 
+// Where the form looks for the other clients that hold a fiscal code or a VAT number: a key
+// that is a number among the VAT numbers, any other among the fiscal codes; of a text with a
+// blank only the first word counts, its blank included. A whole key (11 digits, or 16
+// characters and more) must be equal to theirs; a shorter one is the range from the key and
+// a blank to the key and "zzz". Both compared as the engine's "=" and BETWEEN compare.
+struct RicercaDetentori {
+    bool perPartitaIva = false;
+    bool intera = false;
+    QString da, a;  // the key, twice when it is whole
+    QString Colonna() const;
+};
+RicercaDetentori DetentoriDi(const QString& valore);
+
 // The nation a client is stored with: none means Italy, otherwise the ISO code that
 // `codiceIso` finds for a nation number or ISO code; "" when it finds none.
 QString NazioneCliente(const QString& nazione, const std::function<QString(QString&)>& codiceIso);

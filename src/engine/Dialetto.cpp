@@ -408,4 +408,8 @@ QString TraduciPerSqlite(const QString& sql, const IndiceCercabile& cercabile) {
         [](const Pezzo& p) { return p.tipo == Pezzo::Letterale ? Letterale(p.valore) : p.testo; });
 }
 
+QString TestoConfrontato(const QString& testo) {
+    return Minuscolo(SenzaBlankFinali(testo));
+}
+
 }  // namespace motore

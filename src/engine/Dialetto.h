@@ -38,4 +38,8 @@ QString TraduciPerSqlite(const QString& sql, const IndiceCercabile& cercabile = 
 //   hold, so that the server can seek them.
 QString TraduciPerPostgres(const QString& sql);
 
+// What "=" and BETWEEN compare of a text on both engines: the text without its trailing
+// blanks, ASCII letters in lower case, ordered by code point (as its UTF-8 bytes are).
+QString TestoConfrontato(const QString& testo);
+
 }  // namespace motore

@@ -67,6 +67,16 @@ TEST(Profilo, LeggiIniRestituisceIlValoreComeLoUsaIlProgramma) {
     EXPECT_EQ(LeggiIni(f, "Percorsi", "K"), "");
     EXPECT_EQ(LeggiIni(f, "Manca", "A"), "");
     EXPECT_EQ(LeggiIni(dir.filePath("nessuno.ini"), "Percorsi", "A"), "");
+
+    // Whether the limit cut the value itself, not only a remark after it.
+    Scrivi(f, "[S]\nC=" + QByteArray(150, 'x') + "\nR=" + QByteArray(99, 'y') + " ; " +
+                  QByteArray(50, 'r') + "\nT=" + QByteArray(99, 'z') + "\tnota\nB=abc\n");
+    for (const auto& [chiave, atteso] :
+         {std::pair{"C", true}, {"R", false}, {"T", false}, {"B", false}, {"manca", false}}) {
+        bool tagliato = !atteso;
+        LeggiIni(f, "S", chiave, &tagliato);
+        EXPECT_EQ(tagliato, atteso) << chiave;
+    }
 }
 
 TEST(Profilo, LeggiIniSopportaFileMalformati) {

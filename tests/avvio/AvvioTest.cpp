@@ -85,6 +85,33 @@ TEST_F(AvvioTest, DittaMancanteOVuota) {
     EXPECT_EQ(g.EnvironmentSettings.TempDirectory, "/temp/") << "blank TEMP under the root";
 }
 
+// A connection string longer than a value holds is refused before anything is opened: cut,
+// it could lose what it asks for last. A remark past the limit cuts nothing.
+TEST_F(AvvioTest, UnServerTroppoLungoNonSiTaglia) {
+    const QString protetto =
+        "host=/nessuna/cartella dbname=kestor user=" + QString(45, 'u') + " sslmode=verify-full";
+    ASSERT_GT(protetto.size(), 99);
+    const struct {
+        QString valore;
+        bool rifiutato;
+    } casi[] = {{protetto, true}, {"host=/nessuna/cartella ; " + QString(120, 'n'), false}};
+    for (const auto& c : casi) {
+        SCOPED_TRACE(c.valore.toStdString());
+        amb.ScriviIni(
+            ("[PATH]\nDIRINI=" + amb.Radice() + "\n[BASE]\nDITTA=01\nSERVER=" + c.valore + "\n")
+                .toUtf8());
+        Global gg;
+        gg.Messaggi.Copione({Risposta::Annulla});
+        ASSERT_TRUE(InizializzaAmbiente(gg, "E", amb.Programma(), amb.Sistema()));
+        EXPECT_FALSE(CaricaAmbiente(gg));
+        ASSERT_EQ(gg.Messaggi.Mostrati().size(), 1u);
+        const QString testo = gg.Messaggi.Mostrati().back().testo;
+        EXPECT_EQ(testo.contains("99 caratteri") && testo.contains("pg_service.conf"), c.rifiutato)
+            << testo.toStdString();
+        EXPECT_EQ(!gg.EnvironmentSettings.Workspace, c.rifiutato) << "nothing opened";
+    }
+}
+
 TEST_F(AvvioTest, UnFileDiAmbienteSporcoSiLeggeLoStesso) {
     QByteArray sporco("\x01\xff\xfe garbage\n");
     sporco += QByteArray(10000, 'x') + "\r\n";

@@ -25,9 +25,21 @@ id=it.kestor.anagrafica
 for f in usr/bin/anagrafica usr/bin/anagrafica-setup usr/share/applications/$id.desktop \
     usr/share/icons/hicolor/scalable/apps/$id.svg usr/share/metainfo/$id.metainfo.xml \
     usr/share/man/man1/anagrafica.1.gz usr/share/man/man1/anagrafica-setup.1.gz \
+    usr/share/man/it/man1/anagrafica-setup.1.gz \
     usr/share/doc/anagrafica/copyright usr/share/doc/anagrafica/examples/KestorEx.ini; do
     [ -f "$radice/$f" ] || fallito "the package lacks /$f"
 done
+# The pages as a reader sees them: paths whole, the example environment file named.
+pagina() { LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$radice/usr/share/man/$1" 2>/dev/null; }
+testo=$(pagina man1/anagrafica.1.gz)
+[[ $testo == *"DIRINI/tabkes.mdb"* ]] || fallito "anagrafica(1) does not show DIRINI/tabkes.mdb"
+for p in man1/anagrafica.1.gz man1/anagrafica-setup.1.gz it/man1/anagrafica-setup.1.gz; do
+    testo=$(pagina $p)
+    [[ $testo == *"/usr/share/doc/anagrafica/examples/KestorEx.ini"* ]] ||
+        fallito "$p does not name the example environment file"
+done
+[[ $(pagina it/man1/anagrafica-setup.1.gz) == *"importa elenchi di clienti"* ]] ||
+    fallito "the Italian page of anagrafica-setup"
 appstreamcli validate --no-net --pedantic "$radice/usr/share/metainfo/$id.metainfo.xml" ||
     fallito "AppStream metadata"
 grep -q '^Name=Anagrafica clienti$' "$radice/usr/share/applications/$id.desktop"
@@ -41,7 +53,7 @@ bin="$radice/usr/bin"
 "$bin/anagrafica-setup" "$dir/dati" 01 --sample-clients 3 >/dev/null
 printf 'CliRagsoc;CliNazione;CliProvincia\nnuovo cliente;380;rm\n' > "$dir/lista.csv"
 uscita=$("$bin/anagrafica-setup" "$dir/dati" 01 --importa-clienti "$dir/lista.csv")
-[[ $uscita == *"lines read: 1, imported: 1, rejected: 0"* ]] || fallito "import: $uscita"
+[[ $uscita == *"righe lette: 1, importate: 1, scartate: 0"* ]] || fallito "import: $uscita"
 riga=$(sqlite3 "$dir/dati/01/Completo.mdb" \
     "SELECT CliCodice || ':' || CliProvincia || ':' || CliNazione FROM Clienti WHERE CliRagsoc = 'NUOVO CLIENTE'")
 [ "$riga" = "4:RM :IT " ] || fallito "imported row: '$riga'"

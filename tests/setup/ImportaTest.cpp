@@ -2,13 +2,22 @@
 
 #include "Importa.h"
 #include "Setup.h"
+#include "app/Cp1252.h"
 #include "support/AmbienteProva.h"  // readable QStrings in failures
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextStream>
+
+#include <functional>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -23,19 +32,32 @@ class ImportaTest : public ::testing::Test {
     }
     QString Ditta() const { return dir_.filePath("01/Completo.mdb"); }
     QString File() const { return dir_.filePath("lista.csv"); }
+    QString Scarti(const QString& file = {}) const {
+        return (file.isEmpty() ? File() : file) + ".scarti.csv";
+    }
 
     // Runs the command on a file with this content; keeps what it printed.
     int Importa(const QByteArray& contenuto, const QString& azienda = "01",
                 const QStringList& opzioni = {}) {
-        QFile f(File());
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(contenuto);
-        f.close();
+        Scrivi(File(), contenuto);
+        return Comando(File(), azienda, opzioni);
+    }
+    int Comando(const QString& file, const QString& azienda = "01",
+                const QStringList& opzioni = {}) {
         out_.clear();
         err_.clear();
         QTextStream out(&out_), err(&err_);
-        return setup::Esegui(
-            QStringList{dir_.path(), azienda, "--importa-clienti", File()} + opzioni, out, err);
+        return setup::Esegui(QStringList{dir_.path(), azienda, "--importa-clienti", file} + opzioni,
+                             out, err);
+    }
+    static void Scrivi(const QString& file, const QByteArray& contenuto) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(contenuto);
+    }
+    static QByteArray Leggi(const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
     std::string Sql(const QString& query) const {
@@ -44,16 +66,13 @@ class ImportaTest : public ::testing::Test {
         p.waitForFinished(10000);
         return QString::fromUtf8(p.readAllStandardOutput()).trimmed().toStdString();
     }
-    // The rejects file's lines after its heading, without the quotes of its fields.
-    std::string Scarti() const { return Righe().join('\n').toStdString(); }
-    QStringList Righe() const {
-        QFile f(File() + ".scarti.csv");
-        if (!f.open(QIODevice::ReadOnly)) return {};
-        QStringList righe = QString::fromUtf8(f.readAll()).split("\r\n", Qt::SkipEmptyParts);
-        EXPECT_EQ(righe.value(0), QString::fromUtf8("\uFEFFRIGA;MOTIVO;TESTO"));
-        righe.removeFirst();
-        for (QString& r : righe) r.remove('"');
-        return righe;
+    // The rejects file's lines, heading first, decoded as its BOM says.
+    std::string Righe(const QString& file = {}) const {
+        const QByteArray b = Leggi(Scarti(file));
+        const QString t = b.startsWith("\xEF\xBB\xBF") ? QString::fromUtf8(b.mid(3)) : DaCp1252(b);
+        return t.split(QRegularExpression("\r\n|\r|\n"), Qt::SkipEmptyParts)
+            .join('\n')
+            .toStdString();
     }
 
     QTemporaryDir dir_;
@@ -61,7 +80,8 @@ class ImportaTest : public ::testing::Test {
 };
 
 // A list headed by the column names, as mdb-export or a spreadsheet writes it: every field
-// through the form's rules, codes kept, taken or refused, and the counts add up.
+// through the form's rules, codes kept, taken or refused, and the counts add up. The
+// rejected lines come back in the list's own shape, each with its reason.
 TEST_F(ImportaTest, LeRegoleDelModuloSuOgniCampo) {
     ASSERT_EQ(Importa("CliRagsoc,CliCodice\nPRIMO,40\n"), 0) << err_.toStdString();
     const QByteArray lista =
@@ -81,13 +101,13 @@ TEST_F(ImportaTest, LeRegoleDelModuloSuOgniCampo) {
         ",,,,,,,,,\r\n"
         ",TROPPI,,,,,,,,,,,\r\n";
     EXPECT_EQ(Importa(lista), 1);
-    EXPECT_TRUE(out_.contains("as Clienti column names, separator ',', UTF-8"))
+    EXPECT_TRUE(out_.contains("come i nomi delle colonne di Clienti, separatore ',', UTF-8"))
         << out_.toStdString();
-    EXPECT_TRUE(out_.contains("columns ignored: Note"));
-    EXPECT_TRUE(out_.contains("lines read: 10, imported: 4, rejected: 6")) << out_.toStdString();
-    EXPECT_TRUE(out_.contains("empty lines skipped: 1"));
-    EXPECT_TRUE(out_.contains("with a text cut to its column's width: 1"));
-    EXPECT_TRUE(err_.contains("6 lines rejected")) << err_.toStdString();
+    EXPECT_TRUE(out_.contains("colonne ignorate: Note"));
+    EXPECT_TRUE(out_.contains("righe lette: 10, importate: 4, scartate: 6")) << out_.toStdString();
+    EXPECT_TRUE(out_.contains("righe vuote saltate: 1"));
+    EXPECT_TRUE(out_.contains("con un testo tagliato alla larghezza della colonna: 1"));
+    EXPECT_TRUE(err_.contains("6 righe scartate")) << err_.toStdString();
 
     EXPECT_EQ(Sql("SELECT CliCodice, CliRagsoc, trim(CliIndirizzo), CliNazione, CliProvincia, "
                   "trim(CliCodiceFiscale), trim(CliPartitaIva), CliEsenzioneDat, "
@@ -101,22 +121,22 @@ TEST_F(ImportaTest, LeRegoleDelModuloSuOgniCampo) {
                   "WHERE CliCodice = 42"),
               "35|16")
         << "stored at the full width, as the form stores them";
-    EXPECT_EQ(Scarti(),
-              QStringList({"5;code 40 already stored: not overwritten;40,GIA' MEMORIZZATO,,,,,,,,",
-                           "6;code 7 already on line 2;7,DOPPIO,,,,,,,,",
-                           "7;code x7 is not a whole number from 1 to 2147483646;x7,CODICE NON "
-                           "NUMERICO,,,,,,,,",
-                           "8;exemption date 31/02/2001 does not exist;,DATA,,,,,,31/02/2001,,",
-                           "9;fiscal code RSSMRA85T10A56 has neither 16 characters nor 11 digits; "
-                           "nation XX not in NAZIONI; province ZZ not in PROVINCIE;"
-                           ",PROVINCIA,,XX,ZZ,RSSMRA85T10A56,0123,,,",
-                           "13;13 fields where the heading has 10;,TROPPI,,,,,,,,,,,"})
-                  .join('\n')
-                  .toStdString());
+    EXPECT_EQ(Righe(),
+              "CliCodice,CliRagsoc,CliIndirizzo,CliNazione,CliProvincia,CliCodiceFiscale,"
+              "CliPartitaIva,CliEsenzioneDat,CliAcronimo,Note,MOTIVO SCARTO\n"
+              "40,GIA' MEMORIZZATO,,,,,,,,,riga 5: codice 40 già memorizzato: non sovrascritto\n"
+              "7,DOPPIO,,,,,,,,,riga 6: codice 7 già alla riga 2\n"
+              "x7,CODICE NON NUMERICO,,,,,,,,,riga 7: codice x7 non è un numero intero da 1 a "
+              "2147483646\n"
+              ",DATA,,,,,,31/02/2001,,,riga 8: data di esenzione 31/02/2001 inesistente\n"
+              ",PROVINCIA,,XX,ZZ,RSSMRA85T10A56,0123,,,,riga 9: codice fiscale RSSMRA85T10A56 né "
+              "di 16 caratteri né di 11 cifre; nazione XX assente da NAZIONI; provincia ZZ "
+              "assente da PROVINCIE\n"
+              ",TROPPI,,,,,,,,,,,,riga 13: 13 campi dove l'intestazione ne ha 10");
 
     // A clean run removes the rejects of the last one.
     EXPECT_EQ(Importa("CliRagsoc\nULTIMO\n"), 0);
-    EXPECT_FALSE(QFile::exists(File() + ".scarti.csv"));
+    EXPECT_FALSE(QFile::exists(Scarti()));
     EXPECT_EQ(Sql("SELECT max(CliCodice) FROM Clienti"), "44");
 }
 
@@ -127,67 +147,244 @@ TEST_F(ImportaTest, CifreDiControllo) {
         "CliRagsoc;CliNazione;CliCodiceFiscale;CliPartitaIva\n"
         "UNO;IT;RCCMNL83S18D969A;\n"
         "DUE;IT;00743110158;00743110158\n"
-        "TRE;;;01234561015\n"
-        "QUATTRO;DE;RCCMNL83S18DVSVX;00743110158\n";
-    EXPECT_EQ(Importa(lista), 1);
-    EXPECT_EQ(Scarti(),
-              "2;codice fiscale RCCMNL83S18D969A: carattere di controllo errato;"
-              "UNO;IT;RCCMNL83S18D969A;\n"
-              "3;codice fiscale 00743110158: cifra di controllo errata; partita IVA 00743110158: "
-              "cifra di controllo errata;DUE;IT;00743110158;00743110158\n"
-              "4;partita IVA 01234561015: codice ufficio 101 inesistente;TRE;;;01234561015");
+        "TRE;;;01234561015\n";
+    EXPECT_EQ(Importa(lista + "QUATTRO;DE;RCCMNL83S18DVSVX;123456789\n"), 1);
+    EXPECT_EQ(Righe(),
+              "CliRagsoc;CliNazione;CliCodiceFiscale;CliPartitaIva;MOTIVO SCARTO\n"
+              "UNO;IT;RCCMNL83S18D969A;;riga 2: codice fiscale RCCMNL83S18D969A: carattere di "
+              "controllo errato\n"
+              "DUE;IT;00743110158;00743110158;\"riga 3: codice fiscale 00743110158: cifra di "
+              "controllo errata; partita IVA 00743110158: cifra di controllo errata\"\n"
+              "TRE;;;01234561015;riga 4: partita IVA 01234561015: codice ufficio 101 inesistente");
     EXPECT_EQ(Sql("SELECT CliRagsoc FROM Clienti"), "QUATTRO");
 
     EXPECT_EQ(Importa(lista, "01", {"--senza-cifre"}), 0) << err_.toStdString();
-    EXPECT_EQ(Sql("SELECT count(*) FROM Clienti"), "5");
+    EXPECT_EQ(Sql("SELECT count(*) FROM Clienti"), "4");
+}
+
+// The import refuses a fiscal code or VAT number as the client form does: held by a stored
+// client or by an earlier accepted line, where the form looks for a holder (a numeric fiscal
+// code among the VAT numbers, a short key as the start of one); empty ones never.
+TEST_F(ImportaTest, IdentificativiGiaPresenti) {
+    ASSERT_EQ(Importa("CliCodice;CliRagsoc;CliNazione;CliCodiceFiscale;CliPartitaIva\n"
+                      "5;ROSSI MARIO;IT;RSSMRA85T10A562S;01234560017\n"
+                      "6;MULLER GMBH;DE;;123456789\n"),
+              0)
+        << err_.toStdString();
+    const QByteArray lista =
+        "CliRagsoc;CliNazione;CliCodiceFiscale;CliPartitaIva\n"
+        "MINUSCOLO;IT;rssmra85t10a562s;\n"         // 2: the stored fiscal code
+        "STESSA PIVA;IT;;01234560017\n"            // 3: the stored VAT number
+        "CF NUMERICO;IT;01234560017;\n"            // 4: among the VAT numbers
+        "INIZIO;DE;;12345678\n"                    // 5: the start of a stored one
+        "PIU LUNGA;DE;;1234567890\n"               // 6: longer: another number
+        "NUOVO;IT;BNCMRA80A01H501A;\n"             // 7
+        "COPIA;IT;BNCMRA80A01H501A;\n"             // 8: as line 7
+        "SCARTATA;ZZ;VRDLGU70A01F205R;\n"          // 9: refused, so it holds nothing
+        "DOPO LA SCARTATA;IT;VRDLGU70A01F205R;\n"  // 10
+        "SENZA;IT;;\n"                             // 11
+        "SENZA ANCHE LUI;IT;;\n";                  // 12
+    EXPECT_EQ(Importa(lista), 1);
+    EXPECT_TRUE(out_.contains("righe lette: 11, importate: 5, scartate: 6")) << out_.toStdString();
+    EXPECT_EQ(Righe(),
+              "CliRagsoc;CliNazione;CliCodiceFiscale;CliPartitaIva;MOTIVO SCARTO\n"
+              "MINUSCOLO;IT;rssmra85t10a562s;;riga 2: codice fiscale RSSMRA85T10A562S già "
+              "presente: cliente 5 ROSSI MARIO\n"
+              "STESSA PIVA;IT;;01234560017;riga 3: partita IVA 01234560017 già presente: "
+              "cliente 5 ROSSI MARIO\n"
+              "CF NUMERICO;IT;01234560017;;riga 4: codice fiscale 01234560017 già presente: "
+              "cliente 5 ROSSI MARIO (partita IVA 01234560017)\n"
+              "INIZIO;DE;;12345678;riga 5: partita IVA 12345678 già presente: cliente 6 "
+              "MULLER GMBH (partita IVA 123456789)\n"
+              "COPIA;IT;BNCMRA80A01H501A;;riga 8: codice fiscale BNCMRA80A01H501A già "
+              "presente: cliente 8 NUOVO della riga 7\n"
+              "SCARTATA;ZZ;VRDLGU70A01F205R;;riga 9: nazione ZZ assente da NAZIONI");
+    EXPECT_EQ(Sql("SELECT group_concat(CliRagsoc, ',') FROM (SELECT CliRagsoc FROM Clienti "
+                  "WHERE CliCodice > 6 ORDER BY CliCodice)"),
+              "PIU LUNGA,NUOVO,DOPO LA SCARTATA,SENZA,SENZA ANCHE LUI");
+}
+
+// The clerk corrects the rejects file and imports it alone; the whole list imported again
+// then stores nothing twice. In the program's export shape: Windows-1252, a final ";".
+TEST_F(ImportaTest, GliScartiCorrettiSiImportanoENullaDueVolte) {
+    const QByteArray lista = Cp1252(
+        u"CODICE;RAGIONE SOCIALE;INDIRIZZO;CAP;LOCALITA';PV;NAZ;TELEFONO;PART. IVA;"
+        u"CODICE FISCALE;\r\n"
+        u";CAFFÈ ROSSI;VIA ROMA 1;00100;ROMA;RM;IT;;01234560017;;\r\n"
+        u";BIANCHI MARIO;;;;ZZ;IT;;;BNCMRA80A01H501A;\r\n"
+        u";VERDI SRL;\"VIA 1; INT. 2\";;;MI;IT;;0123456789;;\r\n"
+        u";ROSSI BIS;;;;;IT;;01234560017;;\r\n"
+        u"12;NERI;;;;;IT;;;NRENRE80A01H501H;\r\n");
+    EXPECT_EQ(Importa(lista), 1);
+    EXPECT_TRUE(out_.contains("righe lette: 5, importate: 2, scartate: 3")) << out_.toStdString();
+    const QByteArray scarti = Leggi(Scarti());
+    EXPECT_EQ(DaCp1252(scarti),
+              QString("CODICE;RAGIONE SOCIALE;INDIRIZZO;CAP;LOCALITA';PV;NAZ;TELEFONO;PART. "
+                      "IVA;CODICE FISCALE;MOTIVO SCARTO;\r\n"
+                      ";BIANCHI MARIO;;;;ZZ;IT;;;BNCMRA80A01H501A;riga 3: provincia ZZ assente da "
+                      "PROVINCIE;\r\n"
+                      ";VERDI SRL;\"VIA 1; INT. 2\";;;MI;IT;;0123456789;;riga 4: partita IVA "
+                      "italiana 0123456789 non di 11 caratteri;\r\n"
+                      ";ROSSI BIS;;;;;IT;;01234560017;;riga 5: partita IVA 01234560017 già "
+                      "presente: cliente 13 CAFFÈ ROSSI della riga 2;\r\n"));
+
+    QByteArray corretti = scarti;
+    corretti.replace(";ZZ;", ";MI;").replace("0123456789;", "01234560025;");
+    const QString file = dir_.filePath("corretti.csv");
+    Scrivi(file, corretti);
+    EXPECT_EQ(Comando(file), 1) << "the true duplicate stays out";
+    EXPECT_TRUE(out_.contains("righe lette: 3, importate: 2, scartate: 1")) << out_.toStdString();
+    EXPECT_TRUE(Righe(file).ends_with(
+        ";ROSSI BIS;;;;;IT;;01234560017;;riga 4: partita IVA 01234560017 già presente: cliente "
+        "13 CAFFÈ ROSSI;"))
+        << Righe(file) << ": the earlier reason replaced";
+
+    EXPECT_EQ(Importa(lista), 1);
+    EXPECT_TRUE(out_.contains("righe lette: 5, importate: 0, scartate: 5")) << out_.toStdString();
+    EXPECT_EQ(Sql("SELECT group_concat(c, ', ') FROM (SELECT CliCodice || ' ' || CliRagsoc || "
+                  "' ' || trim(CliIndirizzo) AS c FROM Clienti ORDER BY CliCodice)"),
+              "12 NERI , 13 CAFFÈ ROSSI VIA ROMA 1, 14 BIANCHI MARIO , 15 VERDI SRL VIA 1; INT. 2");
+}
+
+// The rejects file is written as the program writes its documents: a new file renamed into
+// place, readable by its owner alone; a link planted under its name is replaced, never
+// followed, and one of another user is left alone (nothing imported then).
+TEST_F(ImportaTest, IlFileDegliScartiNonSegueICollegamenti) {
+    const QString bersaglio = dir_.filePath("segreto");
+    Scrivi(bersaglio, "di root\n");
+    const QString mancante = dir_.filePath("altrove/nuovo");
+    const mode_t maschera = umask(0);
+    struct Caso {
+        QString punta;
+        bool altroUtente;
+    };
+    std::vector<Caso> casi = {{bersaglio, false}, {mancante, false}, {QString(), false}};
+    if (geteuid() == 0) casi.push_back({bersaglio, true});
+    for (const Caso& c : casi) {
+        SCOPED_TRACE(c.punta.toStdString() + (c.altroUtente ? " of another user" : ""));
+        QFile::remove(Scarti());
+        if (!c.punta.isEmpty()) {
+            ASSERT_EQ(symlink(QFile::encodeName(c.punta).constData(),
+                              QFile::encodeName(Scarti()).constData()),
+                      0);
+            if (c.altroUtente) {
+                ASSERT_EQ(lchown(QFile::encodeName(Scarti()).constData(), 65534, 65534), 0);
+            }
+        }
+        const std::string prima = Sql("SELECT count(*) FROM Clienti");
+        EXPECT_EQ(Importa("CliRagsoc;CliProvincia\nBUONO;\nCATTIVO;ZZ\n"), 1);
+        EXPECT_EQ(Leggi(bersaglio), "di root\n");
+        EXPECT_FALSE(QFile::exists(mancante));
+        struct stat st {};
+        ASSERT_EQ(lstat(QFile::encodeName(Scarti()).constData(), &st), 0);
+        if (c.altroUtente) {
+            EXPECT_TRUE(S_ISLNK(st.st_mode));
+            EXPECT_TRUE(err_.contains("appartiene a un altro utente")) << err_.toStdString();
+            EXPECT_EQ(Sql("SELECT count(*) FROM Clienti"), prima);
+            continue;
+        }
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+        EXPECT_EQ(Righe(),
+                  "CliRagsoc;CliProvincia;MOTIVO SCARTO\nCATTIVO;ZZ;riga 3: provincia ZZ "
+                  "assente da PROVINCIE");
+    }
+    umask(maschera);
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Hidden | QDir::Files).filter(".lista").size(), 0)
+        << "no temporary file left";
+}
+
+// Bare CR ends a line too, as older spreadsheets write; a list that changes while it is
+// read stores nothing, and says why.
+TEST_F(ImportaTest, SoloUnElencoFermoEDaOgniFineRiga) {
+    EXPECT_EQ(Importa("CliRagsoc;CliCap\r\"UNO\rE MEZZO\";1\rDUE;2\r"), 0) << err_.toStdString();
+    EXPECT_TRUE(out_.contains("righe lette: 2, importate: 2")) << out_.toStdString();
+    EXPECT_EQ(Sql("SELECT group_concat(CliRagsoc, ',') FROM (SELECT CliRagsoc FROM Clienti "
+                  "ORDER BY CliCodice)"),
+              "UNO E MEZZO,DUE");
+
+    const QString lista = dir_.filePath("in_scrittura.csv");
+    const std::function<void()> cambi[] = {
+        [&] {
+            QFile f(lista);
+            f.open(QIODevice::Append);
+            f.write("MEZZA RI");
+        },
+        [&] {
+            const timespec tempi[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+            utimensat(AT_FDCWD, QFile::encodeName(lista).constData(), tempi, 0);
+        }};
+    for (const auto& cambia : cambi) {
+        Scrivi(lista, "CliRagsoc\nTRE\nQUATTRO\n");
+        motore::Workspace ws;
+        auto ditta = ws.OpenDatabase(Ditta());
+        auto tabelle = ws.OpenDatabase(dir_.filePath("tabkes.mdb"));
+        bool cambiata = false;
+        try {
+            setup::ImportaClienti(ws, *ditta, *tabelle, lista, [&](const char*, qint64, qint64) {
+                if (!std::exchange(cambiata, true)) cambia();
+            });
+            ADD_FAILURE() << "imported a list that changed";
+        } catch (const std::runtime_error& e) {
+            EXPECT_TRUE(QString::fromUtf8(e.what()).contains("cambiato mentre veniva letto"))
+                << e.what();
+        }
+    }
+    EXPECT_EQ(Sql("SELECT count(*) FROM Clienti"), "2");
 }
 
 // A file that is no client list stores nothing and says where and why; so does a failure of
 // the database halfway through the writes.
 TEST_F(ImportaTest, InputErratiNonLascianoNulla) {
-    ASSERT_EQ(Importa("CliRagsoc\nPRIMO\n"), 0);
+    ASSERT_EQ(Importa("CliRagsoc\nPRIMO\nSCARTATO;ZZ\n"), 1);
     const struct {
         QByteArray contenuto;
-        const char* riga;  // the rejects file's line
+        const char* errore;
     } casi[] = {
-        {"", "1;empty file;"},
-        {"\n  \r\n", "3;empty file;"},
+        {"", "riga 1: file vuoto"},
+        {"\n  \r\n", "riga 3: file vuoto"},
         {QByteArray("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n1 0 obj\n<< /Length 5 >>\nstream\n") +
              QByteArray(3, '\0'),
-         "6;binary content: not a CSV text;"},
+         "riga 6: contenuto binario: non è un testo CSV"},
         {"\xFF\xFE"
          "C\0l\0i\0",
-         "1;UTF-16 text: save the list as CSV in UTF-8 or Windows-1252;"},
+         "riga 1: testo UTF-16: salvare l'elenco come CSV in UTF-8 o Windows-1252"},
         {"Nome;Cognome;Email\nMARIO;ROSSI;m@x\n",
-         "1;the heading matches neither the program's export (CODICE;RAGIONE SOCIALE;...) nor "
-         "the Clienti column names (CliCodice, CliRagsoc, ...);Nome;Cognome;Email"},
+         "riga 1: l'intestazione non è né quella dell'esportazione del programma"},
     };
     for (const auto& c : casi) {
-        SCOPED_TRACE(c.riga);
+        SCOPED_TRACE(c.errore);
         EXPECT_EQ(Importa(c.contenuto), 1);
-        EXPECT_TRUE(err_.contains("nothing imported")) << err_.toStdString();
-        EXPECT_EQ(Scarti(), c.riga);
+        EXPECT_TRUE(err_.contains(QString::fromUtf8(c.errore)) && err_.contains("nulla importato"))
+            << err_.toStdString();
+        EXPECT_FALSE(QFile::exists(Scarti())) << "no line rejected, no stale rejects";
     }
     EXPECT_EQ(Sql("SELECT count(*) FROM Clienti"), "1");
 
-    // Lines in two encodings: the one most lines use wins; the other lines are refused.
+    // Lines in two encodings: the one most lines use wins; the other lines are refused, and
+    // come back in the file's encoding.
     EXPECT_EQ(Importa("CliRagsoc;CliLocalita\nCAFF\xC3\x88;FORL\xC3\x8C\nCAFF\xC8;X\n"
                       "ALTRO;CEFAL\xC3\x99\n"),
               1);
-    EXPECT_EQ(Scarti(), "3;not UTF-8 in a UTF-8 file (mixed encodings);CAFFÈ;X");
+    EXPECT_EQ(Righe(),
+              "CliRagsoc;CliLocalita;MOTIVO SCARTO\n"
+              "CAFFÈ;X;riga 3: testo non UTF-8 in un file UTF-8 (codifiche mescolate)");
     EXPECT_EQ(Sql("SELECT group_concat(trim(CliLocalita)) FROM Clienti WHERE CliLocalita <> ''"),
               "FORLÌ,CEFALÙ");
 
-    // A quote left open, a line of 10 MB, too few fields: those lines alone are refused.
+    // A quote left open, a line of 10 MB, too few fields, a NUL: those lines alone are
+    // refused, and their copies keep the rejects file a text.
     EXPECT_EQ(Importa("CliRagsoc;CliCap\n\"APERTA;1\nBUONA;2\n" + QByteArray(10 << 20, 'A') +
-                      "\nPOCHI\n"),
+                      "\nPOCHI\n" + QByteArray("NU\0L;3\n", 7)),
               1);
-    const QStringList righe = Righe();
-    ASSERT_EQ(righe.size(), 3);
-    EXPECT_EQ(righe[0], "2;unterminated quote;APERTA;1");
-    EXPECT_TRUE(righe[1].startsWith("4;line longer than 65536 bytes (10485760);AAAA"));
-    EXPECT_LT(righe[1].size(), 2100) << "the rejects file shows the start of such a line";
-    EXPECT_EQ(righe[2], "5;1 fields where the heading has 2;POCHI");
+    const QStringList righe = QString::fromStdString(Righe()).split('\n');
+    ASSERT_EQ(righe.size(), 5);
+    EXPECT_EQ(righe[1], "\"APERTA;1;riga 2: virgolette aperte e mai chiuse");
+    EXPECT_TRUE(righe[2].startsWith("AAAA")) << righe[2].left(100).toStdString();
+    EXPECT_TRUE(righe[2].endsWith("...;riga 4: riga più lunga di 65536 byte (10485760)"));
+    EXPECT_LT(righe[2].size(), 2100) << "the rejects file shows the start of such a line";
+    EXPECT_EQ(righe[3], "POCHI;riga 5: 1 campo dove l'intestazione ne ha 2");
+    EXPECT_EQ(righe[4], "NU?L;3;riga 6: contenuto binario (un byte NUL)");
     EXPECT_EQ(Sql("SELECT '[' || CliCap || ']' FROM Clienti WHERE CliRagsoc = 'BUONA'"),
               "[2        ]");
 

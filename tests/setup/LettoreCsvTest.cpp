@@ -19,34 +19,37 @@ std::vector<QStringList> Campi(const std::vector<Record>& record) {
 }
 
 // What spreadsheets and mdb-export write: quotes around fields, doubled inside, line breaks
-// inside a quoted field; the line numbers after such a field still point at the right line.
+// inside a quoted field; CR LF, LF or a bare CR end a line; the line numbers after such a
+// field still point at the right line.
 TEST(LettoreCsv, CampiQuotatiSuPiuRighe) {
     const QByteArray dati =
         "1,\"ROSSI, \"\"IL GRANDE\"\"\",x\r\n"
         "2,\"VIA\r\nROMA\",\r\n"
         "\r\n"
-        "3,A \"B\" C,\"\"\n"
-        "4,\"APERTA,y\n"
-        "5,ULTIMA,z";
+        "3,A \"B\" C,\"\"\r"
+        "4,\"VIA\rMILANO\",\r"
+        "5,\"APERTA,y\n"
+        "6,ULTIMA,z";
     const std::vector<Record> r = LeggiTutti(dati, 0, 2, {',', true, 0});
-    ASSERT_EQ(r.size(), 6u);
+    ASSERT_EQ(r.size(), 7u);
     const std::vector<QStringList> attesi = {{"1", "ROSSI, \"IL GRANDE\"", "x"},
                                              {"2", "VIA\r\nROMA", ""},
                                              {},
                                              {"3", "A \"B\" C", ""},
-                                             {"!unterminated quote"},
-                                             {"5", "ULTIMA", "z"}};
+                                             {"4", "VIA\rMILANO", ""},
+                                             {"!virgolette aperte e mai chiuse"},
+                                             {"6", "ULTIMA", "z"}};
     EXPECT_EQ(Campi(r), attesi);
-    EXPECT_EQ(r[1].riga, 3);
-    EXPECT_EQ(r[1].righe, 2);
+    const std::vector<std::pair<qint64, qint64>> righe = {{2, 1}, {3, 2}, {5, 1}, {6, 1},
+                                                          {7, 2}, {9, 1}, {10, 1}};
+    for (size_t i = 0; i < r.size(); ++i)
+        EXPECT_EQ(std::make_pair(r[i].riga, r[i].righe), righe[i]) << "record " << i;
     EXPECT_TRUE(r[2].vuota);
-    EXPECT_EQ(r[2].riga, 5);
-    EXPECT_EQ(r[4].riga, 7) << "a quote left open takes only its own line";
-    EXPECT_EQ(r[5].riga, 8);
     EXPECT_EQ(dati.mid(r[1].inizio, r[1].fine - r[1].inizio), "2,\"VIA\r\nROMA\",");
     EXPECT_EQ(TestoCampo(r[1].campi[1], Codifica::Utf8), "VIA ROMA");
+    EXPECT_EQ(TestoCampo(r[4].campi[1], Codifica::Utf8), "VIA MILANO");
 
-    const std::vector<QStringList> dopoLaChiusura = {{"!text after a closing quote"}};
+    const std::vector<QStringList> dopoLaChiusura = {{"!testo dopo le virgolette di chiusura"}};
     EXPECT_EQ(Campi(LeggiTutti("1,\"AB\"C,2\n", 0, 1, {',', true, 0})), dopoLaChiusura);
 }
 
@@ -72,7 +75,7 @@ TEST(LettoreCsv, UnaRigaDiDieciMegaNonSiLegge) {
     QByteArray dati = "1;" + QByteArray(10 * 1024 * 1024, 'A') + "\n2;B\n";
     const std::vector<Record> r = LeggiTutti(dati, 0, 1, {';', true, 0});
     ASSERT_EQ(r.size(), 2u);
-    EXPECT_TRUE(r[0].errore.startsWith("line longer than 65536 bytes"))
+    EXPECT_TRUE(r[0].errore.startsWith("riga più lunga di 65536 byte"))
         << r[0].errore.toStdString();
     EXPECT_TRUE(r[0].campi.empty());
     const std::vector<QStringList> seconda = {{"2", "B"}};

@@ -46,7 +46,9 @@ TEST_P(RitornoTest, EsportazioneImportataTornaUguale) {
     auto ditta = ws.OpenDatabase(nuova);
     auto tabelle = ws.OpenDatabase(amb.PercorsoTabelle());
     const setup::EsitoImport e = setup::ImportaClienti(ws, *ditta, *tabelle, csv);
-    EXPECT_EQ(e.forma, "the program's export (search grid headings), separator ';', Windows-1252");
+    EXPECT_EQ(e.forma,
+              "l'esportazione del programma (intestazioni della griglia di ricerca), "
+              "separatore ';', Windows-1252");
     EXPECT_EQ(e.importate, 300);
     EXPECT_EQ(e.scartate, 0);
     ditta->Close();

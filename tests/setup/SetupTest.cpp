@@ -120,7 +120,7 @@ TEST(Setup, CreaIDueDatabaseConIDatiDiRiferimento) {
     const QByteArray prima = Impronta(tabkes);
     const Esito altra = Strumento({radice, QStringLiteral("BIANCHI")});
     EXPECT_EQ(altra.codice, 0) << altra.err.toStdString();
-    EXPECT_TRUE(altra.err.contains("kept"));
+    EXPECT_TRUE(altra.err.contains("tenuto"));
     EXPECT_EQ(Impronta(tabkes), prima);
     EXPECT_EQ(Sql(radice + "/BIANCHI/Completo.mdb", "SELECT count(*) FROM Clienti"), "0");
 }
@@ -136,7 +136,7 @@ TEST(Setup, NonSovrascriveERifiutaArgomentiErrati) {
 
     const Esito di_nuovo = Strumento({radice, "DITTA", "--sample-clients", "10"});
     EXPECT_EQ(di_nuovo.codice, 1);
-    EXPECT_TRUE(di_nuovo.err.contains("exists")) << di_nuovo.err.toStdString();
+    EXPECT_TRUE(di_nuovo.err.contains("esiste già")) << di_nuovo.err.toStdString();
     EXPECT_EQ(Impronta(completo), prima);
     EXPECT_EQ(Sql(completo, "SELECT count(*) FROM Clienti"), "3");
     EXPECT_THROW(setup::CreaAzienda(completo, 1), std::exception);
@@ -271,11 +271,11 @@ TEST_P(SetupServerTest, CreaUnaVoltaECopiaIFileRigaPerRiga) {
     const QString server = amb.Server();
     Esito e = Strumento({"--server", server, "01", "--sample-clients", "50"});
     ASSERT_EQ(e.codice, 0) << e.err.toStdString();
-    EXPECT_TRUE(e.out.contains("created: schema tabkes (107 provinces")) << e.out.toStdString();
-    EXPECT_TRUE(e.out.contains("created: schema ditta_01 (50 clients)")) << e.out.toStdString();
+    EXPECT_TRUE(e.out.contains("creato: schema tabkes (107 province")) << e.out.toStdString();
+    EXPECT_TRUE(e.out.contains("creato: schema ditta_01 (50 clienti)")) << e.out.toStdString();
     e = Strumento({"--server", server, "01"});
     EXPECT_EQ(e.codice, 1);
-    EXPECT_TRUE(e.err.contains("already exists")) << e.err.toStdString();
+    EXPECT_TRUE(e.err.contains("esiste già")) << e.err.toStdString();
     // Unquoted names: the forms' texts and a person's work in any case.
     EXPECT_EQ(amb.Leggi("select count(*) from CLIENTI where clicodice <= 50"), "50");
     EXPECT_EQ(amb.Leggi("SELECT Descrizione FROM tabkes.Provincie WHERE CODICE = 'RM'"), "ROMA");
@@ -293,7 +293,7 @@ TEST_P(SetupServerTest, CreaUnaVoltaECopiaIFileRigaPerRiga) {
     AmbienteProva altro(GetParam(), true);
     e = Strumento({"--server", altro.Server(), "--copia", radice, "03"});
     EXPECT_EQ(e.codice, 1);
-    EXPECT_TRUE(e.err.contains("nothing was changed")) << e.err.toStdString();
+    EXPECT_TRUE(e.err.contains("nulla è stato cambiato")) << e.err.toStdString();
     motore::Workspace ws(altro.Server());
     auto pubblico = ws.OpenDatabase("public");
     EXPECT_EQ(pubblico
@@ -305,8 +305,8 @@ TEST_P(SetupServerTest, CreaUnaVoltaECopiaIFileRigaPerRiga) {
 
     e = Strumento({"--server", altro.Server(), "--copia", radice, "02"});
     ASSERT_EQ(e.codice, 0) << e.err.toStdString();
-    EXPECT_TRUE(e.out.contains("copied: tabkes.LOCALITA (8570 rows)")) << e.out.toStdString();
-    EXPECT_TRUE(e.out.contains("copied: ditta_02.Clienti (30 rows)")) << e.out.toStdString();
+    EXPECT_TRUE(e.out.contains("copiato: tabkes.LOCALITA (8570 righe)")) << e.out.toStdString();
+    EXPECT_TRUE(e.out.contains("copiato: ditta_02.Clienti (30 righe)")) << e.out.toStdString();
     motore::Workspace file;
     auto da = file.OpenDatabase(radice + "/02/Completo.mdb");
     auto a = ws.OpenDatabase("ditta_02");
@@ -347,7 +347,7 @@ TEST_P(SetupServerTest, CreaUnaVoltaECopiaIFileRigaPerRiga) {
 }
 
 // A list imported into a company on the server, through the same rules; a code already
-// there is reported, not overwritten.
+// there is reported, not overwritten, and so is a VAT number a client or an earlier line holds.
 TEST_P(SetupServerTest, ImportaUnElencoSulServer) {
     const QString server = amb.Server();
     ASSERT_EQ(Strumento({"--server", server, "01", "--sample-clients", "3"}).codice, 0);
@@ -356,14 +356,19 @@ TEST_P(SetupServerTest, ImportaUnElencoSulServer) {
         QFile f(file);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(
-            "CliCodice;CliRagsoc;CliNazione;CliProvincia\n;nuovo cliente;380;rm\n"
-            "2;gia' preso;380;mi\n");
+            "CliCodice;CliRagsoc;CliNazione;CliProvincia;CliPartitaIva\n"
+            ";nuovo cliente;380;rm;01234567890\n"
+            "2;gia' preso;380;mi;\n"
+            ";stessa piva;380;;01234567890\n");
     }
-    const Esito e = Strumento({"--server", server, "01", "--importa-clienti", file});
-    EXPECT_EQ(e.codice, 1) << "a rejected line";
-    EXPECT_TRUE(e.out.contains("lines read: 2, imported: 1, rejected: 1")) << e.out.toStdString();
+    Esito e = Strumento({"--server", server, "01", "--importa-clienti", file});
+    EXPECT_EQ(e.codice, 1) << "rejected lines";
+    EXPECT_TRUE(e.out.contains("righe lette: 3, importate: 1, scartate: 2")) << e.out.toStdString();
     EXPECT_EQ(amb.Leggi("SELECT CliCodice || ':' || rtrim(CliProvincia) || ':' || "
                         "rtrim(CliNazione) FROM Clienti WHERE CliRagsoc = 'NUOVO CLIENTE'"),
               "4:RM:IT");
     EXPECT_NE(amb.Leggi("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 2"), "GIA' PRESO");
+    e = Strumento({"--server", server, "01", "--importa-clienti", file});
+    EXPECT_TRUE(e.out.contains("righe lette: 3, importate: 0, scartate: 3")) << e.out.toStdString();
+    EXPECT_EQ(amb.Leggi("SELECT count(*) FROM Clienti"), "4");
 }

@@ -1,25 +1,32 @@
 #include "Importa.h"
 
 #include "LettoreCsv.h"
+#include "Motivi.h"
+#include "app/Cp1252.h"
+#include "app/Documenti.h"
 #include "data/ClientRecord.h"
 #include "data/Clienti.h"
 #include "data/RegoleCliente.h"
 #include "data/TabCodici.h"
+#include "engine/Dialetto.h"
 #include "ui/Valori.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <QTextStream>
 
 #include <cstdio>
 #include <limits>
+#include <map>
 #include <optional>
+#include <string>
 #include <unordered_map>
 #include <unordered_set>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace setup {
 
@@ -47,6 +54,7 @@ enum Colonna {
     EsenzioneDat,
     kColonne,
     Ignorata = kColonne,
+    Scarto,  // the reasons a rejects file gives beside its lines
 };
 
 const char* const kNomiColonne[kColonne] = {
@@ -73,21 +81,43 @@ struct Forma {
     QStringList ignorate;
     char separatore = ';';
     bool multiriga = true;
+    std::vector<QByteArray> intestazione;  // the heading's names as written
+    bool separatoreFinale = false;         // after the heading's last name
+    qsizetype scarto = -1;                 // the reasons' column, in a rejects file
+
+    // A corrected line of a rejects file may have lost its reason.
+    bool UltimoFacoltativo() const { return scarto == qsizetype(colonne.size()) - 1; }
 };
 
 QString NomeSeparatore(char s) {
-    return s == '\t' ? QStringLiteral("tab") : QStringLiteral("'%1'").arg(QLatin1Char(s));
+    return s == '\t' ? QStringLiteral("tabulazione") : QStringLiteral("'%1'").arg(QLatin1Char(s));
+}
+
+bool ColonnaScarto(const QString& nome) {
+    return nome.compare(QStringView(motivo::kColonna), Qt::CaseInsensitive) == 0;
 }
 
 // The heading's names, a final separator's empty name dropped.
 std::optional<Forma> RiconosciForma(QStringList nomi, char sep) {
-    if (!nomi.isEmpty() && nomi.back().isEmpty()) nomi.removeLast();
-    if (nomi.isEmpty()) return std::nullopt;
     Forma f;
     f.separatore = sep;
-    std::vector<bool> presa(kColonne, false);
+    if (!nomi.isEmpty() && nomi.back().isEmpty()) {
+        nomi.removeLast();
+        f.separatoreFinale = true;
+    }
+    if (nomi.isEmpty()) return std::nullopt;
+    std::vector<bool> presa(kColonne + 2, false);
+    // The reasons' column of a rejects file, in either shape.
+    auto scarto = [&](const QString& n) {
+        if (!ColonnaScarto(n) || presa[Scarto]) return false;
+        presa[Scarto] = true;
+        f.scarto = qsizetype(f.colonne.size());
+        f.colonne.push_back(Scarto);
+        return true;
+    };
     bool ricerca = true;
     for (const QString& n : nomi) {
+        if (scarto(n)) continue;
         auto it =
             std::find_if(std::begin(kIntestazioniRicerca), std::end(kIntestazioniRicerca),
                          [&](const auto& p) { return n.toUpper() == QLatin1String(p.first); });
@@ -101,24 +131,27 @@ std::optional<Forma> RiconosciForma(QStringList nomi, char sep) {
     if (ricerca && presa[Ragsoc]) {
         // The export's lines never break inside a field.
         f.multiriga = false;
-        f.descrizione = QStringLiteral("the program's export (search grid headings)");
+        f.descrizione =
+            QStringLiteral("l'esportazione del programma (intestazioni della griglia di ricerca)");
         return f;
     }
     f.colonne.clear();
-    presa.assign(kColonne, false);
+    f.scarto = -1;
+    presa.assign(kColonne + 2, false);
     for (const QString& n : nomi) {
+        if (scarto(n)) continue;
         Colonna c = Ignorata;
         for (int i = 0; i < kColonne; ++i)
             if (n.compare(QLatin1String(kNomiColonne[i]), Qt::CaseInsensitive) == 0) c = Colonna(i);
         if (c != Ignorata && presa[c]) return std::nullopt;
         if (c == Ignorata)
-            f.ignorate << (n.isEmpty() ? QStringLiteral("(no name)") : n);
+            f.ignorate << (n.isEmpty() ? QStringLiteral("(senza nome)") : n);
         else
             presa[c] = true;
         f.colonne.push_back(c);
     }
     if (!presa[Ragsoc]) return std::nullopt;
-    f.descrizione = QStringLiteral("Clienti column names");
+    f.descrizione = QStringLiteral("i nomi delle colonne di Clienti");
     return f;
 }
 
@@ -167,21 +200,14 @@ std::optional<std::int32_t> CodiceCliente(const QString& t) {
 }
 
 // Why a fiscal code or a VAT number of the right length is refused.
-QString MotivoCifre(const QString& nome, const QString& valore, Difetto d) {
-    if (d == Difetto::Ufficio)
-        return QStringLiteral("%1 %2: codice ufficio %3 inesistente")
-            .arg(nome, valore, valore.mid(7, 3));
-    return nome + u' ' + valore +
-           (valore.size() == 16 ? QStringLiteral(": carattere di controllo errato")
-                                : QStringLiteral(": cifra di controllo errata"));
-}
-
 struct Riga {
     qint64 numero = 0;
     ClientRecord r;  // CliCodice 0: a new code is to be taken
     bool tagliata = false;
     QString motivo;  // why it is rejected; empty while it is not
     csv::Record record;
+    // As the form's boxes would hold them, before a save moves a foreign client's fiscal code.
+    QString codiceFiscale, partitaIva;
 };
 
 // The client a line describes, through the rules the client form applies.
@@ -196,7 +222,7 @@ class Conversione {
         QString v[kColonne];
         const csv::Record& rec = riga.record;
         for (size_t i = 0; i < colonne.size() && i < rec.campi.size(); ++i)
-            if (colonne[i] != Ignorata) v[colonne[i]] = csv::TestoCampo(rec.campi[i], codifica);
+            if (colonne[i] < kColonne) v[colonne[i]] = csv::TestoCampo(rec.campi[i], codifica);
         for (int c = Ragsoc; c < kColonne; ++c) v[c] = Maiuscole(v[c]);
         QStringList motivi;
         ClientRecord& r = riga.r;
@@ -208,30 +234,20 @@ class Conversione {
         if (const auto codice = CodiceCliente(v[Codice]))
             r.CliCodice = *codice;
         else
-            motivi << QStringLiteral("code %1 is not a whole number from 1 to %2")
-                          .arg(v[Codice])
-                          .arg(kUltimoCodice);
-        if (v[Ragsoc].isEmpty()) motivi << QStringLiteral("no company name");
-        if (const Difetto d = DifettoCodiceFiscale(v[CodiceFiscale], cifre_);
-            d == Difetto::Lunghezza)
-            motivi << QStringLiteral("fiscal code %1 has neither 16 characters nor 11 digits")
-                          .arg(v[CodiceFiscale]);
-        else if (d != Difetto::Nessuno)
-            motivi << MotivoCifre(QStringLiteral("codice fiscale"), v[CodiceFiscale], d);
+            motivi << motivo::CodiceNonValido(v[Codice], kUltimoCodice);
+        if (v[Ragsoc].isEmpty()) motivi << motivo::SenzaRagioneSociale();
+        if (const Difetto d = DifettoCodiceFiscale(v[CodiceFiscale], cifre_); d != Difetto::Nessuno)
+            motivi << motivo::CodiceFiscaleErrato(v[CodiceFiscale], d);
         const QString nazione = NazioneCliente(v[Nazione], [this](QString& n) { return Iso(n); });
-        if (nazione.isEmpty()) motivi << QStringLiteral("nation %1 not in NAZIONI").arg(v[Nazione]);
+        if (nazione.isEmpty()) motivi << motivo::NazioneAssente(v[Nazione]);
         if (const Difetto d = nazione.isEmpty() ? Difetto::Nessuno
                                                 : DifettoPartitaIva(v[PartitaIva], nazione, cifre_);
-            d == Difetto::Lunghezza)
-            motivi
-                << QStringLiteral("Italian VAT number %1 has not 11 characters").arg(v[PartitaIva]);
-        else if (d != Difetto::Nessuno)
-            motivi << MotivoCifre(QStringLiteral("partita IVA"), v[PartitaIva], d);
+            d != Difetto::Nessuno)
+            motivi << motivo::PartitaIvaErrata(v[PartitaIva], d);
         if (!v[Provincia].isEmpty() && !ProvinciaNota(v[Provincia]))
-            motivi << QStringLiteral("province %1 not in PROVINCIE").arg(v[Provincia]);
+            motivi << motivo::ProvinciaAssente(v[Provincia]);
         const auto data = DataEsenzione(v[EsenzioneDat]);
-        if (!data)
-            motivi << QStringLiteral("exemption date %1 does not exist").arg(v[EsenzioneDat]);
+        if (!data) motivi << motivo::DataInesistente(v[EsenzioneDat]);
         if (!motivi.isEmpty()) {
             riga.motivo = motivi.join(QStringLiteral("; "));
             return;
@@ -246,6 +262,8 @@ class Conversione {
         r.CliNazione = nazione;
         testo(r.CliPartitaIva, PartitaIva);
         testo(r.CliCodiceFiscale, CodiceFiscale);
+        riga.partitaIva = r.CliPartitaIva.trimmed();
+        riga.codiceFiscale = r.CliCodiceFiscale.trimmed();
         testo(r.CliCategoria, Categoria);
         testo(r.CliTelefono, Telefono);
         testo(r.CliContabile, Contabile);
@@ -278,68 +296,186 @@ class Conversione {
     bool cifre_;
 };
 
-QString Quotato(const QString& t) {
-    QString q = t;
-    q.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + q + u'"';
+// The fiscal codes and VAT numbers held by the company's clients and by the lines accepted so
+// far, kept as the engine compares them, so that a line is checked as the client form checks
+// a field: against every other holder, found where the form looks for one.
+class Detentori {
+  public:
+    struct Trovato {
+        bool memorizzato = false;
+        std::int32_t codice = 0;  // a stored client's
+        size_t riga = 0;          // else the index of the accepted line
+        std::string valore;
+        qint64 quanti = 0;
+    };
+
+    void Memorizzato(bool perPartitaIva, const QString& valore, std::int32_t codice) {
+        std::string k = Chiave(valore);
+        if (!k.empty()) colonne_[perPartitaIva].memorizzati.emplace_back(std::move(k), codice);
+    }
+    void Ordina() {
+        for (auto& c : colonne_) std::sort(c.memorizzati.begin(), c.memorizzati.end());
+    }
+    void Accettata(bool perPartitaIva, const QString& valore, size_t riga) {
+        std::string k = Chiave(valore);
+        if (!k.empty()) colonne_[perPartitaIva].righe.emplace(std::move(k), riga);
+    }
+
+    // The first holder in the column's order, stored before accepted on a tie; how many.
+    std::optional<Trovato> Cerca(const RicercaDetentori& r) const {
+        const Colonna& c = colonne_[r.perPartitaIva];
+        const std::string da = Chiave(r.da), a = Chiave(r.a);
+        std::optional<Trovato> primo;
+        qint64 quanti = 0;
+        for (auto it =
+                 std::lower_bound(c.memorizzati.begin(), c.memorizzati.end(),
+                                  std::make_pair(da, std::numeric_limits<std::int32_t>::min()));
+             it != c.memorizzati.end() && it->first <= a; ++it)
+            if (quanti++ == 0) primo = Trovato{true, it->second, 0, it->first, 0};
+        for (auto it = c.righe.lower_bound(da); it != c.righe.end() && it->first <= a; ++it)
+            if (quanti++ == 0 || it->first < primo->valore)
+                primo = Trovato{false, 0, it->second, it->first, 0};
+        if (primo) primo->quanti = quanti;
+        return primo;
+    }
+
+  private:
+    static std::string Chiave(const QString& valore) {
+        return motore::TestoConfrontato(valore).toStdString();
+    }
+    struct Colonna {
+        std::vector<std::pair<std::string, std::int32_t>> memorizzati;  // sorted
+        std::multimap<std::string, size_t> righe;
+    };
+    Colonna colonne_[2];  // fiscal codes, VAT numbers
+};
+
+// What tells that a file changed under the reader: which file it is, its size and its time.
+struct Impronta {
+    quint64 dispositivo = 0, inode = 0;
+    qint64 dimensione = -1, secondi = 0, nanosecondi = 0;
+    bool operator==(const Impronta&) const = default;
+};
+
+std::optional<Impronta> ImprontaDi(int fd, const QString& percorso = {}) {
+    struct stat st {};
+    const int esito =
+        percorso.isNull() ? fstat(fd, &st) : stat(QFile::encodeName(percorso).constData(), &st);
+    if (esito != 0) return std::nullopt;
+    return Impronta{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
+                    qint64(st.st_mtim.tv_sec), qint64(st.st_mtim.tv_nsec)};
 }
 
 QString FileScarti(const QString& file) {
     return file + QStringLiteral(".scarti.csv");
 }
 
-// The rejects file: line, reason and the line's text, ";"-separated UTF-8 that spreadsheets
-// open as such. Written whole or not at all.
-void ScriviScarti(const QString& percorso, const std::vector<std::pair<qint64, QString>>& motivi,
-                  const QByteArray& dati, const std::vector<const csv::Record*>& record) {
-    QSaveFile f(percorso);
-    if (!f.open(QIODevice::WriteOnly))
-        throw std::runtime_error("cannot write the rejects file " + percorso.toStdString() + ": " +
-                                 f.errorString().toStdString());
-    QString testo = QStringLiteral("\uFEFFRIGA;MOTIVO;TESTO\r\n");
-    for (size_t i = 0; i < motivi.size(); ++i) {
-        QString riga;
-        if (const csv::Record* r = record[i]) {
-            const QByteArrayView byte(dati.constData() + r->inizio, r->fine - r->inizio);
-            riga = DecodificaProbabile(byte.first(std::min(byte.size(), kMostraScarto)));
-            if (byte.size() > kMostraScarto) riga += QStringLiteral("...");
-        }
-        testo += QString::number(motivi[i].first) + u';' + Quotato(motivi[i].second) + u';' +
-                 Quotato(riga) + QStringLiteral("\r\n");
-    }
-    f.write(testo.toUtf8());
-    if (!f.commit())
-        throw std::runtime_error("cannot write the rejects file " + percorso.toStdString() + ": " +
-                                 f.errorString().toStdString());
+// A rejects file left from an earlier run says nothing about this one. Only the operator's
+// own is removed: a name is unlinked, never followed.
+void RimuoviScarti(const QString& file) {
+    const QByteArray nome = QFile::encodeName(FileScarti(file));
+    struct stat st {};
+    if (lstat(nome.constData(), &st) == 0 && st.st_uid == geteuid() &&
+        (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+        unlink(nome.constData());
 }
 
-[[noreturn]] void Rifiuta(const QString& file, const QByteArray& dati, qint64 riga,
-                          const QString& motivo, const csv::Record* record = nullptr) {
-    const QString scarti = FileScarti(file);
-    ScriviScarti(scarti, {{riga, motivo}}, dati, {record});
-    throw FileRifiutato(riga, motivo, scarti);
+QByteArray Codificato(const QString& testo, Codifica c) {
+    return c == Codifica::Utf8 ? testo.toUtf8() : Cp1252(testo);
+}
+
+// One field as the list writes it: in quotes when it holds the separator, a quote or a line
+// break. A NUL, which would make the whole file binary, shows as "?".
+QString Campo(QString t, char sep) {
+    t.replace(QChar(0), u'?');
+    if (!t.contains(QLatin1Char(sep)) && !t.contains(u'"') && !t.contains(u'\n') &&
+        !t.contains(u'\r'))
+        return t;
+    return u'"' + t.replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+// The rejects file: the list's heading and its rejected lines in the list's own shape and
+// encoding, each with its reason in a last column that the import ignores, so that the file,
+// once corrected, imports as it stands. A reason an earlier run put there is replaced.
+QByteArray TestoScarti(const QByteArray& dati, const Forma& f, Codifica codifica,
+                       const QByteArray& fineRiga, const std::vector<const Riga*>& scartate) {
+    const QString sep(QLatin1Char(f.separatore));
+    const QString coda = f.separatoreFinale ? sep : QString();
+    auto riga = [&](QStringList campi, const QString& motivo) {
+        for (QString& c : campi) c = Campo(c, f.separatore);
+        campi << Campo(motivo, f.separatore);
+        return Codificato(campi.join(sep) + coda, codifica) + fineRiga;
+    };
+    QStringList nomi;
+    for (size_t i = 0; i < f.intestazione.size(); ++i)
+        if (qsizetype(i) != f.scarto) nomi << DecodificaProbabile(f.intestazione[i]);
+    QByteArray testo = codifica == Codifica::Utf8 ? QByteArray("\xEF\xBB\xBF") : QByteArray();
+    testo += riga(nomi, QString::fromUtf16(motivo::kColonna));
+
+    const qsizetype attesi = qsizetype(f.colonne.size());
+    for (const Riga* r : scartate) {
+        const csv::Record& rec = r->record;
+        const QString motivo = motivo::ConRiga(r->numero, r->motivo);
+        const QByteArrayView byte(dati.constData() + rec.inizio, rec.fine - rec.inizio);
+        const Codifica propria =
+            csv::TipoTesto(byte) == csv::Testo::NonUtf8 ? Codifica::Windows1252 : Codifica::Utf8;
+        if (!rec.errore.isEmpty()) {
+            // Not split into fields: the text as it stands, the start of a line too long to
+            // import in any case.
+            QString t = csv::Decodifica(byte.first(std::min(byte.size(), kMostraScarto)), propria);
+            if (byte.size() > kMostraScarto) t += QStringLiteral("...");
+            t.replace(QChar(0), u'?');
+            testo += Codificato(t + sep, codifica) + riga({}, motivo);
+            continue;
+        }
+        std::vector<QByteArray> campi = rec.campi;
+        if (qsizetype(campi.size()) == attesi + 1 && campi.back().isEmpty()) campi.pop_back();
+        if (f.scarto >= 0 && qsizetype(campi.size()) == attesi)
+            campi.erase(campi.begin() + f.scarto);
+        QStringList testi;
+        for (const QByteArray& c : campi) testi << csv::Decodifica(c, propria);
+        testo += riga(testi, motivo);
+    }
+    return testo;
 }
 
 qint64 RigaDi(const QByteArray& dati, qsizetype pos) {
-    return dati.left(pos).count('\n') + 1;
+    qint64 riga = 1;
+    for (qsizetype i = 0; i < pos && i < dati.size(); ++i)
+        if (dati[i] == '\n' ? i == 0 || dati[i - 1] != '\r' : dati[i] == '\r') ++riga;
+    return riga;
 }
 
-}  // namespace
+// The line end the list uses after its heading; CR LF when it has none.
+QByteArray FineRigaDopo(const QByteArray& dati, qsizetype fine) {
+    if (fine < dati.size() && dati[fine] == '\r')
+        return fine + 1 < dati.size() && dati[fine + 1] == '\n' ? QByteArray("\r\n")
+                                                                : QByteArray("\r");
+    return fine < dati.size() ? QByteArray("\n") : QByteArray("\r\n");
+}
 
-EsitoImport ImportaClienti(motore::Workspace& ws, motore::Database& ditta,
-                           motore::Database& tabelle, const QString& file,
-                           const Avanzamento& avanzamento, bool cifre) {
+EsitoImport Importa(motore::Workspace& ws, motore::Database& ditta, motore::Database& tabelle,
+                    const QString& file, const Avanzamento& avanzamento, bool cifre) {
     auto avanza = [&](const char* fase, qint64 fatte, qint64 totale) {
         if (avanzamento && (fatte % 1000 == 0 || fatte == totale)) avanzamento(fase, fatte, totale);
     };
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
-        throw std::runtime_error("cannot read " + file.toStdString() + ": " +
-                                 f.errorString().toStdString());
-    if (f.size() > kMassimoFile)
-        throw std::runtime_error(file.toStdString() + " is larger than 1 GiB: not a client list");
-    const QByteArray dati = f.readAll();
-    f.close();
+        throw std::runtime_error(motivo::NonLeggibile(file, f.errorString()).toStdString());
+    // A list still being written would give its half-written last line as a client.
+    const std::optional<Impronta> impronta = ImprontaDi(f.handle());
+    if (impronta && impronta->dimensione > kMassimoFile)
+        throw std::runtime_error(motivo::TroppoGrande(file).toStdString());
+    const QByteArray dati = f.read(kMassimoFile + 1);
+    if (f.error() != QFileDevice::NoError)
+        throw std::runtime_error(motivo::NonLeggibile(file, f.errorString()).toStdString());
+    auto cambiata = [&] {
+        const std::optional<Impronta> ora = ImprontaDi(f.handle());
+        return !impronta || ora != impronta || ImprontaDi(-1, file) != impronta ||
+               qint64(dati.size()) != impronta->dimensione;
+    };
+    if (cambiata()) throw std::runtime_error(motivo::ListaCambiata().toStdString());
+    auto rifiuta = [&](qint64 riga, const QString& motivo) { throw FileRifiutato(riga, motivo); };
 
     qsizetype inizio = 0;
     bool bom = false;
@@ -347,19 +483,18 @@ EsitoImport ImportaClienti(motore::Workspace& ws, motore::Database& ditta,
         inizio = 3;
         bom = true;
     } else if (dati.startsWith("\xFF\xFE") || dati.startsWith("\xFE\xFF")) {
-        Rifiuta(file, dati, 1,
-                QStringLiteral("UTF-16 text: save the list as CSV in UTF-8 or Windows-1252"));
+        rifiuta(1, motivo::Utf16());
     }
     if (const qsizetype nul =
             QByteArrayView(dati).first(std::min(dati.size(), csv::kMassimoRecord)).indexOf('\0');
         nul >= 0)
-        Rifiuta(file, dati, RigaDi(dati, nul), QStringLiteral("binary content: not a CSV text"));
+        rifiuta(RigaDi(dati, nul), motivo::Binario());
 
     // The heading: the first line that is not blank.
     qint64 riga = 1;
     csv::Record intestazione;
     for (;;) {
-        if (inizio >= dati.size()) Rifiuta(file, dati, riga, QStringLiteral("empty file"));
+        if (inizio >= dati.size()) rifiuta(riga, motivo::FileVuoto());
         qsizetype dopo = inizio;
         intestazione = csv::LeggiRecord(dati, inizio, riga, {';', false, 0}, &dopo);
         if (!intestazione.vuota) break;
@@ -374,19 +509,19 @@ EsitoImport ImportaClienti(motore::Workspace& ws, motore::Database& ditta,
         if (!r.errore.isEmpty()) continue;
         QStringList nomi;
         for (const QByteArray& c : r.campi) nomi << DecodificaProbabile(c).trimmed();
-        if ((forma = RiconosciForma(nomi, sep))) break;
+        if ((forma = RiconosciForma(nomi, sep))) {
+            forma->intestazione = r.campi;
+            if (forma->separatoreFinale) forma->intestazione.pop_back();
+            intestazione = r;
+            break;
+        }
     }
     if (!forma)
-        Rifiuta(file, dati, riga,
-                intestazione.errore.isEmpty()
-                    ? QStringLiteral("the heading matches neither the program's export "
-                                     "(CODICE;RAGIONE SOCIALE;...) nor the Clienti column names "
-                                     "(CliCodice, CliRagsoc, ...)")
-                    : QStringLiteral("heading: ") + intestazione.errore,
-                &intestazione);
+        rifiuta(riga, intestazione.errore.isEmpty() ? motivo::IntestazioneSconosciuta()
+                                                    : motivo::Intestazione(intestazione.errore));
 
     const csv::Opzioni opzioni{forma->separatore, forma->multiriga,
-                               qsizetype(forma->colonne.size())};
+                               qsizetype(forma->colonne.size()), forma->UltimoFacoltativo()};
     std::vector<csv::Record> record = csv::LeggiTutti(dati, dopoIntestazione, riga + 1, opzioni);
 
     // One encoding for the whole file: the one most of its lines are in.
@@ -402,7 +537,7 @@ EsitoImport ImportaClienti(motore::Workspace& ws, motore::Database& ditta,
     const Codifica codifica = bom || utf8 >= altre ? Codifica::Utf8 : Codifica::Windows1252;
 
     EsitoImport esito;
-    esito.forma = forma->descrizione + QStringLiteral(", separator ") +
+    esito.forma = forma->descrizione + QStringLiteral(", separatore ") +
                   NomeSeparatore(forma->separatore) + QStringLiteral(", ") +
                   csv::NomeCodifica(codifica);
     esito.colonneIgnorate = forma->ignorate;
@@ -412,7 +547,7 @@ EsitoImport ImportaClienti(motore::Workspace& ws, motore::Database& ditta,
     Conversione conversione(tabelle, cifre);
     const qint64 totale = qint64(record.size());
     for (size_t i = 0; i < record.size(); ++i) {
-        avanza("reading", qint64(i + 1), totale);
+        avanza("lettura", qint64(i + 1), totale);
         csv::Record& rec = record[i];
         if (rec.vuota) {
             ++esito.vuote;
@@ -421,28 +556,23 @@ EsitoImport ImportaClienti(motore::Workspace& ws, motore::Database& ditta,
         Riga voce;
         voce.numero = rec.riga;
         voce.record = std::move(rec);
-        const qsizetype attesi = qsizetype(forma->colonne.size());
-        const qsizetype campi = qsizetype(voce.record.campi.size());
-        const bool finale = campi == attesi + 1 && voce.record.campi.back().isEmpty();
+        const std::vector<QByteArray>& campi = voce.record.campi;
         const QByteArrayView byte(dati.constData() + voce.record.inizio,
                                   voce.record.fine - voce.record.inizio);
         if (!voce.record.errore.isEmpty()) {
             voce.motivo = voce.record.errore;
         } else if (byte.contains('\0')) {
-            voce.motivo = QStringLiteral("binary content (a NUL byte)");
-        } else if (std::all_of(voce.record.campi.begin(), voce.record.campi.end(),
+            voce.motivo = motivo::ByteNul();
+        } else if (std::all_of(campi.begin(), campi.end(),
                                [](const QByteArray& c) { return c.trimmed().isEmpty(); })) {
             ++esito.vuote;
             continue;
-        } else if (campi != attesi && !finale) {
-            voce.motivo =
-                QStringLiteral("%1 fields where the heading has %2").arg(campi).arg(attesi);
+        } else if (!csv::CampiGiusti(qsizetype(campi.size()), campi.back().isEmpty(), opzioni)) {
+            voce.motivo = motivo::NumeroCampi(qsizetype(campi.size()), opzioni.campiAttesi);
         } else if (tipi[i] != csv::Testo::Ascii &&
                    (tipi[i] == csv::Testo::Utf8) != (codifica == Codifica::Utf8)) {
-            voce.motivo =
-                tipi[i] == csv::Testo::Utf8
-                    ? QStringLiteral("UTF-8 text in a Windows-1252 file (mixed encodings)")
-                    : QStringLiteral("not UTF-8 in a UTF-8 file (mixed encodings)");
+            voce.motivo = tipi[i] == csv::Testo::Utf8 ? motivo::Utf8TraWindows1252()
+                                                      : motivo::NonUtf8TraUtf8();
         } else {
             conversione.Converti(voce, forma->colonne, codifica);
         }
@@ -453,51 +583,110 @@ EsitoImport ImportaClienti(motore::Workspace& ws, motore::Database& ditta,
     try {
         auto clienti = ditta.OpenTable(QStringLiteral("Clienti"));
         // Read inside the transaction, which holds the write lock: no other program can take
-        // a code between this look and the writes.
+        // a code, a fiscal code or a VAT number between this look and the writes.
         std::unordered_set<std::int32_t> memorizzati;
+        Detentori detentori;
         {
-            auto codici = ditta.OpenSnapshot(QStringLiteral("SELECT CliCodice FROM Clienti"));
-            while (!codici->Eof()) {
-                memorizzati.insert(InteroDa(codici->Field(0)));
-                codici->MoveNext();
+            auto rs = ditta.OpenSnapshot(
+                QStringLiteral("SELECT CliCodice, CliPartitaIva, CliCodiceFiscale FROM Clienti"));
+            while (!rs->Eof()) {
+                const std::int32_t codice = InteroDa(rs->Field(0));
+                memorizzati.insert(codice);
+                detentori.Memorizzato(true, QString::fromUtf8(rs->FieldUtf8(1)), codice);
+                detentori.Memorizzato(false, QString::fromUtf8(rs->FieldUtf8(2)), codice);
+                rs->MoveNext();
             }
-            codici->Close();
+            rs->Close();
         }
+        detentori.Ordina();
+        // New codes follow every free code the list gives.
         std::int32_t massimo = CodiceMassimo(*clienti);
-        std::unordered_map<std::int32_t, qint64> usati;
-        for (Riga& r : righe) {
-            const std::int32_t codice = r.r.CliCodice;
-            if (!r.motivo.isEmpty() || codice == 0) continue;
-            if (memorizzati.count(codice)) {
-                r.motivo = QStringLiteral("code %1 already stored: not overwritten").arg(codice);
-            } else if (auto it = usati.find(codice); it != usati.end()) {
-                r.motivo = QStringLiteral("code %1 already on line %2").arg(codice).arg(it->second);
+        for (const Riga& r : righe)
+            if (r.motivo.isEmpty() && !memorizzati.count(r.r.CliCodice))
+                massimo = std::max(massimo, r.r.CliCodice);
+
+        auto detentore = [&](const RicercaDetentori& ricerca, const Detentori::Trovato& t) {
+            motivo::Detentore d;
+            d.perPartitaIva = ricerca.perPartitaIva;
+            d.valore = QString::fromStdString(t.valore);
+            d.altri = t.quanti - 1;
+            if (t.memorizzato) {
+                d.codice = t.codice;
+                clienti->Seek(QStringLiteral("="), {t.codice});
+                if (!clienti->NoMatch())
+                    d.nome = clienti->Field(QStringLiteral("CliRagsoc")).toString();
             } else {
-                usati.emplace(codice, r.numero);
-                massimo = std::max(massimo, codice);
+                const Riga& altra = righe[t.riga];
+                d.codice = altra.r.CliCodice;
+                d.nome = altra.r.CliRagsoc.trimmed();
+                d.riga = altra.numero;
             }
-        }
-        for (Riga& r : righe) {
-            if (!r.motivo.isEmpty() || r.r.CliCodice != 0) continue;
-            if (massimo >= kUltimoCodice)
-                r.motivo = QStringLiteral("no free code left");
-            else
+            return d;
+        };
+        std::unordered_map<std::int32_t, qint64> usati;
+        for (size_t i = 0; i < righe.size(); ++i) {
+            Riga& r = righe[i];
+            const std::int32_t codice = r.r.CliCodice;
+            if (!r.motivo.isEmpty()) continue;
+            if (codice != 0 && memorizzati.count(codice)) {
+                r.motivo = motivo::CodiceMemorizzato(codice);
+                continue;
+            }
+            if (auto it = usati.find(codice); it != usati.end()) {
+                r.motivo = motivo::CodiceGiaInRiga(codice, it->second);
+                continue;
+            }
+            // As the form refuses a fiscal code or a VAT number another client holds.
+            QStringList motivi;
+            if (!r.codiceFiscale.isEmpty()) {
+                const RicercaDetentori ricerca = DetentoriDi(r.codiceFiscale);
+                if (const auto t = detentori.Cerca(ricerca))
+                    motivi << motivo::CodiceFiscaleDi(r.codiceFiscale, detentore(ricerca, *t));
+            }
+            if (!r.partitaIva.isEmpty()) {
+                const RicercaDetentori ricerca = DetentoriDi(r.partitaIva);
+                if (const auto t = detentori.Cerca(ricerca))
+                    motivi << motivo::PartitaIvaDi(r.partitaIva, detentore(ricerca, *t));
+            }
+            if (!motivi.isEmpty()) {
+                r.motivo = motivi.join(QStringLiteral("; "));
+                continue;
+            }
+            if (codice == 0) {
+                if (massimo >= kUltimoCodice) {
+                    r.motivo = motivo::NessunCodiceLibero();
+                    continue;
+                }
                 r.r.CliCodice = ++massimo;
+            }
+            usati.emplace(r.r.CliCodice, r.numero);
+            detentori.Accettata(true, r.r.CliPartitaIva.trimmed(), i);
+            detentori.Accettata(false, r.r.CliCodiceFiscale.trimmed(), i);
         }
 
-        std::vector<std::pair<qint64, QString>> motivi;
-        std::vector<const csv::Record*> scartati;
+        std::vector<const Riga*> scartate;
         for (const Riga& r : righe) {
             ++esito.lette;
             if (r.motivo.isEmpty()) continue;
             ++esito.scartate;
-            motivi.emplace_back(r.numero, r.motivo);
-            scartati.push_back(&r.record);
+            scartate.push_back(&r);
         }
-        // Written before anything is stored: a line that cannot be reported is not dropped.
-        if (!motivi.empty()) {
+        // Written whole before anything is stored, put in place only once the rows are: a line
+        // that cannot be reported is not dropped.
+        std::optional<NuovoDocumento> documento;
+        auto nonScritto = [&] {
+            return std::runtime_error(
+                QStringLiteral("impossibile scrivere il file degli scarti %1: %2")
+                    .arg(QDir::toNativeSeparators(esito.fileScarti), documento->Causa())
+                    .toStdString());
+        };
+        if (!scartate.empty()) {
             esito.fileScarti = FileScarti(file);
-            ScriviScarti(esito.fileScarti, motivi, dati, scartati);
+            documento.emplace(esito.fileScarti);
+            if (!documento->Apri() ||
+                !documento->Scrivi(TestoScarti(dati, *forma, codifica,
+                                               FineRigaDopo(dati, intestazione.fine), scartate)))
+                throw nonScritto();
         }
 
         const qint64 daScrivere = esito.lette - esito.scartate;
@@ -509,16 +698,31 @@ EsitoImport ImportaClienti(motore::Workspace& ws, motore::Database& ditta,
             clienti->Update();
             ++esito.importate;
             esito.tagliate += r.tagliata;
-            avanza("writing", esito.importate, daScrivere);
+            avanza("scrittura", esito.importate, daScrivere);
         }
         clienti->Close();
+        if (cambiata()) throw std::runtime_error(motivo::ListaCambiata().toStdString());
+        if (documento && !documento->Concludi()) throw nonScritto();
         ws.CommitTrans();
     } catch (...) {
         ws.Rollback();
         throw;
     }
-    if (esito.fileScarti.isEmpty()) QFile::remove(FileScarti(file));
+    if (esito.fileScarti.isEmpty()) RimuoviScarti(file);
     return esito;
+}
+
+}  // namespace
+
+EsitoImport ImportaClienti(motore::Workspace& ws, motore::Database& ditta,
+                           motore::Database& tabelle, const QString& file,
+                           const Avanzamento& avanzamento, bool cifre) {
+    try {
+        return Importa(ws, ditta, tabelle, file, avanzamento, cifre);
+    } catch (const FileRifiutato&) {
+        RimuoviScarti(file);
+        throw;
+    }
 }
 
 DatabaseAzienda ApriAzienda(motore::Workspace& ws, const QString& server, const QString& radice,
@@ -534,40 +738,43 @@ int ComandoImporta(const QString& server, const QString& radice, const QString& 
                    const QString& file, QTextStream& out, QTextStream& err,
                    const Avanzamento& avanzamento, bool cifre) {
     auto errore = [&](const QString& testo) {
-        err << "error: " << testo << "\n";
+        err << "errore: " << testo << "\n";
         err.flush();
         return 1;
     };
+    const QString nulla = QStringLiteral("; nulla importato");
     try {
         motore::Workspace ws(server);
         DatabaseAzienda db = ApriAzienda(ws, server, radice, azienda);
         QElapsedTimer tempo;
         tempo.start();
         const EsitoImport e = ImportaClienti(ws, *db.ditta, *db.tabelle, file, avanzamento, cifre);
-        out << "read: " << QDir::toNativeSeparators(file) << " as " << e.forma << "\n";
+        out << "letto: " << QDir::toNativeSeparators(file) << " come " << e.forma << "\n";
         if (!e.colonneIgnorate.isEmpty())
-            out << "columns ignored: " << e.colonneIgnorate.join(QStringLiteral(", ")) << "\n";
-        out << "lines read: " << e.lette << ", imported: " << e.importate
-            << ", rejected: " << e.scartate << " (" << tempo.elapsed() << " ms)\n";
-        if (e.vuote > 0) out << "empty lines skipped: " << e.vuote << "\n";
+            out << "colonne ignorate: " << e.colonneIgnorate.join(QStringLiteral(", ")) << "\n";
+        out << "righe lette: " << e.lette << ", importate: " << e.importate
+            << ", scartate: " << e.scartate << " (" << tempo.elapsed() << " ms)\n";
+        if (e.vuote > 0) out << "righe vuote saltate: " << e.vuote << "\n";
         if (e.tagliate > 0)
-            out << "imported lines with a text cut to its column's width: " << e.tagliate << "\n";
+            out << "righe importate con un testo tagliato alla larghezza della colonna: "
+                << e.tagliate << "\n";
         out.flush();
         if (e.scartate > 0)
-            return errore(QStringLiteral("%1 lines rejected, each with its line number and "
-                                         "reason in %2")
-                              .arg(e.scartate)
-                              .arg(QDir::toNativeSeparators(e.fileScarti)));
+            return errore((e.scartate == 1 ? QStringLiteral("1 riga scartata, col suo motivo,")
+                                           : QStringLiteral("%1 righe scartate, ciascuna col suo "
+                                                            "motivo,")
+                                                 .arg(e.scartate)) +
+                          QStringLiteral(" in %1").arg(QDir::toNativeSeparators(e.fileScarti)));
         return 0;
     } catch (const FileRifiutato& r) {
-        return errore(QStringLiteral("%1 line %2: %3; nothing imported (see %4)")
-                          .arg(QDir::toNativeSeparators(file))
-                          .arg(r.Riga())
-                          .arg(r.Motivo(), QDir::toNativeSeparators(r.FileScarti())));
+        return errore(
+            QStringLiteral("%1 riga %2: %3")
+                .arg(QDir::toNativeSeparators(file), QString::number(r.Riga()), r.Motivo()) +
+            nulla);
     } catch (const motore::Errore& e) {
-        return errore(e.Spiegazione() + QStringLiteral("; nothing imported"));
+        return errore(e.Spiegazione() + nulla);
     } catch (const std::exception& e) {
-        return errore(QString::fromStdString(e.what()) + QStringLiteral("; nothing imported"));
+        return errore(QString::fromStdString(e.what()) + nulla);
     }
 }
 

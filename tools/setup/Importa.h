@@ -27,31 +27,30 @@ struct EsitoImport {
     QString fileScarti;   // FILE.scarti.csv when something was rejected
 };
 
-// The file as a whole is not a client list: nothing is imported. The line and the reason
-// are in the rejects file too.
+// The file as a whole is not a client list: nothing is imported, and no line is rejected.
 class FileRifiutato : public std::runtime_error {
   public:
-    FileRifiutato(qint64 riga, const QString& motivo, QString fileScarti)
-        : std::runtime_error(motivo.toStdString()),
-          riga_(riga),
-          motivo_(motivo),
-          scarti_(std::move(fileScarti)) {}
+    FileRifiutato(qint64 riga, const QString& motivo)
+        : std::runtime_error(motivo.toStdString()), riga_(riga), motivo_(motivo) {}
     qint64 Riga() const { return riga_; }
     const QString& Motivo() const { return motivo_; }
-    const QString& FileScarti() const { return scarti_; }
 
   private:
     qint64 riga_;
     QString motivo_;
-    QString scarti_;
 };
 
-// Told now and then how far a long import has come: the phase, done, out of.
+// Told now and then how far a long import has come: the phase ("lettura", "scrittura"),
+// done, out of.
 using Avanzamento = std::function<void(const char* fase, qint64 fatte, qint64 totale)>;
 
 // Reads `file` and adds its clients to the company in one transaction on `ws`: a failure
-// stores nothing. Rejected lines, with their line number and reason, go to
-// `file` + ".scarti.csv"; a stale one from an earlier run is removed.
+// stores nothing, nor does a file that changes while it is read. A line is refused as the
+// client form refuses a field, also for a fiscal code or VAT number that a stored client or
+// an earlier line holds. Rejected lines go to `file` + ".scarti.csv", in the file's own
+// shape with their reasons in a last column, so that once corrected it imports as it is;
+// it is written as the program writes its documents (readable by its owner alone, a link
+// under its name replaced, never followed). A stale one from an earlier run is removed.
 // Throws FileRifiutato, motore::Errore or std::runtime_error; then nothing is stored.
 // `cifre` false takes fiscal codes and VAT numbers by their length alone.
 EsitoImport ImportaClienti(motore::Workspace& ws, motore::Database& ditta,

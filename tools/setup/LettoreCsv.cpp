@@ -1,5 +1,6 @@
 #include "LettoreCsv.h"
 
+#include "Motivi.h"
 #include "app/Cp1252.h"
 
 #include <QStringDecoder>
@@ -8,33 +9,35 @@ namespace setup::csv {
 
 namespace {
 
-// Where the physical line that holds `da` ends: its '\n', or the end of the data.
+// Where the physical line that holds `da` ends: its CR or LF, or the end of the data. A
+// CR alone ends a line too, as older spreadsheets write them.
 qsizetype FineRiga(const QByteArray& d, qsizetype da) {
-    const qsizetype n = d.indexOf('\n', da);
-    return n < 0 ? d.size() : n;
+    for (qsizetype i = da; i < d.size(); ++i)
+        if (d[i] == '\n' || d[i] == '\r') return i;
+    return d.size();
 }
 
-// The line's last byte before its end, a CR of a CRLF excluded.
-qsizetype SenzaCr(const QByteArray& d, qsizetype inizio, qsizetype fine) {
-    return fine > inizio && d[fine - 1] == '\r' ? fine - 1 : fine;
+// Past the line end at `fine`: CR LF, CR or LF.
+qsizetype DopoFine(const QByteArray& d, qsizetype fine) {
+    if (fine < d.size() && d[fine] == '\r' && fine + 1 < d.size() && d[fine + 1] == '\n')
+        return fine + 2;
+    return fine + 1;
 }
 
 bool Bianca(const QByteArray& d, qsizetype inizio, qsizetype fine) {
     for (qsizetype i = inizio; i < fine; ++i)
-        if (d[i] != ' ' && d[i] != '\t' && d[i] != '\r') return false;
+        if (d[i] != ' ' && d[i] != '\t') return false;
     return true;
 }
 
-// The campi a file holds with or without a final separator after the last one.
-bool NumeroGiusto(const std::vector<QByteArray>& campi, qsizetype attesi) {
-    const auto n = qsizetype(campi.size());
-    return n == attesi || (n == attesi + 1 && campi.back().isEmpty());
+bool NumeroGiusto(const std::vector<QByteArray>& campi, const Opzioni& o) {
+    return CampiGiusti(qsizetype(campi.size()), !campi.empty() && campi.back().isEmpty(), o);
 }
 
 struct Esito {
     bool ok = true;
     QString errore;
-    qsizetype fine = 0;  // the '\n' that ends the record, or the end of the data
+    qsizetype fine = 0;  // the line end after the record, or the end of the data
     qint64 righe = 1;
 };
 
@@ -47,17 +50,19 @@ Esito Quotato(const QByteArray& d, qsizetype i, char sep, bool multiriga,
     const qsizetype n = d.size();
     campi.clear();
     QByteArray campo;
-    auto fallito = [&](const char* perche) {
+    auto fallito = [&](const QString& perche) {
         e.ok = false;
-        e.errore = QString::fromLatin1(perche);
+        e.errore = perche;
         return e;
     };
+    auto fineRiga = [&](qsizetype j) { return j >= n || d[j] == '\n' || d[j] == '\r'; };
     for (;;) {
         campo.clear();
         if (i < n && d[i] == '"') {
             ++i;
             for (;;) {
-                if (i >= n || i - inizio > kMassimoRecord) return fallito("unterminated quote");
+                if (i >= n || i - inizio > kMassimoRecord)
+                    return fallito(motivo::VirgoletteAperte());
                 const char c = d[i];
                 if (c == '"') {
                     if (i + 1 < n && d[i + 1] == '"') {
@@ -68,29 +73,27 @@ Esito Quotato(const QByteArray& d, qsizetype i, char sep, bool multiriga,
                     ++i;
                     break;
                 }
-                if (c == '\n') {
-                    if (!multiriga) return fallito("unterminated quote");
-                    ++e.righe;
+                if (c == '\n' || c == '\r') {
+                    if (!multiriga) return fallito(motivo::VirgoletteAperte());
+                    // CR LF is one line end.
+                    if (c == '\r' || i == 0 || d[i - 1] != '\r') ++e.righe;
                 }
                 campo += c;
                 ++i;
             }
-            const bool fineRiga =
-                i >= n || d[i] == '\n' || (d[i] == '\r' && (i + 1 >= n || d[i + 1] == '\n'));
-            if (!fineRiga && d[i] != sep) return fallito("text after a closing quote");
+            if (!fineRiga(i) && d[i] != sep) return fallito(motivo::TestoDopoVirgolette());
         } else {
             const qsizetype a = i;
-            while (i < n && d[i] != sep && d[i] != '\n') ++i;
-            campo = d.mid(a, SenzaCr(d, a, i) - a);
+            while (!fineRiga(i) && d[i] != sep) ++i;
+            campo = d.mid(a, i - a);
         }
         campi.push_back(campo);
         if (i < n && d[i] == sep) {
             ++i;
             continue;
         }
-        // The line end: a CR before it, if any, belongs to it.
-        e.fine = i < n && d[i] == '\r' ? i + 1 : i;
-        if (e.fine - inizio > kMassimoRecord) return fallito("record too long");
+        e.fine = i;
+        if (e.fine - inizio > kMassimoRecord) return fallito(motivo::RecordTroppoLungo());
         return e;
     }
 }
@@ -102,6 +105,12 @@ void Letterale(const QByteArray& d, qsizetype inizio, qsizetype fine, char sep,
 }
 
 }  // namespace
+
+bool CampiGiusti(qsizetype campi, bool ultimoVuoto, const Opzioni& o) {
+    const qsizetype attesi = o.campiAttesi;
+    return campi == attesi || (campi == attesi + 1 && ultimoVuoto) ||
+           (o.ultimoFacoltativo && campi == attesi - 1);
+}
 
 QString NomeCodifica(Codifica c) {
     return c == Codifica::Utf8 ? QStringLiteral("UTF-8") : QStringLiteral("Windows-1252");
@@ -127,7 +136,8 @@ QString Decodifica(QByteArrayView byte, Codifica c) {
 
 QString TestoCampo(QByteArrayView byte, Codifica c) {
     QString t = Decodifica(byte, c);
-    t.remove(QChar(13));
+    t.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    t.replace(QChar(13), QChar(32));
     t.replace(QChar(10), QChar(32));
     return t.trimmed();
 }
@@ -142,8 +152,8 @@ Record LeggiRecord(const QByteArray& dati, qsizetype inizio, qint64 riga, const 
         r.errore = errore;
         r.campi.clear();
         r.righe = 1;
-        r.fine = SenzaCr(dati, inizio, fineRiga);
-        *dopo = fineRiga + 1;
+        r.fine = fineRiga;
+        *dopo = DopoFine(dati, fineRiga);
         return r;
     };
     if (Bianca(dati, inizio, fineRiga)) {
@@ -151,23 +161,21 @@ Record LeggiRecord(const QByteArray& dati, qsizetype inizio, qint64 riga, const 
         return soloLaRiga(QString());
     }
     if (fineRiga - inizio > kMassimoRecord)
-        return soloLaRiga(QStringLiteral("line longer than %1 bytes (%2)")
-                              .arg(kMassimoRecord)
-                              .arg(fineRiga - inizio));
+        return soloLaRiga(motivo::RigaTroppoLunga(kMassimoRecord, fineRiga - inizio));
     Esito e = Quotato(dati, inizio, o.separatore, o.multiriga, r.campi);
-    const bool numeroGiusto = o.campiAttesi == 0 || NumeroGiusto(r.campi, o.campiAttesi);
+    const bool numeroGiusto = o.campiAttesi == 0 || NumeroGiusto(r.campi, o);
     if (!o.multiriga && (!e.ok || !numeroGiusto)) {
         std::vector<QByteArray> letterali;
-        Letterale(dati, inizio, SenzaCr(dati, inizio, fineRiga), o.separatore, letterali);
-        if (o.campiAttesi > 0 && NumeroGiusto(letterali, o.campiAttesi)) {
+        Letterale(dati, inizio, fineRiga, o.separatore, letterali);
+        if (o.campiAttesi > 0 && NumeroGiusto(letterali, o)) {
             r.campi = std::move(letterali);
             e = Esito{true, QString(), fineRiga, 1};
         }
     }
     if (!e.ok) return soloLaRiga(e.errore);
     r.righe = e.righe;
-    r.fine = SenzaCr(dati, inizio, e.fine);
-    *dopo = e.fine + 1;
+    r.fine = e.fine;
+    *dopo = DopoFine(dati, e.fine);
     return r;
 }
 

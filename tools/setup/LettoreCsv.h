@@ -26,7 +26,7 @@ QString Decodifica(QByteArrayView byte, Codifica c);
 
 struct Record {
     qint64 riga = 0;                 // first physical line, from 1
-    qint64 righe = 1;                // physical lines it spans
+    qint64 righe = 1;                // physical lines it spans (LF, CR LF or CR end one)
     qsizetype inizio = 0, fine = 0;  // its bytes in the file, without the line end
     std::vector<QByteArray> campi;   // unquoted, not yet decoded
     QString errore;                  // why it could not be split; empty when it was
@@ -40,7 +40,13 @@ struct Opzioni {
     // program's export wrote before it quoted.
     bool multiriga = true;
     qsizetype campiAttesi = 0;
+    // A line may leave out the last field (the reasons beside a rejected line).
+    bool ultimoFacoltativo = false;
 };
+
+// Whether a line of `campi` fields, the last one empty or not, has the fields `o` expects:
+// a final separator after the last field is allowed.
+bool CampiGiusti(qsizetype campi, bool ultimoVuoto, const Opzioni& o);
 
 // The record that starts at byte `inizio` on line `riga`; `*dopo` is where the next starts.
 Record LeggiRecord(const QByteArray& dati, qsizetype inizio, qint64 riga, const Opzioni& o,

@@ -31,13 +31,13 @@ std::vector<QStringList> LeggiTsv(const QString& nome, qsizetype campi) {
     InizializzaRisorse();
     QFile f(":/dati/" + nome);
     if (!f.open(QIODevice::ReadOnly))
-        throw std::runtime_error("embedded data missing: " + nome.toStdString());
+        throw std::runtime_error("dati incorporati mancanti: " + nome.toStdString());
     std::vector<QStringList> righe;
     for (const QByteArray& linea : f.readAll().split('\n')) {
         if (linea.isEmpty()) continue;
         QStringList r = QString::fromUtf8(linea).split(u'\t');
         if (r.size() != campi)
-            throw std::runtime_error("malformed line in " + nome.toStdString() + ": " +
+            throw std::runtime_error("riga malformata in " + nome.toStdString() + ": " +
                                      linea.toStdString());
         righe.push_back(std::move(r));
     }
@@ -47,7 +47,7 @@ std::vector<QStringList> LeggiTsv(const QString& nome, qsizetype campi) {
 // SQLite would silently store a value wider than its column.
 const QString& Entro(const QString& valore, int larghezza) {
     if (valore.size() > larghezza)
-        throw std::runtime_error("value wider than its column: " + valore.toStdString());
+        throw std::runtime_error("valore più largo della sua colonna: " + valore.toStdString());
     return valore;
 }
 
@@ -57,7 +57,7 @@ using Riempitore = std::function<void(motore::Workspace&, motore::Database&)>;
 // interrupted run never leaves a half-filled file under the real name.
 void CreaFile(const QString& percorso, const Riempitore& riempi) {
     if (QFileInfo::exists(percorso))
-        throw std::runtime_error(percorso.toStdString() + " already exists");
+        throw std::runtime_error(percorso.toStdString() + " esiste già");
     const QString temporaneo = percorso + ".partial";
     QFile::remove(temporaneo);
     try {
@@ -71,7 +71,8 @@ void CreaFile(const QString& percorso, const Riempitore& riempi) {
     }
     if (!QFile::rename(temporaneo, percorso)) {
         QFile::remove(temporaneo);
-        throw std::runtime_error("cannot rename the new database to " + percorso.toStdString());
+        throw std::runtime_error("impossibile rinominare il nuovo database in " +
+                                 percorso.toStdString());
     }
 }
 
@@ -259,7 +260,7 @@ std::vector<std::pair<QString, qint64>> Copia(motore::Database& da, motore::Data
         const qint64 dopo =
             a.Valore(QStringLiteral("SELECT count(*) FROM %1").arg(tabella)).toLongLong();
         if (prima != n || dopo != n)
-            throw std::runtime_error(QStringLiteral("%1: %2 rows in the file, %3 copied")
+            throw std::runtime_error(QStringLiteral("%1: %2 righe nel file, %3 copiate")
                                          .arg(tabella)
                                          .arg(prima)
                                          .arg(dopo)
@@ -276,20 +277,21 @@ namespace {
 constexpr qint64 kMassimoClienti = std::numeric_limits<qint32>::max();
 
 void Uso(QTextStream& s) {
-    s << "usage: anagrafica-setup ROOT COMPANY [--sample-clients N]\n"
-         "  creates ROOT/tabkes.mdb (kept if it exists) and ROOT/COMPANY/Completo.mdb\n"
-         "       anagrafica-setup ROOT COMPANY --importa-clienti FILE [--senza-cifre]\n"
-         "       anagrafica-setup --server CONNINFO COMPANY --importa-clienti FILE\n"
-         "                        [--senza-cifre]\n"
-         "  adds the clients of a CSV list to the existing company; rejected lines go to\n"
-         "  FILE.scarti.csv; --senza-cifre takes fiscal codes and VAT numbers by their length\n"
-         "  alone, as the program does with [CONTROLLI] CIFRE=0\n"
-         "       anagrafica-setup --server CONNINFO COMPANY [--sample-clients N]\n"
-         "  creates, on the server, the schema of the code tables (kept if it exists) and the\n"
-         "  company's, and the role anagrafica_operatori that reads and writes their rows\n"
-         "       anagrafica-setup --server CONNINFO --copia ROOT COMPANY\n"
-         "  copies ROOT/tabkes.mdb and ROOT/COMPANY/Completo.mdb onto the server, in one\n"
-         "  transaction\n";
+    s << "uso: anagrafica-setup RADICE DITTA [--sample-clients N]\n"
+         "  crea RADICE/tabkes.mdb (tenuto se esiste) e RADICE/DITTA/Completo.mdb\n"
+         "     anagrafica-setup RADICE DITTA --importa-clienti FILE [--senza-cifre]\n"
+         "     anagrafica-setup --server CONNINFO DITTA --importa-clienti FILE\n"
+         "                      [--senza-cifre]\n"
+         "  aggiunge i clienti di un elenco CSV alla ditta esistente; le righe scartate vanno\n"
+         "  in FILE.scarti.csv, col loro motivo, pronte da correggere e importare;\n"
+         "  --senza-cifre giudica codici fiscali e partite IVA dalla sola lunghezza, come il\n"
+         "  programma con [CONTROLLI] CIFRE=0\n"
+         "     anagrafica-setup --server CONNINFO DITTA [--sample-clients N]\n"
+         "  crea sul server lo schema delle tabelle dei codici (tenuto se esiste) e quello\n"
+         "  della ditta, e il ruolo anagrafica_operatori che ne legge e scrive le righe\n"
+         "     anagrafica-setup --server CONNINFO --copia RADICE DITTA\n"
+         "  copia RADICE/tabkes.mdb e RADICE/DITTA/Completo.mdb sul server, in una sola\n"
+         "  transazione\n";
 }
 
 // The operators' role reads and writes the rows of the program's schemas, nothing more:
@@ -326,7 +328,7 @@ int SulServer(const QString& server, const QString& azienda, qint64 clienti,
     };
     // Checked before anything is created, so a refused run changes nothing.
     if (esiste(ditta)) {
-        err << "error: the schema " << ditta << " already exists on the server; not overwritten\n";
+        err << "errore: lo schema " << ditta << " esiste già sul server; non sovrascritto\n";
         err.flush();
         return 1;
     }
@@ -341,13 +343,13 @@ int SulServer(const QString& server, const QString& azienda, qint64 clienti,
     }
     auto stampa = [&](const QString& schema, const std::vector<std::pair<QString, qint64>>& n) {
         for (const auto& [tabella, righe] : n)
-            out << "copied: " << schema << "." << tabella << " (" << righe << " rows)\n";
+            out << "copiato: " << schema << "." << tabella << " (" << righe << " righe)\n";
     };
     ws.BeginTrans();
     try {
         auto db = ws.CreaDatabase(ditta);
         if (tabelleEsistenti) {
-            err << "kept: the schema " << tabelle << " (already on the server)\n";
+            err << "tenuto: lo schema " << tabelle << " (già sul server)\n";
         } else {
             // The code tables go through the same connection, in their own schema.
             db->Esegui(QStringLiteral("CREATE SCHEMA %1").arg(tabelle));
@@ -356,8 +358,8 @@ int SulServer(const QString& server, const QString& azienda, qint64 clienti,
                 stampa(tabelle, Copia(*fileTabelle, *db));
             } else {
                 const ConteggiTabelle n = RiempiTabelle(*db);
-                out << "created: schema " << tabelle << " (" << n.province << " provinces, "
-                    << n.localita << " localities, " << n.nazioni << " nations)\n";
+                out << "creato: schema " << tabelle << " (" << n.province << " province, "
+                    << n.localita << " località, " << n.nazioni << " nazioni)\n";
             }
             db->Esegui(QStringLiteral("SET LOCAL search_path = %1").arg(ditta));
         }
@@ -365,7 +367,7 @@ int SulServer(const QString& server, const QString& azienda, qint64 clienti,
             stampa(ditta, Copia(*fileDitta, *db));
         } else {
             RiempiAzienda(*db, clienti);
-            out << "created: schema " << ditta << " (" << clienti << " clients)\n";
+            out << "creato: schema " << ditta << " (" << clienti << " clienti)\n";
         }
         ConcediAgliOperatori(*db, {ditta, tabelle});
         ws.CommitTrans();
@@ -404,7 +406,7 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
             else if (i + 1 < argomenti.size())
                 daImportare = argomenti[++i];
             if (daImportare.isEmpty())
-                return errato(QStringLiteral("--importa-clienti needs FILE"));
+                return errato(QStringLiteral("--importa-clienti vuole FILE"));
             continue;
         }
         if (a == "--senza-cifre") {
@@ -413,19 +415,19 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
         }
         if (a == "--server" || a == "--copia") {
             if (i + 1 >= argomenti.size() || argomenti[i + 1].trimmed().isEmpty())
-                return errato(QStringLiteral("%1 needs a value").arg(a));
+                return errato(QStringLiteral("%1 vuole un valore").arg(a));
             (a == "--server" ? server : copia) = argomenti[++i];
             continue;
         }
         QString valore;
         if (a == "--sample-clients") {
             if (i + 1 >= argomenti.size())
-                return errato(QStringLiteral("--sample-clients needs N"));
+                return errato(QStringLiteral("--sample-clients vuole N"));
             valore = argomenti[++i];
         } else if (a.startsWith("--sample-clients=")) {
             valore = a.mid(a.indexOf(u'=') + 1);
         } else if (a.startsWith(u'-') && a.size() > 1) {
-            return errato(QStringLiteral("unknown option %1").arg(a));
+            return errato(QStringLiteral("opzione sconosciuta %1").arg(a));
         } else {
             posizionali << a;
             continue;
@@ -433,25 +435,26 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
         bool ok = false;
         clienti = valore.toLongLong(&ok);
         if (!ok || clienti < 0 || clienti > kMassimoClienti)
-            return errato(QStringLiteral("invalid number of clients: %1").arg(valore));
+            return errato(QStringLiteral("numero di clienti non valido: %1").arg(valore));
     }
     if (!copia.isEmpty() && server.isEmpty())
-        return errato(QStringLiteral("--copia copies onto a server: give --server"));
+        return errato(QStringLiteral("--copia copia su un server: indicare --server"));
     if (!copia.isEmpty() && clienti > 0)
-        return errato(QStringLiteral("--copia takes no sample clients"));
+        return errato(QStringLiteral("--copia non prende clienti di esempio"));
     if (!daImportare.isEmpty() && (clienti > 0 || !copia.isEmpty()))
         return errato(
-            QStringLiteral("--importa-clienti goes into an existing company, "
-                           "without --sample-clients or --copia"));
+            QStringLiteral("--importa-clienti va in una ditta esistente, "
+                           "senza --sample-clients né --copia"));
     if (!cifre && daImportare.isEmpty())
-        return errato(QStringLiteral("--senza-cifre goes with --importa-clienti"));
+        return errato(QStringLiteral("--senza-cifre va con --importa-clienti"));
     if (posizionali.size() != (server.isEmpty() ? 2 : 1))
-        return errato(server.isEmpty() ? QStringLiteral("expected ROOT and COMPANY")
-                                       : QStringLiteral("expected COMPANY"));
+        return errato(server.isEmpty() ? QStringLiteral("attesi RADICE e DITTA")
+                                       : QStringLiteral("attesa DITTA"));
     const QString& azienda = posizionali.back();
     if (azienda.isEmpty() || azienda == "." || azienda == ".." || azienda.contains(u'/') ||
         azienda.contains(u'\\'))
-        return errato(QStringLiteral("COMPANY must be a plain folder name: %1").arg(azienda));
+        return errato(
+            QStringLiteral("DITTA dev'essere un semplice nome di cartella: %1").arg(azienda));
     if (!daImportare.isEmpty())
         return ComandoImporta(server, server.isEmpty() ? posizionali[0] : QString(), azienda,
                               daImportare, out, err, avanzamento, cifre);
@@ -459,51 +462,51 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
         try {
             return SulServer(server, azienda, clienti, copia, out, err);
         } catch (const motore::Errore& e) {
-            err << "error: " << e.Descrizione() << "\nnothing was changed on the server\n";
+            err << "errore: " << e.Descrizione() << "\nnulla è stato cambiato sul server\n";
         } catch (const std::exception& e) {
-            err << "error: " << e.what() << "\nnothing was changed on the server\n";
+            err << "errore: " << e.what() << "\nnulla è stato cambiato sul server\n";
         }
         err.flush();
         return 1;
     }
     const QString& radice = posizionali[0];
-    if (radice.isEmpty()) return errato(QStringLiteral("ROOT is empty"));
+    if (radice.isEmpty()) return errato(QStringLiteral("RADICE è vuota"));
 
     const QDir dirRadice(radice);
     const QString tabkes = dirRadice.filePath(QStringLiteral("tabkes.mdb"));
     const QString completo = dirRadice.filePath(azienda + "/Completo.mdb");
     // Checked before anything is created, so a refused run changes nothing on disk.
     if (QFileInfo::exists(completo)) {
-        err << "error: " << QDir::toNativeSeparators(completo)
-            << " already exists; not overwritten\n";
+        err << "errore: " << QDir::toNativeSeparators(completo)
+            << " esiste già; non sovrascritto\n";
         err.flush();
         return 1;
     }
     try {
         if (!QDir().mkpath(dirRadice.filePath(azienda)))
-            throw std::runtime_error("cannot create the folder " +
+            throw std::runtime_error("impossibile creare la cartella " +
                                      dirRadice.filePath(azienda).toStdString());
         if (QFileInfo::exists(tabkes)) {
-            err << "kept: " << QDir::toNativeSeparators(tabkes) << " (already exists)\n";
+            err << "tenuto: " << QDir::toNativeSeparators(tabkes) << " (esiste già)\n";
             err.flush();
         } else {
             const ConteggiTabelle n = CreaTabelle(tabkes);
-            out << "created: " << QDir::toNativeSeparators(tabkes) << " (" << n.province
-                << " provinces, " << n.localita << " localities, " << n.nazioni << " nations)\n";
+            out << "creato: " << QDir::toNativeSeparators(tabkes) << " (" << n.province
+                << " province, " << n.localita << " località, " << n.nazioni << " nazioni)\n";
             out.flush();
         }
         QElapsedTimer tempo;
         tempo.start();
         CreaAzienda(completo, clienti);
-        out << "created: " << QDir::toNativeSeparators(completo) << " (" << clienti << " clients, "
+        out << "creato: " << QDir::toNativeSeparators(completo) << " (" << clienti << " clienti, "
             << tempo.elapsed() << " ms)\n";
         out.flush();
     } catch (const motore::Errore& e) {
-        err << "error: " << e.Descrizione() << "\n";
+        err << "errore: " << e.Descrizione() << "\n";
         err.flush();
         return 1;
     } catch (const std::exception& e) {
-        err << "error: " << e.what() << "\n";
+        err << "errore: " << e.what() << "\n";
         err.flush();
         return 1;
     }
