@@ -10,6 +10,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "Gruppo.h"
 #include "Importa.h"
 #include "engine/Motore.h"
 
@@ -278,6 +279,9 @@ constexpr qint64 kMassimoClienti = std::numeric_limits<qint32>::max();
 void Uso(QTextStream& s) {
     s << "usage: anagrafica-setup ROOT COMPANY [--sample-clients N]\n"
          "  creates ROOT/tabkes.mdb (kept if it exists) and ROOT/COMPANY/Completo.mdb\n"
+         "       anagrafica-setup ROOT [COMPANY] --gruppo GRUPPO\n"
+         "  dà al gruppo degli operatori la radice, ROOT/temp, la ditta (se manca la crea;\n"
+         "  senza COMPANY ogni ditta) e i database; non tocca i dati\n"
          "       anagrafica-setup ROOT COMPANY --importa-clienti FILE\n"
          "       anagrafica-setup --server CONNINFO COMPANY --importa-clienti FILE\n"
          "  adds the clients of a CSV list to the existing company; rejected lines go to\n"
@@ -382,7 +386,7 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
            const Avanzamento& avanzamento) {
     QStringList posizionali;
     qint64 clienti = 0;
-    QString daImportare, server, copia;
+    QString daImportare, server, copia, gruppo;
     auto errato = [&](const QString& messaggio) {
         err << "anagrafica-setup: " << messaggio << "\n";
         Uso(err);
@@ -404,10 +408,10 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
                 return errato(QStringLiteral("--importa-clienti needs FILE"));
             continue;
         }
-        if (a == "--server" || a == "--copia") {
+        if (a == "--server" || a == "--copia" || a == "--gruppo") {
             if (i + 1 >= argomenti.size() || argomenti[i + 1].trimmed().isEmpty())
                 return errato(QStringLiteral("%1 needs a value").arg(a));
-            (a == "--server" ? server : copia) = argomenti[++i];
+            (a == "--server" ? server : a == "--copia" ? copia : gruppo) = argomenti[++i];
             continue;
         }
         QString valore;
@@ -436,6 +440,13 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
         return errato(
             QStringLiteral("--importa-clienti goes into an existing company, "
                            "without --sample-clients or --copia"));
+    if (!gruppo.isEmpty() && (!server.isEmpty() || !daImportare.isEmpty()))
+        return errato(
+            QStringLiteral("--gruppo vale per i file, senza --server né --importa-clienti"));
+    if (!gruppo.isEmpty() && posizionali.size() == 1 && !posizionali[0].isEmpty())
+        return GruppoEsistente(gruppo, err) && DaiAlGruppo(posizionali[0], {}, gruppo, out, err)
+                   ? 0
+                   : 1;
     if (posizionali.size() != (server.isEmpty() ? 2 : 1))
         return errato(server.isEmpty() ? QStringLiteral("expected ROOT and COMPANY")
                                        : QStringLiteral("expected COMPANY"));
@@ -464,6 +475,9 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
     const QString tabkes = dirRadice.filePath(QStringLiteral("tabkes.mdb"));
     const QString completo = dirRadice.filePath(azienda + "/Completo.mdb");
     // Checked before anything is created, so a refused run changes nothing on disk.
+    if (!gruppo.isEmpty() && !GruppoEsistente(gruppo, err)) return 1;
+    if (!gruppo.isEmpty() && QFileInfo::exists(completo))
+        return DaiAlGruppo(radice, azienda, gruppo, out, err) ? 0 : 1;
     if (QFileInfo::exists(completo)) {
         err << "error: " << QDir::toNativeSeparators(completo)
             << " already exists; not overwritten\n";
@@ -498,7 +512,7 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
         err.flush();
         return 1;
     }
-    return 0;
+    return gruppo.isEmpty() || DaiAlGruppo(radice, azienda, gruppo, out, err) ? 0 : 1;
 }
 
 }  // namespace setup
