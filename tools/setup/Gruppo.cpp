@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <cerrno>
@@ -154,6 +155,12 @@ bool DaiAlGruppo(const QString& radice, const QString& azienda, const QString& g
     if (!gid) return GruppoEsistente(gruppo, err);
     Sistemazione s(*gid, gruppo, out, err);
     QString percorso = QDir::cleanPath(QDir(radice).absolutePath());
+    // The group will write in the data root: never the system's own.
+    if (QFileInfo(percorso).canonicalFilePath() == QLatin1String("/")) {
+        err << "errore: la radice dei dati non può essere /\n";
+        err.flush();
+        return false;
+    }
     // The data root is the administrator's to name: a link there is followed.
     const int fd =
         open(QFile::encodeName(percorso).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -247,8 +247,9 @@ void AlGruppoDelFile(const QString& percorso) {
         const QByteArray nome = vero + accanto;
         struct stat st {};
         if (::lstat(nome.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
-            st.st_gid != file.st_gid)
-            (void)::lchown(nome.constData(), uid_t(-1), file.st_gid);
+            st.st_gid != file.st_gid && ::lchown(nome.constData(), uid_t(-1), file.st_gid) != 0) {
+            // A login outside the file's group cannot: the others are told at their opening.
+        }
     }
 }
 
