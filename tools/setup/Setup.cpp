@@ -444,9 +444,7 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
         return errato(
             QStringLiteral("--gruppo vale per i file, senza --server né --importa-clienti"));
     if (!gruppo.isEmpty() && posizionali.size() == 1 && !posizionali[0].isEmpty())
-        return GruppoEsistente(gruppo, err) && DaiAlGruppo(posizionali[0], {}, gruppo, out, err)
-                   ? 0
-                   : 1;
+        return DaiAlGruppo(posizionali[0], {}, gruppo, out, err) ? 0 : 1;
     if (posizionali.size() != (server.isEmpty() ? 2 : 1))
         return errato(server.isEmpty() ? QStringLiteral("expected ROOT and COMPANY")
                                        : QStringLiteral("expected COMPANY"));
