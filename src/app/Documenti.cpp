@@ -194,6 +194,19 @@ std::optional<BloccoLibreOffice> LeggiBlocco(const QByteArray& testo) {
                              QString::fromUtf8(campi[4])};
 }
 
+QString DocumentoProprio(const QString& documento) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(documento).constData(), &st) != 0 || st.st_uid == geteuid())
+        return documento;
+    // Only what a file name may hold everywhere; a login with no name goes by its number.
+    QString utente = NomeUtente();
+    utente.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
+    if (utente.isEmpty()) utente = QString::number(geteuid());
+    const QFileInfo info(documento);
+    const QString estensione = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
+    return documento.left(documento.size() - estensione.size()) + u'_' + utente + estensione;
+}
+
 bool DocumentoTenutoAperto(const QString& documento) {
     const Accanto a = BloccoAccanto(documento);
     if (!a.presente) return false;

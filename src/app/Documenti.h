@@ -30,6 +30,11 @@ bool DocumentoTenutoAperto(const QString& documento);
 // that the spreadsheet opens the new file without asking about the old session.
 void RimuoviBloccoOrfano(const QString& documento);
 
+// The name this login's document takes in a folder that several logins share: `documento`
+// itself, unless another login's file (or link) holds that name; then the same name with the
+// login's name before the extension (E_ChkCliC_mario.csv), beside the other and apart from it.
+QString DocumentoProprio(const QString& documento);
+
 // A new file written under a temporary name in the folder of `destinazione`, readable by the
 // operator alone, and renamed over `destinazione` only once written whole: a symbolic link
 // planted under that name is replaced, never followed, and a file of that name owned by

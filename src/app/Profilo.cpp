@@ -4,6 +4,7 @@
 #include "app/Toolkit.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 
@@ -11,7 +12,9 @@
 #include <optional>
 #include <vector>
 
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -148,13 +151,42 @@ bool PerSostituzione(const QString& file, const QByteArray& dati) {
 
 // For a file the operators may write in a folder they may not (/etc/KestorEx.ini). A write
 // that falls short puts the old bytes back rather than leave half a file.
-void SulPosto(const QString& file, const QByteArray& dati, const QByteArray& vecchi) {
+bool SulPosto(const QString& file, const QByteArray& dati, const QByteArray& vecchi) {
     QFile uscita(file);
-    if (!uscita.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
-    if (uscita.write(dati) == dati.size() && uscita.flush()) return;
+    if (!uscita.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    if (uscita.write(dati) == dati.size() && uscita.flush()) return true;
     uscita.seek(0);
     uscita.write(vecchi);
     uscita.resize(vecchi.size());
+    return false;
+}
+
+bool ScriviChiave(const QString& file, const QString& sezione, const QString& chiave,
+                  const QString& valore) {
+    QByteArray dati;
+    QFile esistente(file);
+    if (esistente.exists()) {
+        // Rewriting a file we could not read would lose all its other keys.
+        if (!esistente.open(QIODevice::ReadOnly)) return false;
+        dati = esistente.readAll();
+        if (esistente.error() != QFileDevice::NoError) return false;
+        esistente.close();
+    }
+    const QByteArray nuovi = ConChiave(dati, sezione.trimmed(), chiave.trimmed(), valore);
+    return PerSostituzione(file, nuovi) || (esistente.exists() && SulPosto(file, nuovi, dati));
+}
+
+// The folder of the login's own file, made when missing, and written only when it is the
+// login's: a folder of another login (a HOME left to another's by su or sudo) is never
+// written, nor one that others may.
+bool CartellaPropria(const QString& cartella) {
+    const QByteArray nome = QFile::encodeName(cartella);
+    const QByteArray sopra = QFile::encodeName(QFileInfo(cartella).absolutePath());
+    struct stat st {};
+    if (::lstat(sopra.constData(), &st) != 0 && ::mkdir(sopra.constData(), 0700) != 0) return false;
+    if (::mkdir(nome.constData(), 0700) != 0 && errno != EEXIST) return false;
+    return ::lstat(nome.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
+           (st.st_mode & 0022) == 0;
 }
 
 }  // namespace
@@ -185,22 +217,36 @@ QString LeggiIni(const QString& file, const QString& sezione, const QString& chi
 
 void ScriviIni(const QString& file, const QString& sezione, const QString& chiave,
                const QString& valore) {
-    QByteArray dati;
-    bool leggibile = true;
-    QFile esistente(file);
-    if (esistente.exists()) {
-        // Rewriting a file we could not read would lose all its other keys.
-        leggibile = esistente.open(QIODevice::ReadOnly);
-        if (leggibile) {
-            dati = esistente.readAll();
-            leggibile = esistente.error() == QFileDevice::NoError;
+    ScriviChiave(file, sezione, chiave, valore);
+    toolkit::AttendiEventi();
+}
+
+QString FileIniUtente(const QString& file) {
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    // A relative one is to be ignored.
+    if (!base.startsWith(u'/')) {
+        QString casa = qEnvironmentVariable("HOME");
+        if (casa.isEmpty()) {
+            const passwd* pw = getpwuid(geteuid());
+            if (pw) casa = QFile::decodeName(pw->pw_dir);
         }
-        esistente.close();
+        base = casa + QStringLiteral("/.config");
     }
-    if (leggibile) {
-        const QByteArray nuovi = ConChiave(dati, sezione.trimmed(), chiave.trimmed(), valore);
-        if (!PerSostituzione(file, nuovi) && esistente.exists()) SulPosto(file, nuovi, dati);
-    }
+    return base + QStringLiteral("/anagrafica/") + QFileInfo(file).fileName();
+}
+
+QString LeggiIniUtente(const QString& file, const QString& sezione, const QString& chiave) {
+    const QString proprio = LeggiIni(FileIniUtente(file), sezione, chiave);
+    return proprio.isEmpty() ? LeggiIni(file, sezione, chiave) : proprio;
+}
+
+void ScriviIniUtente(const QString& file, const QString& sezione, const QString& chiave,
+                     const QString& valore) {
+    const QString proprio = FileIniUtente(file);
+    if ((!LeggiIni(proprio, sezione, chiave).isEmpty() ||
+         !ScriviChiave(file, sezione, chiave, valore)) &&
+        CartellaPropria(QFileInfo(proprio).absolutePath()))
+        ScriviChiave(proprio, sezione, chiave, valore);
     toolkit::AttendiEventi();
 }
 

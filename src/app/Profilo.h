@@ -19,6 +19,17 @@ QString LeggiIni(const QString& file, const QString& sezione, const QString& chi
 void ScriviIni(const QString& file, const QString& sezione, const QString& chiave,
                const QString& valore);
 
+// The values the program writes back (window placement) for this login alone: read from the
+// login's own file first, then from the environment file; written to the environment file,
+// or, when that cannot be written (an operator and /etc/KestorEx.ini), to the login's own.
+// Once the own file holds a key it keeps it. The own file is FileIniUtente's.
+QString LeggiIniUtente(const QString& file, const QString& sezione, const QString& chiave);
+void ScriviIniUtente(const QString& file, const QString& sezione, const QString& chiave,
+                     const QString& valore);
+// The environment file's name under the login's configuration folder ($XDG_CONFIG_HOME, else
+// ~/.config) and anagrafica/.
+QString FileIniUtente(const QString& file);
+
 // The system directory, ending in exactly one "/".
 QString DirWindows();
 

@@ -6,7 +6,12 @@
 #include "ui/Global.h"
 #include "ui/Valori.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -17,21 +22,57 @@ bool FileNormale(const QString& percorso) {
     return fi.exists() && fi.isFile();
 }
 
+// The group the installation was given: that of the database's folder, when this login is
+// in it; else the administrator has to name it.
+QString GruppoDi(const QString& percorso) {
+    struct stat st {};
+    const QByteArray cartella = QFile::encodeName(QFileInfo(percorso).absolutePath());
+    if (::stat(cartella.constData(), &st) == 0 && st.st_gid != 0) {
+        gid_t gruppi[256];
+        const int n = getgroups(256, gruppi);
+        bool membro = getegid() == st.st_gid;
+        for (int i = 0; i < n && !membro; ++i) membro = gruppi[i] == st.st_gid;
+        const group* gr = membro ? getgrgid(st.st_gid) : nullptr;
+        if (gr) return QString::fromLocal8Bit(gr->gr_name);
+    }
+    return QStringLiteral("GRUPPO");
+}
+
+// Why this login cannot write the database and what the administrator must run.
+QString DaEseguire(const Global& g, const QString& percorso, const QString& causa) {
+    QString radice = g.EnvironmentSettings.RootDirectory;
+    if (radice.size() > 1 && radice.endsWith(u'/')) radice.chop(1);
+    return causa +
+           QStringLiteral(
+               ".\nL'amministratore lo rende scrivibile agli operatori con:\n"
+               "anagrafica-setup ") +
+           radice + QStringLiteral(" --gruppo ") + GruppoDi(percorso);
+}
+
 // Opens one database on the workspace, asking Retry or Cancel until it opens or the
-// operator gives up.
+// operator gives up. One this login can only read is said so at once, with what the
+// administrator must run, rather than at the first save; it stays open for consulting.
 std::unique_ptr<motore::Database> ApriConRiprova(Global& g, const QString& percorso) {
     EnvironmentSettings& env = g.EnvironmentSettings;
     for (;;) {
         g.MessageTitle = QStringLiteral("DATABASE ") + percorso + QStringLiteral(" INESISTENTE");
+        QString causa;
         try {
             if (!env.Workspace) env.Workspace = std::make_unique<motore::Workspace>(env.Server);
+            causa = env.Workspace->NonScrivibile(percorso);
             auto db = env.Workspace->OpenDatabase(percorso);
             toolkit::AttendiEventi();
+            if (!causa.isEmpty())
+                g.MsgBox(QStringLiteral("DATABASE ") + percorso +
+                             QStringLiteral(" NON AGGIORNABILE: si può solo consultare.\n") +
+                             DaEseguire(g, percorso, causa),
+                         Pulsanti::OK, Icona::Esclamazione, kNorvalErrore);
             return db;
         } catch (const motore::Errore& e) {
             // A file that is there but cannot serve is not "missing": say what is wrong.
             if (e.Numero() != motore::ErrFileMancante)
                 g.MessageTitle = QStringLiteral("DATABASE ") + percorso + '\n' + e.Spiegazione();
+            if (!causa.isEmpty()) g.MessageTitle += '\n' + DaEseguire(g, percorso, causa);
             if (g.MsgBox(g.MessageTitle, Pulsanti::RiprovaAnnulla, Icona::Critica, kNorvalErrore) !=
                 Risposta::Riprova)
                 return nullptr;

@@ -36,6 +36,10 @@ std::unique_ptr<Database> Workspace::OpenDatabase(const QString& nome) {
     return postgres::Apri(server_, nome, *this, false);
 }
 
+QString Workspace::NonScrivibile(const QString& nome) const {
+    return server_.isEmpty() ? sqlite::NonScrivibile(nome) : QString();
+}
+
 std::unique_ptr<Database> Workspace::CreaDatabase(const QString& nome) {
     if (server_.isEmpty()) return sqlite::Crea(nome, *this);
     return postgres::Apri(server_, nome, *this, true);

@@ -83,6 +83,10 @@ class Workspace {
     // For the setup tool and the tests: creates a new empty database (a file, or a schema
     // on the server); fails if it exists.
     std::unique_ptr<Database> CreaDatabase(const QString& nome);
+    // Why this login could not save in a database it may open, when an administrator can
+    // give the right (a file or folder another login made, or made unwritable); "" when it
+    // can, on a server, or when the medium itself is read-only.
+    QString NonScrivibile(const QString& nome) const;
 
     void BeginTrans();
     void CommitTrans();

@@ -46,7 +46,9 @@ void EsportaGriglia(Global& g, Griglia& griglia, const QString& nomeForm) {
     }
     griglia.setVisible(false);
     const auto& env = g.EnvironmentSettings;
-    QString file = env.TempDirectory + env.Mode + u'_' + nomeForm + QStringLiteral(".csv");
+    // In a folder the office's logins share, another login's list keeps its name.
+    QString file =
+        DocumentoProprio(env.TempDirectory + env.Mode + u'_' + nomeForm + QStringLiteral(".csv"));
     while (DocumentoTenutoAperto(file)) {
         const Risposta r = g.MsgBox(
             QStringLiteral("Il foglio Excel \n") + file + QStringLiteral("\nè già aperto"),

@@ -15,7 +15,7 @@ constexpr int kMassimizzata = 2;
 constexpr int kBordoVariabile = 2;
 
 std::int32_t Intero(const QString& file, const QString& sezione, const char* chiave) {
-    return InteroDa(LeggiIni(file, sezione, QString::fromLatin1(chiave)));
+    return InteroDa(LeggiIniUtente(file, sezione, QString::fromLatin1(chiave)));
 }
 
 // Halves to even, as the numbers read from the file.
@@ -24,7 +24,7 @@ std::int32_t AlCentro(std::int32_t schermo, std::int32_t lato) {
 }
 
 void Scrivi(const QString& file, const QString& sezione, const char* chiave, int valore) {
-    ScriviIni(file, sezione, QString::fromLatin1(chiave), QString::number(valore));
+    ScriviIniUtente(file, sezione, QString::fromLatin1(chiave), QString::number(valore));
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 #pragma once
 
 // Where each form opens: the size and place the operator left it in, kept in the environment
-// file under a section named after the form, clear of the taskbar and never wider or taller
-// than the screen.
+// file under a section named after the form (in the login's own file when the environment
+// file is the administrator's), clear of the taskbar and never wider or taller than the
+// screen.
 
 #include <QString>
 

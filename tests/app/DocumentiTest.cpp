@@ -149,9 +149,14 @@ TEST_F(DocumentiTest, UnaScritturaCheNonRiesce) {
 }
 
 // Another user's file, or a link planted by another user in a folder all can write, is left
-// alone, also when it turns up while the new file is being written.
+// alone, also when it turns up while the new file is being written; this user's document
+// takes a name of its own beside it.
 TEST_F(DocumentiTest, IlFileDiUnAltroUtente) {
+    EXPECT_EQ(DocumentoProprio(documento), documento) << "a free name";
+    Scrivi(documento, "mio");
+    EXPECT_EQ(DocumentoProprio(documento), documento) << "this user's own";
     if (geteuid() != 0) GTEST_SKIP() << "giving a file to another user takes root";
+    QFile::remove(documento);
     const passwd* nobody = getpwnam("nobody");
     ASSERT_TRUE(nobody);
     const QByteArray nome = QFile::encodeName(documento);
@@ -161,6 +166,11 @@ TEST_F(DocumentiTest, IlFileDiUnAltroUtente) {
     NuovoDocumento d(documento);
     EXPECT_FALSE(d.Apri());
     EXPECT_EQ(d.Causa(), "il file appartiene a un altro utente");
+    const QString proprio = DocumentoProprio(documento);
+    EXPECT_EQ(proprio, dir.filePath("E_ChkCliC_" + io + ".csv"));
+    NuovoDocumento p(proprio);
+    ASSERT_TRUE(p.Apri() && p.Scrivi("nuovo") && p.Concludi()) << p.Causa().toStdString();
+    EXPECT_EQ(Leggi(proprio), "nuovo");
 
     QFile::remove(documento);
     NuovoDocumento e(documento);

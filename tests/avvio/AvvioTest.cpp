@@ -6,6 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QScopeGuard>
+
+#include <unistd.h>
 
 namespace {
 
@@ -159,6 +164,32 @@ TEST_F(AvvioTest, DatabaseDellaDittaInutilizzabile) {
     }
     guasta(QByteArray());
     EXPECT_FALSE(QFile::exists(percorso)) << "the program never creates a database";
+}
+
+// A company folder this login cannot write (another login's, or made unwritable): the
+// operator is told at the opening what the administrator must run, not at the first save,
+// and may still consult it.
+TEST_F(AvvioTest, UnaCartellaCheQuestoUtenteNonPuoScrivere) {
+    amb.IniNormale();
+    const QString cartella = QFileInfo(amb.PercorsoDitta()).absolutePath();
+    QFile::setPermissions(cartella, QFile::ReadOwner | QFile::ExeOwner);
+    const bool immutabile = geteuid() == 0 && QProcess::execute("chattr", {"+i", cartella}) == 0;
+    const auto riapri = qScopeGuard([&] {
+        if (immutabile) QProcess::execute("chattr", {"-i", cartella});
+        QFile::setPermissions(cartella, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+    if (geteuid() == 0 && !immutabile) GTEST_SKIP() << "no way to close the folder";
+    EXPECT_TRUE(Avvia());
+    ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
+    const QString radice = amb.Radice().chopped(1);
+    EXPECT_TRUE(Ultimo().testo.startsWith("DATABASE " + amb.PercorsoDitta() +
+                                          " NON AGGIORNABILE: si può solo consultare.\nla "
+                                          "cartella " +
+                                          cartella + " non è scrivibile da questo utente.\n"))
+        << Ultimo().testo.toStdString();
+    EXPECT_TRUE(Ultimo().testo.contains("\nanagrafica-setup " + radice + " --gruppo "));
+    EXPECT_EQ(Ultimo().titolo, "NORVAL - ERRORE");
+    EXPECT_EQ(Ultimo().pulsanti, Pulsanti::OK);
 }
 
 TEST_F(AvvioTest, DatabaseDelleTabelleMancante) {

@@ -19,6 +19,10 @@
 #include "engine/Motore.h"
 #include "support/AmbienteProva.h"
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 struct Esito {
@@ -160,6 +164,72 @@ TEST(Setup, NonSovrascriveERifiutaArgomentiErrati) {
         EXPECT_FALSE(e.err.isEmpty());
     }
     EXPECT_FALSE(QFile::exists(nuova)) << "a refused run must create nothing";
+}
+
+// A group the tool may give files to: another than the process's own when it can.
+QString GruppoDiProva() {
+    if (geteuid() == 0) return getgrnam("nogroup") ? "nogroup" : "root";
+    gid_t gruppi[64];
+    const int n = getgroups(64, gruppi);
+    gid_t scelto = getegid();
+    for (int i = 0; i < n; ++i)
+        if (gruppi[i] != getegid()) scelto = gruppi[i];
+    return QString::fromLocal8Bit(getgrgid(scelto)->gr_name);
+}
+
+// Group and rights of a path, its link not followed: "nogroup 2770".
+QString Diritti(const QString& percorso) {
+    struct stat st {};
+    if (lstat(QFile::encodeName(percorso).constData(), &st) != 0) return "<manca>";
+    return QString::fromLocal8Bit(getgrgid(st.st_gid)->gr_name) + ' ' +
+           QString::number(st.st_mode & 07777, 8);
+}
+
+// The installation given to a group of operators: on a new company and on one made before,
+// whose data stay as they are and whose planted link is left alone.
+TEST(Setup, DatoAlGruppoDegliOperatori) {
+    QTemporaryDir tmp;
+    const QString radice = tmp.filePath("dati"), gruppo = GruppoDiProva();
+    ASSERT_EQ(Strumento({radice, "01", "--sample-clients", "3"}).codice, 0);
+    const QString completo = radice + "/01/Completo.mdb";
+    ASSERT_TRUE(QFile::copy(completo, completo + "-wal"));
+    const QString fuori = tmp.filePath("fuori");
+    ASSERT_TRUE(QFile::copy(completo, fuori));
+    QFile::link(fuori, completo + "-shm");
+    const QString primaFuori = Diritti(fuori);
+    const QByteArray prima = Impronta(completo), tabelle = Impronta(radice + "/tabkes.mdb");
+
+    const Esito esistente = Strumento({radice, "--gruppo", gruppo});
+    EXPECT_EQ(esistente.codice, 1) << "the link is reported";
+    EXPECT_TRUE(esistente.err.contains(completo + "-shm")) << esistente.err.toStdString();
+    const Esito nuova = Strumento({radice, "02", "--gruppo", gruppo});
+    EXPECT_EQ(nuova.codice, 0) << nuova.err.toStdString();
+    EXPECT_EQ(Strumento({radice, "02", "--gruppo", gruppo}).codice, 0) << "a second run";
+    const std::map<QString, QString> attesi = {
+        {radice, gruppo + " 2775"},
+        {radice + "/tabkes.mdb", gruppo + " 660"},
+        {radice + "/temp", gruppo + " 3770"},
+        {radice + "/01", gruppo + " 2770"},
+        {completo, gruppo + " 660"},
+        {completo + "-wal", gruppo + " 660"},
+        {radice + "/02", gruppo + " 2770"},
+        {radice + "/02/Completo.mdb", gruppo + " 660"},
+        {fuori, primaFuori},
+    };
+    for (const auto& [percorso, diritti] : attesi) EXPECT_EQ(Diritti(percorso), diritti);
+    EXPECT_EQ(Impronta(completo), prima);
+    EXPECT_EQ(Impronta(radice + "/tabkes.mdb"), tabelle);
+    EXPECT_TRUE(QFileInfo(completo + "-shm").isSymLink());
+
+    // Refused before anything is made.
+    const QString nessuna = tmp.filePath("nessuna");
+    EXPECT_EQ(Strumento({nessuna, "01", "--gruppo", "gruppo-che-non-esiste"}).codice, 1);
+    for (const QStringList& errati :
+         {QStringList{nessuna, "01", "--gruppo"},
+          QStringList{"--server", "dbname=x", "01", "--gruppo", gruppo},
+          QStringList{nessuna, "01", "--gruppo", gruppo, "--importa-clienti", "x.csv"}})
+        EXPECT_EQ(Strumento(errati).codice, 2) << errati.join(' ').toStdString();
+    EXPECT_FALSE(QFile::exists(nessuna));
 }
 
 TEST(Setup, ClientiEsempioRealisticiERipetibili) {

@@ -6,14 +6,21 @@
 #include "ui/Global.h"
 #include "ui/Modulo.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QRect>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <memory>
+
+#include <pwd.h>
+#include <unistd.h>
 
 namespace {
 
@@ -138,6 +145,46 @@ TEST_F(Finestra, MassimizzataORidottaSiRiapreMassimizzata) {
     EXPECT_EQ(Chiave("WSTATE"), "2");
     EXPECT_EQ(Chiave("POSX"), "");
     EXPECT_EQ(Apri()->WindowState(), 2);
+}
+
+// An environment file the login cannot write, as an operator's /etc/KestorEx.ini: the
+// placement goes to the login's own file, read over the environment file's, which stays as
+// the administrator left it. A configuration folder of another login is never written.
+TEST_F(Finestra, ConUnFileDAmbienteDellAmministratoreOgniUtenteHaLaSua) {
+    Salvato("DIMX=9000\nDIMY=6000\nPOSX=1500\nPOSY=3000\nWSTATE=0\n");
+    const QByteArray ambiente = Contenuto();
+    QFile::setPermissions(ini, QFile::ReadOwner | QFile::ReadOther);
+    const bool immutabile = geteuid() == 0 && QProcess::execute("chattr", {"+i", ini}) == 0;
+    const QByteArray config = qgetenv("XDG_CONFIG_HOME");
+    const auto ripristina = qScopeGuard([&] {
+        if (immutabile) QProcess::execute("chattr", {"-i", ini});
+        qputenv("XDG_CONFIG_HOME", config);
+    });
+    if (geteuid() == 0 && !immutabile) GTEST_SKIP() << "no way to make the file read-only";
+    qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
+    const QString proprio = dir.filePath("config/anagrafica/KestorEx.ini");
+
+    auto f = Apri();
+    EXPECT_EQ(f->Left(), 1500) << "the administrator's placement";
+    f->Move(3000, 1500, 7500, 4500);
+    SalvaFinestra(g, *f, "");
+    EXPECT_EQ(Contenuto(), ambiente);
+    QFile letto(proprio);
+    ASSERT_TRUE(letto.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString(letto.readAll()),
+              "[ChkCliC]\nDIMX=7500\nDIMY=4500\nPOSX=3000\nPOSY=1500\nWSTATE=0\n");
+    EXPECT_EQ(QFileInfo(dir.filePath("config")).permissions() & 0x0077, 0) << "the login's alone";
+    f = Apri();
+    EXPECT_EQ(f->frameGeometry(), QRect(200, 100, 500, 300));
+
+    if (geteuid() != 0) return;
+    const QString altrui = dir.filePath("altrui");
+    QDir().mkpath(altrui + "/anagrafica");
+    for (const QString& d : {altrui, altrui + "/anagrafica"})
+        ASSERT_EQ(chown(QFile::encodeName(d).constData(), getpwnam("nobody")->pw_uid, 0), 0);
+    qputenv("XDG_CONFIG_HOME", altrui.toUtf8());
+    SalvaFinestra(g, *f, "");
+    EXPECT_FALSE(QFile::exists(altrui + "/anagrafica/KestorEx.ini"));
 }
 
 TEST_F(Finestra, UnBordoFissoNonSalvaNeLeggeLaMisura) {

@@ -10,6 +10,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "Gruppo.h"
 #include "Importa.h"
 #include "engine/Motore.h"
 
@@ -279,6 +280,9 @@ constexpr qint64 kMassimoClienti = std::numeric_limits<qint32>::max();
 void Uso(QTextStream& s) {
     s << "uso: anagrafica-setup RADICE DITTA [--sample-clients N]\n"
          "  crea RADICE/tabkes.mdb (tenuto se esiste) e RADICE/DITTA/Completo.mdb\n"
+         "     anagrafica-setup RADICE [DITTA] --gruppo GRUPPO\n"
+         "  dà al gruppo degli operatori la radice, RADICE/temp, la ditta (se manca la crea;\n"
+         "  senza DITTA ogni ditta) e i database; non tocca i dati\n"
          "     anagrafica-setup RADICE DITTA --importa-clienti FILE [--senza-cifre]\n"
          "     anagrafica-setup --server CONNINFO DITTA --importa-clienti FILE\n"
          "                      [--senza-cifre]\n"
@@ -386,7 +390,7 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
            const Avanzamento& avanzamento) {
     QStringList posizionali;
     qint64 clienti = 0;
-    QString daImportare, server, copia;
+    QString daImportare, server, copia, gruppo;
     bool cifre = true;
     auto errato = [&](const QString& messaggio) {
         err << "anagrafica-setup: " << messaggio << "\n";
@@ -413,10 +417,10 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
             cifre = false;
             continue;
         }
-        if (a == "--server" || a == "--copia") {
+        if (a == "--server" || a == "--copia" || a == "--gruppo") {
             if (i + 1 >= argomenti.size() || argomenti[i + 1].trimmed().isEmpty())
                 return errato(QStringLiteral("%1 vuole un valore").arg(a));
-            (a == "--server" ? server : copia) = argomenti[++i];
+            (a == "--server" ? server : a == "--copia" ? copia : gruppo) = argomenti[++i];
             continue;
         }
         QString valore;
@@ -447,6 +451,11 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
                            "senza --sample-clients né --copia"));
     if (!cifre && daImportare.isEmpty())
         return errato(QStringLiteral("--senza-cifre va con --importa-clienti"));
+    if (!gruppo.isEmpty() && (!server.isEmpty() || !daImportare.isEmpty()))
+        return errato(
+            QStringLiteral("--gruppo vale per i file, senza --server né --importa-clienti"));
+    if (!gruppo.isEmpty() && posizionali.size() == 1 && !posizionali[0].isEmpty())
+        return DaiAlGruppo(posizionali[0], {}, gruppo, out, err) ? 0 : 1;
     if (posizionali.size() != (server.isEmpty() ? 2 : 1))
         return errato(server.isEmpty() ? QStringLiteral("attesi RADICE e DITTA")
                                        : QStringLiteral("attesa DITTA"));
@@ -476,6 +485,9 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
     const QString tabkes = dirRadice.filePath(QStringLiteral("tabkes.mdb"));
     const QString completo = dirRadice.filePath(azienda + "/Completo.mdb");
     // Checked before anything is created, so a refused run changes nothing on disk.
+    if (!gruppo.isEmpty() && !GruppoEsistente(gruppo, err)) return 1;
+    if (!gruppo.isEmpty() && QFileInfo::exists(completo))
+        return DaiAlGruppo(radice, azienda, gruppo, out, err) ? 0 : 1;
     if (QFileInfo::exists(completo)) {
         err << "errore: " << QDir::toNativeSeparators(completo)
             << " esiste già; non sovrascritto\n";
@@ -510,7 +522,7 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
         err.flush();
         return 1;
     }
-    return 0;
+    return gruppo.isEmpty() || DaiAlGruppo(radice, azienda, gruppo, out, err) ? 0 : 1;
 }
 
 }  // namespace setup

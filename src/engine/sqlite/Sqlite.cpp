@@ -10,8 +10,11 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace motore::sqlite {
@@ -228,6 +231,26 @@ bool Scrivibile(const QString& percorso) {
     return ::access(QFile::encodeName(vero).constData(), W_OK) == 0 &&
            ::access(QFile::encodeName(QFileInfo(vero).absolutePath()).constData(), W_OK | X_OK) ==
                0;
+}
+
+// The log and its index are made with the database file's rights but with the group of the
+// login that made them, unless the folder hands its own down: they take the file's group, so
+// that the other logins of that group can write them too. (SQLite gives root's the file's
+// owner and group itself.) Changed by name, never opened: closing a descriptor of the index
+// would drop the locks SQLite holds on it.
+void AlGruppoDelFile(const QString& percorso) {
+    if (geteuid() == 0) return;
+    const QByteArray vero = QFile::encodeName(QFileInfo(percorso).canonicalFilePath());
+    struct stat file {};
+    if (vero.isEmpty() || ::stat(vero.constData(), &file) != 0) return;
+    for (const char* accanto : {"-wal", "-shm"}) {
+        const QByteArray nome = vero + accanto;
+        struct stat st {};
+        if (::lstat(nome.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
+            st.st_gid != file.st_gid && ::lchown(nome.constData(), uid_t(-1), file.st_gid) != 0) {
+            // A login outside the file's group cannot: the others are told at their opening.
+        }
+    }
 }
 
 // The text of a pragma's first row; empty when it fails, with the engine's code in rc.
@@ -852,7 +875,12 @@ std::unique_ptr<Database> DatabaseDa(sqlite3* raw, const QString& percorso, Work
     auto db = std::make_unique<DatabaseSqlite>(raw, percorso, ws, rete);
     // Reading the schema makes SQLite check the header and the first pages.
     db->Valore(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-    if (registro && !rete && Scrivibile(percorso)) db->UsaRegistro();
+    if (registro && !rete && Scrivibile(percorso)) {
+        db->UsaRegistro();
+        // A read in the new mode makes the log and its index, if no other program has.
+        db->Valore(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        AlGruppoDelFile(percorso);
+    }
     return db;
 }
 
@@ -880,6 +908,29 @@ std::unique_ptr<Database> Crea(const QString& percorso, Workspace& ws) {
     // would write it twice; the programs that open it choose for themselves.
     return DatabaseDa(Connetti(percorso, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, rete),
                       percorso, ws, rete, false);
+}
+
+QString NonScrivibile(const QString& percorso) {
+    const QString vero = QFileInfo(percorso).canonicalFilePath();
+    struct statvfs fs {};
+    // A missing file is the opening's to tell; a read-only medium no right can change.
+    if (vero.isEmpty() ||
+        (::statvfs(QFile::encodeName(vero).constData(), &fs) == 0 && (fs.f_flag & ST_RDONLY)))
+        return {};
+    auto negato = [](const QString& p, int modo) {
+        return ::access(QFile::encodeName(p).constData(), modo) != 0 &&
+               (errno == EACCES || errno == EPERM);
+    };
+    if (negato(vero, R_OK | W_OK))
+        return QStringLiteral("il file %1 non è scrivibile da questo utente").arg(vero);
+    const QString cartella = QFileInfo(vero).absolutePath();
+    if (negato(cartella, W_OK | X_OK))
+        return QStringLiteral("la cartella %1 non è scrivibile da questo utente").arg(cartella);
+    for (const char* accanto : {"-wal", "-shm", "-journal"})
+        if (negato(vero + QLatin1String(accanto), R_OK | W_OK))
+            return QStringLiteral("il file %1 non è scrivibile da questo utente")
+                .arg(vero + QLatin1String(accanto));
+    return {};
 }
 
 }  // namespace motore::sqlite
