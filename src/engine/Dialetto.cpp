@@ -292,15 +292,31 @@ void Ordina(const Analisi& a, const Schemi& schemi, bool voci,
     if (!schemi || !o.semplice || (o.presente && o.voci.empty())) return;
     const SchemaTabella* t = schemi(a.tabella);
     if (!t) return;
-    std::vector<Sostituzione> nuove;
-    QStringList presenti;
+    std::vector<const SchemaTabella::Colonna*> colonne;
     for (const Voce& v : o.voci) {
         const QString nome = v.colonna.section('.', -1);
-        const SchemaTabella::Colonna* c =
-            t->Trova(nome.startsWith('[') ? nome.mid(1, nome.size() - 2) : nome);
-        if (!c) return;  // a name the table does not have: an alias, or a mistake
-        presenti << c->nome.toLower();
-        if (voci) nuove.push_back({v.da, v.a, voce(v.colonna, *c, v.discendente)});
+        colonne.push_back(t->Trova(nome.startsWith('[') ? nome.mid(1, nome.size() - 2) : nome));
+        if (!colonne.back()) return;  // a name the table does not have: an alias, or a mistake
+    }
+    std::vector<Sostituzione> nuove;
+    QStringList presenti;
+    // Once the whole key, never null, has been named, what follows cannot change the order;
+    // left out, it costs the server nothing.
+    auto Completa = [&] {
+        for (const QString& k : t->chiave) {
+            const SchemaTabella::Colonna* c = t->Trova(k);
+            if (!c || c->nullabile || !presenti.contains(c->nome.toLower())) return false;
+        }
+        return !t->chiave.isEmpty();
+    };
+    for (size_t i = 0; i < o.voci.size(); ++i) {
+        const Voce& v = o.voci[i];
+        presenti << colonne[i]->nome.toLower();
+        if (voci) nuove.push_back({v.da, v.a, voce(v.colonna, *colonne[i], v.discendente)});
+        if (Completa()) {
+            if (v.a < o.fine) nuove.push_back({v.a, o.fine, QString()});
+            break;
+        }
     }
     QStringList chiave;
     for (const QString& k : t->chiave) {
