@@ -123,11 +123,11 @@ void Piani(bool server) {
     if (server) {
         MostraPianoNativo(d->db(), true, "LeggiCliente (seek =)",
                           "SELECT ctid, clicodice, * FROM \"clienti\" WHERE clicodice = $1 "
-                          "ORDER BY clicodice LIMIT 1",
+                          "ORDER BY clicodice NULLS LAST LIMIT 1",
                           {QString("4242")});
         MostraPianoNativo(d->db(), true, "next free code (seek <=)",
                           "SELECT ctid, clicodice, * FROM \"clienti\" WHERE clicodice <= $1 "
-                          "ORDER BY clicodice DESC LIMIT 1",
+                          "ORDER BY clicodice DESC NULLS FIRST LIMIT 1",
                           {QString("2147483646")});
     } else {
         MostraPianoNativo(d->db(), false, "LeggiCliente (seek =)",

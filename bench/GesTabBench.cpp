@@ -42,9 +42,8 @@ struct Tabelle {
     }
     void Piano(const QString& sql) {
         std::fprintf(stderr, "lookup: %s\n", qPrintable(sql));
-        auto& db = *g.EnvironmentSettings.CodeTablesDatabase;
-        for (auto rs = db.OpenSnapshot("EXPLAIN QUERY PLAN " + sql); !rs->Eof(); rs->MoveNext())
-            std::fprintf(stderr, "  -> %s\n", qPrintable(rs->Field("detail").toString()));
+        for (const QString& passo : g.EnvironmentSettings.CodeTablesDatabase->Piano(sql))
+            std::fprintf(stderr, "  -> %s\n", qPrintable(passo));
     }
 };
 

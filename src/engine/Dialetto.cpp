@@ -2,6 +2,7 @@
 
 #include "engine/Motore.h"
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -90,12 +91,114 @@ struct Confronto {
     size_t da = 0, a = 0;  // the pieces it replaces
 };
 
-// The query's text comparisons, in order, and the table its FROM names first.
+// One column of an ORDER BY.
+struct Voce {
+    QString colonna;  // as written
+    bool discendente = false;
+    size_t da = 0, a = 0;  // the pieces it replaces
+};
+
+// The order of a query, which the engines may write again only when the query reads one
+// table by the names of its columns.
+struct Ordine {
+    bool semplice = false;
+    bool presente = false;   // it has an ORDER BY
+    std::vector<Voce> voci;  // empty when its ORDER BY is not a list of names
+    size_t fine = 0;         // where the key goes: after the last column, or at the end
+};
+
+// The query's text comparisons, in order, the table its FROM names first, and its order.
 struct Analisi {
     std::vector<Pezzo> pezzi;
     std::vector<Confronto> confronti;
     QString tabella;
+    Ordine ordine;
 };
+
+bool Nome(const Pezzo& p) {
+    return (p.tipo == Pezzo::Parola && !Riservata(p) && !p.testo.front().isDigit()) ||
+           p.tipo == Pezzo::NomeQuadro;
+}
+
+bool Simbolo(const Pezzo& p, char c) {
+    return p.tipo == Pezzo::Simbolo && p.testo == QLatin1Char(c);
+}
+
+// SELECT names or * FROM one table, then a WHERE, then an ORDER BY of names, each with its
+// direction; nothing that joins, groups, computes or limits.
+Ordine AnalizzaOrdine(const std::vector<Pezzo>& p) {
+    Ordine o;
+    const size_t n = p.size();
+    auto salta = [&](size_t k) {
+        while (k < n && p[k].tipo == Pezzo::Spazio) ++k;
+        return k;
+    };
+    size_t i = salta(0);
+    if (i == n || !ParolaChiave(p[i], QLatin1String("SELECT"))) return o;
+    bool elemento = true;  // a column or * is expected next
+    for (i = salta(i + 1); i < n && !ParolaChiave(p[i], QLatin1String("FROM")); i = salta(i + 1)) {
+        const bool separatore = Simbolo(p[i], ',') || Simbolo(p[i], '.');
+        const bool colonna = (Nome(p[i]) && !ParolaChiave(p[i], QLatin1String("DISTINCT")) &&
+                              !ParolaChiave(p[i], QLatin1String("ALL")) &&
+                              !ParolaChiave(p[i], QLatin1String("TOP"))) ||
+                             Simbolo(p[i], '*');
+        if (elemento ? !colonna : !separatore) return o;
+        elemento = separatore;
+    }
+    if (i == n || elemento) return o;
+    i = salta(i + 1);
+    if (i == n || !Nome(p[i])) return o;
+    size_t fine = ++i;
+    i = salta(i);
+    if (i < n && !ParolaChiave(p[i], QLatin1String("WHERE")) &&
+        !ParolaChiave(p[i], QLatin1String("ORDER")))
+        return o;
+    int livello = 0;
+    for (; i < n; ++i) {
+        if (Simbolo(p[i], '(')) ++livello;
+        if (Simbolo(p[i], ')')) --livello;
+        if (p[i].tipo != Pezzo::Spazio) fine = i + 1;
+        if (livello != 0 || p[i].tipo != Pezzo::Parola) continue;
+        for (const char* parola : {"GROUP", "HAVING", "UNION", "INTERSECT", "EXCEPT", "LIMIT",
+                                   "OFFSET", "FETCH", "FOR", "WINDOW", "JOIN"})
+            if (ParolaChiave(p[i], QLatin1String(parola))) return o;
+        if (ParolaChiave(p[i], QLatin1String("ORDER"))) break;
+    }
+    o.semplice = true;
+    o.fine = fine;
+    if (i == n) return o;
+    o.presente = true;
+    i = salta(i + 1);
+    if (i == n || !ParolaChiave(p[i], QLatin1String("BY"))) {
+        o.semplice = false;
+        return o;
+    }
+    std::vector<Voce> voci;
+    for (i = salta(i + 1);; i = salta(i + 1)) {
+        if (i == n || !Nome(p[i])) return o;
+        Voce v;
+        v.da = i;
+        v.colonna = p[i].testo;
+        while (i + 2 < n && Simbolo(p[i + 1], '.') && Nome(p[i + 2])) {
+            v.colonna += '.' + p[i + 2].testo;
+            i += 2;
+        }
+        v.a = ++i;
+        i = salta(i);
+        if (i < n && (ParolaChiave(p[i], QLatin1String("ASC")) ||
+                      ParolaChiave(p[i], QLatin1String("DESC")))) {
+            v.discendente = ParolaChiave(p[i], QLatin1String("DESC"));
+            v.a = ++i;
+            i = salta(i);
+        }
+        voci.push_back(v);
+        if (i == n) break;
+        if (!Simbolo(p[i], ',')) return o;
+    }
+    o.voci = std::move(voci);
+    o.fine = o.voci.back().a;
+    return o;
+}
 
 Analisi Analizza(const QString& sql) {
     Analisi a;
@@ -167,7 +270,67 @@ Analisi Analizza(const QString& sql) {
             i = k;
         }
     }
+    a.ordine = AnalizzaOrdine(a.pezzi);
     return a;
+}
+
+// A piece of the query written anew: the pieces from da to a (none, to insert) give way to
+// the text.
+struct Sostituzione {
+    size_t da, a;
+    QString testo;
+};
+
+// The order as an engine writes it: `voce` writes a column of the table, as it is written
+// in the query, in a direction. Only the columns are written again when `voci`; the key
+// always follows them.
+void Ordina(const Analisi& a, const Schemi& schemi, bool voci,
+            const std::function<QString(const QString& scritta, const SchemaTabella::Colonna&,
+                                        bool discendente)>& voce,
+            std::vector<Sostituzione>& sostituzioni) {
+    const Ordine& o = a.ordine;
+    if (!schemi || !o.semplice || (o.presente && o.voci.empty())) return;
+    const SchemaTabella* t = schemi(a.tabella);
+    if (!t) return;
+    std::vector<const SchemaTabella::Colonna*> colonne;
+    for (const Voce& v : o.voci) {
+        const QString nome = v.colonna.section('.', -1);
+        colonne.push_back(t->Trova(nome.startsWith('[') ? nome.mid(1, nome.size() - 2) : nome));
+        if (!colonne.back()) return;  // a name the table does not have: an alias, or a mistake
+    }
+    std::vector<Sostituzione> nuove;
+    QStringList presenti;
+    // Once the whole key, never null, has been named, what follows cannot change the order;
+    // left out, it costs the server nothing.
+    auto Completa = [&] {
+        for (const QString& k : t->chiave) {
+            const SchemaTabella::Colonna* c = t->Trova(k);
+            if (!c || c->nullabile || !presenti.contains(c->nome.toLower())) return false;
+        }
+        return !t->chiave.isEmpty();
+    };
+    for (size_t i = 0; i < o.voci.size(); ++i) {
+        const Voce& v = o.voci[i];
+        presenti << colonne[i]->nome.toLower();
+        if (voci) nuove.push_back({v.da, v.a, voce(v.colonna, *colonne[i], v.discendente)});
+        if (Completa()) {
+            if (v.a < o.fine) nuove.push_back({v.a, o.fine, QString()});
+            break;
+        }
+    }
+    QStringList chiave;
+    for (const QString& k : t->chiave) {
+        const SchemaTabella::Colonna* c = t->Trova(k);
+        if (!c || presenti.contains(c->nome.toLower())) continue;
+        QString quotato = c->nome;
+        quotato.replace('"', QStringLiteral("\"\""));
+        chiave << voce('"' + quotato + '"', *c, false);
+    }
+    if (!chiave.isEmpty())
+        nuove.push_back({o.fine, o.fine,
+                         (o.presente ? QStringLiteral(", ") : QStringLiteral(" ORDER BY ")) +
+                             chiave.join(QStringLiteral(", "))});
+    sostituzioni.insert(sostituzioni.end(), nuove.begin(), nuove.end());
 }
 
 // ---------------------------------------------------------------------------------------
@@ -363,32 +526,58 @@ QString ConfrontoPg(const Confronto& c) {
     return QString();
 }
 
-// The query written again: each comparison and every other piece as the engine wants them.
-QString Riscrivi(const Analisi& a, const std::function<QString(const Confronto&)>& confronto,
+// A column of the ORDER BY: a text without its trailing blanks and in collation "C", so that
+// the server's own collation does not count; nulls where the files have them. A column that
+// cannot be null keeps the server's placement, which its indexes were made with.
+QString VocePg(const QString& scritta, const SchemaTabella::Colonna& c, bool discendente) {
+    QString out = ColonnaPg(scritta);
+    if (c.testo) out = QStringLiteral("rtrim(") + out + QStringLiteral(") COLLATE \"C\"");
+    out += discendente ? QStringLiteral(" DESC") : QStringLiteral(" ASC");
+    if (c.nullabile)
+        out += discendente ? QStringLiteral(" NULLS LAST") : QStringLiteral(" NULLS FIRST");
+    return out;
+}
+
+// The query written again: the replacements where they stand, every other piece as the
+// engine wants it.
+QString Riscrivi(const std::vector<Pezzo>& pezzi, std::vector<Sostituzione> sostituzioni,
                  const std::function<QString(const Pezzo&)>& pezzo) {
+    std::stable_sort(sostituzioni.begin(), sostituzioni.end(),
+                     [](const Sostituzione& x, const Sostituzione& y) { return x.da < y.da; });
     QString out;
-    size_t prossimo = 0;
-    for (size_t i = 0; i < a.pezzi.size();) {
-        if (prossimo < a.confronti.size() && a.confronti[prossimo].da == i) {
-            const Confronto& c = a.confronti[prossimo++];
-            out += confronto(c);
-            i = c.a;
+    size_t i = 0, k = 0;
+    for (;;) {
+        if (k < sostituzioni.size() && sostituzioni[k].da == i) {
+            out += sostituzioni[k].testo;
+            i = sostituzioni[k++].a;
             continue;
         }
-        out += pezzo(a.pezzi[i++]);
+        if (i >= pezzi.size()) break;
+        out += pezzo(pezzi[i++]);
     }
     return out;
 }
 
 }  // namespace
 
-QString TraduciPerPostgres(const QString& sql) {
-    return Riscrivi(Analizza(sql), ConfrontoPg, [](const Pezzo& p) {
+const SchemaTabella::Colonna* SchemaTabella::Trova(const QString& nome) const {
+    for (const Colonna& c : colonne)
+        if (c.nome.compare(nome, Qt::CaseInsensitive) == 0) return &c;
+    return nullptr;
+}
+
+QString TraduciPerPostgres(const QString& sql, const Schemi& schemi) {
+    const Analisi a = Analizza(sql);
+    std::vector<Sostituzione> sostituzioni;
+    for (const Confronto& c : a.confronti) sostituzioni.push_back({c.da, c.a, ConfrontoPg(c)});
+    Ordina(a, schemi, true, VocePg, sostituzioni);
+    return Riscrivi(a.pezzi, sostituzioni, [](const Pezzo& p) {
         return p.tipo == Pezzo::Letterale ? LetteralePg(p.valore) : NomePg(p);
     });
 }
 
-QString TraduciPerSqlite(const QString& sql, const IndiceCercabile& cercabile) {
+QString TraduciPerSqlite(const QString& sql, const IndiceCercabile& cercabile,
+                         const Schemi& schemi) {
     const Analisi a = Analizza(sql);
     // Without statistics the engine cannot tell which of several comparisons is the
     // narrowest and may seek a one-digit CAP before a surname: one comparison gets its range,
@@ -400,12 +589,21 @@ QString TraduciPerSqlite(const QString& sql, const IndiceCercabile& cercabile) {
             (Peso(c) == Peso(*scelto) && c.valore.size() > scelto->valore.size()))
             scelto = &c;
     }
-    return Riscrivi(
-        a,
-        [&](const Confronto& c) {
-            return ConfrontoSqlite(c, &c == scelto, scelto && &c != scelto);
+    std::vector<Sostituzione> sostituzioni;
+    for (const Confronto& c : a.confronti)
+        sostituzioni.push_back(
+            {c.da, c.a, ConfrontoSqlite(c, &c == scelto, scelto && &c != scelto)});
+    // The columns' collation orders texts without their trailing blanks, and the engine puts
+    // nulls first: only the key is added.
+    Ordina(
+        a, schemi, false,
+        [](const QString& scritta, const SchemaTabella::Colonna&, bool discendente) {
+            return scritta + (discendente ? QStringLiteral(" DESC") : QString());
         },
-        [](const Pezzo& p) { return p.tipo == Pezzo::Letterale ? Letterale(p.valore) : p.testo; });
+        sostituzioni);
+    return Riscrivi(a.pezzi, sostituzioni, [](const Pezzo& p) {
+        return p.tipo == Pezzo::Letterale ? Letterale(p.valore) : p.testo;
+    });
 }
 
 QString TestoConfrontato(const QString& testo) {

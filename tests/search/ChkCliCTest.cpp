@@ -1,6 +1,9 @@
 #include "search/ChkCliC.h"
 
 #include "app/CasellaTesto.h"
+#include "clients/Simili.h"
+#include "localities/AggLocalita.h"
+#include "lookup/GesTab.h"
 #include "search/Griglia.h"
 #include "support/ModuloClientiTest.h"
 
@@ -410,37 +413,234 @@ TEST_P(ChkCliCTest, ITastiComuniNellaRicerca) {
     EXPECT_FALSE(ini.childGroups().contains("ChkCliC")) << "no placement written";
 }
 
-TEST_P(ChkCliCTest, UnClicSullIntestazioneOrdina) {
-    Cliente(1, "ROSSI B", "20121");
-    Cliente(2, "ROSSI A", "00118");
+// Every list of the program in one order on either engine: texts byte by byte without their
+// trailing blanks (capitals, small letters, then accented capitals), nulls first ascending and
+// last descending, equal rows by code (a code table by its code, localities by their key),
+// also where the server's column sorts by another collation. The grid is sorted by a click on
+// each heading, both ways; the export writes what the grid shows.
+TEST_P(ChkCliCTest, OgniElencoInUnSoloOrdine) {
+    const QVariant N;
+    const std::vector<QVariant> testi = {N,       "",     "   ",  "TIE NAME", "TIE NAME ",
+                                         "ÈLITE", "ZETA", "zeta", "ÙLTIMO"};
+    const std::vector<QVariant> corti = {N, "", "  ", "MI", "MI ", "ÈN", "ZZ", "zz", "Ù"};
+    // Written in no order of code, as saves and copies leave them.
+    const std::vector<int> codici = {5, 17, 3, 42, 8, 23, 11, 2, 30, 14, 9, 1};
+    const std::vector<QVariant> iva = {
+        N, "",      "01234567890", "01234567890 ", "0123",       "01234567890", "99999999999",
+        N, "0123 ", "   ",         "01239",        "01234567890"};
+    const std::vector<QVariant> cf = {"RSSMRA80", N,      "RSS",  "rssa", "RSSMRA80", "",
+                                      "RSSZ",     "ÈRSS", "RSS ", N,      "BNCLCU",   "RSSMRA80 "};
+    const char* colonne[] = {"CliRagsoc",   "CliIndirizzo",  "CliCap",
+                             "CliLocalita", "CliProvincia",  "CliNazione",
+                             "CliTelefono", "CliPartitaIva", "CliCodiceFiscale"};
+    std::map<int, std::vector<QVariant>> righe;  // by code: the nine sortable columns
+    {
+        motore::Workspace ws(amb.Server());
+        auto ditta = amb.ApriDitta(ws);
+        if (amb.SulServer()) {
+            // A column of the server's own linguistic collation, where È comes before Z.
+            ditta->Esegui(
+                "DO $$ BEGIN IF EXISTS (SELECT 1 FROM pg_collation WHERE collname = 'it-x-icu') "
+                "THEN ALTER TABLE Clienti ALTER COLUMN CliLocalita TYPE varchar(35) COLLATE "
+                "\"it-x-icu\"; END IF; END $$");
+        }
+        for (size_t i = 0; i < codici.size(); ++i) {
+            std::vector<QVariant> v;
+            for (size_t c = 0; c < 7; ++c) {
+                const auto& lista = c == 4 || c == 5 ? corti : testi;
+                v.push_back(lista[(i * (c + 2) + c) % lista.size()]);
+            }
+            v.push_back(iva[i]);
+            v.push_back(cf[i]);
+            QVariantList valori{codici[i]};
+            for (const QVariant& x : v) valori << x;
+            ditta->Esegui(
+                "INSERT INTO Clienti (CliCodice, CliRagsoc, CliIndirizzo, CliCap, CliLocalita, "
+                "CliProvincia, CliNazione, CliTelefono, CliPartitaIva, CliCodiceFiscale) VALUES "
+                "(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)",
+                valori);
+            righe[codici[i]] = v;
+        }
+        // Saved again: on the server a row changes its place.
+        ditta->Esegui("UPDATE Clienti SET CliTelefono = CliTelefono WHERE CliCodice IN (2, 17)");
+    }
+    // The rule written out: nulls before any text, a text as its bytes without the trailing
+    // blanks.
+    auto Confronta = [](const QVariant& x, const QVariant& y) {
+        if (x.isNull() || y.isNull()) return int(y.isNull()) - int(x.isNull());
+        auto Byte = [](QString s) {
+            while (s.endsWith(' ')) s.chop(1);
+            return s.toUtf8();
+        };
+        return Byte(x.toString()).compare(Byte(y.toString()));
+    };
+    // The grid breaks ties by name before the code; the other lists by the code alone.
+    auto Atteso = [&](int colonna, bool discendente, std::function<bool(int)> scelto,
+                      bool perNome = true) {
+        QStringList attesi;
+        std::vector<int> ordine;
+        for (const auto& [codice, v] : righe)
+            if (scelto(codice)) ordine.push_back(codice);
+        std::stable_sort(ordine.begin(), ordine.end(), [&](int a, int b) {
+            int c = Confronta(righe[a][size_t(colonna)], righe[b][size_t(colonna)]);
+            if (discendente) c = -c;
+            if (c == 0 && perNome) c = Confronta(righe[a][0], righe[b][0]);
+            return c < 0;
+        });
+        for (int codice : ordine) attesi << QString::number(codice);
+        return attesi;
+    };
+    auto Tutti = [](int) { return true; };
+
     Avvia();
+    Foglio();
+    QDir().mkpath(amb.Radice() + "tmp");
     auto r = Ricerca();
     r->show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(r.get()));
     Griglia& gr = *r->GridRic;
+    auto Griglia = [&] {
+        r->CompletaRicerca();
+        QStringList codici;
+        for (int riga = 1; riga < gr.Rows(); ++riga) codici << gr.TextMatrix(riga, 0).trimmed();
+        return codici;
+    };
     r->EseguiRicerca();
-    ASSERT_EQ(gr.Rows(), 3);
+    EXPECT_EQ(Griglia(),
+              QStringList({"1", "2", "3", "5", "8", "9", "11", "14", "17", "23", "30", "42"}))
+        << "at first by code";
     const int y = gr.RowPos(gr.TopRow()) / 2;
-    gr.MouseDown(1, 0, gr.ColPos(3) + 30, y);
-    EXPECT_TRUE(g.QueryText.endsWith("ORDER BY  CliCap ASC, CliRagSoc ASC"));
-    EXPECT_EQ(gr.TextMatrix(1, 0), "     2");
-    gr.MouseDown(2, 0, gr.ColPos(3) + 30, y);
-    EXPECT_TRUE(g.QueryText.endsWith("ORDER BY  CliCap DESC, CliRagSoc ASC"));
-    EXPECT_EQ(gr.TextMatrix(1, 0), "     1");
+    for (int colonna = 1; colonna <= 9; ++colonna) {
+        for (int pulsante : {1, 2}) {
+            gr.MouseDown(pulsante, 0, gr.ColPos(colonna) + 30, y);
+            EXPECT_EQ(Griglia(), Atteso(colonna - 1, pulsante == 2, Tutti))
+                << colonne[colonna - 1] << (pulsante == 2 ? " DESC\n" : " ASC\n")
+                << g.QueryText.toStdString();
+        }
+    }
+    r->cmdExcel->click();
+    Argomenti();
+    QStringList esportati;
+    for (const QByteArray& riga :
+         ChkCliCTest::LeggiFile(amb.Radice() + "tmp/E_ChkCliC.csv").split('\n').mid(1))
+        if (!riga.trimmed().isEmpty()) esportati << riga.split(';').front();
+    EXPECT_EQ(esportati, Atteso(8, true, Tutti)) << "the export, as the grid";
+
+    // Clicks that sort nothing: the code column, below the headings, one client alone;
+    // right of the last heading counts as the last column.
     const QString prima = g.QueryText;
     gr.MouseDown(1, 0, gr.ColPos(1) - 30, y);
-    EXPECT_EQ(g.QueryText, prima) << "never by the code column";
     gr.MouseDown(1, 0, gr.ColPos(1) + 30, gr.RowPos(gr.TopRow()) + 30);
-    EXPECT_EQ(g.QueryText, prima) << "below the headings";
-    gr.MouseDown(4, 0, gr.ColPos(9) + 5000, y);
-    EXPECT_TRUE(g.QueryText.endsWith("ORDER BY  CliCodiceFiscale DESC, CliRagSoc ASC"))
-        << "right of the last heading counts as the last column";
-    r->Btxt(3)->setText("ROSSI B");
+    EXPECT_EQ(g.QueryText, prima);
+    gr.MouseDown(1, 0, gr.ColPos(9) + 5000, y);
+    EXPECT_TRUE(g.QueryText.endsWith("ORDER BY  CliCodiceFiscale ASC, CliRagSoc ASC"));
+    r->Btxt(1)->setText("99999999999");
     r->EseguiRicerca();
     const QString uno = g.QueryText;
     gr.MouseDown(1, 0, gr.ColPos(3) + 30, y);
-    EXPECT_EQ(g.QueryText, uno) << "one client is not sorted";
+    EXPECT_EQ(g.QueryText, uno);
     r->Scarica();
+
+    // The similar clients by VAT number and by fiscal code, and the homonyms.
+    EleCli elenco(g);
+    auto Simili = [&](QString chiave) {
+        bool chiedi = false;
+        ElencoSimili(g, elenco, chiave, chiedi);
+        QStringList codici;
+        for (int i = 0; i < elenco.Lista1->count(); ++i)
+            codici << elenco.Lista1->item(i)->text().left(6).trimmed();
+        return codici;
+    };
+    auto Prefisso = [&](int colonna, const QString& p) {
+        return [&righe, colonna, p](int codice) {
+            const QVariant& v = righe[codice][size_t(colonna)];
+            return !v.isNull() && v.toString().toLower().startsWith(p);
+        };
+    };
+    EXPECT_EQ(Simili("0123"), Atteso(7, false, Prefisso(7, "0123"), false));
+    EXPECT_EQ(Simili("RSS"), Atteso(8, false, Prefisso(8, "rss"), false));
+    g.ClientRecord.CliCodice = 0;
+    const QStringList omonimi = Atteso(
+        0, false, [&](int codice) { return Confronta(righe[codice][0], "TIE NAME") == 0; }, false);
+    ASSERT_GE(omonimi.size(), 2);
+    EXPECT_EQ(CercaOmonimi(g, "TIE NAME"), omonimi.back().toInt());
+    EXPECT_EQ(g.MessageTitle, "CLIENTE GIA' ESISTENTE!\ncodice = " + omonimi.join("\ncodice = "));
+
+    // The lookup dialog cut at 1000 lines keeps the lowest codes; the localities page in
+    // their key's order.
+    std::vector<std::pair<QString, QString>> codiciTabella;
+    for (int i = 1000; i >= 0; --i)
+        codiciTabella.emplace_back(QString("C%1").arg(i, 4, 10, QChar('0')), QString("D%1").arg(i));
+    for (const char* c : {"Z0001", "z0001", "È0001", "c0001"})
+        codiciTabella.emplace_back(c, "SPECIALE");
+    amb.CreaTabellaCodici("LUNGA", 5, 10, codiciTabella);
+    const std::vector<std::pair<QString, QString>> localita = {
+        {"ROMA", "00199"},   {"ÈRBA", "22036"},   {"zoagli", "16030"}, {"MILANO", "20121"},
+        {"ROMANO", "24058"}, {"MILANO", "2012 "}, {"ZUGLIO", "33020"}, {"ROMA", "00118"}};
+    {
+        motore::Workspace ws(amb.Server());
+        auto tabelle = amb.ApriTabelle(ws);
+        tabelle->CreaTabella("LOCALITA", {{"LocLocalita", 50, true},
+                                          {"LocCAP", 5, true},
+                                          {"LocProvincia", 2},
+                                          {"LocPrefisso", 5},
+                                          {"LocRegione", 3}});
+        tabelle->CreaIndice("LOCALITA", "primaria", {"LocLocalita", "LocCAP"},
+                            motore::TipoIndice::Unico);
+        for (const auto& [nome, cap] : localita)
+            tabelle->Esegui("INSERT INTO LOCALITA (LocLocalita, LocCAP) VALUES (?1, ?2)",
+                            {nome, cap});
+        if (amb.SulServer())
+            tabelle->Esegui(
+                "DO $$ BEGIN IF EXISTS (SELECT 1 FROM pg_collation WHERE collname = "
+                "'it-x-icu') THEN ALTER TABLE LUNGA ALTER COLUMN CODICE TYPE varchar(5) "
+                "COLLATE \"it-x-icu\"; END IF; END $$");
+    }
+    g.Messaggi.Copione({Risposta::No});
+    g.TableName = "LUNGA";
+    {
+        GesTab d(g);
+        d.Carica();
+        d.show();
+        d.CodTab->setFocus();
+        Attendi();
+        QStringList attese;
+        for (int i = 0; i < 1000; ++i)
+            attese << QString("C%1 - D%2").arg(i, 4, 10, QChar('0')).arg(i).leftJustified(18);
+        QStringList lista;
+        for (int i = 0; i < d.Lista->count(); ++i) lista << d.Lista->item(i)->text();
+        EXPECT_EQ(lista, attese) << "the first 1000 codes in bytes, then sorted";
+        d.Scarica();
+    }
+    auto chiavi = localita;
+    std::sort(chiavi.begin(), chiavi.end(), [&](const auto& a, const auto& b) {
+        const int c = Confronta(a.first, b.first);
+        return c != 0 ? c < 0 : Confronta(a.second, b.second) < 0;
+    });
+    QStringList attese;
+    for (const auto& [nome, cap] : chiavi) attese << nome + '|' + cap.trimmed();
+    QStringList avanti, indietro;
+    NelModale<AggLocalita>([&](AggLocalita& d) {
+        for (int passi = 0; passi < 20; ++passi) {
+            QTest::mouseClick(d.Muoviti(0), Qt::LeftButton);
+            Attendi();
+            const QString qui = d.Cod1->text() + '|' + d.Btxt(1)->text();
+            if (!avanti.isEmpty() && avanti.back() == qui) break;
+            avanti << qui;
+        }
+        indietro << avanti.value(avanti.size() - 1);
+        for (int passi = 0; passi < 20; ++passi) {
+            QTest::mouseClick(d.Muoviti(1), Qt::LeftButton);
+            Attendi();
+            const QString qui = d.Cod1->text() + '|' + d.Btxt(1)->text();
+            if (indietro.front() == qui) break;
+            indietro.prepend(qui);
+        }
+        d.Scarica();
+    });
+    AggLocalita::Apri(g, "", "", form.get());
+    EXPECT_EQ(avanti, attese);
+    EXPECT_EQ(indietro, attese);
 }
 
 TEST_P(ChkCliCTest, DalCampoCodiceSiSceglieUnCliente) {

@@ -16,7 +16,7 @@ namespace {
 
 // Type numbers of the server's catalog that the values are read by.
 constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFloat8 = 701,
-              kNumeric = 1700, kBpchar = 1042, kVarchar = 1043;
+              kNumeric = 1700, kText = 25, kBpchar = 1042, kVarchar = 1043;
 
 // A key for the lock that makes the program's writers to one schema take turns, as they do
 // on a file: a save finds the rows as the previous save left them.
@@ -278,7 +278,8 @@ void AggiungiCopia(QByteArray& out, const QVariantList& riga) {
 class RecordsetPg;
 
 struct Indice {
-    QStringList chiavi;  // the index's key expressions, as the server writes them
+    QStringList chiavi;            // the index's key expressions, as the server writes them
+    std::vector<bool> nulliPrima;  // by key: its nulls stand before the other values
     bool unico = false;
 };
 
@@ -312,6 +313,11 @@ class DatabasePg final : public Database {
     Risultato Invia(const QString& sql, const QVariantList& parametri = {});
     bool InTransazione() const { return inTransazione_; }
     const Indice& IndiceDi(const QString& oid, const QString& tabella, const QString& nome);
+    // The table as the dialect orders it; null when there is none.
+    const SchemaTabella* Schema(const QString& tabella);
+    // Reads the table from the catalog, for Tabella and Schema alike.
+    const SchemaTabella* Descrivi(const QString& nome, QString* oid, QString* relname,
+                                  std::vector<Colonna>* colonne);
     // The table's oid, name and columns; throws when the schema has no such table.
     void Tabella(const QString& nome, QString& oid, QString& relname,
                  std::vector<Colonna>& colonne);
@@ -344,7 +350,8 @@ class DatabasePg final : public Database {
     PGconn* flusso_ = nullptr;
     RecordsetPg* lettore_ = nullptr;  // the snapshot that streams on flusso_
     bool inTransazione_ = false;
-    std::map<QString, Indice> indici_;  // by table oid and lower-case name
+    std::map<QString, Indice> indici_;         // by table oid and lower-case name
+    std::map<QString, SchemaTabella> schemi_;  // by lower-case table name
     std::vector<RecordsetPg*> recordset_;
 };
 
@@ -468,6 +475,7 @@ void DatabasePg::Close() {
     if (conn_) PQfinish(conn_);
     flusso_ = conn_ = nullptr;
     aperto_ = false;
+    schemi_.clear();
     Stacca();
 }
 
@@ -565,6 +573,9 @@ void DatabasePg::ImpostaAttesa(int millisecondi) {
 }
 
 void DatabasePg::Esegui(const QString& sqlNativo, const QVariantList& parametri) {
+    static const QRegularExpression schema(QStringLiteral("^\\s*(CREATE|ALTER|DROP)\\b"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    if (schema.match(sqlNativo).hasMatch()) schemi_.clear();
     if (!parametri.isEmpty()) {
         Invia(Segnaposti(sqlNativo), parametri);
         return;
@@ -591,7 +602,8 @@ std::vector<QVariantList> DatabasePg::Righe(const QString& sqlNativo,
 
 QStringList DatabasePg::Piano(const QString& sql) {
     QStringList piano;
-    Risultato r = Invia(QStringLiteral("EXPLAIN ") + TraduciPerPostgres(sql));
+    Risultato r = Invia(QStringLiteral("EXPLAIN ") +
+                        TraduciPerPostgres(sql, [this](const QString& t) { return Schema(t); }));
     for (int i = 0; i < PQntuples(r.get()); ++i)
         piano << QString::fromUtf8(PQgetvalue(r.get(), i, 0));
     return piano;
@@ -612,6 +624,7 @@ void DatabasePg::CreaTabella(const QString& nome, const std::vector<DefColonna>&
     }
     if (!NomeSemplice(nome))
         throw Errore(ErrSintassi, QStringLiteral("Nome di tabella non valido: %1").arg(nome));
+    schemi_.clear();
     Invia(QStringLiteral("CREATE TABLE %1 (%2)").arg(nome, definizioni.join(", ")));
 }
 
@@ -620,29 +633,32 @@ void DatabasePg::CreaIndice(const QString& tabella, const QString& nome, const Q
     QString oid, relname;
     std::vector<Colonna> definite;
     Tabella(tabella, oid, relname, definite);
+    const SchemaTabella* schema = Schema(tabella);
     QStringList chiavi;
     for (qsizetype i = 0; i < colonne.size(); ++i) {
-        auto it = std::find_if(definite.begin(), definite.end(), [&](const Colonna& c) {
-            return c.nome.compare(colonne[i], Qt::CaseInsensitive) == 0;
-        });
-        if (it == definite.end())
+        const SchemaTabella::Colonna* c = schema ? schema->Trova(colonne[i]) : nullptr;
+        if (!c)
             throw Errore(
                 ErrCampoMancante,
                 QStringLiteral("Elemento non trovato nell'insieme: '%1'.").arg(colonne[i]));
-        const QString col = Quota(it->nome);
-        const bool testo = it->tipo.startsWith(QLatin1String("VARCHAR"));
+        const QString col = Quota(c->nome);
         // Seeks compare texts without their trailing blanks; the search compares them in
         // lower case as well, as the dialect writes its comparisons.
+        QString chiave;
         if (tipo == TipoIndice::Ricerca && i == 0)
-            chiavi << QStringLiteral("(lower(rtrim(%1))) COLLATE \"C\"").arg(col);
-        else if (testo)
-            chiavi << QStringLiteral("(rtrim(%1))").arg(col);
+            chiave = QStringLiteral("(lower(rtrim(%1))) COLLATE \"C\"").arg(col);
+        else if (c->testo)
+            chiave = QStringLiteral("(rtrim(%1))").arg(col);
         else
-            chiavi << col;
+            chiave = col;
+        // Nulls first, as on files: the dialect's orders then walk the index.
+        if (c->nullabile) chiave += QStringLiteral(" NULLS FIRST");
+        chiavi << chiave;
     }
     Invia(QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
               .arg(tipo == TipoIndice::Unico ? QStringLiteral("UNIQUE ") : QString(),
                    Quota(tabella + '.' + nome), Quota(relname), chiavi.join(", ")));
+    schemi_.clear();
 }
 
 void DatabasePg::Carica(const QString& tabella, const QStringList& colonne,
@@ -740,27 +756,55 @@ std::vector<DefIndice> DatabasePg::Indici(const QString& tabella) {
 
 void DatabasePg::Tabella(const QString& nome, QString& oid, QString& relname,
                          std::vector<Colonna>& colonne) {
-    // Names are matched without regard to case, as on files.
-    Risultato r = Invia(
-        QStringLiteral(
-            "SELECT c.oid, c.relname, a.attname, a.atttypid, a.atttypmod FROM pg_class c JOIN "
-            "pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
-            "WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind IN ('r', 'p') "
-            "AND lower(c.relname) = lower($1) ORDER BY c.relname = $1 DESC, c.oid, a.attnum"),
-        {nome});
-    const int n = PQntuples(r.get());
-    if (n == 0)
+    if (!Descrivi(nome, &oid, &relname, &colonne))
         throw Errore(
             ErrTabellaMancante,
             QStringLiteral("Impossibile trovare la tabella o la query di input '%1'.").arg(nome));
-    oid = QString::fromLatin1(PQgetvalue(r.get(), 0, 0));
-    relname = QString::fromUtf8(PQgetvalue(r.get(), 0, 1));
-    colonne.clear();
-    for (int i = 0; i < n && QString::fromLatin1(PQgetvalue(r.get(), i, 0)) == oid; ++i) {
+}
+
+const SchemaTabella* DatabasePg::Schema(const QString& tabella) {
+    auto it = schemi_.find(tabella.toLower());
+    return it != schemi_.end() ? &it->second : Descrivi(tabella, nullptr, nullptr, nullptr);
+}
+
+const SchemaTabella* DatabasePg::Descrivi(const QString& nome, QString* oid, QString* relname,
+                                          std::vector<Colonna>* colonne) {
+    // Names are matched without regard to case, as on files. The columns, then the keys of
+    // the index primaria (else of the first unique one), in one request.
+    Risultato r = Invia(
+        QStringLiteral(
+            "WITH t AS (SELECT c.oid, c.relname FROM pg_class c WHERE c.relnamespace = "
+            "current_schema()::regnamespace AND c.relkind IN ('r', 'p') AND lower(c.relname) = "
+            "lower($1) ORDER BY c.relname = $1 DESC, c.oid LIMIT 1), "
+            "i AS (SELECT x.indexrelid, x.indnkeyatts FROM t JOIN pg_index x ON x.indrelid = "
+            "t.oid JOIN pg_class ic ON ic.oid = x.indexrelid WHERE x.indisunique ORDER BY "
+            "lower(ic.relname) IN (lower(t.relname || '.primaria'), 'primaria') DESC, ic.oid "
+            "LIMIT 1) "
+            "SELECT 0, a.attnum, t.oid::text, t.relname::text, a.attname::text, "
+            "a.atttypid::int8, a.atttypmod, NOT a.attnotnull FROM t JOIN pg_attribute a ON "
+            "a.attrelid = t.oid AND a.attnum > 0 AND NOT a.attisdropped "
+            "UNION ALL SELECT 1, k, NULL, NULL, pg_get_indexdef(i.indexrelid, k, true), 0, 0, "
+            "false FROM i, generate_series(1, i.indnkeyatts) k ORDER BY 1, 2"),
+        {nome});
+    const int n = PQntuples(r.get());
+    if (n == 0) return nullptr;
+    if (oid) *oid = QString::fromLatin1(PQgetvalue(r.get(), 0, 2));
+    if (relname) *relname = QString::fromUtf8(PQgetvalue(r.get(), 0, 3));
+    if (colonne) colonne->clear();
+    SchemaTabella t;
+    // The key expressions CreaIndice writes: a column, maybe trimmed.
+    static const QRegularExpression chiave(QStringLiteral("^(rtrim\\()?\\(?([a-z_0-9]+)"));
+    for (int i = 0; i < n; ++i) {
+        const QString testo = QString::fromUtf8(PQgetvalue(r.get(), i, 4));
+        if (PQgetvalue(r.get(), i, 0)[0] == '1') {
+            const auto m = chiave.match(testo);
+            t.chiave << (m.hasMatch() ? m.captured(2) : testo);
+            continue;
+        }
         Colonna c;
-        c.nome = QString::fromUtf8(PQgetvalue(r.get(), i, 2));
-        const Oid tipo = Oid(QByteArray(PQgetvalue(r.get(), i, 3)).toUInt());
-        const int mod = QByteArray(PQgetvalue(r.get(), i, 4)).toInt();
+        c.nome = testo;
+        const Oid tipo = Oid(QByteArray(PQgetvalue(r.get(), i, 5)).toUInt());
+        const int mod = QByteArray(PQgetvalue(r.get(), i, 6)).toInt();
         if (tipo == kVarchar || tipo == kBpchar) {
             c.dimensione = mod > 4 ? mod - 4 : 255;
             c.tipo = QStringLiteral("VARCHAR(%1)").arg(c.dimensione);
@@ -771,8 +815,12 @@ void DatabasePg::Tabella(const QString& nome, QString& oid, QString& relname,
             c.tipo = QStringLiteral("TEXT");
             c.dimensione = 255;
         }
-        colonne.push_back(c);
+        t.colonne.push_back({c.nome, tipo == kVarchar || tipo == kBpchar || tipo == kText,
+                             PQgetvalue(r.get(), i, 7)[0] == 't'});
+        if (colonne) colonne->push_back(c);
     }
+    // Kept for the queries that follow: a table the program opens is read at once.
+    return &(schemi_[nome.toLower()] = std::move(t));
 }
 
 const Indice& DatabasePg::IndiceDi(const QString& oid, const QString& tabella,
@@ -780,21 +828,24 @@ const Indice& DatabasePg::IndiceDi(const QString& oid, const QString& tabella,
     const QString chiave = oid + '/' + nome.toLower();
     auto it = indici_.find(chiave);
     if (it != indici_.end()) return it->second;
-    Risultato r = Invia(
-        QStringLiteral(
-            "SELECT ic.oid, i.indisunique, pg_get_indexdef(i.indexrelid, k, true) FROM pg_index i "
-            "JOIN pg_class ic ON ic.oid = i.indexrelid, generate_series(1, i.indnkeyatts) k "
-            "WHERE i.indrelid = $1::oid AND lower(ic.relname) IN (lower($2), lower($3)) "
-            "ORDER BY lower(ic.relname) = lower($2) DESC, ic.oid, k"),
-        {oid, tabella + '.' + nome, nome});
+    Risultato r =
+        Invia(QStringLiteral(
+                  "SELECT ic.oid, i.indisunique, pg_get_indexdef(i.indexrelid, k, true), "
+                  "(i.indoption[k - 1] & 2) <> 0 FROM pg_index i "
+                  "JOIN pg_class ic ON ic.oid = i.indexrelid, generate_series(1, i.indnkeyatts) k "
+                  "WHERE i.indrelid = $1::oid AND lower(ic.relname) IN (lower($2), lower($3)) "
+                  "ORDER BY lower(ic.relname) = lower($2) DESC, ic.oid, k"),
+              {oid, tabella + '.' + nome, nome});
     if (PQntuples(r.get()) == 0)
         throw Errore(ErrIndiceMancante,
                      QStringLiteral("'%1' non è un indice di questa tabella.").arg(nome));
     Indice indice;
     indice.unico = PQgetvalue(r.get(), 0, 1)[0] == 't';
     const char* primo = PQgetvalue(r.get(), 0, 0);
-    for (int i = 0; i < PQntuples(r.get()) && qstrcmp(PQgetvalue(r.get(), i, 0), primo) == 0; ++i)
+    for (int i = 0; i < PQntuples(r.get()) && qstrcmp(PQgetvalue(r.get(), i, 0), primo) == 0; ++i) {
         indice.chiavi << QString::fromUtf8(PQgetvalue(r.get(), i, 2));
+        indice.nulliPrima.push_back(PQgetvalue(r.get(), i, 3)[0] == 't');
+    }
     return indici_.emplace(chiave, indice).first->second;
 }
 
@@ -806,7 +857,7 @@ std::unique_ptr<Recordset> DatabasePg::OpenTable(const QString& tabella) {
 }
 
 std::unique_ptr<Recordset> DatabasePg::OpenSnapshot(const QString& sql) {
-    const QString nativo = TraduciPerPostgres(sql);
+    const QString nativo = TraduciPerPostgres(sql, [this](const QString& t) { return Schema(t); });
     auto rs = std::make_unique<RecordsetPg>(*this, false);
     // Inside a transaction the snapshot must see what the transaction wrote; a second
     // reader while one streams is rare. Both read whole on the main connection.
@@ -890,7 +941,11 @@ QString RecordsetPg::Selezione() const {
 QString RecordsetPg::Ordine(bool discendente) const {
     QStringList parti;
     const QString verso = discendente ? QStringLiteral(" DESC") : QString();
-    for (const QString& k : indice_.chiavi) parti << k + verso;
+    // The index's own order, its nulls where it keeps them, so that it serves.
+    for (size_t i = 0; i < size_t(indice_.chiavi.size()); ++i)
+        parti << indice_.chiavi[qsizetype(i)] + verso +
+                     (indice_.nulliPrima[i] != discendente ? QStringLiteral(" NULLS FIRST")
+                                                           : QStringLiteral(" NULLS LAST"));
     // Equal keys of an index that allows them are told apart by their place in the table.
     if (!indice_.unico || indice_.chiavi.isEmpty()) parti << QStringLiteral("ctid") + verso;
     return parti.join(QStringLiteral(", "));

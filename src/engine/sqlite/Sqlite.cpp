@@ -305,6 +305,10 @@ class DatabaseSqlite final : public Database {
     const std::vector<Colonna>& ColonneDi(const QString& tabella);
     // Whether an index of the table leads with the column compared case blind.
     bool Cercabile(const QString& tabella, const QString& colonna);
+    // The table as the dialect orders it; null when there is none.
+    const SchemaTabella* Schema(const QString& tabella);
+    // The translation of a query in the forms' dialect.
+    QString Traduci(const QString& sql);
     void Registra(RecordsetSqlite* rs) { recordset_.push_back(rs); }
     void Rimuovi(RecordsetSqlite* rs) {
         recordset_.erase(std::remove(recordset_.begin(), recordset_.end(), rs), recordset_.end());
@@ -332,7 +336,9 @@ class DatabaseSqlite final : public Database {
     std::map<QString, sqlite3_stmt*> istruzioni_;
     std::map<QString, std::vector<Colonna>> colonne_;
     std::map<QString, QStringList> cercabili_;  // by table, lower case
-    qint64 versioneCercabili_ = -1;             // the schema they were read from
+    std::map<QString, SchemaTabella> schemi_;   // by table, lower case
+    qint64 versioneSchema_ = -1;                // the schema they were read from
+    void ControllaVersione();
     std::vector<RecordsetSqlite*> recordset_;
 };
 
@@ -499,9 +505,8 @@ std::vector<QVariantList> DatabaseSqlite::Righe(const QString& sqlNativo,
 
 QStringList DatabaseSqlite::Piano(const QString& sql) {
     QStringList piano;
-    for (auto rs = OpenSnapshot(QStringLiteral("EXPLAIN QUERY PLAN ") + sql); !rs->Eof();
-         rs->MoveNext())
-        piano << rs->Field(QStringLiteral("detail")).toString();
+    for (const auto& r : Righe(QStringLiteral("EXPLAIN QUERY PLAN ") + Traduci(sql)))
+        piano << r.value(3).toString();
     return piano;
 }
 
@@ -598,12 +603,58 @@ const std::vector<Colonna>& DatabaseSqlite::ColonneDi(const QString& tabella) {
     return colonne_.emplace(tabella, std::move(colonne)).first->second;
 }
 
-bool DatabaseSqlite::Cercabile(const QString& tabella, const QString& colonna) {
+void DatabaseSqlite::ControllaVersione() {
     const qint64 versione = Valore(QStringLiteral("PRAGMA schema_version")).toLongLong();
-    if (versione != versioneCercabili_) {
+    if (versione != versioneSchema_) {
         cercabili_.clear();
-        versioneCercabili_ = versione;
+        schemi_.clear();
+        versioneSchema_ = versione;
     }
+}
+
+const SchemaTabella* DatabaseSqlite::Schema(const QString& tabella) {
+    const QString nome = tabella.toLower();
+    auto it = schemi_.find(nome);
+    if (it != schemi_.end()) return &it->second;
+    SchemaTabella t;
+    for (const auto& r : Righe(QStringLiteral("PRAGMA table_info(%1)").arg(Quota(tabella)))) {
+        const QString tipo = r.value(2).toString().toUpper();
+        t.colonne.push_back({r.value(1).toString(),
+                             tipo.contains(QLatin1String("CHAR")) ||
+                                 tipo.contains(QLatin1String("TEXT")) ||
+                                 tipo.contains(QLatin1String("CLOB")),
+                             r.value(3).toInt() == 0});
+    }
+    if (t.colonne.empty()) return nullptr;
+    // The index primaria, else the first unique one, as they were made.
+    QString chiave;
+    const auto indici = Righe(QStringLiteral("PRAGMA index_list(%1)").arg(Quota(tabella)));
+    for (auto r = indici.rbegin(); r != indici.rend(); ++r) {
+        const QString n = r->value(1).toString();
+        if (n.compare(tabella + QStringLiteral(".primaria"), Qt::CaseInsensitive) == 0 ||
+            n.compare(QLatin1String("primaria"), Qt::CaseInsensitive) == 0) {
+            chiave = n;
+            break;
+        }
+        if (chiave.isEmpty() && r->value(2).toInt()) chiave = n;
+    }
+    if (!chiave.isEmpty())
+        for (const auto& c : Righe(QStringLiteral("PRAGMA index_info(%1)").arg(Quota(chiave))))
+            t.chiave << c.value(2).toString();
+    return &schemi_.emplace(nome, std::move(t)).first->second;
+}
+
+QString DatabaseSqlite::Traduci(const QString& sql) {
+    ControllaVersione();
+    return TraduciPerSqlite(
+        sql,
+        [this](const QString& tabella, const QString& colonna) {
+            return Cercabile(tabella, colonna);
+        },
+        [this](const QString& tabella) { return Schema(tabella); });
+}
+
+bool DatabaseSqlite::Cercabile(const QString& tabella, const QString& colonna) {
     const QString chiave = tabella.toLower();
     auto it = cercabili_.find(chiave);
     if (it == cercabili_.end()) {
@@ -640,10 +691,7 @@ std::unique_ptr<Recordset> DatabaseSqlite::OpenTable(const QString& tabella) {
 
 std::unique_ptr<Recordset> DatabaseSqlite::OpenSnapshot(const QString& sql) {
     PrimaDiEseguire();
-    const QString nativo =
-        TraduciPerSqlite(sql, [this](const QString& tabella, const QString& colonna) {
-            return Cercabile(tabella, colonna);
-        });
+    const QString nativo = Traduci(sql);
     sqlite3_stmt* st = nullptr;
     QByteArray testo = Utf8(nativo);
     int rc = sqlite3_prepare_v2(db_, testo.constData(), int(testo.size()), &st, nullptr);
