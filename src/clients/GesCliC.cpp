@@ -202,7 +202,10 @@ void GesCliC::Form_Activate() {
     const bool prima = primaAttivazione_;
     primaAttivazione_ = false;
     SaltaFocus = false;
-    if (InteroDa(Txt(0)->text()) == 0) {
+    // A code typed but not entered yet (the search left without a choice, the question
+    // about a new code answered No) is no client on the form: the code stays open.
+    const bool nessunCliente = ModoMaschera != 1 && ModoMaschera != 2;
+    if (InteroDa(Txt(0)->text()) == 0 || nessunCliente) {
         Txt(0)->setEnabled(true);
         Txt(0)->setFocus(Qt::OtherFocusReason);
     } else {

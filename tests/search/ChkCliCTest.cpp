@@ -482,10 +482,12 @@ TEST_P(ChkCliCTest, DalCampoCodiceSiSceglieUnCliente) {
     EXPECT_FALSE(Txt(0)->isEnabled());
     EXPECT_EQ(g.PosizioneGriglia.Row, 1);
 
-    // USCITA changes nothing.
+    // USCITA changes nothing: the code typed before F4 is still open, and Enter takes it.
     form->CmdI(3)->click();
     Attendi();
     ASSERT_EQ(CampoConFuoco(), 0);
+    Scrivi("41");
+    const QString titolo = form->windowTitle();
     NellaRicerca([this](ChkCliC& r) {
         EXPECT_EQ(Fuoco(), r.GridRic) << "a client chosen once: the grid at its place";
         Premi(Qt::Key_U, Qt::AltModifier);
@@ -496,7 +498,13 @@ TEST_P(ChkCliCTest, DalCampoCodiceSiSceglieUnCliente) {
     EXPECT_TRUE(eseguito);
     EXPECT_EQ(form->ModoMaschera, 0);
     EXPECT_TRUE(Txt(0)->isEnabled());
+    EXPECT_EQ(Txt(0)->text(), "41");
+    EXPECT_EQ(CampoConFuoco(), 0);
+    EXPECT_EQ(form->windowTitle(), titolo);
     EXPECT_EQ(Txt(4)->text(), "");
+    Premi(Qt::Key_Return);
+    EXPECT_EQ(Txt(4)->text(), "ROSSI LUCA");
+    EXPECT_EQ(form->ModoMaschera, 2);
 }
 
 // LibreOffice Calc, started as the launcher starts it, reads the export as the database holds
