@@ -377,15 +377,19 @@ void GesCliC::EntrataCodice() {
             if (!g_.ClientsTable)
                 throw motore::Errore(motore::ErrGenerico,
                                      QStringLiteral("Tabella clienti chiusa."));
-            r.CliCodice = CodiceMassimo(*g_.ClientsTable);
+            r.CliCodice = CodiceNuovo(*g_.ClientsTable);
         } catch (const motore::Errore& e) {
             g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + e.Spiegazione());
             TornaAlCodice();
             return;
         }
+        if (r.CliCodice == 0) {
+            CodiciEsauriti();
+            TornaAlCodice();
+            return;
+        }
         ModoMaschera = 1;
         codiceAutomatico_ = true;
-        r.CliCodice += 1;
         CmdI(0)->setText(QStringLiteral("&INSERISCI"));
     } else {
         const std::int32_t codice = r.CliCodice;

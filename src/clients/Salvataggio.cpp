@@ -1,10 +1,10 @@
 // What the client form's buttons write: save, delete, abandon.
 
 #include "app/CasellaTesto.h"
-#include "engine/Motore.h"
 #include "clients/GesCliC.h"
 #include "data/Clienti.h"
 #include "data/RegoleCliente.h"
+#include "engine/Motore.h"
 #include "ui/Global.h"
 #include "ui/Valori.h"
 
@@ -81,7 +81,7 @@ void GesCliC::Salva() {
     const std::int32_t codiceSulModulo = r.CliCodice;
     // Nothing waits for the operator inside the transaction: what another program did is
     // found there, and asked about after it has ended.
-    enum class Esito { Scritto, Cambiato, Cancellato } esito = Esito::Scritto;
+    enum class Esito { Scritto, Cambiato, Cancellato, Esaurito } esito = Esito::Scritto;
     bool sovrascrivi = false;
     for (;;) {
         esito = Esito::Scritto;
@@ -99,21 +99,26 @@ void GesCliC::Salva() {
                     return;
                 }
             }
-            if (!t.NoMatch() && ModoMaschera == 1) {
-                // Another program stored a client under this code since it was taken.
-                if (!codiceAutomatico_)
-                    throw motore::Errore(
-                        motore::ErrChiaveDuplicata,
-                        QStringLiteral("Il codice %1 è stato appena inserito da un altro utente.")
-                            .arg(r.CliCodice));
-                r.CliCodice = CodiceMassimo(t) + 1;
-                t.Seek(QStringLiteral("="), {r.CliCodice});
-            }
-            if (t.NoMatch()) {
+            if (ModoMaschera == 2) {
+                t.Edit();
+            } else {
+                if (!t.NoMatch()) {
+                    // Another client is stored under this code since it was taken.
+                    if (!codiceAutomatico_)
+                        throw motore::Errore(
+                            motore::ErrChiaveDuplicata,
+                            QStringLiteral(
+                                "Il codice %1 è stato appena inserito da un altro utente.")
+                                .arg(r.CliCodice));
+                    r.CliCodice = CodiceNuovo(t);
+                    if (r.CliCodice == 0) {
+                        esito = Esito::Esaurito;
+                        return;
+                    }
+                }
+                // A new client is always a new row: it never takes the place of a stored one.
                 t.AddNew();
                 t.SetField(QStringLiteral("CliCodice"), r.CliCodice);
-            } else {
-                t.Edit();
             }
             ScriviCliente(t, r);
             t.Update();
@@ -138,6 +143,12 @@ void GesCliC::Salva() {
     }
     if (esito == Esito::Cancellato) {
         CancellatoDaAltri();
+        return;
+    }
+    if (esito == Esito::Esaurito) {
+        r.CliCodice = codiceSulModulo;
+        CodiciEsauriti();
+        Txt(4)->setFocus(Qt::OtherFocusReason);
         return;
     }
     if (StartClientCode > 0) {
@@ -191,6 +202,11 @@ void GesCliC::CancellatoDaAltri() {
     ModoMaschera = 0;
     AzzeraMaschera();
     Txt(0)->setFocus(Qt::OtherFocusReason);
+}
+
+void GesCliC::CodiciEsauriti() {
+    g_.MsgBox(QStringLiteral("NESSUN CODICE LIBERO PER UN NUOVO CLIENTE"), Pulsanti::OK,
+              Icona::Critica, QStringLiteral("NORVAL - INSERIMENTO"));
 }
 
 void GesCliC::Annulla() {

@@ -314,6 +314,36 @@ TEST_P(ManutenzioneTest, DueProgrammiNonPerdonoClienti) {
         << "a typed code never overwrites another program's client";
     EXPECT_EQ(Leggi("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 20"), "GIA' PRESO");
     EXPECT_EQ(Txt(4)->text(), "VENTI");
+
+    // At the top of the range the code taken is the last one: stored meanwhile, no other
+    // is free, and the client stored is never replaced. Nor is the code offered again.
+    Clicca(3);
+    amb.AggiungiCliente(2147483646, "PENULTIMO");
+    Premi(Qt::Key_Return);
+    ASSERT_EQ(Txt(0)->text(), "2147483647");
+    VaiAlCampo(4);
+    Scrivi("IN CIMA");
+    amb.AggiungiCliente(2147483647, "ULTIMO");
+    g.Messaggi.AzzeraMostrati();
+    Clicca(0);
+    for (int volta : {1, 2}) {
+        ASSERT_EQ(g.Messaggi.Mostrati().size(), size_t(volta));
+        const Messaggio& m = g.Messaggi.Mostrati().back();
+        EXPECT_EQ(m.testo, "NESSUN CODICE LIBERO PER UN NUOVO CLIENTE");
+        EXPECT_EQ(m.titolo, "NORVAL - INSERIMENTO");
+        if (volta == 2) break;
+        EXPECT_EQ(Leggi("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 2147483647"), "ULTIMO");
+        EXPECT_EQ(form->ModoMaschera, 1) << "the form is kept as typed";
+        EXPECT_EQ(Txt(4)->text(), "IN CIMA");
+        EXPECT_EQ(CampoConFuoco(), 4);
+        Clicca(3);
+        Premi(Qt::Key_Return);
+    }
+    EXPECT_EQ(form->ModoMaschera, 0);
+    EXPECT_TRUE(Txt(0)->isEnabled());
+    EXPECT_EQ(Txt(0)->text(), "");
+    EXPECT_EQ(CampoConFuoco(), 0);
+    EXPECT_EQ(Clienti(), 6);
 }
 
 TEST_P(ManutenzioneTest, AvviatoPerUnClienteFinisceDopoIlSalvataggio) {
