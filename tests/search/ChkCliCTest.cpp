@@ -1,11 +1,13 @@
 #include "search/ChkCliC.h"
 
 #include "app/CasellaTesto.h"
+#include "app/Toolkit.h"
 #include "search/Griglia.h"
 #include "support/ModuloClientiTest.h"
 
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
@@ -208,6 +210,30 @@ TEST_P(ChkCliCTest, UnRisultatoLungoArrivaDopoLaPrimaSchermata) {
     ASSERT_TRUE(r->RicercaInCorso());
     r->Scarica();
     EXPECT_TRUE(Scrive());
+
+    // A client chosen while the rows still arrive is read as it is now: changed by another
+    // program since the search began, or deleted.
+    for (const int codice : {2, 3}) {
+        auto s = Ricerca();
+        s->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(s.get()));
+        s->Btxt(3)->setText(" ");  // not the name of the client chosen before
+        s->EseguiRicerca();
+        altro->Esegui(codice == 2 ? "UPDATE Clienti SET CliRagsoc = 'CAMBIATO' WHERE CliCodice = 2"
+                                  : "DELETE FROM Clienti WHERE CliCodice = 3");
+        ASSERT_TRUE(s->RicercaInCorso());
+        Griglia& sg = *s->GridRic;
+        sg.SetRow(codice);
+        const int y = toolkit::PixelDaTwipY(sg.RowPos(codice)) - sg.horizontalHeader()->height();
+        QTest::mouseDClick(sg.viewport(), Qt::LeftButton, {}, QPoint(5, y + 2));
+        EXPECT_TRUE(s->Scaricato());
+        if (codice == 2) {
+            EXPECT_EQ(g.ClientRecord.CliCodice, 2);
+            EXPECT_EQ(g.ClientRecord.CliRagsoc.trimmed(), "CAMBIATO");
+        }
+    }
+    EXPECT_EQ(g.ClientRecord.CliCodice, 0) << "a client gone is no choice";
+    EXPECT_EQ(Testi(), std::vector<QString>{"CLIENTE CANCELLATO DA UN ALTRO UTENTE"});
 }
 
 // While one operator's search is still streaming its rows, another operator saves at the
