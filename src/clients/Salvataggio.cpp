@@ -68,13 +68,25 @@ void GesCliC::Salva() {
     if (ModoMaschera == 0 || ModoMaschera == 3) return;
     // The name is checked when its field is left, but a save can come before that (an
     // access key on a fresh form): no client is ever stored without a name.
-    if (Txt(4)->text().trimmed().isEmpty()) {
-        g_.FieldErrorNumber = 4;
+    auto Rifiuta = [this](int campo) {
+        g_.FieldErrorNumber = std::int16_t(campo);
         MostraErrore();
         g_.FieldErrorNumber = 0;
         g_.DialogoAperto = false;
-        Txt(4)->setFocus(Qt::OtherFocusReason);
+        Txt(campo)->setFocus(Qt::OtherFocusReason);
+    };
+    if (Txt(4)->text().trimmed().isEmpty()) {
+        Rifiuta(4);
         return;
+    }
+    // A new client's nation box never left (clicked past) is Italy, as leaving it would
+    // have made it; the VAT number then answers to the Italian rule it was spared.
+    if (ModoMaschera == 1 && Txt(2)->text().trimmed().isEmpty()) {
+        ScriviCampo(2, NazioneCliente(QString(), {}));
+        if (!PartitaIvaAccettabile(Txt(3)->text().trimmed(), Txt(2)->text())) {
+            Rifiuta(3);
+            return;
+        }
     }
     TrasferisciCampi();
     ClientRecord& r = g_.ClientRecord;

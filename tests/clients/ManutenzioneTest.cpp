@@ -289,6 +289,24 @@ TEST_P(ManutenzioneTest, UnPulsantePremutoColMouseSaltaIlControllo) {
     EXPECT_EQ(form->ModoMaschera, 0);
     EXPECT_TRUE(Txt(1)->text().isEmpty());
     EXPECT_EQ(CampoConFuoco(), 0);
+
+    // The nation clicked past: the save makes it Italy, and a VAT number too short for
+    // Italy is refused as leaving its box would have refused it.
+    Premi(Qt::Key_Return);
+    QTest::mouseClick(Txt(3), Qt::LeftButton);
+    Scrivi("1234567890");
+    QTest::mouseClick(Txt(4), Qt::LeftButton);
+    Scrivi("NESSUNA NAZIONE");
+    Clicca(0);
+    ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
+    EXPECT_EQ(g.Messaggi.Mostrati()[0].titolo, "NORVAL - ERRORE N. 3");
+    EXPECT_EQ(CampoConFuoco(), 3);
+    EXPECT_EQ(Txt(2)->text(), "IT");
+    EXPECT_EQ(Clienti(), 0);
+    Scrivi("12345678901");
+    Clicca(0);
+    EXPECT_EQ(Leggi("SELECT CliNazione || '|' || trim(CliPartitaIva) FROM Clienti"),
+              "IT |12345678901");
 }
 
 // Another program stores a client between the code entry and the save.
