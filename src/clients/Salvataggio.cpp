@@ -66,8 +66,7 @@ bool GesCliC::ScriviInTransazione(const std::function<void(motore::Recordset&)>&
 void GesCliC::Salva() {
     // After a deletion the form is empty and there is nothing to write.
     if (ModoMaschera == 0 || ModoMaschera == 3) return;
-    // The name is checked when its field is left, but a save can come before that (an
-    // access key on a fresh form): no client is ever stored without a name.
+    // A refusal as leaving the field would give: its message, the focus back on it.
     auto Rifiuta = [this](int campo) {
         g_.FieldErrorNumber = std::int16_t(campo);
         MostraErrore();
@@ -75,6 +74,8 @@ void GesCliC::Salva() {
         g_.DialogoAperto = false;
         Txt(campo)->setFocus(Qt::OtherFocusReason);
     };
+    // The name is checked when its field is left, but a save can come before that (an
+    // access key on a fresh form): no client is ever stored without a name.
     if (Txt(4)->text().trimmed().isEmpty()) {
         Rifiuta(4);
         return;
@@ -110,8 +111,6 @@ void GesCliC::Salva() {
                     esito = Esito::Cambiato;
                     return;
                 }
-            }
-            if (ModoMaschera == 2) {
                 t.Edit();
             } else {
                 if (!t.NoMatch()) {
