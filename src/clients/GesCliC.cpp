@@ -202,7 +202,10 @@ void GesCliC::Form_Activate() {
     const bool prima = primaAttivazione_;
     primaAttivazione_ = false;
     SaltaFocus = false;
-    if (InteroDa(Txt(0)->text()) == 0) {
+    // A code typed but not entered yet (the search left without a choice, the question
+    // about a new code answered No) is no client on the form: the code stays open.
+    const bool nessunCliente = ModoMaschera != 1 && ModoMaschera != 2;
+    if (InteroDa(Txt(0)->text()) == 0 || nessunCliente) {
         Txt(0)->setEnabled(true);
         Txt(0)->setFocus(Qt::OtherFocusReason);
     } else {
@@ -374,15 +377,19 @@ void GesCliC::EntrataCodice() {
             if (!g_.ClientsTable)
                 throw motore::Errore(motore::ErrGenerico,
                                      QStringLiteral("Tabella clienti chiusa."));
-            r.CliCodice = CodiceMassimo(*g_.ClientsTable);
+            r.CliCodice = CodiceNuovo(*g_.ClientsTable);
         } catch (const motore::Errore& e) {
             g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + e.Spiegazione());
             TornaAlCodice();
             return;
         }
+        if (r.CliCodice == 0) {
+            CodiciEsauriti();
+            TornaAlCodice();
+            return;
+        }
         ModoMaschera = 1;
         codiceAutomatico_ = true;
-        r.CliCodice += 1;
         CmdI(0)->setText(QStringLiteral("&INSERISCI"));
     } else {
         const std::int32_t codice = r.CliCodice;

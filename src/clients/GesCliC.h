@@ -91,6 +91,8 @@ class GesCliC : public Modulo {
     // emptied.
     void CancellatoDaAltri();
     void Annulla();
+    // No code is left for a new client after the highest stored one.
+    void CodiciEsauriti();
     void TrasferisciCampi();
     void ErroreScrittura(const motore::Errore& e);
     // Runs a write on the client table inside a transaction; an error rolls it back and is

@@ -1,10 +1,10 @@
 // What the client form's buttons write: save, delete, abandon.
 
 #include "app/CasellaTesto.h"
-#include "engine/Motore.h"
 #include "clients/GesCliC.h"
 #include "data/Clienti.h"
 #include "data/RegoleCliente.h"
+#include "engine/Motore.h"
 #include "ui/Global.h"
 #include "ui/Valori.h"
 
@@ -66,22 +66,36 @@ bool GesCliC::ScriviInTransazione(const std::function<void(motore::Recordset&)>&
 void GesCliC::Salva() {
     // After a deletion the form is empty and there is nothing to write.
     if (ModoMaschera == 0 || ModoMaschera == 3) return;
-    // The name is checked when its field is left, but a save can come before that (an
-    // access key on a fresh form): no client is ever stored without a name.
-    if (Txt(4)->text().trimmed().isEmpty()) {
-        g_.FieldErrorNumber = 4;
+    // A refusal as leaving the field would give: its message, the focus back on it.
+    auto Rifiuta = [this](int campo) {
+        g_.FieldErrorNumber = std::int16_t(campo);
         MostraErrore();
         g_.FieldErrorNumber = 0;
         g_.DialogoAperto = false;
-        Txt(4)->setFocus(Qt::OtherFocusReason);
+        Txt(campo)->setFocus(Qt::OtherFocusReason);
+    };
+    // The name is checked when its field is left, but a save can come before that (an
+    // access key on a fresh form): no client is ever stored without a name.
+    if (Txt(4)->text().trimmed().isEmpty()) {
+        Rifiuta(4);
         return;
+    }
+    // A new client's nation box never left (clicked past) is Italy, as leaving it would
+    // have made it; the VAT number then answers to the Italian rule it was spared.
+    if (ModoMaschera == 1 && Txt(2)->text().trimmed().isEmpty()) {
+        ScriviCampo(2, NazioneCliente(QString(), {}));
+        if (DifettoPartitaIva(Txt(3)->text().trimmed(), Txt(2)->text(),
+                              g_.EnvironmentSettings.ControlloCifre) != Difetto::Nessuno) {
+            Rifiuta(3);
+            return;
+        }
     }
     TrasferisciCampi();
     ClientRecord& r = g_.ClientRecord;
     const std::int32_t codiceSulModulo = r.CliCodice;
     // Nothing waits for the operator inside the transaction: what another program did is
     // found there, and asked about after it has ended.
-    enum class Esito { Scritto, Cambiato, Cancellato } esito = Esito::Scritto;
+    enum class Esito { Scritto, Cambiato, Cancellato, Esaurito } esito = Esito::Scritto;
     bool sovrascrivi = false;
     for (;;) {
         esito = Esito::Scritto;
@@ -98,22 +112,25 @@ void GesCliC::Salva() {
                     esito = Esito::Cambiato;
                     return;
                 }
-            }
-            if (!t.NoMatch() && ModoMaschera == 1) {
-                // Another program stored a client under this code since it was taken.
-                if (!codiceAutomatico_)
-                    throw motore::Errore(
-                        motore::ErrChiaveDuplicata,
-                        QStringLiteral("Il codice %1 è stato appena inserito da un altro utente.")
-                            .arg(r.CliCodice));
-                r.CliCodice = CodiceMassimo(t) + 1;
-                t.Seek(QStringLiteral("="), {r.CliCodice});
-            }
-            if (t.NoMatch()) {
+                t.Edit();
+            } else {
+                if (!t.NoMatch()) {
+                    // Another client is stored under this code since it was taken.
+                    if (!codiceAutomatico_)
+                        throw motore::Errore(
+                            motore::ErrChiaveDuplicata,
+                            QStringLiteral(
+                                "Il codice %1 è stato appena inserito da un altro utente.")
+                                .arg(r.CliCodice));
+                    r.CliCodice = CodiceNuovo(t);
+                    if (r.CliCodice == 0) {
+                        esito = Esito::Esaurito;
+                        return;
+                    }
+                }
+                // A new client is always a new row: it never takes the place of a stored one.
                 t.AddNew();
                 t.SetField(QStringLiteral("CliCodice"), r.CliCodice);
-            } else {
-                t.Edit();
             }
             ScriviCliente(t, r);
             t.Update();
@@ -138,6 +155,12 @@ void GesCliC::Salva() {
     }
     if (esito == Esito::Cancellato) {
         CancellatoDaAltri();
+        return;
+    }
+    if (esito == Esito::Esaurito) {
+        r.CliCodice = codiceSulModulo;
+        CodiciEsauriti();
+        Txt(4)->setFocus(Qt::OtherFocusReason);
         return;
     }
     if (StartClientCode > 0) {
@@ -191,6 +214,11 @@ void GesCliC::CancellatoDaAltri() {
     ModoMaschera = 0;
     AzzeraMaschera();
     Txt(0)->setFocus(Qt::OtherFocusReason);
+}
+
+void GesCliC::CodiciEsauriti() {
+    g_.MsgBox(QStringLiteral("NESSUN CODICE LIBERO PER UN NUOVO CLIENTE"), Pulsanti::OK,
+              Icona::Critica, QStringLiteral("NORVAL - INSERIMENTO"));
 }
 
 void GesCliC::Annulla() {

@@ -4,6 +4,7 @@
 #include "ui/Valori.h"
 
 #include <functional>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -117,4 +118,14 @@ std::int32_t CodiceMassimo(motore::Recordset& clienti) {
     clienti.Seek(QStringLiteral("<="), {2147483646});
     if (clienti.NoMatch()) return 0;
     return InteroDa(clienti.Field(QStringLiteral("CliCodice")));
+}
+
+std::int32_t CodiceNuovo(motore::Recordset& clienti) {
+    const std::int32_t nuovo = CodiceMassimo(clienti) + 1;
+    // Below the top no code above the highest is stored; the top one itself may be.
+    if (nuovo == std::numeric_limits<std::int32_t>::max()) {
+        clienti.Seek(QStringLiteral("="), {nuovo});
+        if (!clienti.NoMatch()) return 0;
+    }
+    return nuovo;
 }

@@ -28,3 +28,8 @@ void ScriviCliente(motore::Recordset& t, const ClientRecord& r);
 // The highest stored code a new client can follow (never the largest 32-bit one, whose
 // successor does not exist); 0 when there is none. Leaves the table on its primary index.
 std::int32_t CodiceMassimo(motore::Recordset& clienti);
+
+// The code a new client takes: the highest stored code + 1, 1 in an empty table; 0 when
+// that one is stored too (the top of the range is used up). Leaves the table on its primary
+// index.
+std::int32_t CodiceNuovo(motore::Recordset& clienti);

@@ -515,8 +515,12 @@ void ChkCliC::ScegliCliente() {
     pos.Col = GridRic->Col();
     InCaricamento = true;
     GridRic->SetCol(0);
+    // The search's own read, still streaming, would show the client as it was when the
+    // search began: it ends before the client is read as it is now.
+    FermaLettura();
     g_.ClientRecord.CliCodice = codice;
-    LeggiCliente(g_, codice);
+    if (LeggiCliente(g_, codice) && g_.ClientRecord.CliCodice == 0)
+        g_.MsgBox(QStringLiteral("CLIENTE CANCELLATO DA UN ALTRO UTENTE"));
     InCaricamento = false;
     CmdR_Click(0);
 }

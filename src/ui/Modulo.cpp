@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QShowEvent>
+#include <QWindow>
 
 #include <algorithm>
 #include <utility>
@@ -46,7 +47,10 @@ QMargins MarginiCornice(const QWidget& w) {
 
 Modulo::Modulo(Global& g, QWidget* parent) : QWidget(parent, Qt::Window), g_(g) {}
 
-Modulo::~Modulo() = default;
+Modulo::~Modulo() {
+    // The window goes after this part of the form, and reports its focus as it goes.
+    if (seguoFinestra_ && windowHandle()) disconnect(windowHandle(), nullptr, this, nullptr);
+}
 
 bool Modulo::Carica() {
     if (!caricato_) {
@@ -88,6 +92,10 @@ void Modulo::showEvent(QShowEvent* e) {
     // Restoring a minimised window is not a new show.
     if (e->spontaneous()) return;
     Carica();
+    if (!seguoFinestra_ && windowHandle()) {
+        seguoFinestra_ = true;
+        connect(windowHandle(), &QWindow::focusObjectChanged, this, &Modulo::FuocoSpostato);
+    }
     QMetaObject::invokeMethod(this, &Modulo::Attivato, Qt::QueuedConnection);
 }
 
@@ -288,6 +296,17 @@ void Modulo::AccodaFocus(Passo passo, QWidget* w) {
     QMetaObject::invokeMethod(this, &Modulo::ElaboraFocus, Qt::QueuedConnection);
 }
 
+void Modulo::FuocoSpostato(QObject* oggetto) {
+    // An active window reports its focus moves itself. One that is not active yet (a dialog
+    // has just closed and the window system has not given the keyboard back) moves the focus
+    // without a word, and its activation later enters the new control only: what a key
+    // arriving meanwhile did must leave the control and enter the next all the same.
+    if (scaricato_ || isActiveWindow()) return;
+    auto* w = qobject_cast<QWidget*>(oggetto);
+    if (!w || !eventi_.count(w) || w == entrato_) return;
+    AccodaFocus(Passo::Entra, w);
+}
+
 void Modulo::ElaboraFocus() {
     elaborazioneInCoda_ = false;
     // A dialog opened by a handler runs its own event loop: what queues up meanwhile waits
@@ -302,6 +321,12 @@ void Modulo::ElaboraFocus() {
             // Stale when the focus has moved on again since, or entered already (the
             // focus came back from a window that opened meanwhile).
             if (focusWidget() != w || entrato_ == w) continue;
+            // The control entered before lost the focus with no event to say so.
+            if (QWidget* lasciato = std::exchange(entrato_, nullptr)) {
+                if (auto& f = eventi_[lasciato].LostFocus) f();
+                // Its leave logic may have taken the focus back.
+                if (focusWidget() != w) continue;
+            }
             entrato_ = w;
             if (auto& f = eventi_[w].GotFocus) f();
         } else {

@@ -96,6 +96,8 @@ class Modulo : public QWidget {
     enum class Passo { Entra, Esce };
     bool FiltraTasto(QWidget* w, QKeyEvent* e);
     void AccodaFocus(Passo passo, QWidget* w);
+    // The focus moved inside the window while it was not the active one.
+    void FuocoSpostato(QObject* oggetto);
     void ElaboraFocus();
     void Attivato();
     // The frame around the client area: the window's own once shown; before that, the one
@@ -111,6 +113,7 @@ class Modulo : public QWidget {
     bool elaborazioneInCoda_ = false;
     bool inElaborazione_ = false;
     bool inoltro_ = false;  // a key the form rewrote is on its way to the control
+    bool seguoFinestra_ = false;
     int bordo_ = 2;
     // The outer size asked for before the window had its own frame, in pixels; made good
     // once the window manager has framed it.

@@ -3,7 +3,10 @@
 # bars read exactly the captions (as _NET_WM_NAME and WM_NAME), an access key saves a new
 # client with its locality from the localities form, the search from the code field hands
 # a client to the form and exports its list and reopens five times where it was closed, the
-# forced exit arrives as Ctrl+Alt+Shift+F2, F2 ends the program.
+# forced exit arrives as Ctrl+Alt+Shift+F2, F2 ends the program. Then a nation or province
+# chosen in a lookup is checked as if typed, on every path (access key, Enter, double-click,
+# mouse); the search left without a choice leaves the code typed open; the last code of the
+# range is given once, and then the form says no code is free.
 # Usage: finestra_reale.sh PROGRAM SETUP [openbox]
 # With "openbox" the session runs under that window manager, which frames and activates the
 # windows itself; without it there is no window manager at all. With FINESTRA_MOTORE=server
@@ -59,6 +62,8 @@ mkdir -p "$dir/dati/temp"
 printf '#!/bin/sh\nfor a in "$@"; do echo "$a"; done > "%s/argomenti"\n' "$dir" > "$dir/bin/foglio"
 chmod +x "$dir/bin/foglio"
 printf '[PATH]\nDIRINI=%s/dati/\n[BASE]\nDITTA=01\nSERVER=%s\n[APPLICATIVI]\nExcel=%s/bin/foglio\n' "$dir" "$server" "$dir" > "$dir/bin/KestorEx.ini"
+# The same, for the session: another program's statement while the form is up.
+{ declare -p dir server; declare -f sql; } > "$dir/sql.sh"
 omonimo=$(sql "SELECT trim(CliRagsoc) FROM Clienti WHERE CliCodice = 5")
 # The search: the first word of client 2's name, typed in lower case; the grid shows first
 # the lowest code that has it.
@@ -232,6 +237,108 @@ controlla "USCITA FORZATA"
 passo key alt+s                       # Sì
 finito "the forced exit"
 cmp -s "$dir/bin/KestorEx.ini" "$dir/prima.ini" || { echo "the forced exit wrote the environment file" >&2; exit 1; }
+
+# --- Lookups, the search left without a choice, the top of the code range ---------------
+"$dir/bin/anagrafica" E &
+pid=\$!
+controlla "(01)   GESTIONE ANAGRAFICHE - KESTOR (EXPORT)"
+xdotool search --name KESTOR windowfocus
+sleep 0.5
+# A value chosen in a lookup is checked as a typed one on every path: the nation number
+# chosen becomes its ISO code. Each new client: Enter on the empty code and past the fiscal
+# code, F4 on the nation, a path, then (the focus on the VAT number) the name.
+nazioni() {
+    passo key Return
+    passo key Return
+    passo key F4
+    controlla "(KESTOR)            RICERCA TABELLA:  NAZIONI"
+}
+province() {
+    passo key --delay 150 Down Down Down Down Down    # from the name to the province
+    passo key F4
+    controlla "(KESTOR)            RICERCA TABELLA:  PROVINCIE"
+}
+# The dialog's first line, and its CONFERMA (the middle of three buttons at the top right).
+doppioclic() { passo mousemove --window "\$id" 40 72 click --repeat 2 --delay 80 1; }
+conferma() {
+    local larghezza
+    larghezza=\$(xdotool getwindowgeometry "\$id" | sed -n 's/.*Geometry: \\([0-9]*\\)x.*/\\1/p')
+    passo mousemove --window "\$id" \$((larghezza - 159)) 32 click 1
+}
+nazioni
+passo key Tab                         # from the empty code to the description
+passo type --delay 30 "germani"
+passo key alt+c                       # the access key
+passo key Down
+passo type --delay 30 "LOOKUP A"
+province
+passo type --delay 30 "mi"
+doppioclic
+passo key alt+i
+nazioni
+passo key Tab
+passo type --delay 30 "germani"
+passo key Return                      # Enter in the description, then the access key
+passo key alt+c
+passo key Down
+passo type --delay 30 "LOOKUP B"
+province
+passo type --delay 30 "m"
+passo key alt+x                       # into the list, on its first line
+passo key Down
+passo key Return                      # Enter in the list: the second line
+passo key alt+i
+nazioni
+passo type --delay 30 "674"
+passo key alt+c
+passo key Down                        # left with Down
+passo type --delay 30 "LOOKUP C"
+province
+passo type --delay 30 "pd"
+conferma                              # CONFERMA with the mouse
+passo key alt+i
+nazioni
+passo key Tab
+passo type --delay 30 "san mar"
+doppioclic
+passo key Down
+passo type --delay 30 "LOOKUP D"
+passo key alt+i
+nazioni
+passo type --delay 30 "276"
+conferma
+passo key Down
+passo type --delay 30 "LOOKUP E"
+passo key alt+i
+# The search left without a choice leaves the code typed open, with the focus: F4 opens the
+# search again from it, and at last Enter opens client 3.
+passo type --delay 30 "3"
+for uscita in alt+u mouse F2; do
+    passo key F4
+    controlla "(01) RICERCA ANAGRAFICHE - KESTOR      $oggi"
+    if [ \$uscita = mouse ]; then
+        passo mousemove --window "\$id" 707 38 click 1    # USCITA, at 9945, 405 twips
+    else
+        passo key \$uscita
+    fi
+done
+controlla "INSERIMENTO ANAGRAFICHE - KESTOR"
+passo key Return
+controlla "VARIAZIONE ANAGRAFICHE - KESTOR"
+passo key alt+a
+# The top of the code range: the last code is taken once; then no code is free, and the
+# form says so instead of offering it again.
+. "$dir/sql.sh"
+sql "INSERT INTO Clienti (CliCodice, CliRagsoc) VALUES (2147483646, 'PENULTIMO')"
+passo key Return                      # a new client: 2147483647
+passo key --delay 150 Down Down Down
+passo type --delay 30 "ULTIMO CODICE"
+passo key alt+i
+passo key Return                      # another
+controlla "NORVAL - INSERIMENTO"
+passo key Return                      # OK: back on the empty code
+passo key F2
+finito "F2"
 exit 0
 SESSIONE
 chmod +x "$dir/sessione.sh"
@@ -264,9 +371,20 @@ if [ "$(stat -c %a "$csv")" != 600 ]; then
     echo "the export is readable by others: mode $(stat -c %a "$csv")" >&2
     exit 1
 fi
-rimasti=$(sql "SELECT CliCodice FROM Clienti ORDER BY 1" | paste -sd,)
+rimasti=$(sql "SELECT CliCodice FROM Clienti WHERE CliCodice <= 6 ORDER BY 1" | paste -sd,)
 attesi=$(seq 1 6 | grep -vx "$scelto" | paste -sd,)
 if [ "$rimasti" != "$attesi" ]; then
     echo "the search should have handed client $scelto to the form; clients left: $rimasti" >&2
+    exit 1
+fi
+# --- Lookups, the top of the code range --------------------------------------------------
+scelti=$(sql "SELECT trim(CliRagsoc) || ':' || trim(CliNazione) || ':' || trim(CliProvincia) FROM Clienti WHERE CliRagsoc LIKE 'LOOKUP %' ORDER BY CliRagsoc" | paste -sd,)
+if [ "$scelti" != "LOOKUP A:DE:MI,LOOKUP B:DE:MC,LOOKUP C:SM:PD,LOOKUP D:SM:,LOOKUP E:DE:" ]; then
+    echo "a nation or province chosen in a lookup was stored as '$scelti'" >&2
+    exit 1
+fi
+cima=$(sql "SELECT CliCodice || ':' || trim(CliRagsoc) FROM Clienti WHERE CliCodice > 2147483645 ORDER BY 1" | paste -sd,)
+if [ "$cima" != "2147483646:PENULTIMO,2147483647:ULTIMO CODICE" ]; then
+    echo "at the top of the code range: '$cima'" >&2
     exit 1
 fi

@@ -1,6 +1,7 @@
 #include "search/ChkCliC.h"
 
 #include "app/CasellaTesto.h"
+#include "app/Toolkit.h"
 #include "clients/Simili.h"
 #include "localities/AggLocalita.h"
 #include "lookup/GesTab.h"
@@ -9,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
@@ -211,6 +213,30 @@ TEST_P(ChkCliCTest, UnRisultatoLungoArrivaDopoLaPrimaSchermata) {
     ASSERT_TRUE(r->RicercaInCorso());
     r->Scarica();
     EXPECT_TRUE(Scrive());
+
+    // A client chosen while the rows still arrive is read as it is now: changed by another
+    // program since the search began, or deleted.
+    for (const int codice : {2, 3}) {
+        auto s = Ricerca();
+        s->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(s.get()));
+        s->Btxt(3)->setText(" ");  // not the name of the client chosen before
+        s->EseguiRicerca();
+        altro->Esegui(codice == 2 ? "UPDATE Clienti SET CliRagsoc = 'CAMBIATO' WHERE CliCodice = 2"
+                                  : "DELETE FROM Clienti WHERE CliCodice = 3");
+        ASSERT_TRUE(s->RicercaInCorso());
+        Griglia& sg = *s->GridRic;
+        sg.SetRow(codice);
+        const int y = toolkit::PixelDaTwipY(sg.RowPos(codice)) - sg.horizontalHeader()->height();
+        QTest::mouseDClick(sg.viewport(), Qt::LeftButton, {}, QPoint(5, y + 2));
+        EXPECT_TRUE(s->Scaricato());
+        if (codice == 2) {
+            EXPECT_EQ(g.ClientRecord.CliCodice, 2);
+            EXPECT_EQ(g.ClientRecord.CliRagsoc.trimmed(), "CAMBIATO");
+        }
+    }
+    EXPECT_EQ(g.ClientRecord.CliCodice, 0) << "a client gone is no choice";
+    EXPECT_EQ(Testi(), std::vector<QString>{"CLIENTE CANCELLATO DA UN ALTRO UTENTE"});
 }
 
 // While one operator's search is still streaming its rows, another operator saves at the
@@ -682,10 +708,12 @@ TEST_P(ChkCliCTest, DalCampoCodiceSiSceglieUnCliente) {
     EXPECT_FALSE(Txt(0)->isEnabled());
     EXPECT_EQ(g.PosizioneGriglia.Row, 1);
 
-    // USCITA changes nothing.
+    // USCITA changes nothing: the code typed before F4 is still open, and Enter takes it.
     form->CmdI(3)->click();
     Attendi();
     ASSERT_EQ(CampoConFuoco(), 0);
+    Scrivi("41");
+    const QString titolo = form->windowTitle();
     NellaRicerca([this](ChkCliC& r) {
         EXPECT_EQ(Fuoco(), r.GridRic) << "a client chosen once: the grid at its place";
         Premi(Qt::Key_U, Qt::AltModifier);
@@ -696,7 +724,13 @@ TEST_P(ChkCliCTest, DalCampoCodiceSiSceglieUnCliente) {
     EXPECT_TRUE(eseguito);
     EXPECT_EQ(form->ModoMaschera, 0);
     EXPECT_TRUE(Txt(0)->isEnabled());
+    EXPECT_EQ(Txt(0)->text(), "41");
+    EXPECT_EQ(CampoConFuoco(), 0);
+    EXPECT_EQ(form->windowTitle(), titolo);
     EXPECT_EQ(Txt(4)->text(), "");
+    Premi(Qt::Key_Return);
+    EXPECT_EQ(Txt(4)->text(), "ROSSI LUCA");
+    EXPECT_EQ(form->ModoMaschera, 2);
 }
 
 // LibreOffice Calc, started as the launcher starts it, reads the export as the database holds

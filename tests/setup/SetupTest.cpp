@@ -427,9 +427,9 @@ TEST_P(SetupServerTest, ImportaUnElencoSulServer) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(
             "CliCodice;CliRagsoc;CliNazione;CliProvincia;CliPartitaIva\n"
-            ";nuovo cliente;380;rm;01234567890\n"
+            ";nuovo cliente;380;rm;01234560017\n"
             "2;gia' preso;380;mi;\n"
-            ";stessa piva;380;;01234567890\n");
+            ";stessa piva;380;;01234560017\n");
     }
     Esito e = Strumento({"--server", server, "01", "--importa-clienti", file});
     EXPECT_EQ(e.codice, 1) << "rejected lines";

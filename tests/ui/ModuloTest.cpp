@@ -192,6 +192,21 @@ TEST_F(ModuloTest, MouseEFinestreAperteDalControllo) {
     EXPECT_EQ(form->Dopo(prima),
               (std::vector<QString>{"Lost Txt(0) fuoco:Txt(1)", "Got Txt(1)", "Activate"}));
     EXPECT_EQ(QApplication::focusWidget(), form->txt[1]);
+
+    // A key that arrives before the window is active again (a dialog has just closed) moves
+    // the focus on: the field is left and the next entered at once, not at the activation.
+    QWidget altra;
+    altra.show();
+    altra.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&altra));
+    prima = form->eventi.size();
+    form->txt[0]->setFocus();
+    Attendi();
+    EXPECT_EQ(form->Dopo(prima), (std::vector<QString>{"Lost Txt(1) fuoco:Txt(0)", "Got Txt(0)"}));
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    Attendi();
+    EXPECT_EQ(form->Dopo(prima).size(), 2u) << "the activation enters nothing again";
 }
 
 TEST_F(ModuloTest, MisureInTwipEStato) {
