@@ -14,7 +14,10 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <chrono>
 #include <map>
+#include <vector>
 
 namespace {
 
@@ -43,22 +46,57 @@ void Conta(benchmark::State& state, ChkCliC& r, Ditta& d, qint64 prima) {
     state.counters["picco_MB"] = Memoria("VmHWM");
 }
 
+double Mediana(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
 // Search to the last row in the grid, or, as the operator waits for it, to the first
-// screen (the rest is read later).
+// screen (the rest is read later). A full read is followed, untimed, by the raw read of the
+// same rows (see LetturaCruda), both of them, so that the ratio to the engine is in the
+// same run under the same load.
 void Cerca(benchmark::State& state, std::map<int, QString> valori, bool tutta = true) {
     Ditta* d = DittaDi(state);
     if (!d) return;
+    const bool server = state.range(0) != 0;
     ChkCliC& r = Ricerca(*d);
     Criteri(r, valori);
+    const QString sql = r.TestoRicerca();
     const qint64 prima = d->g.EnvironmentSettings.Workspace->Viaggi();
+    std::vector<double> programma, crudo, crudo2;
+    qint64 righe = 0;
+    double rss = 0, anonima = 0;
     for (auto _ : state) {
+        const auto inizio = std::chrono::steady_clock::now();
         r.EseguiRicerca();
         if (tutta)
             r.CompletaRicerca();
         else
             r.GridRic->repaint();
+        if (!tutta) continue;
+        state.PauseTiming();
+        // The memory of the first read, before any raw read adds its own.
+        if (programma.empty()) {
+            rss = Memoria("VmRSS");
+            anonima = Memoria("RssAnon");
+        }
+        programma.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - inizio)
+                .count());
+        crudo.push_back(LetturaCruda(*d, server, sql, false, &righe));
+        crudo2.push_back(LetturaCruda(*d, server, sql, true, &righe));
+        state.ResumeTiming();
     }
     Conta(state, r, *d, prima);
+    if (!tutta) return;
+    state.counters["rss_MB"] = rss;
+    state.counters["anon_MB"] = anonima;
+    state.counters["ms"] = Mediana(programma);
+    state.counters["crudo_ms"] = Mediana(crudo);
+    state.counters["crudo2_ms"] = Mediana(crudo2);
+    state.counters["x_crudo"] = Mediana(programma) / Mediana(crudo);
+    state.counters["righe_crude"] = double(righe);
 }
 
 // The name ROSSI: 7,914 clients.

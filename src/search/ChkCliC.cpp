@@ -20,6 +20,7 @@
 #include <QStyle>
 #include <QTimer>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -82,6 +83,13 @@ QRect Rettangolo(int left, int top, int width, int height) {
 bool SoloCifre(const QString& s) {
     return !s.isEmpty() &&
            std::all_of(s.begin(), s.end(), [](QChar c) { return c >= '0' && c <= '9'; });
+}
+
+// The text of a whole number from 1 to 999,999,999 as the engines write one: shown as it
+// comes, with no conversion through a number and a locale for every row.
+bool NumeroSemplice(QByteArrayView v) {
+    return !v.isEmpty() && v.size() <= 9 && v[0] != '0' &&
+           std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace
@@ -435,15 +443,19 @@ void ChkCliC::LeggiRighe(int massimo, int ms) {
     QElapsedTimer tempo;
     tempo.start();
     auto& rs = *lettura_;
-    QByteArray riga;
+    QByteArray riga, altroNumero;
     riga.reserve(256);
     GridRic->SetRedraw(false);
     try {
         for (int n = 0; n < massimo && !rs.Eof(); ++n) {
             // Straight from the engine's UTF-8 into the grid's: a million rows must not
             // become a million sets of strings.
-            const qint32 codice = InteroDa(rs.Field(campi_[0]));
-            const QByteArray numero = codice == 0 ? QByteArray() : QByteArray::number(codice);
+            QByteArrayView numero = rs.FieldUtf8(campi_[0]);
+            if (!NumeroSemplice(numero)) {
+                const qint32 codice = InteroDa(rs.Field(campi_[0]));
+                altroNumero = codice == 0 ? QByteArray() : QByteArray::number(codice);
+                numero = altroNumero;
+            }
             riga.fill(' ', std::max<qsizetype>(0, 6 - numero.size()));
             riga += numero;
             for (size_t c = 1; c < campi_.size(); ++c) {

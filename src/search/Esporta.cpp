@@ -6,6 +6,9 @@
 #include "ui/Applicativi.h"
 #include "ui/Global.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 // A cell as one field: no line breaks, no blanks around it; one that holds the separator or a
@@ -19,6 +22,13 @@ QString Campo(QString testo) {
     testo = testo.mid(a, b - a);
     if (!testo.contains(u';') && !testo.contains(u'"')) return testo;
     return u'"' + testo.replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+// A cell whose field is its own text without the blanks around it: plain ASCII, which is
+// the same in the file's code page, with nothing to remove, replace or quote.
+bool Semplice(QByteArrayView utf8) {
+    return std::all_of(utf8.begin(), utf8.end(),
+                       [](char c) { return c >= ' ' && c <= '~' && c != ';' && c != '"'; });
 }
 
 // The import options that make LibreOffice Calc read the file as it was written: ";" between
@@ -62,11 +72,20 @@ void EsportaGriglia(Global& g, Griglia& griglia, const QString& nomeForm) {
     bool scritto = documento.Apri();
     int colonne = 0;
     for (int c = 0; c < griglia.Cols(); ++c) colonne += griglia.ColWidth(c) > 1;
+    std::vector<int> visibili;
+    for (int c = 0; c < griglia.Cols(); ++c)
+        if (griglia.ColWidth(c) > 1) visibili.push_back(c);
     QByteArray riga;
     for (int r = 0; r < griglia.Rows() && scritto; ++r) {
         riga.clear();
-        for (int c = 0; c < griglia.Cols(); ++c)
-            if (griglia.ColWidth(c) > 1) riga += Cp1252(Campo(griglia.TextMatrix(r, c))) + ';';
+        for (int c : visibili) {
+            const QByteArrayView utf8 = griglia.TextMatrixUtf8(r, c);
+            if (Semplice(utf8))
+                riga += utf8.trimmed();
+            else
+                riga += Cp1252(Campo(griglia.TextMatrix(r, c)));
+            riga += ';';
+        }
         riga += "\r\n";
         scritto = documento.Scrivi(riga);
     }

@@ -52,32 +52,51 @@ int Pulsante(Qt::MouseButton b) {
 
 // Rows as UTF-8 lines, cells split by tabs, in large shared blocks: a million client lines
 // cost their bytes plus one small entry each, not a heap string per cell. Replaced or
-// removed lines stay in their block until the garbage outweighs the live text.
+// removed lines stay in their block until the garbage outweighs the live text. Runs of
+// blanks, which fixed-width fields pad a third of a client line with, are kept as a count
+// (see Comprimi) and given back whole by every reading.
 class Griglia::Righe {
   public:
     int Conta() const { return int(righe_.size()); }
 
     QString Cella(int r, int c) const {
-        const auto [a, b] = Pezzo(righe_[r], c);
-        return QString::fromUtf8(a, b - a);
+        const QByteArrayView v = CellaUtf8(r, c);
+        return QString::fromUtf8(v.data(), v.size());
+    }
+
+    // Valid until the next call.
+    QByteArrayView CellaUtf8(int r, int c) const {
+        const Riga& riga = righe_[r];
+        const auto [a, b] = Pezzo(riga, c);
+        if (!riga.compressa) return QByteArrayView(a, b - a);
+        Espandi(a, b, espansa_);
+        return espansa_;
     }
 
     void Inserisci(int r, QStringView testo, int colonne) {
         char* p = Spazio(std::size_t(utf8_.requiredSpace(testo.size())));
-        const char* fine = utf8_.appendToBuffer(p, testo);
-        righe_.insert(righe_.begin() + r, Conferma(p, Taglia(p, fine, colonne)));
+        char* fine = utf8_.appendToBuffer(p, testo);
+        righe_.insert(righe_.begin() + r, Chiudi(p, p + (Taglia(p, fine, colonne) - p)));
     }
 
     void Inserisci(int r, QByteArrayView utf8, int colonne) {
-        char* p = Spazio(std::size_t(utf8.size()));
-        std::memcpy(p, utf8.data(), std::size_t(utf8.size()));
-        righe_.insert(righe_.begin() + r, Conferma(p, Taglia(p, p + utf8.size(), colonne)));
+        const char* fine = Taglia(utf8.data(), utf8.data() + utf8.size(), colonne);
+        const auto n = std::size_t(fine - utf8.data());
+        char* p = Spazio(n);
+        if (n) std::memcpy(p, utf8.data(), n);
+        righe_.insert(righe_.begin() + r, Chiudi(p, p + n));
     }
 
     void ImpostaCella(int r, int c, QStringView testo) {
         const Riga vecchia = righe_[r];
+        QByteArray espansa;
         const char* inizio = vecchia.dati;
         const char* fine = inizio + vecchia.lunghezza;
+        if (vecchia.compressa) {
+            Espandi(inizio, fine, espansa);
+            inizio = espansa.constData();
+            fine = inizio + espansa.size();
+        }
         const char* a = inizio;
         int passati = 0;
         while (passati < c) {
@@ -103,7 +122,7 @@ class Griglia::Righe {
         // A tab would split the cell in two.
         std::replace(cella, q, '\t', ' ');
         if (b != fine) q = std::copy(b, fine, q);
-        righe_[r] = Conferma(p, q);
+        righe_[r] = Chiudi(p, q);
         scarto_ += vecchia.lunghezza;
         CompattaSeServe();
     }
@@ -122,7 +141,8 @@ class Griglia::Righe {
         CompattaSeServe();
     }
 
-    // Drops the cells from column `colonne` on; the bytes stay where they are.
+    // Drops the cells from column `colonne` on; the bytes stay where they are. (A count of
+    // blanks never holds a tab, so the cut falls where it would in the whole text.)
     void Tronca(int colonne) {
         for (Riga& r : righe_) {
             const char* fine = Taglia(r.dati, r.dati + r.lunghezza, colonne);
@@ -137,8 +157,57 @@ class Griglia::Righe {
     struct Riga {
         const char* dati = nullptr;
         std::uint32_t lunghezza = 0;
+        bool compressa = false;  // its runs of blanks are counts
     };
     static constexpr std::size_t kBlocco = std::size_t(1) << 20;
+    // A run of 3 to 127 blanks is this byte and then 0x80 plus the count, neither of them a
+    // tab; a line that holds this byte itself is kept as it is.
+    static constexpr char kBianchi = '\x01';
+    static constexpr std::size_t kMinimo = 3, kMassimo = 127;
+
+    // The line's text from `p` to `fine`, its runs of blanks counted in place; never longer.
+    static char* Comprimi(char* p, char* fine) {
+        char* w = p;
+        const char* r = p;
+        while (r < fine) {
+            const char* b = static_cast<const char*>(std::memchr(r, ' ', std::size_t(fine - r)));
+            if (!b) b = fine;
+            const char* e = b;
+            while (e < fine && *e == ' ') ++e;
+            if (w != r) std::memmove(w, r, std::size_t(b - r));
+            w += b - r;
+            std::size_t n = std::size_t(e - b);
+            for (; n >= kMinimo; n -= std::min(n, kMassimo)) {
+                *w++ = kBianchi;
+                *w++ = char(0x80 | std::min(n, kMassimo));
+            }
+            w = std::fill_n(w, n, ' ');
+            r = e;
+        }
+        return w;
+    }
+
+    static void Espandi(const char* a, const char* b, QByteArray& out) {
+        out.clear();
+        while (a < b) {
+            const char* m = static_cast<const char*>(std::memchr(a, kBianchi, std::size_t(b - a)));
+            if (!m) {
+                out.append(a, b - a);
+                break;
+            }
+            out.append(a, m - a);
+            out.append(qsizetype(static_cast<unsigned char>(m[1]) & 0x7f), ' ');
+            a = m + 2;
+        }
+    }
+
+    // Takes the text written at `p` as a line, counting its runs of blanks if it can.
+    Riga Chiudi(char* p, char* fine) {
+        if (std::memchr(p, kBianchi, std::size_t(fine - p))) return Conferma(p, fine);
+        Riga r = Conferma(p, Comprimi(p, fine));
+        r.compressa = r.lunghezza > 0;
+        return r;
+    }
 
     static const char* Tab(const char* da, const char* a) {
         if (da == a) return nullptr;
@@ -207,7 +276,9 @@ class Griglia::Righe {
             }
             char* p = Spazio(r.lunghezza);
             std::memcpy(p, r.dati, r.lunghezza);
+            const bool compressa = r.compressa;
             r = Conferma(p, p + r.lunghezza);
+            r.compressa = compressa;
         }
     }
 
@@ -218,6 +289,7 @@ class Griglia::Righe {
     std::size_t occupato_ = 0;  // bytes handed out, live or not
     std::size_t scarto_ = 0;    // of those, no longer part of any line
     QStringEncoder utf8_{QStringEncoder::Utf8, QStringConverter::Flag::Stateless};
+    mutable QByteArray espansa_;
 };
 
 // The scrollable rows and columns: model row i is grid row FixedRows + i, model column j
@@ -454,6 +526,11 @@ void Griglia::SetCol(int c) {
 QString Griglia::TextMatrix(int r, int c) const {
     if (r < 0 || r >= Rows() || c < 0 || c >= colonne_) return {};
     return righe_->Cella(r, c);
+}
+
+QByteArrayView Griglia::TextMatrixUtf8(int r, int c) const {
+    if (r < 0 || r >= Rows() || c < 0 || c >= colonne_) return {};
+    return righe_->CellaUtf8(r, c);
 }
 
 void Griglia::SetTextMatrix(int r, int c, const QString& testo) {

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <map>
 
 #include <sys/stat.h>
@@ -286,6 +287,7 @@ class DatabaseSqlite final : public Database {
     std::vector<QVariantList> Righe(const QString& sqlNativo,
                                     const QVariantList& parametri = {}) override;
     QStringList Piano(const QString& sql) override;
+    QString Nativo(const QString& sql) override { return Traduci(sql); }
     void CreaTabella(const QString& nome, const std::vector<DefColonna>& colonne) override;
     void CreaIndice(const QString& tabella, const QString& nome, const QStringList& colonne,
                     TipoIndice tipo) override;
@@ -314,6 +316,10 @@ class DatabaseSqlite final : public Database {
         recordset_.erase(std::remove(recordset_.begin(), recordset_.end(), rs), recordset_.end());
     }
     sqlite3* Connessione() const { return db_; }
+    // While a snapshot is read from a file on a local disk the file is mapped into memory:
+    // its pages are read without a system call each. The mapping ends with the last such
+    // read, so that the pages it touched do not stay in the program's memory.
+    void Mappa(bool si);
     // Puts the file in write-ahead-log mode, where readers never hold up a writer; where that
     // cannot be the file keeps its rollback journal.
     void UsaRegistro();
@@ -333,6 +339,7 @@ class DatabaseSqlite final : public Database {
     bool rete_;         // on a network folder: never in write-ahead-log mode
     bool wal_ = false;  // put in that mode by this connection
     bool inTransazione_ = false;
+    int mappate_ = 0;  // snapshots being read through the mapping
     std::map<QString, sqlite3_stmt*> istruzioni_;
     std::map<QString, std::vector<Colonna>> colonne_;
     std::map<QString, QStringList> cercabili_;  // by table, lower case
@@ -382,6 +389,12 @@ class RecordsetSqlite final : public Recordset {
     qint64 rowid_ = 0;                  // the current row of a table
     sqlite3_stmt* snapshot_ = nullptr;  // owned while the snapshot is being read
     mutable QByteArray numero_;         // the text of the last number FieldUtf8 gave
+    mutable char cifre_[24] = {};       // ... when it was a whole one
+    bool mappato_ = false;              // the snapshot counts in the database's Mappa
+    void Smappa() {
+        if (mappato_ && db_) db_->Mappa(false);
+        mappato_ = false;
+    }
 };
 
 // ---------------------------------------------------------------------------------------
@@ -432,6 +445,15 @@ void DatabaseSqlite::UsaRegistro() {
     // The log grows while a read keeps it from being copied into the file; once it has been,
     // it goes back to this size instead of keeping its largest.
     if (wal_) sqlite3_exec(db_, "PRAGMA journal_size_limit=4194304", nullptr, nullptr, nullptr);
+}
+
+void DatabaseSqlite::Mappa(bool si) {
+    if (rete_ || !db_) return;
+    const int prima = mappate_;
+    mappate_ = std::max(0, mappate_ + (si ? 1 : -1));
+    if ((prima == 0) != (mappate_ == 0))
+        sqlite3_exec(db_, mappate_ ? "PRAGMA mmap_size=268435456" : "PRAGMA mmap_size=0", nullptr,
+                     nullptr, nullptr);
 }
 
 void DatabaseSqlite::PrimaDiEseguire() {
@@ -701,6 +723,8 @@ std::unique_ptr<Recordset> DatabaseSqlite::OpenSnapshot(const QString& sql) {
     }
     auto rs = std::make_unique<RecordsetSqlite>(*this, false);
     rs->snapshot_ = st;
+    rs->mappato_ = true;
+    Mappa(true);
     for (int c = 0; c < sqlite3_column_count(st); ++c) {
         Colonna col;
         col.nome = QString::fromUtf8(sqlite3_column_name(st, c));
@@ -718,6 +742,7 @@ std::unique_ptr<Recordset> DatabaseSqlite::OpenSnapshot(const QString& sql) {
 // Recordset
 
 void RecordsetSqlite::Chiudi() {
+    Smappa();
     if (snapshot_) {
         sqlite3_finalize(snapshot_);
         snapshot_ = nullptr;
@@ -814,6 +839,7 @@ bool RecordsetSqlite::AvanzaSnapshot() {
     }
     // Release the read lock as soon as the rows run out.
     sqlite3_reset(snapshot_);
+    Smappa();
     haRiga_ = false;
     if (rc != SQLITE_DONE) db_->Solleva(rc);
     return false;
@@ -876,6 +902,12 @@ QByteArrayView RecordsetSqlite::Utf8Snapshot(int indice, bool* nullo) const {
     if (tipo == SQLITE_NULL) return {};
     // Asking the engine for the text of a number would change the column's type for the
     // rest of the row.
+    if (tipo == SQLITE_INTEGER) {
+        const auto fine =
+            std::to_chars(cifre_, cifre_ + sizeof cifre_, sqlite3_column_int64(snapshot_, indice))
+                .ptr;
+        return QByteArrayView(cifre_, fine - cifre_);
+    }
     numero_ = ValoreColonna(snapshot_, indice).toString().toUtf8();
     return numero_;
 }
@@ -921,6 +953,9 @@ void RiportaAlGiornale(const QString& percorso, int attesaMs) {
 std::unique_ptr<Database> DatabaseDa(sqlite3* raw, const QString& percorso, Workspace& ws,
                                      bool rete, bool registro = true) {
     auto db = std::make_unique<DatabaseSqlite>(raw, percorso, ws, rete);
+    // On a local disk a search sorts in memory instead of writing the sort's overflow to a
+    // temporary file (see also Mappa). A network folder keeps the engine's own ways.
+    if (!rete) sqlite3_exec(raw, "PRAGMA temp_store=MEMORY", nullptr, nullptr, nullptr);
     // Reading the schema makes SQLite check the header and the first pages.
     db->Valore(QStringLiteral("SELECT count(*) FROM sqlite_master"));
     if (registro && !rete && Scrivibile(percorso)) {
