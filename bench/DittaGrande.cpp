@@ -185,9 +185,9 @@ double LetturaCruda(Ditta& d, bool server, const QString& sql, bool ritocchi, qi
         sqlite3*& c = connessioni[ritocchi];
         if (!c) {
             sqlite3_open_v2(QFile::encodeName(d.db().Percorso()).constData(), &c,
-                            SQLITE_OPEN_READONLY, nullptr);
+                            SQLITE_OPEN_READONLY | (ritocchi ? SQLITE_OPEN_NOMUTEX : 0), nullptr);
             if (ritocchi)
-                sqlite3_exec(c, "PRAGMA mmap_size=268435456; PRAGMA temp_store=MEMORY", nullptr,
+                sqlite3_exec(c, "PRAGMA mmap_size=2147418112; PRAGMA temp_store=MEMORY", nullptr,
                              nullptr, nullptr);
         }
         *righe = LeggiFile(c, nativo);

@@ -21,7 +21,9 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -443,8 +445,14 @@ void ChkCliC::LeggiRighe(int massimo, int ms) {
     QElapsedTimer tempo;
     tempo.start();
     auto& rs = *lettura_;
-    QByteArray riga, altroNumero;
-    riga.reserve(256);
+    QByteArray altroNumero;
+    std::vector<char> riga(512);
+    qsizetype fine = 0;
+    auto metti = [&](const char* p, qsizetype n) {
+        if (fine + n > qsizetype(riga.size())) riga.resize(size_t(2 * (fine + n)));
+        std::memcpy(riga.data() + fine, p, size_t(n));
+        fine += n;
+    };
     GridRic->SetRedraw(false);
     try {
         for (int n = 0; n < massimo && !rs.Eof(); ++n) {
@@ -456,19 +464,20 @@ void ChkCliC::LeggiRighe(int massimo, int ms) {
                 altroNumero = codice == 0 ? QByteArray() : QByteArray::number(codice);
                 numero = altroNumero;
             }
-            riga.fill(' ', std::max<qsizetype>(0, 6 - numero.size()));
-            riga += numero;
+            fine = 0;
+            for (qsizetype k = numero.size(); k < 6; ++k) metti(" ", 1);
+            metti(numero.data(), numero.size());
             for (size_t c = 1; c < campi_.size(); ++c) {
                 bool nullo = false;
                 const QByteArrayView v = rs.FieldUtf8(campi_[c], &nullo);
-                riga += '\t';
+                metti("\t", 1);
                 // A missing nation or telephone shows as one blank.
                 if (nullo && (c == 6 || c == 7))
-                    riga += ' ';
+                    metti(" ", 1);
                 else
-                    riga += v;
+                    metti(v.data(), v.size());
             }
-            GridRic->AddItemUtf8(riga);
+            GridRic->AddItemUtf8(QByteArrayView(riga.data(), fine));
             // Past the row shown before a slice ends, so that the next one starts after it.
             rs.MoveNext();
             if (ms > 0 && (n & 255) == 255 && tempo.elapsed() >= ms) break;

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -52,9 +53,9 @@ int Pulsante(Qt::MouseButton b) {
 
 // Rows as UTF-8 lines, cells split by tabs, in large shared blocks: a million client lines
 // cost their bytes plus one small entry each, not a heap string per cell. Replaced or
-// removed lines stay in their block until the garbage outweighs the live text. Runs of
-// blanks, which fixed-width fields pad a third of a client line with, are kept as a count
-// (see Comprimi) and given back whole by every reading.
+// removed lines stay in their block until the garbage outweighs the live text. The blanks
+// that end a cell, which fixed-width fields pad a third of a client line with, are kept as
+// a count (see Comprimi) and given back whole by every reading.
 class Griglia::Righe {
   public:
     int Conta() const { return int(righe_.size()); }
@@ -76,15 +77,13 @@ class Griglia::Righe {
     void Inserisci(int r, QStringView testo, int colonne) {
         char* p = Spazio(std::size_t(utf8_.requiredSpace(testo.size())));
         char* fine = utf8_.appendToBuffer(p, testo);
-        righe_.insert(righe_.begin() + r, Chiudi(p, p + (Taglia(p, fine, colonne) - p)));
+        righe_.insert(righe_.begin() + r, Chiudi(p, fine, p, colonne));
     }
 
     void Inserisci(int r, QByteArrayView utf8, int colonne) {
-        const char* fine = Taglia(utf8.data(), utf8.data() + utf8.size(), colonne);
-        const auto n = std::size_t(fine - utf8.data());
-        char* p = Spazio(n);
-        if (n) std::memcpy(p, utf8.data(), n);
-        righe_.insert(righe_.begin() + r, Chiudi(p, p + n));
+        char* p = Spazio(std::size_t(utf8.size()));
+        righe_.insert(righe_.begin() + r,
+                      Chiudi(utf8.data(), utf8.data() + utf8.size(), p, colonne));
     }
 
     void ImpostaCella(int r, int c, QStringView testo) {
@@ -122,7 +121,7 @@ class Griglia::Righe {
         // A tab would split the cell in two.
         std::replace(cella, q, '\t', ' ');
         if (b != fine) q = std::copy(b, fine, q);
-        righe_[r] = Chiudi(p, q);
+        righe_[r] = Chiudi(p, q, p, std::numeric_limits<int>::max());
         scarto_ += vecchia.lunghezza;
         CompattaSeServe();
     }
@@ -165,15 +164,16 @@ class Griglia::Righe {
     static constexpr char kBianchi = '\x01';
     static constexpr std::size_t kMinimo = 3, kMassimo = 127;
 
-    // The line's text from `p` to `fine`, its runs of blanks counted in place; never longer.
-    static char* Comprimi(char* p, char* fine) {
-        char* w = p;
-        const char* r = p;
-        while (r < fine) {
-            const char* b = static_cast<const char*>(std::memchr(r, ' ', std::size_t(fine - r)));
-            if (!b) b = fine;
-            const char* e = b;
-            while (e < fine && *e == ' ') ++e;
+    // Writes the first `colonne` cells of the line's text from `r` to `fine` at `w` (which
+    // may be `r`: it is never longer), the blanks that end each cell counted; returns the
+    // end.
+    static char* Comprimi(const char* r, const char* fine, char* w, int colonne) {
+        if (colonne <= 0) return w;
+        for (;;) {
+            const char* t = --colonne > 0 ? Tab(r, fine) : nullptr;
+            const char* e = t ? t : colonne > 0 ? fine : Fine(r, fine);
+            const char* b = e;
+            while (b > r && b[-1] == ' ') --b;
             if (w != r) std::memmove(w, r, std::size_t(b - r));
             w += b - r;
             std::size_t n = std::size_t(e - b);
@@ -182,9 +182,10 @@ class Griglia::Righe {
                 *w++ = char(0x80 | std::min(n, kMassimo));
             }
             w = std::fill_n(w, n, ' ');
-            r = e;
+            if (!t) return w;
+            *w++ = '\t';
+            r = t + 1;
         }
-        return w;
     }
 
     static void Espandi(const char* a, const char* b, QByteArray& out) {
@@ -201,10 +202,21 @@ class Griglia::Righe {
         }
     }
 
-    // Takes the text written at `p` as a line, counting its runs of blanks if it can.
-    Riga Chiudi(char* p, char* fine) {
-        if (std::memchr(p, kBianchi, std::size_t(fine - p))) return Conferma(p, fine);
-        Riga r = Conferma(p, Comprimi(p, fine));
+    static const char* Fine(const char* a, const char* fine) {
+        const char* t = Tab(a, fine);
+        return t ? t : fine;
+    }
+
+    // Takes the first `colonne` cells of the text from `da` to `fine` as a line written at
+    // `p`, from Spazio (`da` may be `p`), counting its blanks if it can.
+    Riga Chiudi(const char* da, const char* fine, char* p, int colonne) {
+        if (std::memchr(da, kBianchi, std::size_t(fine - da))) {
+            fine = Taglia(da, fine, colonne);
+            const auto n = std::size_t(fine - da);
+            if (da != p && n) std::memcpy(p, da, n);
+            return Conferma(p, p + n);
+        }
+        Riga r = Conferma(p, Comprimi(da, fine, p, colonne));
         r.compressa = r.lunghezza > 0;
         return r;
     }

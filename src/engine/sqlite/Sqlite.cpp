@@ -22,6 +22,10 @@ namespace motore::sqlite {
 
 namespace {
 
+constexpr const char* kMappa = "PRAGMA mmap_size=2147418112";
+// Rows after which a read's pages are let go of (see Rimappa).
+constexpr qint64 kLetturaLunga = 10000;
+
 QString Quota(const QString& nome) {
     QString s = nome;
     s.replace('"', QStringLiteral("\"\""));
@@ -316,10 +320,9 @@ class DatabaseSqlite final : public Database {
         recordset_.erase(std::remove(recordset_.begin(), recordset_.end(), rs), recordset_.end());
     }
     sqlite3* Connessione() const { return db_; }
-    // While a snapshot is read from a file on a local disk the file is mapped into memory:
-    // its pages are read without a system call each. The mapping ends with the last such
-    // read, so that the pages it touched do not stay in the program's memory.
-    void Mappa(bool si);
+    // After a long read the file's mapping (see DatabaseDa) is made anew, so that the pages
+    // that read touched leave the program's memory.
+    void Rimappa();
     // Puts the file in write-ahead-log mode, where readers never hold up a writer; where that
     // cannot be the file keeps its rollback journal.
     void UsaRegistro();
@@ -339,7 +342,6 @@ class DatabaseSqlite final : public Database {
     bool rete_;         // on a network folder: never in write-ahead-log mode
     bool wal_ = false;  // put in that mode by this connection
     bool inTransazione_ = false;
-    int mappate_ = 0;  // snapshots being read through the mapping
     std::map<QString, sqlite3_stmt*> istruzioni_;
     std::map<QString, std::vector<Colonna>> colonne_;
     std::map<QString, QStringList> cercabili_;  // by table, lower case
@@ -390,10 +392,10 @@ class RecordsetSqlite final : public Recordset {
     sqlite3_stmt* snapshot_ = nullptr;  // owned while the snapshot is being read
     mutable QByteArray numero_;         // the text of the last number FieldUtf8 gave
     mutable char cifre_[24] = {};       // ... when it was a whole one
-    bool mappato_ = false;              // the snapshot counts in the database's Mappa
-    void Smappa() {
-        if (mappato_ && db_) db_->Mappa(false);
-        mappato_ = false;
+    qint64 lette_ = 0;                  // rows the snapshot has read
+    void FineLettura() {
+        if (lette_ >= kLetturaLunga && db_) db_->Rimappa();
+        lette_ = 0;
     }
 };
 
@@ -447,13 +449,10 @@ void DatabaseSqlite::UsaRegistro() {
     if (wal_) sqlite3_exec(db_, "PRAGMA journal_size_limit=4194304", nullptr, nullptr, nullptr);
 }
 
-void DatabaseSqlite::Mappa(bool si) {
+void DatabaseSqlite::Rimappa() {
     if (rete_ || !db_) return;
-    const int prima = mappate_;
-    mappate_ = std::max(0, mappate_ + (si ? 1 : -1));
-    if ((prima == 0) != (mappate_ == 0))
-        sqlite3_exec(db_, mappate_ ? "PRAGMA mmap_size=268435456" : "PRAGMA mmap_size=0", nullptr,
-                     nullptr, nullptr);
+    sqlite3_exec(db_, "PRAGMA mmap_size=0", nullptr, nullptr, nullptr);
+    sqlite3_exec(db_, kMappa, nullptr, nullptr, nullptr);
 }
 
 void DatabaseSqlite::PrimaDiEseguire() {
@@ -723,8 +722,6 @@ std::unique_ptr<Recordset> DatabaseSqlite::OpenSnapshot(const QString& sql) {
     }
     auto rs = std::make_unique<RecordsetSqlite>(*this, false);
     rs->snapshot_ = st;
-    rs->mappato_ = true;
-    Mappa(true);
     for (int c = 0; c < sqlite3_column_count(st); ++c) {
         Colonna col;
         col.nome = QString::fromUtf8(sqlite3_column_name(st, c));
@@ -742,7 +739,7 @@ std::unique_ptr<Recordset> DatabaseSqlite::OpenSnapshot(const QString& sql) {
 // Recordset
 
 void RecordsetSqlite::Chiudi() {
-    Smappa();
+    FineLettura();
     if (snapshot_) {
         sqlite3_finalize(snapshot_);
         snapshot_ = nullptr;
@@ -835,11 +832,12 @@ bool RecordsetSqlite::AvanzaSnapshot() {
         // A snapshot's values are read from the engine when asked for, never all of them
         // for every row.
         haRiga_ = true;
+        ++lette_;
         return true;
     }
     // Release the read lock as soon as the rows run out.
     sqlite3_reset(snapshot_);
-    Smappa();
+    FineLettura();
     haRiga_ = false;
     if (rc != SQLITE_DONE) db_->Solleva(rc);
     return false;
@@ -918,7 +916,9 @@ namespace {
 
 sqlite3* Connetti(const QString& percorso, int flag, bool rete) {
     sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(Utf8(percorso).constData(), &raw, flag,
+    // Each connection is used by one thread only: the engine need not lock it for every
+    // value a reader asks for.
+    const int rc = sqlite3_open_v2(Utf8(percorso).constData(), &raw, flag | SQLITE_OPEN_NOMUTEX,
                                    rete ? VfsSenzaMemoriaCondivisa() : nullptr);
     if (rc != SQLITE_OK) {
         const QString dettaglio = raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString();
@@ -953,9 +953,14 @@ void RiportaAlGiornale(const QString& percorso, int attesaMs) {
 std::unique_ptr<Database> DatabaseDa(sqlite3* raw, const QString& percorso, Workspace& ws,
                                      bool rete, bool registro = true) {
     auto db = std::make_unique<DatabaseSqlite>(raw, percorso, ws, rete);
-    // On a local disk a search sorts in memory instead of writing the sort's overflow to a
-    // temporary file (see also Mappa). A network folder keeps the engine's own ways.
-    if (!rete) sqlite3_exec(raw, "PRAGMA temp_store=MEMORY", nullptr, nullptr, nullptr);
+    // On a local disk a search reads the file through a memory mapping, without a system
+    // call for every page, and sorts in memory instead of writing the sort's overflow to a
+    // temporary file. A network folder keeps the engine's plain reads and writes, which its
+    // locking is made for.
+    if (!rete) {
+        sqlite3_exec(raw, kMappa, nullptr, nullptr, nullptr);
+        sqlite3_exec(raw, "PRAGMA temp_store=MEMORY", nullptr, nullptr, nullptr);
+    }
     // Reading the schema makes SQLite check the header and the first pages.
     db->Valore(QStringLiteral("SELECT count(*) FROM sqlite_master"));
     if (registro && !rete && Scrivibile(percorso)) {
