@@ -7,6 +7,7 @@
 #include "ui/Global.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -72,18 +73,27 @@ void EsportaGriglia(Global& g, Griglia& griglia, const QString& nomeForm) {
     bool scritto = documento.Apri();
     int colonne = 0;
     for (int c = 0; c < griglia.Cols(); ++c) colonne += griglia.ColWidth(c) > 1;
-    std::vector<int> visibili;
-    for (int c = 0; c < griglia.Cols(); ++c)
-        if (griglia.ColWidth(c) > 1) visibili.push_back(c);
+    std::vector<bool> visibile;
+    for (int c = 0; c < griglia.Cols(); ++c) visibile.push_back(griglia.ColWidth(c) > 1);
     QByteArray riga;
     for (int r = 0; r < griglia.Rows() && scritto; ++r) {
         riga.clear();
-        for (int c : visibili) {
-            const QByteArrayView utf8 = griglia.TextMatrixUtf8(r, c);
-            if (Semplice(utf8))
-                riga += utf8.trimmed();
+        // Each row read once, its cells taken in turn; those past its end are empty.
+        const QByteArrayView linea = griglia.RowUtf8(r);
+        const char* a = linea.isEmpty() ? nullptr : linea.data();
+        const char* fine = a + linea.size();
+        for (size_t c = 0; c < visibile.size(); ++c) {
+            QByteArrayView cella;
+            if (a) {
+                const auto* t = static_cast<const char*>(std::memchr(a, '\t', size_t(fine - a)));
+                cella = QByteArrayView(a, (t ? t : fine) - a);
+                a = t ? t + 1 : nullptr;
+            }
+            if (!visibile[c]) continue;
+            if (Semplice(cella))
+                riga += cella.trimmed();
             else
-                riga += Cp1252(Campo(griglia.TextMatrix(r, c)));
+                riga += Cp1252(Campo(QString::fromUtf8(cella)));
             riga += ';';
         }
         riga += "\r\n";

@@ -74,6 +74,13 @@ class Griglia::Righe {
         return espansa_;
     }
 
+    QByteArrayView LineaUtf8(int r) const {
+        const Riga& riga = righe_[r];
+        if (!riga.compressa) return QByteArrayView(riga.dati, riga.lunghezza);
+        Espandi(riga.dati, riga.dati + riga.lunghezza, espansa_);
+        return espansa_;
+    }
+
     void Inserisci(int r, QStringView testo, int colonne) {
         char* p = Spazio(std::size_t(utf8_.requiredSpace(testo.size())));
         char* fine = utf8_.appendToBuffer(p, testo);
@@ -540,9 +547,9 @@ QString Griglia::TextMatrix(int r, int c) const {
     return righe_->Cella(r, c);
 }
 
-QByteArrayView Griglia::TextMatrixUtf8(int r, int c) const {
-    if (r < 0 || r >= Rows() || c < 0 || c >= colonne_) return {};
-    return righe_->CellaUtf8(r, c);
+QByteArrayView Griglia::RowUtf8(int r) const {
+    if (r < 0 || r >= Rows()) return {};
+    return righe_->LineaUtf8(r);
 }
 
 void Griglia::SetTextMatrix(int r, int c, const QString& testo) {

@@ -205,10 +205,8 @@ TEST_F(GrigliaTest, IBianchiTornanoComeScritti) {
     for (int i = 0; i < int(righe.size()) * 2; ++i) {
         const QStringList& celle = righe[size_t(i / 2)];
         const int r = 2 + i;
-        for (int c = 0; c < celle.size(); ++c) {
-            EXPECT_EQ(g->TextMatrix(r, c), celle[c]) << r << ' ' << c;
-            EXPECT_EQ(g->TextMatrixUtf8(r, c), celle[c].toUtf8()) << r << ' ' << c;
-        }
+        EXPECT_EQ(g->RowUtf8(r), celle.join('\t').toUtf8()) << r;
+        for (int c = 0; c < celle.size(); ++c) EXPECT_EQ(g->TextMatrix(r, c), celle[c]) << r << c;
     }
     EXPECT_EQ(Vista(2, 1), righe[0][1]);
     g->SetTextMatrix(4, 1, "   NUOVO   ");
