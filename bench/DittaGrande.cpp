@@ -8,6 +8,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
+#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -115,4 +119,78 @@ double Memoria(const char* voce) {
 void ContaViaggi(benchmark::State& state, Ditta& d, qint64 prima) {
     const qint64 viaggi = d.g.EnvironmentSettings.Workspace->Viaggi() - prima;
     state.counters["viaggi"] = state.iterations() ? double(viaggi) / double(state.iterations()) : 0;
+}
+
+namespace {
+
+double Millisecondi(std::chrono::steady_clock::time_point da) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - da).count();
+}
+
+qint64 LeggiFile(sqlite3* c, const QByteArray& sql) {
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(c, sql.constData(), int(sql.size()), &st, nullptr) != SQLITE_OK)
+        std::fprintf(stderr, "raw read: %s\n", sqlite3_errmsg(c));
+    qint64 righe = 0, byte = 0;
+    const int colonne = sqlite3_column_count(st);
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        ++righe;
+        for (int k = 0; k < colonne; ++k) {
+            benchmark::DoNotOptimize(sqlite3_column_text(st, k));
+            byte += sqlite3_column_bytes(st, k);
+        }
+    }
+    sqlite3_finalize(st);
+    benchmark::DoNotOptimize(byte);
+    return righe;
+}
+
+qint64 LeggiServer(PGconn* c, const QByteArray& sql, bool intero) {
+    qint64 righe = 0, byte = 0;
+    auto leggi = [&](PGresult* r) {
+        for (int i = 0; i < PQntuples(r); ++i, ++righe)
+            for (int k = 0; k < PQnfields(r); ++k) {
+                benchmark::DoNotOptimize(PQgetvalue(r, i, k));
+                byte += PQgetlength(r, i, k);
+            }
+        PQclear(r);
+    };
+    if (intero) {
+        leggi(PQexec(c, sql.constData()));
+    } else {
+        PQsendQuery(c, sql.constData());
+        PQsetSingleRowMode(c);
+        while (PGresult* r = PQgetResult(c)) leggi(r);
+    }
+    benchmark::DoNotOptimize(byte);
+    return righe;
+}
+
+}  // namespace
+
+double LetturaCruda(Ditta& d, bool server, const QString& sql, bool ritocchi, qint64* righe) {
+    const QByteArray nativo = d.db().Nativo(sql).toUtf8();
+    const auto inizio = std::chrono::steady_clock::now();
+    if (server) {
+        static PGconn* c = [] {
+            const QByteArray opzioni = ("-c search_path=" + kSchema).toUtf8();
+            const QByteArray dsn = Server().toUtf8();
+            const char* chiavi[] = {"dbname", "options", "client_encoding", nullptr};
+            const char* valori[] = {dsn.constData(), opzioni.constData(), "UTF8", nullptr};
+            return PQconnectdbParams(chiavi, valori, 1);
+        }();
+        *righe = LeggiServer(c, nativo, ritocchi);
+    } else {
+        static sqlite3* connessioni[2] = {};
+        sqlite3*& c = connessioni[ritocchi];
+        if (!c) {
+            sqlite3_open_v2(QFile::encodeName(d.db().Percorso()).constData(), &c,
+                            SQLITE_OPEN_READONLY | (ritocchi ? SQLITE_OPEN_NOMUTEX : 0), nullptr);
+            if (ritocchi)
+                sqlite3_exec(c, "PRAGMA mmap_size=2147418112; PRAGMA temp_store=MEMORY", nullptr,
+                             nullptr, nullptr);
+        }
+        *righe = LeggiFile(c, nativo);
+    }
+    return Millisecondi(inizio);
 }

@@ -46,5 +46,12 @@ void ContaViaggi(benchmark::State& state, Ditta& d, qint64 prima);
 // "VmHWM" the peak so far.
 double Memoria(const char* voce);
 
+// The same rows as a query in the forms' dialect read straight through the engine's C API,
+// every column as text, on a connection of its own: the floor a program's read is measured
+// against. `ritocchi` gives the file's connection the program's own reading settings; on
+// the server it reads the whole result at once instead of one row at a time. Milliseconds;
+// the rows read in `righe`.
+double LetturaCruda(Ditta& d, bool server, const QString& sql, bool ritocchi, qint64* righe);
+
 // The plans of the search form's prefix criteria.
 void PianiDellaRicerca(bool server);

@@ -172,6 +172,8 @@ class Database {
                                             const QVariantList& parametri = {}) = 0;
     // The query plan of SQL text in the forms' dialect, one line per step.
     virtual QStringList Piano(const QString& sql) = 0;
+    // The engine's own text of a query in the forms' dialect, as a snapshot sends it.
+    virtual QString Nativo(const QString& sql) = 0;
 
     // Schema building in the same words on every engine (setup tool, tests). Names are plain
     // identifiers.

@@ -20,7 +20,10 @@
 #include <QStyle>
 #include <QTimer>
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -82,6 +85,13 @@ QRect Rettangolo(int left, int top, int width, int height) {
 bool SoloCifre(const QString& s) {
     return !s.isEmpty() &&
            std::all_of(s.begin(), s.end(), [](QChar c) { return c >= '0' && c <= '9'; });
+}
+
+// The text of a whole number from 1 to 999,999,999 as the engines write one: shown as it
+// comes, with no conversion through a number and a locale for every row.
+bool NumeroSemplice(QByteArrayView v) {
+    return !v.isEmpty() && v.size() <= 9 && v[0] != '0' &&
+           std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace
@@ -435,28 +445,39 @@ void ChkCliC::LeggiRighe(int massimo, int ms) {
     QElapsedTimer tempo;
     tempo.start();
     auto& rs = *lettura_;
-    QByteArray riga;
-    riga.reserve(256);
+    QByteArray altroNumero;
+    std::vector<char> riga(512);
+    qsizetype fine = 0;
+    auto metti = [&](const char* p, qsizetype n) {
+        if (fine + n > qsizetype(riga.size())) riga.resize(size_t(2 * (fine + n)));
+        std::memcpy(riga.data() + fine, p, size_t(n));
+        fine += n;
+    };
     GridRic->SetRedraw(false);
     try {
         for (int n = 0; n < massimo && !rs.Eof(); ++n) {
             // Straight from the engine's UTF-8 into the grid's: a million rows must not
             // become a million sets of strings.
-            const qint32 codice = InteroDa(rs.Field(campi_[0]));
-            const QByteArray numero = codice == 0 ? QByteArray() : QByteArray::number(codice);
-            riga.fill(' ', std::max<qsizetype>(0, 6 - numero.size()));
-            riga += numero;
+            QByteArrayView numero = rs.FieldUtf8(campi_[0]);
+            if (!NumeroSemplice(numero)) {
+                const qint32 codice = InteroDa(rs.Field(campi_[0]));
+                altroNumero = codice == 0 ? QByteArray() : QByteArray::number(codice);
+                numero = altroNumero;
+            }
+            fine = 0;
+            for (qsizetype k = numero.size(); k < 6; ++k) metti(" ", 1);
+            metti(numero.data(), numero.size());
             for (size_t c = 1; c < campi_.size(); ++c) {
                 bool nullo = false;
                 const QByteArrayView v = rs.FieldUtf8(campi_[c], &nullo);
-                riga += '\t';
+                metti("\t", 1);
                 // A missing nation or telephone shows as one blank.
                 if (nullo && (c == 6 || c == 7))
-                    riga += ' ';
+                    metti(" ", 1);
                 else
-                    riga += v;
+                    metti(v.data(), v.size());
             }
-            GridRic->AddItemUtf8(riga);
+            GridRic->AddItemUtf8(QByteArrayView(riga.data(), fine));
             // Past the row shown before a slice ends, so that the next one starts after it.
             rs.MoveNext();
             if (ms > 0 && (n & 255) == 255 && tempo.elapsed() >= ms) break;

@@ -6,6 +6,10 @@
 #include "ui/Applicativi.h"
 #include "ui/Global.h"
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 namespace {
 
 // A cell as one field: no line breaks, no blanks around it; one that holds the separator or a
@@ -19,6 +23,13 @@ QString Campo(QString testo) {
     testo = testo.mid(a, b - a);
     if (!testo.contains(u';') && !testo.contains(u'"')) return testo;
     return u'"' + testo.replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+// A cell whose field is its own text without the blanks around it: plain ASCII, which is
+// the same in the file's code page, with nothing to remove, replace or quote.
+bool Semplice(QByteArrayView utf8) {
+    return std::all_of(utf8.begin(), utf8.end(),
+                       [](char c) { return c >= ' ' && c <= '~' && c != ';' && c != '"'; });
 }
 
 // The import options that make LibreOffice Calc read the file as it was written: ";" between
@@ -62,11 +73,29 @@ void EsportaGriglia(Global& g, Griglia& griglia, const QString& nomeForm) {
     bool scritto = documento.Apri();
     int colonne = 0;
     for (int c = 0; c < griglia.Cols(); ++c) colonne += griglia.ColWidth(c) > 1;
+    std::vector<bool> visibile;
+    for (int c = 0; c < griglia.Cols(); ++c) visibile.push_back(griglia.ColWidth(c) > 1);
     QByteArray riga;
     for (int r = 0; r < griglia.Rows() && scritto; ++r) {
         riga.clear();
-        for (int c = 0; c < griglia.Cols(); ++c)
-            if (griglia.ColWidth(c) > 1) riga += Cp1252(Campo(griglia.TextMatrix(r, c))) + ';';
+        // Each row read once, its cells taken in turn; those past its end are empty.
+        const QByteArrayView linea = griglia.RowUtf8(r);
+        const char* a = linea.isEmpty() ? nullptr : linea.data();
+        const char* fine = a + linea.size();
+        for (size_t c = 0; c < visibile.size(); ++c) {
+            QByteArrayView cella;
+            if (a) {
+                const auto* t = static_cast<const char*>(std::memchr(a, '\t', size_t(fine - a)));
+                cella = QByteArrayView(a, (t ? t : fine) - a);
+                a = t ? t + 1 : nullptr;
+            }
+            if (!visibile[c]) continue;
+            if (Semplice(cella))
+                riga += cella.trimmed();
+            else
+                riga += Cp1252(Campo(QString::fromUtf8(cella)));
+            riga += ';';
+        }
         riga += "\r\n";
         scritto = documento.Scrivi(riga);
     }

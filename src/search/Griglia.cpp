@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -52,32 +53,56 @@ int Pulsante(Qt::MouseButton b) {
 
 // Rows as UTF-8 lines, cells split by tabs, in large shared blocks: a million client lines
 // cost their bytes plus one small entry each, not a heap string per cell. Replaced or
-// removed lines stay in their block until the garbage outweighs the live text.
+// removed lines stay in their block until the garbage outweighs the live text. The blanks
+// that end a cell, which fixed-width fields pad a third of a client line with, are kept as
+// a count (see Comprimi) and given back whole by every reading.
 class Griglia::Righe {
   public:
     int Conta() const { return int(righe_.size()); }
 
     QString Cella(int r, int c) const {
-        const auto [a, b] = Pezzo(righe_[r], c);
-        return QString::fromUtf8(a, b - a);
+        const QByteArrayView v = CellaUtf8(r, c);
+        return QString::fromUtf8(v.data(), v.size());
+    }
+
+    // Valid until the next call.
+    QByteArrayView CellaUtf8(int r, int c) const {
+        const Riga& riga = righe_[r];
+        const auto [a, b] = Pezzo(riga, c);
+        if (!riga.compressa) return QByteArrayView(a, b - a);
+        Espandi(a, b, espansa_);
+        return espansa_;
+    }
+
+    QByteArrayView LineaUtf8(int r) const {
+        const Riga& riga = righe_[r];
+        if (!riga.compressa) return QByteArrayView(riga.dati, riga.lunghezza);
+        Espandi(riga.dati, riga.dati + riga.lunghezza, espansa_);
+        return espansa_;
     }
 
     void Inserisci(int r, QStringView testo, int colonne) {
         char* p = Spazio(std::size_t(utf8_.requiredSpace(testo.size())));
-        const char* fine = utf8_.appendToBuffer(p, testo);
-        righe_.insert(righe_.begin() + r, Conferma(p, Taglia(p, fine, colonne)));
+        char* fine = utf8_.appendToBuffer(p, testo);
+        righe_.insert(righe_.begin() + r, Chiudi(p, fine, p, colonne));
     }
 
     void Inserisci(int r, QByteArrayView utf8, int colonne) {
         char* p = Spazio(std::size_t(utf8.size()));
-        std::memcpy(p, utf8.data(), std::size_t(utf8.size()));
-        righe_.insert(righe_.begin() + r, Conferma(p, Taglia(p, p + utf8.size(), colonne)));
+        righe_.insert(righe_.begin() + r,
+                      Chiudi(utf8.data(), utf8.data() + utf8.size(), p, colonne));
     }
 
     void ImpostaCella(int r, int c, QStringView testo) {
         const Riga vecchia = righe_[r];
+        QByteArray espansa;
         const char* inizio = vecchia.dati;
         const char* fine = inizio + vecchia.lunghezza;
+        if (vecchia.compressa) {
+            Espandi(inizio, fine, espansa);
+            inizio = espansa.constData();
+            fine = inizio + espansa.size();
+        }
         const char* a = inizio;
         int passati = 0;
         while (passati < c) {
@@ -103,7 +128,7 @@ class Griglia::Righe {
         // A tab would split the cell in two.
         std::replace(cella, q, '\t', ' ');
         if (b != fine) q = std::copy(b, fine, q);
-        righe_[r] = Conferma(p, q);
+        righe_[r] = Chiudi(p, q, p, std::numeric_limits<int>::max());
         scarto_ += vecchia.lunghezza;
         CompattaSeServe();
     }
@@ -122,7 +147,8 @@ class Griglia::Righe {
         CompattaSeServe();
     }
 
-    // Drops the cells from column `colonne` on; the bytes stay where they are.
+    // Drops the cells from column `colonne` on; the bytes stay where they are. (A count of
+    // blanks never holds a tab, so the cut falls where it would in the whole text.)
     void Tronca(int colonne) {
         for (Riga& r : righe_) {
             const char* fine = Taglia(r.dati, r.dati + r.lunghezza, colonne);
@@ -137,8 +163,70 @@ class Griglia::Righe {
     struct Riga {
         const char* dati = nullptr;
         std::uint32_t lunghezza = 0;
+        bool compressa = false;  // its runs of blanks are counts
     };
     static constexpr std::size_t kBlocco = std::size_t(1) << 20;
+    // A run of 3 to 127 blanks is this byte and then 0x80 plus the count, neither of them a
+    // tab; a line that holds this byte itself is kept as it is.
+    static constexpr char kBianchi = '\x01';
+    static constexpr std::size_t kMinimo = 3, kMassimo = 127;
+
+    // Writes the first `colonne` cells of the line's text from `r` to `fine` at `w` (which
+    // may be `r`: it is never longer), the blanks that end each cell counted; returns the
+    // end.
+    static char* Comprimi(const char* r, const char* fine, char* w, int colonne) {
+        if (colonne <= 0) return w;
+        for (;;) {
+            const char* t = --colonne > 0 ? Tab(r, fine) : nullptr;
+            const char* e = t ? t : colonne > 0 ? fine : Fine(r, fine);
+            const char* b = e;
+            while (b > r && b[-1] == ' ') --b;
+            if (w != r) std::memmove(w, r, std::size_t(b - r));
+            w += b - r;
+            std::size_t n = std::size_t(e - b);
+            for (; n >= kMinimo; n -= std::min(n, kMassimo)) {
+                *w++ = kBianchi;
+                *w++ = char(0x80 | std::min(n, kMassimo));
+            }
+            w = std::fill_n(w, n, ' ');
+            if (!t) return w;
+            *w++ = '\t';
+            r = t + 1;
+        }
+    }
+
+    static void Espandi(const char* a, const char* b, QByteArray& out) {
+        out.clear();
+        while (a < b) {
+            const char* m = static_cast<const char*>(std::memchr(a, kBianchi, std::size_t(b - a)));
+            if (!m) {
+                out.append(a, b - a);
+                break;
+            }
+            out.append(a, m - a);
+            out.append(qsizetype(static_cast<unsigned char>(m[1]) & 0x7f), ' ');
+            a = m + 2;
+        }
+    }
+
+    static const char* Fine(const char* a, const char* fine) {
+        const char* t = Tab(a, fine);
+        return t ? t : fine;
+    }
+
+    // Takes the first `colonne` cells of the text from `da` to `fine` as a line written at
+    // `p`, from Spazio (`da` may be `p`), counting its blanks if it can.
+    Riga Chiudi(const char* da, const char* fine, char* p, int colonne) {
+        if (std::memchr(da, kBianchi, std::size_t(fine - da))) {
+            fine = Taglia(da, fine, colonne);
+            const auto n = std::size_t(fine - da);
+            if (da != p && n) std::memcpy(p, da, n);
+            return Conferma(p, p + n);
+        }
+        Riga r = Conferma(p, Comprimi(da, fine, p, colonne));
+        r.compressa = r.lunghezza > 0;
+        return r;
+    }
 
     static const char* Tab(const char* da, const char* a) {
         if (da == a) return nullptr;
@@ -207,7 +295,9 @@ class Griglia::Righe {
             }
             char* p = Spazio(r.lunghezza);
             std::memcpy(p, r.dati, r.lunghezza);
+            const bool compressa = r.compressa;
             r = Conferma(p, p + r.lunghezza);
+            r.compressa = compressa;
         }
     }
 
@@ -218,6 +308,7 @@ class Griglia::Righe {
     std::size_t occupato_ = 0;  // bytes handed out, live or not
     std::size_t scarto_ = 0;    // of those, no longer part of any line
     QStringEncoder utf8_{QStringEncoder::Utf8, QStringConverter::Flag::Stateless};
+    mutable QByteArray espansa_;
 };
 
 // The scrollable rows and columns: model row i is grid row FixedRows + i, model column j
@@ -454,6 +545,11 @@ void Griglia::SetCol(int c) {
 QString Griglia::TextMatrix(int r, int c) const {
     if (r < 0 || r >= Rows() || c < 0 || c >= colonne_) return {};
     return righe_->Cella(r, c);
+}
+
+QByteArrayView Griglia::RowUtf8(int r) const {
+    if (r < 0 || r >= Rows()) return {};
+    return righe_->LineaUtf8(r);
 }
 
 void Griglia::SetTextMatrix(int r, int c, const QString& testo) {

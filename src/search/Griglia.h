@@ -50,6 +50,9 @@ class Griglia : public QTableView {
     QString Text() const { return TextMatrix(riga_, colonna_); }
     void SetText(const QString& testo) { SetTextMatrix(riga_, colonna_, testo); }
     QString TextMatrix(int r, int c) const;
+    // The whole row in UTF-8, cells split by tabs, as AddItem takes it; valid until the grid
+    // changes or is read again.
+    QByteArrayView RowUtf8(int r) const;
     void SetTextMatrix(int r, int c, const QString& testo);
 
     // The first scrollable row shown; it never goes past the point where the last row is

@@ -187,6 +187,37 @@ TEST_F(GrigliaTest, CellaCorrenteETesti) {
     EXPECT_EQ(g->Row(), 2) << "the current row stays inside the grid";
 }
 
+// Fixed-width fields come padded with blanks; every reading gives them back as written,
+// whichever way the line came in and however it was changed after.
+TEST_F(GrigliaTest, IBianchiTornanoComeScritti) {
+    const QString lunghi(200, ' ');
+    const std::vector<QStringList> righe{
+        {"  7", "VIA ROMA 1" + QString(25, ' '), "40063    ", "IT ", "", "   "},
+        {"1", "A  B   C" + lunghi, QString(127, ' '), QString(128, ' '), "x"},
+        {"2", QStringLiteral("\x01 codice   \x01"), "fine   "},
+        {"3", QStringLiteral("Società    à"), "\x7f   \x80"},
+    };
+    for (const QStringList& celle : righe) {
+        const QString testo = celle.join('\t');
+        g->AddItem(testo);
+        g->AddItemUtf8(testo.toUtf8());
+    }
+    for (int i = 0; i < int(righe.size()) * 2; ++i) {
+        const QStringList& celle = righe[size_t(i / 2)];
+        const int r = 2 + i;
+        EXPECT_EQ(g->RowUtf8(r), celle.join('\t').toUtf8()) << r;
+        for (int c = 0; c < celle.size(); ++c) EXPECT_EQ(g->TextMatrix(r, c), celle[c]) << r << c;
+    }
+    EXPECT_EQ(Vista(2, 1), righe[0][1]);
+    g->SetTextMatrix(4, 1, "   NUOVO   ");
+    EXPECT_EQ(g->TextMatrix(4, 1), "   NUOVO   ");
+    EXPECT_EQ(g->TextMatrix(4, 2), QString(127, ' '));
+    EXPECT_EQ(g->TextMatrix(4, 4), "x");
+    g->SetCols(3);
+    EXPECT_EQ(g->TextMatrix(5, 2), QString(127, ' '));
+    EXPECT_EQ(g->TextMatrix(2, 2), "40063    ");
+}
+
 TEST_F(GrigliaTest, MisureInTwip) {
     Mostra();
     g->SetColWidth(0, 300);

@@ -297,6 +297,9 @@ class DatabasePg final : public Database {
     std::vector<QVariantList> Righe(const QString& sqlNativo,
                                     const QVariantList& parametri = {}) override;
     QStringList Piano(const QString& sql) override;
+    QString Nativo(const QString& sql) override {
+        return TraduciPerPostgres(sql, [this](const QString& t) { return Schema(t); });
+    }
     void CreaTabella(const QString& nome, const std::vector<DefColonna>& colonne) override;
     void CreaIndice(const QString& tabella, const QString& nome, const QStringList& colonne,
                     TipoIndice tipo) override;

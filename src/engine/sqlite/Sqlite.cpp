@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <map>
 
 #include <sys/stat.h>
@@ -20,6 +21,10 @@
 namespace motore::sqlite {
 
 namespace {
+
+constexpr const char* kMappa = "PRAGMA mmap_size=2147418112";
+// Rows after which a read's pages are let go of (see Rimappa).
+constexpr qint64 kLetturaLunga = 10000;
 
 QString Quota(const QString& nome) {
     QString s = nome;
@@ -286,6 +291,7 @@ class DatabaseSqlite final : public Database {
     std::vector<QVariantList> Righe(const QString& sqlNativo,
                                     const QVariantList& parametri = {}) override;
     QStringList Piano(const QString& sql) override;
+    QString Nativo(const QString& sql) override { return Traduci(sql); }
     void CreaTabella(const QString& nome, const std::vector<DefColonna>& colonne) override;
     void CreaIndice(const QString& tabella, const QString& nome, const QStringList& colonne,
                     TipoIndice tipo) override;
@@ -314,6 +320,9 @@ class DatabaseSqlite final : public Database {
         recordset_.erase(std::remove(recordset_.begin(), recordset_.end(), rs), recordset_.end());
     }
     sqlite3* Connessione() const { return db_; }
+    // After a long read the file's mapping (see DatabaseDa) is made anew, so that the pages
+    // that read touched leave the program's memory.
+    void Rimappa();
     // Puts the file in write-ahead-log mode, where readers never hold up a writer; where that
     // cannot be the file keeps its rollback journal.
     void UsaRegistro();
@@ -382,6 +391,12 @@ class RecordsetSqlite final : public Recordset {
     qint64 rowid_ = 0;                  // the current row of a table
     sqlite3_stmt* snapshot_ = nullptr;  // owned while the snapshot is being read
     mutable QByteArray numero_;         // the text of the last number FieldUtf8 gave
+    mutable char cifre_[24] = {};       // ... when it was a whole one
+    qint64 lette_ = 0;                  // rows the snapshot has read
+    void FineLettura() {
+        if (lette_ >= kLetturaLunga && db_) db_->Rimappa();
+        lette_ = 0;
+    }
 };
 
 // ---------------------------------------------------------------------------------------
@@ -432,6 +447,12 @@ void DatabaseSqlite::UsaRegistro() {
     // The log grows while a read keeps it from being copied into the file; once it has been,
     // it goes back to this size instead of keeping its largest.
     if (wal_) sqlite3_exec(db_, "PRAGMA journal_size_limit=4194304", nullptr, nullptr, nullptr);
+}
+
+void DatabaseSqlite::Rimappa() {
+    if (rete_ || !db_) return;
+    sqlite3_exec(db_, "PRAGMA mmap_size=0", nullptr, nullptr, nullptr);
+    sqlite3_exec(db_, kMappa, nullptr, nullptr, nullptr);
 }
 
 void DatabaseSqlite::PrimaDiEseguire() {
@@ -718,6 +739,7 @@ std::unique_ptr<Recordset> DatabaseSqlite::OpenSnapshot(const QString& sql) {
 // Recordset
 
 void RecordsetSqlite::Chiudi() {
+    FineLettura();
     if (snapshot_) {
         sqlite3_finalize(snapshot_);
         snapshot_ = nullptr;
@@ -810,10 +832,12 @@ bool RecordsetSqlite::AvanzaSnapshot() {
         // A snapshot's values are read from the engine when asked for, never all of them
         // for every row.
         haRiga_ = true;
+        ++lette_;
         return true;
     }
     // Release the read lock as soon as the rows run out.
     sqlite3_reset(snapshot_);
+    FineLettura();
     haRiga_ = false;
     if (rc != SQLITE_DONE) db_->Solleva(rc);
     return false;
@@ -876,6 +900,12 @@ QByteArrayView RecordsetSqlite::Utf8Snapshot(int indice, bool* nullo) const {
     if (tipo == SQLITE_NULL) return {};
     // Asking the engine for the text of a number would change the column's type for the
     // rest of the row.
+    if (tipo == SQLITE_INTEGER) {
+        const auto fine =
+            std::to_chars(cifre_, cifre_ + sizeof cifre_, sqlite3_column_int64(snapshot_, indice))
+                .ptr;
+        return QByteArrayView(cifre_, fine - cifre_);
+    }
     numero_ = ValoreColonna(snapshot_, indice).toString().toUtf8();
     return numero_;
 }
@@ -886,7 +916,9 @@ namespace {
 
 sqlite3* Connetti(const QString& percorso, int flag, bool rete) {
     sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(Utf8(percorso).constData(), &raw, flag,
+    // Each connection is used by one thread only: the engine need not lock it for every
+    // value a reader asks for.
+    const int rc = sqlite3_open_v2(Utf8(percorso).constData(), &raw, flag | SQLITE_OPEN_NOMUTEX,
                                    rete ? VfsSenzaMemoriaCondivisa() : nullptr);
     if (rc != SQLITE_OK) {
         const QString dettaglio = raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString();
@@ -921,6 +953,14 @@ void RiportaAlGiornale(const QString& percorso, int attesaMs) {
 std::unique_ptr<Database> DatabaseDa(sqlite3* raw, const QString& percorso, Workspace& ws,
                                      bool rete, bool registro = true) {
     auto db = std::make_unique<DatabaseSqlite>(raw, percorso, ws, rete);
+    // On a local disk a search reads the file through a memory mapping, without a system
+    // call for every page, and sorts in memory instead of writing the sort's overflow to a
+    // temporary file. A network folder keeps the engine's plain reads and writes, which its
+    // locking is made for.
+    if (!rete) {
+        sqlite3_exec(raw, kMappa, nullptr, nullptr, nullptr);
+        sqlite3_exec(raw, "PRAGMA temp_store=MEMORY", nullptr, nullptr, nullptr);
+    }
     // Reading the schema makes SQLite check the header and the first pages.
     db->Valore(QStringLiteral("SELECT count(*) FROM sqlite_master"));
     if (registro && !rete && Scrivibile(percorso)) {
