@@ -3,6 +3,8 @@
 
 #include "support/AmbienteProva.h"
 
+#include "Setup.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -20,6 +22,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextStream>
 
 using namespace motore;
 
@@ -697,6 +700,50 @@ TEST_P(MotoreTest, NessunTestoScrittoCambiaLaQuery) {
         QString d = t;
         EXPECT_EQ(Codici("CliRagSoc LIKE \"" + d.replace("\"", "\"\"") + "*\""), prefisso)
             << t.toStdString();
+    }
+}
+
+// A password is never shown, however the connection string writes it: not in the engine's
+// message, not in the setup tool's output, not where libpq's cause repeats it.
+TEST(PasswordNascosta, InOgniFormaDellaStringa) {
+    struct Caso {
+        const char* server;
+        const char* segreto;
+        const char* mostrato;  // what of the string the message still shows
+    };
+    const Caso casi[] = {
+        {"postgresql://anagrafica:Segreto1@/postgres?host=/nessuna/cartella", "Segreto1",
+         "/nessuna/cartella"},
+        {"postgresql:///postgres?host=/nessuna/cartella&password=Segreto1", "Segreto1",
+         "/nessuna/cartella"},
+        {"host=/nessuna/cartella user=postgres password = 'sotto chiave'", "chiave",
+         "/nessuna/cartella"},
+        {"host=/nessuna/cartella password='l\\'ultima volta'", "volta", "/nessuna/cartella"},
+        {"host=/nessuna/cartella sslpassword=Segreto1 password=Segreto2", "Segreto",
+         "/nessuna/cartella"},
+        {"service=nessun_servizio password=Segreto1", "Segreto1", "nessun_servizio"},
+        // Strings libpq cannot read: its cause quotes the word it stopped at.
+        {"host=/nessuna/cartella password=primo secondo", "secondo", "/nessuna/cartella"},
+        {"postgresql://u:Se%zzgreto@/x?host=/nessuna/cartella", "greto", "/nessuna/cartella"},
+    };
+    for (const Caso& c : casi) {
+        SCOPED_TRACE(c.server);
+        QString testo;
+        try {
+            Workspace ws(c.server);
+            ws.OpenDatabase("prova");
+        } catch (const Errore& e) {
+            EXPECT_TRUE(e.Numero() == ErrConnessione) << e.Numero();
+            testo = e.Descrizione();
+        }
+        EXPECT_FALSE(testo.isEmpty());
+        EXPECT_FALSE(testo.contains(c.segreto)) << testo.toStdString();
+        EXPECT_TRUE(testo.contains(c.mostrato)) << testo.toStdString();
+        QString out, err;
+        QTextStream so(&out), se(&err);
+        EXPECT_EQ(setup::Esegui({"--server", c.server, "01"}, so, se), 1);
+        EXPECT_TRUE(err.contains("nothing was changed")) << err.toStdString();
+        EXPECT_FALSE((out + err).contains(c.segreto)) << err.toStdString();
     }
 }
 

@@ -27,13 +27,93 @@ struct Libera {
 };
 using Risultato = std::unique_ptr<PGresult, Libera>;
 
-// The connection string as it may be shown: a password written in it is not.
-QString Mostrabile(const QString& server) {
-    static const QRegularExpression password(QStringLiteral("(password\\s*=\\s*)('[^']*'|\\S+)"),
-                                             QRegularExpression::CaseInsensitiveOption);
-    QString s = server;
-    s.replace(password, QStringLiteral("\\1***"));
-    return s;
+// What a connection string holds that is never shown, and the string as it may be shown.
+struct Collegamento {
+    QString mostrabile;
+    QStringList segreti;   // values that a cause may repeat
+    QStringList nascosti;  // text cut from a string libpq cannot read
+};
+
+bool Segreta(const char* chiave) {
+    return qstrcmp(chiave, "password") == 0 || qstrcmp(chiave, "sslpassword") == 0;
+}
+
+QString Quotato(QString v) {
+    static const QRegularExpression speciali(QStringLiteral("[\\s'\\\\]"));
+    if (!v.isEmpty() && !v.contains(speciali)) return v;
+    v.replace('\\', QStringLiteral("\\\\")).replace('\'', QStringLiteral("\\'"));
+    return '\'' + v + '\'';
+}
+
+Collegamento Analizza(const QString& server) {
+    Collegamento c;
+    char* errore = nullptr;
+    // libpq's own reading, URIs and quoted values included: a password is known by its
+    // keyword wherever and however it is written.
+    if (PQconninfoOption* opzioni = PQconninfoParse(server.toUtf8().constData(), &errore)) {
+        QStringList parti;
+        bool nascosta = false;
+        for (const PQconninfoOption* o = opzioni; o->keyword; ++o) {
+            if (!o->val) continue;
+            QString valore = QString::fromUtf8(o->val);
+            if (Segreta(o->keyword)) {
+                if (!valore.isEmpty()) c.segreti << valore;
+                valore = QStringLiteral("***");
+                nascosta = true;
+            } else {
+                valore = Quotato(valore);
+            }
+            parti << QString::fromUtf8(o->keyword) + '=' + valore;
+        }
+        PQconninfoFree(opzioni);
+        c.mostrabile = nascosta ? parti.join(' ') : server;
+        return c;
+    }
+    PQfreemem(errore);
+    // A string libpq cannot read: from a password keyword on, and a URI's user:password@,
+    // nothing is shown.
+    static const QRegularExpression parola(
+        QStringLiteral("\\b(?:ssl)?password\\s*=.*$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression uri(
+        QStringLiteral("^postgres(?:ql)?://[^:/?@]*:(.*)@"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    c.mostrabile = server;
+    if (const auto m = uri.match(c.mostrabile); m.hasMatch()) {
+        c.nascosti << m.captured(1);
+        c.mostrabile.replace(m.capturedStart(1), m.capturedLength(1), QStringLiteral("***"));
+    }
+    if (const auto m = parola.match(c.mostrabile); m.hasMatch()) {
+        c.nascosti << m.captured(0);
+        c.mostrabile = c.mostrabile.left(m.capturedStart(0)) + QStringLiteral("password=***");
+    }
+    return c;
+}
+
+// A cause as it may be shown: a password it repeats is not.
+QString Maschera(QString causa, const Collegamento& c) {
+    for (const QString& s : c.segreti) {
+        // Whole, where something that is not a letter or digit sets it apart: a short
+        // password does not blot out the letters of the words around it.
+        const QRegularExpression valore(QStringLiteral("(?<![\\p{L}\\p{N}])%1(?![\\p{L}\\p{N}])")
+                                            .arg(QRegularExpression::escape(s)));
+        causa.replace(valore, QStringLiteral("***"));
+        if (s.size() >= 6) causa.replace(s, QStringLiteral("***"));
+    }
+    // libpq quotes the word of a string it cannot read.
+    static const QRegularExpression citato(QStringLiteral("\"([^\"]+)\""));
+    for (const QString& n : c.nascosti) {
+        QString fuori;
+        qsizetype da = 0;
+        for (auto it = citato.globalMatch(causa); it.hasNext();) {
+            const auto m = it.next();
+            if (m.captured(1) == QLatin1String("=") || !n.contains(m.captured(1))) continue;
+            fuori += causa.mid(da, m.capturedStart(1) - da) + QStringLiteral("***");
+            da = m.capturedEnd(1);
+        }
+        causa = fuori + causa.mid(da);
+    }
+    return causa;
 }
 
 QString Messaggio(const PGconn* c) {
@@ -285,7 +365,11 @@ struct Indice {
 class DatabasePg final : public Database {
   public:
     DatabasePg(const QString& server, const QString& schema, Workspace& ws)
-        : Database(schema, ws), server_(server), schema_(schema), attesaMs_(ws.AttesaBlocco()) {}
+        : Database(schema, ws),
+          server_(server),
+          schema_(schema),
+          collegamento_(Analizza(server)),
+          attesaMs_(ws.AttesaBlocco()) {}
     ~DatabasePg() override { Close(); }
 
     void Connetti(bool crea);
@@ -338,6 +422,7 @@ class DatabasePg final : public Database {
     void PrimaDiEseguire();
 
     QString server_, schema_;
+    Collegamento collegamento_;
     int attesaMs_;
     bool aperto_ = false;
     PGconn* conn_ = nullptr;
@@ -411,10 +496,13 @@ PGconn* DatabasePg::Nuova() {
     ++Viaggi();
     PGconn* c = PQconnectdbParams(chiavi, valori, 1);
     if (PQstatus(c) != CONNECTION_OK) {
-        const QString causa = Messaggio(c);
+        // The password may come from a service or password file, not the string.
+        Collegamento segreti = collegamento_;
+        if (const char* p = PQpass(c); p && *p) segreti.segreti << QString::fromUtf8(p);
+        const QString causa = Maschera(Messaggio(c), segreti);
         PQfinish(c);
         throw Errore(ErrConnessione, QStringLiteral("Collegamento al server '%1' non riuscito: %2")
-                                         .arg(Mostrabile(server_), causa));
+                                         .arg(collegamento_.mostrabile, causa));
     }
     // The server's notices (a table that was not there to drop...) are no news to the
     // operator.
@@ -424,7 +512,7 @@ PGconn* DatabasePg::Nuova() {
         PQfinish(c);
         throw Errore(ErrFormato, QStringLiteral("Il server '%1' non è un PostgreSQL 12 o più "
                                                 "recente.")
-                                     .arg(Mostrabile(server_)));
+                                     .arg(collegamento_.mostrabile));
     }
     return c;
 }
@@ -442,7 +530,7 @@ void DatabasePg::Connetti(bool crea) {
             if (e.Numero() != ErrSintassi) throw;
             throw Errore(ErrGenerico, QStringLiteral("Il database '%1' esiste già sul server "
                                                      "'%2' (%3).")
-                                          .arg(schema_, Mostrabile(server_), e.Descrizione()));
+                                          .arg(schema_, collegamento_.mostrabile, e.Descrizione()));
         }
         return;
     }
@@ -453,7 +541,7 @@ void DatabasePg::Connetti(bool crea) {
     if (PQntuples(r.get()) == 0)
         throw Errore(ErrPercorso, QStringLiteral("Il database '%1' non esiste sul server '%2' "
                                                  "(manca lo schema %1).")
-                                      .arg(schema_, Mostrabile(server_)));
+                                      .arg(schema_, collegamento_.mostrabile));
 }
 
 void DatabasePg::Close() {
@@ -475,13 +563,13 @@ void DatabasePg::Solleva(PGconn* c, const PGresult* r) {
     if (Interrotta(c, r)) {
         // The server or the line went away: whatever the transaction held is gone with it,
         // and the next call connects again.
-        const QString causa = r ? MessaggioRisultato(r) : Messaggio(c);
+        const QString causa = Maschera(r ? MessaggioRisultato(r) : Messaggio(c), collegamento_);
         if (c == conn_) inTransazione_ = false;
         if (c) PQfinish(c);
         if (c == conn_) conn_ = nullptr;
         if (c == flusso_) flusso_ = nullptr;
         throw Errore(ErrChiamata, QStringLiteral("Collegamento con il server '%1' interrotto: %2")
-                                      .arg(Mostrabile(server_), causa));
+                                      .arg(collegamento_.mostrabile, causa));
     }
     throw ErroreDa(r, schema_);
 }
