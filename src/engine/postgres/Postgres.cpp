@@ -8,7 +8,13 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <future>
 #include <map>
+#include <thread>
+
+#include <poll.h>
 
 namespace motore::postgres {
 
@@ -306,6 +312,40 @@ Errore ErroreDa(const PGresult* r, const QString& schema) {
     return Errore(ErrGenerico, QStringLiteral("Errore del server di database (%1).").arg(testo));
 }
 
+using Orologio = std::chrono::steady_clock;
+
+// Waits until the connection can be read, or written too when `scrivere`; false when
+// `fine` comes first.
+bool Pronta(PGconn* c, bool scrivere, Orologio::time_point fine) {
+    for (;;) {
+        const auto resta =
+            std::chrono::duration_cast<std::chrono::milliseconds>(fine - Orologio::now()).count();
+        if (resta <= 0) return false;
+        // A closed socket is libpq's to report.
+        if (PQsocket(c) < 0) return true;
+        pollfd p{PQsocket(c), short(POLLIN | (scrivere ? POLLOUT : 0)), 0};
+        const int n = ::poll(&p, 1, int(std::min<long long>(resta, 60000)));
+        if (n > 0 || (n < 0 && errno != EINTR)) return true;
+    }
+}
+
+// Asks the server to cancel what the connection is doing, and waits for the server to take
+// the request at most `attesaMs`; false when it did not. The request goes on in its own
+// thread past that wait: a frozen server takes a cancel no sooner than the request itself.
+bool Annulla(PGconn* c, int attesaMs) {
+    PGcancel* annulla = PQgetCancel(c);
+    if (!annulla) return false;
+    auto fatto = std::make_shared<std::promise<void>>();
+    std::future<void> esito = fatto->get_future();
+    std::thread([annulla, fatto] {
+        char errore[256];
+        PQcancel(annulla, errore, sizeof errore);
+        PQfreeCancel(annulla);
+        fatto->set_value();
+    }).detach();
+    return esito.wait_for(std::chrono::milliseconds(attesaMs)) == std::future_status::ready;
+}
+
 bool Interrotta(const PGconn* c, const PGresult* r) {
     if (!r || PQstatus(c) == CONNECTION_BAD) return true;
     const char* stato = PQresultErrorField(r, PG_DIAG_SQLSTATE);
@@ -413,6 +453,19 @@ class DatabasePg final : public Database {
     }
     [[noreturn]] void Solleva(PGconn* c, const PGresult* r);
 
+    // Sends what libpq holds and waits for the whole answer, within the workspace's
+    // deadline; false when it expired.
+    bool Attendi(PGconn* c);
+    // The next result of what was sent; on an expired deadline the request is cancelled,
+    // the connection dropped, and error 3146 raised.
+    Risultato Prossimo(PGconn* c);
+    // Drops a connection; what a transaction held on it is gone with it.
+    void Lascia(PGconn* c);
+    // Reads and drops the rest of an answer; a server that does not give it within the
+    // deadline loses the connection, without a word.
+    void Svuota(PGconn* c);
+    int Scadenza() const { return ws_ ? ws_->Scadenza() : 12000; }
+
   private:
     void CommitLocale() override;
     void RollbackLocale() override;
@@ -420,6 +473,14 @@ class DatabasePg final : public Database {
     PGconn* Nuova();
     PGconn* Principale();
     void PrimaDiEseguire();
+    // Sends what libpq holds, within the deadline; false when it expired.
+    bool Spingi(PGconn* c, Orologio::time_point fine);
+    // Sends one statement (several, without parameters) and waits for the answer: the last
+    // statement's, or the first failure. `quieto`: an expired deadline drops the connection
+    // and gives no result instead of raising.
+    Risultato Chiedi(PGconn* c, const QByteArray& sql, const Parametri* p, bool quieto = false);
+    [[noreturn]] void Perso(PGconn* c, const QString& causa);
+    [[noreturn]] void Scaduta(PGconn* c);
 
     QString server_, schema_;
     Collegamento collegamento_;
@@ -490,9 +551,33 @@ PGconn* DatabasePg::Nuova() {
     // The schema is a plain name (see SchemaDitta); the lock wait is the workspace's.
     const QByteArray opzioni =
         QStringLiteral("-c search_path=%1 -c lock_timeout=%2").arg(schema_).arg(attesaMs_).toUtf8();
-    const char* chiavi[] = {"dbname", "options", "client_encoding", "fallback_application_name",
+    // Before the string, which overrides them: a server gone from the network is found out
+    // within the deadline, not after the system's minutes of retries, also on an idle
+    // connection. libpq waits 2 s at least.
+    const QByteArray connessione = QByteArray::number(std::max(2, (Scadenza() + 999) / 1000));
+    const QByteArray utente = QByteArray::number(Scadenza());
+    const char* chiavi[] = {"connect_timeout",
+                            "keepalives",
+                            "keepalives_idle",
+                            "keepalives_interval",
+                            "keepalives_count",
+                            "tcp_user_timeout",
+                            "dbname",
+                            "options",
+                            "client_encoding",
+                            "fallback_application_name",
                             nullptr};
-    const char* valori[] = {dsn.constData(), opzioni.constData(), "UTF8", "anagrafica", nullptr};
+    const char* valori[] = {connessione.constData(),
+                            "1",
+                            "10",
+                            "5",
+                            "3",
+                            utente.constData(),
+                            dsn.constData(),
+                            opzioni.constData(),
+                            "UTF8",
+                            "anagrafica",
+                            nullptr};
     ++Viaggi();
     PGconn* c = PQconnectdbParams(chiavi, valori, 1);
     if (PQstatus(c) != CONNECTION_OK) {
@@ -514,14 +599,14 @@ PGconn* DatabasePg::Nuova() {
                                                 "recente.")
                                      .arg(collegamento_.mostrabile));
     }
+    // Requests are sent without waiting in libpq: the program waits, up to its deadline.
+    PQsetnonblocking(c, 1);
     return c;
 }
 
 void DatabasePg::Connetti(bool crea) {
     conn_ = Nuova();
     aperto_ = true;
-    const QByteArray nome = schema_.toUtf8();
-    const char* valori[] = {nome.constData()};
     if (crea) {
         // Inside the workspace's transaction when there is one: a failed setup leaves nothing.
         try {
@@ -534,9 +619,8 @@ void DatabasePg::Connetti(bool crea) {
         }
         return;
     }
-    ++Viaggi();
-    Risultato r(PQexecParams(conn_, "SELECT 1 FROM pg_namespace WHERE nspname = $1", 1, nullptr,
-                             valori, nullptr, nullptr, 0));
+    const Parametri p(QVariantList{schema_});
+    Risultato r = Chiedi(conn_, "SELECT 1 FROM pg_namespace WHERE nspname = $1", &p);
     if (PQresultStatus(r.get()) != PGRES_TUPLES_OK) Solleva(conn_, r.get());
     if (PQntuples(r.get()) == 0)
         throw Errore(ErrPercorso, QStringLiteral("Il database '%1' non esiste sul server '%2' "
@@ -563,15 +647,95 @@ void DatabasePg::Solleva(PGconn* c, const PGresult* r) {
     if (Interrotta(c, r)) {
         // The server or the line went away: whatever the transaction held is gone with it,
         // and the next call connects again.
-        const QString causa = Maschera(r ? MessaggioRisultato(r) : Messaggio(c), collegamento_);
-        if (c == conn_) inTransazione_ = false;
-        if (c) PQfinish(c);
-        if (c == conn_) conn_ = nullptr;
-        if (c == flusso_) flusso_ = nullptr;
-        throw Errore(ErrChiamata, QStringLiteral("Collegamento con il server '%1' interrotto: %2")
-                                      .arg(collegamento_.mostrabile, causa));
+        Perso(c, r   ? MessaggioRisultato(r)
+                 : c ? Messaggio(c)
+                     : QStringLiteral("il collegamento è stato chiuso"));
     }
     throw ErroreDa(r, schema_);
+}
+
+void DatabasePg::Perso(PGconn* c, const QString& causa) {
+    const QString mostrabile = Maschera(causa, collegamento_);
+    if (c) Lascia(c);
+    throw Errore(ErrChiamata, QStringLiteral("Collegamento con il server '%1' interrotto: %2")
+                                  .arg(collegamento_.mostrabile, mostrabile));
+}
+
+void DatabasePg::Lascia(PGconn* c) {
+    if (c == conn_) {
+        conn_ = nullptr;
+        inTransazione_ = false;
+    }
+    // A snapshot that streamed on it finds it gone (lettore_ stays until it closes, so that
+    // no other read takes its place on a new connection).
+    if (c == flusso_) flusso_ = nullptr;
+    PQfinish(c);
+}
+
+void DatabasePg::Scaduta(PGconn* c) {
+    // Nothing more will be read from this connection: the cancel is not waited for.
+    Annulla(c, 0);
+    Perso(c, QStringLiteral("il server non ha risposto entro %1 secondi")
+                 .arg(QString::number(Scadenza() / 1000.0, 'g', 3)));
+}
+
+bool DatabasePg::Spingi(PGconn* c, Orologio::time_point fine) {
+    while (PQflush(c) == 1) {
+        if (!Pronta(c, true, fine)) return false;
+        // The server may be waiting for its own answer to be read.
+        if (!PQconsumeInput(c)) return true;  // a broken line: the result says so
+    }
+    return true;
+}
+
+bool DatabasePg::Attendi(PGconn* c) {
+    const auto fine = Orologio::now() + std::chrono::milliseconds(Scadenza());
+    if (!Spingi(c, fine)) return false;
+    while (PQisBusy(c)) {
+        if (!Pronta(c, false, fine)) return false;
+        if (!PQconsumeInput(c)) return true;
+    }
+    return true;
+}
+
+void DatabasePg::Svuota(PGconn* c) {
+    for (;;) {
+        if (!Attendi(c)) {
+            Annulla(c, 0);
+            Lascia(c);
+            return;
+        }
+        PGresult* r = PQgetResult(c);
+        if (!r) return;
+        PQclear(r);
+    }
+}
+
+Risultato DatabasePg::Prossimo(PGconn* c) {
+    if (!Attendi(c)) Scaduta(c);
+    return Risultato(PQgetResult(c));
+}
+
+Risultato DatabasePg::Chiedi(PGconn* c, const QByteArray& sql, const Parametri* p, bool quieto) {
+    ++Viaggi();
+    const int inviata = p ? PQsendQueryParams(c, sql.constData(), int(p->valori.size()),
+                                              p->tipi.data(), p->valori.data(), nullptr, nullptr, 0)
+                          : PQsendQuery(c, sql.constData());
+    if (!inviata) return {};
+    Risultato ultimo;
+    for (;;) {
+        if (!Attendi(c)) {
+            if (!quieto) Scaduta(c);
+            Svuota(c);
+            return {};
+        }
+        Risultato r(PQgetResult(c));
+        if (!r) break;
+        const auto stato = PQresultStatus(r.get());
+        if (stato == PGRES_COPY_IN || stato == PGRES_COPY_OUT || stato == PGRES_COPY_BOTH) return r;
+        if (!ultimo || PQresultStatus(ultimo.get()) != PGRES_FATAL_ERROR) ultimo = std::move(r);
+    }
+    return ultimo;
 }
 
 PGconn* DatabasePg::Principale() {
@@ -604,18 +768,14 @@ void DatabasePg::PrimaDiEseguire() {
                                .toUtf8();
     // Joined before the answer: a wait that fails leaves a transaction to roll back.
     inTransazione_ = true;
-    ++Viaggi();
-    Risultato r(PQexec(c, sql.constData()));
+    Risultato r = Chiedi(c, sql, nullptr);
     if (PQresultStatus(r.get()) != PGRES_TUPLES_OK) Solleva(c, r.get());
 }
 
 Risultato DatabasePg::Invia(const QString& sql, const QVariantList& parametri) {
     PrimaDiEseguire();
     const Parametri p(parametri);
-    const QByteArray testo = sql.toUtf8();
-    ++Viaggi();
-    Risultato r(PQexecParams(conn_, testo.constData(), int(p.valori.size()), p.tipi.data(),
-                             p.valori.data(), nullptr, nullptr, 0));
+    Risultato r = Chiedi(conn_, sql.toUtf8(), &p);
     const auto stato = PQresultStatus(r.get());
     if (stato != PGRES_COMMAND_OK && stato != PGRES_TUPLES_OK) Solleva(conn_, r.get());
     return r;
@@ -624,8 +784,7 @@ Risultato DatabasePg::Invia(const QString& sql, const QVariantList& parametri) {
 void DatabasePg::CommitLocale() {
     if (!inTransazione_) return;
     inTransazione_ = false;
-    ++Viaggi();
-    Risultato r(PQexec(conn_, "COMMIT"));
+    Risultato r = Chiedi(conn_, "COMMIT", nullptr);
     if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) Solleva(conn_, r.get());
     // A transaction that failed on the server ends in a rollback, which COMMIT reports.
     if (qstrcmp(PQcmdStatus(r.get()), "ROLLBACK") == 0)
@@ -638,8 +797,7 @@ void DatabasePg::RollbackLocale() {
     if (!inTransazione_) return;
     inTransazione_ = false;
     if (!conn_ || PQstatus(conn_) != CONNECTION_OK) return;
-    ++Viaggi();
-    Risultato r(PQexec(conn_, "ROLLBACK"));
+    Chiedi(conn_, "ROLLBACK", nullptr, true);
 }
 
 void DatabasePg::ImpostaAttesa(int millisecondi) {
@@ -647,8 +805,7 @@ void DatabasePg::ImpostaAttesa(int millisecondi) {
     const QByteArray sql = QStringLiteral("SET lock_timeout = %1").arg(millisecondi).toUtf8();
     for (PGconn* c : {conn_, flusso_}) {
         if (!c || PQstatus(c) != CONNECTION_OK || (c == flusso_ && lettore_)) continue;
-        ++Viaggi();
-        Risultato r(PQexec(c, sql.constData()));
+        Chiedi(c, sql, nullptr, true);
     }
 }
 
@@ -659,8 +816,7 @@ void DatabasePg::Esegui(const QString& sqlNativo, const QVariantList& parametri)
     }
     // Without parameters a text may hold several statements.
     PrimaDiEseguire();
-    ++Viaggi();
-    Risultato r(PQexec(conn_, sqlNativo.toUtf8().constData()));
+    Risultato r = Chiedi(conn_, sqlNativo.toUtf8(), nullptr);
     const auto stato = PQresultStatus(r.get());
     if (stato != PGRES_COMMAND_OK && stato != PGRES_TUPLES_OK) Solleva(conn_, r.get());
 }
@@ -741,14 +897,25 @@ void DatabasePg::Carica(const QString& tabella, const QStringList& colonne,
     PrimaDiEseguire();
     const QByteArray sql =
         QStringLiteral("COPY %1 (%2) FROM STDIN").arg(Quota(relname), colonne.join(", ")).toUtf8();
-    ++Viaggi();
-    Risultato r(PQexec(conn_, sql.constData()));
-    if (PQresultStatus(r.get()) != PGRES_COPY_IN) Solleva(conn_, r.get());
+    PGconn* c = conn_;
+    Risultato r = Chiedi(c, sql, nullptr);
+    if (PQresultStatus(r.get()) != PGRES_COPY_IN) Solleva(c, r.get());
     QByteArray blocco;
     QVariantList valori;
     bool ok = true;
+    // libpq takes no more while its buffer is full: what it holds goes first.
+    auto accoda = [&](const std::function<int()>& metti) {
+        while (ok) {
+            const int n = metti();
+            if (n == 1) return;
+            if (n < 0)
+                ok = false;
+            else if (!Spingi(c, Orologio::now() + std::chrono::milliseconds(Scadenza())))
+                Scaduta(c);
+        }
+    };
     auto invia = [&] {
-        if (ok && PQputCopyData(conn_, blocco.constData(), int(blocco.size())) != 1) ok = false;
+        accoda([&] { return PQputCopyData(c, blocco.constData(), int(blocco.size())); });
         blocco.clear();
     };
     try {
@@ -757,15 +924,19 @@ void DatabasePg::Carica(const QString& tabella, const QStringList& colonne,
             if (blocco.size() > (1 << 16)) invia();
         }
     } catch (...) {
-        PQputCopyEnd(conn_, "interrotto");
-        while (PGresult* fine = PQgetResult(conn_)) PQclear(fine);
+        // Unless the connection went with the error.
+        if (conn_ == c) {
+            PQputCopyEnd(c, "interrotto");
+            Svuota(c);
+        }
         throw;
     }
     invia();
-    PQputCopyEnd(conn_, nullptr);
-    Risultato esito(PQgetResult(conn_));
-    while (PGresult* altro = PQgetResult(conn_)) PQclear(altro);
-    if (!ok || PQresultStatus(esito.get()) != PGRES_COMMAND_OK) Solleva(conn_, esito.get());
+    accoda([&] { return PQputCopyEnd(c, nullptr); });
+    Risultato esito = Prossimo(c);
+    while (Prossimo(c)) {
+    }
+    if (!ok || PQresultStatus(esito.get()) != PGRES_COMMAND_OK) Solleva(c, esito.get());
 }
 
 QStringList DatabasePg::Tabelle() {
@@ -912,11 +1083,11 @@ std::unique_ptr<Recordset> DatabasePg::OpenSnapshot(const QString& sql) {
         PQsetSingleRowMode(c);
         rs->inFlusso_ = true;
         lettore_ = rs.get();
-        Risultato primo(PQgetResult(c));
+        Risultato primo = Prossimo(c);
         const auto stato = PQresultStatus(primo.get());
         if (stato != PGRES_SINGLE_TUPLE && stato != PGRES_TUPLES_OK) {
             rs->FermaFlusso();
-            Solleva(c, primo.get());
+            Solleva(flusso_ == c ? c : nullptr, primo.get());
         }
         for (int k = 0; k < PQnfields(primo.get()); ++k)
             rs->colonne_.push_back(ColonnaDa(primo.get(), k));
@@ -948,16 +1119,14 @@ void RecordsetPg::FermaFlusso() {
     db_->FineFlusso(this);
     PGconn* c = db_->FlussoAttuale();
     if (!c) return;
-    if (!eof_) {
-        // Rows are still coming: the server stops sending them, and what is on the way is
-        // read and dropped, so the connection is ready for the next snapshot.
-        if (PGcancel* annulla = PQgetCancel(c)) {
-            char errore[256];
-            PQcancel(annulla, errore, sizeof errore);
-            PQfreeCancel(annulla);
-        }
+    // Rows are still coming: the server stops sending them, and what is on the way is read
+    // and dropped, so the connection is ready for the next snapshot. A server that takes no
+    // cancel in time loses the connection instead.
+    if (!eof_ && !Annulla(c, db_->Scadenza())) {
+        db_->Lascia(c);
+        return;
     }
-    while (PGresult* r = PQgetResult(c)) PQclear(r);
+    db_->Svuota(c);
 }
 
 void RecordsetPg::Risolvi() const {
@@ -1126,7 +1295,10 @@ bool RecordsetPg::AvanzaSnapshot() {
         return haRiga_;
     }
     PGconn* c = db_->FlussoAttuale();
-    risultato_.reset(c ? PQgetResult(c) : nullptr);
+    // A stream whose connection was given up ends in an error, never as if the rows were
+    // all read.
+    if (!c) db_->Solleva(nullptr, nullptr);
+    risultato_ = db_->Prossimo(c);
     rigaCorrente_ = 0;
     const auto stato = PQresultStatus(risultato_.get());
     if (stato == PGRES_SINGLE_TUPLE) {
@@ -1137,7 +1309,9 @@ bool RecordsetPg::AvanzaSnapshot() {
     Risultato errore = std::move(risultato_);
     eof_ = true;
     FermaFlusso();
-    if (errore && stato != PGRES_TUPLES_OK) db_->Solleva(c, errore.get());
+    // The connection may have gone while the rest was read.
+    if (errore && stato != PGRES_TUPLES_OK)
+        db_->Solleva(db_->FlussoAttuale() == c ? c : nullptr, errore.get());
     return false;
 }
 

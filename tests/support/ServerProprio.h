@@ -1,0 +1,44 @@
+#pragma once
+
+// A throw-away PostgreSQL cluster of one test's own, for faults that would upset the tests
+// running beside it on the shared one: its processes stopped, as a frozen server's, and let
+// go again.
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <sys/types.h>
+
+class ServerProprio {
+  public:
+    // Starts the cluster; throws when it cannot.
+    ServerProprio();
+    // Lets it go and stops it.
+    ~ServerProprio();
+    ServerProprio(const ServerProprio&) = delete;
+    ServerProprio& operator=(const ServerProprio&) = delete;
+
+    const QString& Server() const { return server_; }
+
+    // Stops every process of the cluster (SIGSTOP); they go on by themselves after
+    // `massimoMs`, so that a program that waits for them for ever still ends.
+    void Congela(int massimoMs = 20000);
+    void Riprendi();
+
+  private:
+    std::vector<pid_t> Processi() const;
+
+    QTemporaryDir dir_;
+    QString cluster_;
+    QString server_;
+    std::vector<pid_t> fermi_;
+    std::thread sveglia_;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool ripreso_ = false;
+};
