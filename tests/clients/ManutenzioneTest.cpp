@@ -343,8 +343,8 @@ namespace {
 class ModuloSulServerTest : public ModuloClientiTest {};
 SOLO_SUL_SERVER(ModuloSulServerTest);
 
-// The server goes away under an open form (its connections end, as in a restart): each
-// action says why in its own box, keeps what was typed, and works again at the next try.
+// The server's connections end under an open form between two actions (a restart, an
+// idle timeout): the save, the search and the code tables go on without a word.
 TEST_P(ModuloSulServerTest, SalvataggioRicercaETabelleRiprendono) {
     amb.AggiungiCliente(1, "ALFA");
     Avvia();
@@ -353,13 +353,7 @@ TEST_P(ModuloSulServerTest, SalvataggioRicercaETabelleRiprendono) {
     Scrivi("NUOVO SRL");
     amb.TroncaCollegamenti();
     Clicca(0);
-    const Messaggio m = g.Messaggi.Mostrati().back();
-    EXPECT_EQ(m.titolo, "NORVAL - ERRORE N. 3146");
-    EXPECT_TRUE(m.testo.contains("interrotto")) << m.testo.toStdString();
-    EXPECT_EQ(form->ModoMaschera, 1);
-    EXPECT_EQ(Txt(4)->text(), "NUOVO SRL");
-    EXPECT_EQ(Clienti(), 1) << "nothing half-written";
-    Clicca(0);
+    EXPECT_TRUE(g.Messaggi.Mostrati().empty()) << Testi().front().toStdString();
     EXPECT_EQ(Leggi("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 2"), "NUOVO SRL");
 
     ChkCliC ricerca(g, form.get());
@@ -367,26 +361,16 @@ TEST_P(ModuloSulServerTest, SalvataggioRicercaETabelleRiprendono) {
     ricerca.Btxt(3)->setText("ALFA");
     ricerca.EseguiRicerca();
     amb.TroncaCollegamenti();
-    g.Messaggi.AzzeraMostrati();
     ricerca.EseguiRicerca();
-    ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
-    EXPECT_TRUE(g.Messaggi.Mostrati()[0].testo.startsWith(
-        "ERRORE NELLA TABELLA CLIENTI\nErrore n. 3146: "));
-    EXPECT_EQ(ricerca.Btxt(3)->text(), "ALFA");
-    ricerca.EseguiRicerca();
+    EXPECT_TRUE(g.Messaggi.Mostrati().empty()) << Testi().front().toStdString();
     EXPECT_EQ(ricerca.GridRic->TextMatrix(1, 0), "     1");
     ricerca.Scarica();
 
     amb.TroncaCollegamenti();
-    g.Messaggi.AzzeraMostrati();
-    g.Messaggi.Copione({Risposta::Riprova});
     g.TableName = "PROVINCIE";
     GesTab tabella(g, form.get());
     tabella.Carica();
-    ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
-    EXPECT_EQ(g.Messaggi.Mostrati()[0].titolo, "ERRORE IN APERTURA TABELLA PROVINCIE");
-    EXPECT_TRUE(g.Messaggi.Mostrati()[0].testo.startsWith("3146: "));
-    EXPECT_TRUE(tabella.TabAperta) << "Retry connects again";
+    EXPECT_TRUE(g.Messaggi.Mostrati().empty()) << Testi().front().toStdString();
     tabella.CodTab->setText("m");
     EXPECT_EQ(tabella.Lista->count(), 1);
     tabella.Scarica();

@@ -28,6 +28,9 @@ constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFl
 // on a file: a save finds the rows as the previous save left them.
 constexpr int kClasseBlocco = 0x4b45;
 
+// The workspace's usual deadline for an answer.
+constexpr int kScadenzaNormale = 12000;
+
 struct Libera {
     void operator()(PGresult* r) const { PQclear(r); }
 };
@@ -432,8 +435,9 @@ class DatabasePg final : public Database {
     bool Aperto() const override { return aperto_; }
 
     // One statement on the main connection, with its parameters; the server's error is
-    // raised. Inside a workspace transaction the database joins it first.
-    Risultato Invia(const QString& sql, const QVariantList& parametri = {});
+    // raised. Inside a workspace transaction the database joins it first. A `lettura` that
+    // finds the connection dropped outside a transaction is sent again on a new one.
+    Risultato Invia(const QString& sql, const QVariantList& parametri = {}, bool lettura = false);
     bool InTransazione() const { return inTransazione_; }
     const Indice& IndiceDi(const QString& oid, const QString& tabella, const QString& nome);
     // The table's oid, name and columns; throws when the schema has no such table.
@@ -464,7 +468,7 @@ class DatabasePg final : public Database {
     // Reads and drops the rest of an answer; a server that does not give it within the
     // deadline loses the connection, without a word.
     void Svuota(PGconn* c);
-    int Scadenza() const { return ws_ ? ws_->Scadenza() : 12000; }
+    int Scadenza() const { return ws_ ? ws_->Scadenza() : kScadenzaNormale; }
 
   private:
     void CommitLocale() override;
@@ -553,9 +557,11 @@ PGconn* DatabasePg::Nuova() {
         QStringLiteral("-c search_path=%1 -c lock_timeout=%2").arg(schema_).arg(attesaMs_).toUtf8();
     // Before the string, which overrides them: a server gone from the network is found out
     // within the deadline, not after the system's minutes of retries, also on an idle
-    // connection. libpq waits 2 s at least.
-    const QByteArray connessione = QByteArray::number(std::max(2, (Scadenza() + 999) / 1000));
-    const QByteArray utente = QByteArray::number(Scadenza());
+    // connection. A long deadline for bulk work is no reason to wait longer for a server
+    // that does not answer at all; libpq waits 2 s at least.
+    const int limite = std::min(Scadenza(), kScadenzaNormale);
+    const QByteArray connessione = QByteArray::number(std::max(2, (limite + 999) / 1000));
+    const QByteArray utente = QByteArray::number(limite);
     const char* chiavi[] = {"connect_timeout",
                             "keepalives",
                             "keepalives_idle",
@@ -769,16 +775,35 @@ void DatabasePg::PrimaDiEseguire() {
     // Joined before the answer: a wait that fails leaves a transaction to roll back.
     inTransazione_ = true;
     Risultato r = Chiedi(c, sql, nullptr);
-    if (PQresultStatus(r.get()) != PGRES_TUPLES_OK) Solleva(c, r.get());
+    if (PQresultStatus(r.get()) == PGRES_TUPLES_OK) return;
+    // Nothing of the transaction has reached the server yet: a connection dropped while
+    // idle is replaced and the transaction begun there.
+    if (PQstatus(c) == CONNECTION_BAD) {
+        Lascia(c);
+        c = Principale();
+        inTransazione_ = true;
+        r = Chiedi(c, sql, nullptr);
+        if (PQresultStatus(r.get()) == PGRES_TUPLES_OK) return;
+    }
+    Solleva(c, r.get());
 }
 
-Risultato DatabasePg::Invia(const QString& sql, const QVariantList& parametri) {
-    PrimaDiEseguire();
+Risultato DatabasePg::Invia(const QString& sql, const QVariantList& parametri, bool lettura) {
     const Parametri p(parametri);
-    Risultato r = Chiedi(conn_, sql.toUtf8(), &p);
-    const auto stato = PQresultStatus(r.get());
-    if (stato != PGRES_COMMAND_OK && stato != PGRES_TUPLES_OK) Solleva(conn_, r.get());
-    return r;
+    const QByteArray testo = sql.toUtf8();
+    for (int tentativo = 0;; ++tentativo) {
+        PrimaDiEseguire();
+        Risultato r = Chiedi(conn_, testo, &p);
+        const auto stato = PQresultStatus(r.get());
+        if (stato == PGRES_COMMAND_OK || stato == PGRES_TUPLES_OK) return r;
+        // A read outside a transaction on a connection that was dropped while idle (a
+        // restart, a timeout, a router) is sent once more on a new one; a write never is.
+        if (tentativo == 0 && lettura && !inTransazione_ && PQstatus(conn_) == CONNECTION_BAD) {
+            Lascia(conn_);
+            continue;
+        }
+        Solleva(conn_, r.get());
+    }
 }
 
 void DatabasePg::CommitLocale() {
@@ -835,7 +860,7 @@ std::vector<QVariantList> DatabasePg::Righe(const QString& sqlNativo,
 
 QStringList DatabasePg::Piano(const QString& sql) {
     QStringList piano;
-    Risultato r = Invia(QStringLiteral("EXPLAIN ") + TraduciPerPostgres(sql));
+    Risultato r = Invia(QStringLiteral("EXPLAIN ") + TraduciPerPostgres(sql), {}, true);
     for (int i = 0; i < PQntuples(r.get()); ++i)
         piano << QString::fromUtf8(PQgetvalue(r.get(), i, 0));
     return piano;
@@ -941,9 +966,11 @@ void DatabasePg::Carica(const QString& tabella, const QStringList& colonne,
 
 QStringList DatabasePg::Tabelle() {
     QStringList nomi;
-    Risultato r = Invia(QStringLiteral(
-        "SELECT relname FROM pg_class WHERE relnamespace = current_schema()::regnamespace AND "
-        "relkind IN ('r', 'p') ORDER BY relname"));
+    Risultato r = Invia(
+        QStringLiteral(
+            "SELECT relname FROM pg_class WHERE relnamespace = current_schema()::regnamespace AND "
+            "relkind IN ('r', 'p') ORDER BY relname"),
+        {}, true);
     for (int i = 0; i < PQntuples(r.get()); ++i)
         nomi << QString::fromUtf8(PQgetvalue(r.get(), i, 0));
     return nomi;
@@ -954,7 +981,7 @@ std::vector<DefColonna> DatabasePg::Colonne(const QString& tabella) {
         Invia(QStringLiteral("SELECT a.attname, a.atttypid, a.atttypmod, a.attnotnull FROM "
                              "pg_attribute a WHERE a.attrelid = to_regclass($1) AND a.attnum > 0 "
                              "AND NOT a.attisdropped ORDER BY a.attnum"),
-              {Quota(tabella.toLower())});
+              {Quota(tabella.toLower())}, true);
     std::vector<DefColonna> colonne;
     for (int i = 0; i < PQntuples(r.get()); ++i) {
         const Oid tipo = Oid(QByteArray(PQgetvalue(r.get(), i, 1)).toUInt());
@@ -976,7 +1003,7 @@ std::vector<DefIndice> DatabasePg::Indici(const QString& tabella) {
                        "FROM pg_index i JOIN pg_class ic ON ic.oid = i.indexrelid, "
                        "generate_series(1, i.indnkeyatts) k WHERE i.indrelid = to_regclass($1) "
                        "ORDER BY ic.oid, k"),
-        {Quota(tabella.toLower())});
+        {Quota(tabella.toLower())}, true);
     std::vector<DefIndice> indici;
     QString ultimo;
     for (int i = 0; i < PQntuples(r.get()); ++i) {
@@ -1006,7 +1033,7 @@ void DatabasePg::Tabella(const QString& nome, QString& oid, QString& relname,
             "pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
             "WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind IN ('r', 'p') "
             "AND lower(c.relname) = lower($1) ORDER BY c.relname = $1 DESC, c.oid, a.attnum"),
-        {nome});
+        {nome}, true);
     const int n = PQntuples(r.get());
     if (n == 0)
         throw Errore(
@@ -1045,7 +1072,7 @@ const Indice& DatabasePg::IndiceDi(const QString& oid, const QString& tabella,
             "JOIN pg_class ic ON ic.oid = i.indexrelid, generate_series(1, i.indnkeyatts) k "
             "WHERE i.indrelid = $1::oid AND lower(ic.relname) IN (lower($2), lower($3)) "
             "ORDER BY lower(ic.relname) = lower($2) DESC, ic.oid, k"),
-        {oid, tabella + '.' + nome, nome});
+        {oid, tabella + '.' + nome, nome}, true);
     if (PQntuples(r.get()) == 0)
         throw Errore(ErrIndiceMancante,
                      QStringLiteral("'%1' non è un indice di questa tabella.").arg(nome));
@@ -1070,23 +1097,32 @@ std::unique_ptr<Recordset> DatabasePg::OpenSnapshot(const QString& sql) {
     // Inside a transaction the snapshot must see what the transaction wrote; a second
     // reader while one streams is rare. Both read whole on the main connection.
     if ((ws_ && ws_->InTransazione()) || inTransazione_ || lettore_) {
-        rs->risultato_ = Invia(nativo);
+        rs->risultato_ = Invia(nativo, {}, true);
         for (int c = 0; c < PQnfields(rs->risultato_.get()); ++c)
             rs->colonne_.push_back(ColonnaDa(rs->risultato_.get(), c));
         rs->rigaCorrente_ = -1;
     } else {
-        PGconn* c = Flusso();
         const QByteArray testo = nativo.toUtf8();
-        ++Viaggi();
-        if (!PQsendQueryParams(c, testo.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0))
-            Solleva(c, nullptr);
-        PQsetSingleRowMode(c);
-        rs->inFlusso_ = true;
-        lettore_ = rs.get();
-        Risultato primo = Prossimo(c);
-        const auto stato = PQresultStatus(primo.get());
-        if (stato != PGRES_SINGLE_TUPLE && stato != PGRES_TUPLES_OK) {
-            rs->FermaFlusso();
+        PGconn* c = nullptr;
+        Risultato primo;
+        ExecStatusType stato = PGRES_FATAL_ERROR;
+        for (int tentativo = 0;; ++tentativo) {
+            c = Flusso();
+            ++Viaggi();
+            if (PQsendQueryParams(c, testo.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0)) {
+                PQsetSingleRowMode(c);
+                rs->inFlusso_ = true;
+                lettore_ = rs.get();
+                primo = Prossimo(c);
+                stato = PQresultStatus(primo.get());
+                if (stato == PGRES_SINGLE_TUPLE || stato == PGRES_TUPLES_OK) break;
+                rs->FermaFlusso();
+            }
+            // As any read outside a transaction: once more on a new connection.
+            if (tentativo == 0 && flusso_ == c && PQstatus(c) == CONNECTION_BAD) {
+                Lascia(c);
+                continue;
+            }
             Solleva(flusso_ == c ? c : nullptr, primo.get());
         }
         for (int k = 0; k < PQnfields(primo.get()); ++k)
@@ -1173,7 +1209,7 @@ void RecordsetPg::CaricaRiga(const PGresult* r, int riga) {
 }
 
 bool RecordsetPg::Posiziona(const QString& sql, const QVariantList& parametri) {
-    Risultato r = db_->Invia(sql, parametri);
+    Risultato r = db_->Invia(sql, parametri, true);
     if (PQntuples(r.get()) == 0) {
         haRiga_ = false;
         return false;
