@@ -856,9 +856,9 @@ TEST_P(MotoreServerTest, UnCollegamentoErratoDiceLaCausaENonCreaNulla) {
          "/nessuna/cartella"},
         {QString("host=127.0.0.1 port=%1 user=postgres").arg(chiusa) + segreto, "prova",
          ErrConnessione, "127.0.0.1"},
-        {server + " dbname=nessun_database" + segreto, "prova", ErrConnessione, "nessun_database"},
+        {server + " dbname=nessun_database", "prova", ErrConnessione, "nessun_database"},
         {server + " user=nessun_utente" + segreto, "prova", ErrConnessione, "nessun_utente"},
-        {server + segreto, "nessuno_schema", ErrPercorso, "nessuno_schema"},
+        {server, "nessuno_schema", ErrPercorso, "nessuno_schema"},
         // The Unix socket never carries TLS: a server that refuses it stands on the loopback.
         {QString("host=127.0.0.1 port=%1 sslmode=require user=postgres").arg(senzaTls.porta) +
              segreto,
@@ -870,6 +870,10 @@ TEST_P(MotoreServerTest, UnCollegamentoErratoDiceLaCausaENonCreaNulla) {
     if (password)
         casi.push_back({server + " user=anagrafica_password password=sbagliata", "prova",
                         ErrConnessione, "password"});
+    // Over TLS, a certificate made out to another name than the one asked for.
+    if (db->Valore("SELECT ssl FROM pg_stat_ssl WHERE pid = pg_backend_pid()").toBool())
+        casi.push_back(
+            {server + " host=altronome" + segreto, "prova", ErrConnessione, "altronome"});
     for (const Caso& c : casi) {
         SCOPED_TRACE(c.server.toStdString());
         QString testo;
