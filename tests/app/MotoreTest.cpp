@@ -2,6 +2,8 @@
 #include "engine/Motore.h"
 
 #include "support/AmbienteProva.h"
+#include "support/ProxyGuasto.h"
+#include "support/ServerProprio.h"
 
 #include "Setup.h"
 
@@ -22,6 +24,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -936,6 +939,44 @@ TEST_P(MotoreServerTest, UnCollegamentoCadutoFraDueAzioniNonCostaNulla) {
     EXPECT_TRUE(rs->NoMatch());
     rs->Seek("=", {49});
     EXPECT_FALSE(rs->NoMatch());
+}
+
+// On servers of the test's own: a line cut at a chosen moment, a standby.
+class ServerProprioTest : public ::testing::TestWithParam<Motore> {
+  protected:
+    // A save of a client, as the forms make it; its error, 0 when done.
+    static int Salva(Workspace& ws, Recordset& rs, int codice) {
+        ws.BeginTrans();
+        rs.AddNew();
+        rs.SetField("CliCodice", codice);
+        rs.SetField("CliRagsoc", "PROVA");
+        rs.Update();
+        const int errore = NumeroErrore([&] { ws.CommitTrans(); });
+        ws.Rollback();
+        return errore;
+    }
+};
+SOLO_SUL_SERVER(ServerProprioTest);
+
+// A save whose COMMIT reaches the server but whose reply is lost (the line cut right after
+// it) is confirmed as saved; one whose COMMIT never got there is said to be lost, and made
+// again it is stored once.
+TEST_P(ServerProprioTest, SiChiedeAlServerSeIlSalvataggioCE) {
+    ServerProprio proprio;
+    ProxyGuasto proxy(proprio.Server());
+    AmbienteProva amb(Motore::Server, false, proxy.Server());
+    Workspace ws(amb.Server());
+    auto db = amb.ApriDitta(ws);
+    auto rs = db->OpenTable("Clienti");
+    rs->SetIndex("primaria");
+    auto Salva = [&](int codice) { return ServerProprioTest::Salva(ws, *rs, codice); };
+    proxy.Taglia(ProxyGuasto::Taglio::DopoIlCommit);
+    EXPECT_EQ(Salva(1), 0) << "the save landed: it is confirmed";
+    proxy.Taglia(ProxyGuasto::Taglio::PrimaDelCommit);
+    EXPECT_EQ(Salva(2), ErrChiamata) << "the save is said to be lost";
+    EXPECT_EQ(amb.Leggi("SELECT CliCodice FROM Clienti ORDER BY 1"), "1");
+    EXPECT_EQ(Salva(2), 0) << "and can be made again";
+    EXPECT_EQ(amb.Leggi("SELECT CliCodice FROM Clienti ORDER BY 1"), "1\n2");
 }
 
 // A long read streams: the first rows come at once, nothing it holds keeps a writer

@@ -13,6 +13,7 @@
 #include <future>
 #include <map>
 #include <thread>
+#include <utility>
 
 #include <poll.h>
 
@@ -484,6 +485,9 @@ class DatabasePg final : public Database {
     // and gives no result instead of raising.
     Risultato Chiedi(PGconn* c, const QByteArray& sql, const Parametri* p, bool quieto = false);
     [[noreturn]] void Perso(PGconn* c, const QString& causa);
+    // What became of the transaction whose COMMIT got no reply, asked on a new connection.
+    enum class Esito { Registrata, Annullata, Ignoto };
+    Esito EsitoTransazione();
     [[noreturn]] void Scaduta(PGconn* c);
 
     QString server_, schema_;
@@ -494,6 +498,9 @@ class DatabasePg final : public Database {
     PGconn* flusso_ = nullptr;
     RecordsetPg* lettore_ = nullptr;  // the snapshot that streams on flusso_
     bool inTransazione_ = false;
+    // The transaction's number on the server, and the server process that runs it.
+    QByteArray numero_;
+    int processo_ = 0;
     std::map<QString, Indice> indici_;  // by table oid and lower-case name
     std::vector<RecordsetPg*> recordset_;
 };
@@ -694,6 +701,31 @@ bool DatabasePg::Spingi(PGconn* c, Orologio::time_point fine) {
     return true;
 }
 
+DatabasePg::Esito DatabasePg::EsitoTransazione() {
+    const QString numero = QString::fromLatin1(std::exchange(numero_, {}));
+    try {
+        PGconn* c = Principale();
+        // The server keeps the outcome of every transaction by its number. One that is still
+        // open is the old connection's, whose process has not yet found the line gone: it
+        // is ended, and its transaction with it unless the COMMIT came first.
+        for (int volta = 0; volta < 2; ++volta) {
+            const Parametri p(QVariantList{numero});
+            Risultato r = Chiedi(c, "SELECT txid_status($1::bigint)", &p);
+            if (PQresultStatus(r.get()) != PGRES_TUPLES_OK || PQgetisnull(r.get(), 0, 0))
+                return Esito::Ignoto;
+            const QByteArray stato = PQgetvalue(r.get(), 0, 0);
+            if (stato == "committed") return Esito::Registrata;
+            if (stato == "aborted") return Esito::Annullata;
+            if (volta == 1) break;
+            const Parametri q(QVariantList{processo_, Scadenza()});
+            Chiedi(c, "SELECT pg_terminate_backend($1::integer, $2::bigint)", &q);
+        }
+    } catch (const Errore&) {
+        // No server to ask: the outcome stays unknown.
+    }
+    return Esito::Ignoto;
+}
+
 bool DatabasePg::Attendi(PGconn* c) {
     const auto fine = Orologio::now() + std::chrono::milliseconds(Scadenza());
     if (!Spingi(c, fine)) return false;
@@ -767,15 +799,24 @@ PGconn* DatabasePg::Flusso() {
 void DatabasePg::PrimaDiEseguire() {
     PGconn* c = Principale();
     if (!ws_ || !ws_->InTransazione() || inTransazione_) return;
-    // One round trip: the transaction and the turn among the program's writers.
-    const QByteArray sql = QStringLiteral("BEGIN; SELECT pg_advisory_xact_lock(%1, hashtext('%2'))")
-                               .arg(kClasseBlocco)
-                               .arg(schema_)
-                               .toUtf8();
+    // One round trip: the transaction, the turn among the program's writers, and the
+    // transaction's number, by which a COMMIT whose reply is lost is looked up.
+    const QByteArray sql =
+        QStringLiteral("BEGIN; SELECT pg_advisory_xact_lock(%1, hashtext('%2')), txid_current()")
+            .arg(kClasseBlocco)
+            .arg(schema_)
+            .toUtf8();
     // Joined before the answer: a wait that fails leaves a transaction to roll back.
     inTransazione_ = true;
+    numero_.clear();
+    auto iniziata = [&](const Risultato& r) {
+        if (PQresultStatus(r.get()) != PGRES_TUPLES_OK) return false;
+        numero_ = PQgetvalue(r.get(), 0, 1);
+        processo_ = PQbackendPID(c);
+        return true;
+    };
     Risultato r = Chiedi(c, sql, nullptr);
-    if (PQresultStatus(r.get()) == PGRES_TUPLES_OK) return;
+    if (iniziata(r)) return;
     // Nothing of the transaction has reached the server yet: a connection dropped while
     // idle is replaced and the transaction begun there.
     if (PQstatus(c) == CONNECTION_BAD) {
@@ -783,7 +824,7 @@ void DatabasePg::PrimaDiEseguire() {
         c = Principale();
         inTransazione_ = true;
         r = Chiedi(c, sql, nullptr);
-        if (PQresultStatus(r.get()) == PGRES_TUPLES_OK) return;
+        if (iniziata(r)) return;
     }
     Solleva(c, r.get());
 }
@@ -810,7 +851,26 @@ void DatabasePg::CommitLocale() {
     if (!inTransazione_) return;
     inTransazione_ = false;
     Risultato r = Chiedi(conn_, "COMMIT", nullptr);
-    if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) Solleva(conn_, r.get());
+    if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) {
+        // The line went down with the COMMIT on its way: the server may have made it or
+        // not. Said as lost when it was not, a save made again would be stored twice; said
+        // as made when it was not, it would be lost. The server is asked.
+        if (PQstatus(conn_) == CONNECTION_BAD && !numero_.isEmpty()) {
+            const QString causa = r ? MessaggioRisultato(r.get()) : Messaggio(conn_);
+            Lascia(conn_);
+            switch (EsitoTransazione()) {
+                case Esito::Registrata:
+                    return;
+                case Esito::Annullata:
+                    Perso(nullptr, causa + QStringLiteral(" (la transazione non è stata "
+                                                          "registrata)"));
+                case Esito::Ignoto:
+                    Perso(nullptr, causa + QStringLiteral(" (non è noto se la transazione sia "
+                                                          "stata registrata)"));
+            }
+        }
+        Solleva(conn_, r.get());
+    }
     // A transaction that failed on the server ends in a rollback, which COMMIT reports.
     if (qstrcmp(PQcmdStatus(r.get()), "ROLLBACK") == 0)
         throw Errore(ErrGenerico, QStringLiteral("La transazione sul database '%1' è stata "
