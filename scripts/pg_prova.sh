@@ -7,6 +7,11 @@
 #   pg_prova.sh tcp DIR       prints the connection string over TCP (verify-full); the
 #                             same is the service anagrafica_tcp of DIR/pg_service.conf
 #                             (PGSERVICEFILE), short enough for an environment file
+#   pg_prova.sh replica DIR PRIMARY
+#                             creates and starts in DIR a standby that streams from the
+#                             cluster in PRIMARY, which from then on waits for it at each
+#                             commit; prints its connection string (socket)
+#   pg_prova.sh promuovi DIR  makes the standby in DIR a primary
 #   pg_prova.sh ferma DIR     stops it (immediately) and removes DIR
 #   pg_prova.sh riavvia DIR fast|immediate
 #                             stops it in that mode and starts it again
@@ -74,6 +79,33 @@ case "$azione" in
             "$password" "$dir" >>"$dir/pg_service.conf"
         echo "host=$dir port=$porta user=postgres dbname=postgres"
         ;;
+    replica)
+        primario=$3
+        porta_primario=$(sed -n 4p "$primario/dati/postmaster.pid")
+        mkdir -p "$dir"
+        [ -z "$utente" ] || chown "$utente" "$dir"
+        come_pg "$pg_bin/pg_basebackup" -D "$dir/dati" -R -X stream -h "$primario" \
+            -p "$porta_primario" -U postgres
+        porta=""
+        for _ in $(seq 20); do
+            porta=$(shuf -i 20000-60000 -n 1)
+            if come_pg "$pg_bin/pg_ctl" -D "$dir/dati" -l "$dir/server.log" -w -o \
+                "-c listen_addresses='' -p $porta -k $dir -c fsync=off \
+                 -c full_page_writes=off -c max_connections=300" start >/dev/null; then
+                break
+            fi
+            porta=""
+        done
+        [ -n "$porta" ] || { echo "pg_prova.sh: the standby did not start" >&2; exit 1; }
+        # A commit returns once the standby has it: a standby that takes over misses none.
+        "$pg_bin/psql" "host=$primario port=$porta_primario user=postgres dbname=postgres" -XAtq \
+            -c "ALTER SYSTEM SET synchronous_standby_names = '*'" -c "SELECT pg_reload_conf()" \
+            >/dev/null
+        echo "host=$dir port=$porta user=postgres dbname=postgres"
+        ;;
+    promuovi)
+        come_pg "$pg_bin/pg_ctl" -D "$dir/dati" -w promote >/dev/null
+        ;;
     tcp)
         grep -v '^\[' "$dir/pg_service.conf" | paste -sd ' '
         ;;
@@ -87,7 +119,7 @@ case "$azione" in
             >/dev/null
         ;;
     *)
-        echo "usage: $0 avvia|tcp|ferma|riavvia DIR [fast|immediate]" >&2
+        echo "usage: $0 avvia|tcp|replica|promuovi|ferma|riavvia DIR [fast|immediate|PRIMARY]" >&2
         exit 2
         ;;
 esac

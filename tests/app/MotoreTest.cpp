@@ -979,6 +979,34 @@ TEST_P(ServerProprioTest, SiChiedeAlServerSeIlSalvataggioCE) {
     EXPECT_EQ(amb.Leggi("SELECT CliCodice FROM Clienti ORDER BY 1"), "1\n2");
 }
 
+// A standby takes over from a primary that is gone: the program, open on both, goes on
+// with its next action, and nothing committed before is missing.
+TEST_P(ServerProprioTest, UnoStandbyPrendeIlPosto) {
+    ServerProprio primario;
+    ServerProprio riserva(&primario);
+    static const QRegularExpression host("host=(\\S+) port=(\\d+)");
+    const auto p = host.match(primario.Server()), r = host.match(riserva.Server());
+    ASSERT_TRUE(p.hasMatch() && r.hasMatch());
+    AmbienteProva amb(Motore::Server, false,
+                      QString("host=%1,%2 port=%3,%4 user=postgres dbname=postgres "
+                              "target_session_attrs=read-write")
+                          .arg(p.captured(1), r.captured(1), p.captured(2), r.captured(2)));
+    Workspace ws(amb.Server());
+    auto db = amb.ApriDitta(ws);
+    auto rs = db->OpenTable("Clienti");
+    rs->SetIndex("primaria");
+    ASSERT_EQ(Salva(ws, *rs, 1), 0);
+    primario.Spegni();
+    riserva.Promuovi();
+    int messaggi = 0;
+    for (int volta = 0; volta < 3 && NumeroErrore([&] { rs->Seek("=", {1}); }) != 0; ++volta)
+        ++messaggi;
+    EXPECT_EQ(messaggi, 0) << "a read goes again, on the standby, without a word";
+    EXPECT_FALSE(rs->NoMatch()) << "nothing committed before is missing";
+    EXPECT_EQ(Salva(ws, *rs, 2), 0);
+    EXPECT_EQ(amb.Leggi("SELECT CliCodice FROM Clienti ORDER BY 1"), "1\n2");
+}
+
 // A long read streams: the first rows come at once, nothing it holds keeps a writer
 // waiting, and closing it early ends the query on the server.
 TEST_P(MotoreServerTest, LaLetturaInFlussoNonTieneNullaEFinisceSulServer) {

@@ -17,17 +17,13 @@ QString Script() {
 
 }  // namespace
 
-ServerProprio::ServerProprio() {
+ServerProprio::ServerProprio(const ServerProprio* primario) {
     // The cluster's own user walks into the folder.
     QFile::setPermissions(dir_.path(), QFile::permissions(dir_.path()) | QFile::ReadOther |
                                            QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup);
     cluster_ = dir_.path() + QStringLiteral("/pg");
-    QProcess avvio;
-    avvio.start(Script(), {QStringLiteral("avvia"), cluster_});
-    if (!avvio.waitForFinished(120000) || avvio.exitCode() != 0)
-        throw std::runtime_error("the test's own cluster did not start: " +
-                                 avvio.readAllStandardError().toStdString());
-    server_ = QString::fromUtf8(avvio.readAllStandardOutput()).trimmed();
+    server_ = Esegui(primario ? QStringList{QStringLiteral("replica"), cluster_, primario->cluster_}
+                              : QStringList{QStringLiteral("avvia"), cluster_});
     // Should this process die with the cluster stopped, the cluster is let go and stopped
     // all the same, once the process is gone.
     QProcess::startDetached(
@@ -41,10 +37,27 @@ ServerProprio::ServerProprio() {
 }
 
 ServerProprio::~ServerProprio() {
+    Spegni();
+}
+
+QString ServerProprio::Esegui(const QStringList& argomenti) const {
+    QProcess p;
+    p.start(Script(), argomenti);
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        throw std::runtime_error("pg_prova.sh " + argomenti.join(' ').toStdString() + ": " +
+                                 p.readAllStandardError().toStdString());
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+void ServerProprio::Spegni() {
     Riprendi();
-    QProcess fine;
-    fine.start(Script(), {QStringLiteral("ferma"), cluster_});
-    fine.waitForFinished(60000);
+    QProcess p;
+    p.start(Script(), {QStringLiteral("ferma"), cluster_});
+    p.waitForFinished(60000);
+}
+
+void ServerProprio::Promuovi() {
+    Esegui({QStringLiteral("promuovi"), cluster_});
 }
 
 std::vector<pid_t> ServerProprio::Processi() const {

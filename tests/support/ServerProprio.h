@@ -16,8 +16,9 @@
 
 class ServerProprio {
   public:
-    // Starts the cluster; throws when it cannot.
-    ServerProprio();
+    // Starts the cluster, or a standby that streams from `primario`, which from then on
+    // waits for it at each commit; throws when it cannot.
+    explicit ServerProprio(const ServerProprio* primario = nullptr);
     // Lets it go and stops it.
     ~ServerProprio();
     ServerProprio(const ServerProprio&) = delete;
@@ -29,9 +30,14 @@ class ServerProprio {
     // `massimoMs`, so that a program that waits for them for ever still ends.
     void Congela(int massimoMs = 20000);
     void Riprendi();
+    // Stops it at once, as a computer switched off.
+    void Spegni();
+    // Makes the standby a primary.
+    void Promuovi();
 
   private:
     std::vector<pid_t> Processi() const;
+    QString Esegui(const QStringList& argomenti) const;
 
     QTemporaryDir dir_;
     QString cluster_;
