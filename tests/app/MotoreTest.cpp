@@ -945,13 +945,21 @@ TEST_P(MotoreServerTest, UnCollegamentoCadutoFraDueAzioniNonCostaNulla) {
 class ServerProprioTest : public ::testing::TestWithParam<Motore> {
   protected:
     // A save of a client, as the forms make it; its error, 0 when done.
-    static int Salva(Workspace& ws, Recordset& rs, int codice) {
+    static int Salva(Workspace& ws, Recordset& rs, int codice, QString* testo = nullptr,
+                     const std::function<void()>& primaDelCommit = {}) {
         ws.BeginTrans();
         rs.AddNew();
         rs.SetField("CliCodice", codice);
         rs.SetField("CliRagsoc", "PROVA");
         rs.Update();
-        const int errore = NumeroErrore([&] { ws.CommitTrans(); });
+        if (primaDelCommit) primaDelCommit();
+        int errore = 0;
+        try {
+            ws.CommitTrans();
+        } catch (const Errore& e) {
+            errore = e.Numero();
+            if (testo) *testo = e.Descrizione();
+        }
         ws.Rollback();
         return errore;
     }
@@ -977,6 +985,14 @@ TEST_P(ServerProprioTest, SiChiedeAlServerSeIlSalvataggioCE) {
     EXPECT_EQ(amb.Leggi("SELECT CliCodice FROM Clienti ORDER BY 1"), "1");
     EXPECT_EQ(Salva(2), 0) << "and can be made again";
     EXPECT_EQ(amb.Leggi("SELECT CliCodice FROM Clienti ORDER BY 1"), "1\n2");
+
+    // No answer at all, the server frozen: the outcome is not guessed either way.
+    ws.ImpostaScadenza(1500);
+    QString testo;
+    EXPECT_EQ(ServerProprioTest::Salva(ws, *rs, 3, &testo, [&] { proprio.Congela(); }),
+              ErrChiamata);
+    proprio.Riprendi();
+    EXPECT_TRUE(testo.contains("non è noto")) << testo.toStdString();
 }
 
 // A standby takes over from a primary that is gone: the program, open on both, goes on

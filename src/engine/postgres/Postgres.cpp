@@ -850,7 +850,15 @@ Risultato DatabasePg::Invia(const QString& sql, const QVariantList& parametri, b
 void DatabasePg::CommitLocale() {
     if (!inTransazione_) return;
     inTransazione_ = false;
-    Risultato r = Chiedi(conn_, "COMMIT", nullptr);
+    Risultato r;
+    try {
+        r = Chiedi(conn_, "COMMIT", nullptr);
+    } catch (const Errore& e) {
+        // No answer within the deadline, and no server to ask: not guessed either way.
+        throw Errore(e.Numero(), e.Descrizione() + QStringLiteral(" (non è noto se la "
+                                                                  "transazione sia stata "
+                                                                  "registrata)"));
+    }
     if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) {
         // The line went down with the COMMIT on its way: the server may have made it or
         // not. Said as lost when it was not, a save made again would be stored twice; said
