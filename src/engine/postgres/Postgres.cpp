@@ -706,9 +706,12 @@ DatabasePg::Esito DatabasePg::EsitoTransazione() {
     try {
         PGconn* c = Principale();
         // The server keeps the outcome of every transaction by its number. One that is still
-        // open is the old connection's, whose process has not yet found the line gone: it
-        // is ended, and its transaction with it unless the COMMIT came first.
-        for (int volta = 0; volta < 2; ++volta) {
+        // open is the old connection's, whose process has not yet read all the line brought
+        // (the COMMIT perhaps) or found it gone: it is given a little time, then ended, and
+        // its transaction with it unless the COMMIT came first.
+        const auto fine = Orologio::now() + std::chrono::milliseconds(Scadenza() / 2);
+        bool terminato = false;
+        for (;;) {
             const Parametri p(QVariantList{numero});
             Risultato r = Chiedi(c, "SELECT txid_status($1::bigint)", &p);
             if (PQresultStatus(r.get()) != PGRES_TUPLES_OK || PQgetisnull(r.get(), 0, 0))
@@ -716,9 +719,14 @@ DatabasePg::Esito DatabasePg::EsitoTransazione() {
             const QByteArray stato = PQgetvalue(r.get(), 0, 0);
             if (stato == "committed") return Esito::Registrata;
             if (stato == "aborted") return Esito::Annullata;
-            if (volta == 1) break;
+            if (terminato) break;
+            if (Orologio::now() < fine) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                continue;
+            }
             const Parametri q(QVariantList{processo_, Scadenza()});
             Chiedi(c, "SELECT pg_terminate_backend($1::integer, $2::bigint)", &q);
+            terminato = true;
         }
     } catch (const Errore&) {
         // No server to ask: the outcome stays unknown.
