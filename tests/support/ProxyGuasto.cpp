@@ -2,7 +2,10 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <deque>
 #include <stdexcept>
 
 #include <poll.h>
@@ -92,42 +95,70 @@ void ProxyGuasto::Inoltra(int cliente) {
     }
     // The client's bytes are read message by message: the first has no type byte (the
     // startup packet), every other one a type byte and then its length.
+    using Orologio = std::chrono::steady_clock;
+    struct InViaggio {
+        Orologio::time_point arrivo;
+        QByteArray dati;
+    };
+    std::deque<InViaggio> alServer, alCliente;
+    auto spedisci = [](std::deque<InViaggio>& coda, int presa, bool tutto) {
+        while (!coda.empty() && (tutto || coda.front().arrivo <= Orologio::now())) {
+            if (!ScriviTutto(presa, coda.front().dati.constData(),
+                             size_t(coda.front().dati.size())))
+                return false;
+            coda.pop_front();
+        }
+        return true;
+    };
     QByteArray pendente;
     bool avviato = false;
+    bool taglia = false;
     char buffer[65536];
-    while (server >= 0 && !fine_) {
+    while (server >= 0 && !fine_ && !taglia) {
+        const auto meta = std::chrono::microseconds(ritardoMs_ * 500);
+        int attesa = 200;
+        for (const auto* coda : {&alServer, &alCliente})
+            if (!coda->empty())
+                attesa = std::min<int>(
+                    attesa,
+                    int(std::max<qint64>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                coda->front().arrivo - Orologio::now())
+                                                .count())));
         pollfd p[2] = {{cliente, POLLIN, 0}, {server, POLLIN, 0}};
-        if (::poll(p, 2, 200) < 0) break;
+        if (::poll(p, 2, attesa) < 0) break;
         if (p[1].revents) {
             const ssize_t n = ::read(server, buffer, sizeof buffer);
-            if (n <= 0 || !ScriviTutto(cliente, buffer, size_t(n))) break;
+            if (n <= 0) break;
+            alCliente.push_back({Orologio::now() + meta, QByteArray(buffer, n)});
         }
-        if (!p[0].revents) continue;
-        const ssize_t n = ::read(cliente, buffer, sizeof buffer);
-        if (n <= 0) break;
-        pendente.append(buffer, n);
-        bool taglia = false;
-        qsizetype pronti = 0;
-        for (;;) {
-            const qsizetype testa = avviato ? 1 : 0;
-            if (pendente.size() < pronti + testa + 4) break;
-            const qsizetype fine = pronti + testa + qsizetype(Lunghezza(pendente, pronti + testa));
-            if (pendente.size() < fine) break;
-            const bool commit =
-                avviato && pendente[pronti] == 'Q' &&
-                pendente.mid(pronti + 5, 6).compare("COMMIT", Qt::CaseInsensitive) == 0;
-            avviato = true;
-            if (commit && taglio_ != Taglio::Nessuno) {
-                if (taglio_ == Taglio::DopoIlCommit) pronti = fine;
-                taglia = true;
-                taglio_ = Taglio::Nessuno;
-                break;
+        if (p[0].revents) {
+            const ssize_t n = ::read(cliente, buffer, sizeof buffer);
+            if (n <= 0) break;
+            pendente.append(buffer, n);
+            qsizetype pronti = 0;
+            for (;;) {
+                const qsizetype testa = avviato ? 1 : 0;
+                if (pendente.size() < pronti + testa + 4) break;
+                const qsizetype fine =
+                    pronti + testa + qsizetype(Lunghezza(pendente, pronti + testa));
+                if (pendente.size() < fine) break;
+                const bool commit =
+                    avviato && pendente[pronti] == 'Q' &&
+                    pendente.mid(pronti + 5, 6).compare("COMMIT", Qt::CaseInsensitive) == 0;
+                avviato = true;
+                if (commit && taglio_ != Taglio::Nessuno) {
+                    if (taglio_ == Taglio::DopoIlCommit) pronti = fine;
+                    taglia = true;
+                    taglio_ = Taglio::Nessuno;
+                    break;
+                }
+                pronti = fine;
             }
-            pronti = fine;
+            if (pronti > 0) alServer.push_back({Orologio::now() + meta, pendente.left(pronti)});
+            pendente.remove(0, pronti);
         }
-        if (!ScriviTutto(server, pendente.constData(), size_t(pronti))) break;
-        pendente.remove(0, pronti);
-        if (taglia) break;
+        // A cut line lets through what was on it up to the cut, then nothing.
+        if (!spedisci(alServer, server, taglia) || !spedisci(alCliente, cliente, false)) break;
     }
     // Both ends of the line go at once: the server's reply, if any, is never passed on.
     std::lock_guard<std::mutex> l(mutex_);

@@ -2,7 +2,8 @@
 
 // A proxy in front of a server's Unix socket that cuts the line at a chosen moment of a
 // transaction: right after the client's COMMIT has passed through (the server makes it,
-// its reply is lost), or just before it (the server never sees it).
+// its reply is lost), or just before it (the server never sees it). It can also hold what
+// passes for a while, as a network farther away does.
 
 #include <QString>
 #include <QTemporaryDir>
@@ -26,6 +27,8 @@ class ProxyGuasto {
     const QString& Server() const { return proprio_; }
     // Cuts the line of the next COMMIT, once.
     void Taglia(Taglio t) { taglio_ = t; }
+    // Each round trip takes `millisecondi` more, half each way.
+    void Ritarda(int millisecondi) { ritardoMs_ = millisecondi; }
 
   private:
     void Accetta();
@@ -37,6 +40,7 @@ class ProxyGuasto {
     int presa_ = -1;
     std::atomic<Taglio> taglio_{Taglio::Nessuno};
     std::atomic<bool> fine_{false};
+    std::atomic<int> ritardoMs_{0};
     std::thread accettatore_;
     std::mutex mutex_;
     std::vector<std::thread> fili_;
