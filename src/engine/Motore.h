@@ -97,6 +97,12 @@ class Workspace {
     void ImpostaAttesaBlocco(int millisecondi);
     int AttesaBlocco() const { return attesaMs_; }
 
+    // How long a request to the server may wait for its answer before the connection is
+    // given up as lost (error 3146): a server that stops answering never holds the window
+    // longer. Bulk work that the server takes long over sets more.
+    void ImpostaScadenza(int millisecondi) { scadenzaMs_ = millisecondi; }
+    int Scadenza() const { return scadenzaMs_; }
+
     // Files opened from now on are treated as if they lived on a network folder, whatever
     // their file system: the tests have no network folder to stand on.
     void ImpostaCartellaDiRete(bool si) { cartellaDiRete_ = si; }
@@ -115,6 +121,7 @@ class Workspace {
     std::vector<Database*> databases_;
     bool inTransazione_ = false;
     int attesaMs_ = 3000;
+    int scadenzaMs_ = 12000;
     bool cartellaDiRete_ = false;
     qint64 viaggi_ = 0;
 };

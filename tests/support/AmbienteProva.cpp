@@ -49,24 +49,24 @@ std::string NomeMotore(const ::testing::TestParamInfo<Motore>& info) {
     return info.param == Motore::File ? "File" : "Server";
 }
 
-AmbienteProva::AmbienteProva(Motore motore, bool vuota) {
+AmbienteProva::AmbienteProva(Motore motore, bool vuota, QString base)
+    : base_(base.isEmpty() ? ServerDiProva() : std::move(base)) {
     QDir(dir_.path()).mkpath("bin");
     QDir(dir_.path()).mkpath("etc");
     QDir(dir_.path()).mkpath("01");
     if (motore == Motore::Server) {
-        const QString base = ServerDiProva();
-        if (base.isEmpty())
+        if (base_.isEmpty())
             throw std::runtime_error("ANAGRAFICA_PG_PROVA is not set: no server for the tests");
         // Each test a database of its own, so that tests run side by side.
         static std::atomic<int> contatore{0};
         databaseServer_ =
             QStringLiteral("prova_%1_%2").arg(QCoreApplication::applicationPid()).arg(contatore++);
-        motore::Workspace ws(base);
+        motore::Workspace ws(base_);
         auto db = ws.OpenDatabase("public");
         db->Esegui("DROP DATABASE IF EXISTS " + databaseServer_);
         db->Esegui("CREATE DATABASE " + databaseServer_);
         // The base's own database gives way: an environment file's value is short.
-        QStringList parole = base.split(' ', Qt::SkipEmptyParts);
+        QStringList parole = base_.split(' ', Qt::SkipEmptyParts);
         parole.removeIf([](const QString& p) { return p.startsWith("dbname="); });
         server_ = (parole << "dbname=" + databaseServer_).join(' ');
     }
@@ -78,7 +78,7 @@ AmbienteProva::AmbienteProva(Motore motore, bool vuota) {
 AmbienteProva::~AmbienteProva() {
     if (databaseServer_.isEmpty()) return;
     try {
-        motore::Workspace ws(ServerDiProva());
+        motore::Workspace ws(base_);
         ws.OpenDatabase("public")->Esegui("DROP DATABASE IF EXISTS " + databaseServer_ +
                                           " WITH (FORCE)");
     } catch (const motore::Errore& e) {
@@ -216,7 +216,7 @@ void AmbienteProva::Elimina(const QString& nome) const {
 }
 
 void AmbienteProva::TroncaCollegamenti() const {
-    motore::Workspace ws(ServerDiProva());
+    motore::Workspace ws(base_);
     ws.OpenDatabase("public")->Esegui(
         "SELECT pg_terminate_backend(pid, 5000) FROM pg_stat_activity WHERE datname = ?1",
         {databaseServer_});

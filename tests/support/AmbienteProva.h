@@ -35,8 +35,9 @@ std::vector<Motore> SoloServer();
 
 class AmbienteProva {
   public:
-    // `vuota`: no databases made, for the setup tool to make them.
-    explicit AmbienteProva(Motore motore = Motore::File, bool vuota = false);
+    // `vuota`: no databases made, for the setup tool to make them. `base`: another server
+    // than the shared test server.
+    explicit AmbienteProva(Motore motore = Motore::File, bool vuota = false, QString base = {});
     ~AmbienteProva();
     AmbienteProva(const AmbienteProva&) = delete;
     AmbienteProva& operator=(const AmbienteProva&) = delete;
@@ -94,6 +95,7 @@ class AmbienteProva {
 
   private:
     QTemporaryDir dir_;
+    QString base_;
     QString server_;
     QString databaseServer_;  // the test's own database on the server
 };

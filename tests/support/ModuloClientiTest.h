@@ -23,6 +23,9 @@
 
 class ModuloClientiTest : public ::testing::TestWithParam<Motore> {
   protected:
+    // `base`: another server than the shared test server.
+    explicit ModuloClientiTest(QString base = {}) : amb(GetParam(), false, std::move(base)) {}
+
     // `ini`: lines added to the usual environment file.
     void Avvia(const QString& riga = "E", const QByteArray& ini = {}) {
         amb.IniNormale(ini);
@@ -140,7 +143,7 @@ class ModuloClientiTest : public ::testing::TestWithParam<Motore> {
     static inline int righeElenco = -1;
     bool eseguito = false;
 
-    AmbienteProva amb{GetParam()};
+    AmbienteProva amb;
     Global g;
     std::unique_ptr<GesCliC> form;
 };

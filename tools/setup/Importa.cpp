@@ -745,6 +745,8 @@ int ComandoImporta(const QString& server, const QString& radice, const QString& 
     const QString nulla = QStringLiteral("; nulla importato");
     try {
         motore::Workspace ws(server);
+        // Bulk work: the server may take minutes over it.
+        ws.ImpostaScadenza(10 * 60 * 1000);
         DatabaseAzienda db = ApriAzienda(ws, server, radice, azienda);
         QElapsedTimer tempo;
         tempo.start();

@@ -319,6 +319,8 @@ void ConcediAgliOperatori(motore::Database& db, const QStringList& schemi) {
 int SulServer(const QString& server, const QString& azienda, qint64 clienti,
               const QString& radiceCopia, QTextStream& out, QTextStream& err) {
     motore::Workspace ws(server);
+    // Bulk work: the server may take minutes over it.
+    ws.ImpostaScadenza(10 * 60 * 1000);
     const QString ditta = motore::PercorsoDitta(server, QString(), azienda);
     const QString tabelle = motore::PercorsoTabelle(server, QString());
     auto esiste = [&](const QString& schema) {

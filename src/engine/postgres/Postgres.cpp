@@ -8,7 +8,14 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <future>
 #include <map>
+#include <thread>
+#include <utility>
+
+#include <poll.h>
 
 namespace motore::postgres {
 
@@ -22,18 +29,101 @@ constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFl
 // on a file: a save finds the rows as the previous save left them.
 constexpr int kClasseBlocco = 0x4b45;
 
+// The workspace's usual deadline for an answer.
+constexpr int kScadenzaNormale = 12000;
+
 struct Libera {
     void operator()(PGresult* r) const { PQclear(r); }
 };
 using Risultato = std::unique_ptr<PGresult, Libera>;
 
-// The connection string as it may be shown: a password written in it is not.
-QString Mostrabile(const QString& server) {
-    static const QRegularExpression password(QStringLiteral("(password\\s*=\\s*)('[^']*'|\\S+)"),
-                                             QRegularExpression::CaseInsensitiveOption);
-    QString s = server;
-    s.replace(password, QStringLiteral("\\1***"));
-    return s;
+// What a connection string holds that is never shown, and the string as it may be shown.
+struct Collegamento {
+    QString mostrabile;
+    QStringList segreti;   // values that a cause may repeat
+    QStringList nascosti;  // text cut from a string libpq cannot read
+};
+
+bool Segreta(const char* chiave) {
+    return qstrcmp(chiave, "password") == 0 || qstrcmp(chiave, "sslpassword") == 0;
+}
+
+QString Quotato(QString v) {
+    static const QRegularExpression speciali(QStringLiteral("[\\s'\\\\]"));
+    if (!v.isEmpty() && !v.contains(speciali)) return v;
+    v.replace('\\', QStringLiteral("\\\\")).replace('\'', QStringLiteral("\\'"));
+    return '\'' + v + '\'';
+}
+
+Collegamento Analizza(const QString& server) {
+    Collegamento c;
+    char* errore = nullptr;
+    // libpq's own reading, URIs and quoted values included: a password is known by its
+    // keyword wherever and however it is written.
+    if (PQconninfoOption* opzioni = PQconninfoParse(server.toUtf8().constData(), &errore)) {
+        QStringList parti;
+        bool nascosta = false;
+        for (const PQconninfoOption* o = opzioni; o->keyword; ++o) {
+            if (!o->val) continue;
+            QString valore = QString::fromUtf8(o->val);
+            if (Segreta(o->keyword)) {
+                if (!valore.isEmpty()) c.segreti << valore;
+                valore = QStringLiteral("***");
+                nascosta = true;
+            } else {
+                valore = Quotato(valore);
+            }
+            parti << QString::fromUtf8(o->keyword) + '=' + valore;
+        }
+        PQconninfoFree(opzioni);
+        c.mostrabile = nascosta ? parti.join(' ') : server;
+        return c;
+    }
+    PQfreemem(errore);
+    // A string libpq cannot read: from a password keyword on, and a URI's user:password@,
+    // nothing is shown.
+    static const QRegularExpression parola(
+        QStringLiteral("\\b(?:ssl)?password\\s*=.*$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression uri(
+        QStringLiteral("^postgres(?:ql)?://[^:/?@]*:(.*)@"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    c.mostrabile = server;
+    if (const auto m = uri.match(c.mostrabile); m.hasMatch()) {
+        c.nascosti << m.captured(1);
+        c.mostrabile.replace(m.capturedStart(1), m.capturedLength(1), QStringLiteral("***"));
+    }
+    if (const auto m = parola.match(c.mostrabile); m.hasMatch()) {
+        c.nascosti << m.captured(0);
+        c.mostrabile = c.mostrabile.left(m.capturedStart(0)) + QStringLiteral("password=***");
+    }
+    return c;
+}
+
+// A cause as it may be shown: a password it repeats is not.
+QString Maschera(QString causa, const Collegamento& c) {
+    for (const QString& s : c.segreti) {
+        // Whole, where something that is not a letter or digit sets it apart: a short
+        // password does not blot out the letters of the words around it.
+        const QRegularExpression valore(QStringLiteral("(?<![\\p{L}\\p{N}])%1(?![\\p{L}\\p{N}])")
+                                            .arg(QRegularExpression::escape(s)));
+        causa.replace(valore, QStringLiteral("***"));
+        if (s.size() >= 6) causa.replace(s, QStringLiteral("***"));
+    }
+    // libpq quotes the word of a string it cannot read.
+    static const QRegularExpression citato(QStringLiteral("\"([^\"]+)\""));
+    for (const QString& n : c.nascosti) {
+        QString fuori;
+        qsizetype da = 0;
+        for (auto it = citato.globalMatch(causa); it.hasNext();) {
+            const auto m = it.next();
+            if (m.captured(1) == QLatin1String("=") || !n.contains(m.captured(1))) continue;
+            fuori += causa.mid(da, m.capturedStart(1) - da) + QStringLiteral("***");
+            da = m.capturedEnd(1);
+        }
+        causa = fuori + causa.mid(da);
+    }
+    return causa;
 }
 
 QString Messaggio(const PGconn* c) {
@@ -226,6 +316,40 @@ Errore ErroreDa(const PGresult* r, const QString& schema) {
     return Errore(ErrGenerico, QStringLiteral("Errore del server di database (%1).").arg(testo));
 }
 
+using Orologio = std::chrono::steady_clock;
+
+// Waits until the connection can be read, or written too when `scrivere`; false when
+// `fine` comes first.
+bool Pronta(PGconn* c, bool scrivere, Orologio::time_point fine) {
+    for (;;) {
+        const auto resta =
+            std::chrono::duration_cast<std::chrono::milliseconds>(fine - Orologio::now()).count();
+        if (resta <= 0) return false;
+        // A closed socket is libpq's to report.
+        if (PQsocket(c) < 0) return true;
+        pollfd p{PQsocket(c), short(POLLIN | (scrivere ? POLLOUT : 0)), 0};
+        const int n = ::poll(&p, 1, int(std::min<long long>(resta, 60000)));
+        if (n > 0 || (n < 0 && errno != EINTR)) return true;
+    }
+}
+
+// Asks the server to cancel what the connection is doing, and waits for the server to take
+// the request at most `attesaMs`; false when it did not. The request goes on in its own
+// thread past that wait: a frozen server takes a cancel no sooner than the request itself.
+bool Annulla(PGconn* c, int attesaMs) {
+    PGcancel* annulla = PQgetCancel(c);
+    if (!annulla) return false;
+    auto fatto = std::make_shared<std::promise<void>>();
+    std::future<void> esito = fatto->get_future();
+    std::thread([annulla, fatto] {
+        char errore[256];
+        PQcancel(annulla, errore, sizeof errore);
+        PQfreeCancel(annulla);
+        fatto->set_value();
+    }).detach();
+    return esito.wait_for(std::chrono::milliseconds(attesaMs)) == std::future_status::ready;
+}
+
 bool Interrotta(const PGconn* c, const PGresult* r) {
     if (!r || PQstatus(c) == CONNECTION_BAD) return true;
     const char* stato = PQresultErrorField(r, PG_DIAG_SQLSTATE);
@@ -286,7 +410,11 @@ struct Indice {
 class DatabasePg final : public Database {
   public:
     DatabasePg(const QString& server, const QString& schema, Workspace& ws)
-        : Database(schema, ws), server_(server), schema_(schema), attesaMs_(ws.AttesaBlocco()) {}
+        : Database(schema, ws),
+          server_(server),
+          schema_(schema),
+          collegamento_(Analizza(server)),
+          attesaMs_(ws.AttesaBlocco()) {}
     ~DatabasePg() override { Close(); }
 
     void Connetti(bool crea);
@@ -312,8 +440,9 @@ class DatabasePg final : public Database {
     bool Aperto() const override { return aperto_; }
 
     // One statement on the main connection, with its parameters; the server's error is
-    // raised. Inside a workspace transaction the database joins it first.
-    Risultato Invia(const QString& sql, const QVariantList& parametri = {});
+    // raised. Inside a workspace transaction the database joins it first. A `lettura` that
+    // finds the connection dropped outside a transaction is sent again on a new one.
+    Risultato Invia(const QString& sql, const QVariantList& parametri = {}, bool lettura = false);
     bool InTransazione() const { return inTransazione_; }
     const Indice& IndiceDi(const QString& oid, const QString& tabella, const QString& nome);
     // The table as the dialect orders it; null when there is none.
@@ -338,6 +467,19 @@ class DatabasePg final : public Database {
     }
     [[noreturn]] void Solleva(PGconn* c, const PGresult* r);
 
+    // Sends what libpq holds and waits for the whole answer, within the workspace's
+    // deadline; false when it expired.
+    bool Attendi(PGconn* c);
+    // The next result of what was sent; on an expired deadline the request is cancelled,
+    // the connection dropped, and error 3146 raised.
+    Risultato Prossimo(PGconn* c);
+    // Drops a connection; what a transaction held on it is gone with it.
+    void Lascia(PGconn* c);
+    // Reads and drops the rest of an answer; a server that does not give it within the
+    // deadline loses the connection, without a word.
+    void Svuota(PGconn* c);
+    int Scadenza() const { return ws_ ? ws_->Scadenza() : kScadenzaNormale; }
+
   private:
     void CommitLocale() override;
     void RollbackLocale() override;
@@ -345,14 +487,29 @@ class DatabasePg final : public Database {
     PGconn* Nuova();
     PGconn* Principale();
     void PrimaDiEseguire();
+    // Sends what libpq holds, within the deadline; false when it expired.
+    bool Spingi(PGconn* c, Orologio::time_point fine);
+    // Sends one statement (several, without parameters) and waits for the answer: the last
+    // statement's, or the first failure. `quieto`: an expired deadline drops the connection
+    // and gives no result instead of raising.
+    Risultato Chiedi(PGconn* c, const QByteArray& sql, const Parametri* p, bool quieto = false);
+    [[noreturn]] void Perso(PGconn* c, const QString& causa);
+    // What became of the transaction whose COMMIT got no reply, asked on a new connection.
+    enum class Esito { Registrata, Annullata, Ignoto };
+    Esito EsitoTransazione();
+    [[noreturn]] void Scaduta(PGconn* c);
 
     QString server_, schema_;
+    Collegamento collegamento_;
     int attesaMs_;
     bool aperto_ = false;
     PGconn* conn_ = nullptr;
     PGconn* flusso_ = nullptr;
     RecordsetPg* lettore_ = nullptr;  // the snapshot that streams on flusso_
     bool inTransazione_ = false;
+    // The transaction's number on the server, and the server process that runs it.
+    QByteArray numero_;
+    int processo_ = 0;
     std::map<QString, Indice> indici_;         // by table oid and lower-case name
     std::map<QString, SchemaTabella> schemi_;  // by lower-case table name
     std::vector<RecordsetPg*> recordset_;
@@ -415,16 +572,45 @@ PGconn* DatabasePg::Nuova() {
     // The schema is a plain name (see SchemaDitta); the lock wait is the workspace's.
     const QByteArray opzioni =
         QStringLiteral("-c search_path=%1 -c lock_timeout=%2").arg(schema_).arg(attesaMs_).toUtf8();
-    const char* chiavi[] = {"dbname", "options", "client_encoding", "fallback_application_name",
+    // Before the string, which overrides them: a server gone from the network is found out
+    // within the deadline, not after the system's minutes of retries, also on an idle
+    // connection. A long deadline for bulk work is no reason to wait longer for a server
+    // that does not answer at all; libpq waits 2 s at least.
+    const int limite = std::min(Scadenza(), kScadenzaNormale);
+    const QByteArray connessione = QByteArray::number(std::max(2, (limite + 999) / 1000));
+    const QByteArray utente = QByteArray::number(limite);
+    const char* chiavi[] = {"connect_timeout",
+                            "keepalives",
+                            "keepalives_idle",
+                            "keepalives_interval",
+                            "keepalives_count",
+                            "tcp_user_timeout",
+                            "dbname",
+                            "options",
+                            "client_encoding",
+                            "fallback_application_name",
                             nullptr};
-    const char* valori[] = {dsn.constData(), opzioni.constData(), "UTF8", "anagrafica", nullptr};
+    const char* valori[] = {connessione.constData(),
+                            "1",
+                            "10",
+                            "5",
+                            "3",
+                            utente.constData(),
+                            dsn.constData(),
+                            opzioni.constData(),
+                            "UTF8",
+                            "anagrafica",
+                            nullptr};
     ++Viaggi();
     PGconn* c = PQconnectdbParams(chiavi, valori, 1);
     if (PQstatus(c) != CONNECTION_OK) {
-        const QString causa = Messaggio(c);
+        // The password may come from a service or password file, not the string.
+        Collegamento segreti = collegamento_;
+        if (const char* p = PQpass(c); p && *p) segreti.segreti << QString::fromUtf8(p);
+        const QString causa = Maschera(Messaggio(c), segreti);
         PQfinish(c);
         throw Errore(ErrConnessione, QStringLiteral("Collegamento al server '%1' non riuscito: %2")
-                                         .arg(Mostrabile(server_), causa));
+                                         .arg(collegamento_.mostrabile, causa));
     }
     // The server's notices (a table that was not there to drop...) are no news to the
     // operator.
@@ -434,16 +620,16 @@ PGconn* DatabasePg::Nuova() {
         PQfinish(c);
         throw Errore(ErrFormato, QStringLiteral("Il server '%1' non è un PostgreSQL 12 o più "
                                                 "recente.")
-                                     .arg(Mostrabile(server_)));
+                                     .arg(collegamento_.mostrabile));
     }
+    // Requests are sent without waiting in libpq: the program waits, up to its deadline.
+    PQsetnonblocking(c, 1);
     return c;
 }
 
 void DatabasePg::Connetti(bool crea) {
     conn_ = Nuova();
     aperto_ = true;
-    const QByteArray nome = schema_.toUtf8();
-    const char* valori[] = {nome.constData()};
     if (crea) {
         // Inside the workspace's transaction when there is one: a failed setup leaves nothing.
         try {
@@ -452,18 +638,17 @@ void DatabasePg::Connetti(bool crea) {
             if (e.Numero() != ErrSintassi) throw;
             throw Errore(ErrGenerico, QStringLiteral("Il database '%1' esiste già sul server "
                                                      "'%2' (%3).")
-                                          .arg(schema_, Mostrabile(server_), e.Descrizione()));
+                                          .arg(schema_, collegamento_.mostrabile, e.Descrizione()));
         }
         return;
     }
-    ++Viaggi();
-    Risultato r(PQexecParams(conn_, "SELECT 1 FROM pg_namespace WHERE nspname = $1", 1, nullptr,
-                             valori, nullptr, nullptr, 0));
+    const Parametri p(QVariantList{schema_});
+    Risultato r = Chiedi(conn_, "SELECT 1 FROM pg_namespace WHERE nspname = $1", &p);
     if (PQresultStatus(r.get()) != PGRES_TUPLES_OK) Solleva(conn_, r.get());
     if (PQntuples(r.get()) == 0)
         throw Errore(ErrPercorso, QStringLiteral("Il database '%1' non esiste sul server '%2' "
                                                  "(manca lo schema %1).")
-                                      .arg(schema_, Mostrabile(server_)));
+                                      .arg(schema_, collegamento_.mostrabile));
 }
 
 void DatabasePg::Close() {
@@ -486,15 +671,128 @@ void DatabasePg::Solleva(PGconn* c, const PGresult* r) {
     if (Interrotta(c, r)) {
         // The server or the line went away: whatever the transaction held is gone with it,
         // and the next call connects again.
-        const QString causa = r ? MessaggioRisultato(r) : Messaggio(c);
-        if (c == conn_) inTransazione_ = false;
-        if (c) PQfinish(c);
-        if (c == conn_) conn_ = nullptr;
-        if (c == flusso_) flusso_ = nullptr;
-        throw Errore(ErrChiamata, QStringLiteral("Collegamento con il server '%1' interrotto: %2")
-                                      .arg(Mostrabile(server_), causa));
+        Perso(c, r   ? MessaggioRisultato(r)
+                 : c ? Messaggio(c)
+                     : QStringLiteral("il collegamento è stato chiuso"));
     }
     throw ErroreDa(r, schema_);
+}
+
+void DatabasePg::Perso(PGconn* c, const QString& causa) {
+    const QString mostrabile = Maschera(causa, collegamento_);
+    if (c) Lascia(c);
+    throw Errore(ErrChiamata, QStringLiteral("Collegamento con il server '%1' interrotto: %2")
+                                  .arg(collegamento_.mostrabile, mostrabile));
+}
+
+void DatabasePg::Lascia(PGconn* c) {
+    if (c == conn_) {
+        conn_ = nullptr;
+        inTransazione_ = false;
+    }
+    // A snapshot that streamed on it finds it gone (lettore_ stays until it closes, so that
+    // no other read takes its place on a new connection).
+    if (c == flusso_) flusso_ = nullptr;
+    PQfinish(c);
+}
+
+void DatabasePg::Scaduta(PGconn* c) {
+    // Nothing more will be read from this connection: the cancel is not waited for.
+    Annulla(c, 0);
+    Perso(c, QStringLiteral("il server non ha risposto entro %1 secondi")
+                 .arg(QString::number(Scadenza() / 1000.0, 'g', 3)));
+}
+
+bool DatabasePg::Spingi(PGconn* c, Orologio::time_point fine) {
+    while (PQflush(c) == 1) {
+        if (!Pronta(c, true, fine)) return false;
+        // The server may be waiting for its own answer to be read.
+        if (!PQconsumeInput(c)) return true;  // a broken line: the result says so
+    }
+    return true;
+}
+
+DatabasePg::Esito DatabasePg::EsitoTransazione() {
+    const QString numero = QString::fromLatin1(std::exchange(numero_, {}));
+    try {
+        PGconn* c = Principale();
+        // The server keeps the outcome of every transaction by its number. One that is still
+        // open is the old connection's, whose process has not yet read all the line brought
+        // (the COMMIT perhaps) or found it gone: it is given a little time, then ended, and
+        // its transaction with it unless the COMMIT came first.
+        const auto fine = Orologio::now() + std::chrono::milliseconds(Scadenza() / 2);
+        bool terminato = false;
+        for (;;) {
+            const Parametri p(QVariantList{numero});
+            Risultato r = Chiedi(c, "SELECT txid_status($1::bigint)", &p);
+            if (PQresultStatus(r.get()) != PGRES_TUPLES_OK || PQgetisnull(r.get(), 0, 0))
+                return Esito::Ignoto;
+            const QByteArray stato = PQgetvalue(r.get(), 0, 0);
+            if (stato == "committed") return Esito::Registrata;
+            if (stato == "aborted") return Esito::Annullata;
+            if (terminato) break;
+            if (Orologio::now() < fine) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                continue;
+            }
+            const Parametri q(QVariantList{processo_, Scadenza()});
+            Chiedi(c, "SELECT pg_terminate_backend($1::integer, $2::bigint)", &q);
+            terminato = true;
+        }
+    } catch (const Errore&) {
+        // No server to ask: the outcome stays unknown.
+    }
+    return Esito::Ignoto;
+}
+
+bool DatabasePg::Attendi(PGconn* c) {
+    const auto fine = Orologio::now() + std::chrono::milliseconds(Scadenza());
+    if (!Spingi(c, fine)) return false;
+    while (PQisBusy(c)) {
+        if (!Pronta(c, false, fine)) return false;
+        if (!PQconsumeInput(c)) return true;
+    }
+    return true;
+}
+
+void DatabasePg::Svuota(PGconn* c) {
+    for (;;) {
+        if (!Attendi(c)) {
+            Annulla(c, 0);
+            Lascia(c);
+            return;
+        }
+        PGresult* r = PQgetResult(c);
+        if (!r) return;
+        PQclear(r);
+    }
+}
+
+Risultato DatabasePg::Prossimo(PGconn* c) {
+    if (!Attendi(c)) Scaduta(c);
+    return Risultato(PQgetResult(c));
+}
+
+Risultato DatabasePg::Chiedi(PGconn* c, const QByteArray& sql, const Parametri* p, bool quieto) {
+    ++Viaggi();
+    const int inviata = p ? PQsendQueryParams(c, sql.constData(), int(p->valori.size()),
+                                              p->tipi.data(), p->valori.data(), nullptr, nullptr, 0)
+                          : PQsendQuery(c, sql.constData());
+    if (!inviata) return {};
+    Risultato ultimo;
+    for (;;) {
+        if (!Attendi(c)) {
+            if (!quieto) Scaduta(c);
+            Svuota(c);
+            return {};
+        }
+        Risultato r(PQgetResult(c));
+        if (!r) break;
+        const auto stato = PQresultStatus(r.get());
+        if (stato == PGRES_COPY_IN || stato == PGRES_COPY_OUT || stato == PGRES_COPY_BOTH) return r;
+        if (!ultimo || PQresultStatus(ultimo.get()) != PGRES_FATAL_ERROR) ultimo = std::move(r);
+    }
+    return ultimo;
 }
 
 PGconn* DatabasePg::Principale() {
@@ -520,36 +818,86 @@ PGconn* DatabasePg::Flusso() {
 void DatabasePg::PrimaDiEseguire() {
     PGconn* c = Principale();
     if (!ws_ || !ws_->InTransazione() || inTransazione_) return;
-    // One round trip: the transaction and the turn among the program's writers.
-    const QByteArray sql = QStringLiteral("BEGIN; SELECT pg_advisory_xact_lock(%1, hashtext('%2'))")
-                               .arg(kClasseBlocco)
-                               .arg(schema_)
-                               .toUtf8();
+    // One round trip: the transaction, the turn among the program's writers, and the
+    // transaction's number, by which a COMMIT whose reply is lost is looked up.
+    const QByteArray sql =
+        QStringLiteral("BEGIN; SELECT pg_advisory_xact_lock(%1, hashtext('%2')), txid_current()")
+            .arg(kClasseBlocco)
+            .arg(schema_)
+            .toUtf8();
     // Joined before the answer: a wait that fails leaves a transaction to roll back.
     inTransazione_ = true;
-    ++Viaggi();
-    Risultato r(PQexec(c, sql.constData()));
-    if (PQresultStatus(r.get()) != PGRES_TUPLES_OK) Solleva(c, r.get());
+    numero_.clear();
+    auto iniziata = [&](const Risultato& r) {
+        if (PQresultStatus(r.get()) != PGRES_TUPLES_OK) return false;
+        numero_ = PQgetvalue(r.get(), 0, 1);
+        processo_ = PQbackendPID(c);
+        return true;
+    };
+    Risultato r = Chiedi(c, sql, nullptr);
+    if (iniziata(r)) return;
+    // Nothing of the transaction has reached the server yet: a connection dropped while
+    // idle is replaced and the transaction begun there.
+    if (PQstatus(c) == CONNECTION_BAD) {
+        Lascia(c);
+        c = Principale();
+        inTransazione_ = true;
+        r = Chiedi(c, sql, nullptr);
+        if (iniziata(r)) return;
+    }
+    Solleva(c, r.get());
 }
 
-Risultato DatabasePg::Invia(const QString& sql, const QVariantList& parametri) {
-    PrimaDiEseguire();
+Risultato DatabasePg::Invia(const QString& sql, const QVariantList& parametri, bool lettura) {
     const Parametri p(parametri);
     const QByteArray testo = sql.toUtf8();
-    ++Viaggi();
-    Risultato r(PQexecParams(conn_, testo.constData(), int(p.valori.size()), p.tipi.data(),
-                             p.valori.data(), nullptr, nullptr, 0));
-    const auto stato = PQresultStatus(r.get());
-    if (stato != PGRES_COMMAND_OK && stato != PGRES_TUPLES_OK) Solleva(conn_, r.get());
-    return r;
+    for (int tentativo = 0;; ++tentativo) {
+        PrimaDiEseguire();
+        Risultato r = Chiedi(conn_, testo, &p);
+        const auto stato = PQresultStatus(r.get());
+        if (stato == PGRES_COMMAND_OK || stato == PGRES_TUPLES_OK) return r;
+        // A read outside a transaction on a connection that was dropped while idle (a
+        // restart, a timeout, a router) is sent once more on a new one; a write never is.
+        if (tentativo == 0 && lettura && !inTransazione_ && PQstatus(conn_) == CONNECTION_BAD) {
+            Lascia(conn_);
+            continue;
+        }
+        Solleva(conn_, r.get());
+    }
 }
 
 void DatabasePg::CommitLocale() {
     if (!inTransazione_) return;
     inTransazione_ = false;
-    ++Viaggi();
-    Risultato r(PQexec(conn_, "COMMIT"));
-    if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) Solleva(conn_, r.get());
+    Risultato r;
+    try {
+        r = Chiedi(conn_, "COMMIT", nullptr);
+    } catch (const Errore& e) {
+        // No answer within the deadline, and no server to ask: not guessed either way.
+        throw Errore(e.Numero(), e.Descrizione() + QStringLiteral(" (non è noto se la "
+                                                                  "transazione sia stata "
+                                                                  "registrata)"));
+    }
+    if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) {
+        // The line went down with the COMMIT on its way: the server may have made it or
+        // not. Said as lost when it was not, a save made again would be stored twice; said
+        // as made when it was not, it would be lost. The server is asked.
+        if (PQstatus(conn_) == CONNECTION_BAD && !numero_.isEmpty()) {
+            const QString causa = r ? MessaggioRisultato(r.get()) : Messaggio(conn_);
+            Lascia(conn_);
+            switch (EsitoTransazione()) {
+                case Esito::Registrata:
+                    return;
+                case Esito::Annullata:
+                    Perso(nullptr, causa + QStringLiteral(" (la transazione non è stata "
+                                                          "registrata)"));
+                case Esito::Ignoto:
+                    Perso(nullptr, causa + QStringLiteral(" (non è noto se la transazione sia "
+                                                          "stata registrata)"));
+            }
+        }
+        Solleva(conn_, r.get());
+    }
     // A transaction that failed on the server ends in a rollback, which COMMIT reports.
     if (qstrcmp(PQcmdStatus(r.get()), "ROLLBACK") == 0)
         throw Errore(ErrGenerico, QStringLiteral("La transazione sul database '%1' è stata "
@@ -561,8 +909,7 @@ void DatabasePg::RollbackLocale() {
     if (!inTransazione_) return;
     inTransazione_ = false;
     if (!conn_ || PQstatus(conn_) != CONNECTION_OK) return;
-    ++Viaggi();
-    Risultato r(PQexec(conn_, "ROLLBACK"));
+    Chiedi(conn_, "ROLLBACK", nullptr, true);
 }
 
 void DatabasePg::ImpostaAttesa(int millisecondi) {
@@ -570,8 +917,7 @@ void DatabasePg::ImpostaAttesa(int millisecondi) {
     const QByteArray sql = QStringLiteral("SET lock_timeout = %1").arg(millisecondi).toUtf8();
     for (PGconn* c : {conn_, flusso_}) {
         if (!c || PQstatus(c) != CONNECTION_OK || (c == flusso_ && lettore_)) continue;
-        ++Viaggi();
-        Risultato r(PQexec(c, sql.constData()));
+        Chiedi(c, sql, nullptr, true);
     }
 }
 
@@ -585,8 +931,7 @@ void DatabasePg::Esegui(const QString& sqlNativo, const QVariantList& parametri)
     }
     // Without parameters a text may hold several statements.
     PrimaDiEseguire();
-    ++Viaggi();
-    Risultato r(PQexec(conn_, sqlNativo.toUtf8().constData()));
+    Risultato r = Chiedi(conn_, sqlNativo.toUtf8(), nullptr);
     const auto stato = PQresultStatus(r.get());
     if (stato != PGRES_COMMAND_OK && stato != PGRES_TUPLES_OK) Solleva(conn_, r.get());
 }
@@ -606,7 +951,8 @@ std::vector<QVariantList> DatabasePg::Righe(const QString& sqlNativo,
 QStringList DatabasePg::Piano(const QString& sql) {
     QStringList piano;
     Risultato r = Invia(QStringLiteral("EXPLAIN ") +
-                        TraduciPerPostgres(sql, [this](const QString& t) { return Schema(t); }));
+                            TraduciPerPostgres(sql, [this](const QString& t) { return Schema(t); }),
+                        {}, true);
     for (int i = 0; i < PQntuples(r.get()); ++i)
         piano << QString::fromUtf8(PQgetvalue(r.get(), i, 0));
     return piano;
@@ -672,14 +1018,25 @@ void DatabasePg::Carica(const QString& tabella, const QStringList& colonne,
     PrimaDiEseguire();
     const QByteArray sql =
         QStringLiteral("COPY %1 (%2) FROM STDIN").arg(Quota(relname), colonne.join(", ")).toUtf8();
-    ++Viaggi();
-    Risultato r(PQexec(conn_, sql.constData()));
-    if (PQresultStatus(r.get()) != PGRES_COPY_IN) Solleva(conn_, r.get());
+    PGconn* c = conn_;
+    Risultato r = Chiedi(c, sql, nullptr);
+    if (PQresultStatus(r.get()) != PGRES_COPY_IN) Solleva(c, r.get());
     QByteArray blocco;
     QVariantList valori;
     bool ok = true;
+    // libpq takes no more while its buffer is full: what it holds goes first.
+    auto accoda = [&](const std::function<int()>& metti) {
+        while (ok) {
+            const int n = metti();
+            if (n == 1) return;
+            if (n < 0)
+                ok = false;
+            else if (!Spingi(c, Orologio::now() + std::chrono::milliseconds(Scadenza())))
+                Scaduta(c);
+        }
+    };
     auto invia = [&] {
-        if (ok && PQputCopyData(conn_, blocco.constData(), int(blocco.size())) != 1) ok = false;
+        accoda([&] { return PQputCopyData(c, blocco.constData(), int(blocco.size())); });
         blocco.clear();
     };
     try {
@@ -688,22 +1045,28 @@ void DatabasePg::Carica(const QString& tabella, const QStringList& colonne,
             if (blocco.size() > (1 << 16)) invia();
         }
     } catch (...) {
-        PQputCopyEnd(conn_, "interrotto");
-        while (PGresult* fine = PQgetResult(conn_)) PQclear(fine);
+        // Unless the connection went with the error.
+        if (conn_ == c) {
+            PQputCopyEnd(c, "interrotto");
+            Svuota(c);
+        }
         throw;
     }
     invia();
-    PQputCopyEnd(conn_, nullptr);
-    Risultato esito(PQgetResult(conn_));
-    while (PGresult* altro = PQgetResult(conn_)) PQclear(altro);
-    if (!ok || PQresultStatus(esito.get()) != PGRES_COMMAND_OK) Solleva(conn_, esito.get());
+    accoda([&] { return PQputCopyEnd(c, nullptr); });
+    Risultato esito = Prossimo(c);
+    while (Prossimo(c)) {
+    }
+    if (!ok || PQresultStatus(esito.get()) != PGRES_COMMAND_OK) Solleva(c, esito.get());
 }
 
 QStringList DatabasePg::Tabelle() {
     QStringList nomi;
-    Risultato r = Invia(QStringLiteral(
-        "SELECT relname FROM pg_class WHERE relnamespace = current_schema()::regnamespace AND "
-        "relkind IN ('r', 'p') ORDER BY relname"));
+    Risultato r = Invia(
+        QStringLiteral(
+            "SELECT relname FROM pg_class WHERE relnamespace = current_schema()::regnamespace AND "
+            "relkind IN ('r', 'p') ORDER BY relname"),
+        {}, true);
     for (int i = 0; i < PQntuples(r.get()); ++i)
         nomi << QString::fromUtf8(PQgetvalue(r.get(), i, 0));
     return nomi;
@@ -714,7 +1077,7 @@ std::vector<DefColonna> DatabasePg::Colonne(const QString& tabella) {
         Invia(QStringLiteral("SELECT a.attname, a.atttypid, a.atttypmod, a.attnotnull FROM "
                              "pg_attribute a WHERE a.attrelid = to_regclass($1) AND a.attnum > 0 "
                              "AND NOT a.attisdropped ORDER BY a.attnum"),
-              {Quota(tabella.toLower())});
+              {Quota(tabella.toLower())}, true);
     std::vector<DefColonna> colonne;
     for (int i = 0; i < PQntuples(r.get()); ++i) {
         const Oid tipo = Oid(QByteArray(PQgetvalue(r.get(), i, 1)).toUInt());
@@ -736,7 +1099,7 @@ std::vector<DefIndice> DatabasePg::Indici(const QString& tabella) {
                        "FROM pg_index i JOIN pg_class ic ON ic.oid = i.indexrelid, "
                        "generate_series(1, i.indnkeyatts) k WHERE i.indrelid = to_regclass($1) "
                        "ORDER BY ic.oid, k"),
-        {Quota(tabella.toLower())});
+        {Quota(tabella.toLower())}, true);
     std::vector<DefIndice> indici;
     QString ultimo;
     for (int i = 0; i < PQntuples(r.get()); ++i) {
@@ -788,7 +1151,7 @@ const SchemaTabella* DatabasePg::Descrivi(const QString& nome, QString* oid, QSt
             "a.attrelid = t.oid AND a.attnum > 0 AND NOT a.attisdropped "
             "UNION ALL SELECT 1, k, NULL, NULL, pg_get_indexdef(i.indexrelid, k, true), 0, 0, "
             "false FROM i, generate_series(1, i.indnkeyatts) k ORDER BY 1, 2"),
-        {nome});
+        {nome}, true);
     const int n = PQntuples(r.get());
     if (n == 0) return nullptr;
     if (oid) *oid = QString::fromLatin1(PQgetvalue(r.get(), 0, 2));
@@ -838,7 +1201,7 @@ const Indice& DatabasePg::IndiceDi(const QString& oid, const QString& tabella,
                   "JOIN pg_class ic ON ic.oid = i.indexrelid, generate_series(1, i.indnkeyatts) k "
                   "WHERE i.indrelid = $1::oid AND lower(ic.relname) IN (lower($2), lower($3)) "
                   "ORDER BY lower(ic.relname) = lower($2) DESC, ic.oid, k"),
-              {oid, tabella + '.' + nome, nome});
+              {oid, tabella + '.' + nome, nome}, true);
     if (PQntuples(r.get()) == 0)
         throw Errore(ErrIndiceMancante,
                      QStringLiteral("'%1' non è un indice di questa tabella.").arg(nome));
@@ -865,24 +1228,33 @@ std::unique_ptr<Recordset> DatabasePg::OpenSnapshot(const QString& sql) {
     // Inside a transaction the snapshot must see what the transaction wrote; a second
     // reader while one streams is rare. Both read whole on the main connection.
     if ((ws_ && ws_->InTransazione()) || inTransazione_ || lettore_) {
-        rs->risultato_ = Invia(nativo);
+        rs->risultato_ = Invia(nativo, {}, true);
         for (int c = 0; c < PQnfields(rs->risultato_.get()); ++c)
             rs->colonne_.push_back(ColonnaDa(rs->risultato_.get(), c));
         rs->rigaCorrente_ = -1;
     } else {
-        PGconn* c = Flusso();
         const QByteArray testo = nativo.toUtf8();
-        ++Viaggi();
-        if (!PQsendQueryParams(c, testo.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0))
-            Solleva(c, nullptr);
-        PQsetSingleRowMode(c);
-        rs->inFlusso_ = true;
-        lettore_ = rs.get();
-        Risultato primo(PQgetResult(c));
-        const auto stato = PQresultStatus(primo.get());
-        if (stato != PGRES_SINGLE_TUPLE && stato != PGRES_TUPLES_OK) {
-            rs->FermaFlusso();
-            Solleva(c, primo.get());
+        PGconn* c = nullptr;
+        Risultato primo;
+        ExecStatusType stato = PGRES_FATAL_ERROR;
+        for (int tentativo = 0;; ++tentativo) {
+            c = Flusso();
+            ++Viaggi();
+            if (PQsendQueryParams(c, testo.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0)) {
+                PQsetSingleRowMode(c);
+                rs->inFlusso_ = true;
+                lettore_ = rs.get();
+                primo = Prossimo(c);
+                stato = PQresultStatus(primo.get());
+                if (stato == PGRES_SINGLE_TUPLE || stato == PGRES_TUPLES_OK) break;
+                rs->FermaFlusso();
+            }
+            // As any read outside a transaction: once more on a new connection.
+            if (tentativo == 0 && flusso_ == c && PQstatus(c) == CONNECTION_BAD) {
+                Lascia(c);
+                continue;
+            }
+            Solleva(flusso_ == c ? c : nullptr, primo.get());
         }
         for (int k = 0; k < PQnfields(primo.get()); ++k)
             rs->colonne_.push_back(ColonnaDa(primo.get(), k));
@@ -914,16 +1286,14 @@ void RecordsetPg::FermaFlusso() {
     db_->FineFlusso(this);
     PGconn* c = db_->FlussoAttuale();
     if (!c) return;
-    if (!eof_) {
-        // Rows are still coming: the server stops sending them, and what is on the way is
-        // read and dropped, so the connection is ready for the next snapshot.
-        if (PGcancel* annulla = PQgetCancel(c)) {
-            char errore[256];
-            PQcancel(annulla, errore, sizeof errore);
-            PQfreeCancel(annulla);
-        }
+    // Rows are still coming: the server stops sending them, and what is on the way is read
+    // and dropped, so the connection is ready for the next snapshot. A server that takes no
+    // cancel in time loses the connection instead.
+    if (!eof_ && !Annulla(c, db_->Scadenza())) {
+        db_->Lascia(c);
+        return;
     }
-    while (PGresult* r = PQgetResult(c)) PQclear(r);
+    db_->Svuota(c);
 }
 
 void RecordsetPg::Risolvi() const {
@@ -974,7 +1344,7 @@ void RecordsetPg::CaricaRiga(const PGresult* r, int riga) {
 }
 
 bool RecordsetPg::Posiziona(const QString& sql, const QVariantList& parametri) {
-    Risultato r = db_->Invia(sql, parametri);
+    Risultato r = db_->Invia(sql, parametri, true);
     if (PQntuples(r.get()) == 0) {
         haRiga_ = false;
         return false;
@@ -1096,7 +1466,10 @@ bool RecordsetPg::AvanzaSnapshot() {
         return haRiga_;
     }
     PGconn* c = db_->FlussoAttuale();
-    risultato_.reset(c ? PQgetResult(c) : nullptr);
+    // A stream whose connection was given up ends in an error, never as if the rows were
+    // all read.
+    if (!c) db_->Solleva(nullptr, nullptr);
+    risultato_ = db_->Prossimo(c);
     rigaCorrente_ = 0;
     const auto stato = PQresultStatus(risultato_.get());
     if (stato == PGRES_SINGLE_TUPLE) {
@@ -1107,7 +1480,9 @@ bool RecordsetPg::AvanzaSnapshot() {
     Risultato errore = std::move(risultato_);
     eof_ = true;
     FermaFlusso();
-    if (errore && stato != PGRES_TUPLES_OK) db_->Solleva(c, errore.get());
+    // The connection may have gone while the rest was read.
+    if (errore && stato != PGRES_TUPLES_OK)
+        db_->Solleva(db_->FlussoAttuale() == c ? c : nullptr, errore.get());
     return false;
 }
 
