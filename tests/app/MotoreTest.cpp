@@ -747,7 +747,7 @@ TEST(PasswordNascosta, InOgniFormaDellaStringa) {
         QString out, err;
         QTextStream so(&out), se(&err);
         EXPECT_EQ(setup::Esegui({"--server", c.server, "01"}, so, se), 1);
-        EXPECT_TRUE(err.contains("nothing was changed")) << err.toStdString();
+        EXPECT_TRUE(err.contains("nulla è stato cambiato")) << err.toStdString();
         EXPECT_FALSE((out + err).contains(c.segreto)) << err.toStdString();
     }
 }
