@@ -360,7 +360,9 @@ class Griglia::Intestazione : public QHeaderView {
   public:
     explicit Intestazione(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
     int altezza = 0;
-    QSize sizeHint() const override { return {QHeaderView::sizeHint().width(), altezza}; }
+    // The view asks only for the height; the base would measure every label's text, each
+    // time the grid is filled, for a width nobody reads.
+    QSize sizeHint() const override { return {length(), altezza}; }
 };
 
 // The fixed columns, left of the scrollable ones: the view's row header, which scrolls up
@@ -369,9 +371,9 @@ class Griglia::Intestazione : public QHeaderView {
 class Griglia::ColonneFisse : public QHeaderView {
   public:
     explicit ColonneFisse(Griglia& g) : QHeaderView(Qt::Vertical, &g), g_(g) {}
-    QSize sizeHint() const override {
-        return {g_.LarghezzaFisse(), QHeaderView::sizeHint().height()};
-    }
+    // The view asks only for the width; the base would measure up to two hundred rows' labels,
+    // each time rows come, for a height nobody reads.
+    QSize sizeHint() const override { return {g_.LarghezzaFisse(), length()}; }
     using QHeaderView::updateSection;
 
   protected:
