@@ -449,6 +449,7 @@ void ChkCliC::LeggiRighe(int massimo, int ms) {
     std::vector<char> riga(512);
     qsizetype fine = 0;
     auto metti = [&](const char* p, qsizetype n) {
+        if (n == 0) return;  // an empty value may come with no data at all
         if (fine + n > qsizetype(riga.size())) riga.resize(size_t(2 * (fine + n)));
         std::memcpy(riga.data() + fine, p, size_t(n));
         fine += n;
