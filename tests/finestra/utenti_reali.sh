@@ -159,10 +159,12 @@ sessione() {
     nuovo "$wb" "bobuno srl"
     nuovo "$wa" "aliceuno srl"
 
+    # Both places keep the whole search on the 1024x768 screen, where the program brings back
+    # a window left partly off it.
     premi "$wa" F4
     esporta "$a" "$pa" "$wa" aliceuno 40,30
     premi "$wb" F4
-    esporta "$b" "$pb" "$wb" bobuno 200,150
+    esporta "$b" "$pb" "$wb" bobuno 100,150
     # Each search reopens where its login left it.
     for u in "$a" "$b"; do
         local p=$pa w=$wa r g
