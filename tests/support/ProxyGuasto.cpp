@@ -29,7 +29,8 @@ int Connetti(const QString& percorso) {
 
 bool ScriviTutto(int s, const char* dati, size_t n) {
     while (n > 0) {
-        const ssize_t k = ::write(s, dati, n);
+        // A side that has gone away is an error here, never a signal that ends the test.
+        const ssize_t k = ::send(s, dati, n, MSG_NOSIGNAL);
         if (k <= 0) return false;
         dati += k;
         n -= size_t(k);
