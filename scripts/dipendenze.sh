@@ -5,7 +5,7 @@ set -euo pipefail
 pacchetti=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-private-dev qt6-translations-l10n libgl-dev
-    libsqlite3-dev sqlite3 libglib2.0-dev libpq-dev postgresql-15 openssl
+    libsqlite3-dev sqlite3 libglib2.0-dev libpq-dev postgresql-15 openssl iptables
     libgtest-dev libbenchmark-dev
     fonts-liberation shared-mime-info xvfb xdotool xauth x11-utils openbox
     libreoffice-calc-nogui

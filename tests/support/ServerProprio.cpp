@@ -82,6 +82,14 @@ std::vector<pid_t> ServerProprio::Processi() const {
     return pid;
 }
 
+int ServerProprio::Porta() const {
+    QFile file(cluster_ + QStringLiteral("/dati/postmaster.pid"));
+    if (!file.open(QIODevice::ReadOnly)) return 0;
+    // The pid, the data folder, the start time, then the port.
+    const QList<QByteArray> righe = file.readAll().split('\n');
+    return righe.size() > 3 ? righe[3].trimmed().toInt() : 0;
+}
+
 void ServerProprio::Congela(int massimoMs) {
     Riprendi();
     fermi_ = Processi();

@@ -25,6 +25,11 @@ class ServerProprio {
     ServerProprio& operator=(const ServerProprio&) = delete;
 
     const QString& Server() const { return server_; }
+    // The same server over TCP, as an office reaches it (a password, TLS): the service
+    // anagrafica_tcp of this file (PGSERVICEFILE), a string short enough for an
+    // environment file; and its port.
+    QString Servizi() const { return cluster_ + QStringLiteral("/pg_service.conf"); }
+    int Porta() const;
 
     // Stops every process of the cluster (SIGSTOP); they go on by themselves after
     // `massimoMs`, so that a program that waits for them for ever still ends.
