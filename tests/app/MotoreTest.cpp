@@ -1,5 +1,6 @@
-#include "engine/Dialetto.h"
 #include "engine/Motore.h"
+#include "engine/postgres/Traduzione.h"
+#include "engine/sqlite/Traduzione.h"
 
 #include "support/AmbienteProva.h"
 #include "support/ProxyGuasto.h"
@@ -352,30 +353,30 @@ TEST_P(MotoreFileTest, UnFileSostituitoSottoIlProgrammaLoDice) {
 }
 
 TEST(Dialetto, TraduceLetteraliEModelli) {
-    EXPECT_EQ(TraduciPerSqlite("SELECT * FROM Clienti  WHERE (CliRagSoc LIKE \"ROSSI*\") ORDER BY  "
-                               "CliCodice ASC"),
+    EXPECT_EQ(sqlite::Traduci("SELECT * FROM Clienti  WHERE (CliRagSoc LIKE \"ROSSI*\") ORDER BY  "
+                              "CliCodice ASC"),
               "SELECT * FROM Clienti  WHERE ((CliRagSoc LIKE 'ROSSI%' AND CliRagSoc COLLATE "
               "NOCASE >= 'rossi' AND CliRagSoc COLLATE NOCASE < 'rossj')) ORDER BY  CliCodice ASC");
-    EXPECT_EQ(TraduciPerSqlite("where (CliRagSoc = \"L'ALBA \"\"2\"\" \")"),
+    EXPECT_EQ(sqlite::Traduci("where (CliRagSoc = \"L'ALBA \"\"2\"\" \")"),
               "where ((rtrim(CliRagSoc) = 'L''ALBA \"2\"' COLLATE NOCASE AND CliRagSoc COLLATE "
               "NOCASE >= 'l''alba \"2\"' AND CliRagSoc COLLATE NOCASE < 'l''alba \"2\"!'))");
     // Only "*" is a wildcard, and only a prefix gets a range.
-    EXPECT_EQ(TraduciPerSqlite("x like 'A_B%C*D'"), "x LIKE 'A\\_B\\%C%D' ESCAPE '\\'");
-    EXPECT_EQ(TraduciPerSqlite("x = 'A*B'", [](auto&, auto&) { return false; }),
+    EXPECT_EQ(sqlite::Traduci("x like 'A_B%C*D'"), "x LIKE 'A\\_B\\%C%D' ESCAPE '\\'");
+    EXPECT_EQ(sqlite::Traduci("x = 'A*B'", [](auto&, auto&) { return false; }),
               "rtrim(x) = 'A*B' COLLATE NOCASE")
         << "only LIKE patterns have wildcards";
-    EXPECT_EQ(TraduciPerSqlite("CliCap LIKE '2?1*'"),
+    EXPECT_EQ(sqlite::Traduci("CliCap LIKE '2?1*'"),
               "(CliCap LIKE '2?1%' AND CliCap COLLATE NOCASE >= '2?1' AND CliCap COLLATE NOCASE "
               "< '2?2')");
-    EXPECT_EQ(TraduciPerSqlite("t.x NOT LIKE 'A*'"), "t.x NOT LIKE 'A%'");
-    EXPECT_EQ(TraduciPerSqlite("t.x LIKE 'Z*'"),
+    EXPECT_EQ(sqlite::Traduci("t.x NOT LIKE 'A*'"), "t.x NOT LIKE 'A%'");
+    EXPECT_EQ(sqlite::Traduci("t.x LIKE 'Z*'"),
               "(t.x LIKE 'Z%' AND t.x COLLATE NOCASE >= 'z' AND t.x COLLATE NOCASE < '{')");
-    EXPECT_EQ(TraduciPerSqlite("[a b] LIKE '*'"), "[a b] LIKE '%'");
+    EXPECT_EQ(sqlite::Traduci("[a b] LIKE '*'"), "[a b] LIKE '%'");
     // A bound below the blank could not close the range of the trailing blanks.
-    EXPECT_EQ(TraduciPerSqlite("c BETWEEN 'A ' and 'B\t'"),
+    EXPECT_EQ(sqlite::Traduci("c BETWEEN 'A ' and 'B\t'"),
               "(rtrim(c) COLLATE NOCASE BETWEEN 'A' AND 'B\t' AND c COLLATE NOCASE >= 'a')");
-    EXPECT_EQ(TraduciPerSqlite("CliCodice = 5 AND x = y"), "CliCodice = 5 AND x = y");
-    EXPECT_EQ(NumeroErrore([] { TraduciPerSqlite("x = 'aperta"); }), ErrSintassi);
+    EXPECT_EQ(sqlite::Traduci("CliCodice = 5 AND x = y"), "CliCodice = 5 AND x = y");
+    EXPECT_EQ(NumeroErrore([] { sqlite::Traduci("x = 'aperta"); }), ErrSintassi);
 }
 
 // The forms' equalities and ranges on text find what a person would: case and trailing
@@ -495,7 +496,7 @@ TEST_P(MotoreTest, IlPrefissoCercaNellIndiceSenzaCambiareIlRisultato) {
         "SELECT * FROM Clienti  WHERE (CliRagSoc LIKE \"ROSSI*\") AND (CliPartitaIva "
         "LIKE '8*') ORDER BY  CliCodice ASC, CliRagSoc ASC";
     if (!amb.SulServer()) {
-        EXPECT_EQ(motore::TraduciPerSqlite(due),
+        EXPECT_EQ(sqlite::Traduci(due),
                   "SELECT * FROM Clienti  WHERE ((CliRagSoc LIKE 'ROSSI%' AND CliRagSoc COLLATE "
                   "NOCASE >= 'rossi' AND CliRagSoc COLLATE NOCASE < 'rossj')) AND ((+CliPartitaIva "
                   "LIKE '8%')) ORDER BY  CliCodice ASC, CliRagSoc ASC");
@@ -636,22 +637,22 @@ TEST_P(CartellaDiReteTest, NonSiUsaInsiemeAUnProgrammaInWal) {
 namespace {
 
 TEST(Dialetto, PerIlServerOgniLetteraleSiRiscrive) {
-    EXPECT_EQ(TraduciPerPostgres("SELECT * FROM Clienti  WHERE (CliRagSoc LIKE \"ROSSI *\") "
-                                 "ORDER BY  CliCodice ASC"),
+    EXPECT_EQ(postgres::Traduci("SELECT * FROM Clienti  WHERE (CliRagSoc LIKE \"ROSSI *\") "
+                                "ORDER BY  CliCodice ASC"),
               "SELECT * FROM Clienti  WHERE ((lower(CliRagSoc::text) LIKE 'rossi %' AND "
               "lower(rtrim(CliRagSoc::text)) COLLATE \"C\" >= 'rossi' AND "
               "lower(rtrim(CliRagSoc::text)) COLLATE \"C\" < 'rossj')) ORDER BY  CliCodice ASC");
     // A backslash means itself whatever the server's standard_conforming_strings.
-    EXPECT_EQ(TraduciPerPostgres("where (x = 'A\\'' OR ''1''=''1 ')"),
+    EXPECT_EQ(postgres::Traduci("where (x = 'A\\'' OR ''1''=''1 ')"),
               "where (lower(rtrim(x::text)) COLLATE \"C\" = E'a\\\\'' or ''1''=''1')");
-    EXPECT_EQ(TraduciPerPostgres("x LIKE 'A_B%C\\*D'"),
+    EXPECT_EQ(postgres::Traduci("x LIKE 'A_B%C\\*D'"),
               "lower(x::text) LIKE E'a\\\\_b\\\\%c\\\\\\\\%d'");
     EXPECT_EQ(
-        TraduciPerPostgres("t.[A b] BETWEEN 'R ' and 'Rzzz' ORDER BY [A b]"),
+        postgres::Traduci("t.[A b] BETWEEN 'R ' and 'Rzzz' ORDER BY [A b]"),
         "lower(rtrim(t.\"a b\"::text)) COLLATE \"C\" BETWEEN 'r' AND 'rzzz' ORDER BY \"a b\"");
-    EXPECT_EQ(TraduciPerPostgres("CliCodice = 5 AND x NOT LIKE 'A*'"),
+    EXPECT_EQ(postgres::Traduci("CliCodice = 5 AND x NOT LIKE 'A*'"),
               "CliCodice = 5 AND lower(x::text) NOT LIKE 'a%'");
-    EXPECT_EQ(NumeroErrore([] { TraduciPerPostgres(QString("x = 'a") + QChar(0) + "'"); }),
+    EXPECT_EQ(NumeroErrore([] { postgres::Traduci(QString("x = 'a") + QChar(0) + "'"); }),
               ErrSintassi);
 }
 
