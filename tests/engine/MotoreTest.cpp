@@ -272,8 +272,9 @@ TEST_P(MotoreTest, IConfrontiDiTestoSeguonoLaRegola) {
     }
 }
 
-// The exact text each engine gets: every literal written again, "*" the only wildcard, and
-// the range that lets the narrowest comparison seek its index.
+// The exact text each engine gets where the results cannot tell: a literal means the same
+// whatever the server's settings, names in brackets, a range only where it can seek, a
+// bound below the blank, comparisons that are not the dialect's.
 TEST(Dialetto, OgniMotoreScriveLaSuaTraduzione) {
     const char* file[][2] = {
         {"SELECT * FROM Clienti  WHERE (CliRagSoc LIKE \"ROSSI*\") ORDER BY  CliCodice ASC",
@@ -283,31 +284,18 @@ TEST(Dialetto, OgniMotoreScriveLaSuaTraduzione) {
          "where ((rtrim(CliRagSoc) = 'L''ALBA \"2\"' COLLATE NOCASE AND CliRagSoc COLLATE NOCASE "
          ">= 'l''alba \"2\"' AND CliRagSoc COLLATE NOCASE < 'l''alba \"2\"!'))"},
         {"x like 'A_B%C*D'", "x LIKE 'A\\_B\\%C%D' ESCAPE '\\'"},
-        {"CliCap LIKE '2?1*'",
-         "(CliCap LIKE '2?1%' AND CliCap COLLATE NOCASE >= '2?1' AND CliCap COLLATE NOCASE < "
-         "'2?2')"},
         {"t.x NOT LIKE 'A*'", "t.x NOT LIKE 'A%'"},
-        {"t.x LIKE 'Z*'",
-         "(t.x LIKE 'Z%' AND t.x COLLATE NOCASE >= 'z' AND t.x COLLATE NOCASE < '{')"},
         {"[a b] LIKE '*'", "[a b] LIKE '%'"},
         // A bound below the blank could not close the range of the trailing blanks.
         {"c BETWEEN 'A ' and 'B\t'",
          "(rtrim(c) COLLATE NOCASE BETWEEN 'A' AND 'B\t' AND c COLLATE NOCASE >= 'a')"},
         {"CliCodice = 5 AND x = y", "CliCodice = 5 AND x = y"},
-        // Of two prefixes the longer is sought; a unary plus keeps the engine off the other.
-        {"WHERE (CliRagSoc LIKE \"ROSSI*\") AND (CliPartitaIva LIKE '8*')",
-         "WHERE ((CliRagSoc LIKE 'ROSSI%' AND CliRagSoc COLLATE NOCASE >= 'rossi' AND CliRagSoc "
-         "COLLATE NOCASE < 'rossj')) AND ((+CliPartitaIva LIKE '8%'))"},
     };
     for (const auto& c : file) EXPECT_EQ(sqlite::Traduci(c[0]), c[1]);
     EXPECT_EQ(sqlite::Traduci("x = 'A*B'", [](auto&, auto&) { return false; }),
               "rtrim(x) = 'A*B' COLLATE NOCASE")
         << "only LIKE patterns have wildcards, and only a searchable column gets a range";
     const char* server[][2] = {
-        {"SELECT * FROM Clienti  WHERE (CliRagSoc LIKE \"ROSSI *\") ORDER BY  CliCodice ASC",
-         "SELECT * FROM Clienti  WHERE ((lower(CliRagSoc::text) LIKE 'rossi %' AND "
-         "lower(rtrim(CliRagSoc::text)) COLLATE \"C\" >= 'rossi' AND lower(rtrim(CliRagSoc::text)) "
-         "COLLATE \"C\" < 'rossj')) ORDER BY  CliCodice ASC"},
         // A backslash means itself whatever the server's standard_conforming_strings.
         {"where (x = 'A\\'' OR ''1''=''1 ')",
          "where (lower(rtrim(x::text)) COLLATE \"C\" = E'a\\\\'' or ''1''=''1')"},

@@ -70,6 +70,26 @@ TEST(PasswordNascosta, InOgniFormaDellaStringa) {
     }
 }
 
+// A save of a client, as the forms make it; its error, 0 when done.
+int Salva(Workspace& ws, Recordset& rs, int codice, QString* testo = nullptr,
+          const std::function<void()>& primaDelCommit = {}) {
+    ws.BeginTrans();
+    rs.AddNew();
+    rs.SetField("CliCodice", codice);
+    rs.SetField("CliRagsoc", "PROVA");
+    rs.Update();
+    if (primaDelCommit) primaDelCommit();
+    int errore = 0;
+    try {
+        ws.CommitTrans();
+    } catch (const Errore& e) {
+        errore = e.Numero();
+        if (testo) *testo = e.Descrizione();
+    }
+    ws.Rollback();
+    return errore;
+}
+
 // What only a server does: refuse a connection, lose one, stream to a reader.
 class MotoreServerTest : public MotoreTest {
   protected:
@@ -219,11 +239,7 @@ TEST_P(MotoreServerTest, UnCollegamentoCadutoFraDueAzioniNonCostaNulla) {
     EXPECT_FALSE(db->OpenSnapshot("SELECT * FROM Clienti")->Eof());
 
     amb.TroncaCollegamenti();
-    ws.BeginTrans();
-    rs->AddNew();
-    rs->SetField("CliCodice", 49);
-    rs->Update();
-    ws.CommitTrans();
+    EXPECT_EQ(Salva(ws, *rs, 49), 0);
 
     ws.BeginTrans();
     rs->Seek("=", {3});
@@ -232,13 +248,7 @@ TEST_P(MotoreServerTest, UnCollegamentoCadutoFraDueAzioniNonCostaNulla) {
         << "a read inside a transaction lost what the transaction held";
     ws.Rollback();
 
-    ws.BeginTrans();
-    rs->AddNew();
-    rs->SetField("CliCodice", 50);
-    rs->Update();
-    amb.TroncaCollegamenti();
-    EXPECT_EQ(NumeroErrore([&] { ws.CommitTrans(); }), ErrChiamata);
-    ws.Rollback();
+    EXPECT_EQ(Salva(ws, *rs, 50, nullptr, [&] { amb.TroncaCollegamenti(); }), ErrChiamata);
     rs->Seek("=", {50});
     EXPECT_TRUE(rs->NoMatch());
     rs->Seek("=", {49});
@@ -246,28 +256,7 @@ TEST_P(MotoreServerTest, UnCollegamentoCadutoFraDueAzioniNonCostaNulla) {
 }
 
 // On servers of the test's own: a line cut at a chosen moment, a standby.
-class ServerProprioTest : public ::testing::TestWithParam<Motore> {
-  protected:
-    // A save of a client, as the forms make it; its error, 0 when done.
-    static int Salva(Workspace& ws, Recordset& rs, int codice, QString* testo = nullptr,
-                     const std::function<void()>& primaDelCommit = {}) {
-        ws.BeginTrans();
-        rs.AddNew();
-        rs.SetField("CliCodice", codice);
-        rs.SetField("CliRagsoc", "PROVA");
-        rs.Update();
-        if (primaDelCommit) primaDelCommit();
-        int errore = 0;
-        try {
-            ws.CommitTrans();
-        } catch (const Errore& e) {
-            errore = e.Numero();
-            if (testo) *testo = e.Descrizione();
-        }
-        ws.Rollback();
-        return errore;
-    }
-};
+class ServerProprioTest : public ::testing::TestWithParam<Motore> {};
 SOLO_SUL_SERVER(ServerProprioTest);
 
 // A save whose COMMIT reaches the server but whose reply is lost (the line cut right after
@@ -281,20 +270,18 @@ TEST_P(ServerProprioTest, SiChiedeAlServerSeIlSalvataggioCE) {
     auto db = amb.ApriDitta(ws);
     auto rs = db->OpenTable("Clienti");
     rs->SetIndex("primaria");
-    auto Salva = [&](int codice) { return ServerProprioTest::Salva(ws, *rs, codice); };
     proxy.Taglia(ProxyGuasto::Taglio::DopoIlCommit);
-    EXPECT_EQ(Salva(1), 0) << "the save landed: it is confirmed";
+    EXPECT_EQ(Salva(ws, *rs, 1), 0) << "the save landed: it is confirmed";
     proxy.Taglia(ProxyGuasto::Taglio::PrimaDelCommit);
-    EXPECT_EQ(Salva(2), ErrChiamata) << "the save is said to be lost";
+    EXPECT_EQ(Salva(ws, *rs, 2), ErrChiamata) << "the save is said to be lost";
     EXPECT_EQ(amb.Leggi("SELECT CliCodice FROM Clienti ORDER BY 1"), "1");
-    EXPECT_EQ(Salva(2), 0) << "and can be made again";
+    EXPECT_EQ(Salva(ws, *rs, 2), 0) << "and can be made again";
     EXPECT_EQ(amb.Leggi("SELECT CliCodice FROM Clienti ORDER BY 1"), "1\n2");
 
     // No answer at all, the server frozen: the outcome is not guessed either way.
     ws.ImpostaScadenza(1500);
     QString testo;
-    EXPECT_EQ(ServerProprioTest::Salva(ws, *rs, 3, &testo, [&] { proprio.Congela(); }),
-              ErrChiamata);
+    EXPECT_EQ(Salva(ws, *rs, 3, &testo, [&] { proprio.Congela(); }), ErrChiamata);
     proprio.Riprendi();
     EXPECT_TRUE(testo.contains("non è noto")) << testo.toStdString();
 }

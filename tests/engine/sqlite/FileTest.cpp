@@ -171,13 +171,6 @@ TEST_P(MotoreFileTest, IlRegistroNonRestaGrandeDopoUnaLetturaLunga) {
     EXPECT_LE(QFileInfo(percorso + "-wal").size(), 4 << 20);
 }
 
-// A network folder keeps the rollback journal: the log's index is memory shared by the
-// programs of one computer.
-std::unique_ptr<Database> ApriInRete(Workspace& w, const QString& percorso) {
-    w.ImpostaCartellaDiRete(true);
-    return w.OpenDatabase(percorso);
-}
-
 QString CausaDiAccesso(const std::function<void()>& f) {
     try {
         f();
@@ -188,9 +181,12 @@ QString CausaDiAccesso(const std::function<void()>& f) {
     return "<nessun errore>";
 }
 
-// A file left in write-ahead-log mode (its program on the local disk ended without closing
-// it, its last save only in the log) goes back to the journal, losing nothing.
-TEST_P(MotoreFileTest, InReteUnFileLasciatoInWalTornaAlGiornaleSenzaPerdereNulla) {
+// A network folder keeps the rollback journal: the log's index is memory shared by the
+// programs of one computer. A file left in write-ahead-log mode (its program on the local
+// disk ended without closing it, its last save only in the log) goes back to the journal,
+// losing nothing. While a program on the local disk has it in that mode it is refused,
+// rather than read through a log index that does not reach across computers.
+TEST_P(MotoreFileTest, InReteSoloIlGiornale) {
     {
         Workspace locale;
         auto db = locale.OpenDatabase(percorso);
@@ -204,23 +200,17 @@ TEST_P(MotoreFileTest, InReteUnFileLasciatoInWalTornaAlGiornaleSenzaPerdereNulla
         ASSERT_TRUE(QFile::rename(copia + "-wal", percorso + "-wal"));
         ASSERT_TRUE(InWal(percorso));
     }
-    auto db = ApriInRete(ws, percorso);
+    ws.ImpostaCartellaDiRete(true);
+    auto dallaRete = ws.OpenDatabase(percorso);
     EXPECT_FALSE(InWal(percorso));
     EXPECT_FALSE(QFile::exists(percorso + "-wal"));
-    EXPECT_EQ(db->Valore("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 50").toString(),
+    EXPECT_EQ(dallaRete->Valore("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 50").toString(),
               "NEL REGISTRO");
-    db->Esegui("INSERT INTO Clienti (CliCodice) VALUES (51)");
+    dallaRete->Esegui("INSERT INTO Clienti (CliCodice) VALUES (51)");
     EXPECT_FALSE(InWal(percorso));
     EXPECT_FALSE(QFile::exists(percorso + "-shm")) << "no memory is shared through the network";
-}
 
-// A program on the local disk puts the file in write-ahead-log mode: from a network folder
-// it cannot be shared, and is refused rather than read through a log index that does not
-// reach across computers.
-TEST_P(MotoreFileTest, InReteNonSiUsaInsiemeAUnProgrammaInWal) {
-    Workspace rete;
-    rete.ImpostaAttesaBlocco(50);
-    auto dallaRete = ApriInRete(rete, percorso);
+    ws.ImpostaAttesaBlocco(50);
     {
         Workspace locale;
         auto db = locale.OpenDatabase(percorso);
@@ -230,7 +220,8 @@ TEST_P(MotoreFileTest, InReteNonSiUsaInsiemeAUnProgrammaInWal) {
         EXPECT_TRUE(testo.contains("cartella di rete")) << testo.toStdString();
         Workspace altraRete;
         altraRete.ImpostaAttesaBlocco(50);
-        EXPECT_TRUE(CausaDiAccesso([&] { ApriInRete(altraRete, percorso); }).contains("WAL"));
+        altraRete.ImpostaCartellaDiRete(true);
+        EXPECT_TRUE(CausaDiAccesso([&] { altraRete.OpenDatabase(percorso); }).contains("WAL"));
         EXPECT_EQ(db->Valore("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 3").toString(),
                   "LOCALE");
     }
