@@ -31,6 +31,11 @@ class Recordset;
 // Workspace 0: owns the transaction that spans every database opened on it.
 class Workspace {
   public:
+    // The usual waits, in milliseconds: for another program's lock, and for the server's
+    // answer.
+    static constexpr int kAttesaNormale = 3000;
+    static constexpr int kScadenzaNormale = 12000;
+
     explicit Workspace(QString server = {});
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;
@@ -79,8 +84,8 @@ class Workspace {
     QString server_;
     std::vector<Database*> databases_;
     bool inTransazione_ = false;
-    int attesaMs_ = 3000;
-    int scadenzaMs_ = 12000;
+    int attesaMs_ = kAttesaNormale;
+    int scadenzaMs_ = kScadenzaNormale;
     bool cartellaDiRete_ = false;
     qint64 viaggi_ = 0;
 };

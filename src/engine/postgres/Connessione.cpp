@@ -81,7 +81,7 @@ PGconn* DatabasePg::Nuova() {
     // within the deadline, not after the system's minutes of retries, also on an idle
     // connection. A long deadline for bulk work is no reason to wait longer for a server
     // that does not answer at all; libpq waits 2 s at least.
-    const int limite = std::min(Scadenza(), kScadenzaNormale);
+    const int limite = std::min(Scadenza(), Workspace::kScadenzaNormale);
     const QByteArray connessione = QByteArray::number(std::max(2, (limite + 999) / 1000));
     const QByteArray utente = QByteArray::number(limite);
     const char* chiavi[] = {"connect_timeout",

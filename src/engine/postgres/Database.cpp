@@ -148,8 +148,8 @@ Colonna ColonnaDa(const PGresult* r, int i) {
     switch (PQftype(r, i)) {
         case kVarchar:
         case kBpchar:
-            c.tipo = QStringLiteral("VARCHAR(%1)").arg(mod - 4);
-            c.dimensione = mod > 4 ? mod - 4 : 255;
+            c.tipo = QStringLiteral("VARCHAR(%1)").arg(mod - kTestaVarchar);
+            c.dimensione = mod > kTestaVarchar ? mod - kTestaVarchar : 255;
             break;
         case kInt2:
             c.tipo = QStringLiteral("SMALLINT");
@@ -338,7 +338,7 @@ std::vector<DefColonna> DatabasePg::Colonne(const QString& tabella) {
         DefColonna c{QString::fromUtf8(PQgetvalue(r.get(), i, 0)), 0,
                      PQgetvalue(r.get(), i, 3)[0] == 't'};
         if (tipo == kVarchar || tipo == kBpchar)
-            c.larghezza = QByteArray(PQgetvalue(r.get(), i, 2)).toInt() - 4;
+            c.larghezza = QByteArray(PQgetvalue(r.get(), i, 2)).toInt() - kTestaVarchar;
         colonne.push_back(c);
     }
     return colonne;
@@ -423,7 +423,7 @@ const SchemaTabella* DatabasePg::Descrivi(const QString& nome, QString* oid, QSt
         const Oid tipo = Oid(QByteArray(PQgetvalue(r.get(), i, 5)).toUInt());
         const int mod = QByteArray(PQgetvalue(r.get(), i, 6)).toInt();
         if (tipo == kVarchar || tipo == kBpchar) {
-            c.dimensione = mod > 4 ? mod - 4 : 255;
+            c.dimensione = mod > kTestaVarchar ? mod - kTestaVarchar : 255;
             c.tipo = QStringLiteral("VARCHAR(%1)").arg(c.dimensione);
         } else if (tipo == kInt2 || tipo == kInt4 || tipo == kInt8) {
             c.tipo = QStringLiteral("INTEGER");

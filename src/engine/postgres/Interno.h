@@ -5,8 +5,8 @@
 // and values as the server takes and gives them. Only Scelta.cpp reaches the engine,
 // through Postgres.h.
 
-#include "engine/postgres/Traduzione.h"
 #include "engine/Motore.h"
+#include "engine/postgres/Traduzione.h"
 
 #include <libpq-fe.h>
 
@@ -20,9 +20,8 @@ namespace motore::postgres {
 // Type numbers of the server's catalog that the values are read by.
 constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFloat8 = 701,
               kNumeric = 1700, kText = 25, kBpchar = 1042, kVarchar = 1043;
-
-// The workspace's usual deadline for an answer.
-constexpr int kScadenzaNormale = 12000;
+// What the catalog adds to a text column's width in its type modifier (atttypmod).
+constexpr int kTestaVarchar = 4;
 
 struct Libera {
     void operator()(PGresult* r) const { PQclear(r); }
@@ -153,7 +152,7 @@ class DatabasePg final : public Database {
     // Reads and drops the rest of an answer; a server that does not give it within the
     // deadline loses the connection, without a word.
     void Svuota(PGconn* c);
-    int Scadenza() const { return ws_ ? ws_->Scadenza() : kScadenzaNormale; }
+    int Scadenza() const { return ws_ ? ws_->Scadenza() : Workspace::kScadenzaNormale; }
 
   private:
     void CommitLocale() override;

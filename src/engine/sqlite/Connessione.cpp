@@ -57,11 +57,12 @@ bool ControllaFile(const QString& percorso) {
     if (testa.size() < 100 || !testa.startsWith(QByteArray("SQLite format 3\0", 16)))
         throw Errore(ErrFormato,
                      QStringLiteral("Formato di database non riconosciuto '%1'.").arg(percorso));
-    quint32 pagina = (quint32(quint8(testa[16])) << 8) | quint8(testa[17]);
+    quint32 pagina = (quint32(quint8(testa[kTestaPagina])) << 8) | quint8(testa[kTestaPagina + 1]);
     if (pagina == 1) pagina = 65536;
-    const bool wal = quint8(testa[18]) == 2;
-    const quint32 pagine = Grande32(testa, 28);
-    const bool conteggioValido = pagine > 0 && Grande32(testa, 24) == Grande32(testa, 92);
+    const bool wal = quint8(testa[kTestaVersione]) == kVersioneRegistro;
+    const quint32 pagine = Grande32(testa, kTestaPagine);
+    const bool conteggioValido =
+        pagine > 0 && Grande32(testa, kTestaModifiche) == Grande32(testa, kTestaValidita);
     if (pagina < 512 || (pagina & (pagina - 1)) != 0 ||
         (!wal && conteggioValido && qint64(pagine) * pagina > f.size()))
         throw Errore(ErrDanneggiato,
@@ -165,7 +166,7 @@ bool InRete(const QString& percorso, const Workspace& ws) {
 bool InModalitaWal(const QString& percorso) {
     QFile f(percorso);
     const QByteArray testa = f.open(QIODevice::ReadOnly) ? f.read(20) : QByteArray();
-    return testa.size() == 20 && quint8(testa[18]) == 2;
+    return testa.size() == 20 && quint8(testa[kTestaVersione]) == kVersioneRegistro;
 }
 
 QByteArray Pragma(sqlite3* db, const char* sql, int& rc) {
@@ -214,7 +215,7 @@ void DatabaseSqlite::UsaRegistro() {
     wal_ = Pragma(db_, "PRAGMA journal_mode=WAL", rc) == "wal";
     // The log grows while a read keeps it from being copied into the file; once it has been,
     // it goes back to this size instead of keeping its largest.
-    if (wal_) sqlite3_exec(db_, "PRAGMA journal_size_limit=4194304", nullptr, nullptr, nullptr);
+    if (wal_) sqlite3_exec(db_, kLimiteRegistro, nullptr, nullptr, nullptr);
 }
 
 void DatabaseSqlite::Rimappa() {

@@ -17,6 +17,14 @@ namespace motore::sqlite {
 // A mapping as large as the file may be: a search reads its pages without a system call
 // each.
 constexpr const char* kMappa = "PRAGMA mmap_size=2147418112";
+// The size the log goes back to once copied into the file (4 MiB), instead of its largest.
+constexpr const char* kLimiteRegistro = "PRAGMA journal_size_limit=4194304";
+// Where the file's header keeps what is checked before SQLite opens it (big-endian): the
+// page size, the write version (2 in write-ahead-log mode), the change counter, the page
+// count and the counter's copy that tells whether that count is valid.
+constexpr int kTestaPagina = 16, kTestaVersione = 18, kTestaModifiche = 24, kTestaPagine = 28,
+              kTestaValidita = 92;
+constexpr int kVersioneRegistro = 2;
 // Rows after which a read's pages are let go of (see Rimappa).
 constexpr qint64 kLetturaLunga = 10000;
 
