@@ -3,9 +3,9 @@
 // The dialect the forms write their queries in, read once for every engine: its pieces
 // (names, bracketed names, literals in single or double quotes), its text comparisons of a
 // column with literals (LIKE with "*" its only wildcard, "=", BETWEEN), and its ORDER BY.
-// Each engine writes the comparisons and the order again its own way (sqlite/Traduzione,
-// postgres/Traduzione) and passes every other piece through, so that what an operator types
-// into a literal never changes a query. What both engines mean by a comparison is said here.
+// Each engine writes the comparisons and the order again its own way (its Traduzione) and
+// passes every other piece through, so that what an operator types into a literal never
+// changes a query. What both engines mean by a comparison is said here.
 
 #include <QString>
 #include <QStringList>

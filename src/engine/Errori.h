@@ -3,9 +3,9 @@
 // The engine's errors, in one place: every failure is a number and a description, numbered
 // as the operators' manuals know them (3021 no current record, 3022 a duplicate key, 3146 a
 // call whose connection was lost, 3218 a lock held too long...). Each engine turns its own
-// codes into these numbers (sqlite/Errori.cpp from SQLite's result codes, postgres/Errori.cpp
-// from the server's SQLSTATE), so that the data layer and the forms compare numbers and show
-// the description, whichever engine stands behind. Texts that both engines give are made
+// codes into these numbers in its Errori.cpp (the result codes of the files, the SQLSTATE of
+// the server), so that the data layer and the forms compare numbers and show the
+// description, whichever engine stands behind. Texts that both engines give are made
 // here, so that they say the same thing in the same words.
 
 #include <QString>
