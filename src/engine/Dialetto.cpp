@@ -1,6 +1,11 @@
+// The dialect's reader, shared by both engines: the query cut into pieces, its text
+// comparisons and its order found, and the query written again from the pieces with an
+// engine's replacements. Nothing here knows an engine's SQL; see Dialetto.h.
+
 #include "engine/Dialetto.h"
 
-#include "engine/Motore.h"
+#include "engine/Errori.h"
+#include "engine/Sql.h"
 
 #include <algorithm>
 #include <functional>
@@ -8,14 +13,15 @@
 
 namespace motore {
 
-namespace {
+const SchemaTabella::Colonna* SchemaTabella::Trova(const QString& nome) const {
+    for (const Colonna& c : colonne)
+        if (c.nome.compare(nome, Qt::CaseInsensitive) == 0) return &c;
+    return nullptr;
+}
 
-// One piece of the query text as the dialect sees it.
-struct Pezzo {
-    enum Tipo { Parola, NomeQuadro, Letterale, Spazio, Simbolo } tipo;
-    QString testo;   // as written
-    QString valore;  // a literal's value, quotes undone
-};
+namespace dialetto {
+
+namespace {
 
 bool CarattereNome(QChar c) {
     return c.isLetterOrNumber() || c == '_';
@@ -81,39 +87,6 @@ bool Riservata(const Pezzo& p) {
         if (ParolaChiave(p, QLatin1String(r))) return true;
     return false;
 }
-
-// A text comparison of a column with literals, which each engine writes its own way.
-struct Confronto {
-    enum Tipo { Like, Uguale, Tra } tipo;
-    bool negato = false;  // NOT LIKE
-    QString colonna;      // as written, qualified or bracketed
-    QString valore, fino;
-    size_t da = 0, a = 0;  // the pieces it replaces
-};
-
-// One column of an ORDER BY.
-struct Voce {
-    QString colonna;  // as written
-    bool discendente = false;
-    size_t da = 0, a = 0;  // the pieces it replaces
-};
-
-// The order of a query, which the engines may write again only when the query reads one
-// table by the names of its columns.
-struct Ordine {
-    bool semplice = false;
-    bool presente = false;   // it has an ORDER BY
-    std::vector<Voce> voci;  // empty when its ORDER BY is not a list of names
-    size_t fine = 0;         // where the key goes: after the last column, or at the end
-};
-
-// The query's text comparisons, in order, the table its FROM names first, and its order.
-struct Analisi {
-    std::vector<Pezzo> pezzi;
-    std::vector<Confronto> confronti;
-    QString tabella;
-    Ordine ordine;
-};
 
 bool Nome(const Pezzo& p) {
     return (p.tipo == Pezzo::Parola && !Riservata(p) && !p.testo.front().isDigit()) ||
@@ -200,6 +173,8 @@ Ordine AnalizzaOrdine(const std::vector<Pezzo>& p) {
     return o;
 }
 
+}  // namespace
+
 Analisi Analizza(const QString& sql) {
     Analisi a;
     a.pezzi = Scomponi(sql);
@@ -274,19 +249,7 @@ Analisi Analizza(const QString& sql) {
     return a;
 }
 
-// A piece of the query written anew: the pieces from da to a (none, to insert) give way to
-// the text.
-struct Sostituzione {
-    size_t da, a;
-    QString testo;
-};
-
-// The order as an engine writes it: `voce` writes a column of the table, as it is written
-// in the query, in a direction. Only the columns are written again when `voci`; the key
-// always follows them.
-void Ordina(const Analisi& a, const Schemi& schemi, bool voci,
-            const std::function<QString(const QString& scritta, const SchemaTabella::Colonna&,
-                                        bool discendente)>& voce,
+void Ordina(const Analisi& a, const Schemi& schemi, bool voci, const ScriviVoce& voce,
             std::vector<Sostituzione>& sostituzioni) {
     const Ordine& o = a.ordine;
     if (!schemi || !o.semplice || (o.presente && o.voci.empty())) return;
@@ -322,9 +285,7 @@ void Ordina(const Analisi& a, const Schemi& schemi, bool voci,
     for (const QString& k : t->chiave) {
         const SchemaTabella::Colonna* c = t->Trova(k);
         if (!c || presenti.contains(c->nome.toLower())) continue;
-        QString quotato = c->nome;
-        quotato.replace('"', QStringLiteral("\"\""));
-        chiave << voce('"' + quotato + '"', *c, false);
+        chiave << voce(QuotaNome(c->nome), *c, false);
     }
     if (!chiave.isEmpty())
         nuove.push_back({o.fine, o.fine,
@@ -333,17 +294,6 @@ void Ordina(const Analisi& a, const Schemi& schemi, bool voci,
     sostituzioni.insert(sostituzioni.end(), nuove.begin(), nuove.end());
 }
 
-// ---------------------------------------------------------------------------------------
-// SQLite
-
-QString Letterale(const QString& valore) {
-    QString s = valore;
-    s.replace('\'', QStringLiteral("''"));
-    return '\'' + s + '\'';
-}
-
-// A LIKE pattern of the dialect as an SQLite pattern: "*" is the only wildcard, every other
-// character stands for itself. `escape` tells whether an ESCAPE clause is needed.
 QString Modello(const QString& valore, bool& escape) {
     QString out;
     escape = false;
@@ -361,15 +311,12 @@ QString Modello(const QString& valore, bool& escape) {
     return out;
 }
 
-// The text a pattern must start with when its only wildcard is one "*" at the end; empty
-// otherwise.
 QString Prefisso(const QString& valore) {
     if (valore.size() < 2 || !valore.endsWith('*')) return QString();
     const QString prefisso = valore.chopped(1);
     return prefisso.contains('*') ? QString() : prefisso;
 }
 
-// Folded the way NOCASE folds: ASCII letters only, as LIKE does.
 QString Minuscolo(const QString& s) {
     QString out = s;
     for (QChar& c : out)
@@ -383,8 +330,8 @@ QString SenzaBlankFinali(const QString& s) {
     return s.left(n);
 }
 
-// The text just past every text that starts with `prefisso`; null when there is none (a
-// last character with no next one: a surrogate half is no character of its own).
+// A last character with no next one has no text past it: a surrogate half is no character
+// of its own.
 QString OltreIlPrefisso(const QString& prefisso) {
     if (prefisso.isEmpty()) return QString();
     const char16_t ultimo = prefisso.back().unicode();
@@ -394,19 +341,10 @@ QString OltreIlPrefisso(const QString& prefisso) {
     return alto;
 }
 
-// The text just past every text that is `testo` followed by blanks; null when a character
-// below the blank makes such a bound wrong.
 QString OltreIBlank(const QString& testo) {
     for (QChar c : testo)
         if (c < ' ') return QString();
     return testo + '!';
-}
-
-// How narrow a comparison's rows are likely to be: the one to seek.
-int Peso(const Confronto& c) {
-    if (c.tipo == Confronto::Uguale) return 3;
-    if (c.tipo == Confronto::Tra) return 2;
-    return c.negato || Prefisso(c.valore).isEmpty() ? 0 : 1;
 }
 
 QString NomeColonna(const QString& scritto) {
@@ -415,131 +353,6 @@ QString NomeColonna(const QString& scritto) {
     return nome;
 }
 
-// The range [basso, alto) of the column compared case blind; an empty alto leaves it open.
-QString IntervalloNocase(const QString& colonna, const QString& basso, const QString& alto) {
-    QString out = QStringLiteral(" AND ") + colonna + QStringLiteral(" COLLATE NOCASE >= ") +
-                  Letterale(Minuscolo(basso));
-    if (!alto.isNull())
-        out += QStringLiteral(" AND ") + colonna + QStringLiteral(" COLLATE NOCASE < ") +
-               Letterale(Minuscolo(alto));
-    return out;
-}
-
-QString ConfrontoSqlite(const Confronto& c, bool seek, bool escluso) {
-    const QString& col = c.colonna;
-    switch (c.tipo) {
-        case Confronto::Like: {
-            bool escape = false;
-            QString confronto = Letterale(Modello(c.valore, escape));
-            if (escape) confronto += QStringLiteral(" ESCAPE '\\'");
-            const QString prefisso = Prefisso(c.valore);
-            if (c.negato || prefisso.isEmpty())
-                return col + (c.negato ? QStringLiteral(" NOT LIKE ") : QStringLiteral(" LIKE ")) +
-                       confronto;
-            // A unary plus, which leaves the values alone, keeps the engine from seeking a
-            // column other than the one chosen.
-            if (escluso)
-                return QStringLiteral("(+") + col + QStringLiteral(" LIKE ") + confronto + ')';
-            QString out = '(' + col + QStringLiteral(" LIKE ") + confronto;
-            if (seek) out += IntervalloNocase(col, prefisso, OltreIlPrefisso(Minuscolo(prefisso)));
-            return out + ')';
-        }
-        case Confronto::Uguale: {
-            const QString x = SenzaBlankFinali(c.valore);
-            const QString uguale = QStringLiteral("rtrim(") + col + QStringLiteral(") = ") +
-                                   Letterale(x) + QStringLiteral(" COLLATE NOCASE");
-            if (!seek) return uguale;
-            return '(' + uguale + IntervalloNocase(col, x, OltreIBlank(x)) + ')';
-        }
-        case Confronto::Tra: {
-            const QString basso = SenzaBlankFinali(c.valore), alto = SenzaBlankFinali(c.fino);
-            const QString tra = QStringLiteral("rtrim(") + col +
-                                QStringLiteral(") COLLATE NOCASE BETWEEN ") + Letterale(basso) +
-                                QStringLiteral(" AND ") + Letterale(alto);
-            if (!seek) return tra;
-            return '(' + tra + IntervalloNocase(col, basso, OltreIBlank(alto)) + ')';
-        }
-    }
-    return QString();
-}
-
-// ---------------------------------------------------------------------------------------
-// PostgreSQL
-
-QString LetteralePg(const QString& valore) {
-    if (valore.contains(QChar(0)))
-        throw Errore(ErrSintassi,
-                     QStringLiteral("Carattere non valido (NUL) in un testo della query."));
-    QString s = valore;
-    s.replace('\'', QStringLiteral("''"));
-    if (!s.contains('\\')) return '\'' + s + '\'';
-    s.replace('\\', QStringLiteral("\\\\"));
-    return QStringLiteral("E'") + s + '\'';
-}
-
-QString NomePg(const Pezzo& p) {
-    if (p.tipo != Pezzo::NomeQuadro) return p.testo;
-    QString nome = p.testo.mid(1, p.testo.endsWith(']') ? p.testo.size() - 2 : p.testo.size() - 1);
-    nome.replace('"', QStringLiteral("\"\""));
-    return '"' + nome.toLower() + '"';
-}
-
-QString ColonnaPg(const QString& scritta) {
-    QString out;
-    for (const QString& parte : scritta.split('.')) {
-        if (!out.isEmpty()) out += '.';
-        out += parte.startsWith('[') ? NomePg({Pezzo::NomeQuadro, parte, {}}) : parte;
-    }
-    return out;
-}
-
-QString ConfrontoPg(const Confronto& c) {
-    const QString col = ColonnaPg(c.colonna) + QStringLiteral("::text");
-    // What the search indexes hold: the value without its trailing blanks, in lower case.
-    const QString chiave =
-        QStringLiteral("lower(rtrim(") + col + QStringLiteral(")) COLLATE \"C\"");
-    switch (c.tipo) {
-        case Confronto::Like: {
-            bool escape = false;
-            // The server's LIKE escapes with a backslash unless told otherwise.
-            const QString like =
-                QStringLiteral("lower(") + col +
-                (c.negato ? QStringLiteral(") NOT LIKE ") : QStringLiteral(") LIKE ")) +
-                LetteralePg(Minuscolo(Modello(c.valore, escape)));
-            const QString prefisso = Minuscolo(SenzaBlankFinali(Prefisso(c.valore)));
-            if (c.negato || prefisso.isEmpty()) return like;
-            QString out = '(' + like + QStringLiteral(" AND ") + chiave + QStringLiteral(" >= ") +
-                          LetteralePg(prefisso);
-            const QString alto = OltreIlPrefisso(prefisso);
-            if (!alto.isNull())
-                out += QStringLiteral(" AND ") + chiave + QStringLiteral(" < ") + LetteralePg(alto);
-            return out + ')';
-        }
-        case Confronto::Uguale:
-            return chiave + QStringLiteral(" = ") +
-                   LetteralePg(Minuscolo(SenzaBlankFinali(c.valore)));
-        case Confronto::Tra:
-            return chiave + QStringLiteral(" BETWEEN ") +
-                   LetteralePg(Minuscolo(SenzaBlankFinali(c.valore))) + QStringLiteral(" AND ") +
-                   LetteralePg(Minuscolo(SenzaBlankFinali(c.fino)));
-    }
-    return QString();
-}
-
-// A column of the ORDER BY: a text without its trailing blanks and in collation "C", so that
-// the server's own collation does not count; nulls where the files have them. A column that
-// cannot be null keeps the server's placement, which its indexes were made with.
-QString VocePg(const QString& scritta, const SchemaTabella::Colonna& c, bool discendente) {
-    QString out = ColonnaPg(scritta);
-    if (c.testo) out = QStringLiteral("rtrim(") + out + QStringLiteral(") COLLATE \"C\"");
-    out += discendente ? QStringLiteral(" DESC") : QStringLiteral(" ASC");
-    if (c.nullabile)
-        out += discendente ? QStringLiteral(" NULLS LAST") : QStringLiteral(" NULLS FIRST");
-    return out;
-}
-
-// The query written again: the replacements where they stand, every other piece as the
-// engine wants it.
 QString Riscrivi(const std::vector<Pezzo>& pezzi, std::vector<Sostituzione> sostituzioni,
                  const std::function<QString(const Pezzo&)>& pezzo) {
     std::stable_sort(sostituzioni.begin(), sostituzioni.end(),
@@ -558,56 +371,10 @@ QString Riscrivi(const std::vector<Pezzo>& pezzi, std::vector<Sostituzione> sost
     return out;
 }
 
-}  // namespace
-
-const SchemaTabella::Colonna* SchemaTabella::Trova(const QString& nome) const {
-    for (const Colonna& c : colonne)
-        if (c.nome.compare(nome, Qt::CaseInsensitive) == 0) return &c;
-    return nullptr;
-}
-
-QString TraduciPerPostgres(const QString& sql, const Schemi& schemi) {
-    const Analisi a = Analizza(sql);
-    std::vector<Sostituzione> sostituzioni;
-    for (const Confronto& c : a.confronti) sostituzioni.push_back({c.da, c.a, ConfrontoPg(c)});
-    Ordina(a, schemi, true, VocePg, sostituzioni);
-    return Riscrivi(a.pezzi, sostituzioni, [](const Pezzo& p) {
-        return p.tipo == Pezzo::Letterale ? LetteralePg(p.valore) : NomePg(p);
-    });
-}
-
-QString TraduciPerSqlite(const QString& sql, const IndiceCercabile& cercabile,
-                         const Schemi& schemi) {
-    const Analisi a = Analizza(sql);
-    // Without statistics the engine cannot tell which of several comparisons is the
-    // narrowest and may seek a one-digit CAP before a surname: one comparison gets its range,
-    // the others are kept from any index.
-    const Confronto* scelto = nullptr;
-    for (const Confronto& c : a.confronti) {
-        if (Peso(c) == 0 || (cercabile && !cercabile(a.tabella, NomeColonna(c.colonna)))) continue;
-        if (!scelto || Peso(c) > Peso(*scelto) ||
-            (Peso(c) == Peso(*scelto) && c.valore.size() > scelto->valore.size()))
-            scelto = &c;
-    }
-    std::vector<Sostituzione> sostituzioni;
-    for (const Confronto& c : a.confronti)
-        sostituzioni.push_back(
-            {c.da, c.a, ConfrontoSqlite(c, &c == scelto, scelto && &c != scelto)});
-    // The columns' collation orders texts without their trailing blanks, and the engine puts
-    // nulls first: only the key is added.
-    Ordina(
-        a, schemi, false,
-        [](const QString& scritta, const SchemaTabella::Colonna&, bool discendente) {
-            return scritta + (discendente ? QStringLiteral(" DESC") : QString());
-        },
-        sostituzioni);
-    return Riscrivi(a.pezzi, sostituzioni, [](const Pezzo& p) {
-        return p.tipo == Pezzo::Letterale ? Letterale(p.valore) : p.testo;
-    });
-}
+}  // namespace dialetto
 
 QString TestoConfrontato(const QString& testo) {
-    return Minuscolo(SenzaBlankFinali(testo));
+    return dialetto::Minuscolo(dialetto::SenzaBlankFinali(testo));
 }
 
 }  // namespace motore

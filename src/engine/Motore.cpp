@@ -1,26 +1,14 @@
-#include "engine/Motore.h"
+// What the engines share above their own SQL: the workspace and its transaction, which
+// every database joins lazily with its first statement, and the recordset's rules (its edit
+// buffer, the checks of a column's width, the errors of a call out of turn), so that both
+// engines answer a misuse with the same number. Which engine opens a database is chosen in
+// Scelta.cpp.
 
-#include "engine/postgres/Postgres.h"
-#include "engine/sqlite/Sqlite.h"
+#include "engine/Motore.h"
 
 #include <algorithm>
 
 namespace motore {
-
-Errore::Errore(int numero, QString descrizione)
-    : numero_(numero), descrizione_(std::move(descrizione)) {
-    testo_ = (QString::number(numero_) + QStringLiteral(": ") + descrizione_).toStdString();
-}
-
-QString PercorsoDitta(const QString& server, const QString& radice, const QString& ditta) {
-    if (server.trimmed().isEmpty()) return radice + ditta + QStringLiteral("/Completo.mdb");
-    return postgres::SchemaDitta(ditta);
-}
-
-QString PercorsoTabelle(const QString& server, const QString& radice) {
-    if (server.trimmed().isEmpty()) return radice + QStringLiteral("tabkes.mdb");
-    return postgres::SchemaTabelle();
-}
 
 // ---------------------------------------------------------------------------------------
 // Workspace
@@ -29,20 +17,6 @@ Workspace::Workspace(QString server) : server_(std::move(server).trimmed()) {}
 
 Workspace::~Workspace() {
     for (Database* db : databases_) db->ws_ = nullptr;
-}
-
-std::unique_ptr<Database> Workspace::OpenDatabase(const QString& nome) {
-    if (server_.isEmpty()) return sqlite::Apri(nome, *this);
-    return postgres::Apri(server_, nome, *this, false);
-}
-
-QString Workspace::NonScrivibile(const QString& nome) const {
-    return server_.isEmpty() ? sqlite::NonScrivibile(nome) : QString();
-}
-
-std::unique_ptr<Database> Workspace::CreaDatabase(const QString& nome) {
-    if (server_.isEmpty()) return sqlite::Crea(nome, *this);
-    return postgres::Apri(server_, nome, *this, true);
 }
 
 void Workspace::Registra(Database* db) {
@@ -122,16 +96,10 @@ void Recordset::Staccato() {
     modifica_ = Modifica::Nessuna;
 }
 
-QString Recordset::CondizioneSeek(const QString& op, const QStringList& chiavi,
-                                  const QStringList& segnaposto) {
-    if (op == QLatin1String("=")) {
-        QStringList uguali;
-        for (qsizetype i = 0; i < chiavi.size(); ++i)
-            uguali << chiavi[i] + QStringLiteral(" = ") + segnaposto[i];
-        return uguali.join(QStringLiteral(" AND "));
-    }
-    if (chiavi.size() == 1) return chiavi[0] + ' ' + op + ' ' + segnaposto[0];
-    return '(' + chiavi.join(", ") + ") " + op + " (" + segnaposto.join(", ") + ')';
+QStringList Recordset::NomiDi(const std::vector<int>& colonne) const {
+    QStringList nomi;
+    for (int i : colonne) nomi << colonne_[size_t(i)].nome;
+    return nomi;
 }
 
 void Recordset::RichiediAperto() const {
@@ -156,9 +124,7 @@ int Recordset::IndiceColonna(const QString& nome) const {
 
 int Recordset::ColonnaObbligatoria(const QString& nome) const {
     int i = IndiceColonna(nome);
-    if (i < 0)
-        throw Errore(ErrCampoMancante,
-                     QStringLiteral("Elemento non trovato nell'insieme: '%1'.").arg(nome));
+    if (i < 0) throw ErroreCampoMancante(nome);
     return i;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
-// The database engine layer: what the forms expect of a file-based engine, a workspace with
+// The database engine layer as the rest of the program sees it: a workspace with
 // transactions, databases opened by name, table recordsets with named indexes and seeks,
 // and read-only snapshots over SQL text written in the engine dialect the forms use (see
-// Dialetto.h). Two engines stand behind it: SQLite files (engine/sqlite) and a PostgreSQL
-// server (engine/postgres); the workspace's server, set once at the opening, chooses.
+// Dialetto.h). Callers never learn which engine stands behind: the workspace's server, set
+// once at the opening, chooses (Scelta.cpp), and every failure is an Errore (Errori.h).
+
+#include "engine/Errori.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,52 +19,9 @@
 
 namespace motore {
 
-// Error numbers, in the numbering the operators' manuals know.
-enum CodiceErrore : int {
-    ErrGenerico = 3000,
-    ErrSenzaIndice = 3019,
-    ErrNessunModifica = 3020,  // update without add or edit
-    ErrNessunRecord = 3021,    // no current record
-    ErrChiaveDuplicata = 3022,
-    ErrFileMancante = 3024,
-    ErrDiscoPieno = 3026,
-    ErrSolaLettura = 3027,
-    ErrIO = 3043,
-    ErrPercorso = 3044,  // the server has no such database (schema)
-    ErrDanneggiato = 3049,
-    ErrAccesso = 3051,
-    ErrSintassi = 3075,
-    ErrTabellaMancante = 3078,
-    ErrChiamata = 3146,     // the server's connection was lost during a call
-    ErrConnessione = 3151,  // the server cannot be reached or refuses the login
-    ErrCampoTroppoPiccolo = 3163,
-    ErrConflitto = 3197,  // the row was changed by another program since it was read
-    ErrBloccato = 3218,
-    ErrCampoMancante = 3265,
-    ErrFormato = 3343,
-    ErrIndiceMancante = 3800,
-};
-
-class Errore : public std::exception {
-  public:
-    Errore(int numero, QString descrizione);
-    int Numero() const { return numero_; }
-    const QString& Descrizione() const { return descrizione_; }
-    // Number and description on one line, for messages that name the cause.
-    QString Spiegazione() const {
-        return QStringLiteral("Errore n. %1: %2").arg(numero_).arg(descrizione_);
-    }
-    const char* what() const noexcept override { return testo_.c_str(); }
-
-  private:
-    int numero_;
-    QString descrizione_;
-    std::string testo_;
-};
-
 // Where an installation keeps one company's clients and the shared code tables: files under
-// the data root, or, with a server, schemas of one database on it. `server` is a libpq
-// connection string or service ("service=kestor"); empty means files.
+// the data root, or, with a server, schemas of one database on it. `server` is the
+// server's connection string or service ("service=kestor"); empty means files.
 QString PercorsoDitta(const QString& server, const QString& radice, const QString& ditta);
 QString PercorsoTabelle(const QString& server, const QString& radice);
 
@@ -72,6 +31,11 @@ class Recordset;
 // Workspace 0: owns the transaction that spans every database opened on it.
 class Workspace {
   public:
+    // The usual waits, in milliseconds: for another program's lock, and for the server's
+    // answer.
+    static constexpr int kAttesaNormale = 3000;
+    static constexpr int kScadenzaNormale = 12000;
+
     explicit Workspace(QString server = {});
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;
@@ -120,8 +84,8 @@ class Workspace {
     QString server_;
     std::vector<Database*> databases_;
     bool inTransazione_ = false;
-    int attesaMs_ = 3000;
-    int scadenzaMs_ = 12000;
+    int attesaMs_ = kAttesaNormale;
+    int scadenzaMs_ = kScadenzaNormale;
     bool cartellaDiRete_ = false;
     qint64 viaggi_ = 0;
 };
@@ -275,10 +239,8 @@ class Recordset {
     // Lets an engine put off its first read until something looks at the row.
     virtual void Risolvi() const {}
 
-    // A seek's WHERE: each key equal, or the keys together as a row value compared with
-    // op, which an index on them serves.
-    static QString CondizioneSeek(const QString& op, const QStringList& chiavi,
-                                  const QStringList& segnaposto);
+    // The names of the columns at these positions, for the engine's insert and update.
+    QStringList NomiDi(const std::vector<int>& colonne) const;
     void RichiediAperto() const;
     void RichiediTabella() const;
     int IndiceColonna(const QString& nome) const;

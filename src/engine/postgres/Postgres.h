@@ -1,7 +1,8 @@
 #pragma once
 
 // The PostgreSQL engine, through libpq: every database of an installation is a schema of
-// one database on the server.
+// one database on the server. What Scelta.cpp calls; the rest of the engine (Interno.h)
+// stays behind these.
 
 #include "engine/Motore.h"
 

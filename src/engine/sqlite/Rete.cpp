@@ -1,3 +1,7 @@
+// Where a database file lives decides its journal (Connessione.cpp): here the kernel is
+// asked whether a folder is shared by several computers, and a VFS without shared memory
+// keeps any connection there from reading or writing through a write-ahead log.
+
 #include "engine/sqlite/Rete.h"
 
 #include <QFile>

@@ -1,6 +1,7 @@
 #pragma once
 
-// The SQLite engine: one file per database.
+// The SQLite engine, one file per database: what Scelta.cpp calls to open or make one. The
+// rest of the engine (Interno.h) stays behind these three calls.
 
 #include "engine/Motore.h"
 

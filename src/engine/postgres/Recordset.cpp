@@ -1,0 +1,224 @@
+// A table or a snapshot read from the server. A table recordset stands on one row, found
+// again by its place (ctid) and walked in its index's own order, nulls where the index
+// keeps them, so that the index serves every move; inside a transaction the row read is
+// locked (FOR UPDATE) and a row changed or deleted meanwhile is 3197. Its first read waits
+// until something looks at the row, since a seek usually comes first. A snapshot streams
+// on the second connection outside a transaction, and stops the server when closed early.
+
+#include "engine/Sql.h"
+#include "engine/postgres/Interno.h"
+
+#include <QDate>
+
+namespace motore::postgres {
+
+void RecordsetPg::Chiudi() {
+    FermaFlusso();
+    risultato_.reset();
+    if (db_) db_->Rimuovi(this);
+    db_ = nullptr;
+}
+
+void RecordsetPg::FermaFlusso() {
+    if (!inFlusso_ || !db_) return;
+    inFlusso_ = false;
+    db_->FineFlusso(this);
+    PGconn* c = db_->FlussoAttuale();
+    if (!c) return;
+    // Rows are still coming: the server stops sending them, and what is on the way is read
+    // and dropped, so the connection is ready for the next snapshot. A server that takes no
+    // cancel in time loses the connection instead.
+    if (!eof_ && !Annulla(c, db_->Scadenza())) {
+        db_->Lascia(c);
+        return;
+    }
+    db_->Svuota(c);
+}
+
+void RecordsetPg::Risolvi() const {
+    if (!daPosizionare_) return;
+    auto* io = const_cast<RecordsetPg*>(this);
+    io->daPosizionare_ = false;
+    io->eof_ = !io->Posiziona(Selezione() + QStringLiteral(" ORDER BY ") + Ordine(false) +
+                                  QStringLiteral(" LIMIT 1") + PerAggiornare(),
+                              {});
+}
+
+QString RecordsetPg::Selezione() const {
+    QString s = QStringLiteral("SELECT ctid");
+    for (const QString& k : indice_.chiavi) s += QStringLiteral(", ") + k;
+    return s + QStringLiteral(", * FROM ") + QuotaNome(relname_);
+}
+
+QString RecordsetPg::Ordine(bool discendente) const {
+    QStringList parti;
+    const QString verso = discendente ? QStringLiteral(" DESC") : QString();
+    // The index's own order, its nulls where it keeps them, so that it serves.
+    for (size_t i = 0; i < size_t(indice_.chiavi.size()); ++i)
+        parti << indice_.chiavi[qsizetype(i)] + verso +
+                     (indice_.nulliPrima[i] != discendente ? QStringLiteral(" NULLS FIRST")
+                                                           : QStringLiteral(" NULLS LAST"));
+    // Equal keys of an index that allows them are told apart by their place in the table.
+    if (!indice_.unico || indice_.chiavi.isEmpty()) parti << QStringLiteral("ctid") + verso;
+    return parti.join(QStringLiteral(", "));
+}
+
+QString RecordsetPg::PerAggiornare() const {
+    // Inside a transaction the row read is the row written: nobody changes it in between.
+    return db_->InTransazione() ? QStringLiteral(" FOR UPDATE") : QString();
+}
+
+void RecordsetPg::CaricaRiga(const PGresult* r, int riga) {
+    const int k = int(indice_.chiavi.size());
+    ctid_ = QString::fromLatin1(PQgetvalue(r, riga, 0));
+    chiaviRiga_.clear();
+    // The keys go back to the server as the text it gave.
+    for (int i = 0; i < k; ++i)
+        chiaviRiga_ << (PQgetisnull(r, riga, 1 + i)
+                            ? QVariant()
+                            : QVariant(QString::fromUtf8(PQgetvalue(r, riga, 1 + i))));
+    riga_.resize(colonne_.size());
+    for (size_t i = 0; i < colonne_.size(); ++i) riga_[i] = ValoreDi(r, riga, 1 + k + int(i));
+    haRiga_ = true;
+}
+
+bool RecordsetPg::Posiziona(const QString& sql, const QVariantList& parametri) {
+    Risultato r = db_->Invia(sql, parametri, true);
+    if (PQntuples(r.get()) == 0) {
+        haRiga_ = false;
+        return false;
+    }
+    CaricaRiga(r.get(), 0);
+    return true;
+}
+
+bool RecordsetPg::Primo() {
+    // Put off until something looks at the row: a seek usually comes first.
+    daPosizionare_ = true;
+    haRiga_ = false;
+    return true;
+}
+
+QStringList RecordsetPg::ColonneIndice(const QString& nome) {
+    indice_ = db_->IndiceDi(oid_, relname_, nome);
+    return indice_.chiavi;
+}
+
+bool RecordsetPg::Cerca(const QString& op, const QVariantList& chiavi) {
+    daPosizionare_ = false;
+    const int k = int(chiavi.size());
+    QStringList espressioni, segnaposto;
+    QVariantList valori;
+    for (int i = 0; i < k; ++i) {
+        espressioni << indice_.chiavi[i];
+        segnaposto << Segnaposto('$', i + 1);
+        // As text, which the server reads as the key's own type; texts are compared without
+        // their trailing blanks, as the index holds them.
+        if (chiavi[i].isNull()) {
+            valori << QVariant();
+            continue;
+        }
+        QString t = chiavi[i].typeId() == QMetaType::QDate
+                        ? QString::number(QDate(1899, 12, 30).daysTo(chiavi[i].toDate()))
+                        : chiavi[i].toString();
+        while (t.endsWith(' ')) t.chop(1);
+        valori << t;
+    }
+    const QString condizione = CondizioneSeek(op, espressioni, segnaposto);
+    const bool indietro = op.startsWith('<');
+    return Posiziona(Selezione() + QStringLiteral(" WHERE ") + condizione +
+                         QStringLiteral(" ORDER BY ") + Ordine(indietro) +
+                         QStringLiteral(" LIMIT 1") + PerAggiornare(),
+                     valori);
+}
+
+bool RecordsetPg::Successivo() {
+    const int k = int(indice_.chiavi.size());
+    QVariantList valori = chiaviRiga_;
+    QStringList segnaposto;
+    for (int i = 0; i < k; ++i) segnaposto << Segnaposto('$', i + 1);
+    const QString chiavi = '(' + indice_.chiavi.join(", ") + ')';
+    const QString posti = '(' + segnaposto.join(", ") + ')';
+    QString condizione;
+    if (k == 0) {
+        condizione = QStringLiteral("ctid > $1::tid");
+        valori = {ctid_};
+    } else if (indice_.unico) {
+        condizione = chiavi + QStringLiteral(" > ") + posti;
+    } else {
+        // The keys alone seek the index; the row's place settles equal keys.
+        valori << ctid_;
+        condizione = chiavi + QStringLiteral(" >= ") + posti + QStringLiteral(" AND (") + chiavi +
+                     QStringLiteral(" > ") + posti +
+                     QStringLiteral(" OR ctid > $%1::tid)").arg(k + 1);
+    }
+    return Posiziona(Selezione() + QStringLiteral(" WHERE ") + condizione +
+                         QStringLiteral(" ORDER BY ") + Ordine(false) + QStringLiteral(" LIMIT 1") +
+                         PerAggiornare(),
+                     valori);
+}
+
+void RecordsetPg::Inserisci(const std::vector<int>& colonne, const QVariantList& valori) {
+    db_->Invia(TestoInserimento(relname_, NomiDi(colonne), '$'), valori);
+}
+
+void RecordsetPg::Aggiorna(const std::vector<int>& colonne, const QVariantList& valori) {
+    QVariantList parametri = valori;
+    parametri << ctid_;
+    QString ritorno = QStringLiteral("ctid");
+    for (const QString& k : indice_.chiavi) ritorno += QStringLiteral(", ") + k;
+    // The row comes back as stored, at its new place.
+    Risultato r = db_->Invia(TestoAggiornamento(relname_, NomiDi(colonne), '$') +
+                                 QStringLiteral(" WHERE ctid = %1::tid RETURNING %2, *")
+                                     .arg(Segnaposto('$', int(parametri.size())), ritorno),
+                             parametri);
+    if (PQntuples(r.get()) == 0)
+        throw Errore(ErrConflitto, QStringLiteral("Il record è stato cambiato o cancellato da un "
+                                                  "altro utente dopo la lettura."));
+    CaricaRiga(r.get(), 0);
+}
+
+void RecordsetPg::Cancella() {
+    Risultato r = db_->Invia(
+        QStringLiteral("DELETE FROM %1 WHERE ctid = $1::tid").arg(QuotaNome(relname_)), {ctid_});
+    if (QByteArray(PQcmdTuples(r.get())) == "0")
+        throw Errore(ErrConflitto, QStringLiteral("Il record è stato cambiato o cancellato da un "
+                                                  "altro utente dopo la lettura."));
+}
+
+bool RecordsetPg::AvanzaSnapshot() {
+    if (!inFlusso_) {
+        haRiga_ = risultato_ && ++rigaCorrente_ < PQntuples(risultato_.get());
+        return haRiga_;
+    }
+    PGconn* c = db_->FlussoAttuale();
+    // A stream whose connection was given up ends in an error, never as if the rows were
+    // all read.
+    if (!c) db_->Solleva(nullptr, nullptr);
+    risultato_ = db_->Prossimo(c);
+    rigaCorrente_ = 0;
+    const auto stato = PQresultStatus(risultato_.get());
+    if (stato == PGRES_SINGLE_TUPLE) {
+        haRiga_ = true;
+        return true;
+    }
+    haRiga_ = false;
+    Risultato errore = std::move(risultato_);
+    eof_ = true;
+    FermaFlusso();
+    // The connection may have gone while the rest was read.
+    if (errore && stato != PGRES_TUPLES_OK)
+        db_->Solleva(db_->FlussoAttuale() == c ? c : nullptr, errore.get());
+    return false;
+}
+
+QByteArrayView RecordsetPg::Utf8Snapshot(int indice, bool* nullo) const {
+    const PGresult* r = risultato_.get();
+    const bool vuoto = PQgetisnull(r, rigaCorrente_, indice);
+    if (nullo) *nullo = vuoto;
+    if (vuoto) return {};
+    return QByteArrayView(PQgetvalue(r, rigaCorrente_, indice),
+                          PQgetlength(r, rigaCorrente_, indice));
+}
+
+}  // namespace motore::postgres

@@ -1,0 +1,234 @@
+// What only files can do wrong: a file that is no sound database, a read-only file or
+// folder, a file replaced under the program, the journal left for the sqlite3 shell, the
+// log that must not stay large, and a network folder, which never uses the log.
+
+#include "engine/ProvaMotore.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <cstdio>
+
+#include <unistd.h>
+
+using namespace motore;
+
+namespace {
+
+class MotoreFileTest : public MotoreTest {};
+INSTANTIATE_TEST_SUITE_P(Motori, MotoreFileTest, ::testing::Values(Motore::File), NomeMotore);
+
+bool InWal(const QString& percorso) {
+    QFile f(percorso);
+    return f.open(QIODevice::ReadOnly) && f.read(20).at(18) == 2;
+}
+
+// A database that is missing, empty, foreign, truncated or damaged is refused, and never
+// created or changed.
+TEST_P(MotoreFileTest, ApreSoloDatabaseEsistentiESani) {
+    auto Scrivi = [](const QString& p, qint64 da, const QByteArray& dati) {
+        QFile f(p);
+        f.open(QIODevice::ReadWrite);
+        f.seek(da);
+        f.write(dati);
+    };
+    const struct {
+        const char* nome;
+        std::function<void(const QString&)> prepara;
+        std::vector<int> errori;
+    } casi[] = {
+        {"manca.mdb", [](const QString&) {}, {ErrFileMancante}},
+        {"vuoto.mdb", [&](const QString& p) { Scrivi(p, 0, {}); }, {ErrFormato}},
+        {"testo.mdb", [&](const QString& p) { Scrivi(p, 0, QByteArray(8192, 'x')); }, {ErrFormato}},
+        {"", [](const QString&) {}, {ErrFormato}},  // the folder
+        // Truncated to its first page: the header still promises the missing pages.
+        {"tronco.mdb",
+         [&](const QString& p) {
+             QFile::copy(percorso, p);
+             QFile(p).resize(4096);
+         },
+         {ErrDanneggiato}},
+        // The schema page overwritten with garbage.
+        {"guasto.mdb",
+         [&](const QString& p) {
+             QFile::copy(percorso, p);
+             Scrivi(p, 100, QByteArray(3000, 'Z'));
+         },
+         {ErrDanneggiato, ErrFormato}},
+    };
+    for (const auto& c : casi) {
+        SCOPED_TRACE(c.nome);
+        const QString p = amb.Radice() + c.nome;
+        c.prepara(p);
+        const QFileInfo prima(p);
+        Workspace w;
+        const int n = NumeroErrore([&] { w.OpenDatabase(p)->OpenTable("Clienti"); });
+        EXPECT_NE(std::find(c.errori.begin(), c.errori.end(), n), c.errori.end()) << n;
+        const QFileInfo dopo(p);
+        EXPECT_EQ(dopo.exists(), prima.exists()) << "a missing database must never be created";
+        EXPECT_EQ(dopo.size(), prima.size());
+    }
+    EXPECT_NO_THROW(Apri());
+}
+
+// The file read-only, or its folder (where the journal cannot be made): a write fails with
+// its number and says so, and leaves nothing.
+TEST_P(MotoreFileTest, SolaLetturaFallisceInScrittura) {
+    const auto scrivibile = QFile::ReadOwner | QFile::WriteOwner;
+    for (const QString& bloccato : {percorso, amb.Radice()}) {
+        SCOPED_TRACE(bloccato.toStdString());
+        const auto eseguibile = bloccato == percorso ? QFile::Permissions() : QFile::ExeOwner;
+        QFile::setPermissions(bloccato, QFile::ReadOwner | eseguibile);
+        // Root ignores permission bits; an immutable file or folder stops root too.
+        const bool immutabile =
+            geteuid() == 0 && QProcess::execute("chattr", {"+i", bloccato}) == 0;
+        QString testo;
+        bool scritto = false;
+        if (geteuid() != 0 || immutabile) {
+            auto db = Apri();
+            auto rs = db->OpenTable("Clienti");
+            rs->SetIndex("primaria");
+            rs->AddNew();
+            rs->SetField("CliCodice", 99);
+            EXPECT_EQ(NumeroErrore([&] {
+                          try {
+                              rs->Update();
+                          } catch (const Errore& e) {
+                              testo = e.Descrizione();
+                              throw;
+                          }
+                      }),
+                      ErrSolaLettura);
+            rs->Seek("=", {99});
+            scritto = !rs->NoMatch();
+        }
+        if (immutabile) QProcess::execute("chattr", {"-i", bloccato});
+        QFile::setPermissions(bloccato, scrivibile | eseguibile);
+        if (geteuid() == 0 && !immutabile) continue;  // no way to make it read-only
+        EXPECT_TRUE(testo.contains("sola lettura")) << testo.toStdString();
+        EXPECT_FALSE(scritto);
+    }
+}
+
+TEST_P(MotoreFileTest, UnFileSostituitoSottoIlProgrammaLoDice) {
+    auto db = Apri();
+    auto rs = db->OpenTable("Clienti");
+    rs->SetIndex("primaria");
+    const QString copia = amb.Radice() + "copia.mdb";
+    ASSERT_TRUE(QFile::copy(percorso, copia));
+    ASSERT_EQ(::rename(copia.toLocal8Bit().constData(), percorso.toLocal8Bit().constData()), 0);
+    rs->AddNew();
+    rs->SetField("CliCodice", 99);
+    try {
+        rs->Update();
+        ADD_FAILURE() << "a write to a replaced file must fail";
+    } catch (const Errore& e) {
+        EXPECT_TRUE(e.Descrizione().contains("sostituito")) << e.Descrizione().toStdString();
+    }
+}
+
+// While the program has the file open the shell reads what it committed, still in the log;
+// once it is closed the shell finds one file in the rollback journal.
+TEST_P(MotoreFileTest, IlFileRestaLeggibileDallaShellSqlite) {
+    auto Shell = [&](const QString& sql) {
+        QProcess p;
+        p.start("sqlite3", {percorso, sql});
+        EXPECT_TRUE(p.waitForFinished(10000));
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        return QString::fromUtf8(p.readAllStandardOutput());
+    };
+    {
+        auto db = Apri();
+        ws.BeginTrans();
+        db->Esegui("INSERT INTO Clienti (CliCodice, CliRagsoc) VALUES (40, 'DALLA SHELL')");
+        ws.CommitTrans();
+        EXPECT_EQ(Shell("PRAGMA journal_mode; SELECT CliRagsoc FROM Clienti WHERE CliCodice = 40"),
+                  "wal\nDALLA SHELL\n");
+    }
+    EXPECT_EQ(Shell("PRAGMA journal_mode; SELECT CliRagsoc FROM Clienti WHERE CliCodice = 40; "
+                    "PRAGMA integrity_check;"),
+              "delete\nDALLA SHELL\nok\n");
+    EXPECT_FALSE(QFile::exists(percorso + "-wal"));
+    EXPECT_FALSE(QFile::exists(percorso + "-shm"));
+}
+
+// The log is copied into the file while nobody reads the older pages; after a long read has
+// let it grow, it is cut back instead of keeping its largest size.
+TEST_P(MotoreFileTest, IlRegistroNonRestaGrandeDopoUnaLetturaLunga) {
+    auto db = Apri();
+    AggiungiClienti(*db, 100, 10100);
+    Workspace altro;
+    auto lettore = altro.OpenDatabase(percorso);
+    auto snap = lettore->OpenSnapshot("SELECT * FROM Clienti");
+    for (int i = 0; i < 30; ++i)
+        db->Esegui("UPDATE Clienti SET CliRagsoc = ?1", {QString("GIRO %1").arg(i, 30)});
+    ASSERT_GT(QFileInfo(percorso + "-wal").size(), 12 << 20)
+        << "the read kept the log from being copied back";
+    snap->Close();
+    for (int i = 0; i < 3; ++i)
+        db->Esegui("UPDATE Clienti SET CliPartitaIva = '1' WHERE CliCodice = 3");
+    EXPECT_LE(QFileInfo(percorso + "-wal").size(), 4 << 20);
+}
+
+QString CausaDiAccesso(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Errore& e) {
+        EXPECT_EQ(e.Numero(), ErrAccesso);
+        return e.Descrizione();
+    }
+    return "<nessun errore>";
+}
+
+// A network folder keeps the rollback journal: the log's index is memory shared by the
+// programs of one computer. A file left in write-ahead-log mode (its program on the local
+// disk ended without closing it, its last save only in the log) goes back to the journal,
+// losing nothing. While a program on the local disk has it in that mode it is refused,
+// rather than read through a log index that does not reach across computers.
+TEST_P(MotoreFileTest, InReteSoloIlGiornale) {
+    {
+        Workspace locale;
+        auto db = locale.OpenDatabase(percorso);
+        db->Esegui("INSERT INTO Clienti (CliCodice, CliRagsoc) VALUES (50, 'NEL REGISTRO')");
+        const QString copia = amb.Radice() + "copia.mdb";
+        ASSERT_TRUE(QFile::copy(percorso, copia));
+        ASSERT_TRUE(QFile::copy(percorso + "-wal", copia + "-wal"));
+        db->Close();
+        ASSERT_TRUE(QFile::remove(percorso));
+        ASSERT_TRUE(QFile::rename(copia, percorso));
+        ASSERT_TRUE(QFile::rename(copia + "-wal", percorso + "-wal"));
+        ASSERT_TRUE(InWal(percorso));
+    }
+    ws.ImpostaCartellaDiRete(true);
+    auto dallaRete = ws.OpenDatabase(percorso);
+    EXPECT_FALSE(InWal(percorso));
+    EXPECT_FALSE(QFile::exists(percorso + "-wal"));
+    EXPECT_EQ(dallaRete->Valore("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 50").toString(),
+              "NEL REGISTRO");
+    dallaRete->Esegui("INSERT INTO Clienti (CliCodice) VALUES (51)");
+    EXPECT_FALSE(InWal(percorso));
+    EXPECT_FALSE(QFile::exists(percorso + "-shm")) << "no memory is shared through the network";
+
+    ws.ImpostaAttesaBlocco(50);
+    {
+        Workspace locale;
+        auto db = locale.OpenDatabase(percorso);
+        db->Esegui("UPDATE Clienti SET CliRagsoc = 'LOCALE' WHERE CliCodice = 3");
+        const QString testo = CausaDiAccesso(
+            [&] { dallaRete->Valore("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 3"); });
+        EXPECT_TRUE(testo.contains("cartella di rete")) << testo.toStdString();
+        Workspace altraRete;
+        altraRete.ImpostaAttesaBlocco(50);
+        altraRete.ImpostaCartellaDiRete(true);
+        EXPECT_TRUE(CausaDiAccesso([&] { altraRete.OpenDatabase(percorso); }).contains("WAL"));
+        EXPECT_EQ(db->Valore("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 3").toString(),
+                  "LOCALE");
+    }
+    // Closed there, the file is back in the journal, and the network's program goes on.
+    EXPECT_EQ(dallaRete->Valore("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 3").toString(),
+              "LOCALE");
+    EXPECT_EQ(dallaRete->Valore("PRAGMA integrity_check").toString(), "ok");
+}
+
+}  // namespace
