@@ -1,3 +1,6 @@
+// The search form: criteria boxes and keys, the query the criteria make (every typed
+// value quoted again, so it never changes the query), and the grid filled in slices.
+
 #include "search/ChkCliC.h"
 
 #include "app/CasellaTesto.h"
@@ -209,7 +212,7 @@ void ChkCliC::Form_Load() {
     VersoOrdine = 1;
     InGriglia = false;
     InComando = false;
-    g_.TableName = QStringLiteral("Clienti");
+    scelto_ = 0;
     g_.ClientRecord.CliCodice = 0;
     SetCaption(QStringLiteral("(") + g_.EnvironmentSettings.CompanyCode +
                QStringLiteral(") RICERCA ANAGRAFICHE - KESTOR      ") +
@@ -300,12 +303,8 @@ void ChkCliC::CercaProvincia() {
     if (CampoCorrente != 5 ||
         Btxt(5)->palette().color(QPalette::Base) != g_.EnvironmentSettings.HighlightColour)
         return;
-    g_.SoughtCode.clear();
-    g_.SoughtDescription.clear();
-    g_.TableName = QStringLiteral("PROVINCIE");
-    GesTab dialogo(g_, this);
-    dialogo.MostraModale();
-    if (!g_.SoughtCode.trimmed().isEmpty()) Btxt(5)->setText(g_.SoughtCode);
+    const VoceTabella scelta = GesTab::Scegli(g_, QStringLiteral("PROVINCIE"), QString(), this);
+    if (!scelta.Codice.trimmed().isEmpty()) Btxt(5)->setText(scelta.Codice);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -410,12 +409,12 @@ QString ChkCliC::TestoRicerca() const {
 
 void ChkCliC::EseguiRicerca() {
     FermaLettura();
-    g_.QueryText = TestoRicerca();
+    ultimaRicerca_ = TestoRicerca();
     SvuotaGriglia(*GridRic);
     auto* db = g_.EnvironmentSettings.CompanyDatabase.get();
     try {
         if (!db) throw motore::Errore(motore::ErrGenerico, QStringLiteral("Database chiuso."));
-        lettura_ = db->OpenSnapshot(g_.QueryText);
+        lettura_ = db->OpenSnapshot(ultimaRicerca_);
         static constexpr const char* kCampi[10] = {
             "CliCodice",    "CliRagsoc",  "CliIndirizzo", "CliCap",        "CliLocalita",
             "CliProvincia", "CliNazione", "CliTelefono",  "CliPartitaIva", "CliCodiceFiscale"};
@@ -541,8 +540,9 @@ void ChkCliC::ScegliCliente() {
     // search began: it ends before the client is read as it is now.
     FermaLettura();
     g_.ClientRecord.CliCodice = codice;
-    if (LeggiCliente(g_, codice) && g_.ClientRecord.CliCodice == 0)
-        g_.MsgBox(QStringLiteral("CLIENTE CANCELLATO DA UN ALTRO UTENTE"));
+    const bool letto = LeggiCliente(g_, codice);
+    scelto_ = g_.ClientRecord.CliCodice;  // 0 when it could not be read
+    if (letto && scelto_ == 0) g_.MsgBox(QStringLiteral("CLIENTE CANCELLATO DA UN ALTRO UTENTE"));
     InCaricamento = false;
     CmdR_Click(0);
 }

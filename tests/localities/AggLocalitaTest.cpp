@@ -18,14 +18,18 @@ class AggLocalitaTest : public ModuloClientiTest {
     }
     // Runs `passi` in the localities form opened with these slots, as a caller would; the
     // form is closed after them if they left it open.
-    void NelleLocalita(const QString& cap, const QString& localita,
-                       std::function<void(AggLocalita&)> passi) {
+    LocalitaScelta NelleLocalita(const QString& cap, const QString& localita,
+                                 std::function<void(AggLocalita&)> passi) {
         NelModale<AggLocalita>([passi](AggLocalita& d) {
             passi(d);
             if (!d.Scaricato()) d.Scarica();
         });
-        AggLocalita::Apri(g, cap, localita, form.get());
+        const LocalitaScelta scelta = AggLocalita::Apri(g, cap, localita, form.get());
         EXPECT_TRUE(eseguito);
+        return scelta;
+    }
+    static QString Testo(const LocalitaScelta& s) {
+        return s.Cap + "|" + s.Localita + "|" + s.Provincia;
     }
     QString Tabelle(const QString& sql) { return amb.Leggi(sql, true); }
     // Province, prefix and region of a row, the last two quoted or NULL.
@@ -118,7 +122,7 @@ TEST_P(AggLocalitaTest, RomMostraLaPrimaRomaEUnNomeCheNonCeChiedeDiInserire) {
 
 TEST_P(AggLocalitaTest, UnaNuovaLocalitaSiInserisceESiRilegge) {
     Prepara();
-    NelleLocalita("", "", [this](AggLocalita& d) {
+    const LocalitaScelta scelta = NelleLocalita("", "", [this](AggLocalita& d) {
         g.Messaggi.Copione({Risposta::Si});
         Cerca("nuova localita");
         EXPECT_EQ(d.windowTitle(), "INSERIMENTO LOCALITA' ITALIANE");
@@ -150,7 +154,7 @@ TEST_P(AggLocalitaTest, UnaNuovaLocalitaSiInserisceESiRilegge) {
         EXPECT_EQ(d.Combo1->currentText(), "LAZIO");
         EXPECT_EQ(Testi(), std::vector<QString>{"LOCALITA' INESISTENTE: INSERISCI"});
     });
-    EXPECT_EQ(g.LocalityName, "") << "standalone, nothing goes back";
+    EXPECT_EQ(Testo(scelta), "||") << "standalone, nothing goes back";
 }
 
 TEST_P(AggLocalitaTest, UnCapCambiatoAggiungeUnaRigaETieneLaVecchia) {
@@ -366,7 +370,7 @@ TEST_P(AggLocalitaTest, RegioniTastiEControlliDeiCampi) {
 // nothing.
 TEST_P(AggLocalitaTest, DallAnagraficaConfermaControllaCapEProvinciaEUscitaNonRestituisceNulla) {
     Prepara();
-    NelleLocalita("", "PIEVE NUOVA", [this](AggLocalita& d) {
+    LocalitaScelta scelta = NelleLocalita("", "PIEVE NUOVA", [this](AggLocalita& d) {
         g.Messaggi.Copione({Risposta::Si});
         Premi(Qt::Key_Return);
         ASSERT_EQ(d.windowTitle(), "INSERIMENTO LOCALITA' ITALIANE");
@@ -391,15 +395,14 @@ TEST_P(AggLocalitaTest, DallAnagraficaConfermaControllaCapEProvinciaEUscitaNonRe
         EXPECT_TRUE(d.Scaricato());
     });
     EXPECT_EQ(Riga("PIEVE NUOVA", "12345"), "RM|' '|''");
-    EXPECT_EQ(g.LocalityCAP + "|" + g.LocalityName + "|" + g.LocalityProvince,
-              "12345|PIEVE NUOVA|RM");
+    EXPECT_EQ(Testo(scelta), "12345|PIEVE NUOVA|RM");
 
-    NelleLocalita("20121", "", [this](AggLocalita& d) {
+    scelta = NelleLocalita("20121", "", [this](AggLocalita& d) {
         EXPECT_EQ(d.Btxt(1)->text(), "20121");
         Premuto(d.Cmdv(0));
         EXPECT_TRUE(d.Scaricato());
     });
-    EXPECT_EQ(g.LocalityCAP + g.LocalityName + g.LocalityProvince, "");
+    EXPECT_EQ(Testo(scelta), "||");
 }
 
 // From the client form: F4 on the locality holding ROMA confirms CAP, locality and province
@@ -425,8 +428,8 @@ TEST_P(AggLocalitaTest, DalModuloClientiIlCapELaLocalita) {
     Txt(8)->clear();
     Avanza(7);
     NelModale<AggLocalita>([this](AggLocalita& d) {
-        EXPECT_EQ(g.LocalityCAP, ".");
-        EXPECT_EQ(g.LocalityName, "");
+        EXPECT_TRUE(d.DaAnagrafica);
+        EXPECT_EQ(d.Btxt(1)->text(), ".");
         Rapido(Qt::Key_U, d.Cmdv(0));
     });
     Premi(Qt::Key_F4);
@@ -435,7 +438,7 @@ TEST_P(AggLocalitaTest, DalModuloClientiIlCapELaLocalita) {
     EXPECT_EQ(Txt(9)->text(), "RM");
 
     NelModale<AggLocalita>([this](AggLocalita& d) {
-        EXPECT_EQ(g.LocalityCAP + g.LocalityName, "") << "on its own";
+        EXPECT_FALSE(d.DaAnagrafica) << "on its own";
         Rapido(Qt::Key_U, d.Cmdv(0));
     });
     Premi(Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);

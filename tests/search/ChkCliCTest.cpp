@@ -541,7 +541,7 @@ TEST_P(ChkCliCTest, OgniElencoInUnSoloOrdine) {
             gr.MouseDown(pulsante, 0, gr.ColPos(colonna) + 30, y);
             EXPECT_EQ(Griglia(), Atteso(colonna - 1, pulsante == 2, Tutti))
                 << colonne[colonna - 1] << (pulsante == 2 ? " DESC\n" : " ASC\n")
-                << g.QueryText.toStdString();
+                << r->UltimaRicerca().toStdString();
         }
     }
     r->cmdExcel->click();
@@ -554,17 +554,17 @@ TEST_P(ChkCliCTest, OgniElencoInUnSoloOrdine) {
 
     // Clicks that sort nothing: the code column, below the headings, one client alone;
     // right of the last heading counts as the last column.
-    const QString prima = g.QueryText;
+    const QString prima = r->UltimaRicerca();
     gr.MouseDown(1, 0, gr.ColPos(1) - 30, y);
     gr.MouseDown(1, 0, gr.ColPos(1) + 30, gr.RowPos(gr.TopRow()) + 30);
-    EXPECT_EQ(g.QueryText, prima);
+    EXPECT_EQ(r->UltimaRicerca(), prima);
     gr.MouseDown(1, 0, gr.ColPos(9) + 5000, y);
-    EXPECT_TRUE(g.QueryText.endsWith("ORDER BY  CliCodiceFiscale ASC, CliRagSoc ASC"));
+    EXPECT_TRUE(r->UltimaRicerca().endsWith("ORDER BY  CliCodiceFiscale ASC, CliRagSoc ASC"));
     r->Btxt(1)->setText("99999999999");
     r->EseguiRicerca();
-    const QString uno = g.QueryText;
+    const QString uno = r->UltimaRicerca();
     gr.MouseDown(1, 0, gr.ColPos(3) + 30, y);
-    EXPECT_EQ(g.QueryText, uno);
+    EXPECT_EQ(r->UltimaRicerca(), uno);
     r->Scarica();
 
     // The similar clients by VAT number and by fiscal code, and the homonyms.
@@ -623,9 +623,8 @@ TEST_P(ChkCliCTest, OgniElencoInUnSoloOrdine) {
                 "COLLATE \"it-x-icu\"; END IF; END $$");
     }
     g.Messaggi.Copione({Risposta::No});
-    g.TableName = "LUNGA";
     {
-        GesTab d(g);
+        GesTab d(g, "LUNGA");
         d.Carica();
         d.show();
         d.CodTab->setFocus();
