@@ -427,21 +427,6 @@ TEST_P(AggLocalitaTest, DalModuloClientiIlCapELaLocalita) {
     EXPECT_EQ(CampoConFuoco(), 7);
 }
 
-// The shared keys here too: No to the forced exit goes on, F2 leaves through USCITA.
-TEST_P(AggLocalitaTest, ITastiComuni) {
-    Prepara();
-    bool finito = false;
-    g.End = [&] { finito = true; };
-    NelleLocalita("", "", [&](AggLocalita& d) {
-        g.Messaggi.Copione({Risposta::No});
-        Premi(Qt::Key_F2, Qt::ControlModifier | Qt::AltModifier);
-        EXPECT_EQ(Testi(), std::vector<QString>{"ESCO ?"});
-        EXPECT_FALSE(finito);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return d.Scaricato(); }, 3000))
-            << "the F2 in it still leaves through USCITA";
-    });
-}
-
 TEST_P(AggLocalitaTest, UnaScritturaCheFallisceTornaIndietroETieneIlModulo) {
     Prepara();
     g.EnvironmentSettings.Workspace->ImpostaAttesaBlocco(50);

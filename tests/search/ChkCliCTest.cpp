@@ -13,7 +13,6 @@
 #include <QHeaderView>
 #include <QProcess>
 #include <QPushButton>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QSysInfo>
 #include <QUrl>
@@ -282,31 +281,6 @@ TEST_P(ChkCliCTest, UnaRicercaInCorsoNonFermaIlSalvataggioDiUnAltro) {
     EXPECT_EQ(gr.TextMatrix(12500, 7), " ");
 }
 
-// The search keeps its own place in the environment file, under its name.
-TEST_P(ChkCliCTest, SiRiapreDoveEStataChiusa) {
-    Avvia();
-    g.MisuraSchermo = [] { return toolkit::Schermo{20480, 15360, 15, 15}; };
-    g.MisuraTaskbar = [] { return toolkit::Rettangolo{0, 984, 1366, 1024}; };
-    {
-        auto r = Ricerca();
-        r->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(r.get()));
-        r->Move(1500, 1200, 12000, 6000);
-        Attendi();
-        r->Scarica();
-    }
-    QSettings ini(amb.FileIni(), QSettings::IniFormat);
-    EXPECT_EQ(ini.value("ChkCliC/WSTATE").toInt(), 0);
-    EXPECT_EQ(ini.value("ChkCliC/DIMX").toInt(), 12000);
-    EXPECT_EQ(ini.value("ChkCliC/DIMY").toInt(), 6000);
-    auto r = Ricerca();
-    EXPECT_EQ(r->Width(), 12000);
-    EXPECT_EQ(r->Height(), 6000);
-    EXPECT_EQ(r->Left(), ini.value("ChkCliC/POSX").toInt());
-    EXPECT_EQ(r->Top(), ini.value("ChkCliC/POSY").toInt());
-    r->Scarica();
-}
-
 // The export writes every column wider than one twip, headings first, each field cleaned and
 // followed by ";", in the office's 8-bit code page, and hands the file to the spreadsheet. A
 // field holding ";" or a double quote is quoted, so that it stays one field.
@@ -393,40 +367,6 @@ TEST_P(ChkCliCTest, LEsportazioneScriveIlFileEApreIlFoglio) {
     r->cmdExcel->click();
     EXPECT_TRUE(QFile::exists(amb.Radice() + "tmp/I_ChkCliC.csv"));
     r->Scarica();
-}
-
-// The shared keys by keystrokes: Ctrl+F5 exports the grid, Ctrl+Alt+F2 ends at once after
-// its question, writing nothing.
-TEST_P(ChkCliCTest, ITastiComuniNellaRicerca) {
-    Cliente(7, "BIANCHI");
-    Avvia();
-    bool finito = false;
-    g.End = [&] { finito = true; };
-    Foglio();
-    QDir().mkpath(amb.Radice() + "tmp");
-    auto r = Ricerca();
-    r->show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(r.get()));
-    Attendi();
-    Premi(Qt::Key_E, Qt::AltModifier);
-    QTest::qWait(200);
-    ASSERT_EQ(r->GridRic->Rows(), 2);
-    r->Btxt(1)->setFocus();
-    Attendi();
-    Premi(Qt::Key_F5, Qt::ControlModifier);
-    EXPECT_TRUE(QFile::exists(amb.Radice() + "tmp/E_ChkCliC.csv"));
-
-    g.Messaggi.Copione({Risposta::No});
-    Premi(Qt::Key_F2, Qt::ControlModifier | Qt::AltModifier);
-    ASSERT_FALSE(Testi().empty());
-    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "USCITA FORZATA");
-    EXPECT_EQ(Testi().back(), "ESCO ?");
-    EXPECT_FALSE(finito);
-    g.Messaggi.Copione({Risposta::Si});
-    Premi(Qt::Key_F2, Qt::ControlModifier | Qt::AltModifier);
-    EXPECT_TRUE(finito);
-    QSettings ini(amb.FileIni(), QSettings::IniFormat);
-    EXPECT_FALSE(ini.childGroups().contains("ChkCliC")) << "no placement written";
 }
 
 // Every list of the program in one order on either engine: texts byte by byte without their
