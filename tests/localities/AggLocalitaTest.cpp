@@ -64,13 +64,13 @@ class AggLocalitaTest : public ModuloClientiTest {
 };
 SU_OGNI_MOTORE(AggLocalitaTest);
 
-TEST_P(AggLocalitaTest, RomMostraLaPrimaRomaEUnNomeCheNonCeChiedeDiInserire) {
+TEST_P(AggLocalitaTest, RomMostraLaPrimaRomaEUnNomeCheNonCeSiInserisce) {
     Prepara();
     const QString prima = Tabelle(
         "SELECT LocLocalita || '|' || LocCAP FROM LOCALITA WHERE LocLocalita >= 'ROM' "
         "ORDER BY LocLocalita, LocCAP LIMIT 1");
     ASSERT_EQ(prima, "ROMA|00118");
-    NelleLocalita("", "", [this](AggLocalita& d) {
+    const LocalitaScelta scelta = NelleLocalita("", "", [this](AggLocalita& d) {
         EXPECT_EQ(Fuoco(), d.Cod1);
         EXPECT_EQ(d.windowTitle(), "GESTIONE DELLE LOCALITA' ITALIANE");
         EXPECT_TRUE(Visibile(d.Muoviti(0)));
@@ -117,12 +117,9 @@ TEST_P(AggLocalitaTest, RomMostraLaPrimaRomaEUnNomeCheNonCeChiedeDiInserire) {
         ASSERT_EQ(Testi(), std::vector<QString>{"INDICARE UNA LOCALITA'"});
         EXPECT_EQ(g.Messaggi.Mostrati()[0].titolo, "KESTOR - CODICE");
         EXPECT_EQ(Fuoco(), d.Cod1);
-    });
-}
 
-TEST_P(AggLocalitaTest, UnaNuovaLocalitaSiInserisceESiRilegge) {
-    Prepara();
-    const LocalitaScelta scelta = NelleLocalita("", "", [this](AggLocalita& d) {
+        // Yes inserts it: region, CAP (digits only, the fifth moves on), province.
+        g.Messaggi.AzzeraMostrati();
         g.Messaggi.Copione({Risposta::Si});
         Cerca("nuova localita");
         EXPECT_EQ(d.windowTitle(), "INSERIMENTO LOCALITA' ITALIANE");
@@ -154,7 +151,7 @@ TEST_P(AggLocalitaTest, UnaNuovaLocalitaSiInserisceESiRilegge) {
         EXPECT_EQ(d.Combo1->currentText(), "LAZIO");
         EXPECT_EQ(Testi(), std::vector<QString>{"LOCALITA' INESISTENTE: INSERISCI"});
     });
-    EXPECT_EQ(Testo(scelta), "||") << "standalone, nothing goes back";
+    EXPECT_EQ(Testo(scelta), "||") << "on its own, nothing goes back";
 }
 
 TEST_P(AggLocalitaTest, UnCapCambiatoAggiungeUnaRigaPoiVariaEdElimina) {
