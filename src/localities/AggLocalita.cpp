@@ -39,9 +39,12 @@ constexpr const char* kRegioni[20] = {
     "TOSTOSCANA",       "TRETRENTO",         "UMBUMBRIA",
     "VALVALLE D'AOSTA", "VENVENETO"};
 
+// Where the focus is (CampoCorrente): the locality, the region, or a box as Btxt numbers it.
+constexpr std::int16_t kCampoLocalita = -1, kCampoRegione = 0, kCasellaCap = 1,
+                       kCasellaProvincia = 2, kCasellaPrefisso = 3;
 // A box's error number is its index, where the focus goes back; the titles show it.
-constexpr std::int16_t kErroreCap = 1;
-constexpr std::int16_t kErroreProvincia = 2;
+constexpr std::int16_t kErroreCap = kCasellaCap;
+constexpr std::int16_t kErroreProvincia = kCasellaProvincia;
 constexpr int kCifreCap = 5;
 
 // Twips.
@@ -203,8 +206,8 @@ void AggLocalita::Form_Load() {
     }
     InComando = false;
     InScorrimento = false;
-    g_.FieldErrorNumber = 0;
-    CampoCorrente = -1;
+    g_.FieldErrorNumber = Global::kNessunErrore;
+    CampoCorrente = kCampoLocalita;
     for (size_t i = 0; i < Regioni.size(); ++i) Regioni[i] = QString::fromLatin1(kRegioni[i]);
     Combo1->clear();
     Combo1->addItem(QStringLiteral(" "));
@@ -318,7 +321,7 @@ QString AggLocalita::ConvertiRegione(int modo, const QString& testo) const {
 // The locality box
 
 void AggLocalita::Cod1_GotFocus() {
-    CampoCorrente = -1;
+    CampoCorrente = kCampoLocalita;
     InScorrimento = false;
     InComando = false;
     SetCaption(kCaptionRicerca);
@@ -330,7 +333,7 @@ void AggLocalita::Cod1_GotFocus() {
 
 void AggLocalita::Cod1_LostFocus() {
     if (InScorrimento || InComando) return;
-    g_.FieldErrorNumber = 0;
+    g_.FieldErrorNumber = Global::kNessunErrore;
     Muoviti(0)->hide();
     Muoviti(1)->hide();
     localitaCercata_ = Cod1->text().trimmed();
@@ -370,7 +373,7 @@ void AggLocalita::Cod1_LostFocus() {
 }
 
 void AggLocalita::Combo1_GotFocus() {
-    CampoCorrente = 0;
+    CampoCorrente = kCampoRegione;
     InScorrimento = false;
     InComando = false;
 }
@@ -381,7 +384,7 @@ void AggLocalita::Combo1_GotFocus() {
 void AggLocalita::Btxt_GotFocus(int i) {
     if (InComando) return;
     InScorrimento = false;
-    g_.FieldErrorNumber = 0;
+    g_.FieldErrorNumber = Global::kNessunErrore;
     CampoCorrente = std::int16_t(i);
     Muoviti(0)->hide();
     Muoviti(1)->hide();
@@ -393,9 +396,9 @@ void AggLocalita::Btxt_LostFocus(int i) {
         InComando = false;
         return;
     }
-    if (InScorrimento || g_.FieldErrorNumber >= 1) return;
+    if (InScorrimento || g_.FieldErrorNumber > Global::kNessunErrore) return;
     ControllaCampo(std::int16_t(i));
-    if (g_.FieldErrorNumber > 0) {
+    if (g_.FieldErrorNumber > Global::kNessunErrore) {
         ++erroriCampo_;
         MostraErrore();
         Btxt(g_.FieldErrorNumber)->setFocus(Qt::OtherFocusReason);
@@ -403,17 +406,17 @@ void AggLocalita::Btxt_LostFocus(int i) {
 }
 
 void AggLocalita::ControllaCampo(std::int16_t indice) {
-    g_.FieldErrorNumber = 0;
-    if (indice == 1) {
+    g_.FieldErrorNumber = Global::kNessunErrore;
+    if (indice == kCasellaCap) {
         g_.FieldErrorNumber = kErroreCap;
-        if (Btxt(1)->text().trimmed().size() < kCifreCap) return;
-        g_.FieldErrorNumber = 0;
-    } else if (indice == 2) {
+        if (Btxt(kCasellaCap)->text().trimmed().size() < kCifreCap) return;
+        g_.FieldErrorNumber = Global::kNessunErrore;
+    } else if (indice == kCasellaProvincia) {
         g_.FieldErrorNumber = kErroreProvincia;
         QString descrizione;
-        if (!DescrizioneProvincia(g_, Btxt(2)->text(), true, descrizione)) return;
+        if (!DescrizioneProvincia(g_, Btxt(kCasellaProvincia)->text(), true, descrizione)) return;
         DesProv->setText(descrizione);
-        g_.FieldErrorNumber = 0;
+        g_.FieldErrorNumber = Global::kNessunErrore;
     }
 }
 
@@ -427,10 +430,11 @@ void AggLocalita::MostraErrore() {
 
 void AggLocalita::CercaProvincia() {
     InScorrimento = true;
-    if (CampoCorrente == 2 && focusWidget() == Btxt(2)) {
-        const VoceTabella scelta = GesTab::Scegli(g_, kProvince, Btxt(2)->text().trimmed(), this);
+    CasellaTesto* provincia = Btxt(kCasellaProvincia);
+    if (CampoCorrente == kCasellaProvincia && focusWidget() == provincia) {
+        const VoceTabella scelta = GesTab::Scegli(g_, kProvince, provincia->text().trimmed(), this);
         if (!scelta.Codice.trimmed().isEmpty()) {
-            Btxt(2)->setText(scelta.Codice);
+            provincia->setText(scelta.Codice);
             DesProv->setText(scelta.Descrizione);
         }
     }
@@ -438,11 +442,13 @@ void AggLocalita::CercaProvincia() {
 }
 
 void AggLocalita::CampoPrecedente() {
-    CampoCorrente = CampoCorrente <= 1 ? 3 : std::int16_t(CampoCorrente - 1);
+    CampoCorrente =
+        CampoCorrente <= kCasellaCap ? kCasellaPrefisso : std::int16_t(CampoCorrente - 1);
 }
 
 void AggLocalita::CampoSuccessivo() {
-    CampoCorrente = CampoCorrente >= 3 ? 1 : std::int16_t(CampoCorrente + 1);
+    CampoCorrente =
+        CampoCorrente >= kCasellaPrefisso ? kCasellaCap : std::int16_t(CampoCorrente + 1);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -640,18 +646,21 @@ void AggLocalita::Form_KeyDown(int& codice, int) {
     }
     int k = codice;
     if (k == kTastoInvio) {
-        if (CampoCorrente == -1 || CampoCorrente == 0 || CampoCorrente == 3) {
+        if (CampoCorrente == kCampoLocalita || CampoCorrente == kCampoRegione ||
+            CampoCorrente == kCasellaPrefisso) {
             InviaTasti(QStringLiteral("{TAB}"));
             return;
         }
         k = kTastoGiu;
     }
-    if ((k != kTastoSu && k != kTastoGiu) || CampoCorrente < 1 || CampoCorrente > 3) return;
+    if ((k != kTastoSu && k != kTastoGiu) || CampoCorrente < kCasellaCap ||
+        CampoCorrente > kCasellaPrefisso)
+        return;
     if (k == kTastoSu)
         CampoPrecedente();
     else
         CampoSuccessivo();
-    g_.FieldErrorNumber = 0;
+    g_.FieldErrorNumber = Global::kNessunErrore;
     Btxt(CampoCorrente)->setFocus(Qt::OtherFocusReason);
     if (codice != kTastoInvio) codice = 0;
 }
@@ -661,13 +670,13 @@ void AggLocalita::Form_KeyPress(int& carattere) {
         carattere = 0;
         return;
     }
-    if (CampoCorrente == 1 || CampoCorrente == 3)
+    if (CampoCorrente == kCasellaCap || CampoCorrente == kCasellaPrefisso)
         TastoCifra(carattere);
     else
         TastoMaiuscolo(carattere);
     // The box is left as soon as the character that fills it lands; a key that is dropped
     // or edits (backspace, copy, paste) does not fill it.
-    if (CampoCorrente < 1 || CampoCorrente > 3 || carattere < 32) return;
+    if (CampoCorrente < kCasellaCap || CampoCorrente > kCasellaPrefisso || carattere < 32) return;
     CasellaTesto* b = Btxt(CampoCorrente);
     if (b->text().size() - b->selectedText().size() + 1 == b->MaxLength())
         InviaTasti(QStringLiteral("{TAB}"));

@@ -111,7 +111,7 @@ ChkCliC::ChkCliC(Global& g, QWidget* parent) : Modulo(g, parent) {
     fisso.setFixedPitch(true);
 
     QWidget* precedente = nullptr;
-    for (int i = 1; i <= 7; ++i) {
+    for (int i = kPartitaIva; i <= kTelefono; ++i) {
         const Criterio& c = kCriteri[i];
         auto* t = new CasellaTesto(this);
         t->setFont(fisso);
@@ -119,8 +119,8 @@ ChkCliC::ChkCliC(Global& g, QWidget* parent) : Modulo(g, parent) {
         t->setGeometry(Rettangolo(c.left, c.top, c.width, kAltezza));
         t->setTextMargins(1, 0, 1, 0);
         QPalette p = t->palette();
-        p.setColor(QPalette::Base, i == 5 ? QColor(255, 255, 192) : QColor(Qt::white));
-        if (i == 7) p.setColor(QPalette::Text, QColor(0, 0, 64));
+        p.setColor(QPalette::Base, i == kProvincia ? QColor(255, 255, 192) : QColor(Qt::white));
+        if (i == kTelefono) p.setColor(QPalette::Text, QColor(0, 0, 64));
         t->setPalette(p);
         Eventi& ev = Su(t, QStringLiteral("Btxt"), i);
         ev.GotFocus = [this, i] { Btxt_GotFocus(i); };
@@ -253,19 +253,19 @@ void ChkCliC::Form_Unload() {
 // Criteria
 
 void ChkCliC::ImpostaFiltri() {
-    FiltroTasti.fill(0);
-    FiltroTasti[1] = 1;
-    FiltroTasti[4] = 1;
+    FiltroTasti.fill(kMaiuscole);
+    FiltroTasti[kPartitaIva] = kCifre;
+    FiltroTasti[kCap] = kCifre;
 }
 
 void ChkCliC::PreparaRicerca() {
-    g_.FieldErrorNumber = 0;
-    CampoCorrente = 1;
-    for (int i = 1; i <= 7; ++i) Btxt(i)->setText(QStringLiteral(" "));
+    g_.FieldErrorNumber = Global::kNessunErrore;
+    CampoCorrente = kPartitaIva;
+    for (int i = kPartitaIva; i <= kTelefono; ++i) Btxt(i)->setText(QStringLiteral(" "));
     const ClientRecord& r = g_.ClientRecord;
-    if (!r.CliRagsoc.trimmed().isEmpty()) Btxt(3)->setText(QString(r.CliRagsoc));
+    if (!r.CliRagsoc.trimmed().isEmpty()) Btxt(kRagioneSociale)->setText(QString(r.CliRagsoc));
     if (const QString cf = r.CliCodiceFiscale.trimmed(); !cf.isEmpty())
-        Btxt(SoloCifre(cf) ? 1 : 2)->setText(QString(r.CliCodiceFiscale));
+        Btxt(SoloCifre(cf) ? kPartitaIva : kCodiceFiscale)->setText(QString(r.CliCodiceFiscale));
 
     GridRic->SetCols(10);
     GridRic->SetRow(0);
@@ -278,18 +278,18 @@ void ChkCliC::PreparaRicerca() {
 }
 
 void ChkCliC::CampoSuccessivo() {
-    CampoCorrente = CampoCorrente >= 7 ? 1 : std::int16_t(CampoCorrente + 1);
+    CampoCorrente = CampoCorrente >= kTelefono ? kPartitaIva : std::int16_t(CampoCorrente + 1);
 }
 
 void ChkCliC::CampoPrecedente() {
-    CampoCorrente = CampoCorrente <= 1 ? 7 : std::int16_t(CampoCorrente - 1);
+    CampoCorrente = CampoCorrente <= kPartitaIva ? kTelefono : std::int16_t(CampoCorrente - 1);
 }
 
 void ChkCliC::Btxt_GotFocus(int i) {
     CmdR(1)->setText(kSeleziona);
     InGriglia = false;
     if (InComando) return;
-    g_.FieldErrorNumber = 0;
+    g_.FieldErrorNumber = Global::kNessunErrore;
     CampoCorrente = std::int16_t(i);
     SelezionaTesto(g_, *Btxt(i));
 }
@@ -300,11 +300,11 @@ void ChkCliC::Btxt_Change(int i) {
 }
 
 void ChkCliC::CercaProvincia() {
-    if (CampoCorrente != 5 ||
-        Btxt(5)->palette().color(QPalette::Base) != g_.EnvironmentSettings.HighlightColour)
+    if (CampoCorrente != kProvincia ||
+        Btxt(kProvincia)->palette().color(QPalette::Base) != g_.EnvironmentSettings.HighlightColour)
         return;
     const VoceTabella scelta = GesTab::Scegli(g_, QStringLiteral("PROVINCIE"), QString(), this);
-    if (!scelta.Codice.trimmed().isEmpty()) Btxt(5)->setText(scelta.Codice);
+    if (!scelta.Codice.trimmed().isEmpty()) Btxt(kProvincia)->setText(scelta.Codice);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -314,13 +314,13 @@ void ChkCliC::Form_KeyDown(int& codice, int) {
     if (InGriglia) return;
     int k = codice;
     if (k == kTastoHome) {
-        CampoCorrente = 1;
-        Btxt(1)->setFocus(Qt::OtherFocusReason);
+        CampoCorrente = kPartitaIva;
+        Btxt(kPartitaIva)->setFocus(Qt::OtherFocusReason);
         return;
     }
     if (k == kTastoF4) CercaProvincia();
     if (k == kTastoInvio) {
-        if (CampoCorrente == 7) {
+        if (CampoCorrente == kTelefono) {
             InviaTasti(QStringLiteral("{TAB}"));
             return;
         }
@@ -346,8 +346,8 @@ void ChkCliC::Form_KeyPress(int& carattere) {
         carattere = 0;
         return;
     }
-    if (CampoCorrente < 1 || CampoCorrente > 7) return;
-    if (FiltroTasti[size_t(CampoCorrente)] == 0)
+    if (CampoCorrente < kPartitaIva || CampoCorrente > kTelefono) return;
+    if (FiltroTasti[size_t(CampoCorrente)] == kMaiuscole)
         TastoMaiuscolo(carattere);
     else
         TastoCifra(carattere);
@@ -365,7 +365,7 @@ void ChkCliC::CmdR_Click(int i) {
         case 1:
             if (CmdR(1)->text() != kSeleziona) {
                 CmdR(1)->setText(kSeleziona);
-                Btxt(1)->setFocus(Qt::OtherFocusReason);
+                Btxt(kPartitaIva)->setFocus(Qt::OtherFocusReason);
             } else {
                 CmdR(1)->setText(kRicerca);
                 InGriglia = true;

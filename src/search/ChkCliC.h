@@ -27,7 +27,13 @@ class ChkCliC : public Modulo {
     explicit ChkCliC(Global& g, QWidget* parent = nullptr);
     ~ChkCliC() override;
 
-    CasellaTesto* Btxt(int i) const { return btxt_[size_t(i)]; }  // 1..7
+    // The criteria boxes, as Btxt numbers them.
+    static constexpr int kPartitaIva = 1, kCodiceFiscale = 2, kRagioneSociale = 3, kCap = 4,
+                         kProvincia = 5, kNazione = 6, kTelefono = 7;
+    // What a box takes: capitals, or digits only.
+    static constexpr std::uint8_t kMaiuscole = 0, kCifre = 1;
+
+    CasellaTesto* Btxt(int i) const { return btxt_[size_t(i)]; }
     QLabel* Label1(int i) const { return label1_[size_t(i)]; }
     QPushButton* CmdR(int i) const { return cmdR_[size_t(i)]; }  // USCITA, RICERCA, ESEGUI
     QPushButton* cmdExcel = nullptr;
@@ -52,7 +58,7 @@ class ChkCliC : public Modulo {
     // was deleted meanwhile or could not be read).
     std::int32_t Scelto() const { return scelto_; }
 
-    std::int16_t CampoCorrente = 1;
+    std::int16_t CampoCorrente = kPartitaIva;
     std::array<std::uint8_t, 8> FiltroTasti{};
     bool InGriglia = false;
     bool InComando = false;
