@@ -60,7 +60,7 @@ class Global {
     std::unique_ptr<motore::Recordset> CurrentCodeTable;
     std::uint8_t CurrentCodeTableKind = 0;
     // The similar-clients queries leave their text here, and the homonym warning in
-    // MessageTitle for the client form to ask.
+    // MessageTitle for the client form to ask; the data layer titles its open errors there.
     QString QueryText;
     QString MessageTitle;
 
