@@ -38,7 +38,6 @@ struct Tabelle {
                       {QString("C%1").arg(i, 4, 10, QChar('0')),
                        QString("DESCRIZIONE DELLA RIGA %1").arg(i)});
         env.Workspace->CommitTrans();
-        g.TableName = "GRANDE";
     }
     void Piano(const QString& sql) {
         std::fprintf(stderr, "lookup: %s\n", qPrintable(sql));
@@ -51,7 +50,7 @@ void Aggiorna(benchmark::State& state, const QString& a, const QString& b, bool 
     Tabelle t;
     t.Piano("Select CODICE, DESCRIZIONE from GRANDE where CODICE BETWEEN '" + a.toLower() +
             "' and '" + a.toLower() + "zzz'");
-    GesTab d(t.g);
+    GesTab d(t.g, "GRANDE");
     d.Carica();
     int righe = 0;
     bool pari = false;

@@ -15,7 +15,7 @@ enum class Pulsanti { OK, OKAnnulla, RiprovaAnnulla, SiNo, SiNoAnnulla };
 
 enum class Icona { Nessuna, Critica, Domanda, Esclamazione, Informazione };
 
-// Numbered as the classic toolkit numbers them, since the numbers end up in MessageAnswer.
+// Numbered as the classic toolkit numbers them.
 enum class Risposta { OK = 1, Annulla = 2, Riprova = 4, Si = 6, No = 7 };
 
 struct Messaggio {

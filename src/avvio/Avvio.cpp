@@ -1,3 +1,6 @@
+// Start-up: the command line chooses the installation, the environment file its settings;
+// the two databases open with Retry, a login that may only read is told so at once.
+
 #include "avvio/Avvio.h"
 
 #include "app/Profilo.h"
@@ -55,7 +58,7 @@ QString DaEseguire(const Global& g, const QString& percorso, const QString& caus
 std::unique_ptr<motore::Database> ApriConRiprova(Global& g, const QString& percorso) {
     EnvironmentSettings& env = g.EnvironmentSettings;
     for (;;) {
-        g.MessageTitle = QStringLiteral("DATABASE ") + percorso + QStringLiteral(" INESISTENTE");
+        QString testo = QStringLiteral("DATABASE ") + percorso + QStringLiteral(" INESISTENTE");
         QString causa;
         try {
             if (!env.Workspace) env.Workspace = std::make_unique<motore::Workspace>(env.Server);
@@ -71,9 +74,9 @@ std::unique_ptr<motore::Database> ApriConRiprova(Global& g, const QString& perco
         } catch (const motore::Errore& e) {
             // A file that is there but cannot serve is not "missing": say what is wrong.
             if (e.Numero() != motore::ErrFileMancante)
-                g.MessageTitle = QStringLiteral("DATABASE ") + percorso + '\n' + e.Spiegazione();
-            if (!causa.isEmpty()) g.MessageTitle += '\n' + DaEseguire(g, percorso, causa);
-            if (g.MsgBox(g.MessageTitle, Pulsanti::RiprovaAnnulla, Icona::Critica, kNorvalErrore) !=
+                testo = QStringLiteral("DATABASE ") + percorso + '\n' + e.Spiegazione();
+            if (!causa.isEmpty()) testo += '\n' + DaEseguire(g, percorso, causa);
+            if (g.MsgBox(testo, Pulsanti::RiprovaAnnulla, Icona::Critica, kNorvalErrore) !=
                 Risposta::Riprova)
                 return nullptr;
         }

@@ -1,12 +1,12 @@
 #pragma once
 
+// Start-up and shut-down of the session held in Global: which installation the program
+// serves, its environment file, its settings and its two databases. Each step returns false
+// when the program must end (the operator has already been told why).
+
 #include <QString>
 
 class Global;
-
-// Start-up and shut-down: which installation the program serves, its environment file, its
-// settings and its two databases. Each step returns false when the program must end (the
-// operator has already been told why).
 
 // Command line and environment file. `cartellaSistema` is where the file is looked for
 // when it is not beside the program.

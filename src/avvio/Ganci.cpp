@@ -1,3 +1,5 @@
+// What the hooks open: the localities form on its own, the export of a form's grid.
+
 #include "avvio/Ganci.h"
 
 #include "localities/AggLocalita.h"

@@ -61,7 +61,7 @@ void GesCliC::ControllaCampo(std::int16_t& indice) {
                 g_.FieldErrorNumber = 4;
                 return;
             }
-            g_.FieldErrorNumber = 51;
+            g_.FieldErrorNumber = Global::kErroreOmonimo;
             CodiceOmonimo = CercaOmonimi(g_, Txt(4)->text());
             if (CodiceOmonimo == 0 ||
                 g_.MsgBox(g_.MessageTitle, Pulsanti::SiNo, Icona::Domanda,
@@ -98,7 +98,7 @@ void GesCliC::MostraErrore() {
         case 9:
             testo = QStringLiteral("PROVINCIA ERRATA");
             break;
-        case 51:
+        case Global::kErroreOmonimo:
             // A refused homonym needs no message: back to the company name.
             g_.FieldErrorNumber = 4;
             return;

@@ -401,10 +401,10 @@ void GesCliC::EntrataCodice() {
             ModoMaschera = 2;
             CmdI(0)->setText(QStringLiteral("&CONFERMA"));
         } else {
-            g_.MsgBox(QStringLiteral("CODICE  ") + Txt(0)->text().trimmed() +
-                          QStringLiteral("  INESISTENTE: LO VUOI INSERIRE"),
-                      Pulsanti::SiNo, Icona::Domanda, QStringLiteral("NORVAL - ERRORE"));
-            if (g_.MessageAnswer == Risposta::No) {
+            if (g_.MsgBox(QStringLiteral("CODICE  ") + Txt(0)->text().trimmed() +
+                              QStringLiteral("  INESISTENTE: LO VUOI INSERIRE"),
+                          Pulsanti::SiNo, Icona::Domanda,
+                          QStringLiteral("NORVAL - ERRORE")) == Risposta::No) {
                 Txt(0)->setEnabled(true);
                 Txt(0)->setFocus(Qt::OtherFocusReason);
                 return;
@@ -433,13 +433,11 @@ void GesCliC::AiutoCampo() {
     if (CampoCorrente < 0 || CampoCorrente > 17 || !kCampi18[CampoCorrente].giallo) return;
     const int campo = CampoCorrente;
     g_.DialogoAperto = true;
-    g_.SoughtCode = Txt(campo)->text().trimmed();
-    g_.SoughtDescription.clear();
     if (campo == 0) {
         SaltaFocus = true;
         ChkCliC ricerca(g_, this);
         ricerca.MostraModale();
-        if (g_.ClientRecord.CliCodice >= 1) {
+        if (ricerca.Scelto() >= 1) {
             ModoMaschera = 2;
             RiempiMaschera();
             CmdI(0)->setText(QStringLiteral("&CONFERMA"));
@@ -451,24 +449,21 @@ void GesCliC::AiutoCampo() {
     }
     // The province list always starts from its beginning; the nation from the typed code.
     if (campo == 2 || campo == 9) {
-        if (campo == 9) g_.SoughtCode.clear();
-        g_.TableName = campo == 2 ? QStringLiteral("NAZIONI") : QStringLiteral("PROVINCIE");
-        GesTab dialogo(g_, this);
-        dialogo.Carica();
-        dialogo.MostraModale();
-        dialogo.Scarica();
+        const VoceTabella scelta =
+            GesTab::Scegli(g_, campo == 2 ? QStringLiteral("NAZIONI") : QStringLiteral("PROVINCIE"),
+                           campo == 9 ? QString() : Txt(campo)->text().trimmed(), this);
         // Written as if typed: a full field moves on, and its check runs as it is left.
-        if (!g_.SoughtCode.trimmed().isEmpty()) Txt(campo)->setText(g_.SoughtCode.trimmed());
+        if (!scelta.Codice.trimmed().isEmpty()) Txt(campo)->setText(scelta.Codice.trimmed());
     }
     if (campo == 7 || campo == 8) {
         // A "." where both are empty still tells the localities form who opened it.
         QString cap = campo == 7 ? Txt(7)->text() : QString();
         const QString localita = campo == 8 ? Txt(8)->text() : QString();
         if (cap.isEmpty() && localita.isEmpty()) cap = QStringLiteral(".");
-        AggLocalita::Apri(g_, cap, localita, this);
-        if (!g_.LocalityCAP.isEmpty()) Txt(7)->setText(g_.LocalityCAP);
-        if (!g_.LocalityName.isEmpty()) Txt(8)->setText(g_.LocalityName);
-        if (!g_.LocalityProvince.isEmpty()) Txt(9)->setText(g_.LocalityProvince);
+        const LocalitaScelta scelta = AggLocalita::Apri(g_, cap, localita, this);
+        if (!scelta.Cap.isEmpty()) Txt(7)->setText(scelta.Cap);
+        if (!scelta.Localita.isEmpty()) Txt(8)->setText(scelta.Localita);
+        if (!scelta.Provincia.isEmpty()) Txt(9)->setText(scelta.Provincia);
     }
     g_.DialogoAperto = false;
 }

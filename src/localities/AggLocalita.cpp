@@ -1,3 +1,6 @@
+// The localities form: search, paging, checks of CAP and province, and the writes, each in
+// its own transaction; another program's change is found inside it and asked about after.
+
 #include "localities/AggLocalita.h"
 
 #include "app/CasellaTesto.h"
@@ -16,6 +19,7 @@
 namespace {
 
 const QString kTabella = QStringLiteral("LOCALITA");
+const QString kProvince = QStringLiteral("PROVINCIE");
 const QString kLocalita = QStringLiteral("LocLocalita");
 const QString kCap = QStringLiteral("LocCAP");
 const QString kProvincia = QStringLiteral("LocProvincia");
@@ -34,6 +38,14 @@ constexpr const char* kRegioni[20] = {
     "PUGPUGLIA",        "SARSARDEGNA",       "SICSICILIA",
     "TOSTOSCANA",       "TRETRENTO",         "UMBUMBRIA",
     "VALVALLE D'AOSTA", "VENVENETO"};
+
+// Where the focus is (CampoCorrente): the locality, the region, or a box as Btxt numbers it.
+constexpr std::int16_t kCampoLocalita = -1, kCampoRegione = 0, kCasellaCap = 1,
+                       kCasellaProvincia = 2, kCasellaPrefisso = 3;
+// A box's error number is its index, where the focus goes back; the titles show it.
+constexpr std::int16_t kErroreCap = kCasellaCap;
+constexpr std::int16_t kErroreProvincia = kCasellaProvincia;
+constexpr int kCifreCap = 5;
 
 // Twips.
 constexpr int kAltezza = 360;
@@ -54,6 +66,17 @@ QFont Fisso(bool grassetto) {
     f.setFixedPitch(true);
     f.setBold(grassetto);
     return f;
+}
+
+// The description of a province of the code table; false when the code is not there (a
+// blank one only when `biancoMancante`).
+bool DescrizioneProvincia(Global& g, const QString& codice, bool biancoMancante,
+                          QString& descrizione) {
+    g.TableName = kProvince;
+    g.SoughtCode = codice;
+    const bool mancante = CodiceMancante(g, biancoMancante);
+    descrizione = mancante ? QString() : g.FoundDescription;
+    return !mancante;
 }
 
 QPushButton* Pulsante(QWidget* form, const char* testo, const QColor& sfondo) {
@@ -157,11 +180,13 @@ AggLocalita::AggLocalita(Global& g, QWidget* parent) : Modulo(g, parent) {
 
 AggLocalita::~AggLocalita() = default;
 
-void AggLocalita::Apri(Global& g, const QString& cap, const QString& localita, QWidget* parent) {
-    g.LocalityCAP = cap;
-    g.LocalityName = localita;
+LocalitaScelta AggLocalita::Apri(Global& g, const QString& cap, const QString& localita,
+                                 QWidget* parent) {
     AggLocalita form(g, parent);
+    form.capCercato_ = cap;
+    form.localitaCercata_ = localita;
     form.MostraModale();
+    return form.confermato_ ? form.scelta_ : LocalitaScelta{};
 }
 
 // ---------------------------------------------------------------------------------------
@@ -181,13 +206,13 @@ void AggLocalita::Form_Load() {
     }
     InComando = false;
     InScorrimento = false;
-    g_.FieldErrorNumber = 0;
-    CampoCorrente = -1;
+    g_.FieldErrorNumber = Global::kNessunErrore;
+    CampoCorrente = kCampoLocalita;
     for (size_t i = 0; i < Regioni.size(); ++i) Regioni[i] = QString::fromLatin1(kRegioni[i]);
     Combo1->clear();
     Combo1->addItem(QStringLiteral(" "));
     for (const QString& r : Regioni) Combo1->addItem(r.mid(3));
-    DaAnagrafica = !g_.LocalityCAP.isEmpty() || !g_.LocalityName.isEmpty();
+    DaAnagrafica = !capCercato_.isEmpty() || !localitaCercata_.isEmpty();
     PulisciCampi();
 }
 
@@ -196,12 +221,6 @@ void AggLocalita::Form_Unload() {
     tabella_.reset();
     LocalitaAperta = false;
     InScorrimento = false;
-    // Only a confirmed locality goes back to the caller, however the form was closed.
-    if (!confermato_) {
-        g_.LocalityCAP.clear();
-        g_.LocalityName.clear();
-        g_.LocalityProvince.clear();
-    }
 }
 
 void AggLocalita::ApriLocalita() {
@@ -241,9 +260,8 @@ void AggLocalita::ErroreTabella(const motore::Errore& e, Accesso accesso) {
         g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA LOCALITA'\n") + e.Spiegazione());
         return;
     }
-    g_.MessageTitle =
-        QStringLiteral("Errore in scrittura: operazione impossibile\n") + e.Descrizione();
-    g_.MsgBox(g_.MessageTitle, Pulsanti::OK, Icona::Critica,
+    g_.MsgBox(QStringLiteral("Errore in scrittura: operazione impossibile\n") + e.Descrizione(),
+              Pulsanti::OK, Icona::Critica,
               QStringLiteral("KESTOR - ERRORE N. ") + QString::number(e.Numero()));
 }
 
@@ -253,8 +271,8 @@ void AggLocalita::ErroreTabella(const motore::Errore& e, Accesso accesso) {
 void AggLocalita::PulisciCampi() {
     for (int i = 1; i <= 3; ++i)
         Btxt(i)->setText(Btxt(i)->MaxLength() == 2 ? QStringLiteral("  ") : QStringLiteral(" "));
-    if (!g_.LocalityCAP.trimmed().isEmpty()) Btxt(1)->setText(g_.LocalityCAP);
-    if (!g_.LocalityName.trimmed().isEmpty()) Cod1->setText(g_.LocalityName);
+    if (!capCercato_.trimmed().isEmpty()) Btxt(1)->setText(capCercato_);
+    if (!localitaCercata_.trimmed().isEmpty()) Cod1->setText(localitaCercata_);
     Combo1->setCurrentIndex(0);
     DesProv->clear();
 }
@@ -275,10 +293,10 @@ void AggLocalita::MostraLocalita() {
     Btxt(2)->setText(t.Field(kProvincia).toString().trimmed());
     const QVariant prefisso = t.Field(kPrefisso);
     Btxt(3)->setText(prefisso.isNull() ? QStringLiteral(" ") : prefisso.toString().trimmed());
-    g_.TableName = QStringLiteral("PROVINCIE");
-    g_.SoughtCode = Btxt(2)->text();
     // The previous row's description must not stay beside a code that is not found.
-    DesProv->setText(CodiceMancante(g_, false) ? QString() : g_.FoundDescription);
+    QString descrizione;
+    DescrizioneProvincia(g_, Btxt(2)->text(), false, descrizione);
+    DesProv->setText(descrizione);
     Modo(kCaptionVariazione, true);
 }
 
@@ -303,7 +321,7 @@ QString AggLocalita::ConvertiRegione(int modo, const QString& testo) const {
 // The locality box
 
 void AggLocalita::Cod1_GotFocus() {
-    CampoCorrente = -1;
+    CampoCorrente = kCampoLocalita;
     InScorrimento = false;
     InComando = false;
     SetCaption(kCaptionRicerca);
@@ -315,11 +333,11 @@ void AggLocalita::Cod1_GotFocus() {
 
 void AggLocalita::Cod1_LostFocus() {
     if (InScorrimento || InComando) return;
-    g_.FieldErrorNumber = 0;
+    g_.FieldErrorNumber = Global::kNessunErrore;
     Muoviti(0)->hide();
     Muoviti(1)->hide();
-    g_.LocalityName = Cod1->text().trimmed();
-    const QString nome = g_.LocalityName;
+    localitaCercata_ = Cod1->text().trimmed();
+    const QString nome = localitaCercata_;
     if (nome.isEmpty()) {
         g_.MsgBox(QStringLiteral("INDICARE UNA LOCALITA'"), Pulsanti::OK, Icona::Nessuna,
                   QStringLiteral("KESTOR - CODICE"));
@@ -355,7 +373,7 @@ void AggLocalita::Cod1_LostFocus() {
 }
 
 void AggLocalita::Combo1_GotFocus() {
-    CampoCorrente = 0;
+    CampoCorrente = kCampoRegione;
     InScorrimento = false;
     InComando = false;
 }
@@ -366,7 +384,7 @@ void AggLocalita::Combo1_GotFocus() {
 void AggLocalita::Btxt_GotFocus(int i) {
     if (InComando) return;
     InScorrimento = false;
-    g_.FieldErrorNumber = 0;
+    g_.FieldErrorNumber = Global::kNessunErrore;
     CampoCorrente = std::int16_t(i);
     Muoviti(0)->hide();
     Muoviti(1)->hide();
@@ -378,9 +396,9 @@ void AggLocalita::Btxt_LostFocus(int i) {
         InComando = false;
         return;
     }
-    if (InScorrimento || g_.FieldErrorNumber >= 1) return;
+    if (InScorrimento || g_.FieldErrorNumber > Global::kNessunErrore) return;
     ControllaCampo(std::int16_t(i));
-    if (g_.FieldErrorNumber > 0) {
+    if (g_.FieldErrorNumber > Global::kNessunErrore) {
         ++erroriCampo_;
         MostraErrore();
         Btxt(g_.FieldErrorNumber)->setFocus(Qt::OtherFocusReason);
@@ -388,23 +406,22 @@ void AggLocalita::Btxt_LostFocus(int i) {
 }
 
 void AggLocalita::ControllaCampo(std::int16_t indice) {
-    g_.FieldErrorNumber = 0;
-    if (indice == 1) {
-        g_.FieldErrorNumber = 1;
-        if (Btxt(1)->text().trimmed().size() < 5) return;
-        g_.FieldErrorNumber = 0;
-    } else if (indice == 2) {
-        g_.FieldErrorNumber = 2;
-        g_.TableName = QStringLiteral("PROVINCIE");
-        g_.SoughtCode = Btxt(2)->text();
-        if (CodiceMancante(g_, true)) return;
-        DesProv->setText(g_.FoundDescription);
-        g_.FieldErrorNumber = 0;
+    g_.FieldErrorNumber = Global::kNessunErrore;
+    if (indice == kCasellaCap) {
+        g_.FieldErrorNumber = kErroreCap;
+        if (Btxt(kCasellaCap)->text().trimmed().size() < kCifreCap) return;
+        g_.FieldErrorNumber = Global::kNessunErrore;
+    } else if (indice == kCasellaProvincia) {
+        g_.FieldErrorNumber = kErroreProvincia;
+        QString descrizione;
+        if (!DescrizioneProvincia(g_, Btxt(kCasellaProvincia)->text(), true, descrizione)) return;
+        DesProv->setText(descrizione);
+        g_.FieldErrorNumber = Global::kNessunErrore;
     }
 }
 
 void AggLocalita::MostraErrore() {
-    const QString testo = g_.FieldErrorNumber == 1
+    const QString testo = g_.FieldErrorNumber == kErroreCap
                               ? QStringLiteral("C.A.P. FORMALMENTE ERRATO O NON INDICATO")
                               : QStringLiteral("PROVINCIA INESISTENTE");
     g_.MsgBox(testo, Pulsanti::OK, Icona::Critica,
@@ -413,27 +430,25 @@ void AggLocalita::MostraErrore() {
 
 void AggLocalita::CercaProvincia() {
     InScorrimento = true;
-    g_.SoughtCode.clear();
-    g_.SoughtDescription.clear();
-    if (CampoCorrente == 2 && focusWidget() == Btxt(2)) {
-        g_.TableName = QStringLiteral("PROVINCIE");
-        g_.SoughtCode = Btxt(2)->text().trimmed();
-        GesTab dialogo(g_, this);
-        dialogo.MostraModale();
-        if (!g_.SoughtCode.trimmed().isEmpty()) {
-            Btxt(2)->setText(g_.SoughtCode);
-            DesProv->setText(g_.SoughtDescription);
+    CasellaTesto* provincia = Btxt(kCasellaProvincia);
+    if (CampoCorrente == kCasellaProvincia && focusWidget() == provincia) {
+        const VoceTabella scelta = GesTab::Scegli(g_, kProvince, provincia->text().trimmed(), this);
+        if (!scelta.Codice.trimmed().isEmpty()) {
+            provincia->setText(scelta.Codice);
+            DesProv->setText(scelta.Descrizione);
         }
     }
     InScorrimento = false;
 }
 
 void AggLocalita::CampoPrecedente() {
-    CampoCorrente = CampoCorrente <= 1 ? 3 : std::int16_t(CampoCorrente - 1);
+    CampoCorrente =
+        CampoCorrente <= kCasellaCap ? kCasellaPrefisso : std::int16_t(CampoCorrente - 1);
 }
 
 void AggLocalita::CampoSuccessivo() {
-    CampoCorrente = CampoCorrente >= 3 ? 1 : std::int16_t(CampoCorrente + 1);
+    CampoCorrente =
+        CampoCorrente >= kCasellaPrefisso ? kCasellaCap : std::int16_t(CampoCorrente + 1);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -466,9 +481,8 @@ void AggLocalita::Cmdv_Click(int i) {
     if ((i == 1 || i == 2) && errori >= 0 && errori != erroriCampo_) return;
     switch (i) {
         case 0:
-            g_.LocalityCAP.clear();
-            g_.LocalityName.clear();
-            g_.LocalityProvince.clear();
+            capCercato_.clear();
+            localitaCercata_.clear();
             InComando = true;
             Scarica();
             return;
@@ -569,17 +583,15 @@ void AggLocalita::Conferma() {
     if (!scritto) return;
     letta_.clear();
     for (int i = 1; i <= 3; ++i) Btxt(i)->setText(Valore(i));
-    g_.LocalityCAP = cap;
-    g_.LocalityName = localita;
-    g_.LocalityProvince = provincia;
     if (DaAnagrafica) {
+        scelta_ = {cap, localita, provincia};
         confermato_ = true;
         InComando = true;
         Scarica();
         return;
     }
-    g_.LocalityCAP.clear();
-    g_.LocalityName.clear();
+    capCercato_.clear();
+    localitaCercata_.clear();
     Annulla(false);
 }
 
@@ -634,18 +646,21 @@ void AggLocalita::Form_KeyDown(int& codice, int) {
     }
     int k = codice;
     if (k == kTastoInvio) {
-        if (CampoCorrente == -1 || CampoCorrente == 0 || CampoCorrente == 3) {
+        if (CampoCorrente == kCampoLocalita || CampoCorrente == kCampoRegione ||
+            CampoCorrente == kCasellaPrefisso) {
             InviaTasti(QStringLiteral("{TAB}"));
             return;
         }
         k = kTastoGiu;
     }
-    if ((k != kTastoSu && k != kTastoGiu) || CampoCorrente < 1 || CampoCorrente > 3) return;
+    if ((k != kTastoSu && k != kTastoGiu) || CampoCorrente < kCasellaCap ||
+        CampoCorrente > kCasellaPrefisso)
+        return;
     if (k == kTastoSu)
         CampoPrecedente();
     else
         CampoSuccessivo();
-    g_.FieldErrorNumber = 0;
+    g_.FieldErrorNumber = Global::kNessunErrore;
     Btxt(CampoCorrente)->setFocus(Qt::OtherFocusReason);
     if (codice != kTastoInvio) codice = 0;
 }
@@ -655,13 +670,13 @@ void AggLocalita::Form_KeyPress(int& carattere) {
         carattere = 0;
         return;
     }
-    if (CampoCorrente == 1 || CampoCorrente == 3)
+    if (CampoCorrente == kCasellaCap || CampoCorrente == kCasellaPrefisso)
         TastoCifra(carattere);
     else
         TastoMaiuscolo(carattere);
     // The box is left as soon as the character that fills it lands; a key that is dropped
     // or edits (backspace, copy, paste) does not fill it.
-    if (CampoCorrente < 1 || CampoCorrente > 3 || carattere < 32) return;
+    if (CampoCorrente < kCasellaCap || CampoCorrente > kCasellaPrefisso || carattere < 32) return;
     CasellaTesto* b = Btxt(CampoCorrente);
     if (b->text().size() - b->selectedText().size() + 1 == b->MaxLength())
         InviaTasti(QStringLiteral("{TAB}"));

@@ -1,5 +1,10 @@
 #pragma once
 
+// The table of Italian localities, kept by the operator: a locality is found by the
+// beginning of its name or by paging, then inserted, changed or deleted, never over another
+// program's change unasked. Opened from the client form, it hands back the locality
+// confirmed there.
+
 #include "ui/Modulo.h"
 
 #include <QVariant>
@@ -21,10 +26,13 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 
-// The table of Italian localities: looked up by the beginning of the name or by paging,
-// inserted, changed and deleted. Opened with LocalityCAP or LocalityName set (the client
-// form), it closes on CONFERMA and leaves the confirmed CAP, locality and province in the
-// three locality slots; USCITA leaves them empty.
+// A locality confirmed for the client form; all empty for none.
+struct LocalitaScelta {
+    QString Cap;
+    QString Localita;
+    QString Provincia;
+};
+
 class AggLocalita : public Modulo {
     Q_OBJECT
 
@@ -32,10 +40,11 @@ class AggLocalita : public Modulo {
     explicit AggLocalita(Global& g, QWidget* parent = nullptr);
     ~AggLocalita() override;
 
-    // Puts the CAP and the locality into the slots, shows the form modally and returns once
-    // it has closed; both empty open it on its own.
-    static void Apri(Global& g, const QString& cap, const QString& localita,
-                     QWidget* parent = nullptr);
+    // Shows the form modally, starting from the CAP or the locality, and returns once it has
+    // closed. Either given, the form serves the client form: CONFERMA closes it and returns
+    // what it saved; USCITA returns nothing. Both empty open it on its own, returning nothing.
+    static LocalitaScelta Apri(Global& g, const QString& cap, const QString& localita,
+                               QWidget* parent = nullptr);
 
     CasellaTesto* Cod1 = nullptr;
     QComboBox* Combo1 = nullptr;
@@ -104,6 +113,11 @@ class AggLocalita : public Modulo {
     std::vector<QVariant> RigaCorrente() const;
     // The locality shown was deleted meanwhile by another program: said, and the form emptied.
     void CancellataDaAltri();
+    // The CAP and the locality the form was opened with, then the locality last sought:
+    // what an emptied form offers again.
+    QString capCercato_;
+    QString localitaCercata_;
+    LocalitaScelta scelta_;
     bool confermato_ = false;
     // Field errors shown so far, and their count when an access key was pressed: a button
     // reached through a failed check does not act.

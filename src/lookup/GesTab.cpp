@@ -1,3 +1,7 @@
+// The lookup dialog: two search boxes of which one shows, a list read by a range query on
+// every keystroke (asked first past 1,000 rows, with no read left open while asking), and
+// the confirmed row read again from the table by its key.
+
 #include "lookup/GesTab.h"
 
 #include "app/CasellaTesto.h"
@@ -55,7 +59,8 @@ int Larghezza(int dimensione) {
 
 }  // namespace
 
-GesTab::GesTab(Global& g, QWidget* parent) : Modulo(g, parent) {
+GesTab::GesTab(Global& g, const QString& tabella, QWidget* parent)
+    : Modulo(g, parent), nomeTabella_(tabella) {
     setObjectName(QStringLiteral("GesTab"));
     setWindowFlags(Qt::Dialog);
     SetCaption(kCaptionDisegno);
@@ -119,6 +124,16 @@ GesTab::GesTab(Global& g, QWidget* parent) : Modulo(g, parent) {
 
 GesTab::~GesTab() = default;
 
+VoceTabella GesTab::Scegli(Global& g, const QString& tabella, const QString& codice,
+                           QWidget* parent) {
+    GesTab dialogo(g, tabella, parent);
+    dialogo.CodiceCercato = codice;
+    dialogo.Carica();
+    dialogo.MostraModale();
+    dialogo.Scarica();
+    return dialogo.Scelta();
+}
+
 void GesTab::Disponi() {
     using toolkit::PixelDaTwipX;
     using toolkit::PixelDaTwipY;
@@ -126,7 +141,7 @@ void GesTab::Disponi() {
     const int xCasella = PixelDaTwipX(kMargine + kEtichettaL);
     const int larghezzaPulsanti = PixelDaTwipX(3 * kPulsanteL);
     const int carattere = QFontMetrics(Lista->font()).horizontalAdvance(QChar('X'));
-    const int righe = carattere * (g_.CodeWidth + 3 + g_.DescriptionWidth) +
+    const int righe = carattere * (larghezzaCodice_ + 3 + larghezzaDescrizione_) +
                       Lista->verticalScrollBar()->sizeHint().width() + 8;
     const int interno = std::max({xCasella + caselle + PixelDaTwipX(2 * kMargine) +
                                       larghezzaPulsanti - PixelDaTwipX(kMargine),
@@ -156,7 +171,7 @@ void GesTab::Disponi() {
 
 void GesTab::Form_Load() {
     CentraFinestra(*this);
-    SetCaption(kCaptionDisegno.left(kCaptionDisegno.indexOf(QLatin1String("XXX"))) + g_.TableName);
+    SetCaption(kCaptionDisegno.left(kCaptionDisegno.indexOf(QLatin1String("XXX"))) + nomeTabella_);
     InCaricamento = true;
     InUscita = false;
     InLista = false;
@@ -164,33 +179,29 @@ void GesTab::Form_Load() {
     ApriTabelle();
     if (!TabAperta) return;
     try {
-        g_.CodeWidth = Larghezza(tabella_->FieldSize(QStringLiteral("CODICE")));
-        CodTab->resize(toolkit::PixelDaTwipX((g_.CodeWidth + 1) * 120), CodTab->height());
-        CodTab->SetMaxLength(g_.CodeWidth);
-        g_.DescriptionWidth = Larghezza(tabella_->FieldSize(QStringLiteral("Descrizione")));
-        DescTab->resize(toolkit::PixelDaTwipX((g_.DescriptionWidth + 1) * 120), DescTab->height());
-        DescTab->SetMaxLength(g_.DescriptionWidth);
+        larghezzaCodice_ = Larghezza(tabella_->FieldSize(QStringLiteral("CODICE")));
+        CodTab->resize(toolkit::PixelDaTwipX((larghezzaCodice_ + 1) * 120), CodTab->height());
+        CodTab->SetMaxLength(larghezzaCodice_);
+        larghezzaDescrizione_ = Larghezza(tabella_->FieldSize(QStringLiteral("Descrizione")));
+        DescTab->resize(toolkit::PixelDaTwipX((larghezzaDescrizione_ + 1) * 120),
+                        DescTab->height());
+        DescTab->SetMaxLength(larghezzaDescrizione_);
         Disponi();
         CentraFinestra(*this);
         for (QWidget* w : std::initializer_list<QWidget*>{Lcod, CodTab, Ldesc, DescTab}) w->hide();
-        if (!g_.SoughtDescription.isEmpty()) {
+        if (!DescrizioneCercata.isEmpty()) {
             Ldesc->show();
             DescTab->show();
-            DescTab->setText(g_.SoughtDescription);
+            DescTab->setText(DescrizioneCercata);
         } else {
             Lcod->show();
             CodTab->show();
-            CodTab->setText(g_.SoughtCode);
+            CodTab->setText(CodiceCercato);
         }
     } catch (const motore::Errore&) {
         return;  // a table without the two columns: the load ends quietly
     }
     InCaricamento = false;
-}
-
-void GesTab::Form_Activate() {
-    g_.SoughtCode.clear();
-    g_.SoughtDescription.clear();
 }
 
 void GesTab::Form_Unload() {
@@ -204,14 +215,14 @@ void GesTab::Form_Unload() {
 void GesTab::ApriTabelle() {
     TabAperta = false;
     TabAperta =
-        ApriConRiprova(g_, QStringLiteral("ERRORE IN APERTURA TABELLA ") + g_.TableName,
-                       [this](motore::Database& db) { tabella_ = db.OpenTable(g_.TableName); });
+        ApriConRiprova(g_, QStringLiteral("ERRORE IN APERTURA TABELLA ") + nomeTabella_,
+                       [this](motore::Database& db) { tabella_ = db.OpenTable(nomeTabella_); });
 }
 
 void GesTab::ApriTabSql() {
     ElencoAperto =
-        ApriConRiprova(g_, QStringLiteral("ERRORE IN APERTURA SQL - TABELLA ") + g_.TableName,
-                       [this](motore::Database& db) { elenco_ = db.OpenSnapshot(g_.QueryText); });
+        ApriConRiprova(g_, QStringLiteral("ERRORE IN APERTURA SQL - TABELLA ") + nomeTabella_,
+                       [this](motore::Database& db) { elenco_ = db.OpenSnapshot(testoElenco_); });
 }
 
 // ---------------------------------------------------------------------------------------
@@ -220,7 +231,7 @@ void GesTab::ApriTabSql() {
 void GesTab::CaricaLista(QString& testo, std::uint8_t modo) {
     testo.replace(QLatin1String("'"), QLatin1String("''"));
     const QString colonna = modo == 1 ? QStringLiteral("CODICE") : QStringLiteral("DESCRIZIONE");
-    g_.QueryText = QStringLiteral("Select CODICE, DESCRIZIONE from ") + g_.TableName +
+    testoElenco_ = QStringLiteral("Select CODICE, DESCRIZIONE from ") + nomeTabella_ +
                    QStringLiteral(" where ") + colonna + QStringLiteral(" BETWEEN '") + testo +
                    QStringLiteral("' and '") + testo + QStringLiteral("zzz'");
     Lista->clear();
@@ -243,16 +254,16 @@ void GesTab::CaricaLista(QString& testo, std::uint8_t modo) {
                 const QString codice = elenco_->Field(colonnaCodice).toString();
                 const QString descrizione = elenco_->Field(colonnaDescrizione).toString();
                 QString riga;
-                riga.reserve(codice.size() + descrizione.size() + g_.CodeWidth +
-                             g_.DescriptionWidth + 3);
+                riga.reserve(codice.size() + descrizione.size() + larghezzaCodice_ +
+                             larghezzaDescrizione_ + 3);
                 if (modo == 1) {
-                    AggiungiColonna(riga, codice, g_.CodeWidth);
+                    AggiungiColonna(riga, codice, larghezzaCodice_);
                     riga += kTrattino;
-                    AggiungiColonna(riga, descrizione, g_.DescriptionWidth);
+                    AggiungiColonna(riga, descrizione, larghezzaDescrizione_);
                 } else {
-                    AggiungiColonna(riga, descrizione, g_.DescriptionWidth);
+                    AggiungiColonna(riga, descrizione, larghezzaDescrizione_);
                     riga += kTrattino;
-                    AggiungiColonna(riga, codice, g_.CodeWidth);
+                    AggiungiColonna(riga, codice, larghezzaCodice_);
                 }
                 righe << riga;
             }
@@ -284,20 +295,20 @@ void GesTab::LeggiSelezione() {
     if (!scelta || !scelta->isSelected()) return;
     Elemento = scelta->text();
     if (Elemento.trimmed().isEmpty()) return;
-    Elemento = !Ldesc->isHidden() ? Elemento.right(g_.CodeWidth) : Elemento.left(g_.CodeWidth);
+    Elemento =
+        !Ldesc->isHidden() ? Elemento.right(larghezzaCodice_) : Elemento.left(larghezzaCodice_);
     LeggiTabelle(Elemento);
 }
 
 void GesTab::LeggiTabelle(QString& elemento) {
-    g_.FoundCode.clear();
-    g_.FoundDescription.clear();
+    letta_ = {};
     if (!tabella_) return;
     try {
         tabella_->SetIndex(QStringLiteral("primaria"));
         tabella_->Seek(QStringLiteral("="), {elemento});
         if (!tabella_->NoMatch()) {
-            g_.FoundCode = tabella_->Field(QStringLiteral("CODICE")).toString();
-            g_.FoundDescription = tabella_->Field(QStringLiteral("Descrizione")).toString();
+            letta_.Codice = tabella_->Field(QStringLiteral("CODICE")).toString();
+            letta_.Descrizione = tabella_->Field(QStringLiteral("Descrizione")).toString();
         }
     } catch (const motore::Errore&) {
         // Not found, as far as the caller can tell.
@@ -370,14 +381,12 @@ void GesTab::cmdRt_Click(int i) {
         return;
     }
     if (i == 2) InUscita = true;
-    g_.SoughtCode.clear();
-    g_.SoughtDescription.clear();
+    scelta_ = {};
     if (i == 0 && Lista->count() >= 1) {
         if (Lista->selectedItems().isEmpty())
             Lista->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
         LeggiSelezione();
-        g_.SoughtCode = g_.FoundCode;
-        g_.SoughtDescription = g_.FoundDescription;
+        scelta_ = letta_;
     }
     Scarica();
 }

@@ -1,5 +1,9 @@
 #pragma once
 
+// The code-table lookup: the operator finds a row of one table (provinces, nations...) by
+// the beginning of its code or of its description, in a list that follows the typing, and
+// confirms it. What was confirmed is the dialog's result; leaving confirms nothing.
+
 #include "ui/Modulo.h"
 
 #include <array>
@@ -18,15 +22,33 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 
-// Finds and picks one row of a code table (TableName) by the beginning of its code or of
-// its description. The caller gives a start in SoughtCode or SoughtDescription, shows the
-// dialog modally and finds the confirmed row in the same slots ("" when none).
+// One row of a code table as stored; both empty for none.
+struct VoceTabella {
+    QString Codice;
+    QString Descrizione;
+};
+
 class GesTab : public Modulo {
     Q_OBJECT
 
   public:
-    explicit GesTab(Global& g, QWidget* parent = nullptr);
+    GesTab(Global& g, const QString& tabella, QWidget* parent = nullptr);
     ~GesTab() override;
+
+    // Shows the lookup of `tabella` modally, starting from `codice`, and returns the row the
+    // operator confirmed.
+    static VoceTabella Scegli(Global& g, const QString& tabella, const QString& codice,
+                              QWidget* parent);
+
+    // Where the search starts, set before loading: a description opens the description box.
+    QString CodiceCercato;
+    QString DescrizioneCercata;
+    // The row confirmed with CONFERMA; empty until then and after USCITA.
+    const VoceTabella& Scelta() const { return scelta_; }
+    // The row last read from the table: the first line of the list when a box is left.
+    const VoceTabella& Letta() const { return letta_; }
+    // The query of the list as last run.
+    const QString& TestoElenco() const { return testoElenco_; }
 
     CasellaTesto* CodTab = nullptr;
     CasellaTesto* DescTab = nullptr;
@@ -49,7 +71,6 @@ class GesTab : public Modulo {
 
   protected:
     void Form_Load() override;
-    void Form_Activate() override;
     void Form_KeyDown(int& codice, int shift) override;
     void Form_KeyPress(int& carattere) override;
     void Form_Unload() override;
@@ -67,6 +88,13 @@ class GesTab : public Modulo {
     CasellaTesto* CasellaVisibile() const;
     void Disponi();
 
+    const QString nomeTabella_;
+    // Columns of the list: the table's widths, capped so that the dialog fits the screen.
+    int larghezzaCodice_ = 0;
+    int larghezzaDescrizione_ = 0;
+    QString testoElenco_;
+    VoceTabella letta_;
+    VoceTabella scelta_;
     std::unique_ptr<motore::Recordset> tabella_;
     std::unique_ptr<motore::Recordset> elenco_;
 };

@@ -1,3 +1,6 @@
+// The search form: criteria boxes and keys, the query the criteria make (every typed
+// value quoted again, so it never changes the query), and the grid filled in slices.
+
 #include "search/ChkCliC.h"
 
 #include "app/CasellaTesto.h"
@@ -108,7 +111,7 @@ ChkCliC::ChkCliC(Global& g, QWidget* parent) : Modulo(g, parent) {
     fisso.setFixedPitch(true);
 
     QWidget* precedente = nullptr;
-    for (int i = 1; i <= 7; ++i) {
+    for (int i = kPartitaIva; i <= kTelefono; ++i) {
         const Criterio& c = kCriteri[i];
         auto* t = new CasellaTesto(this);
         t->setFont(fisso);
@@ -116,8 +119,8 @@ ChkCliC::ChkCliC(Global& g, QWidget* parent) : Modulo(g, parent) {
         t->setGeometry(Rettangolo(c.left, c.top, c.width, kAltezza));
         t->setTextMargins(1, 0, 1, 0);
         QPalette p = t->palette();
-        p.setColor(QPalette::Base, i == 5 ? QColor(255, 255, 192) : QColor(Qt::white));
-        if (i == 7) p.setColor(QPalette::Text, QColor(0, 0, 64));
+        p.setColor(QPalette::Base, i == kProvincia ? QColor(255, 255, 192) : QColor(Qt::white));
+        if (i == kTelefono) p.setColor(QPalette::Text, QColor(0, 0, 64));
         t->setPalette(p);
         Eventi& ev = Su(t, QStringLiteral("Btxt"), i);
         ev.GotFocus = [this, i] { Btxt_GotFocus(i); };
@@ -209,7 +212,7 @@ void ChkCliC::Form_Load() {
     VersoOrdine = 1;
     InGriglia = false;
     InComando = false;
-    g_.TableName = QStringLiteral("Clienti");
+    scelto_ = 0;
     g_.ClientRecord.CliCodice = 0;
     SetCaption(QStringLiteral("(") + g_.EnvironmentSettings.CompanyCode +
                QStringLiteral(") RICERCA ANAGRAFICHE - KESTOR      ") +
@@ -250,19 +253,19 @@ void ChkCliC::Form_Unload() {
 // Criteria
 
 void ChkCliC::ImpostaFiltri() {
-    FiltroTasti.fill(0);
-    FiltroTasti[1] = 1;
-    FiltroTasti[4] = 1;
+    FiltroTasti.fill(kMaiuscole);
+    FiltroTasti[kPartitaIva] = kCifre;
+    FiltroTasti[kCap] = kCifre;
 }
 
 void ChkCliC::PreparaRicerca() {
-    g_.FieldErrorNumber = 0;
-    CampoCorrente = 1;
-    for (int i = 1; i <= 7; ++i) Btxt(i)->setText(QStringLiteral(" "));
+    g_.FieldErrorNumber = Global::kNessunErrore;
+    CampoCorrente = kPartitaIva;
+    for (int i = kPartitaIva; i <= kTelefono; ++i) Btxt(i)->setText(QStringLiteral(" "));
     const ClientRecord& r = g_.ClientRecord;
-    if (!r.CliRagsoc.trimmed().isEmpty()) Btxt(3)->setText(QString(r.CliRagsoc));
+    if (!r.CliRagsoc.trimmed().isEmpty()) Btxt(kRagioneSociale)->setText(QString(r.CliRagsoc));
     if (const QString cf = r.CliCodiceFiscale.trimmed(); !cf.isEmpty())
-        Btxt(SoloCifre(cf) ? 1 : 2)->setText(QString(r.CliCodiceFiscale));
+        Btxt(SoloCifre(cf) ? kPartitaIva : kCodiceFiscale)->setText(QString(r.CliCodiceFiscale));
 
     GridRic->SetCols(10);
     GridRic->SetRow(0);
@@ -275,18 +278,18 @@ void ChkCliC::PreparaRicerca() {
 }
 
 void ChkCliC::CampoSuccessivo() {
-    CampoCorrente = CampoCorrente >= 7 ? 1 : std::int16_t(CampoCorrente + 1);
+    CampoCorrente = CampoCorrente >= kTelefono ? kPartitaIva : std::int16_t(CampoCorrente + 1);
 }
 
 void ChkCliC::CampoPrecedente() {
-    CampoCorrente = CampoCorrente <= 1 ? 7 : std::int16_t(CampoCorrente - 1);
+    CampoCorrente = CampoCorrente <= kPartitaIva ? kTelefono : std::int16_t(CampoCorrente - 1);
 }
 
 void ChkCliC::Btxt_GotFocus(int i) {
     CmdR(1)->setText(kSeleziona);
     InGriglia = false;
     if (InComando) return;
-    g_.FieldErrorNumber = 0;
+    g_.FieldErrorNumber = Global::kNessunErrore;
     CampoCorrente = std::int16_t(i);
     SelezionaTesto(g_, *Btxt(i));
 }
@@ -297,15 +300,11 @@ void ChkCliC::Btxt_Change(int i) {
 }
 
 void ChkCliC::CercaProvincia() {
-    if (CampoCorrente != 5 ||
-        Btxt(5)->palette().color(QPalette::Base) != g_.EnvironmentSettings.HighlightColour)
+    if (CampoCorrente != kProvincia ||
+        Btxt(kProvincia)->palette().color(QPalette::Base) != g_.EnvironmentSettings.HighlightColour)
         return;
-    g_.SoughtCode.clear();
-    g_.SoughtDescription.clear();
-    g_.TableName = QStringLiteral("PROVINCIE");
-    GesTab dialogo(g_, this);
-    dialogo.MostraModale();
-    if (!g_.SoughtCode.trimmed().isEmpty()) Btxt(5)->setText(g_.SoughtCode);
+    const VoceTabella scelta = GesTab::Scegli(g_, QStringLiteral("PROVINCIE"), QString(), this);
+    if (!scelta.Codice.trimmed().isEmpty()) Btxt(kProvincia)->setText(scelta.Codice);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -315,13 +314,13 @@ void ChkCliC::Form_KeyDown(int& codice, int) {
     if (InGriglia) return;
     int k = codice;
     if (k == kTastoHome) {
-        CampoCorrente = 1;
-        Btxt(1)->setFocus(Qt::OtherFocusReason);
+        CampoCorrente = kPartitaIva;
+        Btxt(kPartitaIva)->setFocus(Qt::OtherFocusReason);
         return;
     }
     if (k == kTastoF4) CercaProvincia();
     if (k == kTastoInvio) {
-        if (CampoCorrente == 7) {
+        if (CampoCorrente == kTelefono) {
             InviaTasti(QStringLiteral("{TAB}"));
             return;
         }
@@ -347,8 +346,8 @@ void ChkCliC::Form_KeyPress(int& carattere) {
         carattere = 0;
         return;
     }
-    if (CampoCorrente < 1 || CampoCorrente > 7) return;
-    if (FiltroTasti[size_t(CampoCorrente)] == 0)
+    if (CampoCorrente < kPartitaIva || CampoCorrente > kTelefono) return;
+    if (FiltroTasti[size_t(CampoCorrente)] == kMaiuscole)
         TastoMaiuscolo(carattere);
     else
         TastoCifra(carattere);
@@ -366,7 +365,7 @@ void ChkCliC::CmdR_Click(int i) {
         case 1:
             if (CmdR(1)->text() != kSeleziona) {
                 CmdR(1)->setText(kSeleziona);
-                Btxt(1)->setFocus(Qt::OtherFocusReason);
+                Btxt(kPartitaIva)->setFocus(Qt::OtherFocusReason);
             } else {
                 CmdR(1)->setText(kRicerca);
                 InGriglia = true;
@@ -410,12 +409,12 @@ QString ChkCliC::TestoRicerca() const {
 
 void ChkCliC::EseguiRicerca() {
     FermaLettura();
-    g_.QueryText = TestoRicerca();
+    ultimaRicerca_ = TestoRicerca();
     SvuotaGriglia(*GridRic);
     auto* db = g_.EnvironmentSettings.CompanyDatabase.get();
     try {
         if (!db) throw motore::Errore(motore::ErrGenerico, QStringLiteral("Database chiuso."));
-        lettura_ = db->OpenSnapshot(g_.QueryText);
+        lettura_ = db->OpenSnapshot(ultimaRicerca_);
         static constexpr const char* kCampi[10] = {
             "CliCodice",    "CliRagsoc",  "CliIndirizzo", "CliCap",        "CliLocalita",
             "CliProvincia", "CliNazione", "CliTelefono",  "CliPartitaIva", "CliCodiceFiscale"};
@@ -541,8 +540,9 @@ void ChkCliC::ScegliCliente() {
     // search began: it ends before the client is read as it is now.
     FermaLettura();
     g_.ClientRecord.CliCodice = codice;
-    if (LeggiCliente(g_, codice) && g_.ClientRecord.CliCodice == 0)
-        g_.MsgBox(QStringLiteral("CLIENTE CANCELLATO DA UN ALTRO UTENTE"));
+    const bool letto = LeggiCliente(g_, codice);
+    scelto_ = g_.ClientRecord.CliCodice;  // 0 when it could not be read
+    if (letto && scelto_ == 0) g_.MsgBox(QStringLiteral("CLIENTE CANCELLATO DA UN ALTRO UTENTE"));
     InCaricamento = false;
     CmdR_Click(0);
 }

@@ -1,5 +1,9 @@
 #pragma once
 
+// The client search: up to seven criteria make one query, whose clients stream into a grid
+// while the operator already looks at the first screen. The client picked in it is read as
+// it is now, not as the search found it, and handed back as the result.
+
 #include "ui/Modulo.h"
 
 #include <array>
@@ -16,8 +20,6 @@ class QLabel;
 class QPushButton;
 class QTimer;
 
-// The client search: up to seven criteria, the clients that match in a grid, and the one
-// the operator picks handed back in the client record (CliCodice 0 for none).
 class ChkCliC : public Modulo {
     Q_OBJECT
 
@@ -25,7 +27,13 @@ class ChkCliC : public Modulo {
     explicit ChkCliC(Global& g, QWidget* parent = nullptr);
     ~ChkCliC() override;
 
-    CasellaTesto* Btxt(int i) const { return btxt_[size_t(i)]; }  // 1..7
+    // The criteria boxes, as Btxt numbers them.
+    static constexpr int kPartitaIva = 1, kCodiceFiscale = 2, kRagioneSociale = 3, kCap = 4,
+                         kProvincia = 5, kNazione = 6, kTelefono = 7;
+    // What a box takes: capitals, or digits only.
+    static constexpr std::uint8_t kMaiuscole = 0, kCifre = 1;
+
+    CasellaTesto* Btxt(int i) const { return btxt_[size_t(i)]; }
     QLabel* Label1(int i) const { return label1_[size_t(i)]; }
     QPushButton* CmdR(int i) const { return cmdR_[size_t(i)]; }  // USCITA, RICERCA, ESEGUI
     QPushButton* cmdExcel = nullptr;
@@ -44,8 +52,13 @@ class ChkCliC : public Modulo {
     void CampoSuccessivo();
     // The query of the criteria as they stand and the sort state.
     QString TestoRicerca() const;
+    // The query the grid shows.
+    const QString& UltimaRicerca() const { return ultimaRicerca_; }
+    // The code of the client picked, read into the client record; 0 for none (also when it
+    // was deleted meanwhile or could not be read).
+    std::int32_t Scelto() const { return scelto_; }
 
-    std::int16_t CampoCorrente = 1;
+    std::int16_t CampoCorrente = kPartitaIva;
     std::array<std::uint8_t, 8> FiltroTasti{};
     bool InGriglia = false;
     bool InComando = false;
@@ -84,4 +97,6 @@ class ChkCliC : public Modulo {
     std::unique_ptr<motore::Recordset> lettura_;
     std::array<int, 10> campi_{};
     QTimer* seguito_ = nullptr;
+    QString ultimaRicerca_;
+    std::int32_t scelto_ = 0;
 };

@@ -1,3 +1,6 @@
+// The grid as a CSV file the spreadsheet reads back unchanged (code page, quoting, text
+// columns); written whole or not at all, and opened only then.
+
 #include "search/Esporta.h"
 
 #include "app/Cp1252.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// The export of a grid to the spreadsheet program, which the shared Ctrl+F5 reaches.
+
 #include <QByteArray>
 #include <QString>
 

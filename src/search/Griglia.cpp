@@ -1,3 +1,7 @@
+// The grid's store and view: rows as UTF-8 lines in shared blocks, a model that shows only
+// the scrollable cells, headers for the fixed ones. Filling must stay cheap per row: a search
+// streams a million into it.
+
 #include "search/Griglia.h"
 
 #include "app/Toolkit.h"

@@ -1,5 +1,8 @@
 #pragma once
 
+// The search's result grid: a flex grid's numbering (fixed rows and columns, twips) over a
+// Qt view, holding up to millions of rows compactly, for forms written against that grid.
+
 #include <QString>
 #include <QTableView>
 

@@ -1,8 +1,10 @@
 #pragma once
 
-// The shared slots of the program: the settings read at start-up, the one client record,
-// the open client table and the exchange slots through which the forms hand values to each
-// other. One object holds them all, so that a test can start from a fresh one.
+// The session: what start-up reads and opens and every form then works in, the settings,
+// the open databases and client record, the message service, and the hooks and measures
+// start-up installs. One object holds it, so that a test starts from a fresh one. Dialogs
+// hand their choice back as their result, not through here; the few slots below that are
+// not the session say why they are shared.
 
 #include "app/Messaggi.h"
 #include "app/Toolkit.h"
@@ -49,38 +51,42 @@ class Global {
     std::unique_ptr<motore::Recordset> ClientsTable;
     bool ClientsTableOpen = false;
 
-    // Code-table exchange.
+    // The code-table check of the data layer (CodiceMancante, LeggiCodice) takes its table
+    // and code here and leaves the row found here, with the table it holds open meanwhile.
     QString TableName;
     QString SoughtCode;
-    QString SoughtDescription;
     QString FoundCode;
     QString FoundDescription;
-    int CodeWidth = 0;
-    int DescriptionWidth = 0;
-    QString QueryText;
     std::unique_ptr<motore::Recordset> CurrentCodeTable;
     std::uint8_t CurrentCodeTableKind = 0;
+    // The similar-clients queries leave their text here, and the homonym warning in
+    // MessageTitle for the client form to ask; the data layer titles its open errors there.
+    QString QueryText;
+    QString MessageTitle;
 
-    // Locality exchange.
-    QString LocalityCAP;
-    QString LocalityName;
-    QString LocalityProvince;
-
-    // Where the search grid stood when a client was last chosen in it; kept across
-    // openings of the search for the whole run.
+    // Where the search grid stood when a client was last chosen in it: the search opens
+    // there again, for the whole run, though each opening is a new form.
     struct {
         std::int32_t TopRow = 0, Row = 0, Col = 0;  // 32-bit: a result may pass 32,767 rows
     } PosizioneGriglia;
 
-    // Messages.
-    QString MessageTitle;
-    Risposta MessageAnswer = Risposta::OK;
     ServizioMessaggi Messaggi;
 
-    // Field and focus slots.
-    std::int16_t FieldErrorNumber = 0;
+    // The field in error: its index (the focus goes back there), or one of these. Shared
+    // because the forms opened over the client form start their checks from none, and its
+    // leave logic finds that when they close.
+    static constexpr std::int16_t kNessunErrore = 0;
+    // A homonym the operator refused: back to the company name, with no message.
+    static constexpr std::int16_t kErroreOmonimo = 51;
+    std::int16_t FieldErrorNumber = kNessunErrore;
+    // A box's text as it was entered, taken by the selection every form shares; the client
+    // form puts it back when a value is refused.
     QString TestoIniziale;
+    // A dialog of the client form is open (or just closed): the focus it moves is not the
+    // operator's. The client form and the similar-clients list it opens share it.
     bool DialogoAperto = false;
+    // The caption Ctrl+F8 put aside: one for every form, so that it gives back the caption
+    // saved last, whichever form saved it.
     QString SavedCaption;
 
     // The taskbar as last measured: where it starts in pixels, how big in twips, and its edge
@@ -101,10 +107,9 @@ class Global {
     std::function<void(QWidget* chiamante)> ApriLocalita;
     std::function<void(QWidget& griglia, const QString& nomeForm)> EsportaGriglia;
 
-    // Shows a message through the one message service and keeps the answer.
+    // Shows a message through the one message service; the operator's answer.
     Risposta MsgBox(const QString& testo, Pulsanti p = Pulsanti::OK, Icona i = Icona::Nessuna,
                     const QString& titolo = QString(), int predefinito = 0) {
-        MessageAnswer = Messaggi.Mostra(testo, titolo, p, i, predefinito);
-        return MessageAnswer;
+        return Messaggi.Mostra(testo, titolo, p, i, predefinito);
     }
 };

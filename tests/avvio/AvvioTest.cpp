@@ -160,7 +160,6 @@ TEST_F(AvvioTest, DatabaseDellaDittaInutilizzabile) {
         EXPECT_EQ(m.titolo, "NORVAL - ERRORE");
         EXPECT_EQ(m.pulsanti, Pulsanti::RiprovaAnnulla);
         EXPECT_EQ(m.icona, Icona::Critica);
-        EXPECT_EQ(gg.MessageAnswer, Risposta::Annulla);
     }
     guasta(QByteArray());
     EXPECT_FALSE(QFile::exists(percorso)) << "the program never creates a database";

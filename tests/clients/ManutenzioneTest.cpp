@@ -413,8 +413,7 @@ TEST_P(ModuloSulServerTest, SalvataggioRicercaETabelleRiprendono) {
     ricerca.Scarica();
 
     amb.TroncaCollegamenti();
-    g.TableName = "PROVINCIE";
-    GesTab tabella(g, form.get());
+    GesTab tabella(g, "PROVINCIE", form.get());
     tabella.Carica();
     EXPECT_TRUE(g.Messaggi.Mostrati().empty()) << Testi().front().toStdString();
     tabella.CodTab->setText("m");
