@@ -28,6 +28,17 @@ const std::vector<motore::DefColonna> kClienti = {
 
 }  // namespace
 
+QByteArray LeggiFile(const QString& nome) {
+    QFile f(nome);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<manca>");
+}
+
+void ScriviFile(const QString& nome, const QByteArray& dati) {
+    QFile f(nome);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << nome.toStdString();
+    f.write(dati);
+}
+
 std::vector<Motore> MotoriDiProva() {
     if (!ServerDiProva().isEmpty() || qEnvironmentVariable("CI") == QLatin1String("true"))
         return {Motore::File, Motore::Server};
@@ -96,9 +107,7 @@ QString AmbienteProva::PercorsoTabelle() const {
 }
 
 void AmbienteProva::ScriviIni(const QByteArray& testo, const QString& nome) const {
-    QFile f(Programma() + nome);
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    f.write(testo);
+    ScriviFile(Programma() + nome, testo);
 }
 
 void AmbienteProva::IniNormale(const QByteArray& altro) const {
@@ -165,45 +174,51 @@ void AmbienteProva::CreaTabelle(const QString& nome) const {
         "('276', 'GERMANIA', 'DE'), ('999', 'SENZA ISO', NULL)");
 }
 
-void AmbienteProva::CreaLocalita() const {
-    motore::Workspace ws(server_);
-    auto db = ApriTabelle(ws);
-    db->CreaTabella("LOCALITA", {{"LocLocalita", 50, true},
-                                 {"LocCAP", 5, true},
-                                 {"LocProvincia", 2},
-                                 {"LocPrefisso", 5},
-                                 {"LocRegione", 3}});
-    db->CreaIndice("LOCALITA", "primaria", {"LocLocalita", "LocCAP"}, motore::TipoIndice::Unico);
+namespace {
+
+// A table of the code-tables database, with its primary index, filled with `righe`.
+void CreaTabellaPiena(motore::Workspace& ws, motore::Database& db, const QString& nome,
+                      const std::vector<motore::DefColonna>& colonne, const QStringList& chiave,
+                      const std::vector<QVariantList>& righe) {
+    db.CreaTabella(nome, colonne);
+    db.CreaIndice(nome, "primaria", chiave, motore::TipoIndice::Unico);
+    QStringList nomi;
+    for (const auto& c : colonne) nomi << c.nome;
     ws.BeginTrans();
     size_t i = 0;
-    const auto& dati = setup::DatiLocalita();
-    db->Carica("LOCALITA", {"LocLocalita", "LocCAP", "LocProvincia", "LocPrefisso", "LocRegione"},
-               [&](QVariantList& v) {
-                   if (i == dati.size()) return false;
-                   const setup::Localita& l = dati[i++];
-                   v = {l.nome, l.cap, l.provincia, QVariant(), l.regione};
-                   return true;
-               });
+    db.Carica(nome, nomi, [&](QVariantList& v) {
+        if (i == righe.size()) return false;
+        v = righe[i++];
+        return true;
+    });
     ws.CommitTrans();
+}
+
+}  // namespace
+
+void AmbienteProva::CreaLocalita() const {
+    motore::Workspace ws(server_);
+    std::vector<QVariantList> righe;
+    for (const setup::Localita& l : setup::DatiLocalita())
+        righe.push_back({l.nome, l.cap, l.provincia, QVariant(), l.regione});
+    CreaTabellaPiena(ws, *ApriTabelle(ws), "LOCALITA",
+                     {{"LocLocalita", 50, true},
+                      {"LocCAP", 5, true},
+                      {"LocProvincia", 2},
+                      {"LocPrefisso", 5},
+                      {"LocRegione", 3}},
+                     {"LocLocalita", "LocCAP"}, righe);
 }
 
 void AmbienteProva::CreaTabellaCodici(const QString& nome, int larghezzaCodice,
                                       int larghezzaDescrizione,
                                       const std::vector<std::pair<QString, QString>>& righe) const {
     motore::Workspace ws(server_);
-    auto db = ApriTabelle(ws);
-    db->CreaTabella(nome,
-                    {{"CODICE", larghezzaCodice, true}, {"Descrizione", larghezzaDescrizione}});
-    db->CreaIndice(nome, "primaria", {"CODICE"}, motore::TipoIndice::Unico);
-    ws.BeginTrans();
-    size_t i = 0;
-    db->Carica(nome, {"CODICE", "Descrizione"}, [&](QVariantList& v) {
-        if (i == righe.size()) return false;
-        v = {righe[i].first, righe[i].second};
-        ++i;
-        return true;
-    });
-    ws.CommitTrans();
+    std::vector<QVariantList> valori;
+    for (const auto& [codice, descrizione] : righe) valori.push_back({codice, descrizione});
+    CreaTabellaPiena(ws, *ApriTabelle(ws), nome,
+                     {{"CODICE", larghezzaCodice, true}, {"Descrizione", larghezzaDescrizione}},
+                     {"CODICE"}, valori);
 }
 
 void AmbienteProva::Elimina(const QString& nome) const {
