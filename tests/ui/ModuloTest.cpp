@@ -209,21 +209,4 @@ TEST_F(ModuloTest, MouseEFinestreAperteDalControllo) {
     EXPECT_EQ(form->Dopo(prima).size(), 2u) << "the activation enters nothing again";
 }
 
-TEST_F(ModuloTest, MisureInTwipEStato) {
-    form->Move(1500, 1200, 4500, 3000);
-    EXPECT_EQ(form->Left(), 1500);
-    EXPECT_EQ(form->Top(), 1200);
-    EXPECT_EQ(form->Width(), 4500);
-    EXPECT_EQ(form->Height(), 3000);
-    EXPECT_EQ(form->BorderStyle(), 2);
-    form->SetBorderStyle(0);
-    EXPECT_TRUE(form->windowFlags() & Qt::FramelessWindowHint);
-    Mostra();
-    EXPECT_EQ(form->WindowState(), 0);
-    form->SetWindowState(2);
-    EXPECT_EQ(form->WindowState(), 2);
-    form->SetWindowState(0);
-    EXPECT_EQ(form->WindowState(), 0);
-}
-
 }  // namespace
