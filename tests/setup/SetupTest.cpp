@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -232,11 +231,11 @@ TEST(Setup, DatoAlGruppoDegliOperatori) {
     EXPECT_FALSE(QFile::exists(nessuna));
 }
 
+// The same clients every time, each one taken by the rules the client form applies, with
+// the homonyms and shared VAT prefixes the similar-client lists need.
 TEST(Setup, ClientiEsempioRealisticiERipetibili) {
     QTemporaryDir tmp;
-    ASSERT_TRUE(tmp.isValid());
-    const QString a = tmp.filePath("a.mdb");
-    const QString b = tmp.filePath("b.mdb");
+    const QString a = tmp.filePath("a.mdb"), b = tmp.filePath("b.mdb");
     setup::CreaAzienda(a, 300);
     setup::CreaAzienda(b, 300);
     const QString tutto = QStringLiteral("SELECT * FROM Clienti ORDER BY CliCodice");
@@ -244,72 +243,54 @@ TEST(Setup, ClientiEsempioRealisticiERipetibili) {
     EXPECT_EQ(std::count(righeA.begin(), righeA.end(), '\n'), 299);
     EXPECT_EQ(righeA, Sql(b, tutto));
 
-    std::set<QString> catastali;
     std::set<std::tuple<QString, QString, QString>> luoghi;
-    for (const setup::Localita& l : setup::DatiLocalita()) {
-        catastali.insert(l.catastale);
+    for (const setup::Localita& l : setup::DatiLocalita())
         luoghi.insert({l.nome, l.cap, l.provincia});
-    }
-    const QRegularExpression formaCf(QStringLiteral(
-        R"(^[A-Z]{6}\d\d[ABCDEHLMPRST](?:[0-2]\d|3[01]|[4-6]\d|7[01])[A-Z]\d{3}[A-Z]$)"));
-    std::map<QString, int> nomi;
-    std::map<QString, int> prefissiIva;
+    std::map<QString, int> nomi, prefissiIva;
     int esteri = 0, persone = 0, esenti = 0;
     for (qint64 codice = 1; codice <= 300; ++codice) {
         const setup::Cliente c = setup::ClienteEsempio(codice);
         SCOPED_TRACE(codice);
-        EXPECT_EQ(c.codice, codice);
-        EXPECT_EQ(c.ragsoc, setup::ClienteEsempio(codice).ragsoc);
-        EXPECT_FALSE(c.ragsoc.isEmpty());
         EXPECT_EQ(c.acronimo, c.ragsoc.left(20).trimmed().leftJustified(20));
         EXPECT_EQ(c.esenzioneNum.trimmed().isEmpty(), c.esenzioneDat == 0);
         esenti += c.esenzioneDat > 0;
         if (codice <= 50) ++nomi[c.ragsoc];
-        const QString piva = c.partitaIva.trimmed();
-        const QString cf = c.codiceFiscale.trimmed();
+        const QString piva = c.partitaIva.trimmed(), cf = c.codiceFiscale.trimmed();
         if (c.nazione != "IT ") {
             ++esteri;
-            EXPECT_TRUE(QStringList({"DE ", "FR ", "CH ", "AT ", "ES "}).contains(c.nazione));
-            EXPECT_FALSE(piva.isEmpty());
-            EXPECT_TRUE(cf.isEmpty());
+            EXPECT_TRUE(!piva.isEmpty() && cf.isEmpty());
             continue;
         }
-        EXPECT_TRUE(luoghi.count({c.localita.trimmed(), c.cap.trimmed(), c.provincia.trimmed()}))
-            << c.localita.toStdString();
+        EXPECT_TRUE(luoghi.count({c.localita.trimmed(), c.cap.trimmed(), c.provincia.trimmed()}));
         EXPECT_EQ(DifettoPartitaIva(piva, "IT", true), Difetto::Nessuno) << piva.toStdString();
         if (codice <= 50 && !piva.isEmpty()) ++prefissiIva[piva.left(7)];
+        persone += cf.size() == 16;
         if (cf.size() == 16) {
-            ++persone;
             EXPECT_EQ(DifettoCodiceFiscale(cf, true), Difetto::Nessuno) << cf.toStdString();
-            EXPECT_TRUE(formaCf.match(cf).hasMatch()) << cf.toStdString();
-            EXPECT_TRUE(catastali.count(cf.mid(11, 4))) << cf.toStdString();
         } else {
             EXPECT_EQ(cf, piva) << "a company's fiscal code is its VAT number";
         }
     }
-    EXPECT_GT(esteri, 0);
-    EXPECT_GT(persone, 30);
-    EXPECT_GT(esenti, 0);
-    int omonimi = 0;
-    for (const auto& [nome, volte] : nomi) omonimi += volte > 1;
-    EXPECT_GE(omonimi, 2) << "the first 50 clients need homonyms";
-    int prefissiCondivisi = 0;
-    for (const auto& [prefisso, volte] : prefissiIva) prefissiCondivisi += volte > 1;
-    EXPECT_GE(prefissiCondivisi, 1);
+    EXPECT_TRUE(esteri > 0 && persone > 30 && esenti > 0);
+    auto ripetuti = [](const std::map<QString, int>& m) {
+        return std::count_if(m.begin(), m.end(), [](const auto& v) { return v.second > 1; });
+    };
+    EXPECT_GE(ripetuti(nomi), 2) << "the first 50 clients need homonyms";
+    EXPECT_GE(ripetuti(prefissiIva), 1);
 }
 
+// Women add 40 to the day; a name with four or more consonants skips the second one;
+// apostrophes do not count; short names are filled with X.
 TEST(Setup, CodiciFiscaliEGiorni) {
-    EXPECT_EQ(setup::CodiceFiscale("Rossi", "Mario", QDate(1985, 12, 10), false, "A562"),
-              "RSSMRA85T10A562S");
-    // Women add 40 to the day; a name with four or more consonants skips the second one;
-    // apostrophes do not count; short names are filled with X.
-    EXPECT_EQ(setup::CodiceFiscale("BIANCHI", "MARIA", QDate(1990, 3, 5), true, "H501"),
-              "BNCMRA90C45H501X");
-    EXPECT_EQ(setup::CodiceFiscale("D'ANGELO", "GIANFRANCO", QDate(1977, 1, 1), false, "F205"),
-              "DNGGFR77A01F205P");
-    EXPECT_EQ(setup::CodiceFiscale("FO", "LIA", QDate(2000, 2, 29), false, "L219"),
-              "FOXLIA00B29L219O");
-
+    using Caso = std::tuple<const char*, const char*, QDate, bool, const char*, const char*>;
+    // clang-format off
+    for (const auto& [cognome, nome, nascita, donna, comune, atteso] : std::initializer_list<Caso>{
+             {"Rossi", "Mario", QDate(1985, 12, 10), false, "A562", "RSSMRA85T10A562S"},
+             {"BIANCHI", "MARIA", QDate(1990, 3, 5), true, "H501", "BNCMRA90C45H501X"},
+             {"D'ANGELO", "GIANFRANCO", QDate(1977, 1, 1), false, "F205", "DNGGFR77A01F205P"},
+             {"FO", "LIA", QDate(2000, 2, 29), false, "L219", "FOXLIA00B29L219O"}})
+        EXPECT_EQ(setup::CodiceFiscale(cognome, nome, nascita, donna, comune), atteso);
+    // clang-format on
     EXPECT_EQ(setup::NumeroGiorno(QDate(1899, 12, 31)), 1);
     EXPECT_EQ(setup::NumeroGiorno(QDate(2000, 1, 1)), 36526);
 }
