@@ -71,54 +71,46 @@ TEST(Setup, CreaIDueDatabaseConIDatiDiRiferimento) {
     const QString completo = radice + "/ROSSI/Completo.mdb";
     EXPECT_FALSE(QFile::exists(completo + ".partial"));
 
-    EXPECT_EQ(Sql(tabkes, "PRAGMA integrity_check"), "ok");
-    EXPECT_EQ(Sql(completo, "PRAGMA integrity_check"), "ok");
-    EXPECT_EQ(Sql(tabkes, "SELECT name FROM sqlite_master WHERE type='index' ORDER BY name"),
-              "LOCALITA.primaria\nNAZIONI.CodiceISO\nNAZIONI.Descrizione\nNAZIONI.RicercaCodice\n"
-              "NAZIONI.RicercaDescrizione\nNAZIONI.primaria\nPROVINCIE.Descrizione\n"
-              "PROVINCIE.RicercaCodice\nPROVINCIE.RicercaDescrizione\nPROVINCIE.primaria");
-    EXPECT_EQ(Sql(completo, "SELECT name FROM sqlite_master WHERE type='index' ORDER BY name"),
-              "Clienti.CliCap\nClienti.CliCodiceFiscale\nClienti.CliPartitaIva\nClienti.CliRagsoc\n"
-              "Clienti.RicercaCap\nClienti.RicercaCodiceFiscale\nClienti.RicercaPartitaIva\n"
-              "Clienti.RicercaRagsoc\nClienti.primaria");
-
-    EXPECT_EQ(Sql(tabkes, "SELECT count(*) FROM PROVINCIE"), "107");
-    EXPECT_EQ(Sql(tabkes,
-                  "SELECT Descrizione FROM PROVINCIE WHERE CODICE IN ('FC','BZ','AO') "
-                  "ORDER BY CODICE"),
-              "VALLE D'AOSTA\nBOLZANO\nFORLI'-CESENA");
-    // Trailing blanks do not count in comparisons, as the program pads its keys.
-    EXPECT_EQ(Sql(tabkes, "SELECT Descrizione FROM PROVINCIE WHERE CODICE = 'RM   '"), "ROMA");
-
-    EXPECT_GT(std::stoi(Sql(tabkes,
-                            "SELECT count(*) FROM (SELECT DISTINCT LocLocalita, "
-                            "LocProvincia FROM LOCALITA)")),
-              7900);
-    EXPECT_GT(std::stoi(Sql(tabkes, "SELECT count(*) FROM LOCALITA WHERE LocLocalita='ROMA'")), 50);
-    EXPECT_EQ(Sql(tabkes,
-                  "SELECT LocProvincia || LocRegione FROM LOCALITA "
-                  "WHERE LocLocalita IN ('CEFALU''', 'FORLI''') GROUP BY 1"),
-              "FCEMI\nPASIC");
-    EXPECT_EQ(Sql(tabkes,
-                  "SELECT count(*) FROM LOCALITA WHERE LocPrefisso IS NOT NULL OR "
-                  "LocRegione IS NULL OR length(LocCAP) <> 5"),
-              "0");
-
-    EXPECT_EQ(Sql(tabkes, "SELECT CodiceISO || Descrizione FROM NAZIONI WHERE CODICE='380'"),
-              "ITITALIA");
-    EXPECT_EQ(Sql(tabkes, "SELECT CodiceISO FROM NAZIONI WHERE CODICE='086'"), "IO");
-    EXPECT_EQ(Sql(tabkes, "SELECT Descrizione FROM NAZIONI WHERE CodiceISO='PE'"), "PERU'");
-
-    EXPECT_EQ(Sql(completo, "SELECT count(*), min(CliCodice), max(CliCodice) FROM Clienti"),
-              "50|1|50");
-    EXPECT_EQ(Sql(completo,
-                  "SELECT count(*) FROM Clienti WHERE CliRagsoc <> trim(CliRagsoc) "
-                  "OR length(CliRagsoc) > 35 OR length(CliIndirizzo) <> 35 "
-                  "OR length(CliLocalita) <> 35 OR length(CliCap) <> 9 "
-                  "OR length(CliProvincia) <> 3 OR length(CliPartitaIva) <> 12 "
-                  "OR length(CliCodiceFiscale) <> 16 OR length(CliAcronimo) <> 20 "
-                  "OR length(CliEsenzioneNum) <> 12 OR CliEsenzioneDat IS NULL"),
-              "0");
+    const QString& t = tabkes;
+    const QString& c = completo;
+    const QString indici = "SELECT name FROM sqlite_master WHERE type='index' ORDER BY name";
+    const struct {
+        const QString& db;
+        QString query, atteso;
+    } controlli[] = {
+        // clang-format off
+        {t, "PRAGMA integrity_check", "ok"}, {c, "PRAGMA integrity_check", "ok"},
+        {t, indici, "LOCALITA.primaria\nNAZIONI.CodiceISO\nNAZIONI.Descrizione\n"
+                    "NAZIONI.RicercaCodice\nNAZIONI.RicercaDescrizione\nNAZIONI.primaria\n"
+                    "PROVINCIE.Descrizione\n"
+                    "PROVINCIE.RicercaCodice\nPROVINCIE.RicercaDescrizione\nPROVINCIE.primaria"},
+        {c, indici, "Clienti.CliCap\nClienti.CliCodiceFiscale\nClienti.CliPartitaIva\n"
+                    "Clienti.CliRagsoc\nClienti.RicercaCap\nClienti.RicercaCodiceFiscale\n"
+                    "Clienti.RicercaPartitaIva\nClienti.RicercaRagsoc\nClienti.primaria"},
+        {t, "SELECT count(*) FROM PROVINCIE", "107"},
+        {t, "SELECT Descrizione FROM PROVINCIE WHERE CODICE IN ('FC','BZ','AO') ORDER BY CODICE",
+         "VALLE D'AOSTA\nBOLZANO\nFORLI'-CESENA"},
+        // Trailing blanks do not count in comparisons, as the program pads its keys.
+        {t, "SELECT Descrizione FROM PROVINCIE WHERE CODICE = 'RM   '", "ROMA"},
+        {t, "SELECT count(*) > 7900 FROM (SELECT DISTINCT LocLocalita, LocProvincia FROM LOCALITA)",
+         "1"},
+        {t, "SELECT count(*) > 50 FROM LOCALITA WHERE LocLocalita='ROMA'", "1"},
+        {t, "SELECT LocProvincia || LocRegione FROM LOCALITA "
+            "WHERE LocLocalita IN ('CEFALU''', 'FORLI''') GROUP BY 1", "FCEMI\nPASIC"},
+        {t, "SELECT count(*) FROM LOCALITA WHERE LocPrefisso IS NOT NULL OR LocRegione IS NULL "
+            "OR length(LocCAP) <> 5", "0"},
+        {t, "SELECT CodiceISO || Descrizione FROM NAZIONI WHERE CODICE='380'", "ITITALIA"},
+        {t, "SELECT CodiceISO FROM NAZIONI WHERE CODICE='086'", "IO"},
+        {t, "SELECT Descrizione FROM NAZIONI WHERE CodiceISO='PE'", "PERU'"},
+        {c, "SELECT count(*), min(CliCodice), max(CliCodice) FROM Clienti", "50|1|50"},
+        {c, "SELECT count(*) FROM Clienti WHERE CliRagsoc <> trim(CliRagsoc) "
+            "OR length(CliRagsoc) > 35 OR length(CliIndirizzo) <> 35 OR length(CliLocalita) <> 35 "
+            "OR length(CliCap) <> 9 OR length(CliProvincia) <> 3 OR length(CliPartitaIva) <> 12 "
+            "OR length(CliCodiceFiscale) <> 16 OR length(CliAcronimo) <> 20 "
+            "OR length(CliEsenzioneNum) <> 12 OR CliEsenzioneDat IS NULL", "0"},
+        // clang-format on
+    };
+    for (const auto& k : controlli) EXPECT_EQ(Sql(k.db, k.query), k.atteso.toStdString());
     // A second company shares the office's code tables, which stay as they were.
     const QByteArray prima = Impronta(tabkes);
     const Esito altra = Strumento({radice, QStringLiteral("BIANCHI")});
