@@ -147,19 +147,6 @@ TEST(Profilo, ScriviIniInUnaCartellaChiusaScriveNelFile) {
     }
 }
 
-TEST(Profilo, PercorsiECartelle) {
-    EXPECT_EQ(DirWindows(), "/etc/");
-    EXPECT_EQ(ConBarraFinale("/etc//"), "/etc/");
-    EXPECT_EQ(ConBarraFinale(""), "");
-    EXPECT_EQ(TagliaNul(QString("ab\0cd"_L1)), "ab");
-    EXPECT_EQ(CartellaDi(" /x/y/f.txt ", "/"), "/x/y/");
-    EXPECT_EQ(CartellaDi(" f.txt ", "/"), "f.txt");
-    QString p = "  /x/y/  ";
-    EXPECT_EQ(BarraFinale(p, "/"), "/x/y");
-    EXPECT_EQ(p, "/x/y/");
-    EXPECT_EQ(BarraFinale(QString("   "), "/"), "");
-}
-
 TEST(Profilo, ErroreFileSpiegaEChiede) {
     ServizioMessaggi s;
     s.Copione({Risposta::Riprova, Risposta::Annulla, Risposta::OK});
