@@ -174,51 +174,45 @@ void AmbienteProva::CreaTabelle(const QString& nome) const {
         "('276', 'GERMANIA', 'DE'), ('999', 'SENZA ISO', NULL)");
 }
 
-namespace {
-
-// A table of the code-tables database, with its primary index, filled with `righe`.
-void CreaTabellaPiena(motore::Workspace& ws, motore::Database& db, const QString& nome,
-                      const std::vector<motore::DefColonna>& colonne, const QStringList& chiave,
-                      const std::vector<QVariantList>& righe) {
-    db.CreaTabella(nome, colonne);
-    db.CreaIndice(nome, "primaria", chiave, motore::TipoIndice::Unico);
-    QStringList nomi;
-    for (const auto& c : colonne) nomi << c.nome;
-    ws.BeginTrans();
-    size_t i = 0;
-    db.Carica(nome, nomi, [&](QVariantList& v) {
-        if (i == righe.size()) return false;
-        v = righe[i++];
-        return true;
-    });
-    ws.CommitTrans();
-}
-
-}  // namespace
-
 void AmbienteProva::CreaLocalita() const {
     motore::Workspace ws(server_);
-    std::vector<QVariantList> righe;
-    for (const setup::Localita& l : setup::DatiLocalita())
-        righe.push_back({l.nome, l.cap, l.provincia, QVariant(), l.regione});
-    CreaTabellaPiena(ws, *ApriTabelle(ws), "LOCALITA",
-                     {{"LocLocalita", 50, true},
-                      {"LocCAP", 5, true},
-                      {"LocProvincia", 2},
-                      {"LocPrefisso", 5},
-                      {"LocRegione", 3}},
-                     {"LocLocalita", "LocCAP"}, righe);
+    auto db = ApriTabelle(ws);
+    db->CreaTabella("LOCALITA", {{"LocLocalita", 50, true},
+                                 {"LocCAP", 5, true},
+                                 {"LocProvincia", 2},
+                                 {"LocPrefisso", 5},
+                                 {"LocRegione", 3}});
+    db->CreaIndice("LOCALITA", "primaria", {"LocLocalita", "LocCAP"}, motore::TipoIndice::Unico);
+    ws.BeginTrans();
+    size_t i = 0;
+    const auto& dati = setup::DatiLocalita();
+    db->Carica("LOCALITA", {"LocLocalita", "LocCAP", "LocProvincia", "LocPrefisso", "LocRegione"},
+               [&](QVariantList& v) {
+                   if (i == dati.size()) return false;
+                   const setup::Localita& l = dati[i++];
+                   v = {l.nome, l.cap, l.provincia, QVariant(), l.regione};
+                   return true;
+               });
+    ws.CommitTrans();
 }
 
 void AmbienteProva::CreaTabellaCodici(const QString& nome, int larghezzaCodice,
                                       int larghezzaDescrizione,
                                       const std::vector<std::pair<QString, QString>>& righe) const {
     motore::Workspace ws(server_);
-    std::vector<QVariantList> valori;
-    for (const auto& [codice, descrizione] : righe) valori.push_back({codice, descrizione});
-    CreaTabellaPiena(ws, *ApriTabelle(ws), nome,
-                     {{"CODICE", larghezzaCodice, true}, {"Descrizione", larghezzaDescrizione}},
-                     {"CODICE"}, valori);
+    auto db = ApriTabelle(ws);
+    db->CreaTabella(nome,
+                    {{"CODICE", larghezzaCodice, true}, {"Descrizione", larghezzaDescrizione}});
+    db->CreaIndice(nome, "primaria", {"CODICE"}, motore::TipoIndice::Unico);
+    ws.BeginTrans();
+    size_t i = 0;
+    db->Carica(nome, {"CODICE", "Descrizione"}, [&](QVariantList& v) {
+        if (i == righe.size()) return false;
+        v = {righe[i].first, righe[i].second};
+        ++i;
+        return true;
+    });
+    ws.CommitTrans();
 }
 
 void AmbienteProva::Elimina(const QString& nome) const {
