@@ -1,3 +1,6 @@
+// The program: the client form as the start-up form, with the hooks that let the shared keys
+// open the other forms installed before it loads. Italian everywhere, captions exact.
+
 #include "app/Profilo.h"
 #include "app/Toolkit.h"
 #include "avvio/Ganci.h"

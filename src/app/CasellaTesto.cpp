@@ -1,3 +1,7 @@
+// The text box's length limit, applied to the operator's edits only. Every way text comes in
+// from the operator (keys, input method, paste by menu, key or middle button, drop) runs
+// marked, so the validator can cut it to the room left and leave the program's own text whole.
+
 #include "app/CasellaTesto.h"
 
 #include <QKeyEvent>

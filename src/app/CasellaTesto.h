@@ -1,5 +1,8 @@
 #pragma once
 
+// The text box of every form's fields, so that a length limit keeps the operator within the
+// column while a longer value already stored is never cut by being shown.
+
 #include <QLineEdit>
 
 // A text box whose maximum length binds what the operator types, pastes or drops, and

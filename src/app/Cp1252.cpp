@@ -1,3 +1,6 @@
+// Windows-1252 both ways without a codec library: Latin-1 everywhere but 0x80..0x9F. A
+// character the page lacks becomes "?", so a file written for the office always reads back.
+
 #include "app/Cp1252.h"
 
 namespace {

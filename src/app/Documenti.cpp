@@ -1,3 +1,7 @@
+// Documents written whole and the spreadsheet's lock beside them. A write never leaves half a
+// file under the real name nor follows a planted link; a lock is cleared only when it is this
+// login's own and no LibreOffice of its owner can still be holding it.
+
 #include "app/Documenti.h"
 
 #include <QFile>

@@ -1,12 +1,12 @@
 #pragma once
 
+// Documents the program writes for the office's programs: each one written whole beside its
+// name and renamed into place, and the lock a spreadsheet leaves beside one it holds open.
+
 #include <QByteArray>
 #include <QString>
 
 #include <optional>
-
-// Documents the program writes for the office's programs: each one written whole beside its
-// name and renamed into place, and the lock a spreadsheet leaves beside one it holds open.
 
 // Whether the program at that path is LibreOffice under one of its usual names.
 bool ProgrammaLibreOffice(const QString& percorso);

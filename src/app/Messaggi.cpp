@@ -1,3 +1,6 @@
+// The one road of every message box: the Qt box with the classic buttons, icons and default,
+// or, when a test has queued answers, the next answer without a window.
+
 #include "app/Messaggi.h"
 
 #include <QApplication>

@@ -1,5 +1,8 @@
 #pragma once
 
+// Every message box of the program goes through one ServizioMessaggi, so that tests can
+// queue the operator's answers and read back what was shown.
+
 #include <QString>
 
 #include <deque>
@@ -7,9 +10,6 @@
 #include <vector>
 
 class QWidget;
-
-// Every message box of the program goes through one ServizioMessaggi, so that tests can
-// queue the operator's answers and read back what was shown.
 
 enum class Pulsanti { OK, OKAnnulla, RiprovaAnnulla, SiNo, SiNoAnnulla };
 

@@ -1,3 +1,7 @@
+// Environment files read and written byte by byte: a write changes one line and gives every
+// other back as it was (line ends, garbage, encodings), and never leaves half a file. The
+// values the program writes back go to the login's own file when the shared one is closed.
+
 #include "app/Profilo.h"
 
 #include "app/Messaggi.h"
@@ -367,13 +371,13 @@ int ErroreFile(int numero, const QString& nomeFile, ServizioMessaggi& msg) {
             break;
         case 55:
         case 70:
-            return 9;
+            return kErroreAltrove;
         default:
-            return 3;
+            return kErroreIgnoto;
     }
     const Risposta r =
         msg.Mostra(testo, QStringLiteral("Errori su  ") + nome, pulsanti, Icona::Esclamazione);
-    return r == Risposta::Riprova ? 0 : 2;
+    return r == Risposta::Riprova ? kErroreRiprova : kErroreRinuncia;
 }
 
 QString CartellaDi(const QString& percorso, const QString& separatore) {

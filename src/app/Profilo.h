@@ -1,13 +1,13 @@
 #pragma once
 
+// Environment files ("private profiles", INI): read and written by our own code so that
+// they behave the same whatever wrote them, CRLF or LF, with or without garbage inside.
+
 #include <QString>
 
 #include <functional>
 
 class ServizioMessaggi;
-
-// Environment files ("private profiles", INI): read and written by our own code so that
-// they behave the same whatever wrote them, CRLF or LF, with or without garbage inside.
 
 // The value of one key as the program uses it: at most 99 characters, nothing from the first
 // NUL, TAB or " ;" on, trimmed. "" when the file, the section or the key is missing.
@@ -56,6 +56,10 @@ int ErroreDaErrno(int err);
 
 // Explains a file error. Returns 0 when the operator wants to retry, 2 when he gives up,
 // 9 for errors handled elsewhere (55, 70) and 3 for numbers it does not know.
+inline constexpr int kErroreRiprova = 0;
+inline constexpr int kErroreRinuncia = 2;
+inline constexpr int kErroreIgnoto = 3;
+inline constexpr int kErroreAltrove = 9;
 int ErroreFile(int numero, const QString& nomeFile, ServizioMessaggi& msg);
 
 // The folder part of a path, separator included; the whole path when it has no separator.

@@ -1,3 +1,6 @@
+// Screen, taskbar and twips from Qt's screens, so that every form measures the same way on
+// any display; the few window-system services the forms call directly.
+
 #include "app/Toolkit.h"
 
 #include <QColor>

@@ -1,12 +1,13 @@
 #pragma once
 
+// The few services of the window system that the forms use directly, measured the way the
+// forms think: sizes in twips (1440 to the inch).
+
 #include <QString>
 
 class QRect;
 class QWidget;
 
-// The few services of the window system that the forms use directly, measured the way the
-// forms think: sizes in twips (1440 to the inch).
 class QColor;
 class QPushButton;
 

@@ -1,3 +1,7 @@
+// The office's programs on a document through GIO, as the desktop's own menus start them: the
+// entry's Exec expanded by the desktop-entry rules, never through a shell, so a document's
+// name can never become a command.
+
 #include "ui/Applicativi.h"
 
 #include "app/Documenti.h"

@@ -1,12 +1,12 @@
 #pragma once
 
+// Starting the office's programs on a document: the one configured under [APPLICATIVI] in
+// the environment file, else the one this desktop associates with the document's type.
+
 #include <QString>
 #include <QStringList>
 
 class Global;
-
-// Starting the office's programs on a document: the one configured under [APPLICATIVI] in
-// the environment file, else the one this desktop associates with the document's type.
 
 // Starts the program configured under `applicazione` ("Excel" or "EDITOR", any case) on
 // `documento`, with `extra` after it; any other name does nothing. `applicazione` receives

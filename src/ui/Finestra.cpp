@@ -1,3 +1,6 @@
+// Placement read and written in twips under the form's section; what was saved is bent back
+// onto the screen and off the taskbar before the form is moved there.
+
 #include "ui/Finestra.h"
 
 #include "app/Profilo.h"
@@ -59,11 +62,11 @@ void RipristinaFinestra(Global& g, Modulo& form, std::int32_t left, std::int32_t
     }
 
     AltezzaTaskbar(g);
-    const std::int32_t sotto = g.TaskbarSide == 0 ? g.TaskbarHeight : 0;
+    const std::int32_t sotto = g.TaskbarSide == kTaskbarSotto ? g.TaskbarHeight : 0;
     if (y + h > schermo.Height - sotto) y = std::max(0, schermo.Height - h - sotto);
-    const std::int32_t destra = g.TaskbarSide == 1 ? g.TaskbarWidth : 0;
+    const std::int32_t destra = g.TaskbarSide == kTaskbarDestra ? g.TaskbarWidth : 0;
     if (x + w > schermo.Width - destra) x = schermo.Width - w - destra;
-    if (g.TaskbarSide == 3 && x < g.TaskbarWidth) x = g.TaskbarWidth;
+    if (g.TaskbarSide == kTaskbarSinistra && x < g.TaskbarWidth) x = g.TaskbarWidth;
 
     form.Move(x, y, w, h);
 }
@@ -94,10 +97,10 @@ std::uint8_t AltezzaTaskbar(Global& g) {
     // A band starting well inside the screen lies along its bottom or right edge; one starting
     // at the corner is told apart by its height.
     if (r.Top >= 2)
-        g.TaskbarSide = 0;
+        g.TaskbarSide = kTaskbarSotto;
     else if (r.Left >= 2)
-        g.TaskbarSide = 1;
+        g.TaskbarSide = kTaskbarDestra;
     else
-        g.TaskbarSide = g.TaskbarHeight >= schermo.Height / 2.0 ? 3 : 2;
+        g.TaskbarSide = g.TaskbarHeight >= schermo.Height / 2.0 ? kTaskbarSinistra : kTaskbarSopra;
     return g.TaskbarSide;
 }

@@ -20,5 +20,11 @@ void RipristinaFinestra(Global& g, Modulo& form, std::int32_t left, std::int32_t
 // Keeps the form's state, and in normal state its place (and its size, when sizable).
 void SalvaFinestra(Global& g, Modulo& form, const QString& suffisso);
 
+// The taskbar's side, as TaskbarSide numbers it.
+inline constexpr std::uint8_t kTaskbarSotto = 0;
+inline constexpr std::uint8_t kTaskbarDestra = 1;
+inline constexpr std::uint8_t kTaskbarSopra = 2;  // also when there is none
+inline constexpr std::uint8_t kTaskbarSinistra = 3;
+
 // Measures the taskbar into g's Taskbar slots and returns its side.
 std::uint8_t AltezzaTaskbar(Global& g);

@@ -1,3 +1,7 @@
+// The form model on Qt widgets: one event filter turns Qt's events into the forms' handlers
+// in the forms' order (keys to the form first, focus events once the change is complete,
+// window-caused focus moves not taken for the operator's), and sizes into twips.
+
 #include "ui/Modulo.h"
 
 #include "app/Toolkit.h"

@@ -1,5 +1,8 @@
 #pragma once
 
+// The form model every window of the program derives from, so that the forms' event order
+// and measures hold the same on every platform Qt runs on.
+
 #include <QEventLoop>
 #include <QPointer>
 #include <QWidget>

@@ -1,3 +1,6 @@
+// Keys synthesised through the window system's own input path, so that a form cannot tell
+// them from typed ones; and the key codes and shift states the forms number keys by.
+
 #include "ui/Tasti.h"
 
 #include "ui/Global.h"

@@ -1,3 +1,6 @@
+// The function keys every form hands over first: each one acts the same on every form, and
+// a consumed key never reaches the form's own handler.
+
 #include "ui/TastiComuni.h"
 
 #include "ui/Global.h"

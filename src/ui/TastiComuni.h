@@ -1,5 +1,8 @@
 #pragma once
 
+// The function keys common to every form (F2 leaves, Ctrl+F5 exports a grid, Ctrl+F8 marks
+// the caption), in one place so that no form handles them differently.
+
 class Global;
 class QWidget;
 

@@ -8,93 +8,88 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
-
-class CasellaTestoTest : public ::testing::Test {
-  protected:
-    CasellaTestoTest() {
-        casella.SetMaxLength(27);
-        casella.show();
-        casella.activateWindow();
-        casella.setFocus();
-    }
-
-    CasellaTesto casella;
-};
 
 const QString kLunga = QStringLiteral("SAN GIORGIO DI NOGARO SUL TAGLIAME");  // 34
 
-TEST_F(CasellaTestoTest, IlProgrammaScriveOltreLaLunghezzaLOperatoreNo) {
-    casella.setText(kLunga + "NTO");
-    EXPECT_EQ(casella.text().size(), 37);
-    QSignalSpy cambi(&casella, &QLineEdit::textChanged);
-    QTest::keyClick(&casella, Qt::Key_End);
-    QTest::keyClicks(&casella, "ABCDEFGHIJ");
-    EXPECT_EQ(casella.text(), kLunga + "NTO");
-    EXPECT_EQ(cambi.count(), 0) << "a refused key changes nothing";
-
-    // Shortening stays possible, and growing again stops at the length.
-    for (int i = 0; i < 12; ++i) QTest::keyClick(&casella, Qt::Key_Backspace);
-    EXPECT_EQ(casella.text().size(), 25);
-    QTest::keyClicks(&casella, "XYZ");
-    EXPECT_EQ(casella.text(), (kLunga + "NTO").left(25) + "XY");
+using Azione = std::function<void(CasellaTesto&)>;
+Azione Scrivi(const QString& s) {
+    return [s](CasellaTesto& c) { QTest::keyClicks(&c, s); };
+}
+Azione Incolla(const QString& s) {
+    return [s](CasellaTesto& c) {
+        QApplication::clipboard()->setText(s);
+        QTest::keySequence(&c, QKeySequence::Paste);
+    };
+}
+Azione Tasto(Qt::Key k, int volte = 1, Qt::KeyboardModifiers m = Qt::NoModifier) {
+    return [=](CasellaTesto& c) {
+        for (int i = 0; i < volte; ++i) QTest::keyClick(&c, k, m);
+    };
+}
+Azione Poi(std::initializer_list<Azione> passi) {
+    return [v = std::vector<Azione>(passi)](CasellaTesto& c) {
+        for (const Azione& a : v) a(c);
+    };
 }
 
-TEST_F(CasellaTestoTest, UnaSelezioneSostituitaPrendeSoloCiòCheEntra) {
-    casella.setText(kLunga);  // 34 in a box of 27
-    // Ten characters selected and one typed: 25 left, the new one fits.
-    casella.setSelection(0, 10);
-    QTest::keyClicks(&casella, "Q");
-    EXPECT_EQ(casella.text(), "Q" + kLunga.mid(10));
-
-    // Two selected and one typed in a text still too long: the selection goes, nothing comes.
-    casella.setText(kLunga);
-    casella.setSelection(4, 2);
-    QTest::keyClicks(&casella, "Q");
-    EXPECT_EQ(casella.text(), kLunga.left(4) + kLunga.mid(6));
-}
-
-TEST_F(CasellaTestoTest, UnIncollaTroppoLungoTieneICaratteriCheEntrano) {
-    casella.SetMaxLength(5);
-    casella.setText("AB");
-    casella.setCursorPosition(1);
-    QApplication::clipboard()->setText("1234567");
-    QTest::keySequence(&casella, QKeySequence::Paste);
-    EXPECT_EQ(casella.text(), "A123B");
-    EXPECT_EQ(casella.cursorPosition(), 4);
-
-    // Repeated characters do not confuse where the insertion went.
-    casella.SetMaxLength(5);
-    casella.setText("ABAB");
-    casella.setCursorPosition(2);
-    QApplication::clipboard()->setText("AB");
-    QTest::keySequence(&casella, QKeySequence::Paste);
-    EXPECT_EQ(casella.text(), "ABAAB");
-
-    // A full box takes nothing, pasted or typed.
-    QApplication::clipboard()->setText("Z");
-    QTest::keySequence(&casella, QKeySequence::Paste);
-    QTest::keyClicks(&casella, "Z");
-    EXPECT_EQ(casella.text(), "ABAAB");
-}
-
-// An Alt combination is an access key, whether a button has it or not: never a letter typed.
-TEST_F(CasellaTestoTest, UnaCombinazioneConAltNonScriveLaSuaLettera) {
-    casella.setText("MILANO");
-    QTest::keyClick(&casella, Qt::Key_End);
-    for (Qt::KeyboardModifiers m :
-         {Qt::KeyboardModifiers(Qt::AltModifier), Qt::AltModifier | Qt::ShiftModifier})
-        for (auto k : {Qt::Key_X, Qt::Key_5}) QTest::keyClick(&casella, k, m);
-    EXPECT_EQ(casella.text(), "MILANO");
-}
-
-TEST_F(CasellaTestoTest, UndoRiportaIlTestoLungoDelProgramma) {
-    casella.setText(kLunga);
-    QTest::keyClick(&casella, Qt::Key_End);
-    QTest::keyClick(&casella, Qt::Key_Backspace);
-    EXPECT_EQ(casella.text(), kLunga.chopped(1));
-    QTest::keySequence(&casella, QKeySequence::Undo);
-    EXPECT_EQ(casella.text(), kLunga);
+// The length binds what the operator types, replaces or pastes, never what the program
+// wrote: a longer value stays whole, may be shortened, and never grows.
+TEST(CasellaTesto, LaLunghezzaLegaSoloLOperatore) {
+    const struct {
+        const char* caso;
+        QString testo;
+        int lunghezza, da, selezionati;  // selezionati 0: the cursor at `da`
+        Azione operatore;
+        QString atteso;
+        int cursore = -1;
+    } casi[] = {
+        {"typed past the length", kLunga + "NTO", 27, 37, 0,
+         [](CasellaTesto& c) {
+             QSignalSpy cambi(&c, &QLineEdit::textChanged);
+             Scrivi("ABCDEFGHIJ")(c);
+             EXPECT_EQ(cambi.count(), 0) << "a refused key changes nothing";
+         },
+         kLunga + "NTO"},
+        {"shortened, then grown to the length", kLunga + "NTO", 27, 37, 0,
+         Poi({Tasto(Qt::Key_Backspace, 12), Scrivi("XYZ")}), (kLunga + "NTO").left(25) + "XY"},
+        {"ten replaced by one: 25, it fits", kLunga, 27, 0, 10, Scrivi("Q"), "Q" + kLunga.mid(10)},
+        {"two replaced, still too long", kLunga, 27, 4, 2, Scrivi("Q"),
+         kLunga.left(4) + kLunga.mid(6)},
+        {"a paste keeps what fits", "AB", 5, 1, 0, Incolla("1234567"), "A123B", 4},
+        {"repeated characters", "ABAB", 5, 2, 0, Incolla("AB"), "ABAAB"},
+        {"a full box", "ABAAB", 5, 5, 0, Poi({Incolla("Z"), Scrivi("Z")}), "ABAAB"},
+        // An Alt combination is an access key, whether a button has it or not.
+        {"Alt never types", "MILANO", 27, 6, 0,
+         Poi({Tasto(Qt::Key_X, 1, Qt::AltModifier), Tasto(Qt::Key_5, 1, Qt::AltModifier),
+              Tasto(Qt::Key_X, 1, Qt::AltModifier | Qt::ShiftModifier)}),
+         "MILANO"},
+        {"undo gives the program's long text back", kLunga, 27, 34, 0,
+         Poi({Tasto(Qt::Key_Backspace),
+              [](CasellaTesto& c) { EXPECT_EQ(c.text(), kLunga.chopped(1)); },
+              [](CasellaTesto& c) { QTest::keySequence(&c, QKeySequence::Undo); }}),
+         kLunga},
+    };
+    for (const auto& c : casi) {
+        SCOPED_TRACE(c.caso);
+        CasellaTesto casella;
+        casella.SetMaxLength(c.lunghezza);
+        casella.show();
+        casella.activateWindow();
+        casella.setFocus();
+        casella.setText(c.testo);
+        if (c.selezionati)
+            casella.setSelection(c.da, c.selezionati);
+        else
+            casella.setCursorPosition(c.da);
+        c.operatore(casella);
+        EXPECT_EQ(casella.text(), c.atteso);
+        if (c.cursore >= 0) {
+            EXPECT_EQ(casella.cursorPosition(), c.cursore);
+        }
+    }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "app/Documenti.h"
+#include "support/AmbienteProva.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,22 +19,11 @@
 
 namespace {
 
-QByteArray Leggi(const QString& nome) {
-    QFile f(nome);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<manca>");
-}
-
-void Scrivi(const QString& nome, const QByteArray& dati) {
-    QFile f(nome);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(dati);
-}
-
 class DocumentiTest : public ::testing::Test {
   protected:
     // The lock as LibreOffice writes it beside the document.
     void Blocco(const QByteArray& utente, const QByteArray& computer, const QByteArray& profilo) {
-        Scrivi(blocco, "," + utente + "," + computer + ",07.12.2026 13:51," + profilo + ";");
+        ScriviFile(blocco, "," + utente + "," + computer + ",07.12.2026 13:51," + profilo + ";");
     }
     void TearDown() override {
         finto.kill();
@@ -76,7 +66,7 @@ TEST_F(DocumentiTest, IlBloccoDiUnLibreOfficeFinito) {
     for (const QByteArray& vivo : {"," + io + ",altro-pc,ora," + morto + ";",
                                    ",utente-sconosciuto," + qui + ",ora," + morto + ";",
                                    QByteArray(), QByteArray(",root,vm")}) {
-        Scrivi(blocco, vivo);
+        ScriviFile(blocco, vivo);
         EXPECT_TRUE(DocumentoTenutoAperto(documento)) << vivo.constData();
         RimuoviBloccoOrfano(documento);
         EXPECT_TRUE(QFile::exists(blocco));
@@ -89,7 +79,7 @@ TEST_F(DocumentiTest, IlBloccoDiUnLibreOfficeFinito) {
 // A LibreOffice of the lock's user holds it unless it runs on another profile.
 TEST_F(DocumentiTest, IlBloccoDiUnLibreOfficeInEsecuzione) {
     const QString programma = dir.filePath("soffice.bin");
-    Scrivi(programma, "#!/bin/sh\nwhile :; do sleep 0.2; done\n");
+    ScriviFile(programma, "#!/bin/sh\nwhile :; do sleep 0.2; done\n");
     QFile::setPermissions(programma, QFile::permissions(programma) | QFile::ExeOwner);
     finto.start(programma, {"--headless", "-env:UserInstallation=" + morto + "/"});
     ASSERT_TRUE(finto.waitForStarted());
@@ -105,28 +95,28 @@ TEST_F(DocumentiTest, IlBloccoDiUnLibreOfficeInEsecuzione) {
 // not matter, a link under the name is replaced and not followed, nothing else is left.
 TEST_F(DocumentiTest, UnDocumentoNuovoPrendeIlPosto) {
     const QString bersaglio = dir.filePath("bersaglio");
-    Scrivi(bersaglio, "mio");
+    ScriviFile(bersaglio, "mio");
     QFile::link(bersaglio, documento);
     NuovoDocumento d(documento);
     ASSERT_TRUE(d.Apri());
     EXPECT_TRUE(d.Scrivi(QByteArray(200000, 'x')));
     EXPECT_TRUE(d.Concludi()) << d.Causa().toStdString();
     EXPECT_FALSE(QFileInfo(documento).isSymLink());
-    EXPECT_EQ(Leggi(bersaglio), "mio");
-    EXPECT_EQ(Leggi(documento), QByteArray(200000, 'x'));
+    EXPECT_EQ(LeggiFile(bersaglio), "mio");
+    EXPECT_EQ(LeggiFile(documento), QByteArray(200000, 'x'));
     EXPECT_EQ(QFileInfo(documento).permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser)
         << "the operator's alone";
 
     QFile::setPermissions(documento, QFile::ReadOwner);
     NuovoDocumento e(documento);
     ASSERT_TRUE(e.Apri() && e.Scrivi("nuovo") && e.Concludi());
-    EXPECT_EQ(Leggi(documento), "nuovo") << "a read-only file";
+    EXPECT_EQ(LeggiFile(documento), "nuovo") << "a read-only file";
     EXPECT_EQ(File(), QStringList({"bersaglio", "E_ChkCliC.csv"}));
 }
 
 // A write that fails leaves the old file as it was and nothing beside it.
 TEST_F(DocumentiTest, UnaScritturaCheNonRiesce) {
-    Scrivi(documento, "vecchio");
+    ScriviFile(documento, "vecchio");
     rlimit prima{};
     getrlimit(RLIMIT_FSIZE, &prima);
     auto segnale = std::signal(SIGXFSZ, SIG_IGN);
@@ -144,7 +134,7 @@ TEST_F(DocumentiTest, UnaScritturaCheNonRiesce) {
         EXPECT_EQ(d.Causa(), "il file è troppo grande");
     }
     std::signal(SIGXFSZ, segnale);
-    EXPECT_EQ(Leggi(documento), "vecchio");
+    EXPECT_EQ(LeggiFile(documento), "vecchio");
     EXPECT_EQ(File(), QStringList{"E_ChkCliC.csv"});
 }
 
@@ -153,14 +143,14 @@ TEST_F(DocumentiTest, UnaScritturaCheNonRiesce) {
 // takes a name of its own beside it.
 TEST_F(DocumentiTest, IlFileDiUnAltroUtente) {
     EXPECT_EQ(DocumentoProprio(documento), documento) << "a free name";
-    Scrivi(documento, "mio");
+    ScriviFile(documento, "mio");
     EXPECT_EQ(DocumentoProprio(documento), documento) << "this user's own";
     if (geteuid() != 0) GTEST_SKIP() << "giving a file to another user takes root";
     QFile::remove(documento);
     const passwd* nobody = getpwnam("nobody");
     ASSERT_TRUE(nobody);
     const QByteArray nome = QFile::encodeName(documento);
-    Scrivi(dir.filePath("bersaglio"), "mio");
+    ScriviFile(dir.filePath("bersaglio"), "mio");
     QFile::link(dir.filePath("bersaglio"), documento);
     ASSERT_EQ(lchown(nome.constData(), nobody->pw_uid, nobody->pw_gid), 0);
     NuovoDocumento d(documento);
@@ -170,16 +160,16 @@ TEST_F(DocumentiTest, IlFileDiUnAltroUtente) {
     EXPECT_EQ(proprio, dir.filePath("E_ChkCliC_" + io + ".csv"));
     NuovoDocumento p(proprio);
     ASSERT_TRUE(p.Apri() && p.Scrivi("nuovo") && p.Concludi()) << p.Causa().toStdString();
-    EXPECT_EQ(Leggi(proprio), "nuovo");
+    EXPECT_EQ(LeggiFile(proprio), "nuovo");
 
     QFile::remove(documento);
     NuovoDocumento e(documento);
     ASSERT_TRUE(e.Apri() && e.Scrivi("nuovo"));
-    Scrivi(documento, "suo");
+    ScriviFile(documento, "suo");
     ASSERT_EQ(chown(nome.constData(), nobody->pw_uid, nobody->pw_gid), 0);
     EXPECT_FALSE(e.Concludi());
-    EXPECT_EQ(Leggi(documento), "suo");
-    EXPECT_EQ(Leggi(dir.filePath("bersaglio")), "mio");
+    EXPECT_EQ(LeggiFile(documento), "suo");
+    EXPECT_EQ(LeggiFile(dir.filePath("bersaglio")), "mio");
 }
 
 }  // namespace

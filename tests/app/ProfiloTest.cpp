@@ -1,6 +1,7 @@
 #include "app/Profilo.h"
 
 #include "app/Messaggi.h"
+#include "support/AmbienteProva.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,23 +13,13 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <tuple>
 
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-void Scrivi(const QString& nome, const QByteArray& dati) {
-    QFile f(nome);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(dati);
-}
-
-QByteArray Leggi(const QString& nome) {
-    QFile f(nome);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<manca>");
-}
 
 QByteArray Spazzatura(quint32 seme, int quanti) {
     QRandomGenerator gen(seme);
@@ -42,54 +33,49 @@ QByteArray Spazzatura(quint32 seme, int quanti) {
 TEST(Profilo, LeggiIniRestituisceIlValoreComeLoUsaIlProgramma) {
     QTemporaryDir dir;
     const QString f = dir.filePath("amb.ini");
-    Scrivi(f,
-           "; H=commento\n[Percorsi]\n  DIRINI =  /dati/ ; data root  \nA=abc;def\n"
-           "B=abc ;def\nC=" +
-               QByteArray(150, 'x') +
-               "\nD=/dati/\tremark\n"
-               "E=\"  tra virgolette  \"\nG=\"spaiate'\nH=prima\nH=seconda\n"
-               "; Z=nascosta\nN=caf\xe8\nU=citt\xc3\xa0\n"
-               "[PERCORSI]\nZ=sezione doppia\n[Altro]\nK=v\0coda"_qba);
+    ScriviFile(f,
+               "; H=commento\n[Percorsi]\n  DIRINI =  /dati/ ; data root  \nA=abc;def\n"
+               "B=abc ;def\nC=" +
+                   QByteArray(150, 'x') +
+                   "\nD=/dati/\tremark\n"
+                   "E=\"  tra virgolette  \"\nG=\"spaiate'\nH=prima\nH=seconda\n"
+                   "; Z=nascosta\nN=caf\xe8\nU=citt\xc3\xa0\n"
+                   "[PERCORSI]\nZ=sezione doppia\n[Altro]\nK=v\0coda"_qba);
 
-    EXPECT_EQ(LeggiIni(f, "percorsi", "dirini"), "/dati/");
-    EXPECT_EQ(LeggiIni(f, "Percorsi", "A"), "abc;def");
-    EXPECT_EQ(LeggiIni(f, "Percorsi", "B"), "abc");
-    EXPECT_EQ(LeggiIni(f, "Percorsi", "C"), QString(99, u'x'));
-    EXPECT_EQ(LeggiIni(f, "Percorsi", "D"), "/dati/");
-    EXPECT_EQ(LeggiIni(f, "Percorsi", "E"), "tra virgolette");
-    EXPECT_EQ(LeggiIni(f, "Percorsi", "G"), "\"spaiate'");
-    EXPECT_EQ(LeggiIni(f, "Percorsi", "h"), "prima");
-    EXPECT_EQ(LeggiIni(f, "Percorsi", "N"), QString::fromUtf8("cafè"));
-    EXPECT_EQ(LeggiIni(f, "Percorsi", "U"), QString::fromUtf8("città"));
-    EXPECT_EQ(LeggiIni(f, "Altro", "K"), "v");
     // Comments, later sections of the same name, and other sections are not searched.
-    EXPECT_EQ(LeggiIni(f, "Percorsi", "Z"), "");
-    EXPECT_EQ(LeggiIni(f, "Percorsi", "K"), "");
-    EXPECT_EQ(LeggiIni(f, "Manca", "A"), "");
+    using Voce = std::tuple<const char*, const char*, QString>;
+    // clang-format off
+    for (const auto& [sezione, chiave, atteso] : std::initializer_list<Voce>{
+             {"percorsi", "dirini", "/dati/"}, {"Percorsi", "A", "abc;def"},
+             {"Percorsi", "B", "abc"}, {"Percorsi", "C", QString(99, u'x')},
+             {"Percorsi", "D", "/dati/"}, {"Percorsi", "E", "tra virgolette"},
+             {"Percorsi", "G", "\"spaiate'"}, {"Percorsi", "h", "prima"},
+             {"Percorsi", "N", QString::fromUtf8("cafè")},
+             {"Percorsi", "U", QString::fromUtf8("città")}, {"Altro", "K", "v"},
+             {"Percorsi", "Z", ""}, {"Percorsi", "K", ""}, {"Manca", "A", ""}})
+        EXPECT_EQ(LeggiIni(f, sezione, chiave), atteso) << sezione << '/' << chiave;
+    // clang-format on
     EXPECT_EQ(LeggiIni(dir.filePath("nessuno.ini"), "Percorsi", "A"), "");
 
     // Whether the limit cut the value itself, not only a remark after it.
-    Scrivi(f, "[S]\nC=" + QByteArray(150, 'x') + "\nR=" + QByteArray(99, 'y') + " ; " +
-                  QByteArray(50, 'r') + "\nT=" + QByteArray(99, 'z') + "\tnota\nB=abc\n");
+    ScriviFile(f, "[S]\nC=" + QByteArray(150, 'x') + "\nR=" + QByteArray(99, 'y') + " ; " +
+                      QByteArray(50, 'r') + "\nT=" + QByteArray(99, 'z') + "\tnota\nB=abc\n");
     for (const auto& [chiave, atteso] :
          {std::pair{"C", true}, {"R", false}, {"T", false}, {"B", false}, {"manca", false}}) {
         bool tagliato = !atteso;
         LeggiIni(f, "S", chiave, &tagliato);
         EXPECT_EQ(tagliato, atteso) << chiave;
     }
-}
 
-TEST(Profilo, LeggiIniSopportaFileMalformati) {
-    QTemporaryDir dir;
-    const QString f = dir.filePath("amb.ini");
-    Scrivi(f, "[S]\r\nK = v \r\nL=w");
+    // Line ends of either kind, and garbage or huge lines around the section.
+    ScriviFile(f, "[S]\r\nK = v \r\nL=w");
     EXPECT_EQ(LeggiIni(f, "s", "k"), "v");
     EXPECT_EQ(LeggiIni(f, "S", "L"), "w");
 
-    Scrivi(f, Spazzatura(7, 5000) + "\n[S]\nK=v\n" + Spazzatura(11, 5000));
+    ScriviFile(f, Spazzatura(7, 5000) + "\n[S]\nK=v\n" + Spazzatura(11, 5000));
     EXPECT_EQ(LeggiIni(f, "S", "K"), "v");
 
-    Scrivi(f, "[S]\n" + QByteArray(10000, 'z') + "=" + QByteArray(10000, 'y') + "\nK=v\n");
+    ScriviFile(f, "[S]\n" + QByteArray(10000, 'z') + "=" + QByteArray(10000, 'y') + "\nK=v\n");
     EXPECT_EQ(LeggiIni(f, "S", "K"), "v");
 }
 
@@ -98,29 +84,29 @@ TEST(Profilo, ScriviIniCambiaSoloLaChiave) {
     const QString f = dir.filePath("amb.ini");
     const QByteArray testa = "; commento\n[Uno]\nA=1\n\n[Due]\n";
     const QByteArray coda = "\n\xff\x01 spazzatura\n\n[Tre]\nC=3\n";
-    Scrivi(f, testa + "b = 2 ; nota" + coda);
+    ScriviFile(f, testa + "b = 2 ; nota" + coda);
 
     ScriviIni(f, "due", "B", "20");
-    EXPECT_EQ(Leggi(f), testa + "B=20" + coda);
+    EXPECT_EQ(LeggiFile(f), testa + "B=20" + coda);
     ScriviIni(f, "Uno", "Nuova", "x y");
-    EXPECT_EQ(Leggi(f), "; commento\n[Uno]\nA=1\nNuova=x y\n\n[Due]\nB=20" + coda);
+    EXPECT_EQ(LeggiFile(f), "; commento\n[Uno]\nA=1\nNuova=x y\n\n[Due]\nB=20" + coda);
     ScriviIni(f, "Quattro", "K", "v");
-    EXPECT_EQ(Leggi(f),
+    EXPECT_EQ(LeggiFile(f),
               "; commento\n[Uno]\nA=1\nNuova=x y\n\n[Due]\nB=20" + coda + "\n[Quattro]\nK=v\n");
     EXPECT_EQ(LeggiIni(f, "uno", "nuova"), "x y");
 
     // CRLF files stay CRLF, also when the last line had no line end.
-    Scrivi(f, "[S]\r\nA=1\r\n\r\n[T]\r\nB=2");
+    ScriviFile(f, "[S]\r\nA=1\r\n\r\n[T]\r\nB=2");
     ScriviIni(f, "S", "C", "3");
     ScriviIni(f, "T", "D", "4");
-    EXPECT_EQ(Leggi(f), "[S]\r\nA=1\r\nC=3\r\n\r\n[T]\r\nB=2\r\nD=4\r\n");
-    Scrivi(f, "[S]\r\nA=1");
+    EXPECT_EQ(LeggiFile(f), "[S]\r\nA=1\r\nC=3\r\n\r\n[T]\r\nB=2\r\nD=4\r\n");
+    ScriviFile(f, "[S]\r\nA=1");
     ScriviIni(f, "U", "E", "5");
-    EXPECT_EQ(Leggi(f), "[S]\r\nA=1\r\n\r\n[U]\r\nE=5\r\n");
+    EXPECT_EQ(LeggiFile(f), "[S]\r\nA=1\r\n\r\n[U]\r\nE=5\r\n");
 
     const QString nuovo = dir.filePath("nuovo.ini");
     ScriviIni(nuovo, "S", "K", "v");
-    EXPECT_EQ(Leggi(nuovo), "[S]\nK=v\n");
+    EXPECT_EQ(LeggiFile(nuovo), "[S]\nK=v\n");
     const QString impossibile = dir.filePath("manca/nuovo.ini");
     ScriviIni(impossibile, "S", "K", "v");
     EXPECT_FALSE(QFile::exists(impossibile));
@@ -131,7 +117,7 @@ TEST(Profilo, ScriviIniInUnaCartellaChiusaScriveNelFile) {
     const QString f = dir.filePath("KestorEx.ini");
     const QByteArray testa = "[Percorsi]\r\nDIRINI=/dati/\r\n\r\n[ChkCliC]\r\nPOSX=";
     const QByteArray coda = "\r\nPOSY=300\r\n[Dopo]\r\nK=v";
-    Scrivi(f, testa + "100" + coda);
+    ScriviFile(f, testa + "100" + coda);
     QFile::setPermissions(
         f, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther);
 
@@ -148,9 +134,9 @@ TEST(Profilo, ScriviIniInUnaCartellaChiusaScriveNelFile) {
     ASSERT_FALSE(QFile(dir.filePath("prova")).open(QIODevice::WriteOnly));
 
     ScriviIni(f, "ChkCliC", "POSX", "4500");
-    EXPECT_EQ(Leggi(f), testa + "4500" + coda);
+    EXPECT_EQ(LeggiFile(f), testa + "4500" + coda);
     ScriviIni(f, "Nuova", "WSTATE", "2");
-    EXPECT_EQ(Leggi(f), testa + "4500" + coda + "\r\n\r\n[Nuova]\r\nWSTATE=2\r\n");
+    EXPECT_EQ(LeggiFile(f), testa + "4500" + coda + "\r\n\r\n[Nuova]\r\nWSTATE=2\r\n");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"KestorEx.ini"});
 
     // A file nobody may write stays as it was.
@@ -159,19 +145,6 @@ TEST(Profilo, ScriviIniInUnaCartellaChiusaScriveNelFile) {
         ScriviIni(f, "ChkCliC", "POSX", "0");
         EXPECT_EQ(LeggiIni(f, "ChkCliC", "POSX"), "4500");
     }
-}
-
-TEST(Profilo, PercorsiECartelle) {
-    EXPECT_EQ(DirWindows(), "/etc/");
-    EXPECT_EQ(ConBarraFinale("/etc//"), "/etc/");
-    EXPECT_EQ(ConBarraFinale(""), "");
-    EXPECT_EQ(TagliaNul(QString("ab\0cd"_L1)), "ab");
-    EXPECT_EQ(CartellaDi(" /x/y/f.txt ", "/"), "/x/y/");
-    EXPECT_EQ(CartellaDi(" f.txt ", "/"), "f.txt");
-    QString p = "  /x/y/  ";
-    EXPECT_EQ(BarraFinale(p, "/"), "/x/y");
-    EXPECT_EQ(p, "/x/y/");
-    EXPECT_EQ(BarraFinale(QString("   "), "/"), "");
 }
 
 TEST(Profilo, ErroreFileSpiegaEChiede) {
@@ -199,7 +172,7 @@ TEST(Profilo, ErroreFileSpiegaEChiede) {
 TEST(Profilo, EsisteFile) {
     QTemporaryDir dir;
     const QString prog = dir.filePath("prog");
-    Scrivi(prog, "x");
+    ScriviFile(prog, "x");
     ServizioMessaggi s;
     s.Copione({});
 

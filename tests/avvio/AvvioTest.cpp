@@ -64,13 +64,22 @@ TEST_F(AvvioTest, IlFileDiAmbienteSiCercaAncheNellaCartellaDiSistema) {
     EXPECT_EQ(g2.EnvironmentSettings.EnvironmentFile, amb.Sistema() + "KestorEx.ini");
 }
 
+// A dirty environment file (garbage, huge lines, CR LF, no final line end) is read all the
+// same, and the start-up goes on while another program is writing.
 TEST_F(AvvioTest, ImpostazioniEPercorsi) {
-    amb.ScriviIni(("[path]\r\ndirini=" + amb.Radice().chopped(1) +
-                   "\t; no final slash\r\ntemp = /var/tmp/kes\r\n[Base]\r\nDitta=01")
-                      .toUtf8(),
+    const QByteArray sporco =
+        "\x01\xff\xfe garbage\n" + QByteArray(10000, 'x') + "\r\n" + QByteArray("\0\0\x80\n", 4);
+    amb.ScriviIni(sporco + ("[path]\r\ndirini=" + amb.Radice().chopped(1) +
+                            "\t; no final slash\r\ntemp = /var/tmp/kes\r\n[Base]\r\nDitta=01")
+                               .toUtf8(),
                   "KestorIm.ini");
+    motore::Workspace altro;
+    auto db = amb.ApriDitta(altro);
+    altro.BeginTrans();
+    db->Esegui("INSERT INTO Clienti (CliCodice) VALUES (5)");
     ASSERT_TRUE(Avvia("I")) << (g.Messaggi.Mostrati().empty() ? std::string()
                                                               : Ultimo().testo.toStdString());
+    altro.Rollback();
     const auto& env = g.EnvironmentSettings;
     EXPECT_EQ(env.RootDirectory, amb.Radice());
     EXPECT_EQ(env.TempDirectory, "/var/tmp/kes") << "TEMP is used exactly as written";
@@ -117,54 +126,6 @@ TEST_F(AvvioTest, UnServerTroppoLungoNonSiTaglia) {
     }
 }
 
-TEST_F(AvvioTest, UnFileDiAmbienteSporcoSiLeggeLoStesso) {
-    QByteArray sporco("\x01\xff\xfe garbage\n");
-    sporco += QByteArray(10000, 'x') + "\r\n";
-    sporco += QByteArray("\0\0\x80", 3) + "\n[BASE]\r\nDITTA=01\r\n[PATH]\nDIRINI=";
-    sporco += amb.Radice().toUtf8();  // no final newline
-    amb.ScriviIni(sporco);
-    EXPECT_TRUE(Avvia()) << (g.Messaggi.Mostrati().empty() ? std::string()
-                                                           : Ultimo().testo.toStdString());
-}
-
-// Every way the company database can be unusable gives the titled Retry message, naming
-// the real cause, and Retry really tries again.
-TEST_F(AvvioTest, DatabaseDellaDittaInutilizzabile) {
-    amb.IniNormale();
-    const QString percorso = amb.PercorsoDitta();
-    auto guasta = [&](const QByteArray& contenuto) {
-        QFile::remove(percorso);
-        if (contenuto.isNull()) return;
-        QFile f(percorso);
-        f.open(QIODevice::WriteOnly);
-        f.write(contenuto);
-    };
-    const QByteArray contenuti[] = {QByteArray(), QByteArray(""), QByteArray("non un database"),
-                                    QByteArray("SQLite format 3\0", 16) + QByteArray(84, '\xff')};
-    for (const QByteArray& c : contenuti) {
-        guasta(c);
-        Global gg;
-        gg.Messaggi.Copione({Risposta::Riprova, Risposta::Annulla});
-        ASSERT_TRUE(InizializzaAmbiente(gg, "E", amb.Programma(), amb.Sistema()));
-        EXPECT_FALSE(CaricaAmbiente(gg));
-        EXPECT_FALSE(gg.EnvironmentSettings.CompanyDatabaseOpen);
-        ASSERT_EQ(gg.Messaggi.Mostrati().size(), 2u) << "Retry shows the message again";
-        const Messaggio& m = gg.Messaggi.Mostrati().back();
-        if (c.isNull()) {
-            EXPECT_EQ(m.testo, "DATABASE " + percorso + " INESISTENTE");
-        } else {
-            EXPECT_TRUE(m.testo.startsWith("DATABASE " + percorso + "\nErrore n. 3"))
-                << m.testo.toStdString();
-            EXPECT_FALSE(m.testo.contains("INESISTENTE")) << "the file is there";
-        }
-        EXPECT_EQ(m.titolo, "NORVAL - ERRORE");
-        EXPECT_EQ(m.pulsanti, Pulsanti::RiprovaAnnulla);
-        EXPECT_EQ(m.icona, Icona::Critica);
-    }
-    guasta(QByteArray());
-    EXPECT_FALSE(QFile::exists(percorso)) << "the program never creates a database";
-}
-
 // A company folder this login cannot write (another login's, or made unwritable): the
 // operator is told at the opening what the administrator must run, not at the first save,
 // and may still consult it.
@@ -191,39 +152,56 @@ TEST_F(AvvioTest, UnaCartellaCheQuestoUtenteNonPuoScrivere) {
     EXPECT_EQ(Ultimo().pulsanti, Pulsanti::OK);
 }
 
-TEST_F(AvvioTest, DatabaseDelleTabelleMancante) {
+// Every way a database can be unusable gives the titled Retry message, naming the real
+// cause, and Retry really tries again; the program never creates a database.
+TEST_F(AvvioTest, DatabaseInutilizzabile) {
     amb.IniNormale();
-    QFile::remove(amb.PercorsoTabelle());
-    g.Messaggi.Copione({Risposta::Annulla});
-    EXPECT_FALSE(Avvia());
-    ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
-    EXPECT_EQ(Ultimo().testo, "DATABASE " + amb.PercorsoTabelle() + " INESISTENTE");
-    EXPECT_EQ(Ultimo().pulsanti, Pulsanti::RiprovaAnnulla);
-    EXPECT_FALSE(QFile::exists(amb.PercorsoTabelle()));
-}
-
-TEST_F(AvvioTest, TabellaClientiMancante) {
-    amb.IniNormale();
-    QFile::remove(amb.PercorsoDitta());
-    amb.CreaDitta(amb.PercorsoDitta(), false);
-    g.Messaggi.Copione({Risposta::Riprova, Risposta::Annulla});
-    EXPECT_FALSE(Avvia());
-    ASSERT_EQ(g.Messaggi.Mostrati().size(), 2u);
-    EXPECT_EQ(Ultimo().titolo, "ERRORE IN APERTURA ARCHIVIO CLIENTI");
-    EXPECT_EQ(g.MessageTitle, "ERRORE IN APERTURA ARCHIVIO CLIENTI");
-    EXPECT_EQ(Ultimo().icona, Icona::Esclamazione);
-    EXPECT_TRUE(Ultimo().testo.contains("Clienti"));
-    EXPECT_FALSE(g.ClientsTableOpen);
-}
-
-TEST_F(AvvioTest, SiAvviaMentreUnAltroProgrammaScrive) {
-    amb.IniNormale();
-    motore::Workspace altro;
-    auto db = amb.ApriDitta(altro);
-    altro.BeginTrans();
-    db->Esegui("INSERT INTO Clienti (CliCodice) VALUES (5)");
-    EXPECT_TRUE(Avvia());
-    altro.Rollback();
+    const QString ditta = amb.PercorsoDitta(), tabelle = amb.PercorsoTabelle();
+    const QByteArray kSenzaClienti = "<senza Clienti>";
+    const QString kNorval = "NORVAL - ERRORE", kClienti = "ERRORE IN APERTURA ARCHIVIO CLIENTI";
+    const struct {
+        QString file;
+        QByteArray contenuto;  // null: no file at all
+        QString testo;         // how the message starts
+        QString titolo;
+    } casi[] = {
+        {ditta, QByteArray(), "DATABASE " + ditta + " INESISTENTE", kNorval},
+        {ditta, "", "DATABASE " + ditta + "\nErrore n. 3", kNorval},
+        {ditta, "non un database", "DATABASE " + ditta + "\nErrore n. 3", kNorval},
+        {ditta, QByteArray("SQLite format 3\0", 16) + QByteArray(84, '\xff'),
+         "DATABASE " + ditta + "\nErrore n. 3", kNorval},
+        {tabelle, QByteArray(), "DATABASE " + tabelle + " INESISTENTE", kNorval},
+        {ditta, kSenzaClienti, "", kClienti},
+    };
+    for (const auto& c : casi) {
+        SCOPED_TRACE(c.testo.toStdString() + c.contenuto.left(20).toStdString());
+        for (const QString& f : {ditta, tabelle}) QFile::remove(f);
+        amb.CreaTabelle(tabelle);
+        amb.CreaDitta(ditta, c.contenuto != kSenzaClienti);
+        if (c.contenuto != kSenzaClienti) QFile::remove(c.file);
+        if (!c.contenuto.isNull() && c.contenuto != kSenzaClienti) ScriviFile(c.file, c.contenuto);
+        Global gg;
+        gg.Messaggi.Copione({Risposta::Riprova, Risposta::Annulla});
+        ASSERT_TRUE(InizializzaAmbiente(gg, "E", amb.Programma(), amb.Sistema()));
+        EXPECT_FALSE(CaricaAmbiente(gg));
+        EXPECT_FALSE(gg.ClientsTableOpen);
+        EXPECT_EQ(gg.EnvironmentSettings.CompanyDatabaseOpen,
+                  c.file != ditta || c.titolo == kClienti);
+        ASSERT_EQ(gg.Messaggi.Mostrati().size(), 2u) << "Retry shows the message again";
+        const Messaggio& m = gg.Messaggi.Mostrati().back();
+        EXPECT_TRUE(m.testo.startsWith(c.testo)) << m.testo.toStdString();
+        EXPECT_EQ(m.testo.contains("INESISTENTE"), c.contenuto.isNull()) << "the file is there";
+        EXPECT_EQ(m.titolo, c.titolo);
+        EXPECT_EQ(m.pulsanti, Pulsanti::RiprovaAnnulla);
+        EXPECT_EQ(m.icona, c.titolo == kClienti ? Icona::Esclamazione : Icona::Critica);
+        if (c.titolo == kClienti) {
+            EXPECT_TRUE(m.testo.contains("Clienti"));
+            EXPECT_EQ(gg.MessageTitle, kClienti);
+        }
+        if (c.contenuto.isNull()) {
+            EXPECT_FALSE(QFile::exists(c.file)) << "nothing created";
+        }
+    }
 }
 
 }  // namespace

@@ -28,6 +28,17 @@ const std::vector<motore::DefColonna> kClienti = {
 
 }  // namespace
 
+QByteArray LeggiFile(const QString& nome) {
+    QFile f(nome);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<manca>");
+}
+
+void ScriviFile(const QString& nome, const QByteArray& dati) {
+    QFile f(nome);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << nome.toStdString();
+    f.write(dati);
+}
+
 std::vector<Motore> MotoriDiProva() {
     if (!ServerDiProva().isEmpty() || qEnvironmentVariable("CI") == QLatin1String("true"))
         return {Motore::File, Motore::Server};
@@ -96,9 +107,7 @@ QString AmbienteProva::PercorsoTabelle() const {
 }
 
 void AmbienteProva::ScriviIni(const QByteArray& testo, const QString& nome) const {
-    QFile f(Programma() + nome);
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    f.write(testo);
+    ScriviFile(Programma() + nome, testo);
 }
 
 void AmbienteProva::IniNormale(const QByteArray& altro) const {

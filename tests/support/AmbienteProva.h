@@ -100,6 +100,10 @@ class AmbienteProva {
     QString databaseServer_;  // the test's own database on the server
 };
 
+// A whole file's bytes ("<manca>" when it cannot be read); a file written whole.
+QByteArray LeggiFile(const QString& nome);
+void ScriviFile(const QString& nome, const QByteArray& dati);
+
 // Readable QStrings in test failures.
 #include <ostream>
 inline void PrintTo(const QString& s, std::ostream* os) {

@@ -105,15 +105,10 @@ class ModuloClientiTest : public ::testing::TestWithParam<Motore> {
 
     // Presses a button of the similar-clients list as soon as it is up.
     void AlloElenco(int pulsante) {
-        auto* t = new QTimer(form.get());
-        QObject::connect(t, &QTimer::timeout, t, [t, pulsante] {
-            if (auto* d = qobject_cast<EleCli*>(QApplication::activeModalWidget())) {
-                righeElenco = d->Lista1->count();
-                d->Cmde[pulsante]->click();
-                t->deleteLater();
-            }
+        NelModale<EleCli>([pulsante](EleCli& d) {
+            righeElenco = d.Lista1->count();
+            d.Cmde[pulsante]->click();
         });
-        t->start(20);
     }
 
     // Runs `passi` inside the modal form of type F as soon as it is up; the form must be

@@ -2,6 +2,7 @@
 
 #include "app/Documenti.h"
 
+#include "support/AmbienteProva.h"
 #include "ui/Global.h"
 
 #include <QDir>
@@ -44,7 +45,7 @@ class ApplicativiTest : public ::testing::Test {
         Cartella("usr/share/applications");
         g.EnvironmentSettings.EnvironmentFile = dir.filePath("KestorEx.ini");
         documento = dir.filePath("E_ChkCliC.csv");
-        Scrivi(documento, "CODICE;\r\n");
+        ScriviFile(documento, "CODICE;\r\n");
         argomenti = dir.filePath("argomenti");
         // What an earlier test of this process associated is gone once GIO has noticed.
         ASSERT_TRUE(
@@ -55,19 +56,14 @@ class ApplicativiTest : public ::testing::Test {
         QDir(desktop_->path()).mkpath(nome);
         return desktop_->filePath(nome);
     }
-    static void Scrivi(const QString& nome, const QByteArray& dati) {
-        QFile f(nome);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(dati);
-    }
     // A program that writes its arguments, one per line, and VARIABILE when it is set.
     QString Programma(const QString& nome) {
         const QString p = dir.filePath(nome);
-        Scrivi(p,
-               "#!/bin/sh\n{ for a in \"$@\"; do echo \"$a\"; done\n"
-               "[ -z \"$VARIABILE\" ] || echo \"VARIABILE=$VARIABILE\"; } > \"" +
-                   argomenti.toUtf8() + ".tmp\"\nmv \"" + argomenti.toUtf8() + ".tmp\" \"" +
-                   argomenti.toUtf8() + "\"\n");
+        ScriviFile(p,
+                   "#!/bin/sh\n{ for a in \"$@\"; do echo \"$a\"; done\n"
+                   "[ -z \"$VARIABILE\" ] || echo \"VARIABILE=$VARIABILE\"; } > \"" +
+                       argomenti.toUtf8() + ".tmp\"\nmv \"" + argomenti.toUtf8() + ".tmp\" \"" +
+                       argomenti.toUtf8() + "\"\n");
         QFile::setPermissions(p, QFile::permissions(p) | QFile::ExeOwner);
         return p;
     }
@@ -77,11 +73,11 @@ class ApplicativiTest : public ::testing::Test {
                     const QByteArray& altro = "Icon=foglio-icona\n") {
         const QString nome = QString("foglio%1.desktop").arg(++voci_);
         const QString file = desktop_->filePath("usr/share/applications/" + nome);
-        Scrivi(file, "[Desktop Entry]\nType=Application\nName=Foglio di prova\n" + altro +
-                         "Exec=" + exec + "\n");
+        ScriviFile(file, "[Desktop Entry]\nType=Application\nName=Foglio di prova\n" + altro +
+                             "Exec=" + exec + "\n");
         associazioni_ += tipo.toUtf8() + '=' + nome.toUtf8() + ";\n";
-        Scrivi(desktop_->filePath("config/mimeapps.list"),
-               "[Default Applications]\n" + associazioni_);
+        ScriviFile(desktop_->filePath("config/mimeapps.list"),
+                   "[Default Applications]\n" + associazioni_);
         return file;
     }
     static QByteArray Tra(const QString& programma) { return '"' + programma.toUtf8() + '"'; }
@@ -127,10 +123,10 @@ TEST(TraVirgolette, SoloUnPercorsoConUnoSpazio) {
 // blanks included, and a name that looks like a command stays a name.
 TEST_F(ApplicativiTest, IlProgrammaConfiguratoRiceveIlDocumento) {
     const QString programma = Programma("foglio di calcolo");
-    Scrivi(g.EnvironmentSettings.EnvironmentFile,
-           "[applicativi]\nEXCEL=" + programma.toUtf8() + "\n");
+    ScriviFile(g.EnvironmentSettings.EnvironmentFile,
+               "[applicativi]\nEXCEL=" + programma.toUtf8() + "\n");
     QString doc = dir.filePath("a b; touch gia_fatto.csv");
-    Scrivi(doc, "x");
+    ScriviFile(doc, "x");
     QString app = "excel";
     ApriApplicativo(g, app, doc, "");
     EXPECT_EQ(Argomenti(), doc.mid(1, doc.size() - 2).toUtf8() + "\n");
@@ -167,7 +163,7 @@ TEST_F(ApplicativiTest, SenzaPercorsoDecideLAssociazione) {
     EXPECT_TRUE(Testi().empty());
 
     // A document without a type cannot be looked up: the missing path is named.
-    Scrivi(g.EnvironmentSettings.EnvironmentFile, "[APPLICATIVI]\nEditor=/non/esiste\n");
+    ScriviFile(g.EnvironmentSettings.EnvironmentFile, "[APPLICATIVI]\nEditor=/non/esiste\n");
     QString editor = "EDITOR", senzaTipo = dir.filePath("LEGGIMI");
     ApriApplicativo(g, editor, senzaTipo, "");
     ASSERT_FALSE(Testi().empty());
@@ -238,8 +234,8 @@ TEST_F(ApplicativiTest, LibreOfficeRiceveLeSueOpzioni) {
         EXPECT_FALSE(ProgrammaLibreOffice(nome)) << nome;
 
     const QStringList opzioni{"--infilter=Text - txt - csv (StarCalc):59", "--norestore"};
-    Scrivi(g.EnvironmentSettings.EnvironmentFile,
-           "[APPLICATIVI]\nExcel=" + Programma("soffice").toUtf8() + "\n");
+    ScriviFile(g.EnvironmentSettings.EnvironmentFile,
+               "[APPLICATIVI]\nExcel=" + Programma("soffice").toUtf8() + "\n");
     QString app = "Excel", doc = documento;
     ApriApplicativo(g, app, doc, "--riga", opzioni);
     EXPECT_EQ(Argomenti(), opzioni.join('\n').toUtf8() + '\n' + documento.toUtf8() + "\n--riga\n");

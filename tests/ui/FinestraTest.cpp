@@ -76,50 +76,78 @@ class Finestra : public ::testing::Test {
     toolkit::Rettangolo barra;  // 1365 x 1024 pixels on the test screen
 };
 
-TEST_F(Finestra, LaPrimaVoltaSiApreAlCentroEPoiDoveLaSiLascia) {
-    auto f = Apri();
-    EXPECT_EQ(f->Width(), 6000);
-    EXPECT_EQ(f->Height(), 4500);
-    EXPECT_EQ(f->Left(), Px((20480 - 6000) / 2));
-    EXPECT_EQ(f->Top(), (15360 - 4500) / 2);
+// Where a form opens from what was saved, what the caller asks and where the taskbar is.
+TEST_F(Finestra, DoveSiApre) {
+    const toolkit::Rettangolo sotto{0, 984, 1365, 1024}, destra{1305, 0, 1365, 1024},
+        sinistra{0, 0, 80, 1024}, sopra{0, 0, 1365, 40};
+    const struct {
+        const char* caso;
+        QByteArray salvato;  // DIMX, DIMY, POSX, POSY; empty: nothing saved
+        toolkit::Rettangolo barra;
+        int left, top, bordo;                    // what the caller asks
+        int sinistra, cima, larghezza, altezza;  // -1: not looked at
+    } casi[] = {
+        // clang-format off
+        {"centred the first time", "", {}, 0, 0, 2,
+         Px((20480 - 6000) / 2), (15360 - 4500) / 2, 6000, 4500},
+        {"exactly 0,0 reads as nothing saved", "9000 6000 0 0", {}, 0, 0, 2,
+         Px((20480 - 9000) / 2), (15360 - 6000) / 2, 9000, 6000},
+        {"the caller's place wins, 0 an edge", "9000 6000 3000 0", {}, 1500, 0, 2, 1500, 0, -1, -1},
+        {"saved left, caller's top", "9000 6000 3000 0", {}, 0, 4500, 2, 3000, 4500, -1, -1},
+        {"a negative edge centres that way", "9000 6000 -1 1500", {}, 0, 0, 2,
+         Px((20480 - 9000) / 2), 1500, -1, -1},
+        {"never larger than it", "30000 20000 500 500", {}, 0, 0, 2, 0, 0, Px(20480), 15360},
+        {"only the edge past it moves back", "6000 4500 18000 3000", {}, 0, 0, 2,
+         Px(20480 - 6000), 3000, -1, -1},
+        {"above a bottom bar", "6000 4400 3000 14000", sotto, 0, 0, 2, 3000, Px(10360), -1, -1},
+        {"taller than it leaves: top on", "6000 15000 3000 3000", sotto, 0, 0, 2, -1, 0, -1, -1},
+        {"beside a right bar of 900", "6000 4500 16000 3000", destra, 0, 0, 2,
+         Px(20480 - 6000 - 900), 3000, -1, -1},
+        {"beside a left bar of 1200", "6000 4500 300 3000", sinistra, 0, 0, 2, 1200, -1, -1, -1},
+        {"a top bar moves nothing at the top", "6000 4500 3000 0", sopra, 0, 0, 2, -1, 0, -1, -1},
+        {"nor at the bottom", "6000 4500 3000 14000", sopra, 0, 0, 2, -1, 15360 - 4500, -1, -1},
+        {"a fixed border reads no size", "12000 9000 4500 1500", {}, 0, 0, 3, 4500, -1, 6000, 4500},
+        // clang-format on
+    };
+    for (const auto& c : casi) {
+        SCOPED_TRACE(c.caso);
+        const QList<QByteArray> v = c.salvato.split(' ');
+        ScriviFile(ini, c.salvato.isEmpty()
+                            ? QByteArray()
+                            : "[ChkCliC]\nWSTATE=0\nDIMX=" + v[0] + "\nDIMY=" + v[1] +
+                                  "\nPOSX=" + v[2] + "\nPOSY=" + v[3] + "\n");
+        barra = c.barra;
+        Scheda f(g);
+        f.SetBorderStyle(c.bordo);
+        RipristinaFinestra(g, f, c.left, c.top, "");
+        for (const auto& [atteso, misura] : {std::pair{c.sinistra, f.Left()},
+                                             {c.cima, f.Top()},
+                                             {c.larghezza, f.Width()},
+                                             {c.altezza, f.Height()}})
+            if (atteso >= 0) {
+                EXPECT_EQ(misura, atteso);
+            }
+    }
+}
 
+// Saved where the operator left it, read back there; another suffix is another section.
+TEST_F(Finestra, SiRiapreDoveLaSiLascia) {
+    auto f = Apri();
     f->Move(1500, 3000, 9000, 6000);
     SalvaFinestra(g, *f, "");
     EXPECT_EQ(Contenuto(), "[ChkCliC]\nDIMX=9000\nDIMY=6000\nPOSX=1500\nPOSY=3000\nWSTATE=0\n");
-
     auto di_nuovo = Apri();
     EXPECT_EQ(di_nuovo->WindowState(), 0);
-    EXPECT_EQ(di_nuovo->Left(), 1500);
-    EXPECT_EQ(di_nuovo->Top(), 3000);
-    EXPECT_EQ(di_nuovo->Width(), 9000);
-    EXPECT_EQ(di_nuovo->Height(), 6000);
-
-    // Another suffix is another section.
+    EXPECT_EQ(di_nuovo->frameGeometry(), f->frameGeometry());
     EXPECT_EQ(Apri(0, 0, "2")->Left(), Px((20480 - 6000) / 2));
-}
 
-TEST_F(Finestra, LePosizioniSalvateEQuelleChieste) {
-    // Left exactly at 0,0 in normal state is what nothing saved reads: centred.
-    Salvato("WSTATE=0\nDIMX=9000\nDIMY=6000\nPOSX=0\nPOSY=0\n");
-    auto f = Apri();
-    EXPECT_EQ(f->Width(), 9000);
-    EXPECT_EQ(f->Left(), Px((20480 - 9000) / 2));
-    EXPECT_EQ(f->Top(), (15360 - 6000) / 2);
-
-    // The caller's place wins over the saved one, and then 0 is a real edge.
-    Salvato("WSTATE=0\nDIMX=9000\nDIMY=6000\nPOSX=3000\nPOSY=0\n");
-    f = Apri(1500, 0);
-    EXPECT_EQ(f->Left(), 1500);
-    EXPECT_EQ(f->Top(), 0);
-    f = Apri(0, 4500);
-    EXPECT_EQ(f->Left(), 3000);
-    EXPECT_EQ(f->Top(), 4500);
-
-    // A negative edge centres that direction only.
-    Salvato("WSTATE=0\nDIMX=9000\nDIMY=6000\nPOSX=-1\nPOSY=1500\n");
-    f = Apri();
-    EXPECT_EQ(f->Left(), Px((20480 - 9000) / 2));
-    EXPECT_EQ(f->Top(), 1500);
+    // A fixed border saves no size.
+    auto fisso = std::make_unique<Scheda>(g);
+    fisso->SetBorderStyle(1);
+    fisso->Move(1500, 3000, 9000, 6000);
+    QFile::remove(ini);
+    SalvaFinestra(g, *fisso, "");
+    EXPECT_EQ(Contenuto(), "[ChkCliC]\nPOSX=1500\nPOSY=3000\nWSTATE=0\n");
 }
 
 TEST_F(Finestra, MassimizzataORidottaSiRiapreMassimizzata) {
@@ -185,72 +213,6 @@ TEST_F(Finestra, ConUnFileDAmbienteDellAmministratoreOgniUtenteHaLaSua) {
     qputenv("XDG_CONFIG_HOME", altrui.toUtf8());
     SalvaFinestra(g, *f, "");
     EXPECT_FALSE(QFile::exists(altrui + "/anagrafica/KestorEx.ini"));
-}
-
-TEST_F(Finestra, UnBordoFissoNonSalvaNeLeggeLaMisura) {
-    auto f = std::make_unique<Scheda>(g);
-    f->SetBorderStyle(1);
-    f->Move(1500, 3000, 9000, 6000);
-    SalvaFinestra(g, *f, "");
-    EXPECT_EQ(Contenuto(), "[ChkCliC]\nPOSX=1500\nPOSY=3000\nWSTATE=0\n");
-
-    Salvato("DIMX=12000\nDIMY=9000\nPOSX=4500\nPOSY=1500\nWSTATE=0\n");
-    auto fisso = std::make_unique<Scheda>(g);
-    fisso->SetBorderStyle(3);
-    RipristinaFinestra(g, *fisso, 0, 0, "");
-    EXPECT_EQ(fisso->Width(), 6000);
-    EXPECT_EQ(fisso->Height(), 4500);
-    EXPECT_EQ(fisso->Left(), 4500);
-}
-
-TEST_F(Finestra, NonEsceDalloSchermo) {
-    Salvato("DIMX=30000\nDIMY=20000\nPOSX=500\nPOSY=500\nWSTATE=0\n");
-    auto f = Apri();
-    EXPECT_EQ(f->Width(), Px(20480));
-    EXPECT_EQ(f->Height(), 15360);
-    EXPECT_EQ(f->Left(), 0);
-    EXPECT_EQ(f->Top(), 0);
-
-    // Only the edge past the screen moves back.
-    Salvato("DIMX=6000\nDIMY=4500\nPOSX=18000\nPOSY=3000\nWSTATE=0\n");
-    f = Apri();
-    EXPECT_EQ(f->Left(), Px(20480 - 6000));
-    EXPECT_EQ(f->Top(), 3000);
-}
-
-TEST_F(Finestra, StaLontanaDallaTaskbar) {
-    // Bottom, 40 pixels: 600 twips.
-    barra = {0, 984, 1365, 1024};
-    Salvato("DIMX=6000\nDIMY=4400\nPOSX=3000\nPOSY=14000\nWSTATE=0\n");
-    auto f = Apri();
-    EXPECT_EQ(f->Top(), Px(10360));
-    EXPECT_EQ(f->Left(), 3000);
-    EXPECT_EQ(g.TaskbarSide, 0);
-    EXPECT_EQ(g.TaskbarHeight, 600);
-    // Taller than what the taskbar leaves: the top edge stays on the screen.
-    Salvato("DIMX=6000\nDIMY=15000\nPOSX=3000\nPOSY=3000\nWSTATE=0\n");
-    EXPECT_EQ(Apri()->Top(), 0);
-
-    // Right, 60 pixels: 900 twips.
-    barra = {1305, 0, 1365, 1024};
-    Salvato("DIMX=6000\nDIMY=4500\nPOSX=16000\nPOSY=3000\nWSTATE=0\n");
-    f = Apri();
-    EXPECT_EQ(f->Left(), Px(20480 - 6000 - 900));
-    EXPECT_EQ(f->Top(), 3000);
-
-    // Left, 80 pixels: 1200 twips.
-    barra = {0, 0, 80, 1024};
-    Salvato("DIMX=6000\nDIMY=4500\nPOSX=300\nPOSY=3000\nWSTATE=0\n");
-    EXPECT_EQ(Apri()->Left(), 1200);
-
-    // A top bar moves nothing, neither at the top edge nor at the bottom one.
-    barra = {0, 0, 1365, 40};
-    Salvato("DIMX=6000\nDIMY=4500\nPOSX=3000\nPOSY=0\nWSTATE=0\n");
-    f = Apri();
-    EXPECT_EQ(f->Top(), 0);
-    EXPECT_EQ(g.TaskbarSide, 2);
-    Salvato("DIMX=6000\nDIMY=4500\nPOSX=3000\nPOSY=14000\nWSTATE=0\n");
-    EXPECT_EQ(Apri()->Top(), 15360 - 4500);
 }
 
 TEST_F(Finestra, AltezzaTaskbarDiceIlLatoELaMisura) {

@@ -3,8 +3,10 @@
 #include <QLocale>
 
 #include <cmath>
+#include <functional>
 #include <initializer_list>
 
+#include "support/AmbienteProva.h"
 #include "ui/Valori.h"
 
 namespace {
@@ -15,148 +17,123 @@ struct LocaleFissata {
     ~LocaleFissata() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
 };
 
-const QLocale kPunto(QLocale::English);
-const QLocale kVirgola(QLocale::Italian, QLocale::Italy);
+using Conversione = std::function<QString(const QVariant&)>;
+const Conversione Numerico = [](const QVariant& v) { return ValoreNumerico(v).toString(); };
+const Conversione Intero = [](const QVariant& v) { return QString::number(InteroDa(v)); };
+const Conversione Separatore = [](const QVariant& v) { return SeparatoreDecimale(v.toString()); };
+const Conversione Testo = [](const QVariant& v) { return TestoDaNull(v); };
+Conversione Zeri(int n) {
+    return [n](const QVariant& v) { return RiempiZeri(v.toString(), n); };
+}
+Conversione Destra(int n) {
+    return [n](const QVariant& v) { return AllineaDestra(v.toString(), n); };
+}
+const Conversione Data = [](const QVariant& v) { return GiornoDi(v) + MeseDi(v) + AnnoDi(v); };
+QVariant S(const char* s) {
+    return QString::fromUtf8(s);
+}
 
 }  // namespace
 
 TEST(ValoriTest, NumerazioneDeiGiorniEDateScritte) {
     EXPECT_EQ(GiornoDaData(QDate(1900, 1, 1)), 2);
     EXPECT_EQ(DataDaGiorno(36892), QDate(2001, 1, 1));
-
-    qint64 g = 0;
-    EXPECT_TRUE(DataValida("1/1/01", &g));
-    EXPECT_EQ(g, 36892);
-    EXPECT_TRUE(DataValida("5/6/30", &g));
-    EXPECT_EQ(DataDaGiorno(g), QDate(1930, 6, 5));
-    EXPECT_TRUE(DataValida("5/6/29", &g));
-    EXPECT_EQ(DataDaGiorno(g), QDate(2029, 6, 5));
-
-    g = 7;
+    // Two-digit years: 30 and later the last century, 29 and before this one.
+    for (const auto& [testo, data] : {std::pair{"1/1/01", QDate(2001, 1, 1)},
+                                      {"5/6/30", QDate(1930, 6, 5)},
+                                      {"5/6/29", QDate(2029, 6, 5)}}) {
+        qint64 g = 0;
+        EXPECT_TRUE(DataValida(testo, &g)) << testo;
+        EXPECT_EQ(DataDaGiorno(g), data) << testo;
+    }
+    qint64 g = 7;
     EXPECT_FALSE(DataValida("31/02/2001", &g));
-    EXPECT_EQ(g, 7);
+    EXPECT_EQ(g, 7) << "a refused date leaves the day alone";
     for (const char* t : {"//2001", "01/01/", "1/2/x", "1/2/2001/4", "99999999999/1/2001"})
         EXPECT_FALSE(DataValida(t)) << t;
 }
 
-TEST(ValoriTest, TestoDaNull) {
-    EXPECT_EQ(TestoDaNull(QVariant()), " ");
+// Each conversion under the locale whose decimal separator it depends on.
+TEST(ValoriTest, ConversioniPerSeparatore) {
+    const QLocale punto(QLocale::English), virgola(QLocale::Italian, QLocale::Italy);
+    const struct {
+        const QLocale& locale;
+        Conversione f;
+        QVariant valore;
+        QString atteso;
+    } casi[] = {
+        // clang-format off
+        {punto, Testo, QVariant(), " "}, {punto, Testo, S(" Rossi "), " Rossi "},
+        {punto, Testo, qint64(-1234567890123), "-1234567890123"},
+        {punto, Testo, QDate(2001, 1, 5), "05/01/2001"},
+        {punto, Testo, 1e20, "100000000000000000000"},
+        {virgola, Testo, 12.5, "12,5"},
+        {punto, Numerico, S(" 1/1/01 "), "36892"}, {punto, Numerico, QDate(2001, 1, 1), "36892"},
+        {punto, Numerico, S(" 12.50 "), "12.50"}, {punto, Numerico, S("-3e2"), "-3e2"},
+        {punto, Numerico, 2.25, "2.25"}, {punto, Numerico, QVariant(), "0"},
+        {punto, Numerico, std::nan(""), "0"}, {virgola, Numerico, S("12,50"), "12,50"},
+        {virgola, Numerico, S("12.50"), "0"}, {virgola, Numerico, 2.25, "2,25"},
+        {punto, Intero, QVariant(), "0"}, {punto, Intero, S("parola"), "0"},
+        {punto, Intero, S("00017"), "17"}, {punto, Intero, S("01/01/2001"), "36892"},
+        // Halves to the even neighbour.
+        {punto, Intero, S("2.5"), "2"}, {punto, Intero, S("3.5"), "4"},
+        {punto, Intero, S("-2.5"), "-2"}, {punto, Intero, S("2.51"), "3"},
+        {punto, Intero, S("-2147483648"), "-2147483648"}, {punto, Intero, S("2147483648"), "0"},
+        {punto, Intero, S("1e400"), "0"}, {punto, Intero, qint64(1) << 40, "0"},
+        {virgola, Intero, S("7,5"), "8"}, {virgola, Intero, S("6,5"), "6"},
+        {virgola, Intero, 2.5, "2"}, {virgola, Intero, S("1,5e1"), "15"},
+        {punto, Separatore, S("   "), "0"}, {punto, Separatore, S(" 12 , 50 "), "12.50"},
+        {punto, Separatore, S("1,2,3"), "1.2,3"}, {punto, Separatore, S(" 12.50 "), "12.50"},
+        {virgola, Separatore, S("12.50"), "12,50"}, {virgola, Separatore, S("1.2.3"), "1,2.3"},
+        {virgola, Separatore, S(" 12,50"), "12,50"},
+        {virgola, Zeri(3), S("86"), "086"}, {virgola, Zeri(3), S(" 5 "), "005"},
+        {virgola, Zeri(3), S("0"), "0"}, {virgola, Zeri(3), S(""), ""},
+        {virgola, Zeri(5), S(" 0 "), " 0 "}, {virgola, Zeri(3), S("1234"), "1234"},
+        {virgola, Zeri(5), S("ABC"), "ABC"}, {virgola, Destra(5), S(" 12 "), "   12"},
+        {virgola, Destra(5), S("   "), "   "}, {virgola, Destra(5), S("123456"), "123456"},
+        {virgola, Data, 36892, "01012001"}, {virgola, Data, 36892.75, "01012001"},
+        {virgola, Data, S("01/01/2001"), "01012001"}, {virgola, Data, S("36892"), "01012001"},
+        {virgola, Data, QDate(2001, 1, 1), "01012001"}, {virgola, Data, S("5/11/98"), "05111998"},
+        // clang-format on
+    };
+    for (const auto& c : casi) {
+        LocaleFissata l(c.locale);
+        EXPECT_EQ(c.f(c.valore), c.atteso) << c.valore.toString().toStdString();
+    }
+    for (const char* t : {"", "   ", "1/2/x", "abc", "1.2.3", "12,50", "+", "1e"}) {
+        LocaleFissata l(punto);
+        EXPECT_EQ(Numerico(S(t)), "0") << t;
+    }
+    // Blanks or a placeholder for a null, also a typed column's.
     EXPECT_EQ(TestoDaNull(QVariant(), "   "), " ");
-    EXPECT_EQ(TestoDaNull(QString("   "), "X"), "X");
+    EXPECT_EQ(TestoDaNull(S("   "), "X"), "X");
     EXPECT_EQ(TestoDaNull(QString(QChar(u'\0')) + "abc", "-"), "-");
-    EXPECT_EQ(TestoDaNull(QString(" Rossi ")), " Rossi ");
-    EXPECT_EQ(TestoDaNull(qint64(-1234567890123)), "-1234567890123");
-    EXPECT_EQ(TestoDaNull(QDate(2001, 1, 5)), "05/01/2001");
-    // A typed column's null is still null.
     EXPECT_EQ(TestoDaNull(QVariant(QMetaType::fromType<QString>()), "n/d"), "n/d");
-    {
-        LocaleFissata l(kPunto);
-        EXPECT_EQ(TestoDaNull(1e20), "100000000000000000000");
-    }
-    LocaleFissata l(kVirgola);
-    EXPECT_EQ(TestoDaNull(12.5), "12,5");
-}
-
-TEST(ValoriTest, ValoreNumericoEInteroDa) {
-    {
-        LocaleFissata l(kPunto);
-        EXPECT_EQ(ValoreNumerico(QString(" 1/1/01 ")).toLongLong(), 36892);
-        EXPECT_EQ(ValoreNumerico(QDate(2001, 1, 1)).toLongLong(), 36892);
-        EXPECT_EQ(ValoreNumerico(QString(" 12.50 ")).toString(), "12.50");
-        EXPECT_EQ(ValoreNumerico(QString("-3e2")).toString(), "-3e2");
-        EXPECT_EQ(ValoreNumerico(2.25).toString(), "2.25");
-        for (const char* t : {"", "   ", "1/2/x", "abc", "1.2.3", "12,50", "+", "1e"})
-            EXPECT_EQ(ValoreNumerico(QString(t)).toInt(), 0) << t;
-        EXPECT_EQ(ValoreNumerico(QVariant()).toInt(), 0);
-        EXPECT_EQ(ValoreNumerico(std::nan("")).toInt(), 0);
-
-        EXPECT_EQ(InteroDa(QVariant()), 0);
-        EXPECT_EQ(InteroDa(QString("parola")), 0);
-        EXPECT_EQ(InteroDa(QString("00017")), 17);
-        EXPECT_EQ(InteroDa(QString("01/01/2001")), 36892);
-        EXPECT_EQ(InteroDa(QString("2.5")), 2);
-        EXPECT_EQ(InteroDa(QString("3.5")), 4);
-        EXPECT_EQ(InteroDa(QString("-2.5")), -2);
-        EXPECT_EQ(InteroDa(QString("2.51")), 3);
-        EXPECT_EQ(InteroDa(QString("-2147483648")), -2147483648);
-        EXPECT_EQ(InteroDa(QString("2147483648")), 0);
-        EXPECT_EQ(InteroDa(QString("1e400")), 0);
-        EXPECT_EQ(InteroDa(qint64(1) << 40), 0);
-    }
-    LocaleFissata l(kVirgola);
-    EXPECT_EQ(ValoreNumerico(QString("12,50")).toString(), "12,50");
-    EXPECT_EQ(ValoreNumerico(QString("12.50")).toInt(), 0);
-    EXPECT_EQ(ValoreNumerico(2.25).toString(), "2,25");
-    EXPECT_EQ(InteroDa(QString("7,5")), 8);
-    EXPECT_EQ(InteroDa(QString("6,5")), 6);
-    EXPECT_EQ(InteroDa(2.5), 2);
-    EXPECT_EQ(InteroDa(QString("1,5e1")), 15);
-}
-
-TEST(ValoriTest, SeparatoreDecimale) {
-    {
-        LocaleFissata l(kPunto);
-        EXPECT_EQ(SeparatoreDecimale("   "), "0");
-        EXPECT_EQ(SeparatoreDecimale(" 12 , 50 "), "12.50");
-        EXPECT_EQ(SeparatoreDecimale("1,2,3"), "1.2,3");
-        EXPECT_EQ(SeparatoreDecimale(" 12.50 "), "12.50");
-    }
-    LocaleFissata l(kVirgola);
-    EXPECT_EQ(SeparatoreDecimale("12.50"), "12,50");
-    EXPECT_EQ(SeparatoreDecimale("1.2.3"), "1,2.3");
-    EXPECT_EQ(SeparatoreDecimale(" 12,50"), "12,50");
-}
-
-TEST(ValoriTest, RiempiZeriEAllineaDestra) {
-    LocaleFissata l(kVirgola);
-    EXPECT_EQ(RiempiZeri("86", 3), "086");
-    EXPECT_EQ(RiempiZeri(" 5 ", 3), "005");
-    EXPECT_EQ(RiempiZeri("0", 3), "0");
-    EXPECT_EQ(RiempiZeri("", 3), "");
-    EXPECT_EQ(RiempiZeri(" 0 ", 5), " 0 ");
-    EXPECT_EQ(RiempiZeri("1234", 3), "1234");
-    EXPECT_EQ(RiempiZeri("ABC", 5), "ABC");
-
-    EXPECT_EQ(AllineaDestra(" 12 ", 5), "   12");
-    EXPECT_EQ(AllineaDestra("   ", 5), "   ");
-    EXPECT_EQ(AllineaDestra("123456", 5), "123456");
-}
-
-TEST(ValoriTest, GiornoMeseAnno) {
-    LocaleFissata l(kVirgola);
-    for (const QVariant& v : {QVariant(36892), QVariant(36892.75), QVariant(QString("01/01/2001")),
-                              QVariant(QString("36892")), QVariant(QDate(2001, 1, 1))}) {
-        const QString s = GiornoDi(v) + MeseDi(v) + AnnoDi(v);
-        EXPECT_EQ(s, "01012001") << v.toString().toStdString();
-    }
-    EXPECT_EQ(GiornoDi(QString("5/11/98")) + MeseDi(QString("5/11/98")), "0511");
-    EXPECT_EQ(AnnoDi(QString("5/11/98")), "1998");
-
-    for (const QVariant& v :
-         {QVariant(), QVariant(0), QVariant(QString("0")), QVariant(QString("")),
-          QVariant(QString("abc")), QVariant(QString("31/02/2001")), QVariant(QDate()),
-          QVariant(1e300), QVariant(std::nan(""))}) {
-        EXPECT_EQ(GiornoDi(v), " ") << v.toString().toStdString();
-        EXPECT_EQ(MeseDi(v), " ") << v.toString().toStdString();
-        EXPECT_EQ(AnnoDi(v), " ") << v.toString().toStdString();
-    }
+    for (const QVariant& v : {QVariant(), QVariant(0), S("0"), S(""), S("abc"), S("31/02/2001"),
+                              QVariant(QDate()), QVariant(1e300), QVariant(std::nan(""))})
+        for (const auto& parte : {GiornoDi(v), MeseDi(v), AnnoDi(v)})
+            EXPECT_EQ(parte, " ") << v.toString().toStdString();
 }
 
 TEST(ValoriTest, FiltriDeiTasti) {
-    int c = 'z';
-    EXPECT_EQ(TastoMaiuscolo(c), 'Z');
-    EXPECT_EQ(c, 'Z');
-    for (int k : std::initializer_list<int>{'z' + 1, 'a' - 1, 0xE0, 0xE8}) {
-        int codice = k;
-        EXPECT_EQ(TastoMaiuscolo(codice), k);
-    }
-    for (int k : std::initializer_list<int>{8, 3, 22, 18, '0', '9'}) {
-        int codice = k;
-        EXPECT_EQ(TastoCifra(codice), k);
-    }
-    for (int k : std::initializer_list<int>{'/', ':', 'a', 13}) {
-        int codice = k;
-        EXPECT_EQ(TastoCifra(codice), 0);
-        EXPECT_EQ(codice, 0);
+    for (const auto& [tasto, maiuscolo, cifra] :
+         std::initializer_list<std::tuple<int, int, int>>{{'z', 'Z', 0},
+                                                          {'z' + 1, 'z' + 1, 0},
+                                                          {'a' - 1, 'a' - 1, 0},
+                                                          {0xE0, 0xE0, 0},
+                                                          {8, 8, 8},
+                                                          {3, 3, 3},
+                                                          {22, 22, 22},
+                                                          {18, 18, 18},
+                                                          {'0', '0', '0'},
+                                                          {'9', '9', '9'},
+                                                          {'/', '/', 0},
+                                                          {':', ':', 0},
+                                                          {13, 13, 0}}) {
+        int m = tasto, c = tasto;
+        EXPECT_EQ(TastoMaiuscolo(m), maiuscolo) << tasto;
+        EXPECT_EQ(m, maiuscolo) << "the key itself changes";
+        EXPECT_EQ(TastoCifra(c), cifra) << tasto;
+        EXPECT_EQ(c, cifra);
     }
 }

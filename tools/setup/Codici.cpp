@@ -1,3 +1,6 @@
+// The Italian fiscal code of a generated person and the day numbers of the program's dates,
+// for the sample clients; computed here so that the tool needs no outside service.
+
 #include "Setup.h"
 
 #include "data/RegoleCliente.h"

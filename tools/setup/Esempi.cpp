@@ -1,3 +1,7 @@
+// Generated sample clients: each row depends on its code alone, the same on every platform,
+// and passes the client form's own checks, with the homonyms and shared VAT prefixes that the
+// similar-client lists and the searches need to show something.
+
 #include <cstdint>
 #include <iterator>
 #include <span>

@@ -1,3 +1,7 @@
+// An installation on files given to the operators' group: the data root, the company folders,
+// the databases and what SQLite keeps beside them, walked by descriptor so that a link planted
+// inside is reported and never followed, and the data themselves left untouched.
+
 #include "Gruppo.h"
 
 #include <QDir>

@@ -1,3 +1,7 @@
+// CSV records out of bytes: quotes, doubled quotes and line breaks inside a field, any line
+// end, the line numbers of every record, and a bound on a line's length so that a broken file
+// cannot fill memory.
+
 #include "LettoreCsv.h"
 
 #include "Motivi.h"

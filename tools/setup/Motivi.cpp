@@ -1,3 +1,6 @@
+// The texts of the import's refusals, written once so that the rejected-lines file and the
+// terminal always say the same thing.
+
 #include "Motivi.h"
 
 namespace setup::motivo {

@@ -1,3 +1,7 @@
+// Databases made from the reference data inside the binary, on files or schemas on a server:
+// a file appears only once whole, a copy onto a server is one transaction, and nothing that
+// exists is ever overwritten.
+
 #include "Setup.h"
 
 #include <QDir>

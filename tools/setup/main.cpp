@@ -1,3 +1,6 @@
+// anagrafica-setup: the only program that creates or fills databases; its exit code tells a
+// script what happened (0 done, 1 failed or refused lines, 2 usage).
+
 #include <QCoreApplication>
 #include <QTextStream>
 
