@@ -7,6 +7,7 @@
 #include "data/RegoleCliente.h"
 #include "data/TabCodici.h"
 #include "ui/Global.h"
+#include "ui/Riprova.h"
 
 bool GesCliC::MostraSimili(int campo, const QString& chiave, const QString& memorizzato) {
     QString k = chiave;
@@ -41,8 +42,11 @@ void GesCliC::ControllaCampo(std::int16_t& indice) {
                 g_.FieldErrorNumber = 1;
             return;
         case 2: {  // nation, kept as its ISO code
-            const QString iso =
-                NazioneCliente(s, [this](QString& n) { return CodiceIsoNazione(g_, n); });
+            const QString iso = NazioneCliente(s, [this](QString& n) {
+                return CodiceIsoNazione(
+                    g_, n,
+                    RiprovaApertura(g_, QStringLiteral("ERRORE IN APERTURA TABELLA NAZIONI")));
+            });
             if (iso.isEmpty())
                 g_.FieldErrorNumber = 2;
             else
@@ -73,9 +77,10 @@ void GesCliC::ControllaCampo(std::int16_t& indice) {
             return;
         case 9:  // province
             if (s.isEmpty()) return;
-            g_.TableName = QStringLiteral("PROVINCIE");
-            g_.SoughtCode = Txt(9)->text();
-            if (CodiceMancante(g_, false)) g_.FieldErrorNumber = 9;
+            if (CodiceMancante(
+                    g_, QStringLiteral("PROVINCIE"), Txt(kProvincia)->text(), false,
+                    RiprovaApertura(g_, QStringLiteral("ERRORE IN APERTURA TABELLA PROVINCIE"))))
+                g_.FieldErrorNumber = kProvincia;
             return;
         default:
             return;

@@ -1,7 +1,11 @@
+// The client form's construction, keys and focus, and the code entry that chooses
+// between a new client and a stored one.
+
 #include "clients/GesCliC.h"
 
 #include "app/CasellaTesto.h"
 #include "app/Toolkit.h"
+#include "app/Valori.h"
 #include "avvio/Avvio.h"
 #include "clients/CampiCliente.h"
 #include "data/Clienti.h"
@@ -10,7 +14,6 @@
 #include "search/ChkCliC.h"
 #include "ui/Global.h"
 #include "ui/Tasti.h"
-#include "ui/Valori.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -373,13 +376,8 @@ void GesCliC::EntrataCodice() {
     // Only digits can be typed; a pasted sign or word counts as no code.
     r.CliCodice = std::max<std::int32_t>(0, InteroDa(Txt(0)->text()));
     if (r.CliCodice == 0) {
-        try {
-            if (!g_.ClientsTable)
-                throw motore::Errore(motore::ErrGenerico,
-                                     QStringLiteral("Tabella clienti chiusa."));
-            r.CliCodice = CodiceNuovo(*g_.ClientsTable);
-        } catch (const motore::Errore& e) {
-            g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + e.Spiegazione());
+        if (const Guasto guasto = CodiceLibero(g_, r.CliCodice)) {
+            g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + guasto->Spiegazione());
             TornaAlCodice();
             return;
         }
@@ -393,7 +391,8 @@ void GesCliC::EntrataCodice() {
         CmdI(0)->setText(QStringLiteral("&INSERISCI"));
     } else {
         const std::int32_t codice = r.CliCodice;
-        if (!LeggiCliente(g_, codice)) {
+        if (const Guasto guasto = LeggiCliente(g_, codice)) {
+            g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + guasto->Spiegazione());
             TornaAlCodice();
             return;
         }

@@ -4,6 +4,7 @@
 #include "app/Toolkit.h"
 #include "data/TabCodici.h"
 #include "ui/Global.h"
+#include "ui/Riprova.h"
 #include "ui/Tasti.h"
 
 #include <QFrame>
@@ -203,15 +204,15 @@ void GesTab::Form_Unload() {
 
 void GesTab::ApriTabelle() {
     TabAperta = false;
-    TabAperta =
-        ApriConRiprova(g_, QStringLiteral("ERRORE IN APERTURA TABELLA ") + g_.TableName,
-                       [this](motore::Database& db) { tabella_ = db.OpenTable(g_.TableName); });
+    TabAperta = ApriTabellaCodici(
+        g_, [this](motore::Database& db) { tabella_ = db.OpenTable(g_.TableName); },
+        RiprovaApertura(g_, QStringLiteral("ERRORE IN APERTURA TABELLA ") + g_.TableName));
 }
 
 void GesTab::ApriTabSql() {
-    ElencoAperto =
-        ApriConRiprova(g_, QStringLiteral("ERRORE IN APERTURA SQL - TABELLA ") + g_.TableName,
-                       [this](motore::Database& db) { elenco_ = db.OpenSnapshot(g_.QueryText); });
+    ElencoAperto = ApriTabellaCodici(
+        g_, [this](motore::Database& db) { elenco_ = db.OpenSnapshot(g_.QueryText); },
+        RiprovaApertura(g_, QStringLiteral("ERRORE IN APERTURA SQL - TABELLA ") + g_.TableName));
 }
 
 // ---------------------------------------------------------------------------------------

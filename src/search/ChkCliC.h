@@ -1,14 +1,11 @@
 #pragma once
 
+#include "data/RicercaClienti.h"
 #include "ui/Modulo.h"
 
 #include <array>
 #include <cstdint>
 #include <memory>
-
-namespace motore {
-class Recordset;
-}
 
 class CasellaTesto;
 class Griglia;
@@ -38,7 +35,7 @@ class ChkCliC : public Modulo {
     void EseguiRicerca();
     // Puts into the grid every client of the last search not yet shown.
     void CompletaRicerca();
-    bool RicercaInCorso() const { return lettura_ != nullptr; }
+    bool RicercaInCorso() const { return lettura_.Aperto(); }
     void CercaProvincia();
     void CampoPrecedente();
     void CampoSuccessivo();
@@ -80,8 +77,7 @@ class ChkCliC : public Modulo {
     std::array<CasellaTesto*, 8> btxt_{};
     std::array<QLabel*, 8> label1_{};
     std::array<QPushButton*, 3> cmdR_{};
-    // The search being read into the grid, with its columns looked up once.
-    std::unique_ptr<motore::Recordset> lettura_;
-    std::array<int, 10> campi_{};
+    // The search being read into the grid.
+    CursoreRicerca lettura_;
     QTimer* seguito_ = nullptr;
 };

@@ -249,22 +249,6 @@ TEST_P(ManutenzioneTest, DuecentocinquantaClientiConLaStessaPartitaIva) {
     EXPECT_TRUE(Txt(3)->text().isEmpty()) << "the refused value gives way to the one on entry";
 }
 
-TEST_P(ManutenzioneTest, UnApostrofoNellaChiaveNonRompeLaRicerca) {
-    {
-        motore::Workspace ws(amb.Server());
-        amb.ApriDitta(ws)->Esegui(
-            "INSERT INTO Clienti (CliCodice, CliRagsoc, CliCodiceFiscale) VALUES "
-            "(1, 'D''ANGELO', 'D''NGLMRA85T10A5X')");
-    }
-    Avvia("E", "[CONTROLLI]\nCIFRE=0\n");  // no such code has a check character that matches
-    Premi(Qt::Key_Return);
-    AlloElenco(0);
-    Scrivi("D'NGLMRA85T10A5X");  // full: moves on and is checked
-    EXPECT_TRUE(g.QueryText.contains("CliCodiceFiscale = 'D''NGLMRA85T10A5X'"));
-    EXPECT_EQ(righeElenco, 1) << "the client with the apostrophe is listed";
-    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 1");
-}
-
 // Choosing another client in the list of holders never makes it the client on the form.
 TEST_P(ManutenzioneTest, IlClienteSceltoNellElencoNonSostituisceQuelloSulModulo) {
     {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <initializer_list>
 
-#include "ui/Valori.h"
+#include "app/Valori.h"
 
 namespace {
 
