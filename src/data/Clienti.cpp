@@ -76,7 +76,12 @@ void RigaCliente(const motore::Recordset& t, ClientRecord& r) {
 }
 
 Guasto LeggiCliente(Sessione& s, std::int32_t codice) {
-    if (!s.ClientsTableOpen) ApriClienti(s);
+    if (!s.ClientsTableOpen) {
+        if (Guasto guasto = ApriClienti(s)) {
+            PulisciCliente(s);
+            return guasto;
+        }
+    }
     try {
         if (!s.ClientsTable)
             throw motore::Errore(motore::ErrGenerico, QStringLiteral("Tabella clienti chiusa."));

@@ -97,6 +97,7 @@ TEST_P(ClientiTest, ChiusuraEPulizia) {
     ASSERT_TRUE(guasto);
     EXPECT_EQ(guasto->numero, motore::ErrGenerico);
     EXPECT_FALSE(g.ClientsTableOpen);
+    EXPECT_EQ(LeggiCliente(g, 17)->descrizione, guasto->descrizione) << "why it cannot open";
     g.ClientRecord.CliCodice = 5;
     g.ClientRecord.CliAcronimo = QString("X");
     PulisciCliente(g);
