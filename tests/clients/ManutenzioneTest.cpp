@@ -173,33 +173,6 @@ TEST_P(ManutenzioneTest, VariazioneECancellazione) {
     EXPECT_EQ(form->ModoMaschera, 3);
 }
 
-TEST_P(ManutenzioneTest, UnaScritturaFallitaLasciaTuttoComEra) {
-    amb.AggiungiCliente(1, "ALFA");
-    Avvia();
-    Premi(Qt::Key_Return);
-    VaiAlCampo(4);
-    Scrivi("NUOVO SRL");
-
-    motore::Workspace altro(amb.Server());
-    auto db = amb.ApriDitta(altro);
-    altro.BeginTrans();
-    db->Esegui("UPDATE Clienti SET CliRagsoc = 'TENUTO' WHERE CliCodice = 1");
-    g.EnvironmentSettings.Workspace->ImpostaAttesaBlocco(100);
-    Clicca(0);
-    const Messaggio& m = g.Messaggi.Mostrati().back();
-    EXPECT_TRUE(m.testo.startsWith("Errore in scrittura: operazione impossibile\n"));
-    EXPECT_EQ(m.titolo, "NORVAL - ERRORE N. 3218");
-    EXPECT_EQ(m.icona, Icona::Critica);
-    EXPECT_EQ(CampoConFuoco(), 4);
-    EXPECT_EQ(form->ModoMaschera, 1) << "the form is kept for another try";
-    EXPECT_EQ(Txt(4)->text(), "NUOVO SRL");
-    altro.Rollback();
-    EXPECT_EQ(Elenco("SELECT CliRagsoc FROM Clienti ORDER BY CliCodice"), "ALFA");
-
-    Clicca(0);
-    EXPECT_EQ(Leggi("SELECT CliCodice, CliRagsoc FROM Clienti WHERE CliCodice = 2"), "2|NUOVO SRL");
-}
-
 TEST_P(ManutenzioneTest, UnDatabaseDiSolaLetturaNonPerdeNulla) {
     if (amb.SulServer()) GTEST_SKIP() << "a write-protected file is the files' own case";
     amb.AggiungiCliente(1, "ALFA");
