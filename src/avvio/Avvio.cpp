@@ -5,9 +5,9 @@
 
 #include "app/Profilo.h"
 #include "app/Toolkit.h"
+#include "app/Valori.h"
 #include "data/Clienti.h"
 #include "ui/Global.h"
-#include "ui/Valori.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -150,7 +150,12 @@ bool CaricaAmbiente(Global& g) {
     ApriDatabaseTabelle(g);
     if (!env.CodeTablesDatabase) return false;
 
-    ApriClienti(g);
+    while (const Guasto guasto = ApriClienti(g)) {
+        g.MessageTitle = QStringLiteral("ERRORE IN APERTURA ARCHIVIO CLIENTI");
+        if (g.MsgBox(guasto->descrizione, Pulsanti::RiprovaAnnulla, Icona::Esclamazione,
+                     g.MessageTitle) != Risposta::Riprova)
+            break;
+    }
     return g.ClientsTableOpen;
 }
 

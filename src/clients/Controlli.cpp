@@ -7,6 +7,7 @@
 #include "data/RegoleCliente.h"
 #include "data/TabCodici.h"
 #include "ui/Global.h"
+#include "ui/Riprova.h"
 
 bool GesCliC::MostraSimili(int campo, const QString& chiave, const QString& memorizzato) {
     QString k = chiave;
@@ -19,7 +20,7 @@ bool GesCliC::MostraSimili(int campo, const QString& chiave, const QString& memo
     const std::int32_t codice = g_.ClientRecord.CliCodice;
     elenco.MostraModale();
     g_.ClientRecord.CliCodice = codice;
-    ScriviCampo(campo, ModoMaschera == 2 ? memorizzato : g_.TestoIniziale);
+    ScriviCampo(campo, ModoMaschera == kVariazione ? memorizzato : g_.TestoIniziale);
     return true;
 }
 
@@ -31,51 +32,55 @@ void GesCliC::ControllaCampo(std::int16_t& indice) {
     // a client stored long ago with a wrong one can still have its other fields changed.
     auto cifre = [&](const QString& memorizzato) {
         return g_.EnvironmentSettings.ControlloCifre &&
-               !(ModoMaschera == 2 && s == memorizzato.trimmed());
+               !(ModoMaschera == kVariazione && s == memorizzato.trimmed());
     };
     switch (indice) {
-        case 1:  // fiscal code
+        case kCodiceFiscale:
             if (s.isEmpty()) return;
             if (DifettoCodiceFiscale(s, cifre(letto_.CliCodiceFiscale)) != Difetto::Nessuno ||
                 MostraSimili(1, s, r.CliCodiceFiscale))
                 g_.FieldErrorNumber = 1;
             return;
-        case 2: {  // nation, kept as its ISO code
-            const QString iso =
-                NazioneCliente(s, [this](QString& n) { return CodiceIsoNazione(g_, n); });
+        case kNazione: {  // kept as its ISO code
+            const QString iso = NazioneCliente(s, [this](QString& n) {
+                return CodiceIsoNazione(
+                    g_, n,
+                    RiprovaApertura(g_, QStringLiteral("ERRORE IN APERTURA TABELLA NAZIONI")));
+            });
             if (iso.isEmpty())
                 g_.FieldErrorNumber = 2;
             else
                 ScriviCampo(2, iso);
             return;
         }
-        case 3:  // VAT number
+        case kPartitaIva:
             if (s.isEmpty()) return;
-            if (DifettoPartitaIva(s, Txt(2)->text(), cifre(letto_.CliPartitaIva)) !=
+            if (DifettoPartitaIva(s, Txt(kNazione)->text(), cifre(letto_.CliPartitaIva)) !=
                     Difetto::Nessuno ||
                 MostraSimili(3, s, r.CliPartitaIva))
                 g_.FieldErrorNumber = 3;
             return;
-        case 4:  // company name, and its homonyms
+        case kRagsoc:  // and its homonyms
             if (s.isEmpty()) {
                 g_.FieldErrorNumber = 4;
                 return;
             }
             g_.FieldErrorNumber = Global::kErroreOmonimo;
-            CodiceOmonimo = CercaOmonimi(g_, Txt(4)->text());
+            CodiceOmonimo = CercaOmonimi(g_, Txt(kRagsoc)->text());
             if (CodiceOmonimo == 0 ||
                 g_.MsgBox(g_.MessageTitle, Pulsanti::SiNo, Icona::Domanda,
                           QStringLiteral("Clienti omonimi")) == Risposta::Si) {
                 g_.FieldErrorNumber = 0;
                 return;
             }
-            ScriviCampo(4, ModoMaschera == 2 ? QString(r.CliRagsoc) : g_.TestoIniziale);
+            ScriviCampo(4, ModoMaschera == kVariazione ? QString(r.CliRagsoc) : g_.TestoIniziale);
             return;
-        case 9:  // province
+        case kProvincia:
             if (s.isEmpty()) return;
-            g_.TableName = QStringLiteral("PROVINCIE");
-            g_.SoughtCode = Txt(9)->text();
-            if (CodiceMancante(g_, false)) g_.FieldErrorNumber = 9;
+            if (CodiceMancante(
+                    g_, QStringLiteral("PROVINCIE"), Txt(kProvincia)->text(), false,
+                    RiprovaApertura(g_, QStringLiteral("ERRORE IN APERTURA TABELLA PROVINCIE"))))
+                g_.FieldErrorNumber = kProvincia;
             return;
         default:
             return;

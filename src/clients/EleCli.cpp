@@ -1,9 +1,11 @@
+// The similar-clients dialog: its list, its keys and the client picked.
+
 #include "clients/EleCli.h"
 
 #include "app/Toolkit.h"
+#include "app/Valori.h"
 #include "ui/Global.h"
 #include "ui/Tasti.h"
-#include "ui/Valori.h"
 
 #include <QListWidget>
 #include <QPushButton>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The dialog of similar clients: a list the operator picks from or leaves.
+
 #include "ui/Modulo.h"
 
 class QListWidget;

@@ -1,7 +1,11 @@
+// The client form's construction, keys and focus, and the code entry that chooses
+// between a new client and a stored one.
+
 #include "clients/GesCliC.h"
 
 #include "app/CasellaTesto.h"
 #include "app/Toolkit.h"
+#include "app/Valori.h"
 #include "avvio/Avvio.h"
 #include "clients/CampiCliente.h"
 #include "data/Clienti.h"
@@ -10,7 +14,6 @@
 #include "search/ChkCliC.h"
 #include "ui/Global.h"
 #include "ui/Tasti.h"
-#include "ui/Valori.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -142,7 +145,7 @@ void GesCliC::Form_Load() {
         return;
     }
     SetCaption(DidascaliaIniziale(g_));
-    ModoMaschera = 0;
+    ModoMaschera = kVuota;
     InCaricamento = true;
     ImpostaFiltri();
     AzzeraMaschera();
@@ -167,17 +170,17 @@ void GesCliC::AzzeraMaschera() {
     g_.FieldErrorNumber = 0;
     SaltaFocus = false;
     CampoCorrente = 0;
-    Txt(0)->setEnabled(true);
+    Txt(kCodice)->setEnabled(true);
     for (int i = 0; i < kCampi; ++i) Txt(i)->setText(QString());
     PulisciCliente(g_);
     CmdI(2)->setVisible(false);
-    if (StartClientCode >= 1) Txt(0)->setText(QString::number(StartClientCode));
+    if (StartClientCode >= 1) Txt(kCodice)->setText(QString::number(StartClientCode));
 }
 
 void GesCliC::RiempiMaschera() {
-    if (ModoMaschera == 2) letto_ = g_.ClientRecord;
+    if (ModoMaschera == kVariazione) letto_ = g_.ClientRecord;
     InCaricamento = true;
-    if (ModoMaschera == 1) {
+    if (ModoMaschera == kInserimento) {
         SetCaption(QStringLiteral("INSERIMENTO ANAGRAFICHE - KESTOR"));
         CmdI(2)->setVisible(false);
     } else {
@@ -185,16 +188,16 @@ void GesCliC::RiempiMaschera() {
         CmdI(2)->setVisible(true);
     }
     const ClientRecord& r = g_.ClientRecord;
-    Txt(0)->setText(QString::number(r.CliCodice));
+    Txt(kCodice)->setText(QString::number(r.CliCodice));
     const QString testi[] = {r.CliCodiceFiscale, r.CliNazione,     r.CliPartitaIva, r.CliRagsoc,
                              r.CliRagsocEstesa,  r.CliIndirizzo,   r.CliCap,        r.CliLocalita,
                              r.CliProvincia,     r.CliTelefono,    r.CliContabile,  r.CliCategoria,
                              r.CliAcronimo,      r.CliEsenzioneNum};
     for (int i = 1; i <= 14; ++i) Txt(i)->setText(testi[i - 1].trimmed());
     const QVariant data = r.CliEsenzioneDat;
-    Txt(15)->setText(GiornoDi(data));
-    Txt(16)->setText(MeseDi(data));
-    Txt(17)->setText(AnnoDi(data));
+    Txt(kEsenzioneGiorno)->setText(GiornoDi(data));
+    Txt(kEsenzioneMese)->setText(MeseDi(data));
+    Txt(kEsenzioneAnno)->setText(AnnoDi(data));
     InCaricamento = false;
 }
 
@@ -204,17 +207,17 @@ void GesCliC::Form_Activate() {
     SaltaFocus = false;
     // A code typed but not entered yet (the search left without a choice, the question
     // about a new code answered No) is no client on the form: the code stays open.
-    const bool nessunCliente = ModoMaschera != 1 && ModoMaschera != 2;
-    if (InteroDa(Txt(0)->text()) == 0 || nessunCliente) {
-        Txt(0)->setEnabled(true);
-        Txt(0)->setFocus(Qt::OtherFocusReason);
+    const bool nessunCliente = ModoMaschera != kInserimento && ModoMaschera != kVariazione;
+    if (InteroDa(Txt(kCodice)->text()) == 0 || nessunCliente) {
+        Txt(kCodice)->setEnabled(true);
+        Txt(kCodice)->setFocus(Qt::OtherFocusReason);
     } else {
-        Txt(0)->setEnabled(false);
+        Txt(kCodice)->setEnabled(false);
     }
     CmdI(3)->setVisible(StartClientCode == 0);
     // Started for one client: that client comes on the form as if its code had been typed,
     // once, before the operator can edit anything.
-    if (prima && StartClientCode > 0 && ModoMaschera == 0) EntrataCodice();
+    if (prima && StartClientCode > 0 && ModoMaschera == kVuota) EntrataCodice();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -232,7 +235,7 @@ void GesCliC::Form_KeyDown(int& codice, int shift) {
     }
     if (k == kTastoHome) {
         CampoCorrente = 1;
-        Txt(1)->setFocus(Qt::OtherFocusReason);
+        Txt(kCodiceFiscale)->setFocus(Qt::OtherFocusReason);
         return;
     }
     if (k == kTastoF4) AiutoCampo();
@@ -248,7 +251,8 @@ void GesCliC::Form_KeyDown(int& codice, int shift) {
         CampoPrecedente();
     else
         CampoSuccessivo();
-    CasellaTesto* destinazione = !Txt(CampoCorrente)->isHidden() ? Txt(CampoCorrente) : Txt(4);
+    CasellaTesto* destinazione =
+        !Txt(CampoCorrente)->isHidden() ? Txt(CampoCorrente) : Txt(kRagsoc);
     destinazione->setFocus(Qt::OtherFocusReason);
 }
 
@@ -353,7 +357,7 @@ void GesCliC::CmdI_Click(int i) {
 // Code entry
 
 void GesCliC::EntrataCodice() {
-    const QString digitato = Txt(0)->text();
+    const QString digitato = Txt(kCodice)->text();
     const std::uint8_t modoPrima = ModoMaschera;
     const QString pulsantePrima = CmdI(0)->text();
     // A table that cannot be read leaves no client on the form: the operator is back on
@@ -363,23 +367,18 @@ void GesCliC::EntrataCodice() {
         ModoMaschera = modoPrima;
         CmdI(0)->setText(pulsantePrima);
         ScriviCampo(0, digitato);
-        Txt(0)->setEnabled(true);
-        Txt(0)->setFocus(Qt::OtherFocusReason);
+        Txt(kCodice)->setEnabled(true);
+        Txt(kCodice)->setFocus(Qt::OtherFocusReason);
     };
 
     PulisciCliente(g_);
-    if (Txt(0)->text().trimmed().isEmpty()) ScriviCampo(0, QStringLiteral("0"));
+    if (Txt(kCodice)->text().trimmed().isEmpty()) ScriviCampo(0, QStringLiteral("0"));
     ClientRecord& r = g_.ClientRecord;
     // Only digits can be typed; a pasted sign or word counts as no code.
-    r.CliCodice = std::max<std::int32_t>(0, InteroDa(Txt(0)->text()));
+    r.CliCodice = std::max<std::int32_t>(0, InteroDa(Txt(kCodice)->text()));
     if (r.CliCodice == 0) {
-        try {
-            if (!g_.ClientsTable)
-                throw motore::Errore(motore::ErrGenerico,
-                                     QStringLiteral("Tabella clienti chiusa."));
-            r.CliCodice = CodiceNuovo(*g_.ClientsTable);
-        } catch (const motore::Errore& e) {
-            g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + e.Spiegazione());
+        if (const Guasto guasto = CodiceLibero(g_, r.CliCodice)) {
+            g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + guasto->Spiegazione());
             TornaAlCodice();
             return;
         }
@@ -388,37 +387,39 @@ void GesCliC::EntrataCodice() {
             TornaAlCodice();
             return;
         }
-        ModoMaschera = 1;
+        ModoMaschera = kInserimento;
         codiceAutomatico_ = true;
         CmdI(0)->setText(QStringLiteral("&INSERISCI"));
     } else {
         const std::int32_t codice = r.CliCodice;
-        if (!LeggiCliente(g_, codice)) {
+        if (const Guasto guasto = LeggiCliente(g_, codice)) {
+            g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + guasto->Spiegazione());
             TornaAlCodice();
             return;
         }
         if (r.CliCodice != 0) {
-            ModoMaschera = 2;
+            ModoMaschera = kVariazione;
             CmdI(0)->setText(QStringLiteral("&CONFERMA"));
         } else {
-            if (g_.MsgBox(QStringLiteral("CODICE  ") + Txt(0)->text().trimmed() +
+            if (g_.MsgBox(QStringLiteral("CODICE  ") + Txt(kCodice)->text().trimmed() +
                               QStringLiteral("  INESISTENTE: LO VUOI INSERIRE"),
                           Pulsanti::SiNo, Icona::Domanda,
                           QStringLiteral("NORVAL - ERRORE")) == Risposta::No) {
-                Txt(0)->setEnabled(true);
-                Txt(0)->setFocus(Qt::OtherFocusReason);
+                Txt(kCodice)->setEnabled(true);
+                Txt(kCodice)->setFocus(Qt::OtherFocusReason);
                 return;
             }
             r.CliCodice = codice;
-            ModoMaschera = 1;
+            ModoMaschera = kInserimento;
             codiceAutomatico_ = false;
             CmdI(0)->setText(QStringLiteral("&INSERISCI"));
         }
     }
     toolkit::AttendiEventi();
     RiempiMaschera();
-    Txt(0)->setEnabled(false);
-    (!Txt(1)->isHidden() ? Txt(1) : Txt(4))->setFocus(Qt::OtherFocusReason);
+    Txt(kCodice)->setEnabled(false);
+    (!Txt(kCodiceFiscale)->isHidden() ? Txt(kCodiceFiscale) : Txt(kRagsoc))
+        ->setFocus(Qt::OtherFocusReason);
 }
 
 void GesCliC::ScriviCampo(int campo, const QString& testo) {
@@ -438,10 +439,10 @@ void GesCliC::AiutoCampo() {
         ChkCliC ricerca(g_, this);
         ricerca.MostraModale();
         if (ricerca.Scelto() >= 1) {
-            ModoMaschera = 2;
+            ModoMaschera = kVariazione;
             RiempiMaschera();
             CmdI(0)->setText(QStringLiteral("&CONFERMA"));
-            Txt(0)->setEnabled(false);
+            Txt(kCodice)->setEnabled(false);
             // The code field loses the focus to the program, not to the operator: its
             // leave logic must find the dialog still open.
             toolkit::AttendiEventi();
@@ -457,13 +458,13 @@ void GesCliC::AiutoCampo() {
     }
     if (campo == 7 || campo == 8) {
         // A "." where both are empty still tells the localities form who opened it.
-        QString cap = campo == 7 ? Txt(7)->text() : QString();
-        const QString localita = campo == 8 ? Txt(8)->text() : QString();
+        QString cap = campo == 7 ? Txt(kCap)->text() : QString();
+        const QString localita = campo == 8 ? Txt(kLocalita)->text() : QString();
         if (cap.isEmpty() && localita.isEmpty()) cap = QStringLiteral(".");
         const LocalitaScelta scelta = AggLocalita::Apri(g_, cap, localita, this);
-        if (!scelta.Cap.isEmpty()) Txt(7)->setText(scelta.Cap);
-        if (!scelta.Localita.isEmpty()) Txt(8)->setText(scelta.Localita);
-        if (!scelta.Provincia.isEmpty()) Txt(9)->setText(scelta.Provincia);
+        if (!scelta.Cap.isEmpty()) Txt(kCap)->setText(scelta.Cap);
+        if (!scelta.Localita.isEmpty()) Txt(kLocalita)->setText(scelta.Localita);
+        if (!scelta.Provincia.isEmpty()) Txt(kProvincia)->setText(scelta.Provincia);
     }
     g_.DialogoAperto = false;
 }

@@ -1,16 +1,15 @@
 #pragma once
 
+// The client form: its fields (Txt), buttons (CmdI) and modes, and the handlers the
+// other client files fill in (checks in Controlli.cpp, writes in Salvataggio.cpp).
+
 #include "data/ClientRecord.h"
 #include "ui/Modulo.h"
 
 #include <array>
 #include <cstdint>
-#include <functional>
 
-namespace motore {
-class Errore;
-class Recordset;
-}  // namespace motore
+struct Causa;
 
 class CasellaTesto;
 class QLabel;
@@ -30,6 +29,27 @@ class GesCliC : public Modulo {
     bool Form_Initialize(const QString& rigaDiComando, const QString& cartellaProgramma,
                          const QString& cartellaSistema);
 
+    // The fields, Txt(0) to Txt(17), by what they hold.
+    enum NumeroCampo : int {
+        kCodice = 0,
+        kCodiceFiscale = 1,
+        kNazione = 2,
+        kPartitaIva = 3,
+        kRagsoc = 4,
+        kRagsocEstesa = 5,
+        kIndirizzo = 6,
+        kCap = 7,
+        kLocalita = 8,
+        kProvincia = 9,
+        kTelefono = 10,
+        kContabile = 11,
+        kCategoria = 12,
+        kAcronimo = 13,
+        kEsenzioneNum = 14,
+        kEsenzioneGiorno = 15,
+        kEsenzioneMese = 16,
+        kEsenzioneAnno = 17,
+    };
     CasellaTesto* Txt(int i) const { return txt_[size_t(i)]; }
     QPushButton* CmdI(int i) const { return cmdI_[size_t(i)]; }
     QLabel* Etichetta(const QString& testo) const;
@@ -38,7 +58,10 @@ class GesCliC : public Modulo {
     void AzzeraMaschera();
     void RiempiMaschera();
 
-    std::uint8_t ModoMaschera = 0;
+    // What the form holds (ModoMaschera): nothing yet, a new client, a stored client, or
+    // nothing after a deletion.
+    enum Modo : std::uint8_t { kVuota = 0, kInserimento = 1, kVariazione = 2, kCancellato = 3 };
+    std::uint8_t ModoMaschera = kVuota;
     std::array<std::uint8_t, 18> FiltroTasti{};
     std::int16_t CampoCorrente = 0;
     bool InCaricamento = false;
@@ -94,10 +117,8 @@ class GesCliC : public Modulo {
     // No code is left for a new client after the highest stored one.
     void CodiciEsauriti();
     void TrasferisciCampi();
-    void ErroreScrittura(const motore::Errore& e);
-    // Runs a write on the client table inside a transaction; an error rolls it back and is
-    // shown to the operator. True when committed.
-    bool ScriviInTransazione(const std::function<void(motore::Recordset&)>& scrittura);
+    // A write the engine refused: said, the focus on the name.
+    void ErroreScrittura(const Causa& causa);
 
     std::array<CasellaTesto*, 18> txt_{};
     std::array<QPushButton*, 4> cmdI_{};

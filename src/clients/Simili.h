@@ -1,7 +1,8 @@
 #pragma once
 
+// The lists of similar clients and homonyms as the client form shows them.
+
 #include <QString>
-#include <QVariant>
 
 #include <cstdint>
 
@@ -13,11 +14,6 @@ class Global;
 // Past 200 the operator is asked once whether to go on; `chiediElencoLungo` ends false when
 // the answer was yes. A query that cannot run gives 0 and leaves the list as it was.
 int ElencoSimili(Global& g, EleCli& dialogo, QString& chiave, bool& chiediElencoLungo);
-
-// One line of that list; `chiave` is the VAT number or fiscal code the list is sorted by.
-// Null values count as empty.
-QString RigaSimile(const QVariant& codice, const QVariant& chiave, const QVariant& ragsoc,
-                   const QVariant& indirizzo, const QVariant& localita, const QVariant& provincia);
 
 // The last client other than the one in the record that bears exactly this name, or 0.
 // g.MessageTitle gets the warning title with one "codice = n" line per client found.

@@ -1,5 +1,8 @@
 #pragma once
 
+// The one client record, a field per column of Clienti, and the fixed-width text its
+// fields are made of: what the form shows, the table stores and the import brings in.
+
 #include <QString>
 
 #include <cstdint>

@@ -1,13 +1,19 @@
+// The Clienti table: reads, the save with its outcomes, deletion, codes, and the lists of
+// similar clients and homonyms. Every write runs in one transaction that asks nothing: what
+// another program did meanwhile is found inside it and returned, for the form to ask about.
+
 #include "data/Clienti.h"
 
-#include "ui/Global.h"
-#include "ui/Valori.h"
+#include "app/Valori.h"
+#include "data/RegoleCliente.h"
 
 #include <functional>
 #include <limits>
 #include <utility>
 
 namespace {
+
+const QString kPrimaria = QStringLiteral("primaria");
 
 template <int N>
 void DaColonna(FixedText<N>& campo, const QVariant& v) {
@@ -16,41 +22,35 @@ void DaColonna(FixedText<N>& campo, const QVariant& v) {
 
 }  // namespace
 
-void ApriClienti(Global& g) {
-    for (;;) {
-        g.ClientsTableOpen = true;
-        try {
-            if (!g.EnvironmentSettings.CompanyDatabase)
-                throw motore::Errore(motore::ErrGenerico,
-                                     QStringLiteral("Il database della ditta non è aperto."));
-            g.ClientsTable =
-                g.EnvironmentSettings.CompanyDatabase->OpenTable(QStringLiteral("Clienti"));
-        } catch (const motore::Errore& e) {
-            g.ClientsTableOpen = false;
-            g.ClientsTable.reset();
-            g.MessageTitle = QStringLiteral("ERRORE IN APERTURA ARCHIVIO CLIENTI");
-            if (g.MsgBox(e.Descrizione(), Pulsanti::RiprovaAnnulla, Icona::Esclamazione,
-                         g.MessageTitle) == Risposta::Riprova)
-                continue;
-            return;
-        }
-        try {
-            g.ClientsTable->SetIndex(QStringLiteral("primaria"));
-        } catch (const motore::Errore&) {
-            // Without its index the table still opens; every seek will then report it.
-        }
-        return;
+Guasto ApriClienti(Sessione& s) {
+    s.ClientsTableOpen = false;
+    s.ClientsTable.reset();
+    try {
+        if (!s.EnvironmentSettings.CompanyDatabase)
+            throw motore::Errore(motore::ErrGenerico,
+                                 QStringLiteral("Il database della ditta non è aperto."));
+        s.ClientsTable =
+            s.EnvironmentSettings.CompanyDatabase->OpenTable(QStringLiteral("Clienti"));
+    } catch (const motore::Errore& e) {
+        return CausaDi(e);
     }
+    s.ClientsTableOpen = true;
+    try {
+        s.ClientsTable->SetIndex(kPrimaria);
+    } catch (const motore::Errore&) {
+        // Without its index the table still opens; every seek will then report it.
+    }
+    return std::nullopt;
 }
 
-void ChiudiClienti(Global& g) {
-    if (g.ClientsTableOpen && g.ClientsTable) g.ClientsTable->Close();
-    g.ClientsTable.reset();
-    g.ClientsTableOpen = false;
+void ChiudiClienti(Sessione& s) {
+    if (s.ClientsTableOpen && s.ClientsTable) s.ClientsTable->Close();
+    s.ClientsTable.reset();
+    s.ClientsTableOpen = false;
 }
 
-void PulisciCliente(Global& g) {
-    g.ClientRecord = ClientRecord();
+void PulisciCliente(Sessione& s) {
+    s.ClientRecord = ClientRecord();
 }
 
 void RigaCliente(const motore::Recordset& t, ClientRecord& r) {
@@ -75,26 +75,29 @@ void RigaCliente(const motore::Recordset& t, ClientRecord& r) {
     for (const auto& [nome, assegna] : colonne) assegna(t.Field(QLatin1String(nome)));
 }
 
-bool LeggiCliente(Global& g, std::int32_t codice) {
-    if (!g.ClientsTableOpen) ApriClienti(g);
-    ClientRecord& r = g.ClientRecord;
+Guasto LeggiCliente(Sessione& s, std::int32_t codice) {
+    if (!s.ClientsTableOpen) {
+        if (Guasto guasto = ApriClienti(s)) {
+            PulisciCliente(s);
+            return guasto;
+        }
+    }
     try {
-        if (!g.ClientsTable)
+        if (!s.ClientsTable)
             throw motore::Errore(motore::ErrGenerico, QStringLiteral("Tabella clienti chiusa."));
-        motore::Recordset& t = *g.ClientsTable;
-        t.SetIndex(QStringLiteral("primaria"));
+        motore::Recordset& t = *s.ClientsTable;
+        t.SetIndex(kPrimaria);
         t.Seek(QStringLiteral("="), {codice});
         if (t.NoMatch()) {
-            PulisciCliente(g);
-            return true;
+            PulisciCliente(s);
+            return std::nullopt;
         }
-        RigaCliente(t, r);
-        return true;
+        RigaCliente(t, s.ClientRecord);
+        return std::nullopt;
     } catch (const motore::Errore& e) {
         // Half a client must never reach the form, where a save would store it.
-        PulisciCliente(g);
-        g.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + e.Spiegazione());
-        return false;
+        PulisciCliente(s);
+        return CausaDi(e);
     }
 }
 
@@ -114,7 +117,7 @@ void ScriviCliente(motore::Recordset& t, const ClientRecord& r) {
 }
 
 std::int32_t CodiceMassimo(motore::Recordset& clienti) {
-    clienti.SetIndex(QStringLiteral("primaria"));
+    clienti.SetIndex(kPrimaria);
     clienti.Seek(QStringLiteral("<="), {2147483646});
     if (clienti.NoMatch()) return 0;
     return InteroDa(clienti.Field(QStringLiteral("CliCodice")));
@@ -128,4 +131,191 @@ std::int32_t CodiceNuovo(motore::Recordset& clienti) {
         if (!clienti.NoMatch()) return 0;
     }
     return nuovo;
+}
+
+Guasto CodiceLibero(Sessione& s, std::int32_t& codice) {
+    try {
+        if (!s.ClientsTable)
+            throw motore::Errore(motore::ErrGenerico, QStringLiteral("Tabella clienti chiusa."));
+        codice = CodiceNuovo(*s.ClientsTable);
+        return std::nullopt;
+    } catch (const motore::Errore& e) {
+        return CausaDi(e);
+    }
+}
+
+EsitoSalvataggio ScriviNellaTransazione(motore::Recordset& t, ClientRecord& r,
+                                        const ModoSalvataggio& modo) {
+    EsitoSalvataggio esito;
+    // The row is found again inside the transaction: as stored now, not as read.
+    if (modo.letto || !modo.codiceVerificato) t.SetIndex(kPrimaria);
+    if (modo.letto) {
+        t.Seek(QStringLiteral("="), {r.CliCodice});
+        if (t.NoMatch()) {
+            esito.tipo = EsitoSalvataggio::CancellatoDaAltri;
+            return esito;
+        }
+        ClientRecord ora;
+        RigaCliente(t, ora);
+        if (!modo.sovrascrivi && !(ora == *modo.letto)) {
+            esito.tipo = EsitoSalvataggio::CambiatoDaAltri;
+            return esito;
+        }
+        t.Edit();
+    } else {
+        if (!modo.codiceVerificato) {
+            t.Seek(QStringLiteral("="), {r.CliCodice});
+            if (!t.NoMatch()) {
+                // Another client is stored under this code since it was taken.
+                if (!modo.codiceAutomatico)
+                    throw motore::Errore(
+                        motore::ErrChiaveDuplicata,
+                        QStringLiteral("Il codice %1 è stato appena inserito da un altro utente.")
+                            .arg(r.CliCodice));
+                const std::int32_t nuovo = CodiceNuovo(t);
+                if (nuovo == 0) {
+                    esito.tipo = EsitoSalvataggio::CodiciEsauriti;
+                    return esito;
+                }
+                r.CliCodice = nuovo;
+                esito.tipo = EsitoSalvataggio::SalvatoAltroCodice;
+            }
+        }
+        t.AddNew();
+        t.SetField(QStringLiteral("CliCodice"), r.CliCodice);
+    }
+    ScriviCliente(t, r);
+    t.Update();
+    esito.codice = r.CliCodice;
+    return esito;
+}
+
+namespace {
+
+EsitoSalvataggio SuClienti(Sessione& s,
+                           const std::function<EsitoSalvataggio(motore::Recordset&)>& scrittura) {
+    motore::Recordset* t = s.ClientsTable.get();
+    return InTransazione(
+        *s.EnvironmentSettings.Workspace,
+        [&] {
+            if (!t)
+                throw motore::Errore(motore::ErrGenerico,
+                                     QStringLiteral("Tabella clienti chiusa."));
+            return scrittura(*t);
+        },
+        [&] {
+            if (t) t->CancelUpdate();
+        });
+}
+
+}  // namespace
+
+EsitoSalvataggio SalvaCliente(Sessione& s, ClientRecord& r, const ModoSalvataggio& modo) {
+    const std::int32_t codice = r.CliCodice;
+    EsitoSalvataggio esito =
+        SuClienti(s, [&](motore::Recordset& t) { return ScriviNellaTransazione(t, r, modo); });
+    // What was not stored keeps the code it came with.
+    if (!esito.Scritto()) r.CliCodice = codice;
+    return esito;
+}
+
+EsitoSalvataggio EliminaCliente(Sessione& s, std::int32_t codice) {
+    return SuClienti(s, [&](motore::Recordset& t) {
+        EsitoSalvataggio esito;
+        t.SetIndex(kPrimaria);
+        t.Seek(QStringLiteral("="), {codice});
+        if (t.NoMatch())
+            esito.tipo = EsitoSalvataggio::CancellatoDaAltri;
+        else
+            t.Delete();
+        esito.codice = codice;
+        return esito;
+    });
+}
+
+namespace {
+
+QString Testo(const QVariant& v) {
+    return v.isNull() ? QString() : v.toString();
+}
+
+QString Colonna(const QVariant& v, int larghezza) {
+    return Testo(v).leftJustified(larghezza, u' ', true);
+}
+
+// The key goes into a quoted literal: an apostrophe must stay a character of it.
+QString Letterale(QString testo) {
+    return testo.replace(u'\'', QStringLiteral("''"));
+}
+
+}  // namespace
+
+QString RigaSimile(const QVariant& codice, const QVariant& chiave, const QVariant& ragsoc,
+                   const QVariant& indirizzo, const QVariant& localita, const QVariant& provincia) {
+    return AllineaDestra(Testo(codice).trimmed(), 6).left(6) + u'-' + Testo(chiave) + u'-' +
+           Colonna(ragsoc, 30) + u' ' + Colonna(indirizzo, 20) + u' ' + Colonna(localita, 30) +
+           u' ' + Colonna(provincia, 2);
+}
+
+Guasto LeggiSimili(Sessione& s, const QString& chiave, std::int32_t escluso, bool tutto,
+                   ListaSimili& elenco) {
+    const RicercaDetentori ricerca = DetentoriDi(chiave);
+    const QString colonna = ricerca.Colonna();
+    const QString filtro = ricerca.intera
+                               ? colonna + QStringLiteral(" = '") + Letterale(ricerca.da) + u'\''
+                               : colonna + QStringLiteral(" BETWEEN '") + Letterale(ricerca.da) +
+                                     QStringLiteral("' AND '") + Letterale(ricerca.a) + u'\'';
+    elenco.query = QStringLiteral(
+                       "SELECT CliCodice, CliRagSoc, CliIndirizzo, CliLocalita, CliProvincia, "
+                       "CliPartitaIva, CliCodiceFiscale FROM Clienti WHERE ") +
+                   filtro + QStringLiteral(" ORDER BY ") + colonna;
+    elenco.righe.clear();
+    elenco.altri = 0;
+    elenco.oltre = false;
+    try {
+        auto* db = s.EnvironmentSettings.CompanyDatabase.get();
+        if (!db)
+            throw motore::Errore(motore::ErrGenerico,
+                                 QStringLiteral("Il database della ditta non è aperto."));
+        auto rs = db->OpenSnapshot(elenco.query);
+        for (; !rs->Eof(); rs->MoveNext()) {
+            const QVariant codice = rs->Field(QStringLiteral("CliCodice"));
+            if (InteroDa(codice) != escluso) ++elenco.altri;
+            if (!tutto && elenco.altri > kSimiliOltre) {
+                elenco.oltre = true;
+                break;
+            }
+            elenco.righe << RigaSimile(
+                codice, rs->Field(colonna), rs->Field(QStringLiteral("CliRagSoc")),
+                rs->Field(QStringLiteral("CliIndirizzo")), rs->Field(QStringLiteral("CliLocalita")),
+                rs->Field(QStringLiteral("CliProvincia")));
+        }
+        rs->Close();
+    } catch (const motore::Errore& e) {
+        return CausaDi(e);
+    }
+    return std::nullopt;
+}
+
+Guasto LeggiOmonimi(Sessione& s, const QString& ragioneSociale, std::int32_t escluso,
+                    std::vector<std::int32_t>& codici, QString& query) {
+    codici.clear();
+    query = QStringLiteral("SELECT CliCodice, CliRagSoc FROM Clienti WHERE ") +
+            QStringLiteral("(CliRagSoc = '") + Letterale(ragioneSociale.trimmed()) +
+            QStringLiteral("')");
+    try {
+        auto* db = s.EnvironmentSettings.CompanyDatabase.get();
+        if (!db)
+            throw motore::Errore(motore::ErrGenerico,
+                                 QStringLiteral("Il database della ditta non è aperto."));
+        auto rs = db->OpenSnapshot(query);
+        for (; !rs->Eof(); rs->MoveNext()) {
+            const std::int32_t codice = InteroDa(rs->Field(QStringLiteral("CliCodice")));
+            if (codice != escluso) codici.push_back(codice);
+        }
+        rs->Close();
+    } catch (const motore::Errore& e) {
+        return CausaDi(e);
+    }
+    return std::nullopt;
 }

@@ -1,6 +1,9 @@
+// The field rules of a client, shared by the form and the import so that both refuse
+// and complete the same values.
+
 #include "data/RegoleCliente.h"
 
-#include "ui/Valori.h"
+#include "app/Valori.h"
 
 #include <algorithm>
 

@@ -1,33 +1,15 @@
+// The code tables: a code looked up on a table opened for it, or on one the caller holds.
+
 #include "data/TabCodici.h"
 
-#include "ui/Global.h"
-#include "ui/Valori.h"
+#include "app/Valori.h"
+#include "data/Sessione.h"
 
 #include <memory>
 
 namespace {
 
 const QString kPrimaria = QStringLiteral("primaria");
-
-// Opens a table of the code-tables database, offering Retry/Cancel on failure; null when the
-// operator gives up.
-std::unique_ptr<motore::Recordset> ApriConRiprova(Global& g, const QString& tabella) {
-    for (;;) {
-        try {
-            auto& db = g.EnvironmentSettings.CodeTablesDatabase;
-            if (!db)
-                throw motore::Errore(motore::ErrGenerico,
-                                     QStringLiteral("Il database delle tabelle non è aperto."));
-            return db->OpenTable(tabella);
-        } catch (const motore::Errore& e) {
-            g.MessageTitle = QStringLiteral("ERRORE IN APERTURA TABELLA ") + tabella;
-            if (g.MsgBox(QString::number(e.Numero()) + QStringLiteral(": ") + e.Descrizione(),
-                         Pulsanti::RiprovaAnnulla, Icona::Esclamazione,
-                         g.MessageTitle) != Risposta::Riprova)
-                return nullptr;
-        }
-    }
-}
 
 // The nation codes are all digits; signs, separators and exponents make an ISO code instead.
 bool SoloCifre(const QString& testo) {
@@ -39,66 +21,56 @@ bool SoloCifre(const QString& testo) {
 
 }  // namespace
 
-void ApriTabCodici(Global& g) {
-    if (g.CurrentCodeTableKind == 1) return;
-    g.CurrentCodeTableKind = 0;
-    g.CurrentCodeTable = ApriConRiprova(g, g.TableName);
-    if (g.CurrentCodeTable) g.CurrentCodeTableKind = 1;
-}
-
-void LeggiCodice(Global& g, const QString& codice) {
-    g.FoundCode.clear();
-    g.FoundDescription.clear();
-    ApriTabCodici(g);
-    if (g.CurrentCodeTableKind != 1 || !g.CurrentCodeTable) return;
-    try {
-        QString trovato, descrizione;
-        if (!CercaCodice(*g.CurrentCodeTable, codice, &trovato, &descrizione)) return;
-        g.FoundDescription = descrizione;
-        g.FoundCode = trovato;
-    } catch (const motore::Errore&) {
-        // A damaged table reads as a missing code: the callers ask again or report it.
-        g.FoundCode.clear();
-        g.FoundDescription.clear();
+bool ApriTabellaCodici(Sessione& s, const std::function<void(motore::Database&)>& apertura,
+                       const Riprova& riprova) {
+    for (;;) {
+        try {
+            auto* db = s.EnvironmentSettings.CodeTablesDatabase.get();
+            if (!db)
+                throw motore::Errore(motore::ErrGenerico,
+                                     QStringLiteral("Il database delle tabelle non è aperto."));
+            apertura(*db);
+            return true;
+        } catch (const motore::Errore& e) {
+            if (!riprova || !riprova(CausaDi(e))) return false;
+        }
     }
 }
 
-void ChiudiTabCodici(Global& g) {
-    if (g.CurrentCodeTable) g.CurrentCodeTable->Close();
-    g.CurrentCodeTable.reset();
-    g.CurrentCodeTableKind = 0;
+bool CodiceMancante(Sessione& s, const QString& tabella, const QString& codice, bool biancoMancante,
+                    const Riprova& riprova, QString* descrizione) {
+    if (descrizione) descrizione->clear();
+    if (codice.trimmed().isEmpty()) return biancoMancante;
+    std::unique_ptr<motore::Recordset> t;
+    if (!ApriTabellaCodici(
+            s, [&](motore::Database& db) { t = db.OpenTable(tabella); }, riprova))
+        return true;
+    bool trovato = false;
+    try {
+        trovato = CercaCodice(*t, codice, nullptr, descrizione);
+        t->Close();
+    } catch (const motore::Errore&) {
+        // A damaged table reads as a missing code: the callers ask again or report it.
+        trovato = false;
+    }
+    if (!trovato && descrizione) descrizione->clear();
+    return !trovato;
 }
 
-bool CodiceMancante(Global& g, bool biancoMancante) {
-    // Callers check fields in turn and keep the first error found in this slot.
-    struct Ripristina {
-        Global& g;
-        const std::int16_t numero = g.FieldErrorNumber;
-        ~Ripristina() { g.FieldErrorNumber = numero; }
-    } ripristina{g};
-
-    ChiudiTabCodici(g);
-    g.FoundCode.clear();
-    g.FoundDescription.clear();
-    if (g.SoughtCode.trimmed().isEmpty()) return biancoMancante;
-    LeggiCodice(g, g.SoughtCode);
-    ChiudiTabCodici(g);
-    return g.FoundCode.isEmpty();
-}
-
-QString CodiceIsoNazione(Global& g, QString& nazione) {
+QString CodiceIsoNazione(Sessione& s, QString& nazione, const Riprova& riprova) {
     nazione = nazione.trimmed();
     if (nazione.isEmpty()) return QString();
-    // A recordset of its own, so that a code table the caller has open stays current.
-    std::unique_ptr<motore::Recordset> t = ApriConRiprova(g, QStringLiteral("NAZIONI"));
-    if (!t) return QString();
+    std::unique_ptr<motore::Recordset> t;
+    if (!ApriTabellaCodici(
+            s, [&](motore::Database& db) { t = db.OpenTable(QStringLiteral("NAZIONI")); }, riprova))
+        return QString();
     QString risultato;
     try {
         risultato = IsoNazione(*t, nazione);
+        t->Close();
     } catch (const motore::Errore&) {
         risultato.clear();
     }
-    t->Close();
     return risultato;
 }
 
@@ -124,24 +96,4 @@ QString IsoNazione(motore::Recordset& nazioni, QString& nazione) {
     nazioni.Seek(QStringLiteral("="), {nazione});
     if (nazioni.NoMatch()) return QString();
     return TestoDaNull(nazioni.Field(QStringLiteral("CodiceISO")));
-}
-
-bool ApriConRiprova(Global& g, const QString& titolo,
-                    const std::function<void(motore::Database&)>& apertura) {
-    for (;;) {
-        try {
-            auto* db = g.EnvironmentSettings.CodeTablesDatabase.get();
-            if (!db)
-                throw motore::Errore(motore::ErrGenerico,
-                                     QStringLiteral("Il database delle tabelle non è aperto."));
-            apertura(*db);
-            return true;
-        } catch (const motore::Errore& e) {
-            g.MessageTitle = titolo;
-            if (g.MsgBox(QString::number(e.Numero()) + QStringLiteral(": ") + e.Descrizione(),
-                         Pulsanti::RiprovaAnnulla, Icona::Esclamazione,
-                         g.MessageTitle) != Risposta::Riprova)
-                return false;
-        }
-    }
 }

@@ -1,41 +1,45 @@
 #pragma once
 
+// The code tables (provinces, nations, categories...) of the code-tables database: whether a
+// code is there, its description, a nation's ISO code. A table that cannot be opened is
+// offered to the caller's `Riprova` (which may ask the operator) for as long as it answers
+// true; nothing here shows anything.
+
+#include "data/Esito.h"
+
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace motore {
 class Database;
 class Recordset;
 }  // namespace motore
 
-class Global;
+struct Sessione;
 
-// The code tables (provinces, nations, categories...) of the code-tables database, read one
-// at a time through the exchange slots of Global: TableName names the table, the code found
-// and its description come back in FoundCode and FoundDescription.
+// Asked, with its cause, when something cannot be opened: true to try once more.
+using Riprova = std::function<bool(const Causa&)>;
 
-// Opens TableName as the current code table unless one is already current; an open error is
-// offered for retry.
-void ApriTabCodici(Global& g);
-// Looks the code up on the current code table (opening it first when needed).
-void LeggiCodice(Global& g, const QString& codice);
-void ChiudiTabCodici(Global& g);
-// True when SoughtCode is not in TableName; a blank SoughtCode gives `biancoMancante`.
-bool CodiceMancante(Global& g, bool biancoMancante);
+// Runs `apertura` on the code-tables database until it succeeds or `riprova` gives up
+// (false then).
+bool ApriTabellaCodici(Sessione& s, const std::function<void(motore::Database&)>& apertura,
+                       const Riprova& riprova);
+
+// True when `codice` is not in table `tabella`; a blank code gives `biancoMancante`. A table
+// that cannot be opened or read misses every code. The description found goes to
+// `descrizione` when asked.
+bool CodiceMancante(Sessione& s, const QString& tabella, const QString& codice, bool biancoMancante,
+                    const Riprova& riprova, QString* descrizione = nullptr);
 // The ISO code of a nation given by its numeric code or its ISO code; "" when not found.
 // The caller's text is trimmed and numeric codes are zero-filled to three digits.
-QString CodiceIsoNazione(Global& g, QString& nazione);
+QString CodiceIsoNazione(Sessione& s, QString& nazione, const Riprova& riprova);
 
-// The same two lookups on a table the caller holds open, without messages: for readers of
-// many codes. Engine errors come through as motore::Errore.
+// The same two lookups on a table the caller holds open: for readers of many codes. Engine
+// errors come through as motore::Errore.
 // True when the code is in the table; its stored code and description when asked.
 bool CercaCodice(motore::Recordset& tabella, const QString& codice, QString* trovato = nullptr,
                  QString* descrizione = nullptr);
 // On NAZIONI: the ISO code, "" when not found; `nazione` is trimmed and zero-filled as above.
 QString IsoNazione(motore::Recordset& nazioni, QString& nazione);
-
-// Runs `apertura` on the code-tables database; an error is shown under `titolo` with Retry
-// and Cancel, for as long as the operator retries. False after Cancel.
-bool ApriConRiprova(Global& g, const QString& titolo,
-                    const std::function<void(motore::Database&)>& apertura);

@@ -5,12 +5,12 @@
 
 #include "app/CasellaTesto.h"
 #include "app/Toolkit.h"
+#include "app/Valori.h"
 #include "data/TabCodici.h"
-#include "engine/Motore.h"
 #include "lookup/GesTab.h"
 #include "ui/Global.h"
+#include "ui/Riprova.h"
 #include "ui/Tasti.h"
-#include "ui/Valori.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -18,13 +18,7 @@
 
 namespace {
 
-const QString kTabella = QStringLiteral("LOCALITA");
 const QString kProvince = QStringLiteral("PROVINCIE");
-const QString kLocalita = QStringLiteral("LocLocalita");
-const QString kCap = QStringLiteral("LocCAP");
-const QString kProvincia = QStringLiteral("LocProvincia");
-const QString kPrefisso = QStringLiteral("LocPrefisso");
-const QString kRegione = QStringLiteral("LocRegione");
 
 const QString kCaptionRicerca = QStringLiteral("GESTIONE DELLE LOCALITA' ITALIANE");
 const QString kCaptionInserimento = QStringLiteral("INSERIMENTO LOCALITA' ITALIANE");
@@ -72,11 +66,10 @@ QFont Fisso(bool grassetto) {
 // blank one only when `biancoMancante`).
 bool DescrizioneProvincia(Global& g, const QString& codice, bool biancoMancante,
                           QString& descrizione) {
-    g.TableName = kProvince;
-    g.SoughtCode = codice;
-    const bool mancante = CodiceMancante(g, biancoMancante);
-    descrizione = mancante ? QString() : g.FoundDescription;
-    return !mancante;
+    descrizione.clear();
+    return !CodiceMancante(g, kProvince, codice, biancoMancante,
+                           RiprovaApertura(g, QStringLiteral("ERRORE IN APERTURA TABELLA ") + kProvince),
+                           &descrizione);
 }
 
 QPushButton* Pulsante(QWidget* form, const char* testo, const QColor& sfondo) {
@@ -88,7 +81,7 @@ QPushButton* Pulsante(QWidget* form, const char* testo, const QColor& sfondo) {
 
 }  // namespace
 
-AggLocalita::AggLocalita(Global& g, QWidget* parent) : Modulo(g, parent) {
+AggLocalita::AggLocalita(Global& g, QWidget* parent) : Modulo(g, parent), tabella_(g) {
     setObjectName(QStringLiteral("AggLocalita"));
     setWindowFlags(Qt::Dialog);
     SetCaption(QStringLiteral("VARIAZIONE LOCALITA' ITALIANE"));
@@ -217,52 +210,24 @@ void AggLocalita::Form_Load() {
 }
 
 void AggLocalita::Form_Unload() {
-    if (tabella_) tabella_->Close();
-    tabella_.reset();
+    tabella_.Chiudi();
     LocalitaAperta = false;
     InScorrimento = false;
 }
 
 void AggLocalita::ApriLocalita() {
-    LocalitaAperta = ApriConRiprova(g_, QStringLiteral("ERRORE IN APERTURA TABELLA LOCALITA'"),
-                                    [this](motore::Database& db) {
-                                        tabella_ = db.OpenTable(kTabella);
-                                        tabella_->SetIndex(QStringLiteral("primaria"));
-                                    });
-    if (!LocalitaAperta) tabella_.reset();
+    LocalitaAperta =
+        tabella_.Apri(RiprovaApertura(g_, QStringLiteral("ERRORE IN APERTURA TABELLA LOCALITA'")));
 }
 
-bool AggLocalita::SuTabella(const std::function<void(motore::Recordset&)>& azione,
-                            Accesso accesso) {
-    if (!LocalitaAperta || !tabella_) return false;
-    motore::Workspace* ws = g_.EnvironmentSettings.Workspace.get();
-    const bool transazione = accesso == Accesso::Transazione && ws;
-    try {
-        if (transazione) ws->BeginTrans();
-        azione(*tabella_);
-        if (transazione) ws->CommitTrans();
-        return true;
-    } catch (const motore::Errore& e) {
-        if (transazione && ws->InTransazione()) {
-            try {
-                ws->Rollback();
-            } catch (const motore::Errore&) {
-            }
-        }
-        tabella_->CancelUpdate();
-        ErroreTabella(e, accesso);
-        return false;
-    }
+void AggLocalita::ErroreLettura(const Causa& causa) {
+    g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA LOCALITA'\n") + causa.Spiegazione());
 }
 
-void AggLocalita::ErroreTabella(const motore::Errore& e, Accesso accesso) {
-    if (accesso == Accesso::Lettura) {
-        g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA LOCALITA'\n") + e.Spiegazione());
-        return;
-    }
-    g_.MsgBox(QStringLiteral("Errore in scrittura: operazione impossibile\n") + e.Descrizione(),
+void AggLocalita::ErroreScrittura(const Causa& causa) {
+    g_.MsgBox(QStringLiteral("Errore in scrittura: operazione impossibile\n") + causa.descrizione,
               Pulsanti::OK, Icona::Critica,
-              QStringLiteral("KESTOR - ERRORE N. ") + QString::number(e.Numero()));
+              QStringLiteral("KESTOR - ERRORE N. ") + QString::number(causa.numero));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -277,22 +242,14 @@ void AggLocalita::PulisciCampi() {
     DesProv->clear();
 }
 
-std::vector<QVariant> AggLocalita::RigaCorrente() const {
-    std::vector<QVariant> riga;
-    for (const QString& c : {kLocalita, kCap, kProvincia, kPrefisso, kRegione})
-        riga.push_back(tabella_->Field(c));
-    return riga;
-}
-
-void AggLocalita::MostraLocalita() {
-    motore::Recordset& t = *tabella_;
-    letta_ = RigaCorrente();
-    Cod1->setText(t.Field(kLocalita).toString());
-    Combo1->setCurrentIndex(Combo1->findText(ConvertiRegione(1, t.Field(kRegione).toString())));
-    Btxt(1)->setText(t.Field(kCap).toString().trimmed());
-    Btxt(2)->setText(t.Field(kProvincia).toString().trimmed());
-    const QVariant prefisso = t.Field(kPrefisso);
-    Btxt(3)->setText(prefisso.isNull() ? QStringLiteral(" ") : prefisso.toString().trimmed());
+void AggLocalita::MostraLocalita(const RigaLocalita& riga) {
+    letta_ = riga;
+    Cod1->setText(riga.localita.toString());
+    Combo1->setCurrentIndex(Combo1->findText(ConvertiRegione(1, riga.regione.toString())));
+    Btxt(1)->setText(riga.cap.toString().trimmed());
+    Btxt(2)->setText(riga.provincia.toString().trimmed());
+    Btxt(3)->setText(riga.prefisso.isNull() ? QStringLiteral(" ")
+                                            : riga.prefisso.toString().trimmed());
     // The previous row's description must not stay beside a code that is not found.
     QString descrizione;
     DescrizioneProvincia(g_, Btxt(2)->text(), false, descrizione);
@@ -344,20 +301,16 @@ void AggLocalita::Cod1_LostFocus() {
         Cod1->setFocus(Qt::OtherFocusReason);
         return;
     }
-    bool trovata = false;
-    const bool letto = SuTabella(
-        [&](motore::Recordset& t) {
-            t.Seek(QStringLiteral(">="), {nome, QString()});
-            trovata = !t.NoMatch() && t.Field(kLocalita).toString().left(nome.size()) == nome;
-        },
-        Accesso::Lettura);
+    if (!tabella_.Aperta()) return;
+    std::optional<RigaLocalita> riga;
     // A table that cannot be read offers no insert: the row may well be there.
-    if (!letto) {
+    if (const Guasto guasto = tabella_.Cerca(QStringLiteral(">="), nome, QString(), riga)) {
+        ErroreLettura(*guasto);
         Cod1->setFocus(Qt::OtherFocusReason);
         return;
     }
-    if (trovata) {
-        MostraLocalita();
+    if (riga && riga->localita.toString().left(nome.size()) == nome) {
+        MostraLocalita(*riga);
         return;
     }
     if (g_.MsgBox(QStringLiteral("LOCALITA' INESISTENTE: INSERISCI"), Pulsanti::SiNo,
@@ -366,7 +319,7 @@ void AggLocalita::Cod1_LostFocus() {
         return;
     }
     // Stored as sought: leading blanks would put the name where no search finds it.
-    letta_.clear();
+    letta_.reset();
     Cod1->setText(nome);
     Modo(kCaptionInserimento, false);
     Btxt(1)->clear();
@@ -465,15 +418,13 @@ void AggLocalita::TastoRapido(QAbstractButton* pulsante) {
 
 void AggLocalita::Muoviti_Click(int i) {
     InScorrimento = true;
-    bool trovata = false;
-    SuTabella(
-        [&](motore::Recordset& t) {
-            t.Seek(i == 0 ? QStringLiteral(">") : QStringLiteral("<"),
-                   {Cod1->text(), Btxt(1)->text()});
-            trovata = !t.NoMatch();
-        },
-        Accesso::Lettura);
-    if (trovata) MostraLocalita();
+    if (!tabella_.Aperta()) return;
+    std::optional<RigaLocalita> riga;
+    if (const Guasto guasto = tabella_.Cerca(i == 0 ? QStringLiteral(">") : QStringLiteral("<"),
+                                             Cod1->text(), Btxt(1)->text(), riga))
+        ErroreLettura(*guasto);
+    else if (riga)
+        MostraLocalita(*riga);
 }
 
 void AggLocalita::Cmdv_Click(int i) {
@@ -518,70 +469,52 @@ void AggLocalita::Conferma() {
     };
     const QString localita = Cod1->text();
     const QString cap = Valore(1), provincia = Valore(2), prefisso = Valore(3);
+    if (!tabella_.Aperta()) return;
     // The row read for this change, when the key still names it; a changed CAP is a new row.
-    const bool stessa = !letta_.empty() && letta_[0].toString().trimmed() == localita.trimmed() &&
-                        letta_[1].toString().trimmed() == Btxt(1)->text().trimmed();
-    // Nothing waits for the operator inside the transaction: what another program did is
-    // found there, and asked about after it has ended.
-    enum class Esito { Scritta, Cambiata, Cancellata } esito = Esito::Scritta;
-    bool sovrascrivi = false;
-    bool scritto = false;
-    for (;;) {
-        esito = Esito::Scritta;
-        scritto = SuTabella(
-            [&](motore::Recordset& t) {
-                t.Seek(QStringLiteral("="), {localita, Btxt(1)->text()});
-                if (stessa && t.NoMatch()) {
-                    esito = Esito::Cancellata;  // a change never brings a row back
-                    return;
-                }
-                if (stessa && !sovrascrivi && RigaCorrente() != letta_) {
-                    esito = Esito::Cambiata;
-                    return;
-                }
-                if (t.NoMatch()) {
-                    t.AddNew();
-                    t.SetField(kLocalita, localita);
-                } else {
-                    t.Edit();
-                }
-                t.SetField(kCap, cap);
-                t.SetField(kProvincia, provincia);
-                t.SetField(kPrefisso, prefisso);
-                t.SetField(kRegione, ConvertiRegione(2, Combo1->currentText()));
-                t.Update();
-            },
-            Accesso::Transazione);
-        if (!scritto || esito != Esito::Cambiata) break;
-        if (g_.MsgBox(QStringLiteral("LOCALITA' MODIFICATA DA UN ALTRO UTENTE: SOVRASCRIVO ?"),
-                      Pulsanti::SiNo, Icona::Domanda, QStringLiteral("KESTOR - VARIAZIONE"),
-                      1) == Risposta::Si) {
-            sovrascrivi = true;
-            continue;
-        }
-        // The row as stored now takes the place of what was typed.
-        bool trovata = false;
-        if (!SuTabella(
-                [&](motore::Recordset& t) {
-                    t.Seek(QStringLiteral("="), {localita, Btxt(1)->text()});
-                    trovata = !t.NoMatch();
-                },
-                Accesso::Lettura))
+    const bool stessa = letta_ && letta_->localita.toString().trimmed() == localita.trimmed() &&
+                        letta_->cap.toString().trimmed() == Btxt(1)->text().trimmed();
+    const RigaLocalita nuova{localita, Btxt(1)->text(), provincia, prefisso,
+                             ConvertiRegione(2, Combo1->currentText())};
+    const EsitoSalvataggio esito = SalvaSeNonCambiato(
+        [&](bool sovrascrivi) {
+            return tabella_.Salva(nuova, stessa ? &*letta_ : nullptr, sovrascrivi);
+        },
+        [&] {
+            return g_.MsgBox(
+                       QStringLiteral("LOCALITA' MODIFICATA DA UN ALTRO UTENTE: SOVRASCRIVO ?"),
+                       Pulsanti::SiNo, Icona::Domanda, QStringLiteral("KESTOR - VARIAZIONE"),
+                       1) == Risposta::Si;
+        });
+    switch (esito.tipo) {
+        case EsitoSalvataggio::Salvato:
+        case EsitoSalvataggio::SalvatoAltroCodice:
+            break;
+        case EsitoSalvataggio::CambiatoDaAltri: {
+            // The row as stored now takes the place of what was typed.
+            std::optional<RigaLocalita> riga;
+            if (const Guasto guasto =
+                    tabella_.Cerca(QStringLiteral("="), localita, Btxt(1)->text(), riga)) {
+                ErroreLettura(*guasto);
+                return;
+            }
+            if (!riga) {
+                CancellataDaAltri();
+                return;
+            }
+            MostraLocalita(*riga);
+            Btxt(1)->setFocus(Qt::OtherFocusReason);
             return;
-        if (!trovata) {
+        }
+        case EsitoSalvataggio::CancellatoDaAltri:
             CancellataDaAltri();
             return;
-        }
-        MostraLocalita();
-        Btxt(1)->setFocus(Qt::OtherFocusReason);
-        return;
+        case EsitoSalvataggio::CodiciEsauriti:
+        case EsitoSalvataggio::Bloccato:
+        case EsitoSalvataggio::Fallito:
+            ErroreScrittura(esito.causa);
+            return;
     }
-    if (scritto && esito == Esito::Cancellata) {
-        CancellataDaAltri();
-        return;
-    }
-    if (!scritto) return;
-    letta_.clear();
+    letta_.reset();
     for (int i = 1; i <= 3; ++i) Btxt(i)->setText(Valore(i));
     if (DaAnagrafica) {
         scelta_ = {cap, localita, provincia};
@@ -599,20 +532,14 @@ void AggLocalita::Elimina() {
     if (g_.MsgBox(QStringLiteral("CONFERMI LA CANCELLAZIONE DELLA LOCALITA'"), Pulsanti::SiNo,
                   Icona::Domanda, QStringLiteral("KESTOR - ELIMINAZIONE"), 1) != Risposta::Si)
         return;
-    // One statement: no transaction is needed for it to happen whole or not at all.
-    bool daAltri = false;
-    const bool eliminata = SuTabella(
-        [&](motore::Recordset& t) {
-            t.Seek(QStringLiteral("="), {Cod1->text(), Btxt(1)->text()});
-            if (t.NoMatch())
-                daAltri = true;
-            else
-                t.Delete();
-        },
-        Accesso::Scrittura);
-    if (!eliminata) return;
-    if (daAltri) {
+    if (!tabella_.Aperta()) return;
+    const EsitoSalvataggio esito = tabella_.Elimina(Cod1->text(), Btxt(1)->text());
+    if (esito.tipo == EsitoSalvataggio::CancellatoDaAltri) {
         CancellataDaAltri();
+        return;
+    }
+    if (!esito.Scritto()) {
+        ErroreScrittura(esito.causa);
         return;
     }
     Cod1->setText(QStringLiteral(" "));
@@ -627,7 +554,7 @@ void AggLocalita::CancellataDaAltri() {
 }
 
 void AggLocalita::Annulla(bool svuotaLocalita) {
-    letta_.clear();
+    letta_.reset();
     if (svuotaLocalita) Cod1->setText(QStringLiteral(" "));
     Cod1->setEnabled(true);
     PulisciCampi();

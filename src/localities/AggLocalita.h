@@ -5,20 +5,12 @@
 // program's change unasked. Opened from the client form, it hands back the locality
 // confirmed there.
 
+#include "data/Localita.h"
 #include "ui/Modulo.h"
-
-#include <QVariant>
 
 #include <array>
 #include <cstdint>
-#include <functional>
-#include <memory>
-#include <vector>
-
-namespace motore {
-class Errore;
-class Recordset;
-}  // namespace motore
+#include <optional>
 
 class CasellaTesto;
 
@@ -77,7 +69,6 @@ class AggLocalita : public Modulo {
   private:
     void ApriLocalita();
     void PulisciCampi();
-    void MostraLocalita();
     void ControllaCampo(std::int16_t indice);
     void MostraErrore();
     void CercaProvincia();
@@ -95,22 +86,20 @@ class AggLocalita : public Modulo {
     void Conferma();
     void Elimina();
     void Annulla(bool svuotaLocalita);
-    enum class Accesso { Lettura, Scrittura, Transazione };
-    // Runs a read or a write on the table; an engine error is shown and gives false. A
-    // transaction that fails is rolled back whole.
-    bool SuTabella(const std::function<void(motore::Recordset&)>& azione, Accesso accesso);
-    void ErroreTabella(const motore::Errore& e, Accesso accesso);
+    // A read or a write the engine refused, told to the operator.
+    void ErroreLettura(const Causa& causa);
+    void ErroreScrittura(const Causa& causa);
     void Modo(const QString& caption, bool elimina);
 
     std::array<CasellaTesto*, 4> btxt_{};
     std::array<QPushButton*, 4> cmdv_{};
     std::array<QPushButton*, 2> muoviti_{};
     std::array<QLabel*, 5> ldesc_{};
-    std::unique_ptr<motore::Recordset> tabella_;
+    TabellaLocalita tabella_;
     // The row shown for a change, as it was read: a save that finds it stored otherwise
     // would undo another operator's change. Empty while no stored row is shown.
-    std::vector<QVariant> letta_;
-    std::vector<QVariant> RigaCorrente() const;
+    std::optional<RigaLocalita> letta_;
+    void MostraLocalita(const RigaLocalita& riga);
     // The locality shown was deleted meanwhile by another program: said, and the form emptied.
     void CancellataDaAltri();
     // The CAP and the locality the form was opened with, then the locality last sought:

@@ -8,6 +8,7 @@
 #include "app/Toolkit.h"
 #include "data/TabCodici.h"
 #include "ui/Global.h"
+#include "ui/Riprova.h"
 #include "ui/Tasti.h"
 
 #include <QFrame>
@@ -214,15 +215,15 @@ void GesTab::Form_Unload() {
 
 void GesTab::ApriTabelle() {
     TabAperta = false;
-    TabAperta =
-        ApriConRiprova(g_, QStringLiteral("ERRORE IN APERTURA TABELLA ") + nomeTabella_,
-                       [this](motore::Database& db) { tabella_ = db.OpenTable(nomeTabella_); });
+    TabAperta = ApriTabellaCodici(
+        g_, [this](motore::Database& db) { tabella_ = db.OpenTable(nomeTabella_); },
+        RiprovaApertura(g_, QStringLiteral("ERRORE IN APERTURA TABELLA ") + nomeTabella_));
 }
 
 void GesTab::ApriTabSql() {
-    ElencoAperto =
-        ApriConRiprova(g_, QStringLiteral("ERRORE IN APERTURA SQL - TABELLA ") + nomeTabella_,
-                       [this](motore::Database& db) { elenco_ = db.OpenSnapshot(testoElenco_); });
+    ElencoAperto = ApriTabellaCodici(
+        g_, [this](motore::Database& db) { elenco_ = db.OpenSnapshot(testoElenco_); },
+        RiprovaApertura(g_, QStringLiteral("ERRORE IN APERTURA SQL - TABELLA ") + nomeTabella_));
 }
 
 // ---------------------------------------------------------------------------------------

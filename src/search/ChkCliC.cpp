@@ -5,15 +5,14 @@
 
 #include "app/CasellaTesto.h"
 #include "app/Toolkit.h"
+#include "app/Valori.h"
 #include "data/Clienti.h"
-#include "engine/Motore.h"
 #include "lookup/GesTab.h"
 #include "search/Esporta.h"
 #include "search/Griglia.h"
 #include "ui/Finestra.h"
 #include "ui/Global.h"
 #include "ui/Tasti.h"
-#include "ui/Valori.h"
 
 #include <QDate>
 #include <QElapsedTimer>
@@ -43,41 +42,37 @@ constexpr int kFettaMs = 15;
 
 struct Criterio {
     const char* etichetta;
-    const char* colonna;
     int maxLength;
-    int esattoDa;  // trimmed length from which the criterion is an equality; 0 never
-    char virgoletta;
     int left, top, width;
 };
 
 constexpr Criterio kCriteri[8] = {
     {},
-    {"P. IVA", "CliPartitaIva", 11, 11, '\'', 735, 20, 1500},
-    {"C.F.", "CliCodiceFiscale", 16, 16, '\'', 2610, 45, 2085},
-    {"Nome", "CliRagSoc", 35, 35, '"', 5310, 45, 4605},
-    {"CAP-ZIP", "CliCap", 9, 5, '\'', 735, 405, 1230},
-    {"Prov.", "CliProvincia", 3, 3, '\'', 2610, 405, 510},
-    {"Nazione", "CliNazione", 3, 3, '\'', 3960, 405, 510},
-    {"Telefono", "CliTelefono", 13, 0, '\'', 5310, 405, 1700},
+    {"P. IVA", 11, 735, 20, 1500},
+    {"C.F.", 16, 2610, 45, 2085},
+    {"Nome", 35, 5310, 45, 4605},
+    {"CAP-ZIP", 9, 735, 405, 1230},
+    {"Prov.", 3, 2610, 405, 510},
+    {"Nazione", 3, 3960, 405, 510},
+    {"Telefono", 13, 5310, 405, 1700},
 };
 
 struct ColonnaGriglia {
     const char* titolo;
     int larghezza;
-    const char* chiave;  // the sort key of a heading click
 };
 
 constexpr ColonnaGriglia kColonne[10] = {
-    {"CODICE", 720, "CliCodice"},
-    {"          RAGIONE SOCIALE", 3800, "CliRagSoc"},
-    {"             INDIRIZZO", 3800, "CliIndirizzo"},
-    {" CAP", 840, "CliCap"},
-    {"             LOCALITA'", 3800, "CliLocalita"},
-    {"PV", 250, "CliProvincia"},
-    {"NAZ", 360, "CliNazione"},
-    {"    TELEFONO", 2200, "CliTelefono"},
-    {" PART. IVA", 1600, "CliPartitaIva"},
-    {" CODICE FISCALE", 1800, "CliCodiceFiscale"},
+    {"CODICE", 720},
+    {"          RAGIONE SOCIALE", 3800},
+    {"             INDIRIZZO", 3800},
+    {" CAP", 840},
+    {"             LOCALITA'", 3800},
+    {"PV", 250},
+    {"NAZ", 360},
+    {"    TELEFONO", 2200},
+    {" PART. IVA", 1600},
+    {" CODICE FISCALE", 1800},
 };
 
 QRect Rettangolo(int left, int top, int width, int height) {
@@ -88,13 +83,6 @@ QRect Rettangolo(int left, int top, int width, int height) {
 bool SoloCifre(const QString& s) {
     return !s.isEmpty() &&
            std::all_of(s.begin(), s.end(), [](QChar c) { return c >= '0' && c <= '9'; });
-}
-
-// The text of a whole number from 1 to 999,999,999 as the engines write one: shown as it
-// comes, with no conversion through a number and a locale for every row.
-bool NumeroSemplice(QByteArrayView v) {
-    return !v.isEmpty() && v.size() <= 9 && v[0] != '0' &&
-           std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace
@@ -384,46 +372,17 @@ void ChkCliC::CmdR_Click(int i) {
 // The query and the grid
 
 QString ChkCliC::TestoRicerca() const {
-    const QString verso = VersoOrdine == 1 ? QStringLiteral(" ASC") : QStringLiteral(" DESC");
-    QString sql = QStringLiteral("SELECT * FROM Clienti ");
-    QString connettore = QStringLiteral(" WHERE ");
-    for (int i = 1; i <= 7; ++i) {
-        const Criterio& c = kCriteri[i];
-        QString v = Btxt(i)->text().trimmed();
-        if (v.isEmpty()) continue;
-        const qsizetype lunghezza = v.size();
-        const QChar q = QChar::fromLatin1(c.virgoletta);
-        v.replace(q, QString(2, q));
-        const bool esatto = c.esattoDa > 0 && lunghezza >= c.esattoDa;
-        sql += connettore + u'(' + QLatin1String(c.colonna) +
-               (esatto ? QStringLiteral(" = ") : QStringLiteral(" LIKE ")) + q + v +
-               (esatto ? QString() : QStringLiteral("*")) + q + u')';
-        connettore = QStringLiteral(" AND ");
-    }
-    sql += QStringLiteral(" ORDER BY ");
-    const int colonna = ColonnaOrdine <= 9 ? ColonnaOrdine : 0;
-    sql += u' ' + QLatin1String(kColonne[colonna].chiave) + verso;
-    if (colonna != 1) sql += QStringLiteral(", CliRagSoc ASC");
-    return sql;
+    std::array<QString, kCriteriRicerca + 1> criteri;
+    for (int i = 1; i <= kCriteriRicerca; ++i) criteri[size_t(i)] = Btxt(i)->text();
+    return QueryRicerca(criteri, ColonnaOrdine, VersoOrdine != 1);
 }
 
 void ChkCliC::EseguiRicerca() {
     FermaLettura();
     ultimaRicerca_ = TestoRicerca();
     SvuotaGriglia(*GridRic);
-    auto* db = g_.EnvironmentSettings.CompanyDatabase.get();
-    try {
-        if (!db) throw motore::Errore(motore::ErrGenerico, QStringLiteral("Database chiuso."));
-        lettura_ = db->OpenSnapshot(ultimaRicerca_);
-        static constexpr const char* kCampi[10] = {
-            "CliCodice",    "CliRagsoc",  "CliIndirizzo", "CliCap",        "CliLocalita",
-            "CliProvincia", "CliNazione", "CliTelefono",  "CliPartitaIva", "CliCodiceFiscale"};
-        for (size_t i = 0; i < campi_.size(); ++i)
-            campi_[i] = lettura_->FieldIndex(QLatin1String(kCampi[i]));
-    } catch (const motore::Errore& e) {
-        lettura_.reset();
-        g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + e.Spiegazione());
-    }
+    if (const Guasto guasto = lettura_.Apri(g_, ultimaRicerca_))
+        g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + guasto->Spiegazione());
     LeggiRighe(kPrimaSchermata, 0);
     CmdR(1)->setText(kSeleziona);
     if (GridRic->Rows() > 2) {
@@ -432,19 +391,18 @@ void ChkCliC::EseguiRicerca() {
     } else {
         CmdR(1)->setVisible(false);
     }
-    if (lettura_) seguito_->start();
+    if (lettura_.Aperto()) seguito_->start();
 }
 
 void ChkCliC::CompletaRicerca() {
-    while (lettura_) LeggiRighe(std::numeric_limits<int>::max(), 0);
+    // Every call reads to the end or closes the search on a failure.
+    while (lettura_.Aperto()) LeggiRighe(std::numeric_limits<int>::max(), 0);
 }
 
 void ChkCliC::LeggiRighe(int massimo, int ms) {
-    if (!lettura_) return;
+    if (!lettura_.Aperto()) return;
     QElapsedTimer tempo;
     tempo.start();
-    auto& rs = *lettura_;
-    QByteArray altroNumero;
     std::vector<char> riga(512);
     qsizetype fine = 0;
     auto metti = [&](const char* p, qsizetype n) {
@@ -454,55 +412,33 @@ void ChkCliC::LeggiRighe(int massimo, int ms) {
         fine += n;
     };
     GridRic->SetRedraw(false);
-    try {
-        for (int n = 0; n < massimo && !rs.Eof(); ++n) {
-            // Straight from the engine's UTF-8 into the grid's: a million rows must not
-            // become a million sets of strings.
-            QByteArrayView numero = rs.FieldUtf8(campi_[0]);
-            if (!NumeroSemplice(numero)) {
-                const qint32 codice = InteroDa(rs.Field(campi_[0]));
-                altroNumero = codice == 0 ? QByteArray() : QByteArray::number(codice);
-                numero = altroNumero;
-            }
+    const Guasto guasto = lettura_.Leggi(
+        massimo, [&] { return ms > 0 && tempo.elapsed() >= ms; },
+        [&](const RigaRicerca& r) {
+            // Straight from the engine's UTF-8 into the grid's.
             fine = 0;
+            const QByteArrayView numero = r.colonne[0];
             for (qsizetype k = numero.size(); k < 6; ++k) metti(" ", 1);
             metti(numero.data(), numero.size());
-            for (size_t c = 1; c < campi_.size(); ++c) {
-                bool nullo = false;
-                const QByteArrayView v = rs.FieldUtf8(campi_[c], &nullo);
+            for (size_t c = 1; c < r.colonne.size(); ++c) {
                 metti("\t", 1);
                 // A missing nation or telephone shows as one blank.
-                if (nullo && (c == 6 || c == 7))
+                if (r.nulle[c] && (c == 6 || c == 7))
                     metti(" ", 1);
                 else
-                    metti(v.data(), v.size());
+                    metti(r.colonne[c].data(), r.colonne[c].size());
             }
             GridRic->AddItemUtf8(QByteArrayView(riga.data(), fine));
-            // Past the row shown before a slice ends, so that the next one starts after it.
-            rs.MoveNext();
-            if (ms > 0 && (n & 255) == 255 && tempo.elapsed() >= ms) break;
-        }
-        if (rs.Eof()) FermaLettura();
-    } catch (const motore::Errore& e) {
-        // What could be read stays; the operator learns why the list may be short.
-        FermaLettura();
-        GridRic->SetRedraw(true);
-        g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + e.Spiegazione());
-        return;
-    }
+        });
+    if (!lettura_.Aperto()) seguito_->stop();
     GridRic->SetRedraw(true);
+    // What could be read stays; the operator learns why the list may be short.
+    if (guasto) g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + guasto->Spiegazione());
 }
 
 void ChkCliC::FermaLettura() {
     seguito_->stop();
-    if (!lettura_) return;
-    // Closing ends the read: under a rollback journal (files on a network folder) other
-    // programs wait on it to write.
-    try {
-        lettura_->Close();
-    } catch (const motore::Errore&) {
-    }
-    lettura_.reset();
+    lettura_.Chiudi();
 }
 
 void ChkCliC::GridRic_GotFocus() {
@@ -540,9 +476,11 @@ void ChkCliC::ScegliCliente() {
     // search began: it ends before the client is read as it is now.
     FermaLettura();
     g_.ClientRecord.CliCodice = codice;
-    const bool letto = LeggiCliente(g_, codice);
+    if (const Guasto guasto = LeggiCliente(g_, codice))
+        g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + guasto->Spiegazione());
+    else if (g_.ClientRecord.CliCodice == 0)
+        g_.MsgBox(QStringLiteral("CLIENTE CANCELLATO DA UN ALTRO UTENTE"));
     scelto_ = g_.ClientRecord.CliCodice;  // 0 when it could not be read
-    if (letto && scelto_ == 0) g_.MsgBox(QStringLiteral("CLIENTE CANCELLATO DA UN ALTRO UTENTE"));
     InCaricamento = false;
     CmdR_Click(0);
 }

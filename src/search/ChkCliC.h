@@ -4,15 +4,12 @@
 // while the operator already looks at the first screen. The client picked in it is read as
 // it is now, not as the search found it, and handed back as the result.
 
+#include "data/RicercaClienti.h"
 #include "ui/Modulo.h"
 
 #include <array>
 #include <cstdint>
 #include <memory>
-
-namespace motore {
-class Recordset;
-}
 
 class CasellaTesto;
 class Griglia;
@@ -46,7 +43,7 @@ class ChkCliC : public Modulo {
     void EseguiRicerca();
     // Puts into the grid every client of the last search not yet shown.
     void CompletaRicerca();
-    bool RicercaInCorso() const { return lettura_ != nullptr; }
+    bool RicercaInCorso() const { return lettura_.Aperto(); }
     void CercaProvincia();
     void CampoPrecedente();
     void CampoSuccessivo();
@@ -93,9 +90,8 @@ class ChkCliC : public Modulo {
     std::array<CasellaTesto*, 8> btxt_{};
     std::array<QLabel*, 8> label1_{};
     std::array<QPushButton*, 3> cmdR_{};
-    // The search being read into the grid, with its columns looked up once.
-    std::unique_ptr<motore::Recordset> lettura_;
-    std::array<int, 10> campi_{};
+    // The search being read into the grid.
+    CursoreRicerca lettura_;
     QTimer* seguito_ = nullptr;
     QString ultimaRicerca_;
     std::int32_t scelto_ = 0;

@@ -6,8 +6,8 @@
 
 #include "app/Documenti.h"
 #include "app/Profilo.h"
+#include "app/Valori.h"
 #include "ui/Global.h"
-#include "ui/Valori.h"
 
 #include <QFile>
 #include <QFileInfo>

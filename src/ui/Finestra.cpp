@@ -4,9 +4,9 @@
 #include "ui/Finestra.h"
 
 #include "app/Profilo.h"
+#include "app/Valori.h"
 #include "ui/Global.h"
 #include "ui/Modulo.h"
-#include "ui/Valori.h"
 
 #include <algorithm>
 #include <cmath>

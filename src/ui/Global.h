@@ -8,8 +8,7 @@
 
 #include "app/Messaggi.h"
 #include "app/Toolkit.h"
-#include "data/ClientRecord.h"
-#include "engine/Motore.h"
+#include "data/Sessione.h"
 
 #include <QColor>
 #include <QString>
@@ -20,45 +19,12 @@ class QWidget;
 #include <functional>
 #include <memory>
 
-struct EnvironmentSettings {
-    QString Mode;             // "E" export, anything else import
-    QString EnvironmentFile;  // full path of the environment file found
-    QColor HighlightColour;   // background of the fields that offer a lookup
-    QString RootDirectory;    // always ends with "/"
-    QString TempDirectory;
-    QString CompanyCode;
-    QString Server;  // [BASE] SERVER: the database server; empty for files
-    // [CONTROLLI] CIFRE: the check characters of fiscal codes and VAT numbers count unless
-    // it is 0, for an office whose old data must go in as they are.
-    bool ControlloCifre = true;
-    QString CompanyDatabasePath;
-    QString CodeTablesDatabasePath;
-    std::unique_ptr<motore::Workspace> Workspace;
-    std::unique_ptr<motore::Database> CompanyDatabase;
-    std::unique_ptr<motore::Database> CodeTablesDatabase;
-    bool CompanyDatabaseOpen = false;
-};
-
-class Global {
+class Global : public Sessione {
   public:
     Global() = default;
     Global(const Global&) = delete;
     Global& operator=(const Global&) = delete;
 
-    ::EnvironmentSettings EnvironmentSettings;
-
-    ::ClientRecord ClientRecord;
-    std::unique_ptr<motore::Recordset> ClientsTable;
-    bool ClientsTableOpen = false;
-
-    // The code-table check of the data layer (CodiceMancante, LeggiCodice) takes its table
-    // and code here and leaves the row found here, with the table it holds open meanwhile.
-    QString TableName;
-    QString SoughtCode;
-    QString FoundCode;
-    QString FoundDescription;
-    std::unique_ptr<motore::Recordset> CurrentCodeTable;
-    std::uint8_t CurrentCodeTableKind = 0;
     // The similar-clients queries leave their text here, and the homonym warning in
     // MessageTitle for the client form to ask; the data layer titles its open errors there.
     QString QueryText;

@@ -203,7 +203,8 @@ TEST_P(ProtezioniTest, UnCampoErratoFermaIlSalvataggioDaTastiera) {
 }
 
 // Another program takes the code on the form while it is filled: first it holds the
-// database, then it stores its client under the code. The save waits, then tells.
+// database (the save fails, the form is kept), then it stores its client under the code.
+// The save tried again stores the client under the next code, and tells.
 TEST_P(ProtezioniTest, IlCodiceCambiatoVieneDetto) {
     amb.AggiungiCliente(1, "ALFA");
     Avvia();
@@ -211,8 +212,12 @@ TEST_P(ProtezioniTest, IlCodiceCambiatoVieneDetto) {
     Blocca();
     altroDb->Esegui("INSERT INTO Clienti (CliCodice, CliRagsoc) VALUES (2, 'ALTRO')");
     AltAccesso('I');
-    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 3218");
-    EXPECT_EQ(form->ModoMaschera, 1);
+    const Messaggio& errore = g.Messaggi.Mostrati().back();
+    EXPECT_TRUE(errore.testo.startsWith("Errore in scrittura: operazione impossibile\n"));
+    EXPECT_EQ(errore.titolo, "NORVAL - ERRORE N. 3218");
+    EXPECT_EQ(errore.icona, Icona::Critica);
+    EXPECT_EQ(CampoConFuoco(), 4);
+    EXPECT_EQ(form->ModoMaschera, 1) << "the form is kept for another try";
     Sblocca();
     g.Messaggi.AzzeraMostrati();
     Clicca(0);

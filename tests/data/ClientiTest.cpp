@@ -38,7 +38,7 @@ TEST(FixedText, TagliaEAllarga) {
 }
 
 TEST_P(ClientiTest, LeggeUnClienteColonnaPerColonna) {
-    LeggiCliente(g, 17);  // the table is not open yet: reading opens it
+    EXPECT_FALSE(LeggiCliente(g, 17));  // the table is not open yet: reading opens it
     EXPECT_TRUE(g.ClientsTableOpen);
     const ClientRecord& r = g.ClientRecord;
     EXPECT_EQ(r.CliCodice, 17);
@@ -70,29 +70,34 @@ TEST_P(ClientiTest, LaTabellaRestaSulClienteLetto) {
 }
 
 // A read that fails half-way never leaves half a client: the record is cleared and the
-// operator is told the engine's cause.
+// engine's cause comes back for the operator.
 TEST_P(ClientiTest, UnaLetturaFallitaPulisceIlRecord) {
     auto& db = *g.EnvironmentSettings.CompanyDatabase;
     db.Esegui("ALTER TABLE Clienti DROP COLUMN CliTelefono");
     g.ClientRecord.CliTelefono = QString("VECCHIO");
-    EXPECT_FALSE(LeggiCliente(g, 17));
-    ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
-    EXPECT_TRUE(g.Messaggi.Mostrati()[0].testo.startsWith(
-        "ERRORE NELLA TABELLA CLIENTI\nErrore n. 3265: "));
-    EXPECT_TRUE(g.Messaggi.Mostrati()[0].testo.contains("CliTelefono"));
-    EXPECT_EQ(g.Messaggi.Mostrati()[0].titolo, "");
+    const Guasto guasto = LeggiCliente(g, 17);
+    ASSERT_TRUE(guasto);
+    EXPECT_TRUE(guasto->Spiegazione().startsWith("Errore n. 3265: "));
+    EXPECT_TRUE(guasto->descrizione.contains("CliTelefono"));
     EXPECT_EQ(g.ClientRecord.CliCodice, 0);
     EXPECT_EQ(g.ClientRecord.CliNazione.str(), "   ");
     EXPECT_EQ(g.ClientRecord.CliTelefono.str(), QString(14, ' '));
-    EXPECT_TRUE(LeggiCliente(g, 99)) << "a missing client is no failure";
+    EXPECT_FALSE(LeggiCliente(g, 99)) << "a missing client is no failure";
+    EXPECT_TRUE(g.Messaggi.Mostrati().empty());
 }
 
 TEST_P(ClientiTest, ChiusuraEPulizia) {
-    ApriClienti(g);
+    ASSERT_FALSE(ApriClienti(g));
     ASSERT_TRUE(g.ClientsTableOpen);
     ChiudiClienti(g);
     EXPECT_FALSE(g.ClientsTableOpen);
     ChiudiClienti(g);  // twice is harmless
+    g.EnvironmentSettings.CompanyDatabase.reset();
+    const Guasto guasto = ApriClienti(g);
+    ASSERT_TRUE(guasto);
+    EXPECT_EQ(guasto->numero, motore::ErrGenerico);
+    EXPECT_FALSE(g.ClientsTableOpen);
+    EXPECT_EQ(LeggiCliente(g, 17)->descrizione, guasto->descrizione) << "why it cannot open";
     g.ClientRecord.CliCodice = 5;
     g.ClientRecord.CliAcronimo = QString("X");
     PulisciCliente(g);

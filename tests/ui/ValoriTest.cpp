@@ -7,7 +7,7 @@
 #include <initializer_list>
 
 #include "support/AmbienteProva.h"
-#include "ui/Valori.h"
+#include "app/Valori.h"
 
 namespace {
 

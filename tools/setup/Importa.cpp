@@ -1,15 +1,19 @@
+// The import of a client list: read and checked whole before one transaction stores the
+// accepted rows through the same row save as the client form; the rejects go to a file
+// with their reasons.
+
 #include "Importa.h"
 
 #include "LettoreCsv.h"
 #include "Motivi.h"
 #include "app/Cp1252.h"
 #include "app/Documenti.h"
+#include "app/Valori.h"
 #include "data/ClientRecord.h"
 #include "data/Clienti.h"
 #include "data/RegoleCliente.h"
 #include "data/TabCodici.h"
 #include "engine/Dialetto.h"
-#include "ui/Valori.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -690,12 +694,14 @@ EsitoImport Importa(motore::Workspace& ws, motore::Database& ditta, motore::Data
         }
 
         const qint64 daScrivere = esito.lette - esito.scartate;
-        for (const Riga& r : righe) {
+        // The codes were checked free above, under the lock this transaction holds.
+        ModoSalvataggio modo;
+        modo.codiceVerificato = true;
+        for (Riga& r : righe) {
             if (!r.motivo.isEmpty()) continue;
-            clienti->AddNew();
-            clienti->SetField(QStringLiteral("CliCodice"), r.r.CliCodice);
-            ScriviCliente(*clienti, r.r);
-            clienti->Update();
+            const EsitoSalvataggio scritto = ScriviNellaTransazione(*clienti, r.r, modo);
+            if (!scritto.Scritto())
+                throw motore::Errore(scritto.causa.numero, scritto.causa.descrizione);
             ++esito.importate;
             esito.tagliate += r.tagliata;
             avanza("scrittura", esito.importate, daScrivere);

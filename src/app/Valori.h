@@ -1,12 +1,12 @@
 #pragma once
 
+// Conversions between what the database holds and what the forms show. A null QVariant is
+// the database's null. Dates travel as day numbers counted from 30/12/1899, so that
+// 01/01/1900 is 2 and 01/01/2001 is 36892. Below the data layer, which reads with them.
+
 #include <QDate>
 #include <QString>
 #include <QVariant>
-
-// Conversions between what the database holds and what the forms show. A null QVariant is
-// the database's null. Dates travel as day numbers counted from 30/12/1899, so that
-// 01/01/1900 is 2 and 01/01/2001 is 36892.
 
 QDate DataDaGiorno(qint64 giorno);
 qint64 GiornoDaData(const QDate& data);

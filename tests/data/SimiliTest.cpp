@@ -1,5 +1,6 @@
 #include "clients/EleCli.h"
 #include "clients/Simili.h"
+#include "data/Clienti.h"
 #include "ui/Global.h"
 
 #include "support/AmbienteProva.h"
@@ -55,81 +56,100 @@ TEST(RigaSimile, ColonneFisse) {
                      QString(30, ' ') + " MI");
 }
 
-TEST_P(SimiliTest, ChiaveNumericaCercaPerPartitaIva) {
+// The holders of a key: a numeric key among the VAT numbers, any other among the fiscal
+// codes; long enough, an equality, else the start of one (its first word, blank included).
+// An apostrophe stays a character of the literal.
+TEST_P(SimiliTest, ChiaviEQuery) {
     Cliente(7, "ROSSI SPA", "01234567890 ", "RSSMRA80A01F205X", "VIA ROMA 1", "MILANO", "MI");
     Cliente(8, "BIANCHI SRL", "01234567899", QVariant());
-    Cliente(9, "VERDI SNC", "01234567800", QVariant());
     Cliente(10, "NERI SAS", "0123456789", QVariant());
-
-    EXPECT_EQ(Elenco("01234567890"), 1);
-    EXPECT_EQ(g.QueryText, kSelect + "CliPartitaIva = '01234567890' ORDER BY CliPartitaIva");
-    EXPECT_TRUE(chiedi);
-    ASSERT_EQ(Righe().size(), 1) << "the blank-padded stored value still matches";
-    EXPECT_EQ(Righe()[0],
-              "     7-01234567890 -ROSSI SPA                      VIA ROMA 1           "
-              "MILANO                         MI");
-
-    EXPECT_EQ(Elenco("0123456789"), 3);
-    EXPECT_EQ(g.QueryText, kSelect +
-                               "CliPartitaIva BETWEEN '0123456789 ' AND '0123456789zzz' "
-                               "ORDER BY CliPartitaIva");
-    QStringList codici;
-    for (const QString& r : Righe()) codici << r.left(6).trimmed();
-    EXPECT_EQ(codici, QStringList({"10", "7", "8"})) << "ordered by VAT number";
-
-    // Only the first word is the key, its blank included; it is still a number.
-    EXPECT_EQ(Elenco(" 01234567 99"), 0);
-    EXPECT_EQ(g.QueryText, kSelect +
-                               "CliPartitaIva BETWEEN '01234567  ' AND '01234567 zzz' "
-                               "ORDER BY CliPartitaIva");
-}
-
-TEST_P(SimiliTest, AltrimentiPerCodiceFiscale) {
-    Cliente(3, "ROSSI MARIO", "01234567890", "RSSMRA80A01F205X", "VIA ROMA 1", "MILANO", "MI");
     Cliente(4, "ROSSI LUCA", QVariant(), "RSSLCU75B02H501Y");
-    Cliente(5, "BIANCHI ANNA", QVariant(), "BNCNNA90C41F205Z");
-
-    EXPECT_EQ(Elenco("RSSMRA80A01F205X"), 1);
-    EXPECT_EQ(g.QueryText,
-              kSelect + "CliCodiceFiscale = 'RSSMRA80A01F205X' ORDER BY CliCodiceFiscale");
-    ASSERT_EQ(Righe().size(), 1);
-    EXPECT_TRUE(Righe()[0].startsWith("     3-RSSMRA80A01F205X-ROSSI MARIO "));
-
-    EXPECT_EQ(Elenco("  RSS  "), 2);
-    EXPECT_EQ(g.QueryText, kSelect +
-                               "CliCodiceFiscale BETWEEN 'RSS ' AND 'RSSzzz' "
-                               "ORDER BY CliCodiceFiscale");
-    ASSERT_EQ(Righe().size(), 2);
-    EXPECT_TRUE(Righe()[0].startsWith("     4-RSSLCU75B02H501Y-"));
-
-    EXPECT_EQ(Elenco("RSS MARIO"), 0);
-    EXPECT_TRUE(g.QueryText.contains("CliCodiceFiscale BETWEEN 'RSS  ' AND 'RSS zzz'"));
-
-    // Letters make a key a fiscal code whatever its digits.
-    EXPECT_EQ(Elenco("0123456789A"), 0);
-    EXPECT_TRUE(g.QueryText.contains("CliCodiceFiscale BETWEEN '0123456789A '"));
-    EXPECT_TRUE(Righe().isEmpty());
-
-    // The client in the record is shown but not counted.
-    g.ClientRecord.CliCodice = 3;
-    EXPECT_EQ(Elenco("RSSMRA"), 0);
-    EXPECT_EQ(Righe().size(), 1);
-}
-
-TEST_P(SimiliTest, ApostrofoNonRompeLaQuery) {
     Cliente(6, "D'ANGELO", QVariant(), "D'ANG");
-    dlg.Lista1->addItem("vecchia");
-    EXPECT_EQ(Elenco("D'AN"), 1);
-    EXPECT_EQ(g.QueryText, kSelect +
-                               "CliCodiceFiscale BETWEEN 'D''AN ' AND 'D''ANzzz' "
-                               "ORDER BY CliCodiceFiscale");
-    ASSERT_EQ(Righe().size(), 1);
-    EXPECT_TRUE(Righe()[0].startsWith("     6-D'ANG-D'ANGELO"));
-    EXPECT_EQ(Elenco("X'OR'1'='1"), 0) << "a quote cannot widen the search";
-    EXPECT_TRUE(g.QueryText.contains("BETWEEN 'X''OR''1''=''1 ' AND 'X''OR''1''=''1zzz'"));
-    // 16 characters before doubling: still an exact search.
-    EXPECT_EQ(Elenco("ABCDEFGHIJKLMN'P"), 0);
-    EXPECT_TRUE(g.QueryText.contains("CliCodiceFiscale = 'ABCDEFGHIJKLMN''P'"));
+    Cliente(9, "D'ANGELO MARIO", QVariant(), "D'NGLMRA85T10A5X");
+    const struct {
+        const char* chiave;
+        int escluso;
+        int altri;
+        const char* filtro;
+        QStringList codici;  // the lines' codes, in the list's order
+    } casi[] = {
+        {"01234567890", 0, 1, "CliPartitaIva = '01234567890' ORDER BY CliPartitaIva", {"7"}},
+        {"0123456789",
+         0,
+         3,
+         "CliPartitaIva BETWEEN '0123456789 ' AND '0123456789zzz' ORDER BY CliPartitaIva",
+         {"10", "7", "8"}},
+        {" 01234567 99",
+         0,
+         0,
+         "CliPartitaIva BETWEEN '01234567  ' AND '01234567 zzz' ORDER BY CliPartitaIva",
+         {}},
+        {"RSSMRA80A01F205X",
+         0,
+         1,
+         "CliCodiceFiscale = 'RSSMRA80A01F205X' ORDER BY CliCodiceFiscale",
+         {"7"}},
+        {"  RSS  ",
+         0,
+         2,
+         "CliCodiceFiscale BETWEEN 'RSS ' AND 'RSSzzz' ORDER BY CliCodiceFiscale",
+         {"4", "7"}},
+        {"RSS MARIO",
+         0,
+         0,
+         "CliCodiceFiscale BETWEEN 'RSS  ' AND 'RSS zzz' ORDER BY CliCodiceFiscale",
+         {}},
+        // Letters make a key a fiscal code whatever its digits.
+        {"0123456789A",
+         0,
+         0,
+         "CliCodiceFiscale BETWEEN '0123456789A ' AND '0123456789Azzz' ORDER BY "
+         "CliCodiceFiscale",
+         {}},
+        // The client on the form is listed but not counted.
+        {"RSSMRA",
+         7,
+         0,
+         "CliCodiceFiscale BETWEEN 'RSSMRA ' AND 'RSSMRAzzz' ORDER BY CliCodiceFiscale",
+         {"7"}},
+        {"D'AN",
+         0,
+         1,
+         "CliCodiceFiscale BETWEEN 'D''AN ' AND 'D''ANzzz' ORDER BY CliCodiceFiscale",
+         {"6"}},
+        {"X'OR'1'='1",
+         0,
+         0,
+         "CliCodiceFiscale BETWEEN 'X''OR''1''=''1 ' AND 'X''OR''1''=''1zzz' ORDER BY "
+         "CliCodiceFiscale",
+         {}},
+        {"D'NGLMRA85T10A5X",
+         0,
+         1,
+         "CliCodiceFiscale = 'D''NGLMRA85T10A5X' ORDER BY CliCodiceFiscale",
+         {"9"}},
+        // 16 characters before doubling: still an exact search.
+        {"ABCDEFGHIJKLMN'P",
+         0,
+         0,
+         "CliCodiceFiscale = 'ABCDEFGHIJKLMN''P' ORDER BY CliCodiceFiscale",
+         {}},
+    };
+    for (const auto& c : casi) {
+        ListaSimili l;
+        ASSERT_FALSE(LeggiSimili(g, c.chiave, c.escluso, false, l)) << c.chiave;
+        EXPECT_EQ(l.query, kSelect + c.filtro);
+        EXPECT_EQ(l.altri, c.altri) << c.chiave;
+        QStringList codici;
+        for (const QString& r : l.righe) codici << r.left(6).trimmed();
+        EXPECT_EQ(codici, c.codici) << c.chiave;
+    }
+    // The blank-padded stored value matches, and shows as stored.
+    g.ClientRecord.CliCodice = 0;
+    EXPECT_EQ(Elenco("01234567890"), 1);
+    EXPECT_TRUE(chiedi);
+    EXPECT_EQ(Righe(), QStringList{"     7-01234567890 -ROSSI SPA                      "
+                                   "VIA ROMA 1           MILANO                         MI"});
     EXPECT_TRUE(g.Messaggi.Mostrati().empty());
 }
 

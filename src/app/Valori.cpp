@@ -1,4 +1,7 @@
-#include "ui/Valori.h"
+// Conversions between what the database holds and what the forms show, and the key
+// filters; below the data layer, which reads columns and capitalises as the forms do.
+
+#include "app/Valori.h"
 
 #include <QDateTime>
 #include <QLocale>

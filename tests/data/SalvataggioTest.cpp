@@ -1,0 +1,302 @@
+// What a save of the data layer says happened, with no form: each outcome on both engines,
+// for the clients and the localities alike, with what is stored afterwards.
+
+#include "data/Clienti.h"
+#include "data/Localita.h"
+#include "ui/Global.h"
+
+#include "support/AmbienteProva.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Tipo = EsitoSalvataggio::Tipo;
+
+// What the operator does: a new client (its code typed or taken by the program), a change
+// of a client read before (and, asked about another's change, Yes or No), a deletion.
+enum class Azione { Digitato, Automatico, Variazione, VariazioneSi, VariazioneNo, Elimina };
+
+struct Caso {
+    const char* nome;
+    std::vector<const char*> altro;  // what another program stores after the read
+    bool bloccato;                   // another program holds the database meanwhile
+    Azione azione;
+    std::int32_t codice;
+    Tipo atteso;
+    std::int32_t codiceAtteso;  // stored; for a failure, the code kept on the record
+    int domande;                // questions about another's change
+    int errore;
+    const char* righe;
+};
+
+const Caso kClienti[] = {
+    {"Nuovo", {}, false, Azione::Digitato, 3, Tipo::Salvato, 3, 0, 0, "1:ALFA,2:BETA,3:NUOVO"},
+    {"CodicePresoDalProgramma",
+     {"INSERT INTO Clienti (CliCodice, CliRagsoc) VALUES (3, 'ALTRO')"},
+     false,
+     Azione::Automatico,
+     3,
+     Tipo::SalvatoAltroCodice,
+     4,
+     0,
+     0,
+     "1:ALFA,2:BETA,3:ALTRO,4:NUOVO"},
+    {"CodiceDigitatoPreso",
+     {"INSERT INTO Clienti (CliCodice, CliRagsoc) VALUES (3, 'ALTRO')"},
+     false,
+     Azione::Digitato,
+     3,
+     Tipo::Fallito,
+     3,
+     0,
+     motore::ErrChiaveDuplicata,
+     "1:ALFA,2:BETA,3:ALTRO"},
+    {"NessunCodiceLibero",
+     {"INSERT INTO Clienti (CliCodice, CliRagsoc) VALUES (2147483646, 'X')",
+      "INSERT INTO Clienti (CliCodice, CliRagsoc) VALUES (2147483647, 'Y')"},
+     false,
+     Azione::Automatico,
+     2147483646,
+     Tipo::CodiciEsauriti,
+     2147483646,
+     0,
+     0,
+     "1:ALFA,2:BETA,2147483646:X,2147483647:Y"},
+    {"Variazione", {}, false, Azione::Variazione, 1, Tipo::Salvato, 1, 0, 0, "1:NUOVO,2:BETA"},
+    {"CambiatoDaAltriTenuto",
+     {"UPDATE Clienti SET CliRagsoc = 'CAMBIATO' WHERE CliCodice = 1"},
+     false,
+     Azione::VariazioneNo,
+     1,
+     Tipo::CambiatoDaAltri,
+     1,
+     1,
+     0,
+     "1:CAMBIATO,2:BETA"},
+    {"CambiatoDaAltriSovrascritto",
+     {"UPDATE Clienti SET CliTelefono = '06' WHERE CliCodice = 1"},
+     false,
+     Azione::VariazioneSi,
+     1,
+     Tipo::Salvato,
+     1,
+     1,
+     0,
+     "1:NUOVO,2:BETA"},
+    {"CancellatoDaAltri",
+     {"DELETE FROM Clienti WHERE CliCodice = 1"},
+     false,
+     Azione::VariazioneSi,
+     1,
+     Tipo::CancellatoDaAltri,
+     1,
+     0,
+     0,
+     "2:BETA"},
+    {"NuovoBloccato",
+     {},
+     true,
+     Azione::Automatico,
+     3,
+     Tipo::Bloccato,
+     3,
+     0,
+     motore::ErrBloccato,
+     "1:ALFA,2:BETA"},
+    {"VariazioneBloccata",
+     {},
+     true,
+     Azione::Variazione,
+     1,
+     Tipo::Bloccato,
+     1,
+     0,
+     motore::ErrBloccato,
+     "1:ALFA,2:BETA"},
+    {"Eliminato", {}, false, Azione::Elimina, 2, Tipo::Salvato, 2, 0, 0, "1:ALFA"},
+    {"EliminatoDaAltri",
+     {"DELETE FROM Clienti WHERE CliCodice = 2"},
+     false,
+     Azione::Elimina,
+     2,
+     Tipo::CancellatoDaAltri,
+     2,
+     0,
+     0,
+     "1:ALFA"},
+};
+
+class SalvataggioTest : public ::testing::TestWithParam<std::tuple<Motore, Caso>> {
+  protected:
+    SalvataggioTest() : amb(std::get<0>(GetParam())), altroWs(amb.Server()) {}
+
+    void SetUp() override {
+        amb.AggiungiCliente(1, "ALFA");
+        amb.AggiungiCliente(2, "BETA");
+        amb.ApriDatabase(g);
+        ASSERT_FALSE(ApriClienti(g));
+        g.EnvironmentSettings.Workspace->ImpostaAttesaBlocco(100);
+        altroDb = amb.ApriDitta(altroWs);
+    }
+    void TearDown() override {
+        if (altroWs.InTransazione()) altroWs.Rollback();
+    }
+
+    QString Righe() const {
+        return amb
+            .Leggi("SELECT CliCodice || ':' || rtrim(CliRagsoc) FROM Clienti ORDER BY CliCodice")
+            .replace('\n', ',');
+    }
+
+    AmbienteProva amb;
+    Global g;
+    motore::Workspace altroWs;
+    std::unique_ptr<motore::Database> altroDb;
+};
+
+TEST_P(SalvataggioTest, Clienti) {
+    const Caso& c = std::get<1>(GetParam());
+    ClientRecord r;
+    r.CliCodice = c.codice;
+    ASSERT_FALSE(LeggiCliente(g, c.codice));
+    const ClientRecord letto = g.ClientRecord;
+    if (c.azione != Azione::Digitato && c.azione != Azione::Automatico) r = letto;
+    r.CliCodice = c.codice;
+    r.CliRagsoc = QString("NUOVO");
+
+    for (const char* sql : c.altro) altroDb->Esegui(sql);
+    if (c.bloccato) {
+        altroWs.BeginTrans();
+        altroDb->Esegui("UPDATE Clienti SET CliTelefono = '1' WHERE CliCodice = 2");
+    }
+
+    int domande = 0;
+    EsitoSalvataggio esito;
+    if (c.azione == Azione::Elimina) {
+        esito = EliminaCliente(g, c.codice);
+    } else {
+        ModoSalvataggio modo;
+        const bool variazione = c.azione != Azione::Digitato && c.azione != Azione::Automatico;
+        modo.letto = variazione ? &letto : nullptr;
+        modo.codiceAutomatico = c.azione == Azione::Automatico;
+        esito = SalvaSeNonCambiato(
+            [&](bool sovrascrivi) {
+                modo.sovrascrivi = sovrascrivi;
+                return SalvaCliente(g, r, modo);
+            },
+            [&] {
+                ++domande;
+                return c.azione == Azione::VariazioneSi;
+            });
+        EXPECT_EQ(r.CliCodice, c.codiceAtteso);
+    }
+    EXPECT_EQ(esito.tipo, c.atteso);
+    EXPECT_EQ(esito.causa.numero, c.errore) << esito.causa.descrizione.toStdString();
+    if (esito.Scritto()) {
+        EXPECT_EQ(esito.codice, c.codiceAtteso);
+    }
+    EXPECT_EQ(domande, c.domande);
+    if (altroWs.InTransazione()) altroWs.Rollback();
+    EXPECT_EQ(Righe(), c.righe);
+    EXPECT_TRUE(g.Messaggi.Mostrati().empty()) << "the data layer asks nothing";
+    // Nothing stays open: another program writes at once.
+    altroDb->Esegui("UPDATE Clienti SET CliTelefono = '2' WHERE CliCodice = 1");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Motori, SalvataggioTest,
+    ::testing::Combine(::testing::ValuesIn(MotoriDiProva()), ::testing::ValuesIn(kClienti)),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param) == Motore::File ? "File_" : "Server_") +
+               std::get<1>(info.param).nome;
+    });
+
+// The localities: the same rule for a row changed or deleted since it was read.
+struct CasoLocalita {
+    const char* nome;
+    const char* altro;
+    bool bloccato;
+    bool variazione;
+    bool elimina;
+    bool si;  // the answer about another's change
+    Tipo atteso;
+    int domande;
+    const char* riga;  // PROVA's prefix and province as stored after, "" gone
+};
+
+const CasoLocalita kLocalita[] = {
+    {"Nuova", "DELETE FROM LOCALITA WHERE LocLocalita = 'PROVA'", false, false, false, false,
+     Tipo::Salvato, 0, "06|RM"},
+    {"Variazione", nullptr, false, true, false, false, Tipo::Salvato, 0, "06|RM"},
+    {"CambiataTenuta", "UPDATE LOCALITA SET LocPrefisso = '02' WHERE LocLocalita = 'PROVA'", false,
+     true, false, false, Tipo::CambiatoDaAltri, 1, "02|MI"},
+    {"CambiataSovrascritta", "UPDATE LOCALITA SET LocPrefisso = '02' WHERE LocLocalita = 'PROVA'",
+     false, true, false, true, Tipo::Salvato, 1, "06|RM"},
+    {"CancellataDaAltri", "DELETE FROM LOCALITA WHERE LocLocalita = 'PROVA'", false, true, false,
+     true, Tipo::CancellatoDaAltri, 0, ""},
+    {"Bloccata", nullptr, true, true, false, false, Tipo::Bloccato, 0, "|MI"},
+    {"Eliminata", nullptr, false, false, true, false, Tipo::Salvato, 0, ""},
+    {"EliminataDaAltri", "DELETE FROM LOCALITA WHERE LocLocalita = 'PROVA'", false, false, true,
+     false, Tipo::CancellatoDaAltri, 0, ""},
+};
+
+class SalvataggioLocalitaTest : public ::testing::TestWithParam<std::tuple<Motore, CasoLocalita>> {
+};
+
+TEST_P(SalvataggioLocalitaTest, Localita) {
+    const CasoLocalita& c = std::get<1>(GetParam());
+    AmbienteProva amb(std::get<0>(GetParam()));
+    amb.CreaLocalita();
+    Global g;
+    amb.ApriDatabase(g);
+    g.EnvironmentSettings.Workspace->ImpostaAttesaBlocco(100);
+    motore::Workspace altroWs(amb.Server());
+    auto altro = amb.ApriTabelle(altroWs);
+    altro->Esegui("INSERT INTO LOCALITA VALUES ('PROVA', '00001', 'MI', NULL, 'LOM')");
+
+    TabellaLocalita t(g);
+    ASSERT_TRUE(t.Apri({}));
+    std::optional<RigaLocalita> letta;
+    ASSERT_FALSE(t.Cerca("=", "PROVA", "00001", letta));
+    ASSERT_TRUE(letta);
+    if (c.altro) altro->Esegui(c.altro);
+    if (c.bloccato) {
+        altroWs.BeginTrans();
+        altro->Esegui("UPDATE LOCALITA SET LocRegione = 'LAZ' WHERE LocLocalita = 'PROVA'");
+    }
+    int domande = 0;
+    EsitoSalvataggio esito;
+    if (c.elimina) {
+        esito = t.Elimina("PROVA", "00001");
+    } else {
+        const RigaLocalita nuova{"PROVA", "00001", "RM", "06", "LAZ"};
+        esito = SalvaSeNonCambiato(
+            [&](bool sovrascrivi) {
+                return t.Salva(nuova, c.variazione ? &*letta : nullptr, sovrascrivi);
+            },
+            [&] {
+                ++domande;
+                return c.si;
+            });
+    }
+    if (altroWs.InTransazione()) altroWs.Rollback();
+    EXPECT_EQ(esito.tipo, c.atteso);
+    EXPECT_EQ(esito.causa.numero, c.bloccato ? motore::ErrBloccato : 0);
+    EXPECT_EQ(domande, c.domande);
+    EXPECT_EQ(amb.Leggi("SELECT rtrim(coalesce(LocPrefisso, '')) || '|' || rtrim(LocProvincia) "
+                        "FROM LOCALITA WHERE LocLocalita = 'PROVA'",
+                        true),
+              c.riga);
+    EXPECT_TRUE(g.Messaggi.Mostrati().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Motori, SalvataggioLocalitaTest,
+    ::testing::Combine(::testing::ValuesIn(MotoriDiProva()), ::testing::ValuesIn(kLocalita)),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param) == Motore::File ? "File_" : "Server_") +
+               std::get<1>(info.param).nome;
+    });
+
+}  // namespace
