@@ -1,3 +1,7 @@
+// Makes the million-client company once per build folder and once per server schema, with
+// the setup tool's own generator, so that later runs measure without waiting for it; the
+// latency benchmarks reach the server through the delaying proxy.
+
 #include "DittaGrande.h"
 
 #include "Setup.h"
