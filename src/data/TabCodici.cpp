@@ -6,6 +6,7 @@
 #include "data/Sessione.h"
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -96,4 +97,78 @@ QString IsoNazione(motore::Recordset& nazioni, QString& nazione) {
     nazioni.Seek(QStringLiteral("="), {nazione});
     if (nazioni.NoMatch()) return QString();
     return TestoDaNull(nazioni.Field(QStringLiteral("CodiceISO")));
+}
+
+TabellaCodici::TabellaCodici(QString nome) : nome_(std::move(nome)) {}
+
+TabellaCodici::~TabellaCodici() {
+    Chiudi();
+}
+
+bool TabellaCodici::Apri(Sessione& s, const Riprova& riprova) {
+    Chiudi();
+    return ApriTabellaCodici(
+        s, [this](motore::Database& db) { tabella_ = db.OpenTable(nome_); }, riprova);
+}
+
+void TabellaCodici::Chiudi() {
+    if (tabella_) tabella_->Close();
+    tabella_.reset();
+}
+
+bool TabellaCodici::Larghezze(int& codice, int& descrizione) const {
+    if (!tabella_) return false;
+    try {
+        codice = tabella_->FieldSize(QStringLiteral("CODICE"));
+        descrizione = tabella_->FieldSize(QStringLiteral("Descrizione"));
+        return true;
+    } catch (const motore::Errore&) {
+        return false;
+    }
+}
+
+QString TabellaCodici::TestoElenco(QString testo, bool perCodice) const {
+    testo.replace(QLatin1String("'"), QLatin1String("''"));
+    const QString colonna = perCodice ? QStringLiteral("CODICE") : QStringLiteral("DESCRIZIONE");
+    return QStringLiteral("Select CODICE, DESCRIZIONE from ") + nome_ + QStringLiteral(" where ") +
+           colonna + QStringLiteral(" BETWEEN '") + testo + QStringLiteral("' and '") + testo +
+           QStringLiteral("zzz'");
+}
+
+bool TabellaCodici::LeggiElenco(
+    Sessione& s, const QString& sql, qsizetype limite,
+    const std::function<void(const QString& codice, const QString& descrizione)>& riga,
+    const Riprova& riprova, bool& aperta) {
+    std::unique_ptr<motore::Recordset> elenco;
+    aperta = ApriTabellaCodici(
+        s, [&](motore::Database& db) { elenco = db.OpenSnapshot(sql); }, riprova);
+    if (!aperta) return false;
+    const QString colonnaCodice = QStringLiteral("CODICE");
+    const QString colonnaDescrizione = QStringLiteral("Descrizione");
+    bool altre = false;
+    try {
+        for (qsizetype letti = 0; !elenco->Eof(); elenco->MoveNext(), ++letti) {
+            if (letti == limite) {
+                altre = true;
+                break;
+            }
+            riga(elenco->Field(colonnaCodice).toString(),
+                 elenco->Field(colonnaDescrizione).toString());
+        }
+    } catch (const motore::Errore&) {
+        // A row that cannot be read ends the list where it is.
+    }
+    elenco->Close();
+    return altre;
+}
+
+VoceTabella TabellaCodici::Leggi(const QString& codice) const {
+    VoceTabella voce;
+    if (!tabella_) return voce;
+    try {
+        if (!CercaCodice(*tabella_, codice, &voce.Codice, &voce.Descrizione)) voce = {};
+    } catch (const motore::Errore&) {
+        voce = {};  // not found, as far as the caller can tell
+    }
+    return voce;
 }

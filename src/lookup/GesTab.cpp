@@ -61,7 +61,7 @@ int Larghezza(int dimensione) {
 }  // namespace
 
 GesTab::GesTab(Global& g, const QString& tabella, QWidget* parent)
-    : Modulo(g, parent), nomeTabella_(tabella) {
+    : Modulo(g, parent), nomeTabella_(tabella), tabella_(tabella) {
     setObjectName(QStringLiteral("GesTab"));
     setWindowFlags(Qt::Dialog);
     SetCaption(kCaptionDisegno);
@@ -179,101 +179,71 @@ void GesTab::Form_Load() {
     cmdRt[1]->setText(kSeleziona);
     ApriTabelle();
     if (!TabAperta) return;
-    try {
-        larghezzaCodice_ = Larghezza(tabella_->FieldSize(QStringLiteral("CODICE")));
-        CodTab->resize(toolkit::PixelDaTwipX((larghezzaCodice_ + 1) * 120), CodTab->height());
-        CodTab->SetMaxLength(larghezzaCodice_);
-        larghezzaDescrizione_ = Larghezza(tabella_->FieldSize(QStringLiteral("Descrizione")));
-        DescTab->resize(toolkit::PixelDaTwipX((larghezzaDescrizione_ + 1) * 120),
-                        DescTab->height());
-        DescTab->SetMaxLength(larghezzaDescrizione_);
-        Disponi();
-        CentraFinestra(*this);
-        for (QWidget* w : std::initializer_list<QWidget*>{Lcod, CodTab, Ldesc, DescTab}) w->hide();
-        if (!DescrizioneCercata.isEmpty()) {
-            Ldesc->show();
-            DescTab->show();
-            DescTab->setText(DescrizioneCercata);
-        } else {
-            Lcod->show();
-            CodTab->show();
-            CodTab->setText(CodiceCercato);
-        }
-    } catch (const motore::Errore&) {
-        return;  // a table without the two columns: the load ends quietly
+    int codice = 0, descrizione = 0;
+    // A table without the two columns: the load ends quietly.
+    if (!tabella_.Larghezze(codice, descrizione)) return;
+    larghezzaCodice_ = Larghezza(codice);
+    CodTab->resize(toolkit::PixelDaTwipX((larghezzaCodice_ + 1) * 120), CodTab->height());
+    CodTab->SetMaxLength(larghezzaCodice_);
+    larghezzaDescrizione_ = Larghezza(descrizione);
+    DescTab->resize(toolkit::PixelDaTwipX((larghezzaDescrizione_ + 1) * 120), DescTab->height());
+    DescTab->SetMaxLength(larghezzaDescrizione_);
+    Disponi();
+    CentraFinestra(*this);
+    for (QWidget* w : std::initializer_list<QWidget*>{Lcod, CodTab, Ldesc, DescTab}) w->hide();
+    if (!DescrizioneCercata.isEmpty()) {
+        Ldesc->show();
+        DescTab->show();
+        DescTab->setText(DescrizioneCercata);
+    } else {
+        Lcod->show();
+        CodTab->show();
+        CodTab->setText(CodiceCercato);
     }
     InCaricamento = false;
 }
 
 void GesTab::Form_Unload() {
-    if (tabella_) tabella_->Close();
-    tabella_.reset();
+    tabella_.Chiudi();
 }
 
 // ---------------------------------------------------------------------------------------
 // Opening the table and the range query
 
 void GesTab::ApriTabelle() {
-    TabAperta = false;
-    TabAperta = ApriTabellaCodici(
-        g_, [this](motore::Database& db) { tabella_ = db.OpenTable(nomeTabella_); },
-        RiprovaApertura(g_, QStringLiteral("ERRORE IN APERTURA TABELLA ") + nomeTabella_));
-}
-
-void GesTab::ApriTabSql() {
-    ElencoAperto = ApriTabellaCodici(
-        g_, [this](motore::Database& db) { elenco_ = db.OpenSnapshot(testoElenco_); },
-        RiprovaApertura(g_, QStringLiteral("ERRORE IN APERTURA SQL - TABELLA ") + nomeTabella_));
+    TabAperta = tabella_.Apri(
+        g_, RiprovaApertura(g_, QStringLiteral("ERRORE IN APERTURA TABELLA ") + nomeTabella_));
 }
 
 // ---------------------------------------------------------------------------------------
 // The list
 
-void GesTab::CaricaLista(QString& testo, std::uint8_t modo) {
-    testo.replace(QLatin1String("'"), QLatin1String("''"));
-    const QString colonna = modo == 1 ? QStringLiteral("CODICE") : QStringLiteral("DESCRIZIONE");
-    testoElenco_ = QStringLiteral("Select CODICE, DESCRIZIONE from ") + nomeTabella_ +
-                   QStringLiteral(" where ") + colonna + QStringLiteral(" BETWEEN '") + testo +
-                   QStringLiteral("' and '") + testo + QStringLiteral("zzz'");
+void GesTab::CaricaLista(const QString& testo, std::uint8_t modo) {
+    testoElenco_ = tabella_.TestoElenco(testo, modo == 1);
     Lista->clear();
     QStringList righe;
-    const QString colonnaCodice = QStringLiteral("CODICE");
-    const QString colonnaDescrizione = QStringLiteral("Descrizione");
-    // Reads the list, up to `limite` lines (-1: all); true when more were left. The read is
-    // closed before anyone is asked anything: it must not hold the table meanwhile.
-    auto Leggi = [&](qsizetype limite) {
-        righe.clear();
-        ApriTabSql();
-        if (!ElencoAperto) return false;
-        bool altre = false;
-        try {
-            for (; !elenco_->Eof(); elenco_->MoveNext()) {
-                if (righe.size() == limite) {
-                    altre = true;
-                    break;
-                }
-                const QString codice = elenco_->Field(colonnaCodice).toString();
-                const QString descrizione = elenco_->Field(colonnaDescrizione).toString();
-                QString riga;
-                riga.reserve(codice.size() + descrizione.size() + larghezzaCodice_ +
-                             larghezzaDescrizione_ + 3);
-                if (modo == 1) {
-                    AggiungiColonna(riga, codice, larghezzaCodice_);
-                    riga += kTrattino;
-                    AggiungiColonna(riga, descrizione, larghezzaDescrizione_);
-                } else {
-                    AggiungiColonna(riga, descrizione, larghezzaDescrizione_);
-                    riga += kTrattino;
-                    AggiungiColonna(riga, codice, larghezzaCodice_);
-                }
-                righe << riga;
-            }
-        } catch (const motore::Errore&) {
-            // A row that cannot be read ends the list where it is.
+    const auto riga = [&](const QString& codice, const QString& descrizione) {
+        QString r;
+        r.reserve(codice.size() + descrizione.size() + larghezzaCodice_ + larghezzaDescrizione_ +
+                  3);
+        if (modo == 1) {
+            AggiungiColonna(r, codice, larghezzaCodice_);
+            r += kTrattino;
+            AggiungiColonna(r, descrizione, larghezzaDescrizione_);
+        } else {
+            AggiungiColonna(r, descrizione, larghezzaDescrizione_);
+            r += kTrattino;
+            AggiungiColonna(r, codice, larghezzaCodice_);
         }
-        elenco_->Close();
-        elenco_.reset();
-        return altre;
+        righe << r;
+    };
+    // Reads the list, up to `limite` lines (-1: all); true when more were left.
+    const auto Leggi = [&](qsizetype limite) {
+        righe.clear();
+        return tabella_.LeggiElenco(
+            g_, testoElenco_, limite, riga,
+            RiprovaApertura(g_, QStringLiteral("ERRORE IN APERTURA SQL - TABELLA ") + nomeTabella_),
+            ElencoAperto);
     };
     if (Leggi(kRighePrimaDiChiedere) &&
         g_.MsgBox(QStringLiteral("OLTRE 1000 ELEMENTI: ESTRAGGO TUTTO?"), Pulsanti::SiNo,
@@ -301,19 +271,8 @@ void GesTab::LeggiSelezione() {
     LeggiTabelle(Elemento);
 }
 
-void GesTab::LeggiTabelle(QString& elemento) {
-    letta_ = {};
-    if (!tabella_) return;
-    try {
-        tabella_->SetIndex(QStringLiteral("primaria"));
-        tabella_->Seek(QStringLiteral("="), {elemento});
-        if (!tabella_->NoMatch()) {
-            letta_.Codice = tabella_->Field(QStringLiteral("CODICE")).toString();
-            letta_.Descrizione = tabella_->Field(QStringLiteral("Descrizione")).toString();
-        }
-    } catch (const motore::Errore&) {
-        // Not found, as far as the caller can tell.
-    }
+void GesTab::LeggiTabelle(const QString& elemento) {
+    letta_ = tabella_.Leggi(elemento);
 }
 
 // ---------------------------------------------------------------------------------------

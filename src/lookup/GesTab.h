@@ -4,6 +4,7 @@
 // the beginning of its code or of its description, in a list that follows the typing, and
 // confirms it. What was confirmed is the dialog's result; leaving confirms nothing.
 
+#include "data/TabCodici.h"
 #include "ui/Modulo.h"
 
 #include <array>
@@ -11,22 +12,11 @@
 #include <functional>
 #include <memory>
 
-namespace motore {
-class Database;
-class Recordset;
-}  // namespace motore
-
 class CasellaTesto;
 class QFrame;
 class QLabel;
 class QListWidget;
 class QPushButton;
-
-// One row of a code table as stored; both empty for none.
-struct VoceTabella {
-    QString Codice;
-    QString Descrizione;
-};
 
 class GesTab : public Modulo {
     Q_OBJECT
@@ -66,8 +56,7 @@ class GesTab : public Modulo {
     QString Elemento;
 
     void ApriTabelle();
-    void ApriTabSql();
-    void LeggiTabelle(QString& elemento);
+    void LeggiTabelle(const QString& elemento);
 
   protected:
     void Form_Load() override;
@@ -76,7 +65,7 @@ class GesTab : public Modulo {
     void Form_Unload() override;
 
   private:
-    void CaricaLista(QString& testo, std::uint8_t modo);
+    void CaricaLista(const QString& testo, std::uint8_t modo);
     void LeggiSelezione();
     void Casella_GotFocus(std::uint8_t modo);
     void Casella_Change(std::uint8_t modo);
@@ -95,6 +84,5 @@ class GesTab : public Modulo {
     QString testoElenco_;
     VoceTabella letta_;
     VoceTabella scelta_;
-    std::unique_ptr<motore::Recordset> tabella_;
-    std::unique_ptr<motore::Recordset> elenco_;
+    TabellaCodici tabella_;
 };
