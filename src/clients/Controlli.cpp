@@ -26,7 +26,7 @@ bool GesCliC::MostraSimili(int campo, const QString& chiave, const QString& memo
 
 void GesCliC::ControllaCampo(std::int16_t& indice) {
     const QString s = Txt(indice)->text().trimmed();
-    g_.FieldErrorNumber = 0;
+    g_.FieldErrorNumber = Global::kNessunErrore;
     const ClientRecord& r = g_.ClientRecord;
     // A value as stored that the operator left as it was is not held to its check character:
     // a client stored long ago with a wrong one can still have its other fields changed.
@@ -38,8 +38,8 @@ void GesCliC::ControllaCampo(std::int16_t& indice) {
         case kCodiceFiscale:
             if (s.isEmpty()) return;
             if (DifettoCodiceFiscale(s, cifre(letto_.CliCodiceFiscale)) != Difetto::Nessuno ||
-                MostraSimili(1, s, r.CliCodiceFiscale))
-                g_.FieldErrorNumber = 1;
+                MostraSimili(kCodiceFiscale, s, r.CliCodiceFiscale))
+                g_.FieldErrorNumber = kCodiceFiscale;
             return;
         case kNazione: {  // kept as its ISO code
             const QString iso = NazioneCliente(s, [this](QString& n) {
@@ -48,21 +48,21 @@ void GesCliC::ControllaCampo(std::int16_t& indice) {
                     RiprovaApertura(g_, QStringLiteral("ERRORE IN APERTURA TABELLA NAZIONI")));
             });
             if (iso.isEmpty())
-                g_.FieldErrorNumber = 2;
+                g_.FieldErrorNumber = kNazione;
             else
-                ScriviCampo(2, iso);
+                ScriviCampo(kNazione, iso);
             return;
         }
         case kPartitaIva:
             if (s.isEmpty()) return;
             if (DifettoPartitaIva(s, Txt(kNazione)->text(), cifre(letto_.CliPartitaIva)) !=
                     Difetto::Nessuno ||
-                MostraSimili(3, s, r.CliPartitaIva))
-                g_.FieldErrorNumber = 3;
+                MostraSimili(kPartitaIva, s, r.CliPartitaIva))
+                g_.FieldErrorNumber = kPartitaIva;
             return;
         case kRagsoc:  // and its homonyms
             if (s.isEmpty()) {
-                g_.FieldErrorNumber = 4;
+                g_.FieldErrorNumber = kRagsoc;
                 return;
             }
             g_.FieldErrorNumber = Global::kErroreOmonimo;
@@ -70,10 +70,11 @@ void GesCliC::ControllaCampo(std::int16_t& indice) {
             if (CodiceOmonimo == 0 ||
                 g_.MsgBox(g_.MessageTitle, Pulsanti::SiNo, Icona::Domanda,
                           QStringLiteral("Clienti omonimi")) == Risposta::Si) {
-                g_.FieldErrorNumber = 0;
+                g_.FieldErrorNumber = Global::kNessunErrore;
                 return;
             }
-            ScriviCampo(4, ModoMaschera == kVariazione ? QString(r.CliRagsoc) : g_.TestoIniziale);
+            ScriviCampo(kRagsoc,
+                        ModoMaschera == kVariazione ? QString(r.CliRagsoc) : g_.TestoIniziale);
             return;
         case kProvincia:
             if (s.isEmpty()) return;
@@ -90,22 +91,22 @@ void GesCliC::ControllaCampo(std::int16_t& indice) {
 void GesCliC::MostraErrore() {
     QString testo;
     switch (g_.FieldErrorNumber) {
-        case 1:
+        case kCodiceFiscale:
             testo = QStringLiteral("CODICE FISCALE ERRATO O ESISTENTE");
             break;
-        case 2:
-        case 3:
+        case kNazione:
+        case kPartitaIva:
             testo = QStringLiteral("PARTITA IVA ERRATA O ESISTENTE");
             break;
-        case 4:
+        case kRagsoc:
             testo = QStringLiteral("INDICARE LA RAGIONE SOCIALE");
             break;
-        case 9:
+        case kProvincia:
             testo = QStringLiteral("PROVINCIA ERRATA");
             break;
         case Global::kErroreOmonimo:
             // A refused homonym needs no message: back to the company name.
-            g_.FieldErrorNumber = 4;
+            g_.FieldErrorNumber = kRagsoc;
             return;
         default:
             return;

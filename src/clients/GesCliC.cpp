@@ -167,7 +167,7 @@ void GesCliC::ImpostaFiltri() {
 }
 
 void GesCliC::AzzeraMaschera() {
-    g_.FieldErrorNumber = 0;
+    g_.FieldErrorNumber = Global::kNessunErrore;
     SaltaFocus = false;
     CampoCorrente = 0;
     Txt(kCodice)->setEnabled(true);
@@ -295,7 +295,7 @@ void GesCliC::Txt_GotFocus(int i) {
         g_.DialogoAperto = false;
         return;
     }
-    g_.FieldErrorNumber = 0;
+    g_.FieldErrorNumber = Global::kNessunErrore;
     SelezionaTesto(g_, *Txt(i));
 }
 

@@ -50,7 +50,7 @@ void GesCliC::Salva() {
     auto Rifiuta = [this](int campo) {
         g_.FieldErrorNumber = std::int16_t(campo);
         MostraErrore();
-        g_.FieldErrorNumber = 0;
+        g_.FieldErrorNumber = Global::kNessunErrore;
         g_.DialogoAperto = false;
         Txt(campo)->setFocus(Qt::OtherFocusReason);
     };

@@ -458,7 +458,7 @@ void AggLocalita::Conferma() {
     // a province not in the table must not reach the row, nor the client the form came from.
     for (const std::int16_t i : {1, 2}) {
         ControllaCampo(i);
-        if (g_.FieldErrorNumber == 0) continue;
+        if (g_.FieldErrorNumber == Global::kNessunErrore) continue;
         ++erroriCampo_;
         MostraErrore();
         Btxt(i)->setFocus(Qt::OtherFocusReason);
