@@ -37,7 +37,8 @@ const char* const kAltroCodice = "INSERT INTO Clienti (CliCodice, CliRagsoc) VAL
 // clang-format off
 const Esito kEsiti[] = {
     {"CodiceSpostato", "", nullptr, "6", nullptr, Risposta::Si,
-     {"IL CODICE 6 E' STATO OCCUPATO DA UN ALTRO UTENTE:\nIL CLIENTE E' STATO INSERITO CON IL CODICE 7"},
+     {"IL CODICE 6 E' STATO OCCUPATO DA UN ALTRO UTENTE:\n"
+      "IL CLIENTE E' STATO INSERITO CON IL CODICE 7"},
      "NORVAL - INSERIMENTO", std::nullopt, Pulsanti::OK, 0, 0, "", "", false},
     {"CodiceDigitatoPreso", "20", nullptr, "20", nullptr, Risposta::Si,
      {"CODICE  20  INESISTENTE: LO VUOI INSERIRE", ""},

@@ -28,7 +28,6 @@ TEST_P(ManutenzioneTest, NuovoClienteDallaTastiera) {
     EXPECT_EQ(Txt(0)->text(), "6") << "the highest code + 1";
     EXPECT_FALSE(Txt(0)->isEnabled());
     EXPECT_EQ(form->CmdI(0)->text(), "&INSERISCI");
-    EXPECT_EQ(form->windowTitle(), "INSERIMENTO ANAGRAFICHE - KESTOR");
     ASSERT_EQ(CampoConFuoco(), 1);
 
     Scrivi("rssmra85t10a562");
@@ -273,17 +272,6 @@ TEST_P(ManutenzioneTest, UnPulsantePremutoColMouseSaltaIlControllo) {
     Clicca(0);
     EXPECT_EQ(Leggi("SELECT CliNazione || '|' || trim(CliPartitaIva) FROM Clienti"),
               "IT |12345678901");
-}
-
-TEST_P(ManutenzioneTest, AvviatoPerUnClienteFinisceDopoIlSalvataggio) {
-    amb.AggiungiCliente(3, "GAMMA");
-    Avvia("E 3");
-    EXPECT_EQ(Txt(4)->text(), "GAMMA");
-    VaiAlCampo(6);
-    Scrivi("VIA ROMA 2");
-    Clicca(0);
-    EXPECT_FALSE(form->isVisible()) << "the program ends after the save";
-    EXPECT_EQ(Leggi("SELECT trim(CliIndirizzo) FROM Clienti WHERE CliCodice = 3"), "VIA ROMA 2");
 }
 
 }  // namespace
