@@ -173,27 +173,6 @@ TEST_P(ManutenzioneTest, VariazioneECancellazione) {
     EXPECT_EQ(form->ModoMaschera, 3);
 }
 
-TEST_P(ManutenzioneTest, UnDatabaseDiSolaLetturaNonPerdeNulla) {
-    if (amb.SulServer()) GTEST_SKIP() << "a write-protected file is the files' own case";
-    amb.AggiungiCliente(1, "ALFA");
-    QFile(amb.PercorsoDitta()).setPermissions(QFile::ReadOwner);
-    // Root ignores permission bits; an immutable file stops root too.
-    const bool immutabile =
-        geteuid() == 0 && QProcess::execute("chattr", {"+i", amb.PercorsoDitta()}) == 0;
-    if (geteuid() == 0 && !immutabile) GTEST_SKIP() << "no way to make the file read-only";
-    Avvia();
-    Scrivi("1");
-    Premi(Qt::Key_Return);
-    VaiAlCampo(6);
-    Scrivi("VIA NUOVA");
-    Clicca(0);
-    if (immutabile) QProcess::execute("chattr", {"-i", amb.PercorsoDitta()});
-    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 3027");
-    EXPECT_EQ(form->ModoMaschera, 2);
-    EXPECT_EQ(Txt(6)->text(), "VIA NUOVA");
-    EXPECT_EQ(Leggi("SELECT CliCodice || ':' || coalesce(CliIndirizzo, '-') FROM Clienti"), "1:-");
-}
-
 TEST_P(ManutenzioneTest, DuecentocinquantaClientiConLaStessaPartitaIva) {
     {
         motore::Workspace ws(amb.Server());
