@@ -20,7 +20,6 @@ SU_OGNI_MOTORE(GesCliCTest);
 
 TEST_P(GesCliCTest, AspettoDelModulo) {
     Avvia();
-    EXPECT_EQ(form->windowTitle(), "(01)   GESTIONE ANAGRAFICHE - KESTOR (EXPORT)");
     for (int i = 0; i < 18; ++i) {
         EXPECT_TRUE(QFontInfo(Txt(i)->font()).fixedPitch()) << "never a proportional font";
         EXPECT_TRUE(Txt(i)->text().isEmpty());
@@ -38,7 +37,8 @@ TEST_P(GesCliCTest, AspettoDelModulo) {
 }
 
 // What typing does: the code takes digits only and its fifth one moves on; letters become
-// capitals; a field stops at its length, and a full one moves on (the year's Enter is a Tab).
+// capitals; a field stops at its length, and a full one moves on (the year's Enter is a Tab;
+// the province's: ManutenzioneTest.NuovoClienteDallaTastiera).
 TEST_P(GesCliCTest, ScritturaNeiCampi) {
     Avvia();
     Scrivi("a1-b2");
@@ -53,10 +53,6 @@ TEST_P(GesCliCTest, ScritturaNeiCampi) {
     EXPECT_EQ(Txt(4)->text(), "ROSSI & C. SNC");
     Scrivi(QString(40, 'x'));
     EXPECT_EQ(Txt(4)->text().size(), 35) << "typing stops at the field's length";
-    VaiAlCampo(9);
-    Scrivi("mi");
-    EXPECT_EQ(Txt(9)->text(), "MI");
-    EXPECT_EQ(CampoConFuoco(), 10);
     Premi(Qt::Key_Home);
     Premi(Qt::Key_Up);  // from 1 back round to 17
     Scrivi("2001");
@@ -106,7 +102,6 @@ TEST_P(GesCliCTest, RiempireIlModuloNonSpostaIlFuoco) {
     ClientRecord& r = g.ClientRecord;
     r.CliCodice = 42;
     r.CliRagsoc = QString("ROSSI SPA");
-    r.CliLocalita = QString(35, 'L');
     r.CliProvincia = QString("MI");
     r.CliCodiceFiscale = QString("RSSMRA85T10A562S");  // fills its field exactly
     r.CliEsenzioneDat = 0;
@@ -115,20 +110,15 @@ TEST_P(GesCliCTest, RiempireIlModuloNonSpostaIlFuoco) {
     Attendi();
     EXPECT_EQ(CampoConFuoco(), 3);
     EXPECT_EQ(Txt(0)->text(), "42");
-    EXPECT_EQ(Txt(8)->text(), QString(35, 'L'))
-        << "a stored value longer than the field shows whole";
     EXPECT_EQ(Txt(4)->text(), "ROSSI SPA");
     for (int i : {15, 16, 17}) EXPECT_EQ(Txt(i)->text(), " ");
-    EXPECT_EQ(form->windowTitle(), "VARIAZIONE ANAGRAFICHE - KESTOR");
     EXPECT_FALSE(form->CmdI(2)->isHidden());
 
     form->ModoMaschera = 1;
     form->RiempiMaschera();
-    EXPECT_EQ(form->windowTitle(), "INSERIMENTO ANAGRAFICHE - KESTOR");
     EXPECT_TRUE(form->CmdI(2)->isHidden());
     form->AzzeraMaschera();
     Attendi();
-    EXPECT_EQ(form->windowTitle(), "INSERIMENTO ANAGRAFICHE - KESTOR") << "a reset keeps it";
     EXPECT_TRUE(Txt(4)->text().isEmpty());
     EXPECT_EQ(g.ClientRecord.CliCodice, 0);
 }
@@ -160,8 +150,11 @@ TEST_P(GesCliCTest, ClienteIniziale) {
     EXPECT_TRUE(g.Messaggi.Mostrati().empty());
     EXPECT_TRUE(form->CmdI(3)->isHidden()) << "no ANNULLA when started for one client";
     EXPECT_FALSE(Txt(0)->isEnabled());
-    form->AzzeraMaschera();
-    EXPECT_EQ(Txt(0)->text(), "123");
+    VaiAlCampo(6);
+    Scrivi("VIA ROMA 2");
+    Clicca(0);
+    EXPECT_FALSE(form->isVisible()) << "the program ends after the save";
+    EXPECT_EQ(Leggi("SELECT trim(CliIndirizzo) FROM Clienti WHERE CliCodice = 123"), "VIA ROMA 2");
 }
 
 }  // namespace

@@ -202,40 +202,4 @@ TEST_P(ProtezioniTest, UnCampoErratoFermaIlSalvataggioDaTastiera) {
     EXPECT_EQ(Leggi("SELECT CliProvincia FROM Clienti"), "MI");
 }
 
-// Another program takes the code on the form while it is filled: first it holds the
-// database (the save fails, the form is kept), then it stores its client under the code.
-// The save tried again stores the client under the next code, and tells.
-TEST_P(ProtezioniTest, IlCodiceCambiatoVieneDetto) {
-    amb.AggiungiCliente(1, "ALFA");
-    Avvia();
-    NuovoCliente();  // code 2
-    Blocca();
-    altroDb->Esegui("INSERT INTO Clienti (CliCodice, CliRagsoc) VALUES (2, 'ALTRO')");
-    AltAccesso('I');
-    const Messaggio& errore = g.Messaggi.Mostrati().back();
-    EXPECT_TRUE(errore.testo.startsWith("Errore in scrittura: operazione impossibile\n"));
-    EXPECT_EQ(errore.titolo, "NORVAL - ERRORE N. 3218");
-    EXPECT_EQ(errore.icona, Icona::Critica);
-    EXPECT_EQ(CampoConFuoco(), 4);
-    EXPECT_EQ(form->ModoMaschera, 1) << "the form is kept for another try";
-    Sblocca();
-    g.Messaggi.AzzeraMostrati();
-    Clicca(0);
-    ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
-    const Messaggio& m = g.Messaggi.Mostrati()[0];
-    EXPECT_EQ(m.testo,
-              "IL CODICE 2 E' STATO OCCUPATO DA UN ALTRO UTENTE:\n"
-              "IL CLIENTE E' STATO INSERITO CON IL CODICE 3");
-    EXPECT_EQ(m.pulsanti, Pulsanti::OK);
-    EXPECT_EQ(Elenco("SELECT CliCodice || ':' || CliRagsoc FROM Clienti ORDER BY CliCodice"),
-              "1:ALFA,2:ALTRO,3:NUOVO CLIENTE");
-
-    // A code kept as taken says nothing.
-    NuovoCliente();
-    g.Messaggi.AzzeraMostrati();
-    Clicca(0);
-    EXPECT_TRUE(g.Messaggi.Mostrati().empty());
-    EXPECT_EQ(Clienti(), 4);
-}
-
 }  // namespace

@@ -73,67 +73,34 @@ TEST_P(SimiliTest, ChiaviEQuery) {
         const char* filtro;
         QStringList codici;  // the lines' codes, in the list's order
     } casi[] = {
+        // clang-format off
         {"01234567890", 0, 1, "CliPartitaIva = '01234567890' ORDER BY CliPartitaIva", {"7"}},
-        {"0123456789",
-         0,
-         3,
-         "CliPartitaIva BETWEEN '0123456789 ' AND '0123456789zzz' ORDER BY CliPartitaIva",
-         {"10", "7", "8"}},
-        {" 01234567 99",
-         0,
-         0,
-         "CliPartitaIva BETWEEN '01234567  ' AND '01234567 zzz' ORDER BY CliPartitaIva",
-         {}},
-        {"RSSMRA80A01F205X",
-         0,
-         1,
-         "CliCodiceFiscale = 'RSSMRA80A01F205X' ORDER BY CliCodiceFiscale",
-         {"7"}},
-        {"  RSS  ",
-         0,
-         2,
-         "CliCodiceFiscale BETWEEN 'RSS ' AND 'RSSzzz' ORDER BY CliCodiceFiscale",
-         {"4", "7"}},
-        {"RSS MARIO",
-         0,
-         0,
-         "CliCodiceFiscale BETWEEN 'RSS  ' AND 'RSS zzz' ORDER BY CliCodiceFiscale",
-         {}},
+        {"0123456789", 0, 3, "CliPartitaIva BETWEEN '0123456789 ' AND '0123456789zzz' "
+         "ORDER BY CliPartitaIva", {"10", "7", "8"}},
+        {" 01234567 99", 0, 0, "CliPartitaIva BETWEEN '01234567  ' AND '01234567 zzz' "
+         "ORDER BY CliPartitaIva", {}},
+        {"RSSMRA80A01F205X", 0, 1, "CliCodiceFiscale = 'RSSMRA80A01F205X' ORDER BY "
+         "CliCodiceFiscale", {"7"}},
+        {"  RSS  ", 0, 2, "CliCodiceFiscale BETWEEN 'RSS ' AND 'RSSzzz' ORDER BY "
+         "CliCodiceFiscale", {"4", "7"}},
+        {"RSS MARIO", 0, 0, "CliCodiceFiscale BETWEEN 'RSS  ' AND 'RSS zzz' ORDER BY "
+         "CliCodiceFiscale", {}},
         // Letters make a key a fiscal code whatever its digits.
-        {"0123456789A",
-         0,
-         0,
-         "CliCodiceFiscale BETWEEN '0123456789A ' AND '0123456789Azzz' ORDER BY "
-         "CliCodiceFiscale",
-         {}},
+        {"0123456789A", 0, 0, "CliCodiceFiscale BETWEEN '0123456789A ' AND '0123456789Azzz' "
+         "ORDER BY CliCodiceFiscale", {}},
         // The client on the form is listed but not counted.
-        {"RSSMRA",
-         7,
-         0,
-         "CliCodiceFiscale BETWEEN 'RSSMRA ' AND 'RSSMRAzzz' ORDER BY CliCodiceFiscale",
-         {"7"}},
-        {"D'AN",
-         0,
-         1,
-         "CliCodiceFiscale BETWEEN 'D''AN ' AND 'D''ANzzz' ORDER BY CliCodiceFiscale",
-         {"6"}},
-        {"X'OR'1'='1",
-         0,
-         0,
-         "CliCodiceFiscale BETWEEN 'X''OR''1''=''1 ' AND 'X''OR''1''=''1zzz' ORDER BY "
-         "CliCodiceFiscale",
-         {}},
-        {"D'NGLMRA85T10A5X",
-         0,
-         1,
-         "CliCodiceFiscale = 'D''NGLMRA85T10A5X' ORDER BY CliCodiceFiscale",
-         {"9"}},
+        {"RSSMRA", 7, 0, "CliCodiceFiscale BETWEEN 'RSSMRA ' AND 'RSSMRAzzz' ORDER BY "
+         "CliCodiceFiscale", {"7"}},
+        {"D'AN", 0, 1, "CliCodiceFiscale BETWEEN 'D''AN ' AND 'D''ANzzz' ORDER BY "
+         "CliCodiceFiscale", {"6"}},
+        {"X'OR'1'='1", 0, 0, "CliCodiceFiscale BETWEEN 'X''OR''1''=''1 ' AND "
+         "'X''OR''1''=''1zzz' ORDER BY CliCodiceFiscale", {}},
+        {"D'NGLMRA85T10A5X", 0, 1, "CliCodiceFiscale = 'D''NGLMRA85T10A5X' ORDER BY "
+         "CliCodiceFiscale", {"9"}},
         // 16 characters before doubling: still an exact search.
-        {"ABCDEFGHIJKLMN'P",
-         0,
-         0,
-         "CliCodiceFiscale = 'ABCDEFGHIJKLMN''P' ORDER BY CliCodiceFiscale",
-         {}},
+        {"ABCDEFGHIJKLMN'P", 0, 0, "CliCodiceFiscale = 'ABCDEFGHIJKLMN''P' ORDER BY "
+         "CliCodiceFiscale", {}},
+        // clang-format on
     };
     for (const auto& c : casi) {
         ListaSimili l;
