@@ -185,7 +185,10 @@ EsitoSalvataggio ScriviNellaTransazione(motore::Recordset& t, ClientRecord& r,
         t.SetField(QStringLiteral("CliCodice"), r.CliCodice);
     }
     ScriviCliente(t, r);
-    t.Update();
+    if (modo.ultima)
+        t.UpdateFinale();
+    else
+        t.Update();
     esito.codice = r.CliCodice;
     return esito;
 }
@@ -212,8 +215,10 @@ EsitoSalvataggio SuClienti(Sessione& s,
 
 EsitoSalvataggio SalvaCliente(Sessione& s, ClientRecord& r, const ModoSalvataggio& modo) {
     const std::int32_t codice = r.CliCodice;
+    ModoSalvataggio ultima = modo;
+    ultima.ultima = true;
     EsitoSalvataggio esito =
-        SuClienti(s, [&](motore::Recordset& t) { return ScriviNellaTransazione(t, r, modo); });
+        SuClienti(s, [&](motore::Recordset& t) { return ScriviNellaTransazione(t, r, ultima); });
     // What was not stored keeps the code it came with.
     if (!esito.Scritto()) r.CliCodice = codice;
     return esito;

@@ -50,6 +50,8 @@ struct ModoSalvataggio {
     bool sovrascrivi = false;
     // A new client whose code the caller has checked free under the write lock it holds.
     bool codiceVerificato = false;
+    // The write is the transaction's last: a server may send it with the COMMIT.
+    bool ultima = false;
 };
 
 // Writes `r` into the table inside the caller's transaction: a new client as a new row

@@ -228,6 +228,17 @@ void Recordset::Update() {
     modifica_ = Modifica::Nessuna;
 }
 
+void Recordset::UpdateFinale() {
+    ultimaScrittura_ = true;
+    try {
+        Update();
+    } catch (...) {
+        ultimaScrittura_ = false;
+        throw;
+    }
+    ultimaScrittura_ = false;
+}
+
 void Recordset::CancelUpdate() {
     modifica_ = Modifica::Nessuna;
 }

@@ -202,6 +202,10 @@ class Recordset {
     void Edit();
     void SetField(const QString& colonna, const QVariant& valore);
     void Update();
+    // Update as the last write of the transaction: the engine may send it with the COMMIT,
+    // one round trip fewer on a server, so that its failure comes from CommitTrans. The
+    // row is not to be read again before then.
+    void UpdateFinale();
     void CancelUpdate();
     void Delete();
     void MoveFirst();
@@ -260,6 +264,8 @@ class Recordset {
     enum class Modifica { Nessuna, Aggiunta, Variazione } modifica_ = Modifica::Nessuna;
     std::vector<QVariant> buffer_;
     std::vector<bool> toccate_;
+    // Set while UpdateFinale writes.
+    bool ultimaScrittura_ = false;
 };
 
 }  // namespace motore

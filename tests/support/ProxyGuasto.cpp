@@ -114,6 +114,7 @@ void ProxyGuasto::Inoltra(int cliente) {
     QByteArray pendente;
     bool avviato = false;
     bool taglia = false;
+    bool inCommit = false;  // a pipelined COMMIT has passed, its Sync not yet
     char buffer[65536];
     while (server >= 0 && !fine_ && !taglia) {
         const auto meta = std::chrono::microseconds(ritardoMs_ * 500);
@@ -143,17 +144,31 @@ void ProxyGuasto::Inoltra(int cliente) {
                 const qsizetype fine =
                     pronti + testa + qsizetype(Lunghezza(pendente, pronti + testa));
                 if (pendente.size() < fine) break;
+                // A COMMIT comes as a simple query, or in a pipeline as a Parse (after the
+                // statement's name) that the Sync closing the pipeline sets going.
+                qsizetype testo = -1;
+                if (avviato && pendente[pronti] == 'Q') testo = pronti + 5;
+                if (avviato && pendente[pronti] == 'P')
+                    testo = pendente.indexOf('\0', pronti + 5) + 1;
                 const bool commit =
-                    avviato && pendente[pronti] == 'Q' &&
-                    pendente.mid(pronti + 5, 6).compare("COMMIT", Qt::CaseInsensitive) == 0;
+                    testo > 0 && pendente.mid(testo, 6).compare("COMMIT", Qt::CaseInsensitive) == 0;
+                const bool sync = avviato && pendente[pronti] == 'S';
                 avviato = true;
                 if (commit && taglio_ != Taglio::Nessuno) {
-                    if (taglio_ == Taglio::DopoIlCommit) pronti = fine;
+                    if (taglio_ == Taglio::PrimaDelCommit || pendente[pronti] == 'Q') {
+                        if (taglio_ == Taglio::DopoIlCommit) pronti = fine;
+                        taglia = true;
+                        taglio_ = Taglio::Nessuno;
+                        break;
+                    }
+                    inCommit = true;
+                }
+                pronti = fine;
+                if (sync && inCommit) {
                     taglia = true;
                     taglio_ = Taglio::Nessuno;
                     break;
                 }
-                pronti = fine;
             }
             if (pronti > 0) alServer.push_back({Orologio::now() + meta, pendente.left(pronti)});
             pendente.remove(0, pronti);

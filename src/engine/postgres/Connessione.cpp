@@ -11,6 +11,9 @@
 // - The lock: a transaction begins with an advisory lock per schema (pg_advisory_xact_lock),
 //   so the program's writers to one schema take turns, as on a file; the server's
 //   lock_timeout, the workspace's wait, makes a lock held too long 3218.
+// - The round trips: a transaction's BEGIN, lock and number wait to travel with its first
+//   statement, and its last write (UpdateFinale) with its COMMIT, in libpq's pipeline, so
+//   that a save of one row costs two round trips, not four.
 // - The retry: a read outside a transaction that finds its connection dropped while idle is
 //   sent once more on a new one; a write never is.
 // - The lost COMMIT: a COMMIT whose reply is lost is looked up by the transaction's number
@@ -22,6 +25,7 @@
 #include <QRegularExpression>
 
 #include <cerrno>
+#include <exception>
 #include <future>
 #include <thread>
 #include <utility>
@@ -175,7 +179,8 @@ void DatabasePg::Close() {
 void DatabasePg::Lascia(PGconn* c) {
     if (c == conn_) {
         conn_ = nullptr;
-        inTransazione_ = false;
+        inTransazione_ = iniziata_ = false;
+        rinviate_.clear();
     }
     // A snapshot that streamed on it finds it gone (lettore_ stays until it closes, so that
     // no other read takes its place on a new connection).
@@ -261,6 +266,15 @@ Risultato DatabasePg::Prossimo(PGconn* c) {
 }
 
 Risultato DatabasePg::Chiedi(PGconn* c, const QByteArray& sql, const Parametri* p, bool quieto) {
+    if (c == conn_ && !rinviate_.empty()) {
+        // What the transaction held back goes first: with this statement when it has
+        // parameters (a pipeline takes one statement each), else on its own.
+        if (p) return Condotta(sql, p);
+        Risultato r = Condotta({}, nullptr);
+        const auto stato = PQresultStatus(r.get());
+        if (stato != PGRES_COMMAND_OK && stato != PGRES_TUPLES_OK) return r;
+        c = conn_;
+    }
     ++Viaggi();
     const int inviata = p ? PQsendQueryParams(c, sql.constData(), int(p->valori.size()),
                                               p->tipi.data(), p->valori.data(), nullptr, nullptr, 0)
@@ -284,11 +298,7 @@ Risultato DatabasePg::Chiedi(PGconn* c, const QByteArray& sql, const Parametri* 
 
 PGconn* DatabasePg::Principale() {
     if (!aperto_) throw ErroreDatabaseChiuso();
-    if (conn_ && PQstatus(conn_) != CONNECTION_OK) {
-        PQfinish(conn_);
-        conn_ = nullptr;
-        inTransazione_ = false;
-    }
+    if (conn_ && PQstatus(conn_) != CONNECTION_OK) Lascia(conn_);
     if (!conn_) conn_ = Nuova();
     return conn_;
 }
@@ -303,36 +313,97 @@ PGconn* DatabasePg::Flusso() {
 }
 
 void DatabasePg::PrimaDiEseguire() {
-    PGconn* c = Principale();
+    Principale();
     if (!ws_ || !ws_->InTransazione() || inTransazione_) return;
-    // One round trip: the transaction, the turn among the program's writers, and the
-    // transaction's number, by which a COMMIT whose reply is lost is looked up.
-    const QByteArray sql =
-        QStringLiteral("BEGIN; SELECT pg_advisory_xact_lock(%1, hashtext('%2')), txid_current()")
-            .arg(kClasseBlocco)
-            .arg(schema_)
-            .toUtf8();
-    // Joined before the answer: a wait that fails leaves a transaction to roll back.
+    // The transaction, the turn among the program's writers, and the transaction's number,
+    // by which a COMMIT whose reply is lost is looked up: held back to travel with the
+    // transaction's first statement.
     inTransazione_ = true;
+    iniziata_ = false;
+    ++serie_;
     numero_.clear();
-    auto iniziata = [&](const Risultato& r) {
-        if (PQresultStatus(r.get()) != PGRES_TUPLES_OK) return false;
-        numero_ = PQgetvalue(r.get(), 0, 1);
-        processo_ = PQbackendPID(c);
-        return true;
-    };
-    Risultato r = Chiedi(c, sql, nullptr);
-    if (iniziata(r)) return;
-    // Nothing of the transaction has reached the server yet: a connection dropped while
-    // idle is replaced and the transaction begun there.
-    if (PQstatus(c) == CONNECTION_BAD) {
-        Lascia(c);
-        c = Principale();
-        inTransazione_ = true;
-        r = Chiedi(c, sql, nullptr);
-        if (iniziata(r)) return;
+    rinviate_.clear();
+    Rinvia({"BEGIN", {}, nullptr, nullptr, false});
+    Rinvia({QStringLiteral("SELECT pg_advisory_xact_lock(%1, hashtext($1)), txid_current()")
+                .arg(kClasseBlocco)
+                .toUtf8(),
+            {schema_},
+            [this](const PGresult* r, RecordsetPg*) {
+                numero_ = PQgetvalue(r, 0, 1);
+                processo_ = PQbackendPID(conn_);
+            },
+            nullptr,
+            false});
+}
+
+Risultato DatabasePg::Condotta(const QByteArray& sql, const Parametri* p, bool commit) {
+    const bool primo = !iniziata_;
+    iniziata_ = true;
+    std::vector<Rinviata> coda = std::exchange(rinviate_, {});
+    Risultato r = InCondotta(conn_, coda, sql, p);
+    // Nothing of the transaction had reached the server, and nothing was made: a
+    // connection dropped while idle is replaced and the transaction begun there.
+    if (primo && !commit && conn_ && PQstatus(conn_) == CONNECTION_BAD) {
+        Lascia(conn_);
+        Principale();
+        inTransazione_ = iniziata_ = true;
+        r = InCondotta(conn_, coda, sql, p);
     }
-    Solleva(c, r.get());
+    return r;
+}
+
+Risultato DatabasePg::InCondotta(PGconn* c, const std::vector<Rinviata>& coda,
+                                 const QByteArray& sql, const Parametri* p) {
+    ++Viaggi();
+    auto invia = [c](const QByteArray& testo, const Parametri& q) {
+        return PQsendQueryParams(c, testo.constData(), int(q.valori.size()), q.tipi.data(),
+                                 q.valori.data(), nullptr, nullptr, 0) != 0;
+    };
+    bool inviata = PQenterPipelineMode(c) != 0;
+    for (const Rinviata& r : coda) inviata = inviata && invia(r.sql, Parametri(r.parametri));
+    const bool ultimo = !sql.isNull();
+    if (ultimo) inviata = inviata && invia(sql, p ? *p : Parametri({}));
+    inviata = inviata && PQpipelineSync(c);
+    if (!inviata) {
+        // A line already broken: the connection, half in a pipeline, is given up.
+        Risultato r(PQmakeEmptyPGresult(c, PGRES_FATAL_ERROR));
+        if (PQstatus(c) == CONNECTION_OK) Lascia(c);
+        return r;
+    }
+    // One answer per statement, each closed by a null, then the sync. A failure aborts the
+    // statements after it, up to the sync; the first one says why.
+    Risultato errore, risposta;
+    std::exception_ptr eccezione;
+    const size_t attese = coda.size() + (ultimo ? 1 : 0);
+    for (size_t i = 0; i < attese; ++i) {
+        Risultato r = Prossimo(c);
+        if (!r) break;  // a broken line: libpq has no more to give
+        while (Risultato(Prossimo(c))) {
+        }
+        const auto stato = PQresultStatus(r.get());
+        if (stato == PGRES_FATAL_ERROR || stato == PGRES_PIPELINE_ABORTED ||
+            stato == PGRES_NONFATAL_ERROR) {
+            if (!errore && stato != PGRES_PIPELINE_ABORTED) errore = std::move(r);
+            if (PQstatus(c) == CONNECTION_BAD) break;
+            continue;
+        }
+        if (i < coda.size() && coda[i].esito && !eccezione) {
+            try {
+                coda[i].esito(r.get(), coda[i].rs);
+            } catch (...) {
+                eccezione = std::current_exception();
+            }
+        }
+        risposta = std::move(r);
+    }
+    if (PQstatus(c) == CONNECTION_OK) {
+        Risultato sync = Prossimo(c);
+        if (PQresultStatus(sync.get()) == PGRES_PIPELINE_SYNC) PQexitPipelineMode(c);
+    }
+    if (errore) return errore;
+    if (PQstatus(c) == CONNECTION_BAD) return Risultato(PQmakeEmptyPGresult(c, PGRES_FATAL_ERROR));
+    if (eccezione) std::rethrow_exception(eccezione);
+    return risposta;
 }
 
 Risultato DatabasePg::Invia(const QString& sql, const QVariantList& parametri, bool lettura) {
@@ -356,22 +427,32 @@ Risultato DatabasePg::Invia(const QString& sql, const QVariantList& parametri, b
 void DatabasePg::CommitLocale() {
     if (!inTransazione_) return;
     inTransazione_ = false;
+    // A transaction that never reached the server, nor holds a write, has nothing to end.
+    const bool scrive =
+        std::any_of(rinviate_.begin(), rinviate_.end(), [](const Rinviata& r) { return r.scrive; });
+    if (!iniziata_ && !scrive) {
+        rinviate_.clear();
+        return;
+    }
     Risultato r;
     try {
-        r = Chiedi(conn_, "COMMIT", nullptr);
+        // What the transaction held back travels with the COMMIT.
+        const Parametri nessuno(QVariantList{});
+        r = Condotta("COMMIT", &nessuno, true);
     } catch (const Errore& e) {
         // No answer within the deadline, and no server to ask: not guessed either way.
         throw Errore(e.Numero(), e.Descrizione() + QStringLiteral(" (non è noto se la "
                                                                   "transazione sia stata "
                                                                   "registrata)"));
     }
+    iniziata_ = false;
     if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) {
         // The line went down with the COMMIT on its way: the server may have made it or
         // not. Said as lost when it was not, a save made again would be stored twice; said
         // as made when it was not, it would be lost. The server is asked.
-        if (PQstatus(conn_) == CONNECTION_BAD && !numero_.isEmpty()) {
+        if ((!conn_ || PQstatus(conn_) == CONNECTION_BAD) && !numero_.isEmpty()) {
             const QString causa = r ? MessaggioRisultato(r.get()) : Messaggio(conn_);
-            Lascia(conn_);
+            if (conn_) Lascia(conn_);
             switch (EsitoTransazione()) {
                 case Esito::Registrata:
                     return;
@@ -383,6 +464,10 @@ void DatabasePg::CommitLocale() {
                                                           "stata registrata)"));
             }
         }
+        // A statement held back failed: the COMMIT did not run, and the transaction, which
+        // the server holds as failed, is rolled back.
+        if (conn_ && PQstatus(conn_) == CONNECTION_OK && PQtransactionStatus(conn_) != PQTRANS_IDLE)
+            Chiedi(conn_, "ROLLBACK", nullptr, true);
         Solleva(conn_, r.get());
     }
     // A transaction that failed on the server ends in a rollback, which COMMIT reports.
@@ -395,6 +480,9 @@ void DatabasePg::CommitLocale() {
 void DatabasePg::RollbackLocale() {
     if (!inTransazione_) return;
     inTransazione_ = false;
+    rinviate_.clear();
+    // Nothing sent, nothing to undo.
+    if (!std::exchange(iniziata_, false)) return;
     if (!conn_ || PQstatus(conn_) != CONNECTION_OK) return;
     Chiedi(conn_, "ROLLBACK", nullptr, true);
 }

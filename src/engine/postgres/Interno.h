@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -118,6 +119,19 @@ class DatabasePg final : public Database {
     // finds the connection dropped outside a transaction is sent again on a new one.
     Risultato Invia(const QString& sql, const QVariantList& parametri = {}, bool lettura = false);
     bool InTransazione() const { return inTransazione_; }
+    // Counts the transactions begun on this database: a row locked in one is known by it.
+    quint64 Serie() const { return serie_; }
+    // A statement of the transaction held back to travel with the next one, or with the
+    // COMMIT: its answer comes then, and `esito` reads it (and may raise). `rs` is the
+    // recordset whose row the answer loads; it is forgotten when the recordset closes.
+    struct Rinviata {
+        QByteArray sql;
+        QVariantList parametri;
+        std::function<void(const PGresult*, RecordsetPg*)> esito;
+        RecordsetPg* rs = nullptr;
+        bool scrive = true;  // false: only the transaction's beginning
+    };
+    void Rinvia(Rinviata r) { rinviate_.push_back(std::move(r)); }
     const Indice& IndiceDi(const QString& oid, const QString& tabella, const QString& nome);
     // The table as the dialect orders it; null when there is none.
     const SchemaTabella* Schema(const QString& tabella);
@@ -130,6 +144,8 @@ class DatabasePg final : public Database {
     void Registra(RecordsetPg* rs) { recordset_.push_back(rs); }
     void Rimuovi(RecordsetPg* rs) {
         recordset_.erase(std::remove(recordset_.begin(), recordset_.end(), rs), recordset_.end());
+        for (Rinviata& r : rinviate_)
+            if (r.rs == rs) r.rs = nullptr;
     }
 
     // The connection that streams one snapshot at a time, so that a long read leaves the
@@ -167,6 +183,13 @@ class DatabasePg final : public Database {
     // statement's, or the first failure. `quieto`: an expired deadline drops the connection
     // and gives no result instead of raising.
     Risultato Chiedi(PGconn* c, const QByteArray& sql, const Parametri* p, bool quieto = false);
+    // Sends what the transaction held back, then `sql` when it is not null, in one round
+    // trip (libpq's pipeline), and reads every answer: the first failure, else the last
+    // answer. A transaction that had not yet reached the server, found on a connection
+    // dropped while idle, is begun again on a new one, unless `commit`.
+    Risultato Condotta(const QByteArray& sql, const Parametri* p, bool commit = false);
+    Risultato InCondotta(PGconn* c, const std::vector<Rinviata>& coda, const QByteArray& sql,
+                         const Parametri* p);
     [[noreturn]] void Perso(PGconn* c, const QString& causa);
     // What became of the transaction whose COMMIT got no reply, asked on a new connection.
     enum class Esito { Registrata, Annullata, Ignoto };
@@ -181,6 +204,10 @@ class DatabasePg final : public Database {
     PGconn* flusso_ = nullptr;
     RecordsetPg* lettore_ = nullptr;  // the snapshot that streams on flusso_
     bool inTransazione_ = false;
+    // Something of the transaction has been sent to the server.
+    bool iniziata_ = false;
+    quint64 serie_ = 0;
+    std::vector<Rinviata> rinviate_;
     // The transaction's number on the server, and the server process that runs it.
     QByteArray numero_;
     int processo_ = 0;
@@ -231,6 +258,8 @@ class RecordsetPg final : public Recordset {
     Indice indice_;
     QString ctid_;
     QVariantList chiaviRiga_;
+    // The transaction (DatabasePg::Serie) whose lock holds the current row; 0: none.
+    quint64 bloccata_ = 0;
     bool daPosizionare_ = false;
     // A snapshot: the rows in hand; a streamed one reads them one at a time.
     Risultato risultato_;

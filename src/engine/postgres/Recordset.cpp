@@ -89,6 +89,8 @@ bool RecordsetPg::Posiziona(const QString& sql, const QVariantList& parametri) {
         return false;
     }
     CaricaRiga(r.get(), 0);
+    // Read FOR UPDATE: nobody else changes or deletes it before the transaction ends.
+    bloccata_ = db_->InTransazione() ? db_->Serie() : 0;
     return true;
 }
 
@@ -159,7 +161,14 @@ bool RecordsetPg::Successivo() {
 }
 
 void RecordsetPg::Inserisci(const std::vector<int>& colonne, const QVariantList& valori) {
-    db_->Invia(TestoInserimento(relname_, NomiDi(colonne), '$'), valori);
+    const QString sql = TestoInserimento(relname_, NomiDi(colonne), '$');
+    // The transaction's last write travels with its COMMIT; a refused row (a key taken)
+    // fails there and the COMMIT does not run.
+    if (ultimaScrittura_ && db_->InTransazione()) {
+        db_->Rinvia({sql.toUtf8(), valori, nullptr, nullptr, true});
+        return;
+    }
+    db_->Invia(sql, valori);
 }
 
 void RecordsetPg::Aggiorna(const std::vector<int>& colonne, const QVariantList& valori) {
@@ -168,14 +177,24 @@ void RecordsetPg::Aggiorna(const std::vector<int>& colonne, const QVariantList& 
     QString ritorno = QStringLiteral("ctid");
     for (const QString& k : indice_.chiavi) ritorno += QStringLiteral(", ") + k;
     // The row comes back as stored, at its new place.
-    Risultato r = db_->Invia(TestoAggiornamento(relname_, NomiDi(colonne), '$') +
-                                 QStringLiteral(" WHERE ctid = %1::tid RETURNING %2, *")
-                                     .arg(Segnaposto('$', int(parametri.size())), ritorno),
-                             parametri);
-    if (PQntuples(r.get()) == 0)
-        throw Errore(ErrConflitto, QStringLiteral("Il record è stato cambiato o cancellato da un "
-                                                  "altro utente dopo la lettura."));
-    CaricaRiga(r.get(), 0);
+    const QString sql = TestoAggiornamento(relname_, NomiDi(colonne), '$') +
+                        QStringLiteral(" WHERE ctid = %1::tid RETURNING %2, *")
+                            .arg(Segnaposto('$', int(parametri.size())), ritorno);
+    auto esito = [](const PGresult* r, RecordsetPg* rs) {
+        if (PQntuples(r) == 0)
+            throw Errore(ErrConflitto, QStringLiteral("Il record è stato cambiato o cancellato da "
+                                                      "un altro utente dopo la lettura."));
+        if (rs) rs->CaricaRiga(r, 0);
+    };
+    // The transaction's last write travels with its COMMIT, but only over a row this
+    // transaction holds locked: that update cannot miss it, and a miss found after the
+    // COMMIT would come too late.
+    if (ultimaScrittura_ && db_->InTransazione() && bloccata_ == db_->Serie()) {
+        db_->Rinvia({sql.toUtf8(), parametri, esito, this, true});
+        return;
+    }
+    Risultato r = db_->Invia(sql, parametri);
+    esito(r.get(), this);
 }
 
 void RecordsetPg::Cancella() {
