@@ -107,7 +107,56 @@ void BM_Omonimi(benchmark::State& state) {
     }
 }
 
+// CONFERMA as the client form makes it: a client read and written back as it was (the
+// company stays as generated), or a new client under the next code, deleted untimed.
+void BM_ConfermaVariazione(benchmark::State& state) {
+    Ditta* d = DittaDi(state);
+    if (!d) return;
+    qint64 i = 0;
+    qint64 viaggi = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        LeggiCliente(d->g, qint32(Codice(i++)));
+        ClientRecord letto = d->g.ClientRecord, r = letto;
+        ModoSalvataggio modo;
+        modo.letto = &letto;
+        const qint64 prima = d->g.EnvironmentSettings.Workspace->Viaggi();
+        state.ResumeTiming();
+        const EsitoSalvataggio esito = SalvaCliente(d->g, r, modo);
+        state.PauseTiming();
+        viaggi += d->g.EnvironmentSettings.Workspace->Viaggi() - prima;
+        if (!esito.Scritto()) state.SkipWithError(qPrintable(esito.causa.Spiegazione()));
+        state.ResumeTiming();
+    }
+    state.counters["viaggi"] = state.iterations() ? double(viaggi) / double(state.iterations()) : 0;
+}
+
+void BM_ConfermaInserimento(benchmark::State& state) {
+    Ditta* d = DittaDi(state);
+    if (!d) return;
+    qint64 viaggi = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ClientRecord r;
+        r.CliRagsoc = QStringLiteral("NUOVO CLIENTE");
+        if (CodiceLibero(d->g, r.CliCodice)) state.SkipWithError("no free code");
+        ModoSalvataggio modo;
+        modo.codiceAutomatico = true;
+        const qint64 prima = d->g.EnvironmentSettings.Workspace->Viaggi();
+        state.ResumeTiming();
+        const EsitoSalvataggio esito = SalvaCliente(d->g, r, modo);
+        state.PauseTiming();
+        viaggi += d->g.EnvironmentSettings.Workspace->Viaggi() - prima;
+        if (!esito.Scritto()) state.SkipWithError(qPrintable(esito.causa.Spiegazione()));
+        EliminaCliente(d->g, esito.codice);
+        state.ResumeTiming();
+    }
+    state.counters["viaggi"] = state.iterations() ? double(viaggi) / double(state.iterations()) : 0;
+}
+
 BENCHMARK(BM_LeggiCliente)->Apply(SuEntrambi);
+BENCHMARK(BM_ConfermaVariazione)->Apply(SuEntrambi);
+BENCHMARK(BM_ConfermaInserimento)->Apply(SuEntrambi);
 BENCHMARK(BM_ProssimoCodice)->Apply(SuEntrambi);
 BENCHMARK(BM_Simili<true, false>)->Name("BM_PartitaIvaUguale")->Apply(SuEntrambi);
 BENCHMARK(BM_Simili<true, true>)->Name("BM_PartitaIvaIntervallo")->Apply(SuEntrambi);

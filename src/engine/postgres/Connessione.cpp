@@ -6,7 +6,9 @@
 // - The deadline: every request is sent without blocking and waited for up to the
 //   workspace's deadline (12 s unless set); past it the request is cancelled (PQcancel, in
 //   a thread of its own, since a frozen server takes a cancel no sooner than the request),
-//   the connection dropped, and 3146 raised. Keepalives and tcp_user_timeout find a server
+//   the connection dropped, and 3146 raised. A read closed before its last row is
+//   cancelled and cleared in the background on its own connection (at most two at once),
+//   so that the next search does not wait for it. Keepalives and tcp_user_timeout find a server
 //   gone from the network within the same time.
 // - The lock: a transaction begins with an advisory lock per schema (pg_advisory_xact_lock),
 //   so the program's writers to one schema take turns, as on a file; the server's
@@ -25,8 +27,10 @@
 #include <QRegularExpression>
 
 #include <cerrno>
+#include <condition_variable>
 #include <exception>
 #include <future>
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -170,6 +174,10 @@ void DatabasePg::Close() {
     RollbackLocale();
     if (flusso_) PQfinish(flusso_);
     if (conn_) PQfinish(conn_);
+    // What is still being cleared is the threads' to drop.
+    for (const auto& r : rientri_)
+        if (PGconn* c = Raccogli(r, 0)) PQfinish(c);
+    rientri_.clear();
     flusso_ = conn_ = nullptr;
     aperto_ = false;
     schemi_.clear();
@@ -303,10 +311,78 @@ PGconn* DatabasePg::Principale() {
     return conn_;
 }
 
+struct DatabasePg::Rientro {
+    std::mutex m;
+    std::condition_variable fatto;
+    bool finito = false;
+    bool abbandonato = false;  // nobody will take it: the thread drops it
+    PGconn* c = nullptr;       // back clean, or null
+};
+
+void DatabasePg::Rilascia(PGconn* c) {
+    if (c == flusso_) flusso_ = nullptr;
+    // Two on their way already: the oldest is waited for, and kept for the next read.
+    if (rientri_.size() >= 2) {
+        PGconn* tornata = Raccogli(rientri_.front(), Scadenza());
+        rientri_.erase(rientri_.begin());
+        if (tornata && !flusso_)
+            flusso_ = tornata;
+        else if (tornata)
+            PQfinish(tornata);
+    }
+    auto r = std::make_shared<Rientro>();
+    rientri_.push_back(r);
+    const int scadenza = Scadenza();
+    std::thread([r, c, scadenza] {
+        // A server that takes no cancel, or does not end the answer, in time loses it.
+        const auto fine = Orologio::now() + std::chrono::milliseconds(scadenza);
+        bool pulita = Annulla(c, scadenza);
+        while (pulita) {
+            while (PQisBusy(c) && pulita) pulita = Pronta(c, false, fine) && PQconsumeInput(c);
+            if (!pulita) break;
+            PGresult* risultato = PQgetResult(c);
+            if (!risultato) break;
+            PQclear(risultato);
+        }
+        pulita = pulita && PQstatus(c) == CONNECTION_OK;
+        std::lock_guard<std::mutex> l(r->m);
+        if (r->abbandonato || !pulita) {
+            PQfinish(c);
+        } else {
+            r->c = c;
+        }
+        r->finito = true;
+        r->fatto.notify_all();
+    }).detach();
+}
+
+PGconn* DatabasePg::Raccogli(const std::shared_ptr<Rientro>& r, int attesaMs) {
+    std::unique_lock<std::mutex> l(r->m);
+    if (!r->fatto.wait_for(l, std::chrono::milliseconds(attesaMs), [&] { return r->finito; })) {
+        r->abbandonato = true;
+        return nullptr;
+    }
+    return std::exchange(r->c, nullptr);
+}
+
 PGconn* DatabasePg::Flusso() {
     if (flusso_ && PQstatus(flusso_) != CONNECTION_OK) {
         PQfinish(flusso_);
         flusso_ = nullptr;
+    }
+    // One that came back clean serves before a new one is made.
+    for (auto i = rientri_.begin(); !flusso_ && i != rientri_.end();) {
+        bool finito;
+        {
+            std::lock_guard<std::mutex> l((*i)->m);
+            finito = (*i)->finito;
+        }
+        if (!finito) {
+            ++i;
+            continue;
+        }
+        flusso_ = Raccogli(*i, 0);
+        i = rientri_.erase(i);
     }
     if (!flusso_) flusso_ = Nuova();
     return flusso_;

@@ -152,6 +152,10 @@ class DatabasePg final : public Database {
     // main connection free and holds no transaction the forms see.
     PGconn* Flusso();
     PGconn* FlussoAttuale() const { return flusso_; }
+    // Hands a streaming connection whose rows are still coming to a thread of its own,
+    // which cancels them and reads them away, so that the next read need not wait for it:
+    // it comes back for a later read, or is dropped if the server does not let go in time.
+    void Rilascia(PGconn* c);
     void FineFlusso(RecordsetPg* rs) {
         if (lettore_ == rs) lettore_ = nullptr;
     }
@@ -202,6 +206,11 @@ class DatabasePg final : public Database {
     bool aperto_ = false;
     PGconn* conn_ = nullptr;
     PGconn* flusso_ = nullptr;
+    // Streaming connections being cleared by a thread of their own, at most two.
+    struct Rientro;
+    std::vector<std::shared_ptr<Rientro>> rientri_;
+    // A cleared connection back, or null: waits at most `attesaMs`.
+    PGconn* Raccogli(const std::shared_ptr<Rientro>& r, int attesaMs);
     RecordsetPg* lettore_ = nullptr;  // the snapshot that streams on flusso_
     bool inTransazione_ = false;
     // Something of the transaction has been sent to the server.

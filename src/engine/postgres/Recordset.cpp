@@ -19,6 +19,22 @@ void RecordsetPg::Chiudi() {
     db_ = nullptr;
 }
 
+namespace {
+
+// Reads away what has already arrived, without waiting: true when that was the whole
+// answer (a short one often is), and the connection is free.
+bool Arrivata(PGconn* c) {
+    if (!PQconsumeInput(c)) return false;
+    while (!PQisBusy(c)) {
+        PGresult* r = PQgetResult(c);
+        if (!r) return true;
+        PQclear(r);
+    }
+    return false;
+}
+
+}  // namespace
+
 void RecordsetPg::FermaFlusso() {
     if (!inFlusso_ || !db_) return;
     inFlusso_ = false;
@@ -26,10 +42,9 @@ void RecordsetPg::FermaFlusso() {
     PGconn* c = db_->FlussoAttuale();
     if (!c) return;
     // Rows are still coming: the server stops sending them, and what is on the way is read
-    // and dropped, so the connection is ready for the next snapshot. A server that takes no
-    // cancel in time loses the connection instead.
-    if (!eof_ && !Annulla(c, db_->Scadenza())) {
-        db_->Lascia(c);
+    // and dropped, away from the operator's wait.
+    if (!eof_ && !Arrivata(c)) {
+        db_->Rilascia(c);
         return;
     }
     db_->Svuota(c);
