@@ -440,12 +440,18 @@ TEST_P(ChkCliCTest, OgniElencoInUnSoloOrdine) {
               QStringList({"1", "2", "3", "5", "8", "9", "11", "14", "17", "23", "30", "42"}))
         << "at first by code";
     const int y = gr.RowPos(gr.TopRow()) / 2;
+    // Sorted in the grid, nothing having changed since the search; then by the query.
     for (int colonna = 1; colonna <= 9; ++colonna) {
         for (int pulsante : {1, 2}) {
+            const int ricerche = r->Ricerche();
             gr.MouseDown(pulsante, 0, gr.ColPos(colonna) + 30, y);
-            EXPECT_EQ(Griglia(), Atteso(colonna - 1, pulsante == 2, Tutti))
-                << colonne[colonna - 1] << (pulsante == 2 ? " DESC\n" : " ASC\n")
-                << r->UltimaRicerca().toStdString();
+            EXPECT_EQ(r->Ricerche(), ricerche);
+            const QStringList inGriglia = Griglia();
+            r->EseguiRicerca();
+            for (const QStringList& ordine : {inGriglia, Griglia()})
+                EXPECT_EQ(ordine, Atteso(colonna - 1, pulsante == 2, Tutti))
+                    << colonne[colonna - 1] << (pulsante == 2 ? " DESC\n" : " ASC\n")
+                    << r->UltimaRicerca().toStdString();
         }
     }
     r->cmdExcel->click();
@@ -455,6 +461,23 @@ TEST_P(ChkCliCTest, OgniElencoInUnSoloOrdine) {
          ChkCliCTest::LeggiFile(amb.Radice() + "tmp/E_ChkCliC.csv").split('\n').mid(1))
         if (!riga.trimmed().isEmpty()) esportati << riga.split(';').front();
     EXPECT_EQ(esportati, Atteso(8, true, Tutti)) << "the export, as the grid";
+
+    // A client saved since the search, by another program or this one, or other criteria:
+    // the click runs the query again.
+    motore::Workspace altroWs(amb.Server());
+    auto altro = amb.ApriDitta(altroWs);
+    for (motore::Database* db : {altro.get(), g.EnvironmentSettings.CompanyDatabase.get(),
+                                 static_cast<motore::Database*>(nullptr)}) {
+        const int ricerche = r->Ricerche();
+        if (db)
+            db->Esegui("INSERT INTO Clienti (CliCodice, CliRagsoc) VALUES (?1, 'NUOVO')",
+                       {db == altro.get() ? 100 : 101});
+        r->Btxt(3)->setText(db ? " " : "NUOVO");
+        gr.MouseDown(1, 0, gr.ColPos(2) + 30, y);
+        EXPECT_EQ(r->Ricerche(), ricerche + 1);
+        EXPECT_TRUE(Griglia().contains(db == altro.get() ? "100" : "101"));
+        EXPECT_EQ(Griglia().size(), db ? righe.size() + (db == altro.get() ? 1 : 2) : 2);
+    }
 
     // Clicks that sort nothing: the code column, below the headings, one client alone;
     // right of the last heading counts as the last column.
