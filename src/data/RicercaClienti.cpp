@@ -88,13 +88,13 @@ CursoreRicerca::~CursoreRicerca() {
 
 Guasto CursoreRicerca::Apri(Sessione& s, const QString& query) {
     Chiudi();
+    nulle_.clear();
+    completa_ = false;
     try {
         auto* db = s.EnvironmentSettings.CompanyDatabase.get();
         if (!db) throw motore::Errore(motore::ErrGenerico, QStringLiteral("Database chiuso."));
         rs_ = db->OpenSnapshot(query);
         versione_ = rs_->Versione();
-        nulle_.clear();
-        completa_ = false;
         for (size_t i = 0; i < campi_.size(); ++i)
             campi_[i] = rs_->FieldIndex(QLatin1String(kCampi[i]));
     } catch (const motore::Errore& e) {
