@@ -7,6 +7,8 @@
 #include "data/Sessione.h"
 
 #include <algorithm>
+#include <cstring>
+#include <numeric>
 
 namespace {
 
@@ -40,6 +42,15 @@ constexpr const char* kCampi[kColonneRicerca] = {
 bool NumeroSemplice(QByteArrayView v) {
     return !v.isEmpty() && v.size() <= 9 && v[0] != '0' &&
            std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Two values as the query's ORDER BY compares them: null first, then the bytes of the text
+// without its trailing blanks (the cells come without them).
+int Confronta(QByteArrayView a, bool nullaA, QByteArrayView b, bool nullaB) {
+    if (nullaA || nullaB) return int(nullaB) - int(nullaA);
+    const int c = std::memcmp(a.data(), b.data(), size_t(std::min(a.size(), b.size())));
+    if (c != 0 || a.size() == b.size()) return c;
+    return a.size() < b.size() ? -1 : 1;
 }
 
 }  // namespace
@@ -77,10 +88,13 @@ CursoreRicerca::~CursoreRicerca() {
 
 Guasto CursoreRicerca::Apri(Sessione& s, const QString& query) {
     Chiudi();
+    nulle_.clear();
+    completa_ = false;
     try {
         auto* db = s.EnvironmentSettings.CompanyDatabase.get();
         if (!db) throw motore::Errore(motore::ErrGenerico, QStringLiteral("Database chiuso."));
         rs_ = db->OpenSnapshot(query);
+        versione_ = rs_->Versione();
         for (size_t i = 0; i < campi_.size(); ++i)
             campi_[i] = rs_->FieldIndex(QLatin1String(kCampi[i]));
     } catch (const motore::Errore& e) {
@@ -104,19 +118,68 @@ Guasto CursoreRicerca::Leggi(int massimo, const std::function<bool()>& basta,
                 numero = altroNumero_;
             }
             r.colonne[0] = numero;
-            for (size_t c = 1; c < campi_.size(); ++c)
+            std::uint16_t nulle = 0;
+            for (size_t c = 1; c < campi_.size(); ++c) {
                 r.colonne[c] = rs.FieldUtf8(campi_[c], &r.nulle[c]);
+                nulle |= std::uint16_t(r.nulle[c] << c);
+                // A tab splits the grid's cell: the grid no longer holds the value.
+                if (r.colonne[c].contains('\t')) versione_.clear();
+            }
+            nulle_.push_back(nulle);
             riga(r);
             // Past the row handed before a slice ends, so that the next one starts after it.
             rs.MoveNext();
             if ((n & 255) == 255 && basta && basta()) break;
         }
-        if (rs.Eof()) Chiudi();
+        if (rs.Eof()) {
+            completa_ = !versione_.isEmpty();
+            Chiudi();
+        }
     } catch (const motore::Errore& e) {
         Chiudi();
         return CausaDi(e);
     }
     return std::nullopt;
+}
+
+bool CursoreRicerca::Invariata(Sessione& s) const {
+    auto* db = s.EnvironmentSettings.CompanyDatabase.get();
+    return completa_ && db && db->Invariato(versione_);
+}
+
+std::vector<int> CursoreRicerca::Riordina(int colonna, bool discendente,
+                                          const std::function<QByteArrayView(int, int)>& cella) {
+    // Grid column 1 is the name, which breaks the other columns' ties; the code breaks the
+    // rest.
+    struct Chiave {
+        QByteArrayView valore, nome;
+        qint32 codice;
+        bool nullo, nomeNullo;
+    };
+    const size_t n = nulle_.size();
+    std::vector<Chiave> chiavi(n);
+    for (size_t r = 0; r < n; ++r) {
+        const std::uint16_t nulle = nulle_[r];
+        const int riga = int(r);
+        chiavi[r] = {cella(riga, colonna), cella(riga, 1), cella(riga, 0).trimmed().toInt(),
+                     bool(nulle >> colonna & 1u), bool(nulle & 2u)};
+    }
+    const bool perCodice = colonna < 1 || colonna >= kColonneRicerca;
+    std::vector<int> ordine(n);
+    std::iota(ordine.begin(), ordine.end(), 0);
+    std::sort(ordine.begin(), ordine.end(), [&](int x, int y) {
+        const Chiave& a = chiavi[size_t(x)];
+        const Chiave& b = chiavi[size_t(y)];
+        if (perCodice) return discendente ? a.codice > b.codice : a.codice < b.codice;
+        int c = Confronta(a.valore, a.nullo, b.valore, b.nullo);
+        if (discendente) c = -c;
+        if (c == 0) c = Confronta(a.nome, a.nomeNullo, b.nome, b.nomeNullo);
+        return c != 0 ? c < 0 : a.codice < b.codice;
+    });
+    std::vector<std::uint16_t> nulle(nulle_.size());
+    for (size_t i = 0; i < ordine.size(); ++i) nulle[i] = nulle_[size_t(ordine[i])];
+    nulle_ = std::move(nulle);
+    return ordine;
 }
 
 void CursoreRicerca::Chiudi() {

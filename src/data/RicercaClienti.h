@@ -11,8 +11,10 @@
 #include <QString>
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace motore {
 class Recordset;
@@ -52,8 +54,24 @@ class CursoreRicerca {
     // wait on it to write.
     void Chiudi();
 
+    // Every row of the search was handed, each cell as stored (no tab split one), and
+    // Riordina can sort them as the database would.
+    bool Completa() const { return completa_; }
+    int Righe() const { return int(nulle_.size()); }
+    // Nothing was saved in the database since the search began: a query run now would give
+    // the rows handed. Asks the database once.
+    bool Invariata(Sessione& s) const;
+    // The order of the rows handed (0 first, as last ordered) in the query's order by grid
+    // column `colonna`: `cella(riga, colonna)` gives a row's cell as shown without the blanks
+    // that end it. The rows are then taken to be in that order.
+    std::vector<int> Riordina(int colonna, bool discendente,
+                              const std::function<QByteArrayView(int, int)>& cella);
+
   private:
     std::unique_ptr<motore::Recordset> rs_;
     std::array<int, kColonneRicerca> campi_{};
     QByteArray altroNumero_;
+    QByteArray versione_;
+    std::vector<std::uint16_t> nulle_;  // by row handed: bit c, column c was null
+    bool completa_ = false;
 };

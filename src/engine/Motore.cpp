@@ -7,6 +7,7 @@
 #include "engine/Motore.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace motore {
 
@@ -54,6 +55,8 @@ void Workspace::Rollback() {
 // Database
 
 Database::Database(QString percorso, Workspace& ws) : ws_(&ws), percorso_(std::move(percorso)) {
+    static std::atomic<qint64> aperti{0};
+    numero_ = ++aperti;
     ws.Registra(this);
 }
 

@@ -145,6 +145,9 @@ class Database {
     virtual QStringList Piano(const QString& sql) = 0;
     // The engine's own text of a query in the forms' dialect, as a snapshot sends it.
     virtual QString Nativo(const QString& sql) = 0;
+    // Whether nothing was committed, by this program or another, since the snapshot whose
+    // Versione this is was opened: one cheap question at most. False when it cannot tell.
+    virtual bool Invariato(const QByteArray& versione) = 0;
 
     // Schema building in the same words on every engine (setup tool, tests). Names are plain
     // identifiers.
@@ -166,6 +169,9 @@ class Database {
 
   protected:
     Database(QString percorso, Workspace& ws);
+    // This database among those the program opened, for its versions: a file opened again
+    // counts its versions anew.
+    qint64 Numero() const { return numero_; }
     // Called by the engine before a database goes away.
     void Stacca();
     Workspace* ws_ = nullptr;
@@ -179,6 +185,7 @@ class Database {
 
     QString percorso_;
     qint64 viaggiSenzaWorkspace_ = 0;
+    qint64 numero_;
 };
 
 // A recordset: a table (seek, add, edit, delete) or a snapshot (read forward). What both
@@ -220,6 +227,9 @@ class Recordset {
     QByteArrayView FieldUtf8(int indice, bool* nullo = nullptr) const;
     int FieldSize(const QString& colonna) const;
     QStringList FieldNames() const;
+    // Snapshots only: what the database held when it was opened, for Database::Invariato;
+    // empty when the engine cannot tell (inside a transaction).
+    const QByteArray& Versione() const { return versione_; }
     bool Eof() const;
     void MoveNext();
     void Close();
@@ -266,6 +276,7 @@ class Recordset {
     std::vector<bool> toccate_;
     // Set while UpdateFinale writes.
     bool ultimaScrittura_ = false;
+    QByteArray versione_;
 };
 
 }  // namespace motore

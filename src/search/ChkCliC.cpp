@@ -380,6 +380,7 @@ QString ChkCliC::TestoRicerca() const {
 void ChkCliC::EseguiRicerca() {
     FermaLettura();
     ultimaRicerca_ = TestoRicerca();
+    ++ricerche_;
     SvuotaGriglia(*GridRic);
     if (const Guasto guasto = lettura_.Apri(g_, ultimaRicerca_))
         g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + guasto->Spiegazione());
@@ -457,7 +458,29 @@ void ChkCliC::GridRic_MouseDown(int pulsante, int x, int y) {
         if (GridRic->ColPos(c) <= x) colonna = c;
     ColonnaOrdine = std::uint8_t(colonna);
     VersoOrdine = std::int16_t(pulsante);
-    EseguiRicerca();
+    if (!Riordina()) EseguiRicerca();
+}
+
+bool ChkCliC::Riordina() {
+    const QString testo = TestoRicerca();
+    // The criteria are what comes before the order.
+    auto Criteri = [](const QString& q) {
+        return QStringView(q).left(q.lastIndexOf(u" ORDER BY "));
+    };
+    const int prima = GridRic->FixedRows();
+    if (lettura_.Aperto() || !lettura_.Completa() || GridRic->Rows() - prima != lettura_.Righe() ||
+        Criteri(testo) != Criteri(ultimaRicerca_) || !lettura_.Invariata(g_))
+        return false;
+    GridRic->RiordinaRighe(
+        lettura_.Riordina(ColonnaOrdine, VersoOrdine != 1, [this, prima](int riga, int colonna) {
+            return GridRic->CellaNuda(prima + riga, colonna);
+        }));
+    ultimaRicerca_ = testo;
+    // Where the query run again would leave the grid.
+    GridRic->SetTopRow(prima);
+    GridRic->SetRow(std::min(GridRic->Row(), prima));
+    CmdR(1)->setText(kSeleziona);
+    return true;
 }
 
 void ChkCliC::ScegliCliente() {

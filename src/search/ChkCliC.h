@@ -51,6 +51,9 @@ class ChkCliC : public Modulo {
     QString TestoRicerca() const;
     // The query the grid shows.
     const QString& UltimaRicerca() const { return ultimaRicerca_; }
+    // Queries sent since the form opened: a heading click sorts a whole result that nothing
+    // saved since has changed without one.
+    int Ricerche() const { return ricerche_; }
     // The code of the client picked, read into the client record; 0 for none (also when it
     // was deleted meanwhile or could not be read).
     std::int32_t Scelto() const { return scelto_; }
@@ -86,6 +89,10 @@ class ChkCliC : public Modulo {
     // limit); closes the search when its rows run out or it fails.
     void LeggiRighe(int massimo, int ms);
     void FermaLettura();
+    // Sorts the grid by the sort state as the query would, when the grid holds the whole
+    // result of the criteria as they stand and the database has not changed since; false
+    // when the query must run again.
+    bool Riordina();
 
     std::array<CasellaTesto*, 8> btxt_{};
     std::array<QLabel*, 8> label1_{};
@@ -94,5 +101,6 @@ class ChkCliC : public Modulo {
     CursoreRicerca lettura_;
     QTimer* seguito_ = nullptr;
     QString ultimaRicerca_;
+    int ricerche_ = 0;
     std::int32_t scelto_ = 0;
 };

@@ -78,6 +78,34 @@ class Griglia::Righe {
         return espansa_;
     }
 
+    QByteArrayView CellaNuda(int r, int c) const {
+        const Riga& riga = righe_[r];
+        auto [a, b] = Pezzo(riga, c);
+        for (;;) {
+            if (b > a && b[-1] == ' ')
+                --b;
+            else if (riga.compressa && b - a >= 2 && b[-2] == kBianchi)
+                b -= 2;
+            else
+                return QByteArrayView(a, b - a);
+        }
+    }
+
+    bool Riordina(int da, const std::vector<int>& ordine) {
+        const auto n = righe_.size() - std::size_t(da);
+        if (ordine.size() != n) return false;
+        std::vector<Riga> nuove(n);
+        std::vector<bool> prese(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto k = std::size_t(ordine[i]);
+            if (k >= n || prese[k]) return false;
+            prese[k] = true;
+            nuove[i] = righe_[std::size_t(da) + k];
+        }
+        std::copy(nuove.begin(), nuove.end(), righe_.begin() + da);
+        return true;
+    }
+
     QByteArrayView LineaUtf8(int r) const {
         const Riga& riga = righe_[r];
         if (!riga.compressa) return QByteArrayView(riga.dati, riga.lunghezza);
@@ -558,6 +586,11 @@ QByteArrayView Griglia::RowUtf8(int r) const {
     return righe_->LineaUtf8(r);
 }
 
+QByteArrayView Griglia::CellaNuda(int r, int c) const {
+    if (r < 0 || r >= Rows() || c < 0 || c >= colonne_) return {};
+    return righe_->CellaNuda(r, c);
+}
+
 void Griglia::SetTextMatrix(int r, int c, const QString& testo) {
     if (r < 0 || r >= Rows() || c < 0 || c >= colonne_) return;
     righe_->ImpostaCella(r, c, testo);
@@ -666,6 +699,14 @@ void Griglia::RemoveItem(int r) {
         }
         daRifare_ = true;
     }
+    Sistema();
+}
+
+void Griglia::RiordinaRighe(const std::vector<int>& ordine) {
+    if (fisseR_ > Rows() || !righe_->Riordina(fisseR_, ordine)) return;
+    Dentro d(interno_);
+    testiCambiati_ = true;
+    if (ridisegna_) Pubblica();
     Sistema();
 }
 

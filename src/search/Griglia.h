@@ -56,6 +56,9 @@ class Griglia : public QTableView {
     // The whole row in UTF-8, cells split by tabs, as AddItem takes it; valid until the grid
     // changes or is read again.
     QByteArrayView RowUtf8(int r) const;
+    // A cell's UTF-8 without the blanks that end it, read in place: valid until the grid
+    // changes. What a sort compares.
+    QByteArrayView CellaNuda(int r, int c) const;
     void SetTextMatrix(int r, int c, const QString& testo);
 
     // The first scrollable row shown; it never goes past the point where the last row is
@@ -77,6 +80,9 @@ class Griglia : public QTableView {
     // The same, appended, from text already in UTF-8: the way a long result is loaded.
     void AddItemUtf8(QByteArrayView testo);
     void RemoveItem(int r);
+    // Row FixedRows + i becomes the row that was FixedRows + ordine[i], for every scrollable
+    // row; the lines are not copied. An order that is not one of the rows changes nothing.
+    void RiordinaRighe(const std::vector<int>& ordine);
 
     // While off, nothing is painted and the view hears of the changes only on resume, at
     // once.

@@ -71,61 +71,14 @@ class ChkCliCTest : public ModuloClientiTest {
 };
 SU_OGNI_MOTORE(ChkCliCTest);
 
-TEST_P(ChkCliCTest, IlTestoDellaRicerca) {
-    Avvia();
-    auto r = Ricerca();
-    auto Con = [&](std::map<int, QString> criteri) {
-        for (int i = 1; i <= 7; ++i) r->Btxt(i)->setText(criteri.count(i) ? criteri[i] : " ");
-        return r->TestoRicerca();
-    };
-    EXPECT_EQ(Con({}), "SELECT * FROM Clienti  ORDER BY  CliCodice ASC, CliRagSoc ASC");
-    EXPECT_EQ(Con({{3, "ROSSI"}}),
-              "SELECT * FROM Clienti  WHERE (CliRagSoc LIKE \"ROSSI*\") ORDER BY  CliCodice ASC, "
-              "CliRagSoc ASC");
-    EXPECT_EQ(Con({{1, "01234567890"}, {2, "RSS"}, {7, "1234567890123"}}),
-              "SELECT * FROM Clienti  WHERE (CliPartitaIva = '01234567890') AND "
-              "(CliCodiceFiscale LIKE 'RSS*') AND (CliTelefono LIKE '1234567890123*') ORDER BY  "
-              "CliCodice ASC, CliRagSoc ASC");
-    EXPECT_TRUE(Con({{1, "0123456789"}}).contains("(CliPartitaIva LIKE '0123456789*')"));
-    EXPECT_TRUE(Con({{4, "20121"}}).contains("(CliCap = '20121')"));
-    EXPECT_TRUE(Con({{4, "2012"}, {5, "MI"}, {6, "IT "}})
-                    .contains("(CliCap LIKE '2012*') AND (CliProvincia LIKE 'MI*') AND "
-                              "(CliNazione LIKE 'IT*')"));
-    EXPECT_TRUE(
-        Con({{3, QString(35, 'A')}}).contains("(CliRagSoc = \"" + QString(35, 'A') + "\")"));
-    EXPECT_TRUE(Con({{3, "L'ALBA \"2\""}}).contains("(CliRagSoc LIKE \"L'ALBA \"\"2\"\"*\")"));
-    EXPECT_TRUE(Con({{2, "D'A"}}).contains("(CliCodiceFiscale LIKE 'D''A*')"));
-
-    r->ColonnaOrdine = 1;
-    r->VersoOrdine = 2;
-    EXPECT_TRUE(Con({}).endsWith(" ORDER BY  CliRagSoc DESC"));
-    r->ColonnaOrdine = 3;
-    EXPECT_TRUE(Con({}).endsWith(" ORDER BY  CliCap DESC, CliRagSoc ASC"));
-    r->ColonnaOrdine = 12;
-    r->VersoOrdine = 1;
-    EXPECT_TRUE(Con({}).endsWith(" ORDER BY  CliCodice ASC, CliRagSoc ASC"));
-    r->Scarica();
-}
-
-TEST_P(ChkCliCTest, LaGrigliaDopoZeroUnoETreClienti) {
+TEST_P(ChkCliCTest, IlTestoELaGrigliaDellaRicerca) {
     Cliente(42, "ROSSI MARIO", "20121", QVariant());
     Cliente(43, "ROSSI LUCA", "00118", "IT");
     Cliente(1234567, "ROSSI ANNA", QVariant(), "DE");
     Cliente(8, "BIANCHI", "10100", "IT");
-    {
-        motore::Workspace ws(amb.Server());
-        amb.ApriDitta(ws)->Esegui(
-            "INSERT INTO Clienti (CliCodice, CliRagsoc, CliCodiceFiscale, CliNazione) VALUES "
-            "(5, 'VERDI MARIO', 'RSSMRA80A01F205X', 'DEU'), (6, 'VERDI LUCA', "
-            "'RSSLCU80A01F205X', 'DEU')");
-    }
     Avvia();
     auto r = Ricerca();
     Griglia& gr = *r->GridRic;
-    EXPECT_EQ(gr.Cols(), 10);
-    EXPECT_EQ(gr.TextMatrix(0, 1), "          RAGIONE SOCIALE");
-    EXPECT_EQ(gr.TextMatrix(0, 4), "             LOCALITA'");
-    EXPECT_EQ(gr.ColWidth(0), 720);
 
     r->Btxt(3)->setText("NESSUNO");
     r->EseguiRicerca();
@@ -148,13 +101,35 @@ TEST_P(ChkCliCTest, LaGrigliaDopoZeroUnoETreClienti) {
     EXPECT_EQ(gr.TextMatrix(3, 6), "DE");
     EXPECT_EQ(r->CmdR(1)->text(), "&SELEZIONA");
 
-    // Pasted in lower case, a whole fiscal code or nation finds its client as its start does.
-    r->Btxt(3)->setText(" ");
-    r->Btxt(2)->setText("rssmra80a01f205x");
-    r->Btxt(6)->setText("deu");
-    r->EseguiRicerca();
-    ASSERT_EQ(gr.Rows(), 2);
-    EXPECT_EQ(gr.TextMatrix(1, 0), "     5");
+    auto Con = [&](std::map<int, QString> criteri) {
+        for (int i = 1; i <= 7; ++i) r->Btxt(i)->setText(criteri.count(i) ? criteri[i] : " ");
+        return r->TestoRicerca();
+    };
+    EXPECT_EQ(Con({}), "SELECT * FROM Clienti  ORDER BY  CliCodice ASC, CliRagSoc ASC");
+    EXPECT_EQ(Con({{3, "ROSSI"}}),
+              "SELECT * FROM Clienti  WHERE (CliRagSoc LIKE \"ROSSI*\") ORDER BY  CliCodice ASC, "
+              "CliRagSoc ASC");
+    EXPECT_EQ(Con({{1, "01234567890"}, {2, "RSS"}, {7, "1234567890123"}}),
+              "SELECT * FROM Clienti  WHERE (CliPartitaIva = '01234567890') AND "
+              "(CliCodiceFiscale LIKE 'RSS*') AND (CliTelefono LIKE '1234567890123*') ORDER BY  "
+              "CliCodice ASC, CliRagSoc ASC");
+    EXPECT_TRUE(Con({{1, "0123456789"}}).contains("(CliPartitaIva LIKE '0123456789*')"));
+    EXPECT_TRUE(Con({{4, "20121"}}).contains("(CliCap = '20121')"));
+    EXPECT_TRUE(Con({{4, "2012"}, {5, "MI"}, {6, "IT "}})
+                    .contains("(CliCap LIKE '2012*') AND (CliProvincia LIKE 'MI*') AND "
+                              "(CliNazione LIKE 'IT*')"));
+    EXPECT_TRUE(
+        Con({{3, QString(35, 'A')}}).contains("(CliRagSoc = \"" + QString(35, 'A') + "\")"));
+    EXPECT_TRUE(Con({{3, "L'ALBA \"2\""}}).contains("(CliRagSoc LIKE \"L'ALBA \"\"2\"\"*\")"));
+    EXPECT_TRUE(Con({{2, "D'A"}}).contains("(CliCodiceFiscale LIKE 'D''A*')"));
+
+    for (const auto& [colonna, verso, ordine] :
+         {std::tuple(1, 2, "CliRagSoc DESC"), std::tuple(3, 2, "CliCap DESC, CliRagSoc ASC"),
+          std::tuple(12, 1, "CliCodice ASC, CliRagSoc ASC")}) {
+        r->ColonnaOrdine = std::uint8_t(colonna);
+        r->VersoOrdine = std::int16_t(verso);
+        EXPECT_TRUE(Con({}).endsWith(QString(" ORDER BY  ") + ordine)) << ordine;
+    }
     r->Scarica();
 }
 
@@ -364,36 +339,35 @@ TEST_P(ChkCliCTest, OgniElencoInUnSoloOrdine) {
                              "CliLocalita", "CliProvincia",  "CliNazione",
                              "CliTelefono", "CliPartitaIva", "CliCodiceFiscale"};
     std::map<int, std::vector<QVariant>> righe;  // by code: the nine sortable columns
-    {
-        motore::Workspace ws(amb.Server());
-        auto ditta = amb.ApriDitta(ws);
-        if (amb.SulServer()) {
-            // A column of the server's own linguistic collation, where È comes before Z.
-            ditta->Esegui(
-                "DO $$ BEGIN IF EXISTS (SELECT 1 FROM pg_collation WHERE collname = 'it-x-icu') "
-                "THEN ALTER TABLE Clienti ALTER COLUMN CliLocalita TYPE varchar(35) COLLATE "
-                "\"it-x-icu\"; END IF; END $$");
-        }
-        for (size_t i = 0; i < codici.size(); ++i) {
-            std::vector<QVariant> v;
-            for (size_t c = 0; c < 7; ++c) {
-                const auto& lista = c == 4 || c == 5 ? corti : testi;
-                v.push_back(lista[(i * (c + 2) + c) % lista.size()]);
-            }
-            v.push_back(iva[i]);
-            v.push_back(cf[i]);
-            QVariantList valori{codici[i]};
-            for (const QVariant& x : v) valori << x;
-            ditta->Esegui(
-                "INSERT INTO Clienti (CliCodice, CliRagsoc, CliIndirizzo, CliCap, CliLocalita, "
-                "CliProvincia, CliNazione, CliTelefono, CliPartitaIva, CliCodiceFiscale) VALUES "
-                "(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)",
-                valori);
-            righe[codici[i]] = v;
-        }
-        // Saved again: on the server a row changes its place.
-        ditta->Esegui("UPDATE Clienti SET CliTelefono = CliTelefono WHERE CliCodice IN (2, 17)");
+    // Another program on the company.
+    motore::Workspace altroWs(amb.Server());
+    auto ditta = amb.ApriDitta(altroWs);
+    if (amb.SulServer()) {
+        // A column of the server's own linguistic collation, where È comes before Z.
+        ditta->Esegui(
+            "DO $$ BEGIN IF EXISTS (SELECT 1 FROM pg_collation WHERE collname = 'it-x-icu') "
+            "THEN ALTER TABLE Clienti ALTER COLUMN CliLocalita TYPE varchar(35) COLLATE "
+            "\"it-x-icu\"; END IF; END $$");
     }
+    for (size_t i = 0; i < codici.size(); ++i) {
+        std::vector<QVariant> v;
+        for (size_t c = 0; c < 7; ++c) {
+            const auto& lista = c == 4 || c == 5 ? corti : testi;
+            v.push_back(lista[(i * (c + 2) + c) % lista.size()]);
+        }
+        v.push_back(iva[i]);
+        v.push_back(cf[i]);
+        QVariantList valori{codici[i]};
+        for (const QVariant& x : v) valori << x;
+        ditta->Esegui(
+            "INSERT INTO Clienti (CliCodice, CliRagsoc, CliIndirizzo, CliCap, CliLocalita, "
+            "CliProvincia, CliNazione, CliTelefono, CliPartitaIva, CliCodiceFiscale) VALUES "
+            "(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)",
+            valori);
+        righe[codici[i]] = v;
+    }
+    // Saved again: on the server a row changes its place.
+    ditta->Esegui("UPDATE Clienti SET CliTelefono = CliTelefono WHERE CliCodice IN (2, 17)");
     // The rule written out: nulls before any text, a text as its bytes without the trailing
     // blanks.
     auto Confronta = [](const QVariant& x, const QVariant& y) {
@@ -440,14 +414,20 @@ TEST_P(ChkCliCTest, OgniElencoInUnSoloOrdine) {
               QStringList({"1", "2", "3", "5", "8", "9", "11", "14", "17", "23", "30", "42"}))
         << "at first by code";
     const int y = gr.RowPos(gr.TopRow()) / 2;
+    // Sorted in the grid, nothing having changed since the search; then by the query.
+    const int ricerche = r->Ricerche();
     for (int colonna = 1; colonna <= 9; ++colonna) {
         for (int pulsante : {1, 2}) {
             gr.MouseDown(pulsante, 0, gr.ColPos(colonna) + 30, y);
-            EXPECT_EQ(Griglia(), Atteso(colonna - 1, pulsante == 2, Tutti))
-                << colonne[colonna - 1] << (pulsante == 2 ? " DESC\n" : " ASC\n")
-                << r->UltimaRicerca().toStdString();
+            const QStringList inGriglia = Griglia();
+            r->EseguiRicerca();
+            for (const QStringList& ordine : {inGriglia, Griglia()})
+                EXPECT_EQ(ordine, Atteso(colonna - 1, pulsante == 2, Tutti))
+                    << colonne[colonna - 1] << (pulsante == 2 ? " DESC\n" : " ASC\n")
+                    << r->UltimaRicerca().toStdString();
         }
     }
+    EXPECT_EQ(r->Ricerche(), ricerche + 18) << "the clicks sent no query";
     r->cmdExcel->click();
     Argomenti();
     QStringList esportati;
@@ -455,6 +435,20 @@ TEST_P(ChkCliCTest, OgniElencoInUnSoloOrdine) {
          ChkCliCTest::LeggiFile(amb.Radice() + "tmp/E_ChkCliC.csv").split('\n').mid(1))
         if (!riga.trimmed().isEmpty()) esportati << riga.split(';').front();
     EXPECT_EQ(esportati, Atteso(8, true, Tutti)) << "the export, as the grid";
+
+    // Saved since the search, by another program or this one, or other criteria: the click
+    // runs the query again, and the new client shows.
+    for (motore::Database* db : std::initializer_list<motore::Database*>{
+             ditta.get(), g.EnvironmentSettings.CompanyDatabase.get(), nullptr}) {
+        const int prima = r->Ricerche();
+        if (db)
+            db->Esegui("INSERT INTO Clienti (CliCodice, CliRagsoc) VALUES (?1, 'NUOVO')",
+                       {db == ditta.get() ? 100 : 101});
+        r->Btxt(3)->setText(db ? " " : "NUOVO");
+        gr.MouseDown(1, 0, gr.ColPos(2) + 30, y);
+        EXPECT_EQ(r->Ricerche(), prima + 1);
+        EXPECT_TRUE(Griglia().contains(db == ditta.get() ? "100" : "101"));
+    }
 
     // Clicks that sort nothing: the code column, below the headings, one client alone;
     // right of the last heading counts as the last column.

@@ -471,6 +471,31 @@ std::unique_ptr<Recordset> DatabasePg::OpenTable(const QString& tabella) {
     return rs;
 }
 
+namespace {
+
+// The transactions running and the next to start, server-wide: the same text later means
+// that none has ended or begun to write meanwhile.
+constexpr char kVersione[] = "SELECT txid_current_snapshot()::text";
+
+}  // namespace
+
+QByteArray DatabasePg::VersioneDi(const PGresult* r) const {
+    if (PQntuples(r) != 1 || PQgetisnull(r, 0, 0)) return {};
+    return QByteArray::number(Numero()) + ':' +
+           QByteArray(PQgetvalue(r, 0, 0), PQgetlength(r, 0, 0));
+}
+
+bool DatabasePg::Invariato(const QByteArray& versione) {
+    if (versione.isEmpty() || !aperto_ || inTransazione_ || (ws_ && ws_->InTransazione()))
+        return false;
+    try {
+        const Risultato r = Invia(QString::fromLatin1(kVersione), {}, true);
+        return PQresultStatus(r.get()) == PGRES_TUPLES_OK && VersioneDi(r.get()) == versione;
+    } catch (const Errore&) {
+        return false;
+    }
+}
+
 std::unique_ptr<Recordset> DatabasePg::OpenSnapshot(const QString& sql) {
     const QString nativo = postgres::Traduci(sql, [this](const QString& t) { return Schema(t); });
     auto rs = std::make_unique<RecordsetPg>(*this, false);
@@ -482,20 +507,28 @@ std::unique_ptr<Recordset> DatabasePg::OpenSnapshot(const QString& sql) {
             rs->colonne_.push_back(ColonnaDa(rs->risultato_.get(), c));
         rs->rigaCorrente_ = -1;
     } else {
-        const QByteArray testo = nativo.toUtf8();
+        // The server's snapshot comes first in the same request, before the search's own
+        // (a commit in between only makes the version look older): see Invariato.
+        const QByteArray testo = QByteArray(kVersione) + "; " + nativo.toUtf8();
         PGconn* c = nullptr;
         Risultato primo;
         ExecStatusType stato = PGRES_FATAL_ERROR;
         for (int tentativo = 0;; ++tentativo) {
             c = Flusso();
             ++Viaggi();
-            if (PQsendQueryParams(c, testo.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0)) {
+            if (PQsendQuery(c, testo.constData())) {
                 PQsetSingleRowMode(c);
                 rs->inFlusso_ = true;
                 lettore_ = rs.get();
                 primo = Prossimo(c);
+                if (PQresultStatus(primo.get()) == PGRES_SINGLE_TUPLE) {
+                    rs->versione_ = VersioneDi(primo.get());
+                    primo = Prossimo(c);  // the end of its one row
+                    if (PQresultStatus(primo.get()) == PGRES_TUPLES_OK) primo = Prossimo(c);
+                }
                 stato = PQresultStatus(primo.get());
                 if (stato == PGRES_SINGLE_TUPLE || stato == PGRES_TUPLES_OK) break;
+                rs->versione_.clear();
                 rs->FermaFlusso();
             }
             // As any read outside a transaction: once more on a new connection.

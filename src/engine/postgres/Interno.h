@@ -103,6 +103,7 @@ class DatabasePg final : public Database {
     QString Nativo(const QString& sql) override {
         return postgres::Traduci(sql, [this](const QString& t) { return Schema(t); });
     }
+    bool Invariato(const QByteArray& versione) override;
     void CreaTabella(const QString& nome, const std::vector<DefColonna>& colonne) override;
     void CreaIndice(const QString& tabella, const QString& nome, const QStringList& colonne,
                     TipoIndice tipo) override;
@@ -160,6 +161,8 @@ class DatabasePg final : public Database {
         if (lettore_ == rs) lettore_ = nullptr;
     }
     [[noreturn]] void Solleva(PGconn* c, const PGresult* r);
+    // The version a snapshot's first statement read (see OpenSnapshot); empty if none.
+    QByteArray VersioneDi(const PGresult* r) const;
 
     // Sends what libpq holds and waits for the whole answer, within the workspace's
     // deadline; false when it expired.

@@ -309,6 +309,8 @@ std::unique_ptr<Recordset> DatabaseSqlite::OpenSnapshot(const QString& sql) {
     }
     auto rs = std::make_unique<RecordsetSqlite>(*this, false);
     rs->snapshot_ = st;
+    // Before the first row: a commit in between only makes the version look older.
+    rs->versione_ = Versione();
     for (int c = 0; c < sqlite3_column_count(st); ++c) {
         Colonna col;
         col.nome = QString::fromUtf8(sqlite3_column_name(st, c));
@@ -320,6 +322,24 @@ std::unique_ptr<Recordset> DatabaseSqlite::OpenSnapshot(const QString& sql) {
     rs->eof_ = false;
     rs->MoveNext();
     return rs;
+}
+
+QByteArray DatabaseSqlite::Versione() {
+    if (inTransazione_ || (ws_ && ws_->InTransazione())) return {};
+    sqlite3_stmt* st = Prepara(QStringLiteral("PRAGMA data_version"));
+    Azzera guardia{st};
+    if (sqlite3_step(st) != SQLITE_ROW) return {};
+    return QByteArray::number(Numero()) + ':' + QByteArray::number(sqlite3_column_int64(st, 0)) +
+           ':' + QByteArray::number(sqlite3_total_changes64(db_));
+}
+
+bool DatabaseSqlite::Invariato(const QByteArray& versione) {
+    if (!db_ || versione.isEmpty()) return false;
+    try {
+        return Versione() == versione;
+    } catch (const Errore&) {
+        return false;
+    }
 }
 
 }  // namespace motore::sqlite

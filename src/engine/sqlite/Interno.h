@@ -75,6 +75,7 @@ class DatabaseSqlite final : public Database {
                                     const QVariantList& parametri = {}) override;
     QStringList Piano(const QString& sql) override;
     QString Nativo(const QString& sql) override { return Traduci(sql); }
+    bool Invariato(const QByteArray& versione) override;
     void CreaTabella(const QString& nome, const std::vector<DefColonna>& colonne) override;
     void CreaIndice(const QString& tabella, const QString& nome, const QStringList& colonne,
                     TipoIndice tipo) override;
@@ -116,6 +117,10 @@ class DatabaseSqlite final : public Database {
     void ImpostaAttesa(int millisecondi) override {
         if (db_) sqlite3_busy_timeout(db_, millisecondi);
     }
+
+    // What the file holds as this connection sees it: the commits of other connections
+    // (data_version) and the rows this one changed; empty inside a transaction.
+    QByteArray Versione();
 
     // A write to a file that another was renamed over would land in the old file, or in a
     // log that the new one would then take for its own.
