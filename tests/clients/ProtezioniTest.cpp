@@ -68,7 +68,9 @@ TEST_P(ProtezioniTest, UnAziendaSiPercorreSenzaMessaggi) {
         Scrivi(errato);
         Premi(Qt::Key_Return);
         ASSERT_FALSE(g.Messaggi.Mostrati().empty()) << errato;
+        EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "CODICE FISCALE ERRATO O ESISTENTE");
         EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 1") << errato;
+        EXPECT_EQ(g.Messaggi.Mostrati().back().icona, Icona::Critica);
         EXPECT_EQ(CampoConFuoco(), 1) << errato;
         g.Messaggi.AzzeraMostrati();
         Scrivi("01234567890");  // over the selected refused text
