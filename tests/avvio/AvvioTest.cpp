@@ -44,7 +44,6 @@ TEST_F(AvvioTest, LaRigaDiComandoSceglieInstallazioneEClienteIniziale) {
         EXPECT_EQ(gg.EnvironmentSettings.EnvironmentFile, amb.Programma() + c.file)
             << c.riga.toStdString();
         EXPECT_EQ(gg.ClientRecord.CliCodice, c.cliente) << c.riga.toStdString();
-        EXPECT_EQ(gg.EnvironmentSettings.HighlightColour, QColor(255, 255, 192));
     }
 }
 

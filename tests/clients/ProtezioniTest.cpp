@@ -31,11 +31,6 @@ class ProtezioniTest : public ModuloClientiTest {
             "CliCodiceFiscale, CliProvincia) VALUES (?1, 'AZIENDA SRL', 'IT', ?2, ?2, 'MI')",
             {codice, numero});
     }
-    // An access key presses its button a moment later, as a click is animated.
-    void AltAccesso(char lettera) {
-        Premi(lettera, Qt::AltModifier);
-        QTest::qWait(150);
-    }
 
     std::unique_ptr<motore::Workspace> altroWs;
     std::unique_ptr<motore::Database> altroDb;
@@ -68,7 +63,9 @@ TEST_P(ProtezioniTest, UnAziendaSiPercorreSenzaMessaggi) {
         Scrivi(errato);
         Premi(Qt::Key_Return);
         ASSERT_FALSE(g.Messaggi.Mostrati().empty()) << errato;
+        EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "CODICE FISCALE ERRATO O ESISTENTE");
         EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 1") << errato;
+        EXPECT_EQ(g.Messaggi.Mostrati().back().icona, Icona::Critica);
         EXPECT_EQ(CampoConFuoco(), 1) << errato;
         g.Messaggi.AzzeraMostrati();
         Scrivi("01234567890");  // over the selected refused text
@@ -125,8 +122,8 @@ TEST_P(ProtezioniTest, UnClienteNonLettoNonSiPuoSalvare) {
     EXPECT_EQ(Txt(0)->text(), "3");
     EXPECT_TRUE(Txt(4)->text().isEmpty());
     EXPECT_TRUE(form->CmdI(2)->isHidden());
-    AltAccesso('C');
-    AltAccesso('E');
+    Rapido('C');
+    Rapido('E');
     EXPECT_EQ(CampoConFuoco(), 0);
     Clicca(0);
     Sblocca();
@@ -155,14 +152,14 @@ TEST_P(ProtezioniTest, UnClienteNonLettoNonSiPuoSalvare) {
 TEST_P(ProtezioniTest, NessunClienteSenzaRagioneSociale) {
     Avvia();
     NuovoCliente();
-    AltAccesso('I');
+    Rapido('I');
     ASSERT_EQ(Clienti(), 1);
     ASSERT_EQ(form->ModoMaschera, 0);
 
     // On the cleared form: each Alt+I takes a code but saves nothing.
     for (int volta = 0; volta < 3; ++volta) {
         g.Messaggi.AzzeraMostrati();
-        AltAccesso('I');
+        Rapido('I');
         EXPECT_EQ(Clienti(), 1);
         ASSERT_FALSE(g.Messaggi.Mostrati().empty());
         EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "INDICARE LA RAGIONE SOCIALE");
@@ -183,7 +180,7 @@ TEST_P(ProtezioniTest, NessunClienteSenzaRagioneSociale) {
     // With nothing on the form a save writes nothing.
     Clicca(3);
     Clicca(0);
-    AltAccesso('I');
+    Rapido('I');
     EXPECT_EQ(Elenco("SELECT CliCodice || ':' || CliRagsoc FROM Clienti ORDER BY CliCodice"),
               "1:NUOVO CLIENTE");
 }
@@ -193,12 +190,12 @@ TEST_P(ProtezioniTest, UnCampoErratoFermaIlSalvataggioDaTastiera) {
     NuovoCliente();
     Avanza(9);
     Scrivi("X");
-    AltAccesso('I');
+    Rapido('I');
     EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "PROVINCIA ERRATA");
     EXPECT_EQ(CampoConFuoco(), 9);
     EXPECT_EQ(Clienti(), 0) << "the operator corrects first";
     Scrivi("MI");
-    AltAccesso('I');
+    Rapido('I');
     EXPECT_EQ(Leggi("SELECT CliProvincia FROM Clienti"), "MI");
 }
 

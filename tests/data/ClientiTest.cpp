@@ -27,16 +27,6 @@ class ClientiTest : public ::testing::TestWithParam<Motore> {
 };
 SU_OGNI_MOTORE(ClientiTest);
 
-TEST(FixedText, TagliaEAllarga) {
-    FixedText<5> t;
-    EXPECT_EQ(t.str(), "     ");
-    t = QString("AB");
-    EXPECT_EQ(t.str(), "AB   ");
-    t = QString("ABCDEFG");
-    EXPECT_EQ(t.str(), "ABCDE");
-    EXPECT_EQ(t.trimmed(), "ABCDE");
-}
-
 TEST_P(ClientiTest, LeggeUnClienteColonnaPerColonna) {
     EXPECT_FALSE(LeggiCliente(g, 17));  // the table is not open yet: reading opens it
     EXPECT_TRUE(g.ClientsTableOpen);

@@ -87,8 +87,6 @@ if [ -n "$gestore" ]; then
         sleep 0.1
     done
 fi
-"$dir/bin/anagrafica" E &
-pid=\$!
 # The id of the window whose name matches exactly, once it is up.
 finestra() {
     for _ in \$(seq 50); do
@@ -118,9 +116,14 @@ controlla() {
         exit 1
     fi
 }
-controlla "(01)   GESTIONE ANAGRAFICHE - KESTOR (EXPORT)"
-xdotool search --name KESTOR windowfocus
-sleep 0.5
+# The program started, its client form up and focused.
+apri() {
+    "$dir/bin/anagrafica" E &
+    pid=\$!
+    controlla "(01)   GESTIONE ANAGRAFICHE - KESTOR (EXPORT)"
+    xdotool search --name KESTOR windowfocus
+    sleep 0.5
+}
 passo() { xdotool "\$@"; sleep 0.4; }
 # The program has ended, within five seconds, after what \$1 names.
 finito() {
@@ -132,6 +135,7 @@ finito() {
     echo "the program did not end with \$1" >&2
     exit 1
 }
+apri
 # --- The localities form by keys alone: in the province lookup an Alt letter whose button
 # is hidden types nothing; Enter from the prefix reaches CONFERMA, and Space presses it.
 passo key ctrl+shift+l
@@ -225,11 +229,7 @@ passo key F2                          # USCITA through Alt+U
 finito "F2"
 # Yes to the forced exit ends the program at once, writing nothing.
 cp "$dir/bin/KestorEx.ini" "$dir/prima.ini"
-"$dir/bin/anagrafica" E &
-pid=\$!
-controlla "(01)   GESTIONE ANAGRAFICHE - KESTOR (EXPORT)"
-xdotool search --name KESTOR windowfocus
-sleep 0.5
+apri
 passo key F4
 controlla "(01) RICERCA ANAGRAFICHE - KESTOR      $oggi"
 passo key ctrl+alt+shift+F2
@@ -239,11 +239,7 @@ finito "the forced exit"
 cmp -s "$dir/bin/KestorEx.ini" "$dir/prima.ini" || { echo "the forced exit wrote the environment file" >&2; exit 1; }
 
 # --- Lookups, the search left without a choice, the top of the code range ---------------
-"$dir/bin/anagrafica" E &
-pid=\$!
-controlla "(01)   GESTIONE ANAGRAFICHE - KESTOR (EXPORT)"
-xdotool search --name KESTOR windowfocus
-sleep 0.5
+apri
 # A value chosen in a lookup is checked as a typed one on every path: the nation number
 # chosen becomes its ISO code. Each new client: Enter on the empty code and past the fiscal
 # code, F4 on the nation, a path, then (the focus on the VAT number) the name.
@@ -344,47 +340,26 @@ SESSIONE
 chmod +x "$dir/sessione.sh"
 
 xvfb-run -a -s "-screen 0 1024x768x24" "$dir/sessione.sh"
-riga=$(sql "SELECT CliCodice || ':' || CliRagsoc || ':' || trim(CliCap) || ':' || trim(CliLocalita) || ':' || trim(CliProvincia) FROM Clienti WHERE CliCodice = 6")
-if [ "$riga" != "6:$omonimo:00118:ROMA:RM" ]; then
-    echo "expected client 6 $omonimo in 00118 ROMA RM, found '$riga'" >&2
-    exit 1
-fi
+# What $3 names is $1, and should be $2.
+uguale() {
+    [ "$1" = "$2" ] || { echo "$3: '$1', expected '$2'" >&2; exit 1; }
+}
+uguale "$(sql "SELECT CliCodice || ':' || CliRagsoc || ':' || trim(CliCap) || ':' || trim(CliLocalita) || ':' || trim(CliProvincia) FROM Clienti WHERE CliCodice = 6")" \
+    "6:$omonimo:00118:ROMA:RM" "client 6"
 # --- The locality saved by keys alone.
-riga=$(tabelle "SELECT trim(LocLocalita) || ':' || trim(LocCAP) || ':' || trim(LocProvincia) || ':' || trim(LocPrefisso) FROM LOCALITA WHERE trim(LocLocalita) = 'BORGO PROVA'")
-if [ "$riga" != "BORGO PROVA:12345:MI:02" ]; then
-    echo "expected the locality BORGO PROVA 12345 MI 02, found '$riga'" >&2
-    exit 1
-fi
+uguale "$(tabelle "SELECT trim(LocLocalita) || ':' || trim(LocCAP) || ':' || trim(LocProvincia) || ':' || trim(LocPrefisso) FROM LOCALITA WHERE trim(LocLocalita) = 'BORGO PROVA'")" \
+    "BORGO PROVA:12345:MI:02" "the locality saved by keys"
 # --- end of the locality saved by keys alone
 csv="$dir/dati/temp/E_ChkCliC.csv"
-if [ "$(cat "$dir/argomenti" 2>/dev/null)" != "$csv" ]; then
-    echo "the spreadsheet was not started on $csv: '$(cat "$dir/argomenti" 2>/dev/null)'" >&2
-    exit 1
-fi
-atteso=$(printf 'CODICE;RAGIONE SOCIALE;INDIRIZZO;CAP;LOCALITA'"'"';PV;NAZ;TELEFONO;PART. IVA;CODICE FISCALE;\r')
-if [ "$(head -1 "$csv")" != "$atteso" ] || [ "$(sed -n 2p "$csv" | cut -d';' -f1-2)" != "${primo%;}" ]; then
-    echo "unexpected export:" >&2
-    od -c "$csv" | head >&2
-    exit 1
-fi
-if [ "$(stat -c %a "$csv")" != 600 ]; then
-    echo "the export is readable by others: mode $(stat -c %a "$csv")" >&2
-    exit 1
-fi
-rimasti=$(sql "SELECT CliCodice FROM Clienti WHERE CliCodice <= 6 ORDER BY 1" | paste -sd,)
-attesi=$(seq 1 6 | grep -vx "$scelto" | paste -sd,)
-if [ "$rimasti" != "$attesi" ]; then
-    echo "the search should have handed client $scelto to the form; clients left: $rimasti" >&2
-    exit 1
-fi
+uguale "$(cat "$dir/argomenti" 2>/dev/null)" "$csv" "the spreadsheet's argument"
+uguale "$(head -1 "$csv" | od -c)" "$(printf 'CODICE;RAGIONE SOCIALE;INDIRIZZO;CAP;LOCALITA'"'"';PV;NAZ;TELEFONO;PART. IVA;CODICE FISCALE;\r\n' | od -c)" \
+    "the export's heading"
+uguale "$(sed -n 2p "$csv" | cut -d';' -f1-2)" "${primo%;}" "the export's first client"
+uguale "$(stat -c %a "$csv")" 600 "the export's mode"
+uguale "$(sql "SELECT CliCodice FROM Clienti WHERE CliCodice <= 6 ORDER BY 1" | paste -sd,)" \
+    "$(seq 1 6 | grep -vx "$scelto" | paste -sd,)" "the clients left once the search handed client $scelto to the form"
 # --- Lookups, the top of the code range --------------------------------------------------
-scelti=$(sql "SELECT trim(CliRagsoc) || ':' || trim(CliNazione) || ':' || trim(CliProvincia) FROM Clienti WHERE CliRagsoc LIKE 'LOOKUP %' ORDER BY CliRagsoc" | paste -sd,)
-if [ "$scelti" != "LOOKUP A:DE:MI,LOOKUP B:DE:MC,LOOKUP C:SM:PD,LOOKUP D:SM:,LOOKUP E:DE:" ]; then
-    echo "a nation or province chosen in a lookup was stored as '$scelti'" >&2
-    exit 1
-fi
-cima=$(sql "SELECT CliCodice || ':' || trim(CliRagsoc) FROM Clienti WHERE CliCodice > 2147483645 ORDER BY 1" | paste -sd,)
-if [ "$cima" != "2147483646:PENULTIMO,2147483647:ULTIMO CODICE" ]; then
-    echo "at the top of the code range: '$cima'" >&2
-    exit 1
-fi
+uguale "$(sql "SELECT trim(CliRagsoc) || ':' || trim(CliNazione) || ':' || trim(CliProvincia) FROM Clienti WHERE CliRagsoc LIKE 'LOOKUP %' ORDER BY CliRagsoc" | paste -sd,)" \
+    "LOOKUP A:DE:MI,LOOKUP B:DE:MC,LOOKUP C:SM:PD,LOOKUP D:SM:,LOOKUP E:DE:" "the nations and provinces chosen in lookups"
+uguale "$(sql "SELECT CliCodice || ':' || trim(CliRagsoc) FROM Clienti WHERE CliCodice > 2147483645 ORDER BY 1" | paste -sd,)" \
+    "2147483646:PENULTIMO,2147483647:ULTIMO CODICE" "the top of the code range"

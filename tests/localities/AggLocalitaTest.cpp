@@ -45,16 +45,6 @@ class AggLocalitaTest : public ModuloClientiTest {
                        "'")
             .toInt();
     }
-    void Premuto(QPushButton* b) {
-        QTest::mouseClick(b, Qt::LeftButton);
-        Attendi();
-    }
-    // An access key presses its button a moment later, as a click seen on screen.
-    void Rapido(Qt::Key lettera, QPushButton* b) {
-        Premi(lettera, Qt::AltModifier);
-        EXPECT_TRUE(QTest::qWaitFor([b] { return !b->isDown(); }));
-        Attendi();
-    }
     // Types a locality and leaves its box.
     void Cerca(const QString& nome) {
         Scrivi(nome);
@@ -72,7 +62,6 @@ TEST_P(AggLocalitaTest, RomMostraLaPrimaRomaEUnNomeCheNonCeSiInserisce) {
     ASSERT_EQ(prima, "ROMA|00118");
     const LocalitaScelta scelta = NelleLocalita("", "", [this](AggLocalita& d) {
         EXPECT_EQ(Fuoco(), d.Cod1);
-        EXPECT_EQ(d.windowTitle(), "GESTIONE DELLE LOCALITA' ITALIANE");
         EXPECT_TRUE(Visibile(d.Muoviti(0)));
         EXPECT_FALSE(Visibile(d.Cmdv(1)));
         EXPECT_EQ(d.Btxt(2)->text(), "  ");
@@ -91,7 +80,7 @@ TEST_P(AggLocalitaTest, RomMostraLaPrimaRomaEUnNomeCheNonCeSiInserisce) {
         EXPECT_EQ(Fuoco(), d.Combo1);
         EXPECT_TRUE(Testi().empty());
 
-        Premuto(d.Cmdv(3));
+        Clicca(d.Cmdv(3));
         EXPECT_EQ(Fuoco(), d.Cod1);
         EXPECT_EQ(d.Cod1->text(), "ROM") << "the box offers the last search again";
         EXPECT_EQ(d.windowTitle(), "GESTIONE DELLE LOCALITA' ITALIANE");
@@ -119,7 +108,7 @@ TEST_P(AggLocalitaTest, RomMostraLaPrimaRomaEUnNomeCheNonCeSiInserisce) {
         EXPECT_EQ(Fuoco(), d.Cod1);
 
         // Yes inserts it: region, CAP (digits only, the fifth moves on), province. Its
-        // captions and the row stored: finestra_reale.sh's locality saved by keys alone.
+        // captions: finestra_reale.sh's locality saved by keys alone.
         g.Messaggi.AzzeraMostrati();
         g.Messaggi.Copione({Risposta::Si});
         Cerca("nuova localita");
@@ -139,14 +128,10 @@ TEST_P(AggLocalitaTest, RomMostraLaPrimaRomaEUnNomeCheNonCeSiInserisce) {
         EXPECT_EQ(d.Btxt(2)->text(), "RM");
         EXPECT_EQ(Fuoco(), d.Btxt(3)) << "the second letter moves on";
         EXPECT_EQ(d.DesProv->text(), "ROMA");
-        Rapido(Qt::Key_C, d.Cmdv(1));
+        Rapido(Qt::Key_C);
         EXPECT_EQ(Fuoco(), d.Cod1);
         EXPECT_EQ(d.Cod1->text(), "NUOVA LOCALITA");
-
-        Premi(Qt::Key_Return);
-        EXPECT_EQ(d.windowTitle(), "VARIAZIONE LOCALITA'");
-        EXPECT_EQ(d.Btxt(1)->text(), "12345");
-        EXPECT_EQ(d.Combo1->currentText(), "LAZIO");
+        EXPECT_EQ(Riga("NUOVA LOCALITA", "12345"), "RM|' '|'LAZ'");
         EXPECT_EQ(Testi(), std::vector<QString>{"LOCALITA' INESISTENTE: INSERISCI"});
     });
     EXPECT_EQ(Testo(scelta), "||") << "on its own, nothing goes back";
@@ -171,7 +156,7 @@ TEST_P(AggLocalitaTest, UnCapCambiatoAggiungeUnaRigaPoiVariaEdElimina) {
         EXPECT_TRUE(eseguito);
         EXPECT_EQ(d.Btxt(2)->text(), "MI");
         EXPECT_EQ(d.DesProv->text(), "MILANO");
-        Premuto(d.Cmdv(1));
+        Clicca(d.Cmdv(1));
         EXPECT_EQ(Righe("ROMA"), roma + 1);
         EXPECT_EQ(Riga("ROMA", "00118"), "RM|NULL|'LAZ'");
         EXPECT_EQ(Riga("ROMA", "00999"), "MI|' '|''") << "no region stores an empty text";
@@ -184,7 +169,7 @@ TEST_P(AggLocalitaTest, UnCapCambiatoAggiungeUnaRigaPoiVariaEdElimina) {
         Premi(Qt::Key_Return);
         ASSERT_EQ(Fuoco(), d.Btxt(3));
         Scrivi("06");
-        Premuto(d.Cmdv(1));
+        Clicca(d.Cmdv(1));
         EXPECT_EQ(Righe("ROMA"), roma + 1);
         EXPECT_EQ(Riga("ROMA", "00118"), "RM|'06'|'LAZ'");
         EXPECT_TRUE(Testi().empty());
@@ -193,7 +178,7 @@ TEST_P(AggLocalitaTest, UnCapCambiatoAggiungeUnaRigaPoiVariaEdElimina) {
         Premi(Qt::Key_Return);
         ASSERT_EQ(d.Btxt(1)->text(), "00118");
         g.Messaggi.Copione({Risposta::No});
-        Premuto(d.Cmdv(2));
+        Clicca(d.Cmdv(2));
         ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
         const Messaggio& m = g.Messaggi.Mostrati()[0];
         EXPECT_EQ(m.testo, "CONFERMI LA CANCELLAZIONE DELLA LOCALITA'");
@@ -201,7 +186,7 @@ TEST_P(AggLocalitaTest, UnCapCambiatoAggiungeUnaRigaPoiVariaEdElimina) {
         EXPECT_EQ(m.predefinito, 1);
         EXPECT_EQ(Riga("ROMA", "00118"), "RM|'06'|'LAZ'");
         g.Messaggi.Copione({Risposta::Si});
-        Premuto(d.Cmdv(2));
+        Clicca(d.Cmdv(2));
         EXPECT_EQ(Riga("ROMA", "00118"), "");
         EXPECT_EQ(Fuoco(), d.Cod1);
         EXPECT_EQ(d.Cod1->text(), "ROMA");
@@ -231,7 +216,7 @@ TEST_P(AggLocalitaTest, UnaLocalitaCambiataOCancellataDaAltri) {
                 "LocCAP = '00118'");
         };
         g.Messaggi.Copione({Risposta::No});
-        Premuto(d.Cmdv(1));
+        Clicca(d.Cmdv(1));
         g.Messaggi.MentreAperto = nullptr;
         ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
         const Messaggio& m = g.Messaggi.Mostrati()[0];
@@ -247,7 +232,7 @@ TEST_P(AggLocalitaTest, UnaLocalitaCambiataOCancellataDaAltri) {
 
         // Read again: saved without a question; then Yes over a new change.
         d.Btxt(3)->setText("066");
-        Premuto(d.Cmdv(1));
+        Clicca(d.Cmdv(1));
         EXPECT_EQ(g.Messaggi.Mostrati().size(), 1u);
         EXPECT_EQ(Riga("ROMA", "00118"), "RM|'066'|'TOS'");
         Cerca("ROMA");
@@ -256,13 +241,13 @@ TEST_P(AggLocalitaTest, UnaLocalitaCambiataOCancellataDaAltri) {
             "LocCAP = '00118'");
         d.Btxt(3)->setText("08");
         g.Messaggi.Copione({Risposta::Si});
-        Premuto(d.Cmdv(1));
+        Clicca(d.Cmdv(1));
         EXPECT_EQ(g.Messaggi.Mostrati().size(), 2u);
 
         // Deleted meanwhile: said, and not brought back by a save or "deleted" again.
         Cerca("ROMA");
         Altro("DELETE FROM LOCALITA WHERE LocLocalita = 'ROMA' AND LocCAP = '00118'");
-        Premuto(d.Cmdv(1));
+        Clicca(d.Cmdv(1));
         EXPECT_EQ(Testi().back(), "LOCALITA' CANCELLATA DA UN ALTRO UTENTE");
         EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "KESTOR - ELIMINAZIONE");
         EXPECT_EQ(d.windowTitle(), "GESTIONE DELLE LOCALITA' ITALIANE");
@@ -270,7 +255,7 @@ TEST_P(AggLocalitaTest, UnaLocalitaCambiataOCancellataDaAltri) {
         EXPECT_EQ(d.Btxt(1)->text(), "00119");
         Altro("DELETE FROM LOCALITA WHERE LocLocalita = 'ROMA' AND LocCAP = '00119'");
         g.Messaggi.Copione({Risposta::Si});
-        Premuto(d.Cmdv(2));
+        Clicca(d.Cmdv(2));
         EXPECT_EQ(Testi().back(), "LOCALITA' CANCELLATA DA UN ALTRO UTENTE");
         EXPECT_EQ(d.windowTitle(), "GESTIONE DELLE LOCALITA' ITALIANE");
     });
@@ -286,20 +271,20 @@ TEST_P(AggLocalitaTest, LoScorrimentoSiFermaAiDueCapi) {
     };
     const QStringList prima = Estremo("ASC"), ultima = Estremo("DESC");
     NelleLocalita("", "", [&](AggLocalita& d) {
-        Premuto(d.Muoviti(0));
+        Clicca(d.Muoviti(0));
         EXPECT_EQ(d.Cod1->text(), prima[0]) << "from the empty form, the first locality";
         EXPECT_EQ(d.Btxt(1)->text(), prima[1]);
         EXPECT_TRUE(Visibile(d.Muoviti(1))) << "paging keeps the buttons";
-        Premuto(d.Muoviti(1));
+        Clicca(d.Muoviti(1));
         EXPECT_EQ(d.Cod1->text(), prima[0]);
         EXPECT_EQ(d.Btxt(1)->text(), prima[1]);
 
-        Premuto(d.Cmdv(3));
+        Clicca(d.Cmdv(3));
         Scrivi(ultima[0]);
-        Premuto(d.Muoviti(0));
+        Clicca(d.Muoviti(0));
         EXPECT_EQ(d.Cod1->text(), ultima[0]);
         EXPECT_EQ(d.Btxt(1)->text(), ultima[1]);
-        Premuto(d.Muoviti(0));
+        Clicca(d.Muoviti(0));
         EXPECT_EQ(d.Cod1->text(), ultima[0]);
         EXPECT_EQ(d.Btxt(1)->text(), ultima[1]);
         EXPECT_TRUE(Testi().empty()) << "leaving for a browse button checks nothing";
@@ -339,7 +324,7 @@ TEST_P(AggLocalitaTest, RegioniTastiEControlliDeiCampi) {
         EXPECT_EQ(Fuoco(), d.Btxt(2));
 
         g.Messaggi.AzzeraMostrati();
-        Rapido(Qt::Key_A, d.Cmdv(3));
+        Rapido(Qt::Key_A);
         EXPECT_TRUE(Testi().empty()) << "ANNULLA leaves the box unchecked";
         EXPECT_EQ(Fuoco(), d.Cod1);
         EXPECT_EQ(Riga("GENOVA", "16121"), "GE|NULL|'LIG'");
@@ -356,7 +341,7 @@ TEST_P(AggLocalitaTest, DallAnagraficaConfermaControllaCapEProvinciaEUscitaNonRe
         ASSERT_EQ(d.windowTitle(), "INSERIMENTO LOCALITA' ITALIANE");
         Premi(Qt::Key_Return);
         g.Messaggi.AzzeraMostrati();
-        Premuto(d.Cmdv(1));
+        Clicca(d.Cmdv(1));
         ASSERT_EQ(Testi(), std::vector<QString>{"C.A.P. FORMALMENTE ERRATO O NON INDICATO"});
         EXPECT_EQ(Righe("PIEVE NUOVA"), 0);
         EXPECT_EQ(Fuoco(), d.Btxt(1));
@@ -364,14 +349,13 @@ TEST_P(AggLocalitaTest, DallAnagraficaConfermaControllaCapEProvinciaEUscitaNonRe
         ASSERT_EQ(Fuoco(), d.Btxt(2));
         Scrivi("x");
         g.Messaggi.AzzeraMostrati();
-        Premuto(d.Cmdv(1));
+        Clicca(d.Cmdv(1));
         ASSERT_EQ(Testi(), std::vector<QString>{"PROVINCIA INESISTENTE"});
-        EXPECT_EQ(g.Messaggi.Mostrati()[0].titolo, "KESTOR - ERRORE N. 2");
         EXPECT_EQ(Righe("PIEVE NUOVA"), 0);
         EXPECT_FALSE(d.Scaricato());
         EXPECT_EQ(Fuoco(), d.Btxt(2));
         Scrivi("rm");
-        Premuto(d.Cmdv(1));
+        Clicca(d.Cmdv(1));
         EXPECT_TRUE(d.Scaricato());
     });
     EXPECT_EQ(Riga("PIEVE NUOVA", "12345"), "RM|' '|''");
@@ -388,7 +372,7 @@ TEST_P(AggLocalitaTest, DalModuloClientiUscitaNonScriveNulla) {
     NelModale<AggLocalita>([this](AggLocalita& d) {
         EXPECT_TRUE(d.DaAnagrafica);
         EXPECT_EQ(d.Btxt(1)->text(), ".");
-        Rapido(Qt::Key_U, d.Cmdv(0));
+        Rapido(Qt::Key_U);
     });
     Premi(Qt::Key_F4);
     EXPECT_TRUE(eseguito);
@@ -405,7 +389,7 @@ TEST_P(AggLocalitaTest, UnaScritturaCheFallisceTornaIndietroETieneIlModulo) {
         Premi(Qt::Key_Return);
         Scrivi("00998");
         altro->Esegui(amb.SqlBloccoScrittura("LOCALITA"));
-        Premuto(d.Cmdv(1));
+        Clicca(d.Cmdv(1));
         ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
         const Messaggio& m = g.Messaggi.Mostrati()[0];
         EXPECT_TRUE(m.testo.startsWith("Errore in scrittura: operazione impossibile\n"));
@@ -418,7 +402,7 @@ TEST_P(AggLocalitaTest, UnaScritturaCheFallisceTornaIndietroETieneIlModulo) {
         altro->Esegui("COMMIT");
         EXPECT_EQ(Riga("ROMA", "00998"), "");
 
-        Premuto(d.Cmdv(1));
+        Clicca(d.Cmdv(1));
         EXPECT_EQ(Riga("ROMA", "00998"), "RM|' '|'LAZ'") << "the same form saves once it can";
         EXPECT_EQ(g.Messaggi.Mostrati().size(), 1u);
 
@@ -427,7 +411,7 @@ TEST_P(AggLocalitaTest, UnaScritturaCheFallisceTornaIndietroETieneIlModulo) {
         altro->Esegui(amb.SqlBloccoScrittura("LOCALITA"));
         g.Messaggi.AzzeraMostrati();
         g.Messaggi.Copione({Risposta::Si});
-        Premuto(d.Cmdv(2));
+        Clicca(d.Cmdv(2));
         ASSERT_EQ(g.Messaggi.Mostrati().size(), 2u);
         EXPECT_TRUE(g.Messaggi.Mostrati()[1].testo.startsWith(
             "Errore in scrittura: operazione impossibile"));
@@ -451,7 +435,7 @@ TEST_P(AggLocalitaTest, SenzaTabellaIlModuloSiMostraMaNonCercaNeScrive) {
         EXPECT_FALSE(d.Cod1->isEnabled());
         EXPECT_FALSE(Visibile(d.Cmdv(1)));
         EXPECT_FALSE(Visibile(d.Muoviti(0)));
-        Premuto(d.Cmdv(0));
+        Clicca(d.Cmdv(0));
         EXPECT_TRUE(d.Scaricato());
     });
 }

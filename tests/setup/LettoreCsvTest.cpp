@@ -71,18 +71,6 @@ TEST(LettoreCsv, LeDueFormeDellEsportazione) {
     EXPECT_EQ(Campi(LeggiTutti(dati, 0, 2, esportazione)), attesi);
 }
 
-TEST(LettoreCsv, UnaRigaDiDieciMegaNonSiLegge) {
-    QByteArray dati = "1;" + QByteArray(10 * 1024 * 1024, 'A') + "\n2;B\n";
-    const std::vector<Record> r = LeggiTutti(dati, 0, 1, {';', true, 0});
-    ASSERT_EQ(r.size(), 2u);
-    EXPECT_TRUE(r[0].errore.startsWith("riga più lunga di 65536 byte"))
-        << r[0].errore.toStdString();
-    EXPECT_TRUE(r[0].campi.empty());
-    const std::vector<QStringList> seconda = {{"2", "B"}};
-    EXPECT_EQ(Campi({r[1]}), seconda);
-    EXPECT_EQ(r[1].riga, 2);
-}
-
 TEST(LettoreCsv, CodifichePerByte) {
     EXPECT_EQ(TipoTesto("CAFFE'"), Testo::Ascii);
     EXPECT_EQ(TipoTesto("CAFF\xC3\x88"), Testo::Utf8);

@@ -58,10 +58,7 @@ TEST_P(RitornoTest, EsportazioneImportataTornaUguale) {
         "CliNazione, CliTelefono, CliPartitaIva, CliCodiceFiscale FROM Clienti ORDER BY 1";
     const QString prima = Leggi(dieci);
     EXPECT_TRUE(prima.contains("CAFFÈ DELL'ANGOLO \"2\""));
-    QProcess p;
-    p.start("sqlite3", {nuova, dieci});
-    p.waitForFinished(10000);
-    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()).trimmed(), prima);
+    EXPECT_EQ(Sqlite3(nuova, dieci), prima);
 }
 
 }  // namespace

@@ -43,13 +43,6 @@ Esito Strumento(const QStringList& argomenti) {
     return Avvia(QStringLiteral(ANAGRAFICA_SETUP_BIN), argomenti);
 }
 
-// Reads through the sqlite3 shell, so the files are checked by a reader other than ours.
-std::string Sql(const QString& db, const QString& query) {
-    const Esito e = Avvia(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), db, query});
-    EXPECT_EQ(e.codice, 0) << query.toStdString() << ": " << e.err.toStdString();
-    return e.out.trimmed().toStdString();
-}
-
 QByteArray Impronta(const QString& percorso) {
     QFile f(percorso);
     if (!f.open(QIODevice::ReadOnly)) return {};
@@ -110,14 +103,14 @@ TEST(Setup, CreaIDueDatabaseConIDatiDiRiferimento) {
             "OR length(CliEsenzioneNum) <> 12 OR CliEsenzioneDat IS NULL", "0"},
         // clang-format on
     };
-    for (const auto& k : controlli) EXPECT_EQ(Sql(k.db, k.query), k.atteso.toStdString());
+    for (const auto& k : controlli) EXPECT_EQ(Sqlite3(k.db, k.query), k.atteso);
     // A second company shares the office's code tables, which stay as they were.
     const QByteArray prima = Impronta(tabkes);
     const Esito altra = Strumento({radice, QStringLiteral("BIANCHI")});
     EXPECT_EQ(altra.codice, 0) << altra.err.toStdString();
     EXPECT_TRUE(altra.err.contains("tenuto"));
     EXPECT_EQ(Impronta(tabkes), prima);
-    EXPECT_EQ(Sql(radice + "/BIANCHI/Completo.mdb", "SELECT count(*) FROM Clienti"), "0");
+    EXPECT_EQ(Sqlite3(radice + "/BIANCHI/Completo.mdb", "SELECT count(*) FROM Clienti"), "0");
 }
 
 // A group the tool may give files to: another than the process's own when it can.
@@ -152,7 +145,7 @@ TEST(Setup, NonSovrascriveERifiutaArgomentiErrati) {
     EXPECT_EQ(di_nuovo.codice, 1);
     EXPECT_TRUE(di_nuovo.err.contains("esiste già")) << di_nuovo.err.toStdString();
     EXPECT_EQ(Impronta(completo), prima);
-    EXPECT_EQ(Sql(completo, "SELECT count(*) FROM Clienti"), "3");
+    EXPECT_EQ(Sqlite3(completo, "SELECT count(*) FROM Clienti"), "3");
     EXPECT_THROW(setup::CreaAzienda(completo, 1), std::exception);
     EXPECT_THROW(setup::CreaTabelle(radice + "/tabkes.mdb"), std::exception);
     EXPECT_EQ(Impronta(completo), prima);
@@ -229,9 +222,9 @@ TEST(Setup, ClientiEsempioRealisticiERipetibili) {
     setup::CreaAzienda(a, 300);
     setup::CreaAzienda(b, 300);
     const QString tutto = QStringLiteral("SELECT * FROM Clienti ORDER BY CliCodice");
-    const std::string righeA = Sql(a, tutto);
-    EXPECT_EQ(std::count(righeA.begin(), righeA.end(), '\n'), 299);
-    EXPECT_EQ(righeA, Sql(b, tutto));
+    const QString righeA = Sqlite3(a, tutto);
+    EXPECT_EQ(righeA.count('\n'), 299);
+    EXPECT_EQ(righeA, Sqlite3(b, tutto));
 
     std::set<std::tuple<QString, QString, QString>> luoghi;
     for (const setup::Localita& l : setup::DatiLocalita())

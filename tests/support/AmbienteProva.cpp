@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include <algorithm>
 #include <atomic>
@@ -37,6 +38,14 @@ void ScriviFile(const QString& nome, const QByteArray& dati) {
     QFile f(nome);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << nome.toStdString();
     f.write(dati);
+}
+
+QString Sqlite3(const QString& file, const QString& sql) {
+    QProcess p;
+    p.start("sqlite3", {"-batch", file, sql});
+    EXPECT_TRUE(p.waitForFinished(60000) && p.exitCode() == 0)
+        << sql.toStdString() << ": " << p.readAllStandardError().toStdString();
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
 std::vector<Motore> MotoriDiProva() {

@@ -103,6 +103,9 @@ class AmbienteProva {
 // A whole file's bytes ("<manca>" when it cannot be read); a file written whole.
 QByteArray LeggiFile(const QString& nome);
 void ScriviFile(const QString& nome, const QByteArray& dati);
+// What the sqlite3 shell prints for a statement on a database file, trimmed: the files
+// checked by a reader other than ours.
+QString Sqlite3(const QString& file, const QString& sql);
 
 // Readable QStrings in test failures.
 #include <ostream>

@@ -98,8 +98,15 @@ class ModuloClientiTest : public ::testing::TestWithParam<Motore> {
     // The rows of a one-column query joined by commas.
     QString Elenco(const QString& sql) { return Leggi(sql).replace('\n', ','); }
 
-    void Clicca(int pulsante) {
-        QTest::mouseClick(form->CmdI(pulsante), Qt::LeftButton);
+    void Clicca(int pulsante) { Clicca(form->CmdI(pulsante)); }
+    void Clicca(QAbstractButton* b) {
+        QTest::mouseClick(b, Qt::LeftButton);
+        Attendi();
+    }
+    // An access key presses its button a moment later, as a click is animated.
+    void Rapido(int lettera) {
+        Premi(lettera, Qt::AltModifier);
+        QTest::qWait(150);
         Attendi();
     }
 

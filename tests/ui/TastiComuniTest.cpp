@@ -22,8 +22,9 @@ TEST_P(TastiComuniTest, IlTitoloSalvatoEUnoPerTuttiIModuli) {
 
     Premi(Qt::Key_F8, Qt::ControlModifier);
     EXPECT_EQ(form->Caption(), "GesCliC !");
-    EXPECT_EQ(Testi(), std::vector<QString>{g.EnvironmentSettings.CompanyDatabasePath})
+    EXPECT_EQ(Testi(), std::vector<QString>{amb.PercorsoDitta()})
         << "the client form shows its database as well";
+    EXPECT_EQ(g.Messaggi.Mostrati()[0].icona, Icona::Nessuna);
     Premi(Qt::Key_F8, Qt::ControlModifier);
     EXPECT_EQ(form->Caption(), titolo);
 

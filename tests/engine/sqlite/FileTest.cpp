@@ -131,24 +131,20 @@ TEST_P(MotoreFileTest, UnFileSostituitoSottoIlProgrammaLoDice) {
 // While the program has the file open the shell reads what it committed, still in the log;
 // once it is closed the shell finds one file in the rollback journal.
 TEST_P(MotoreFileTest, IlFileRestaLeggibileDallaShellSqlite) {
-    auto Shell = [&](const QString& sql) {
-        QProcess p;
-        p.start("sqlite3", {percorso, sql});
-        EXPECT_TRUE(p.waitForFinished(10000));
-        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-        return QString::fromUtf8(p.readAllStandardOutput());
-    };
     {
         auto db = Apri();
         ws.BeginTrans();
         db->Esegui("INSERT INTO Clienti (CliCodice, CliRagsoc) VALUES (40, 'DALLA SHELL')");
         ws.CommitTrans();
-        EXPECT_EQ(Shell("PRAGMA journal_mode; SELECT CliRagsoc FROM Clienti WHERE CliCodice = 40"),
-                  "wal\nDALLA SHELL\n");
+        EXPECT_EQ(
+            Sqlite3(percorso,
+                    "PRAGMA journal_mode; SELECT CliRagsoc FROM Clienti WHERE CliCodice = 40"),
+            "wal\nDALLA SHELL");
     }
-    EXPECT_EQ(Shell("PRAGMA journal_mode; SELECT CliRagsoc FROM Clienti WHERE CliCodice = 40; "
-                    "PRAGMA integrity_check;"),
-              "delete\nDALLA SHELL\nok\n");
+    EXPECT_EQ(Sqlite3(percorso,
+                      "PRAGMA journal_mode; SELECT CliRagsoc FROM Clienti WHERE CliCodice = 40; "
+                      "PRAGMA integrity_check;"),
+              "delete\nDALLA SHELL\nok");
     EXPECT_FALSE(QFile::exists(percorso + "-wal"));
     EXPECT_FALSE(QFile::exists(percorso + "-shm"));
 }
