@@ -44,9 +44,7 @@ Esito Strumento(const QStringList& argomenti) {
 }
 
 QByteArray Impronta(const QString& percorso) {
-    QFile f(percorso);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+    return QCryptographicHash::hash(LeggiFile(percorso), QCryptographicHash::Sha256);
 }
 
 }  // namespace
@@ -139,7 +137,6 @@ TEST(Setup, NonSovrascriveERifiutaArgomentiErrati) {
     ASSERT_EQ(Strumento({radice, "DITTA", "--sample-clients=3"}).codice, 0);
     const QString completo = radice + "/DITTA/Completo.mdb";
     const QByteArray prima = Impronta(completo);
-    ASSERT_FALSE(prima.isEmpty());
 
     const Esito di_nuovo = Strumento({radice, "DITTA", "--sample-clients", "10"});
     EXPECT_EQ(di_nuovo.codice, 1);
