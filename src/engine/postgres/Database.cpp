@@ -272,8 +272,10 @@ void DatabasePg::Carica(const QString& tabella, const QStringList& colonne,
     const QByteArray sql = QStringLiteral("COPY %1 (%2) FROM STDIN")
                                .arg(QuotaNome(relname), colonne.join(", "))
                                .toUtf8();
+    // The transaction's beginning may go first, on a new connection if the old one had
+    // dropped: the copy's connection is the one it ends on.
+    Risultato r = Chiedi(conn_, sql, nullptr);
     PGconn* c = conn_;
-    Risultato r = Chiedi(c, sql, nullptr);
     if (PQresultStatus(r.get()) != PGRES_COPY_IN) Solleva(c, r.get());
     QByteArray blocco;
     QVariantList valori;
