@@ -13,6 +13,7 @@
 #include <QFile>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -109,49 +110,52 @@ void BM_Omonimi(benchmark::State& state) {
 
 // CONFERMA as the client form makes it: a client read and written back as it was (the
 // company stays as generated), or a new client under the next code, deleted untimed.
-void BM_ConfermaVariazione(benchmark::State& state) {
+// `prepara` (untimed) fills the record and the mode; `dopo` (untimed) undoes the save.
+void Conferma(
+    benchmark::State& state,
+    const std::function<void(Ditta&, ClientRecord&, ClientRecord&, ModoSalvataggio&)>& prepara,
+    const std::function<void(Ditta&, const EsitoSalvataggio&)>& dopo) {
     Ditta* d = DittaDi(state);
     if (!d) return;
-    qint64 i = 0;
+    motore::Workspace& ws = *d->g.EnvironmentSettings.Workspace;
     qint64 viaggi = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        LeggiCliente(d->g, qint32(Codice(i++)));
-        ClientRecord letto = d->g.ClientRecord, r = letto;
+        ClientRecord letto, r;
         ModoSalvataggio modo;
-        modo.letto = &letto;
-        const qint64 prima = d->g.EnvironmentSettings.Workspace->Viaggi();
+        prepara(*d, letto, r, modo);
+        const qint64 prima = ws.Viaggi();
         state.ResumeTiming();
         const EsitoSalvataggio esito = SalvaCliente(d->g, r, modo);
         state.PauseTiming();
-        viaggi += d->g.EnvironmentSettings.Workspace->Viaggi() - prima;
+        viaggi += ws.Viaggi() - prima;
         if (!esito.Scritto()) state.SkipWithError(qPrintable(esito.causa.Spiegazione()));
+        if (dopo) dopo(*d, esito);
         state.ResumeTiming();
     }
     state.counters["viaggi"] = state.iterations() ? double(viaggi) / double(state.iterations()) : 0;
 }
 
+void BM_ConfermaVariazione(benchmark::State& state) {
+    qint64 i = 0;
+    Conferma(state,
+             [&](Ditta& d, ClientRecord& letto, ClientRecord& r, ModoSalvataggio& modo) {
+                 LeggiCliente(d.g, qint32(Codice(i++)));
+                 letto = r = d.g.ClientRecord;
+                 modo.letto = &letto;
+             },
+             {});
+}
+
 void BM_ConfermaInserimento(benchmark::State& state) {
-    Ditta* d = DittaDi(state);
-    if (!d) return;
-    qint64 viaggi = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        ClientRecord r;
-        r.CliRagsoc = QStringLiteral("NUOVO CLIENTE");
-        if (CodiceLibero(d->g, r.CliCodice)) state.SkipWithError("no free code");
-        ModoSalvataggio modo;
-        modo.codiceAutomatico = true;
-        const qint64 prima = d->g.EnvironmentSettings.Workspace->Viaggi();
-        state.ResumeTiming();
-        const EsitoSalvataggio esito = SalvaCliente(d->g, r, modo);
-        state.PauseTiming();
-        viaggi += d->g.EnvironmentSettings.Workspace->Viaggi() - prima;
-        if (!esito.Scritto()) state.SkipWithError(qPrintable(esito.causa.Spiegazione()));
-        EliminaCliente(d->g, esito.codice);
-        state.ResumeTiming();
-    }
-    state.counters["viaggi"] = state.iterations() ? double(viaggi) / double(state.iterations()) : 0;
+    Conferma(
+        state,
+        [&](Ditta& d, ClientRecord&, ClientRecord& r, ModoSalvataggio& modo) {
+            r.CliRagsoc = QStringLiteral("NUOVO CLIENTE");
+            if (CodiceLibero(d.g, r.CliCodice)) state.SkipWithError("no free code");
+            modo.codiceAutomatico = true;
+        },
+        [](Ditta& d, const EsitoSalvataggio& esito) { EliminaCliente(d.g, esito.codice); });
 }
 
 BENCHMARK(BM_LeggiCliente)->Apply(SuEntrambi);
