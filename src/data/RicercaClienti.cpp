@@ -123,7 +123,9 @@ Guasto CursoreRicerca::Leggi(int massimo, const std::function<bool()>& basta,
                 r.colonne[c] = rs.FieldUtf8(campi_[c], &r.nulle[c]);
                 nulle |= std::uint16_t(r.nulle[c] << c);
                 // A tab splits the grid's cell: the grid no longer holds the value.
-                if (r.colonne[c].contains('\t')) versione_.clear();
+                if (!r.colonne[c].isEmpty() &&
+                    std::memchr(r.colonne[c].data(), '\t', size_t(r.colonne[c].size())))
+                    versione_.clear();
             }
             nulle_.push_back(nulle);
             riga(r);
