@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <string>
 
 namespace {
 
@@ -125,6 +126,45 @@ class Griglia::Righe {
                       Chiudi(utf8.data(), utf8.data() + utf8.size(), p, colonne));
     }
 
+    // The line of `celle` joined by tabs, written once: each cell is copied straight to its
+    // place with its blanks counted on the way. A cell holding a tab or the blanks' mark
+    // takes the long way, through the joined text.
+    void Inserisci(int r, std::span<const QByteArrayView> celle, int colonne) {
+        std::size_t massimo = celle.size();
+        for (const QByteArrayView c : celle) massimo += std::size_t(c.size());
+        char* const p = Spazio(massimo);
+        char* w = p;
+        const std::size_t n = std::min(celle.size(), std::size_t(std::max(colonne, 0)));
+        for (std::size_t i = 0; i < n; ++i) {
+            if (i > 0) *w++ = '\t';
+            const char* a = celle[i].data();
+            const char* const fine = a + celle[i].size();
+            const char* e = fine;
+            while (e > a && e[-1] == ' ') --e;
+            for (; a < e; ++a) {
+                if (*a == '\t' || *a == kBianchi) {
+                    QByteArray unita;
+                    for (std::size_t k = 0; k < celle.size(); ++k) {
+                        if (k > 0) unita += '\t';
+                        unita += celle[k];
+                    }
+                    Inserisci(r, QByteArrayView(unita), colonne);
+                    return;
+                }
+                *w++ = *a;
+            }
+            std::size_t bianchi = std::size_t(fine - e);
+            for (; bianchi >= kMinimo; bianchi -= std::min(bianchi, kMassimo)) {
+                *w++ = kBianchi;
+                *w++ = char(0x80 | std::min(bianchi, kMassimo));
+            }
+            w = std::fill_n(w, bianchi, ' ');
+        }
+        Riga riga = Conferma(p, w);
+        riga.compressa = riga.lunghezza > 0;
+        righe_.insert(righe_.begin() + r, riga);
+    }
+
     void ImpostaCella(int r, int c, QStringView testo) {
         const Riga vecchia = righe_[r];
         QByteArray espansa;
@@ -198,6 +238,7 @@ class Griglia::Righe {
         bool compressa = false;  // its runs of blanks are counts
     };
     static constexpr std::size_t kBlocco = std::size_t(1) << 20;
+    static constexpr std::size_t kPochi = std::size_t(1) << 12;  // bytes: an emptied grid
     // A run of 3 to 127 blanks is this byte and then 0x80 plus the count, neither of them a
     // tab; a line that holds this byte itself is kept as it is.
     static constexpr char kBianchi = '\x01';
@@ -312,7 +353,34 @@ class Griglia::Righe {
     }
 
     void CompattaSeServe() {
-        if (scarto_ > kBlocco && scarto_ * 2 > occupato_) Compatta();
+        if (scarto_ > kPochi && occupato_ - scarto_ <= kPochi)
+            Ricomincia();
+        else if (scarto_ > kBlocco && scarto_ * 2 > occupato_)
+            Compatta();
+    }
+
+    // A store emptied for the next read writes again from the start of its first block,
+    // whose pages are already in memory and likely in the cache.
+    void Ricomincia() {
+        std::string vivi;
+        for (const Riga& r : righe_) vivi.append(r.dati, r.lunghezza);
+        blocchi_.resize(1);
+        libero_ = blocchi_.front().get();
+        resto_ = kBlocco;  // every block has at least that
+        occupato_ = scarto_ = 0;
+        const char* da = vivi.data();
+        for (Riga& r : righe_) {
+            if (r.lunghezza == 0) {
+                r = {};
+                continue;
+            }
+            char* p = Spazio(r.lunghezza);
+            std::memcpy(p, da, r.lunghezza);
+            da += r.lunghezza;
+            const bool compressa = r.compressa;
+            r = Conferma(p, p + r.lunghezza);
+            r.compressa = compressa;
+        }
     }
 
     void Compatta() {
@@ -659,9 +727,9 @@ void Griglia::AddItem(const QString& testo, int r) {
     Aggiungi(r, [&] { righe_->Inserisci(r, QStringView(testo), colonne_); });
 }
 
-void Griglia::AddItemUtf8(QByteArrayView testo) {
+void Griglia::AddItemCelle(std::span<const QByteArrayView> celle) {
     const int r = Rows();
-    Aggiungi(r, [&] { righe_->Inserisci(r, testo, colonne_); });
+    Aggiungi(r, [&] { righe_->Inserisci(r, celle, colonne_); });
 }
 
 template <typename Inserisci>
@@ -858,8 +926,12 @@ void Griglia::ApplicaAltezze() {
 }
 
 void Griglia::ApplicaCima(int r) {
+    const int valore = std::max(0, r - fisseR_);
+    // At the top already: the rows told to the view have laid it out again (a search adds
+    // them below the first screen, several times).
+    if (valore == 0 && verticalScrollBar()->value() == 0) return;
     updateGeometries();
-    verticalScrollBar()->setValue(std::max(0, r - fisseR_));
+    verticalScrollBar()->setValue(valore);
 }
 
 void Griglia::MostraCorrente() {
@@ -925,8 +997,9 @@ void Griglia::Sistema() {
 }
 
 void SvuotaGriglia(Griglia& g) {
+    const bool acceso = g.Redraw();
     g.SetRedraw(false);
     g.AddItem(QStringLiteral(" "), g.FixedRows());
     g.SetRows(g.FixedRows() + 1);
-    g.SetRedraw(true);
+    g.SetRedraw(acceso);
 }

@@ -11,6 +11,7 @@ class QPainter;
 
 #include <functional>
 #include <memory>
+#include <span>
 #include <vector>
 
 // The result grid of the search forms, numbered and driven the way the forms drive a flex
@@ -77,8 +78,9 @@ class Griglia : public QTableView {
     // beyond the last column are dropped.
     void AddItem(const QString& testo);
     void AddItem(const QString& testo, int r);
-    // The same, appended, from text already in UTF-8: the way a long result is loaded.
-    void AddItemUtf8(QByteArrayView testo);
+    // The same, appended, from its cells already in UTF-8 (as if joined by tabs): the way a
+    // long result is loaded.
+    void AddItemCelle(std::span<const QByteArrayView> celle);
     void RemoveItem(int r);
     // Row FixedRows + i becomes the row that was FixedRows + ordine[i], for every scrollable
     // row; the lines are not copied. An order that is not one of the rows changes nothing.

@@ -171,7 +171,9 @@ TEST_F(GrigliaTest, IBianchiTornanoComeScritti) {
     for (const QStringList& celle : righe) {
         const QString testo = celle.join('\t');
         g->AddItem(testo);
-        g->AddItemUtf8(testo.toUtf8());
+        std::vector<QByteArray> utf8;
+        for (const QString& c : celle) utf8.push_back(c.toUtf8());
+        g->AddItemCelle(std::vector<QByteArrayView>(utf8.begin(), utf8.end()));
     }
     for (int i = 0; i < int(righe.size()) * 2; ++i) {
         const QStringList& celle = righe[size_t(i / 2)];
