@@ -182,7 +182,7 @@ ChkCliC::ChkCliC(Global& g, QWidget* parent) : Modulo(g, parent) {
     seguito_ = new QTimer(this);
     seguito_->setInterval(0);
     connect(seguito_, &QTimer::timeout, this,
-            [this] { LeggiRighe(std::numeric_limits<int>::max(), kFettaMs); });
+            [this] { Avvisa(LeggiRighe(std::numeric_limits<int>::max(), kFettaMs)); });
 }
 
 ChkCliC::~ChkCliC() {
@@ -381,59 +381,58 @@ void ChkCliC::EseguiRicerca() {
     FermaLettura();
     ultimaRicerca_ = TestoRicerca();
     ++ricerche_;
+    // Nothing is painted before the first screen is in: the view is laid out once for it.
+    GridRic->SetRedraw(false);
     SvuotaGriglia(*GridRic);
-    if (const Guasto guasto = lettura_.Apri(g_, ultimaRicerca_))
-        g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + guasto->Spiegazione());
-    LeggiRighe(kPrimaSchermata, 0);
+    Guasto guasto = lettura_.Apri(g_, ultimaRicerca_);
+    if (!guasto) guasto = LeggiRighe(kPrimaSchermata, 0);
+    // The blank row goes when a client came.
+    const bool trovati = GridRic->Rows() > 2;
+    if (trovati) GridRic->RemoveItem(1);
+    GridRic->SetRedraw(true);
+    Avvisa(guasto);
     CmdR(1)->setText(kSeleziona);
-    if (GridRic->Rows() > 2) {
-        GridRic->RemoveItem(1);
-        CmdR(1)->setVisible(true);
-    } else {
-        CmdR(1)->setVisible(false);
-    }
+    CmdR(1)->setVisible(trovati);
     if (lettura_.Aperto()) seguito_->start();
 }
 
 void ChkCliC::CompletaRicerca() {
     // Every call reads to the end or closes the search on a failure.
-    while (lettura_.Aperto()) LeggiRighe(std::numeric_limits<int>::max(), 0);
+    while (lettura_.Aperto()) Avvisa(LeggiRighe(std::numeric_limits<int>::max(), 0));
 }
 
-void ChkCliC::LeggiRighe(int massimo, int ms) {
-    if (!lettura_.Aperto()) return;
+Guasto ChkCliC::LeggiRighe(int massimo, int ms) {
+    if (!lettura_.Aperto()) return std::nullopt;
     QElapsedTimer tempo;
     tempo.start();
-    std::vector<char> riga(512);
-    qsizetype fine = 0;
-    auto metti = [&](const char* p, qsizetype n) {
-        if (n == 0) return;  // an empty value may come with no data at all
-        if (fine + n > qsizetype(riga.size())) riga.resize(size_t(2 * (fine + n)));
-        std::memcpy(riga.data() + fine, p, size_t(n));
-        fine += n;
-    };
+    std::array<QByteArrayView, kColonneRicerca> celle;
+    char numero[6];
+    const bool acceso = GridRic->Redraw();
     GridRic->SetRedraw(false);
     const Guasto guasto = lettura_.Leggi(
         massimo, [&] { return ms > 0 && tempo.elapsed() >= ms; },
         [&](const RigaRicerca& r) {
-            // Straight from the engine's UTF-8 into the grid's.
-            fine = 0;
-            const QByteArrayView numero = r.colonne[0];
-            for (qsizetype k = numero.size(); k < 6; ++k) metti(" ", 1);
-            metti(numero.data(), numero.size());
-            for (size_t c = 1; c < r.colonne.size(); ++c) {
-                metti("\t", 1);
-                // A missing nation or telephone shows as one blank.
-                if (r.nulle[c] && (c == 6 || c == 7))
-                    metti(" ", 1);
-                else
-                    metti(r.colonne[c].data(), r.colonne[c].size());
+            // Straight from the engine's UTF-8 into the grid's; the code right-aligned in six.
+            const QByteArrayView codice = r.colonne[0];
+            celle[0] = codice;
+            if (codice.size() < 6) {
+                const auto spazi = size_t(6 - codice.size());
+                std::memset(numero, ' ', spazi);
+                if (!codice.isEmpty())
+                    std::memcpy(numero + spazi, codice.data(), size_t(codice.size()));
+                celle[0] = QByteArrayView(numero, 6);
             }
-            GridRic->AddItemUtf8(QByteArrayView(riga.data(), fine));
+            for (size_t c = 1; c < r.colonne.size(); ++c)
+                // A missing nation or telephone shows as one blank.
+                celle[c] = r.nulle[c] && (c == 6 || c == 7) ? QByteArrayView(" ", 1) : r.colonne[c];
+            GridRic->AddItemCelle(celle);
         });
     if (!lettura_.Aperto()) seguito_->stop();
-    GridRic->SetRedraw(true);
-    // What could be read stays; the operator learns why the list may be short.
+    GridRic->SetRedraw(acceso);
+    return guasto;
+}
+
+void ChkCliC::Avvisa(const Guasto& guasto) {
     if (guasto) g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + guasto->Spiegazione());
 }
 

@@ -86,8 +86,11 @@ class ChkCliC : public Modulo {
     // without a client.
     void ScegliCliente();
     // Appends up to `massimo` rows of the open search, for at most `ms` milliseconds (0 no
-    // limit); closes the search when its rows run out or it fails.
-    void LeggiRighe(int massimo, int ms);
+    // limit); closes the search when its rows run out or it fails, and gives the failure,
+    // for Avvisa once the grid paints again.
+    Guasto LeggiRighe(int massimo, int ms);
+    // Tells the operator why the list may be short: what could be read stays.
+    void Avvisa(const Guasto& guasto);
     void FermaLettura();
     // Sorts the grid by the sort state as the query would, when the grid holds the whole
     // result of the criteria as they stand and the database has not changed since; false
