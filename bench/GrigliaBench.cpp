@@ -9,6 +9,9 @@
 
 #include <QStringList>
 
+#include <array>
+#include <vector>
+
 namespace {
 
 // A thousand different client lines of ten cells, about 150 characters each; the grid
@@ -82,5 +85,38 @@ BENCHMARK(BM_GrigliaRiempiVisibile)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
+
+// A search's way in: each line from its cells as the engine gives them, padded to their
+// widths, with painting suspended.
+void BM_GrigliaCelle(benchmark::State& state) {
+    const int n = int(state.range(0));
+    const auto campo = [](const QString& s, int larghezza) {
+        return s.leftJustified(larghezza, ' ').toUtf8();
+    };
+    std::vector<std::array<QByteArray, 10>> righe;
+    for (int i = 0; i < 1000; ++i)
+        righe.push_back({QByteArray::number(100000 + i),
+                         campo(QString("ROSSI MARIO %1").arg(i), 35), campo("VIA GARIBALDI 5", 35),
+                         campo("20121", 9), campo("MILANO", 35), campo("MI", 3), campo("IT", 3),
+                         campo("02/5550000", 14), campo("01234567890", 12),
+                         campo("RSSMRA80A01F205X", 16)});
+    Griglia g;
+    g.SetCols(10);
+    g.resize(800, 400);
+    g.show();
+    std::array<QByteArrayView, 10> celle;
+    for (auto _ : state) {
+        g.SetRedraw(false);
+        SvuotaGriglia(g);
+        for (int i = 0; i < n; ++i) {
+            const auto& riga = righe[size_t(i) % righe.size()];
+            std::copy(riga.begin(), riga.end(), celle.begin());
+            g.AddItemCelle(celle);
+        }
+        g.SetRedraw(true);
+    }
+    state.counters["righe"] = g.Rows();
+}
+BENCHMARK(BM_GrigliaCelle)->Arg(1'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -248,11 +248,12 @@ bool RecordsetPg::AvanzaSnapshot() {
 
 QByteArrayView RecordsetPg::Utf8Snapshot(int indice, bool* nullo) const {
     const PGresult* r = risultato_.get();
-    const bool vuoto = PQgetisnull(r, rigaCorrente_, indice);
+    const int lunghezza = PQgetlength(r, rigaCorrente_, indice);
+    // Only an empty value may be a null: the others need not be asked.
+    const bool vuoto = lunghezza == 0 && PQgetisnull(r, rigaCorrente_, indice);
     if (nullo) *nullo = vuoto;
     if (vuoto) return {};
-    return QByteArrayView(PQgetvalue(r, rigaCorrente_, indice),
-                          PQgetlength(r, rigaCorrente_, indice));
+    return QByteArrayView(PQgetvalue(r, rigaCorrente_, indice), lunghezza);
 }
 
 }  // namespace motore::postgres
