@@ -62,6 +62,7 @@ struct Passo {
     std::optional<QString> titolo{};
     std::optional<Pulsanti> pulsanti{};
     std::optional<Icona> icona{};
+    std::optional<int> predefinito{};
     std::optional<size_t> messaggi{};  // how many this row showed
     std::optional<int> fuoco{};        // the field that has it
     std::vector<std::pair<int, QString>> campi{};
@@ -108,13 +109,14 @@ inline void Percorri(ServizioMessaggi& messaggi, const Vista& v, const std::vect
         const auto& mostrati = messaggi.Mostrati();
         EXPECT_EQ(mostrati.size() - gia, p.messaggi.value_or(mostrati.size() - gia))
             << (mostrati.empty() ? QString() : mostrati.back().testo).toStdString();
-        if (p.messaggio || p.titolo || p.pulsanti || p.icona) {
+        if (p.messaggio || p.titolo || p.pulsanti || p.icona || p.predefinito) {
             ASSERT_FALSE(mostrati.empty()) << "no message";
             const Messaggio& m = mostrati.back();
             EXPECT_EQ(m.testo, p.messaggio.value_or(m.testo));
             EXPECT_EQ(m.titolo, p.titolo.value_or(m.titolo));
             EXPECT_EQ(m.pulsanti, p.pulsanti.value_or(m.pulsanti));
             EXPECT_EQ(m.icona, p.icona.value_or(m.icona));
+            EXPECT_EQ(m.predefinito, p.predefinito.value_or(m.predefinito));
         }
         const int fuoco = CampoCon(v, Fuoco());
         EXPECT_EQ(fuoco, p.fuoco.value_or(fuoco));
