@@ -47,11 +47,9 @@ class AggLocalitaTest : public ModuloClientiTest {
     // previous; the mode its title; the code tables' data.
     using ModuloClientiTest::Passi;
     void Passi(AggLocalita& d, const std::vector<Passo>& passi) {
-        const std::vector<QWidget*> campi = {d.Cod1,    d.Btxt(1), d.Btxt(2),
-                                             d.Btxt(3), d.Combo1,  d.DesProv};
         Percorri(
             g.Messaggi,
-            {[campi](int i) { return size_t(i) < campi.size() ? campi[size_t(i)] : nullptr; },
+            {Campi({d.Cod1, d.Btxt(1), d.Btxt(2), d.Btxt(3), d.Combo1, d.DesProv}),
              [&d](int i) -> QAbstractButton* { return i < 4 ? d.Cmdv(i) : d.Muoviti(i - 4); },
              [&d] { return d.windowTitle(); }, [this](const QString& sql) { return Tabelle(sql); }},
             passi);

@@ -78,6 +78,11 @@ struct Vista {
     std::function<QString(const QString&)> leggi;
 };
 
+// A form's fields in their order, as the runner asks for them.
+inline std::function<QWidget*(int)> Campi(std::vector<QWidget*> campi) {
+    return [campi](int i) { return size_t(i) < campi.size() ? campi[size_t(i)] : nullptr; };
+}
+
 inline int CampoCon(const Vista& v, QWidget* w) {
     for (int i = 0; QWidget* c = v.campo(i); ++i)
         if (c == w) return i;
