@@ -41,7 +41,8 @@ TEST_P(ManutenzioneTest, NuovoClienteDallaTastiera) {
          .sql = "SELECT CliCodice, CliRagsoc, length(CliIndirizzo), CliNazione, CliPartitaIva, "
                 "CliCodiceFiscale, CliProvincia, CliAcronimo, CliEsenzioneDat FROM Clienti "
                 "WHERE CliCodice = 6",
-         .letto = "6|ROSSI SPA|35|IT |00743110157 |RCCMNL83S18DVSVX|MI |ROSSI SPA           |36892"},
+         .letto = "6|ROSSI SPA|35|IT |00743110157 |RCCMNL83S18DVSVX|MI |" +
+                  QString("ROSSI SPA").leftJustified(20) + "|36892"},
     });
     // clang-format on
     EXPECT_TRUE(Txt(0)->isEnabled());
@@ -128,7 +129,8 @@ TEST_P(ManutenzioneTest, IlClienteSceltoNellElencoNonSostituisceQuelloSulModulo)
     Passi({
         {.scrivi = "BNCLCU80A01F205T", .titolo = "NORVAL - ERRORE N. 1",
          .campi = {{1, "RSSMRA85T10A562S"}}},  // change mode puts the stored value back
-        {.risposta = Risposta::Si, .clic = 2, .messaggio = "CONFERMI LA CANCELLAZIONE DEL CLIENTE 3",
+        {.risposta = Risposta::Si, .clic = 2,
+         .messaggio = "CONFERMI LA CANCELLAZIONE DEL CLIENTE 3",
          .sql = "SELECT CliCodice FROM Clienti ORDER BY CliCodice", .letto = "5"},
     });
     // clang-format on

@@ -68,6 +68,8 @@ class AggLocalitaTest : public ModuloClientiTest {
 };
 SU_OGNI_MOTORE(AggLocalitaTest);
 
+const QString kGestione = "GESTIONE DELLE LOCALITA' ITALIANE", kVariazione = "VARIAZIONE LOCALITA'";
+
 TEST_P(AggLocalitaTest, RomMostraLaPrimaRomaEUnNomeCheNonCeSiInserisce) {
     Prepara();
     const QString prima = Tabelle(
@@ -81,16 +83,16 @@ TEST_P(AggLocalitaTest, RomMostraLaPrimaRomaEUnNomeCheNonCeSiInserisce) {
         Passi(d, {
             {.fuoco = 0, .campi = {{2, "  "}}},
             {.scrivi = "rom", .tasto = Qt::Key_Return, .messaggi = 0, .fuoco = 4,
-             .campi = {{0, "ROMA"}, {1, "00118"}, {2, "RM"}, {5, "ROMA"}, {3, " "} /* a null prefix */,
-                       {4, "LAZIO"}},
-             .modo = "VARIAZIONE LOCALITA'"},
+             .campi = {{0, "ROMA"}, {1, "00118"}, {2, "RM"}, {5, "ROMA"},
+                       {3, " "} /* a null prefix */, {4, "LAZIO"}},
+             .modo = kVariazione},
         });
         EXPECT_FALSE(d.Cod1->isEnabled());
         EXPECT_TRUE(Visibile(d.Cmdv(2)));
         EXPECT_FALSE(Visibile(d.Muoviti(0)));
         // The box offers the last search again.
         std::vector<Passo> passi = {
-            {.clic = 3, .fuoco = 0, .campi = {{0, "ROM"}}, .modo = "GESTIONE DELLE LOCALITA' ITALIANE"}};
+            {.clic = 3, .fuoco = 0, .campi = {{0, "ROM"}}, .modo = kGestione}};
         // After every locality, and a name that only sorts among others.
         for (const QString nome : {"ZZZZ", "ROMAX"})
             passi.push_back({.risposta = Risposta::No, .scrivi = nome, .tasto = Qt::Key_Return,
@@ -102,7 +104,8 @@ TEST_P(AggLocalitaTest, RomMostraLaPrimaRomaEUnNomeCheNonCeSiInserisce) {
                          .titolo = "KESTOR - CODICE", .messaggi = 1, .fuoco = 0});
         // Yes inserts it: region, CAP (digits only, the fifth moves on), province. Its
         // captions: finestra_reale.sh's locality saved by keys alone.
-        passi.push_back({.risposta = Risposta::Si, .scrivi = "nuova localita", .tasto = Qt::Key_Return,
+        passi.push_back({.risposta = Risposta::Si, .scrivi = "nuova localita",
+                         .tasto = Qt::Key_Return,
                          .messaggio = "LOCALITA' INESISTENTE: INSERISCI", .messaggi = 1, .fuoco = 4,
                          .campi = {{1, ""}}});
         Passi(d, passi);
@@ -141,7 +144,8 @@ TEST_P(AggLocalitaTest, UnCapCambiatoAggiungeUnaRigaPoiVariaEdElimina) {
             {.tasto = Qt::Key_Return, .fuoco = 1},
             {.scrivi = "00999", .fuoco = 2},
             {.scrivi = "m", .tasto = Qt::Key_F4, .campi = {{2, "MI"}, {5, "MILANO"}}},
-            {.clic = 1, .campi = {{0, "ROMA"}}, .sql = SqlRiga("ROMA", "00118"), .letto = "RM|NULL|'LAZ'"},
+            {.clic = 1, .campi = {{0, "ROMA"}}, .sql = SqlRiga("ROMA", "00118"),
+             .letto = "RM|NULL|'LAZ'"},
         });
         EXPECT_TRUE(eseguito);
         EXPECT_EQ(Righe("ROMA"), roma + 1);
@@ -159,10 +163,11 @@ TEST_P(AggLocalitaTest, UnCapCambiatoAggiungeUnaRigaPoiVariaEdElimina) {
         Passi(d, {
             {.tasto = Qt::Key_Return, .campi = {{1, "00118"}}},
             {.risposta = Risposta::No, .clic = 2,
-             .messaggio = "CONFERMI LA CANCELLAZIONE DELLA LOCALITA'", .titolo = "KESTOR - ELIMINAZIONE",
-             .predefinito = 1, .messaggi = 1, .sql = SqlRiga("ROMA", "00118"), .letto = "RM|'06'|'LAZ'"},
+             .messaggio = "CONFERMI LA CANCELLAZIONE DELLA LOCALITA'",
+             .titolo = "KESTOR - ELIMINAZIONE", .predefinito = 1, .messaggi = 1,
+             .sql = SqlRiga("ROMA", "00118"), .letto = "RM|'06'|'LAZ'"},
             {.risposta = Risposta::Si, .clic = 2, .fuoco = 0, .campi = {{0, "ROMA"}},
-             .modo = "GESTIONE DELLE LOCALITA' ITALIANE", .sql = SqlRiga("ROMA", "00118"), .letto = ""},
+             .modo = kGestione, .sql = SqlRiga("ROMA", "00118"), .letto = ""},
             {.tasto = Qt::Key_Return, .campi = {{1, "00119"}}},
         });
         // clang-format on
@@ -190,12 +195,13 @@ TEST_P(AggLocalitaTest, UnaLocalitaCambiataOCancellataDaAltri) {
         Passi(d, {{.risposta = Risposta::No, .clic = 1,
                    .messaggio = "LOCALITA' MODIFICATA DA UN ALTRO UTENTE: SOVRASCRIVO ?",
                    .titolo = "KESTOR - VARIAZIONE", .pulsanti = Pulsanti::SiNo, .predefinito = 1,
-                   .messaggi = 1, .campi = {{2, "RM"}, {3, "06"}}, .modo = "VARIAZIONE LOCALITA'",
+                   .messaggi = 1, .campi = {{2, "RM"}, {3, "06"}}, .modo = kVariazione,
                    .sql = SqlRiga("ROMA", "00118"), .letto = "RM|'06'|'TOS'"}});
         g.Messaggi.MentreAperto = nullptr;
         // Read again: saved without a question; then Yes over a new change.
         d.Btxt(3)->setText("066");
-        Passi(d, {{.clic = 1, .messaggi = 0, .sql = SqlRiga("ROMA", "00118"), .letto = "RM|'066'|'TOS'"},
+        Passi(d, {{.clic = 1, .messaggi = 0, .sql = SqlRiga("ROMA", "00118"),
+                   .letto = "RM|'066'|'TOS'"},
                   {.scrivi = "ROMA", .tasto = Qt::Key_Return}});
         Altro("UPDATE LOCALITA SET LocPrefisso = '07'" + roma);
         d.Btxt(3)->setText("08");
@@ -204,12 +210,13 @@ TEST_P(AggLocalitaTest, UnaLocalitaCambiataOCancellataDaAltri) {
         // Deleted meanwhile: said, and not brought back by a save or "deleted" again.
         Altro("DELETE FROM LOCALITA" + roma);
         Passi(d, {{.clic = 1, .messaggio = "LOCALITA' CANCELLATA DA UN ALTRO UTENTE",
-                   .titolo = "KESTOR - ELIMINAZIONE", .modo = "GESTIONE DELLE LOCALITA' ITALIANE"},
-                  {.scrivi = "ROMA", .tasto = Qt::Key_Return, .campi = {{1, "00119"}}}});  // the next
+                   .titolo = "KESTOR - ELIMINAZIONE", .modo = kGestione},
+                  // The next ROMA.
+                  {.scrivi = "ROMA", .tasto = Qt::Key_Return, .campi = {{1, "00119"}}}});
         Altro("DELETE FROM LOCALITA WHERE LocLocalita = 'ROMA' AND LocCAP = '00119'");
         Passi(d, {{.risposta = Risposta::Si, .clic = 2,
                    .messaggio = "LOCALITA' CANCELLATA DA UN ALTRO UTENTE",
-                   .modo = "GESTIONE DELLE LOCALITA' ITALIANE"}});
+                   .modo = kGestione}});
         // clang-format on
     });
 }
@@ -274,13 +281,14 @@ TEST_P(AggLocalitaTest, DallAnagraficaConfermaControllaCapEProvinciaEUscitaNonRe
             "SELECT count(*) FROM LOCALITA WHERE rtrim(LocLocalita) = 'PIEVE NUOVA'";
         // clang-format off
         Passi(d, {
-            {.risposta = Risposta::Si, .tasto = Qt::Key_Return, .modo = "INSERIMENTO LOCALITA' ITALIANE"},
+            {.risposta = Risposta::Si, .tasto = Qt::Key_Return,
+             .modo = "INSERIMENTO LOCALITA' ITALIANE"},
             {.tasto = Qt::Key_Return},
             {.clic = 1, .messaggio = "C.A.P. FORMALMENTE ERRATO O NON INDICATO", .messaggi = 1,
              .fuoco = 1, .sql = nessuna, .letto = "0"},
             {.scrivi = "12345", .fuoco = 2},
-            {.scrivi = "x", .clic = 1, .messaggio = "PROVINCIA INESISTENTE", .messaggi = 1, .fuoco = 2,
-             .sql = nessuna, .letto = "0"},
+            {.scrivi = "x", .clic = 1, .messaggio = "PROVINCIA INESISTENTE", .messaggi = 1,
+             .fuoco = 2, .sql = nessuna, .letto = "0"},
         });
         // clang-format on
         EXPECT_FALSE(d.Scaricato());
@@ -321,7 +329,7 @@ TEST_P(AggLocalitaTest, UnaScritturaCheFallisceTornaIndietroETieneIlModulo) {
         altro->Esegui(amb.SqlBloccoScrittura("LOCALITA"));
         // The form stays as it was.
         Passi(d, {{.clic = 1, .icona = Icona::Critica, .messaggi = 1,
-                   .campi = {{1, "00998"}, {0, "ROMA"}}, .modo = "VARIAZIONE LOCALITA'"}});
+                   .campi = {{1, "00998"}, {0, "ROMA"}}, .modo = kVariazione}});
         const Messaggio& m = g.Messaggi.Mostrati()[0];
         EXPECT_TRUE(m.testo.startsWith(guasto + "\n"));
         EXPECT_TRUE(m.titolo.startsWith("KESTOR - ERRORE N. "));
@@ -329,11 +337,12 @@ TEST_P(AggLocalitaTest, UnaScritturaCheFallisceTornaIndietroETieneIlModulo) {
         altro->Esegui("COMMIT");
         // The same form saves once it can.
         Passi(d, {{.sql = SqlRiga("ROMA", "00998"), .letto = ""},
-                  {.clic = 1, .messaggi = 0, .sql = SqlRiga("ROMA", "00998"), .letto = "RM|' '|'LAZ'"},
+                  {.clic = 1, .messaggi = 0, .sql = SqlRiga("ROMA", "00998"),
+                   .letto = "RM|' '|'LAZ'"},
                   {.tasto = Qt::Key_Return, .campi = {{1, "00118"}}}});
         altro->Esegui(amb.SqlBloccoScrittura("LOCALITA"));
         Passi(d, {{.risposta = Risposta::Si, .clic = 2, .messaggi = 2, .campi = {{1, "00118"}},
-                   .modo = "VARIAZIONE LOCALITA'"}});
+                   .modo = kVariazione}});
         // clang-format on
         EXPECT_TRUE(g.Messaggi.Mostrati().back().testo.startsWith(guasto));
         altro->Esegui("COMMIT");
