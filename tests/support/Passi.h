@@ -33,7 +33,7 @@ inline void Premi(int tasto, Qt::KeyboardModifiers m = Qt::NoModifier) {
     QTest::keyClick(Fuoco(), Qt::Key(tasto), m);
     Attendi();
     // An access key presses its button a moment later, as a click is animated.
-    if (m & Qt::AltModifier) QTest::qWait(150), Attendi();
+    if (m & Qt::AltModifier) QTest::qWait(200), Attendi();
 }
 inline void Rapido(int lettera) {
     Premi(lettera, Qt::AltModifier);
