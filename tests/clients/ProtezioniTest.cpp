@@ -112,7 +112,7 @@ TEST_P(ProtezioniTest, UnClienteNonLettoNonSiPuoSalvare) {
            {.clic = 0}});
     Sblocca();
     EXPECT_EQ(Leggi("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 3"), "AZIENDA SRL");
-    EXPECT_EQ(Clienti(), 1);
+    EXPECT_EQ(Leggi(kQuanti), "1");
 
     // A new client's code cannot be taken under the lock either.
     Clicca(Txt(0));

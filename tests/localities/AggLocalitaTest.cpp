@@ -309,7 +309,7 @@ TEST_P(AggLocalitaTest, DalModuloClientiUscitaNonScriveNulla) {
     NelModale<AggLocalita>([this](AggLocalita& d) {
         EXPECT_TRUE(d.DaAnagrafica);
         EXPECT_EQ(d.Btxt(1)->text(), ".");
-        Rapido(Qt::Key_U);
+        Premi(Qt::Key_U, Qt::AltModifier);
     });
     Premi(Qt::Key_F4);
     EXPECT_TRUE(eseguito);

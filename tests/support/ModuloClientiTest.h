@@ -73,9 +73,6 @@ class ModuloClientiTest : public ::testing::TestWithParam<Motore> {
         return p.waitForFinished(30000) ? p.exitCode() : -1;
     }
     static inline const QString kQuanti = "SELECT count(*) FROM Clienti";
-    int Clienti() { return Leggi(kQuanti).toInt(); }
-    // The rows of a one-column query joined by commas.
-    QString Elenco(const QString& sql) { return Leggi(sql).replace('\n', ','); }
 
     void Clicca(int pulsante) { ::Clicca(form->CmdI(pulsante)); }
     void Clicca(QWidget* w) { ::Clicca(w); }

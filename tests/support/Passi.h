@@ -35,9 +35,6 @@ inline void Premi(int tasto, Qt::KeyboardModifiers m = Qt::NoModifier) {
     // An access key presses its button a moment later, as a click is animated.
     if (m & Qt::AltModifier) QTest::qWait(200), Attendi();
 }
-inline void Rapido(int lettera) {
-    Premi(lettera, Qt::AltModifier);
-}
 inline void Scrivi(const QString& testo) {
     QTest::keyClicks(Fuoco(), testo);
     Attendi();
