@@ -96,12 +96,10 @@ TEST_P(ProtezioniTest, UnClienteNonLettoNonSiPuoSalvare) {
     ComeDaUnaCartellaDiRete();
     Avvia();
     Blocca();
-    Passi({{.scrivi = "3",
-            .tasto = Qt::Key_Return,
-            .messaggi = 1,
-            .fuoco = 0,
-            .campi = {{0, "3"}, {4, ""}},
-            .modo = "0"}});
+    // clang-format off
+    ASSERT_TRUE(Passi({{.scrivi = "3", .tasto = Qt::Key_Return, .messaggi = 1, .fuoco = 0,
+                        .campi = {{0, "3"}, {4, ""}}, .modo = "0"}}));
+    // clang-format on
     EXPECT_TRUE(g.Messaggi.Mostrati()[0].testo.startsWith(
         "ERRORE NELLA TABELLA CLIENTI\nErrore n. 3218: "));
     EXPECT_EQ(g.ClientRecord.CliCodice, 0);

@@ -46,8 +46,8 @@ class AggLocalitaTest : public ModuloClientiTest {
     // 3 the prefix, 4 the region, 5 the province's name; buttons 0 to 3, then 4 next and 5
     // previous; the mode its title; the code tables' data.
     using ModuloClientiTest::Passi;
-    void Passi(AggLocalita& d, const std::vector<Passo>& passi) {
-        Percorri(
+    bool Passi(AggLocalita& d, const std::vector<Passo>& passi) {
+        return Percorri(
             g.Messaggi,
             {Campi({d.Cod1, d.Btxt(1), d.Btxt(2), d.Btxt(3), d.Combo1, d.DesProv}),
              [&d](int i) -> QAbstractButton* { return i < 4 ? d.Cmdv(i) : d.Muoviti(i - 4); },
@@ -328,8 +328,8 @@ TEST_P(AggLocalitaTest, UnaScritturaCheFallisceTornaIndietroETieneIlModulo) {
                   {.scrivi = "00998"}});
         altro->Esegui(amb.SqlBloccoScrittura("LOCALITA"));
         // The form stays as it was.
-        Passi(d, {{.clic = 1, .icona = Icona::Critica, .messaggi = 1,
-                   .campi = {{1, "00998"}, {0, "ROMA"}}, .modo = kVariazione}});
+        ASSERT_TRUE(Passi(d, {{.clic = 1, .icona = Icona::Critica, .messaggi = 1,
+                   .campi = {{1, "00998"}, {0, "ROMA"}}, .modo = kVariazione}}));
         const Messaggio& m = g.Messaggi.Mostrati()[0];
         EXPECT_TRUE(m.testo.startsWith(guasto + "\n"));
         EXPECT_TRUE(m.titolo.startsWith("KESTOR - ERRORE N. "));
@@ -341,8 +341,8 @@ TEST_P(AggLocalitaTest, UnaScritturaCheFallisceTornaIndietroETieneIlModulo) {
                    .letto = "RM|' '|'LAZ'"},
                   {.tasto = Qt::Key_Return, .campi = {{1, "00118"}}}});
         altro->Esegui(amb.SqlBloccoScrittura("LOCALITA"));
-        Passi(d, {{.risposta = Risposta::Si, .clic = 2, .messaggi = 2, .campi = {{1, "00118"}},
-                   .modo = kVariazione}});
+        ASSERT_TRUE(Passi(d, {{.risposta = Risposta::Si, .clic = 2, .messaggi = 2,
+                               .campi = {{1, "00118"}}, .modo = kVariazione}}));
         // clang-format on
         EXPECT_TRUE(g.Messaggi.Mostrati().back().testo.startsWith(guasto));
         altro->Esegui("COMMIT");

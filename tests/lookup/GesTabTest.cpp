@@ -14,12 +14,12 @@ class GesTabTest : public ModuloClientiTest {
     // The lookup to the walks' runner: 0 the code box, 1 the description box, 2 the list;
     // its buttons; the list's lines as its mode.
     using ModuloClientiTest::Passi;
-    void Passi(GesTab& d, const std::vector<Passo>& passi) {
-        Percorri(g.Messaggi,
-                 {Campi({d.CodTab, d.DescTab, d.Lista}),
-                  [&d](int i) -> QAbstractButton* { return d.cmdRt[size_t(i)]; },
-                  [&d] { return QString::number(d.Lista->count()); }, nullptr},
-                 passi);
+    bool Passi(GesTab& d, const std::vector<Passo>& passi) {
+        return Percorri(g.Messaggi,
+                        {Campi({d.CodTab, d.DescTab, d.Lista}),
+                         [&d](int i) -> QAbstractButton* { return d.cmdRt[size_t(i)]; },
+                         [&d] { return QString::number(d.Lista->count()); }, nullptr},
+                        passi);
     }
     static QStringList Righe(const GesTab& d) {
         QStringList r;
@@ -100,7 +100,7 @@ TEST_P(GesTabTest, LeNazioniSiCercanoPerDescrizioneUscendoDallaCasellaVuota) {
         ASSERT_EQ(tutte.size(), 4);
         EXPECT_TRUE(tutte[0].startsWith("GERMANIA")) << "sorted by description, not by code";
         EXPECT_TRUE(std::is_sorted(tutte.begin(), tutte.end()));
-        Passi(d, {{.scrivi = "GER", .modo = "1"}});
+        ASSERT_TRUE(Passi(d, {{.scrivi = "GER", .modo = "1"}}));
         EXPECT_TRUE(d.Lista->item(0)->text().startsWith("GERMANIA"));
         EXPECT_TRUE(d.Lista->item(0)->text().endsWith(" - 276"));
         Premi(Qt::Key_Return);  // a Tab: leaving the box reads the first line

@@ -38,9 +38,9 @@ class ChkCliCTest : public ModuloClientiTest {
     // The search to the walks' runner: 0 the grid, 1 to 7 the criteria; its buttons; the
     // second button's caption (criteria or grid) as its mode; the company's data.
     using ModuloClientiTest::Passi;
-    void Passi(ChkCliC& r, const std::vector<Passo>& passi) {
+    bool Passi(ChkCliC& r, const std::vector<Passo>& passi) {
         // clang-format off
-        Percorri(g.Messaggi, {Campi({r.GridRic, r.Btxt(1), r.Btxt(2), r.Btxt(3), r.Btxt(4),
+        return Percorri(g.Messaggi, {Campi({r.GridRic, r.Btxt(1), r.Btxt(2), r.Btxt(3), r.Btxt(4),
                                      r.Btxt(5), r.Btxt(6), r.Btxt(7)}),
                               [&r](int i) -> QAbstractButton* { return r.CmdR(i); },
                               [&r] { return r.CmdR(1)->text(); }, nullptr}, passi);

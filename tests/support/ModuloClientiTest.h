@@ -48,7 +48,9 @@ class ModuloClientiTest : public ::testing::TestWithParam<Motore> {
                 [this] { return QString::number(form->ModoMaschera); },
                 [this](const QString& sql) { return Leggi(sql); }};
     }
-    void Passi(const std::vector<Passo>& passi) { Percorri(g.Messaggi, VistaClienti(), passi); }
+    bool Passi(const std::vector<Passo>& passi) {
+        return Percorri(g.Messaggi, VistaClienti(), passi);
+    }
     int CampoConFuoco() { return CampoCon(VistaClienti(), Fuoco()); }
 
     // Puts the focus on a field the way the operator would: Home, then Down.
@@ -57,7 +59,7 @@ class ModuloClientiTest : public ::testing::TestWithParam<Motore> {
         Avanza(i);
     }
     // Moves down from the current field, without passing the fields above again.
-    void Avanza(int i) { Passi({{.vai = i}}); }
+    void Avanza(int i) { ASSERT_TRUE(Passi({{.vai = i}})); }
     // Leaves the code empty: a new client, then a company name so the fields can be walked.
     void NuovoCliente() {
         Passi({{.tasto = Qt::Key_Return, .fuoco = 1}, {.vai = 4, .scrivi = "NUOVO CLIENTE"}});
