@@ -41,58 +41,47 @@ TEST_P(GesCliCTest, AspettoDelModulo) {
 // the province's: ManutenzioneTest.NuovoClienteDallaTastiera).
 TEST_P(GesCliCTest, ScritturaNeiCampi) {
     Avvia();
-    Scrivi("a1-b2");
-    EXPECT_EQ(Txt(0)->text(), "12") << "the code field takes digits only";
-    g.Messaggi.Copione({Risposta::Si});
-    Scrivi("345");
-    EXPECT_EQ(CampoConFuoco(), 1);
-    EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "CODICE  12345  INESISTENTE: LO VUOI INSERIRE");
+    // clang-format off
+    Passi({
+        {.scrivi = "a1-b2", .campi = {{0, "12"}}},  // the code field takes digits only
+        {.risposta = Risposta::Si, .scrivi = "345",
+         .messaggio = "CODICE  12345  INESISTENTE: LO VUOI INSERIRE", .fuoco = 1},
+        {.vai = 4, .scrivi = "rossi & c. snc", .campi = {{4, "ROSSI & C. SNC"}}},
+        // Typing stops at the field's length.
+        {.scrivi = QString(40, 'x'), .campi = {{4, "ROSSI & C. SNC" + QString(21, 'X')}}},
+        {.tasto = Qt::Key_Home},
+        {.tasto = Qt::Key_Up},  // from 1 back round to 17
+        // The full year field sends Enter, which is a Tab there.
+        {.scrivi = "2001", .fuoco = 1},
+    });
+    // clang-format on
     EXPECT_EQ(form->CmdI(0)->text(), "&INSERISCI");
-    VaiAlCampo(4);
-    Scrivi("rossi & c. snc");
-    EXPECT_EQ(Txt(4)->text(), "ROSSI & C. SNC");
-    Scrivi(QString(40, 'x'));
-    EXPECT_EQ(Txt(4)->text().size(), 35) << "typing stops at the field's length";
-    Premi(Qt::Key_Home);
-    Premi(Qt::Key_Up);  // from 1 back round to 17
-    Scrivi("2001");
-    EXPECT_EQ(CampoConFuoco(), 1) << "the full year field sends Enter, which is a Tab there";
 }
 
 TEST_P(GesCliCTest, InvioEFrecceCamminanoTraICampi) {
     Avvia();
-    Premi(Qt::Key_Home);
-    EXPECT_EQ(CampoConFuoco(), 1);
+    Passi({{.tasto = Qt::Key_Home, .fuoco = 1}});
     EXPECT_EQ(form->CampoCorrente, 1);
-    VaiAlCampo(4);
-    Scrivi("ROSSI");
-    Premi(Qt::Key_Home);
-    for (int atteso = 2; atteso <= 17; ++atteso) {
-        Premi(Qt::Key_Return);
-        EXPECT_EQ(CampoConFuoco(), atteso);
-    }
-    Premi(Qt::Key_Down);
-    EXPECT_EQ(CampoConFuoco(), 1) << "Down in field 17 wraps to field 1";
-    Premi(Qt::Key_Up);
-    EXPECT_EQ(CampoConFuoco(), 17) << "Up in field 1 wraps to field 17";
+    std::vector<Passo> giro = {{.vai = 4, .scrivi = "ROSSI"}, {.tasto = Qt::Key_Home}};
+    for (int campo = 2; campo <= 17; ++campo)
+        giro.push_back({.tasto = Qt::Key_Return, .fuoco = campo});
+    giro.push_back({.tasto = Qt::Key_Down, .fuoco = 1});  // wraps from 17 to 1
+    giro.push_back({.tasto = Qt::Key_Up, .fuoco = 17});   // and back
     // Enter in the last field is a Tab: on along the tab order, which wraps to the top
     // (field 0 is disabled while a client is on the form).
-    Premi(Qt::Key_Return);
-    EXPECT_EQ(CampoConFuoco(), 1);
+    giro.push_back({.tasto = Qt::Key_Return, .fuoco = 1});
+    Passi(giro);
 }
 
 TEST_P(GesCliCTest, CtrlRRipristinaIlTestoDiEntrata) {
     Avvia();
     NuovoCliente();
-    VaiAlCampo(6);
-    Scrivi("VIA ROMA 1");
-    Premi(Qt::Key_Down);
-    Premi(Qt::Key_Up);
+    Passi({{.tasto = Qt::Key_Home},
+           {.vai = 6, .scrivi = "VIA ROMA 1", .tasto = Qt::Key_Down},
+           {.tasto = Qt::Key_Up}});
     EXPECT_EQ(g.TestoIniziale, "VIA ROMA 1");
-    Scrivi("VIA MILANO 2");
-    EXPECT_EQ(Txt(6)->text(), "VIA MILANO 2");
-    Premi(Qt::Key_R, Qt::ControlModifier);
-    EXPECT_EQ(Txt(6)->text(), "VIA ROMA 1");
+    Passi({{.scrivi = "VIA MILANO 2", .campi = {{6, "VIA MILANO 2"}}},
+           {.tasto = Qt::Key_R, .con = Qt::ControlModifier, .campi = {{6, "VIA ROMA 1"}}}});
     EXPECT_EQ(Txt(6)->selectedText(), "VIA ROMA 1");
 }
 

@@ -23,50 +23,29 @@ TEST_P(ManutenzioneTest, NuovoClienteDallaTastiera) {
     amb.AggiungiCliente(2, "ROSSI SPA");
     amb.AggiungiCliente(5, "BETA");
     Avvia();
-
-    Premi(Qt::Key_Return);
-    EXPECT_EQ(Txt(0)->text(), "6") << "the highest code + 1";
-    ASSERT_EQ(CampoConFuoco(), 1);
-    Scrivi("RCCMNL83S18DVSVX");  // an omocode, full: checked and left at once
-    EXPECT_EQ(CampoConFuoco(), 2);
-
-    Scrivi("380");
-    EXPECT_EQ(Txt(2)->text(), "IT") << "the nation number becomes its ISO code";
-    EXPECT_EQ(CampoConFuoco(), 3);
-
-    Scrivi("00743110157");
-    Premi(Qt::Key_Return);
-    EXPECT_EQ(CampoConFuoco(), 4);
-
-    g.Messaggi.Copione({Risposta::Si});
-    Scrivi("rossi spa");
-    Premi(Qt::Key_Return);
-    const Messaggio& omonimi = g.Messaggi.Mostrati().back();
-    EXPECT_EQ(omonimi.testo, "CLIENTE GIA' ESISTENTE!\ncodice = 2");
-    EXPECT_EQ(omonimi.titolo, "Clienti omonimi");
-    EXPECT_EQ(omonimi.pulsanti, Pulsanti::SiNo);
-    EXPECT_EQ(CampoConFuoco(), 5);
-
-    Avanza(6);
-    Scrivi("via roma 1");
-    Avanza(9);
-    Scrivi("mi");
-    EXPECT_EQ(CampoConFuoco(), 10);
-
-    Avanza(15);
-    Scrivi("01");  // day, month and year, each box moving on when full
-    Scrivi("01");
-    Scrivi("2001");
-    EXPECT_EQ(Txt(17)->text(), "2001");
-    Clicca(0);
-
-    EXPECT_EQ(form->ModoMaschera, 0);
+    // clang-format off
+    Passi({
+        {.tasto = Qt::Key_Return, .fuoco = 1, .campi = {{0, "6"}}},  // the highest code + 1
+        {.scrivi = "RCCMNL83S18DVSVX", .fuoco = 2},  // an omocode, full: checked and left at once
+        {.scrivi = "380", .fuoco = 3, .campi = {{2, "IT"}}},  // the nation number: its ISO code
+        {.scrivi = "00743110157", .tasto = Qt::Key_Return, .fuoco = 4},
+        {.risposta = Risposta::Si, .scrivi = "rossi spa", .tasto = Qt::Key_Return,
+         .messaggio = "CLIENTE GIA' ESISTENTE!\ncodice = 2", .titolo = "Clienti omonimi",
+         .pulsanti = Pulsanti::SiNo, .fuoco = 5},
+        {.vai = 6, .scrivi = "via roma 1"},
+        {.vai = 9, .scrivi = "mi", .fuoco = 10},
+        {.vai = 15, .scrivi = "01"},  // day, month and year, each box moving on when full
+        {.scrivi = "01"},
+        {.scrivi = "2001", .campi = {{17, "2001"}}},
+        {.clic = 0, .campi = {{4, ""}}, .modo = "0",
+         .sql = "SELECT CliCodice, CliRagsoc, length(CliIndirizzo), CliNazione, CliPartitaIva, "
+                "CliCodiceFiscale, CliProvincia, CliAcronimo, CliEsenzioneDat FROM Clienti "
+                "WHERE CliCodice = 6",
+         .letto = "6|ROSSI SPA|35|IT |00743110157 |RCCMNL83S18DVSVX|MI |" +
+                  QString("ROSSI SPA").leftJustified(20) + "|36892"},
+    });
+    // clang-format on
     EXPECT_TRUE(Txt(0)->isEnabled());
-    EXPECT_TRUE(Txt(4)->text().isEmpty());
-    EXPECT_EQ(Leggi("SELECT CliCodice, CliRagsoc, length(CliIndirizzo), CliNazione, "
-                    "CliPartitaIva, CliCodiceFiscale, CliProvincia, CliAcronimo, "
-                    "CliEsenzioneDat FROM Clienti WHERE CliCodice = 6"),
-              "6|ROSSI SPA|35|IT |00743110157 |RCCMNL83S18DVSVX|MI |ROSSI SPA           |36892");
     EXPECT_EQ(g.Messaggi.Mostrati().size(), 1u) << "no message beyond the homonyms'";
 }
 
@@ -75,65 +54,37 @@ TEST_P(ManutenzioneTest, VariazioneECancellazione) {
     amb.AggiungiCliente(3, "GAMMA");
     amb.AggiungiCliente(4, "DELTA");
     Avvia();
-    Scrivi("3");
-    Premi(Qt::Key_Return);
-    EXPECT_EQ(form->ModoMaschera, 2);
-    EXPECT_EQ(form->CmdI(0)->text(), "&CONFERMA");
-    EXPECT_EQ(Txt(4)->text(), "GAMMA");
-    EXPECT_EQ(CampoConFuoco(), 1);
-
-    Premi(Qt::Key_Down);
-    Scrivi("XX");
-    Premi(Qt::Key_Return);
-    EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "PARTITA IVA ERRATA O ESISTENTE");
-    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 2");
-    EXPECT_EQ(Txt(2)->text(), "XX") << "an unknown nation keeps what was typed";
-    EXPECT_EQ(CampoConFuoco(), 2);
-    Scrivi("DE");
-    Premi(Qt::Key_Return);
-    Premi(Qt::Key_Down);
-    ASSERT_EQ(CampoConFuoco(), 4);
-    // A homonym refused: no second message, the stored name comes back, the focus stays.
-    const size_t prima = g.Messaggi.Mostrati().size();
-    g.Messaggi.Copione({Risposta::No});
-    Txt(4)->selectAll();
-    Scrivi("DELTA");
-    Premi(Qt::Key_Return);
-    ASSERT_EQ(g.Messaggi.Mostrati().size(), prima + 1);
-    EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "CLIENTE GIA' ESISTENTE!\ncodice = 4");
+    // clang-format off
+    Passi({
+        {.scrivi = "3", .tasto = Qt::Key_Return, .fuoco = 1, .campi = {{4, "GAMMA"}}, .modo = "2"},
+        {.vai = 2, .scrivi = "XX", .tasto = Qt::Key_Return,
+         .messaggio = "PARTITA IVA ERRATA O ESISTENTE", .titolo = "NORVAL - ERRORE N. 2",
+         .fuoco = 2, .campi = {{2, "XX"}}},  // an unknown nation keeps what was typed
+        {.scrivi = "DE", .tasto = Qt::Key_Return},
+        // A homonym refused: no second message, the stored name comes back, the focus stays.
+        {.risposta = Risposta::No, .vai = 4, .sopra = true, .scrivi = "DELTA",
+         .tasto = Qt::Key_Return, .messaggio = "CLIENTE GIA' ESISTENTE!\ncodice = 4",
+         .messaggi = 1, .fuoco = 4},
+    });
     EXPECT_EQ(Txt(4)->text().trimmed(), "GAMMA");
-    EXPECT_EQ(CampoConFuoco(), 4);
-
-    VaiAlCampo(6);
-    Scrivi("via nuova 1");
-    Clicca(0);
-    EXPECT_EQ(Leggi("SELECT CliCodice, CliIndirizzo FROM Clienti ORDER BY CliCodice"),
-              "3|VIA NUOVA 1" + QString(24, ' ') + "\n4|");
-
-    Scrivi("4");
-    Premi(Qt::Key_Return);
-    g.Messaggi.Copione({Risposta::No});
-    Clicca(2);
-    EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "CONFERMI LA CANCELLAZIONE DEL CLIENTE 4");
-    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - CANCELLAZIONE");
-    EXPECT_EQ(Clienti(), 2);
-    EXPECT_EQ(Txt(4)->text(), "DELTA") << "No changes nothing, not even the form";
-    g.Messaggi.Copione({Risposta::Si});
-    Clicca(2);
-    EXPECT_EQ(Clienti(), 1);
-    EXPECT_EQ(form->ModoMaschera, 3);
-    EXPECT_TRUE(Txt(4)->text().isEmpty());
-    Clicca(0);  // CONFERMA after a deletion writes nothing
-    EXPECT_EQ(Clienti(), 1);
-    QTest::mouseClick(Txt(0), Qt::LeftButton);
-    Attendi();
-
-    Scrivi("17");
-    Premi(Qt::Key_Return);
-    EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "CODICE  17  INESISTENTE: LO VUOI INSERIRE");
-    EXPECT_EQ(CampoConFuoco(), 0) << "No: back to the code";
-    EXPECT_EQ(Txt(0)->text(), "17");
-    EXPECT_EQ(form->ModoMaschera, 3);
+    EXPECT_EQ(form->CmdI(0)->text(), "&CONFERMA");
+    Passi({
+        {.tasto = Qt::Key_Home},
+        {.vai = 6, .scrivi = "via nuova 1"},
+        {.clic = 0, .sql = "SELECT CliCodice, CliIndirizzo FROM Clienti ORDER BY CliCodice",
+         .letto = "3|VIA NUOVA 1" + QString(24, ' ') + "\n4|"},
+        {.scrivi = "4", .tasto = Qt::Key_Return},
+        {.risposta = Risposta::No, .clic = 2,  // changes nothing, not even the form
+         .messaggio = "CONFERMI LA CANCELLAZIONE DEL CLIENTE 4", .titolo = "NORVAL - CANCELLAZIONE",
+         .campi = {{4, "DELTA"}}, .sql = kQuanti, .letto = "2"},
+        {.risposta = Risposta::Si, .clic = 2, .campi = {{4, ""}}, .modo = "3", .sql = kQuanti,
+         .letto = "1"},
+        {.clic = 0, .sql = kQuanti, .letto = "1"},  // CONFERMA after a deletion writes nothing
+        {.tocca = 0, .scrivi = "17", .tasto = Qt::Key_Return,
+         .messaggio = "CODICE  17  INESISTENTE: LO VUOI INSERIRE",
+         .fuoco = 0 /* No: back to the code */, .campi = {{0, "17"}}, .modo = "3"},
+    });
+    // clang-format on
 }
 
 TEST_P(ManutenzioneTest, DuecentocinquantaClientiConLaStessaPartitaIva) {
@@ -148,20 +99,19 @@ TEST_P(ManutenzioneTest, DuecentocinquantaClientiConLaStessaPartitaIva) {
         ws.CommitTrans();
     }
     Avvia();
-    Premi(Qt::Key_Return);
-    Premi(Qt::Key_Down);
-    Scrivi("276");  // Germany: no length rule for the VAT number
-    EXPECT_EQ(Txt(2)->text(), "DE");
-    g.Messaggi.Copione({Risposta::Si});
     AlloElenco(1);
-    Scrivi("0123456");
-    Premi(Qt::Key_Return);
+    // clang-format off
+    Passi({
+        {.tasto = Qt::Key_Return},
+        {.vai = 2, .scrivi = "276", .campi = {{2, "DE"}}},  // Germany: no length rule for the VAT
+        {.risposta = Risposta::Si, .scrivi = "0123456", .tasto = Qt::Key_Return,
+         .titolo = "NORVAL - ERRORE N. 3", .fuoco = 3,
+         .campi = {{3, ""}}},  // the refused value gives way to the one on entry
+    });
+    // clang-format on
     EXPECT_EQ(righeElenco, 250);
     const auto testi = Testi();
     EXPECT_EQ(std::count(testi.begin(), testi.end(), "OLTRE 200 CLIENTI: ESTRAGGO TUTTO?"), 1);
-    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 3");
-    EXPECT_EQ(CampoConFuoco(), 3);
-    EXPECT_TRUE(Txt(3)->text().isEmpty()) << "the refused value gives way to the one on entry";
 }
 
 // Choosing another client in the list of holders never makes it the client on the form.
@@ -173,47 +123,39 @@ TEST_P(ManutenzioneTest, IlClienteSceltoNellElencoNonSostituisceQuelloSulModulo)
             "(3, 'GAMMA', 'RSSMRA85T10A562S'), (5, 'DELTA', 'BNCLCU80A01F205T')");
     }
     Avvia();
-    Scrivi("3");
-    Premi(Qt::Key_Return);
-    ASSERT_EQ(CampoConFuoco(), 1);
+    Passi({{.scrivi = "3", .tasto = Qt::Key_Return, .fuoco = 1}});
     AlloElenco(0);  // CONFERMA on the first line: client 5
-    Scrivi("BNCLCU80A01F205T");
+    // clang-format off
+    Passi({
+        {.scrivi = "BNCLCU80A01F205T", .titolo = "NORVAL - ERRORE N. 1",
+         .campi = {{1, "RSSMRA85T10A562S"}}},  // change mode puts the stored value back
+        {.risposta = Risposta::Si, .clic = 2,
+         .messaggio = "CONFERMI LA CANCELLAZIONE DEL CLIENTE 3",
+         .sql = "SELECT CliCodice FROM Clienti ORDER BY CliCodice", .letto = "5"},
+    });
+    // clang-format on
     EXPECT_EQ(righeElenco, 1);
-    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 1");
-    EXPECT_EQ(Txt(1)->text(), "RSSMRA85T10A562S") << "change mode puts the stored value back";
-    g.Messaggi.Copione({Risposta::Si});
-    Clicca(2);
-    EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "CONFERMI LA CANCELLAZIONE DEL CLIENTE 3");
-    EXPECT_EQ(Elenco("SELECT CliCodice FROM Clienti ORDER BY CliCodice"), "5");
 }
 
 TEST_P(ManutenzioneTest, UnPulsantePremutoColMouseSaltaIlControllo) {
     Avvia();
-    Premi(Qt::Key_Return);
-    Scrivi("RSSMRA85");  // too short for a fiscal code
-    Clicca(3);
-    EXPECT_TRUE(g.Messaggi.Mostrati().empty()) << "ANNULLA with the mouse runs no check";
-    EXPECT_EQ(form->ModoMaschera, 0);
-    EXPECT_TRUE(Txt(1)->text().isEmpty());
-    EXPECT_EQ(CampoConFuoco(), 0);
-
-    // The nation clicked past: the save makes it Italy, and a VAT number too short for
-    // Italy is refused as leaving its box would have refused it.
-    Premi(Qt::Key_Return);
-    QTest::mouseClick(Txt(3), Qt::LeftButton);
-    Scrivi("1234567890");
-    QTest::mouseClick(Txt(4), Qt::LeftButton);
-    Scrivi("NESSUNA NAZIONE");
-    Clicca(0);
-    ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
-    EXPECT_EQ(g.Messaggi.Mostrati()[0].titolo, "NORVAL - ERRORE N. 3");
-    EXPECT_EQ(CampoConFuoco(), 3);
-    EXPECT_EQ(Txt(2)->text(), "IT");
-    EXPECT_EQ(Clienti(), 0);
-    Scrivi("12345678901");
-    Clicca(0);
-    EXPECT_EQ(Leggi("SELECT CliNazione || '|' || trim(CliPartitaIva) FROM Clienti"),
-              "IT |12345678901");
+    // clang-format off
+    Passi({
+        {.tasto = Qt::Key_Return},
+        {.scrivi = "RSSMRA85" /* too short for a fiscal code */, .clic = 3,
+         .messaggi = 0 /* ANNULLA with the mouse runs no check */, .fuoco = 0, .campi = {{1, ""}},
+         .modo = "0"},
+        // The nation clicked past: the save makes it Italy, and a VAT number too short for
+        // Italy is refused as leaving its box would have refused it.
+        {.tasto = Qt::Key_Return, .messaggi = 0},
+        {.tocca = 3, .scrivi = "1234567890", .messaggi = 0},
+        {.tocca = 4, .scrivi = "NESSUNA NAZIONE", .clic = 0, .titolo = "NORVAL - ERRORE N. 3",
+         .messaggi = 1, .fuoco = 3, .campi = {{2, "IT"}}, .sql = kQuanti, .letto = "0"},
+        {.scrivi = "12345678901", .clic = 0,
+         .sql = "SELECT CliNazione || '|' || trim(CliPartitaIva) FROM Clienti",
+         .letto = "IT |12345678901"},
+    });
+    // clang-format on
 }
 
 }  // namespace
@@ -407,32 +349,27 @@ TEST_P(ManutenzioneTest, UnaLocalitaLungaNonCresceScrivendo) {
             "'RM', NULL, 'LAZ')");
     }
     Avvia();
-    Scrivi("3");
-    Premi(Qt::Key_Return);
-    VaiAlCampo(8);
-    EXPECT_EQ(Txt(8)->text(), lunga);
-    Premi(Qt::Key_End);
-    Scrivi("ABCDEFGHIJ");
-    EXPECT_EQ(Txt(8)->text(), lunga);
-    EXPECT_EQ(CampoConFuoco(), 8) << "a refused key does not move on";
-    Clicca(0);
-    EXPECT_EQ(Leggi("SELECT CliLocalita FROM Clienti WHERE CliCodice = 3"), lunga);
-    EXPECT_TRUE(Testi().empty());
-
-    Scrivi("3");
-    Premi(Qt::Key_Return);
-    VaiAlCampo(8);
-    Scrivi("ZZZ");
     NelModale<AggLocalita>([this](AggLocalita& d) {
         Premi(Qt::Key_Return);
         QTest::mouseClick(d.Cmdv(1), Qt::LeftButton);
     });
-    Premi(Qt::Key_F4);
-    ASSERT_TRUE(eseguito);
-    ASSERT_EQ(CampoConFuoco(), 9) << "the full province moved the focus on";
-    Premi(Qt::Key_Up);
-    ASSERT_EQ(CampoConFuoco(), 8);
-    EXPECT_EQ(Txt(8)->text(), "ZZZ LUNGHISSIMA LOCALITA DI PROVA 40") << "whole in the box";
+    // clang-format off
+    Passi({
+        {.scrivi = "3", .tasto = Qt::Key_Return},
+        {.vai = 8, .campi = {{8, lunga}}},
+        {.tasto = Qt::Key_End},
+        {.scrivi = "ABCDEFGHIJ", .fuoco = 8 /* a refused key does not move on */,
+         .campi = {{8, lunga}}},
+        {.clic = 0, .sql = "SELECT CliLocalita FROM Clienti WHERE CliCodice = 3",
+         .letto = lunga},
+        {.scrivi = "3", .tasto = Qt::Key_Return},
+        {.vai = 8, .scrivi = "ZZZ", .tasto = Qt::Key_F4,
+         .fuoco = 9 /* the full province moved the focus on */},
+        {.tasto = Qt::Key_Up, .fuoco = 8,
+         .campi = {{8, "ZZZ LUNGHISSIMA LOCALITA DI PROVA 40"}}},  // whole in the box
+    });
+    // clang-format on
+    EXPECT_TRUE(eseguito);
     EXPECT_TRUE(Testi().empty());
 }
 

@@ -40,67 +40,53 @@ SU_OGNI_MOTORE(ProtezioniTest);
 TEST_P(ProtezioniTest, UnAziendaSiPercorreSenzaMessaggi) {
     AggiungiAzienda(7, "01234567890");
     Avvia();
-    Scrivi("7");
-    Premi(Qt::Key_Return);
-    ASSERT_EQ(form->ModoMaschera, 2);
-    ASSERT_EQ(CampoConFuoco(), 1);
-    for (int i = 0; i < 17; ++i) Premi(Qt::Key_Return);
-    EXPECT_EQ(CampoConFuoco(), 1) << "Enter walked all the way round";
-    Premi(Qt::Key_Up);
-    Premi(Qt::Key_Down);
-    Premi(Qt::Key_Down);
-    Premi(Qt::Key_Home);
-    Premi(Qt::Key_Down);
-    EXPECT_EQ(CampoConFuoco(), 2);
+    std::vector<Passo> passi = {{.scrivi = "7", .tasto = Qt::Key_Return, .fuoco = 1, .modo = "2"}};
+    for (int i = 0; i < 17; ++i) passi.push_back({.tasto = Qt::Key_Return});
+    passi.back().fuoco = 1;  // Enter walked all the way round
+    for (int tasto : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Down, Qt::Key_Home, Qt::Key_Down})
+        passi.push_back({.tasto = tasto});
+    passi.back().fuoco = 2;
+    passi.back().campi = {{1, "01234567890"}};
+    Passi(passi);
     EXPECT_TRUE(g.Messaggi.Mostrati().empty());
-    EXPECT_EQ(Txt(1)->text(), "01234567890");
 
     // Its check digit is wrong, yet the code as stored passes. Anything else shorter than 16
-    // is still refused, and so is a changed code whose check character is wrong.
+    // is still refused, and so is a changed code whose check character is wrong. Each is
+    // typed over by the stored code, which passes.
+    passi.clear();
+    // clang-format off
     for (const char* errato :
          {"0123456789A", "012345678901", "012345678901234", "01234567891", "RCCMNL83S18D969A"}) {
-        Premi(Qt::Key_Up);
-        Scrivi(errato);
-        Premi(Qt::Key_Return);
-        ASSERT_FALSE(g.Messaggi.Mostrati().empty()) << errato;
-        EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "CODICE FISCALE ERRATO O ESISTENTE");
-        EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 1") << errato;
-        EXPECT_EQ(g.Messaggi.Mostrati().back().icona, Icona::Critica);
-        EXPECT_EQ(CampoConFuoco(), 1) << errato;
-        g.Messaggi.AzzeraMostrati();
-        Scrivi("01234567890");  // over the selected refused text
-        Premi(Qt::Key_Return);
-        EXPECT_TRUE(g.Messaggi.Mostrati().empty()) << errato;
+        passi.push_back({.tasto = Qt::Key_Up});
+        passi.push_back({.scrivi = errato, .tasto = Qt::Key_Return,
+                         .messaggio = "CODICE FISCALE ERRATO O ESISTENTE",
+                         .titolo = "NORVAL - ERRORE N. 1", .icona = Icona::Critica, .fuoco = 1});
+        passi.push_back({.scrivi = "01234567890", .tasto = Qt::Key_Return, .messaggi = 0});
     }
     // The VAT number alike.
-    Premi(Qt::Key_Down);
-    Scrivi("01234567891");
-    Premi(Qt::Key_Return);
-    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 3");
-    Scrivi("01234567890");
-    Premi(Qt::Key_Return);
-    EXPECT_EQ(CampoConFuoco(), 4);
-    EXPECT_EQ(g.Messaggi.Mostrati().size(), 1u);
+    passi.push_back({.tasto = Qt::Key_Down});
+    passi.push_back({.scrivi = "01234567891", .tasto = Qt::Key_Return,
+                     .titolo = "NORVAL - ERRORE N. 3", .messaggi = 1});
+    passi.push_back({.scrivi = "01234567890", .tasto = Qt::Key_Return, .messaggi = 0, .fuoco = 4});
+    // clang-format on
+    Passi(passi);
 }
 
 TEST_P(ProtezioniTest, UnNumeroDiUnAltraAziendaVaAllElenco) {
     AggiungiAzienda(7, "00743110157");
     Avvia();
-    Premi(Qt::Key_Return);  // a new client
-    Scrivi("01234560017");
-    Premi(Qt::Key_Return);
-    EXPECT_TRUE(g.Messaggi.Mostrati().empty()) << "a free company number passes";
-    EXPECT_EQ(CampoConFuoco(), 2);
+    // A free company number passes.
+    Passi({{.tasto = Qt::Key_Return, .messaggi = 0},
+           {.scrivi = "01234560017", .tasto = Qt::Key_Return, .messaggi = 0, .fuoco = 2}});
     EXPECT_EQ(g.QueryText.section(" WHERE ", 1),
               "CliPartitaIva = '01234560017' ORDER BY CliPartitaIva");
-
-    Premi(Qt::Key_Up);
     AlloElenco(1);
-    Scrivi("00743110157");
-    Premi(Qt::Key_Return);
+    Passi({{.tasto = Qt::Key_Up},
+           {.scrivi = "00743110157",
+            .tasto = Qt::Key_Return,
+            .titolo = "NORVAL - ERRORE N. 1",
+            .fuoco = 1}});
     EXPECT_EQ(righeElenco, 1) << "the company that has it is listed";
-    EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 1");
-    EXPECT_EQ(CampoConFuoco(), 1);
 }
 
 // Another program holds the database locked while the operator types a code: no client
@@ -110,93 +96,80 @@ TEST_P(ProtezioniTest, UnClienteNonLettoNonSiPuoSalvare) {
     ComeDaUnaCartellaDiRete();
     Avvia();
     Blocca();
-    Scrivi("3");
-    Premi(Qt::Key_Return);
-    ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
-    const Messaggio& m = g.Messaggi.Mostrati()[0];
-    EXPECT_TRUE(m.testo.startsWith("ERRORE NELLA TABELLA CLIENTI\nErrore n. 3218: "));
+    // clang-format off
+    ASSERT_TRUE(Passi({{.scrivi = "3", .tasto = Qt::Key_Return, .messaggi = 1, .fuoco = 0,
+                        .campi = {{0, "3"}, {4, ""}}, .modo = "0"}}));
+    // clang-format on
+    EXPECT_TRUE(g.Messaggi.Mostrati()[0].testo.startsWith(
+        "ERRORE NELLA TABELLA CLIENTI\nErrore n. 3218: "));
     EXPECT_EQ(g.ClientRecord.CliCodice, 0);
-    EXPECT_EQ(form->ModoMaschera, 0);
-    EXPECT_EQ(CampoConFuoco(), 0);
     EXPECT_TRUE(Txt(0)->isEnabled());
-    EXPECT_EQ(Txt(0)->text(), "3");
-    EXPECT_TRUE(Txt(4)->text().isEmpty());
     EXPECT_TRUE(form->CmdI(2)->isHidden());
-    Rapido('C');
-    Rapido('E');
-    EXPECT_EQ(CampoConFuoco(), 0);
-    Clicca(0);
+    Passi({{.tasto = 'C', .con = Qt::AltModifier},
+           {.tasto = 'E', .con = Qt::AltModifier, .fuoco = 0},
+           {.clic = 0}});
     Sblocca();
     EXPECT_EQ(Leggi("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 3"), "AZIENDA SRL");
-    EXPECT_EQ(Clienti(), 1);
+    EXPECT_EQ(Leggi(kQuanti), "1");
 
     // A new client's code cannot be taken under the lock either.
-    QTest::mouseClick(Txt(0), Qt::LeftButton);
-    Attendi();
+    Clicca(Txt(0));
     Blocca();
-    Txt(0)->selectAll();
-    Premi(Qt::Key_Backspace);
-    Premi(Qt::Key_Return);
+    Passi({{.sopra = true, .tasto = Qt::Key_Backspace},
+           {.tasto = Qt::Key_Return, .fuoco = 0, .campi = {{0, ""}}, .modo = "0"}});
     EXPECT_TRUE(g.Messaggi.Mostrati().back().testo.startsWith("ERRORE NELLA TABELLA CLIENTI\n"));
-    EXPECT_EQ(form->ModoMaschera, 0);
-    EXPECT_EQ(CampoConFuoco(), 0);
-    EXPECT_TRUE(Txt(0)->text().isEmpty());
     Sblocca();
-
-    Scrivi("3");
-    Premi(Qt::Key_Return);
-    EXPECT_EQ(form->ModoMaschera, 2);
-    EXPECT_EQ(Txt(4)->text(), "AZIENDA SRL");
+    Passi({{.scrivi = "3", .tasto = Qt::Key_Return, .campi = {{4, "AZIENDA SRL"}}, .modo = "2"}});
 }
 
 TEST_P(ProtezioniTest, NessunClienteSenzaRagioneSociale) {
     Avvia();
     NuovoCliente();
-    Rapido('I');
-    ASSERT_EQ(Clienti(), 1);
-    ASSERT_EQ(form->ModoMaschera, 0);
-
-    // On the cleared form: each Alt+I takes a code but saves nothing.
-    for (int volta = 0; volta < 3; ++volta) {
-        g.Messaggi.AzzeraMostrati();
-        Rapido('I');
-        EXPECT_EQ(Clienti(), 1);
-        ASSERT_FALSE(g.Messaggi.Mostrati().empty());
-        EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "INDICARE LA RAGIONE SOCIALE");
-        EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "NORVAL - ERRORE N. 4");
-        EXPECT_EQ(CampoConFuoco(), 4);
-    }
-    EXPECT_EQ(g.Messaggi.Mostrati().size(), 1u) << "one message for the field, none for the save";
-    Clicca(3);
+    // clang-format off
+    std::vector<Passo> passi = {
+        {.tasto = 'I', .con = Qt::AltModifier, .modo = "0", .sql = kQuanti, .letto = "1"}};
+    // On the cleared form: each Alt+I takes a code but saves nothing, one message for the
+    // field, none for the save.
+    for (int volta = 0; volta < 3; ++volta)
+        passi.push_back({.tasto = 'I', .con = Qt::AltModifier,
+                         .messaggio = "INDICARE LA RAGIONE SOCIALE",
+                         .titolo = "NORVAL - ERRORE N. 4", .messaggi = 1, .fuoco = 4,
+                         .sql = kQuanti, .letto = "1"});
+    // clang-format on
+    passi.push_back({.clic = 3});
+    Passi(passi);
 
     // Return on an empty code and at once Alt+I.
     QTest::keyClick(Txt(0), Qt::Key_Return);
     QTest::keyClick(Fuoco(), Qt::Key_I, Qt::AltModifier);
     Attendi();
     QTest::qWait(150);
-    EXPECT_EQ(Clienti(), 1);
-    EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "INDICARE LA RAGIONE SOCIALE");
-
     // With nothing on the form a save writes nothing.
-    Clicca(3);
-    Clicca(0);
-    Rapido('I');
-    EXPECT_EQ(Elenco("SELECT CliCodice || ':' || CliRagsoc FROM Clienti ORDER BY CliCodice"),
-              "1:NUOVO CLIENTE");
+    Passi({{.messaggio = "INDICARE LA RAGIONE SOCIALE", .sql = kQuanti, .letto = "1"},
+           {.clic = 3},
+           {.clic = 0},
+           {.tasto = 'I',
+            .con = Qt::AltModifier,
+            .sql = "SELECT CliCodice || ':' || CliRagsoc FROM Clienti",
+            .letto = "1:NUOVO CLIENTE"}});
 }
 
 TEST_P(ProtezioniTest, UnCampoErratoFermaIlSalvataggioDaTastiera) {
     Avvia();
     NuovoCliente();
-    Avanza(9);
-    Scrivi("X");
-    Rapido('I');
-    EXPECT_EQ(g.Messaggi.Mostrati().back().testo, "PROVINCIA ERRATA");
-    EXPECT_EQ(CampoConFuoco(), 9);
-    EXPECT_EQ(Clienti(), 0) << "the operator corrects first";
-    Scrivi("MI");
-    Rapido('I');
-    EXPECT_EQ(Leggi("SELECT CliProvincia FROM Clienti"), "MI");
+    Passi({{.vai = 9,
+            .scrivi = "X",
+            .tasto = 'I',
+            .con = Qt::AltModifier,
+            .messaggio = "PROVINCIA ERRATA",
+            .fuoco = 9,
+            .sql = kQuanti,
+            .letto = "0"},  // the operator corrects first
+           {.scrivi = "MI",
+            .tasto = 'I',
+            .con = Qt::AltModifier,
+            .sql = "SELECT CliProvincia FROM Clienti",
+            .letto = "MI"}});
 }
 
 }  // namespace

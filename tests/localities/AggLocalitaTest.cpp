@@ -33,12 +33,26 @@ class AggLocalitaTest : public ModuloClientiTest {
     }
     QString Tabelle(const QString& sql) { return amb.Leggi(sql, true); }
     // Province, prefix and region of a row, the last two quoted or NULL.
+    static QString SqlRiga(const QString& localita, const QString& cap) {
+        return "SELECT LocProvincia || '|' || coalesce('''' || LocPrefisso || '''', 'NULL') || "
+               "'|' || coalesce('''' || LocRegione || '''', 'NULL') FROM LOCALITA WHERE "
+               "rtrim(LocLocalita) = '" +
+               localita + "' AND rtrim(LocCAP) = '" + cap + "'";
+    }
     QString Riga(const QString& localita, const QString& cap) {
-        return Tabelle(
-            "SELECT LocProvincia || '|' || coalesce('''' || LocPrefisso || '''', 'NULL') || '|' "
-            "|| coalesce('''' || LocRegione || '''', 'NULL') FROM LOCALITA WHERE "
-            "rtrim(LocLocalita) = '" +
-            localita + "' AND rtrim(LocCAP) = '" + cap + "'");
+        return Tabelle(SqlRiga(localita, cap));
+    }
+    // The localities form to the walks' runner: 0 the locality, 1 the CAP, 2 the province,
+    // 3 the prefix, 4 the region, 5 the province's name; buttons 0 to 3, then 4 next and 5
+    // previous; the mode its title; the code tables' data.
+    using ModuloClientiTest::Passi;
+    bool Passi(AggLocalita& d, const std::vector<Passo>& passi) {
+        return Percorri(
+            g.Messaggi,
+            {Campi({d.Cod1, d.Btxt(1), d.Btxt(2), d.Btxt(3), d.Combo1, d.DesProv}),
+             [&d](int i) -> QAbstractButton* { return i < 4 ? d.Cmdv(i) : d.Muoviti(i - 4); },
+             [&d] { return d.windowTitle(); }, [this](const QString& sql) { return Tabelle(sql); }},
+            passi);
     }
     int Righe(const QString& localita) {
         return Tabelle("SELECT count(*) FROM LOCALITA WHERE rtrim(LocLocalita) = '" + localita +
@@ -54,6 +68,8 @@ class AggLocalitaTest : public ModuloClientiTest {
 };
 SU_OGNI_MOTORE(AggLocalitaTest);
 
+const QString kGestione = "GESTIONE DELLE LOCALITA' ITALIANE", kVariazione = "VARIAZIONE LOCALITA'";
+
 TEST_P(AggLocalitaTest, RomMostraLaPrimaRomaEUnNomeCheNonCeSiInserisce) {
     Prepara();
     const QString prima = Tabelle(
@@ -61,78 +77,54 @@ TEST_P(AggLocalitaTest, RomMostraLaPrimaRomaEUnNomeCheNonCeSiInserisce) {
         "ORDER BY LocLocalita, LocCAP LIMIT 1");
     ASSERT_EQ(prima, "ROMA|00118");
     const LocalitaScelta scelta = NelleLocalita("", "", [this](AggLocalita& d) {
-        EXPECT_EQ(Fuoco(), d.Cod1);
         EXPECT_TRUE(Visibile(d.Muoviti(0)));
         EXPECT_FALSE(Visibile(d.Cmdv(1)));
-        EXPECT_EQ(d.Btxt(2)->text(), "  ");
-
-        Cerca("rom");
-        EXPECT_EQ(d.Cod1->text(), "ROMA");
-        EXPECT_EQ(d.Btxt(1)->text(), "00118");
-        EXPECT_EQ(d.Btxt(2)->text(), "RM");
-        EXPECT_EQ(d.DesProv->text(), "ROMA");
-        EXPECT_EQ(d.Btxt(3)->text(), " ") << "a null prefix";
-        EXPECT_EQ(d.Combo1->currentText(), "LAZIO");
-        EXPECT_EQ(d.windowTitle(), "VARIAZIONE LOCALITA'");
+        // clang-format off
+        Passi(d, {
+            {.fuoco = 0, .campi = {{2, "  "}}},
+            {.scrivi = "rom", .tasto = Qt::Key_Return, .messaggi = 0, .fuoco = 4,
+             .campi = {{0, "ROMA"}, {1, "00118"}, {2, "RM"}, {5, "ROMA"},
+                       {3, " "} /* a null prefix */, {4, "LAZIO"}},
+             .modo = kVariazione},
+        });
         EXPECT_FALSE(d.Cod1->isEnabled());
         EXPECT_TRUE(Visibile(d.Cmdv(2)));
         EXPECT_FALSE(Visibile(d.Muoviti(0)));
-        EXPECT_EQ(Fuoco(), d.Combo1);
-        EXPECT_TRUE(Testi().empty());
-
-        Clicca(d.Cmdv(3));
-        EXPECT_EQ(Fuoco(), d.Cod1);
-        EXPECT_EQ(d.Cod1->text(), "ROM") << "the box offers the last search again";
-        EXPECT_EQ(d.windowTitle(), "GESTIONE DELLE LOCALITA' ITALIANE");
-
+        // The box offers the last search again.
+        std::vector<Passo> passi = {
+            {.clic = 3, .fuoco = 0, .campi = {{0, "ROM"}}, .modo = kGestione}};
         // After every locality, and a name that only sorts among others.
-        for (const QString nome : {"ZZZZ", "ROMAX"}) {
-            g.Messaggi.AzzeraMostrati();
-            g.Messaggi.Copione({Risposta::No});
-            Cerca(nome);
-            ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u) << nome.toStdString();
-            const Messaggio& m = g.Messaggi.Mostrati()[0];
-            EXPECT_EQ(m.testo, "LOCALITA' INESISTENTE: INSERISCI");
-            EXPECT_EQ(m.titolo, "KESTOR - INSERIMENTO");
-            EXPECT_EQ(m.pulsanti, Pulsanti::SiNo);
-            EXPECT_EQ(m.predefinito, 1) << "No is the default";
-            EXPECT_EQ(Fuoco(), d.Cod1);
-            EXPECT_TRUE(d.Cod1->isEnabled());
-        }
-
-        g.Messaggi.AzzeraMostrati();
-        Premi(Qt::Key_Backspace);
-        Premi(Qt::Key_Return);
-        ASSERT_EQ(Testi(), std::vector<QString>{"INDICARE UNA LOCALITA'"});
-        EXPECT_EQ(g.Messaggi.Mostrati()[0].titolo, "KESTOR - CODICE");
-        EXPECT_EQ(Fuoco(), d.Cod1);
-
+        for (const QString nome : {"ZZZZ", "ROMAX"})
+            passi.push_back({.risposta = Risposta::No, .scrivi = nome, .tasto = Qt::Key_Return,
+                             .messaggio = "LOCALITA' INESISTENTE: INSERISCI",
+                             .titolo = "KESTOR - INSERIMENTO", .pulsanti = Pulsanti::SiNo,
+                             .predefinito = 1 /* No */, .messaggi = 1, .fuoco = 0});
+        passi.push_back({.tasto = Qt::Key_Backspace, .messaggi = 0});
+        passi.push_back({.tasto = Qt::Key_Return, .messaggio = "INDICARE UNA LOCALITA'",
+                         .titolo = "KESTOR - CODICE", .messaggi = 1, .fuoco = 0});
         // Yes inserts it: region, CAP (digits only, the fifth moves on), province. Its
         // captions: finestra_reale.sh's locality saved by keys alone.
-        g.Messaggi.AzzeraMostrati();
-        g.Messaggi.Copione({Risposta::Si});
-        Cerca("nuova localita");
+        passi.push_back({.risposta = Risposta::Si, .scrivi = "nuova localita",
+                         .tasto = Qt::Key_Return,
+                         .messaggio = "LOCALITA' INESISTENTE: INSERISCI", .messaggi = 1, .fuoco = 4,
+                         .campi = {{1, ""}}});
+        Passi(d, passi);
+        EXPECT_FALSE(d.Cod1->isEnabled());
         EXPECT_TRUE(Visibile(d.Cmdv(1)));
         EXPECT_FALSE(Visibile(d.Cmdv(2)));
         EXPECT_TRUE(Visibile(d.Cmdv(3)));
-        EXPECT_FALSE(d.Cod1->isEnabled());
-        EXPECT_EQ(d.Btxt(1)->text(), "");
-        ASSERT_EQ(Fuoco(), d.Combo1);
         d.Combo1->setCurrentIndex(d.Combo1->findText("LAZIO"));
-        Premi(Qt::Key_Return);
-        ASSERT_EQ(Fuoco(), d.Btxt(1));
-        Scrivi("12x345");
-        EXPECT_EQ(d.Btxt(1)->text(), "12345") << "letters are dropped from the CAP";
-        ASSERT_EQ(Fuoco(), d.Btxt(2)) << "the fifth digit moves on";
-        Scrivi("rm");
-        EXPECT_EQ(d.Btxt(2)->text(), "RM");
-        EXPECT_EQ(Fuoco(), d.Btxt(3)) << "the second letter moves on";
-        EXPECT_EQ(d.DesProv->text(), "ROMA");
-        Rapido(Qt::Key_C);
-        EXPECT_EQ(Fuoco(), d.Cod1);
-        EXPECT_EQ(d.Cod1->text(), "NUOVA LOCALITA");
-        EXPECT_EQ(Riga("NUOVA LOCALITA", "12345"), "RM|' '|'LAZ'");
-        EXPECT_EQ(Testi(), std::vector<QString>{"LOCALITA' INESISTENTE: INSERISCI"});
+        Passi(d, {
+            {.tasto = Qt::Key_Return, .messaggi = 0, .fuoco = 1},
+            {.scrivi = "12x345", .messaggi = 0, .fuoco = 2 /* the fifth digit moves on */,
+             .campi = {{1, "12345"}}},  // letters are dropped from the CAP
+            {.scrivi = "rm", .messaggi = 0, .fuoco = 3 /* the second letter moves on */,
+             .campi = {{2, "RM"}, {5, "ROMA"}}},
+            {.tasto = Qt::Key_C, .con = Qt::AltModifier, .messaggi = 0, .fuoco = 0,
+             .campi = {{0, "NUOVA LOCALITA"}}, .sql = SqlRiga("NUOVA LOCALITA", "12345"),
+             .letto = "RM|' '|'LAZ'"},
+        });
+        // clang-format on
     });
     EXPECT_EQ(Testo(scelta), "||") << "on its own, nothing goes back";
 }
@@ -143,56 +135,42 @@ TEST_P(AggLocalitaTest, UnCapCambiatoAggiungeUnaRigaPoiVariaEdElimina) {
     NelleLocalita("", "", [&](AggLocalita& d) {
         Cerca("ROMA");
         d.Combo1->setCurrentIndex(0);
-        Premi(Qt::Key_Return);
-        ASSERT_EQ(Fuoco(), d.Btxt(1));
-        Scrivi("00999");
-        ASSERT_EQ(Fuoco(), d.Btxt(2));
-        Scrivi("m");
         NelModale<GesTab>([this](GesTab& t) {
             EXPECT_EQ(t.CodTab->text(), "M");
             Premi(Qt::Key_C, Qt::AltModifier);
         });
-        Premi(Qt::Key_F4);
+        // clang-format off
+        Passi(d, {
+            {.tasto = Qt::Key_Return, .fuoco = 1},
+            {.scrivi = "00999", .fuoco = 2},
+            {.scrivi = "m", .tasto = Qt::Key_F4, .campi = {{2, "MI"}, {5, "MILANO"}}},
+            {.clic = 1, .campi = {{0, "ROMA"}}, .sql = SqlRiga("ROMA", "00118"),
+             .letto = "RM|NULL|'LAZ'"},
+        });
         EXPECT_TRUE(eseguito);
-        EXPECT_EQ(d.Btxt(2)->text(), "MI");
-        EXPECT_EQ(d.DesProv->text(), "MILANO");
-        Clicca(d.Cmdv(1));
         EXPECT_EQ(Righe("ROMA"), roma + 1);
-        EXPECT_EQ(Riga("ROMA", "00118"), "RM|NULL|'LAZ'");
         EXPECT_EQ(Riga("ROMA", "00999"), "MI|' '|''") << "no region stores an empty text";
-        EXPECT_EQ(d.Cod1->text(), "ROMA");
-
         // The same key changes the row in place.
-        Premi(Qt::Key_Return);
-        Premi(Qt::Key_Return);
-        Premi(Qt::Key_Return);
-        Premi(Qt::Key_Return);
-        ASSERT_EQ(Fuoco(), d.Btxt(3));
-        Scrivi("06");
-        Clicca(d.Cmdv(1));
+        Passi(d, {
+            {.tasto = Qt::Key_Return}, {.tasto = Qt::Key_Return}, {.tasto = Qt::Key_Return},
+            {.tasto = Qt::Key_Return, .fuoco = 3},
+            {.scrivi = "06", .clic = 1, .sql = SqlRiga("ROMA", "00118"),
+             .letto = "RM|'06'|'LAZ'"},
+        });
         EXPECT_EQ(Righe("ROMA"), roma + 1);
-        EXPECT_EQ(Riga("ROMA", "00118"), "RM|'06'|'LAZ'");
         EXPECT_TRUE(Testi().empty());
-
         // ELIMINA asks first; then the form is back on the name, which finds the next CAP.
-        Premi(Qt::Key_Return);
-        ASSERT_EQ(d.Btxt(1)->text(), "00118");
-        g.Messaggi.Copione({Risposta::No});
-        Clicca(d.Cmdv(2));
-        ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
-        const Messaggio& m = g.Messaggi.Mostrati()[0];
-        EXPECT_EQ(m.testo, "CONFERMI LA CANCELLAZIONE DELLA LOCALITA'");
-        EXPECT_EQ(m.titolo, "KESTOR - ELIMINAZIONE");
-        EXPECT_EQ(m.predefinito, 1);
-        EXPECT_EQ(Riga("ROMA", "00118"), "RM|'06'|'LAZ'");
-        g.Messaggi.Copione({Risposta::Si});
-        Clicca(d.Cmdv(2));
-        EXPECT_EQ(Riga("ROMA", "00118"), "");
-        EXPECT_EQ(Fuoco(), d.Cod1);
-        EXPECT_EQ(d.Cod1->text(), "ROMA");
-        EXPECT_EQ(d.windowTitle(), "GESTIONE DELLE LOCALITA' ITALIANE");
-        Premi(Qt::Key_Return);
-        EXPECT_EQ(d.Btxt(1)->text(), "00119");
+        Passi(d, {
+            {.tasto = Qt::Key_Return, .campi = {{1, "00118"}}},
+            {.risposta = Risposta::No, .clic = 2,
+             .messaggio = "CONFERMI LA CANCELLAZIONE DELLA LOCALITA'",
+             .titolo = "KESTOR - ELIMINAZIONE", .predefinito = 1, .messaggi = 1,
+             .sql = SqlRiga("ROMA", "00118"), .letto = "RM|'06'|'LAZ'"},
+            {.risposta = Risposta::Si, .clic = 2, .fuoco = 0, .campi = {{0, "ROMA"}},
+             .modo = kGestione, .sql = SqlRiga("ROMA", "00118"), .letto = ""},
+            {.tasto = Qt::Key_Return, .campi = {{1, "00119"}}},
+        });
+        // clang-format on
     });
 }
 
@@ -204,60 +182,42 @@ TEST_P(AggLocalitaTest, UnaLocalitaCambiataOCancellataDaAltri) {
     auto Altro = [&](const QString& sql) {
         ASSERT_EQ(AltroProgramma(sql, true), 0) << sql.toStdString();
     };
+    const QString roma = " WHERE LocLocalita = 'ROMA' AND LocCAP = '00118'";
     NelleLocalita("", "", [&](AggLocalita& d) {
         Cerca("ROMA");
-        Altro(
-            "UPDATE LOCALITA SET LocPrefisso = '06' WHERE LocLocalita = 'ROMA' AND "
-            "LocCAP = '00118'");
+        Altro("UPDATE LOCALITA SET LocPrefisso = '06'" + roma);
         d.Btxt(2)->setText("MI");
         g.Messaggi.MentreAperto = [&](const Messaggio&) {
-            Altro(
-                "UPDATE LOCALITA SET LocRegione = 'TOS' WHERE LocLocalita = 'ROMA' AND "
-                "LocCAP = '00118'");
+            Altro("UPDATE LOCALITA SET LocRegione = 'TOS'" + roma);
         };
-        g.Messaggi.Copione({Risposta::No});
-        Clicca(d.Cmdv(1));
-        g.Messaggi.MentreAperto = nullptr;
-        ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
-        const Messaggio& m = g.Messaggi.Mostrati()[0];
-        EXPECT_EQ(m.testo, "LOCALITA' MODIFICATA DA UN ALTRO UTENTE: SOVRASCRIVO ?");
-        EXPECT_EQ(m.titolo, "KESTOR - VARIAZIONE");
-        EXPECT_EQ(m.pulsanti, Pulsanti::SiNo);
-        EXPECT_EQ(m.predefinito, 1);
         // No: the row as stored now, written meanwhile without waiting for this form.
-        EXPECT_EQ(Riga("ROMA", "00118"), "RM|'06'|'TOS'");
-        EXPECT_EQ(d.Btxt(2)->text(), "RM");
-        EXPECT_EQ(d.Btxt(3)->text(), "06");
-        EXPECT_EQ(d.windowTitle(), "VARIAZIONE LOCALITA'");
-
+        // clang-format off
+        Passi(d, {{.risposta = Risposta::No, .clic = 1,
+                   .messaggio = "LOCALITA' MODIFICATA DA UN ALTRO UTENTE: SOVRASCRIVO ?",
+                   .titolo = "KESTOR - VARIAZIONE", .pulsanti = Pulsanti::SiNo, .predefinito = 1,
+                   .messaggi = 1, .campi = {{2, "RM"}, {3, "06"}}, .modo = kVariazione,
+                   .sql = SqlRiga("ROMA", "00118"), .letto = "RM|'06'|'TOS'"}});
+        g.Messaggi.MentreAperto = nullptr;
         // Read again: saved without a question; then Yes over a new change.
         d.Btxt(3)->setText("066");
-        Clicca(d.Cmdv(1));
-        EXPECT_EQ(g.Messaggi.Mostrati().size(), 1u);
-        EXPECT_EQ(Riga("ROMA", "00118"), "RM|'066'|'TOS'");
-        Cerca("ROMA");
-        Altro(
-            "UPDATE LOCALITA SET LocPrefisso = '07' WHERE LocLocalita = 'ROMA' AND "
-            "LocCAP = '00118'");
+        Passi(d, {{.clic = 1, .messaggi = 0, .sql = SqlRiga("ROMA", "00118"),
+                   .letto = "RM|'066'|'TOS'"},
+                  {.scrivi = "ROMA", .tasto = Qt::Key_Return}});
+        Altro("UPDATE LOCALITA SET LocPrefisso = '07'" + roma);
         d.Btxt(3)->setText("08");
-        g.Messaggi.Copione({Risposta::Si});
-        Clicca(d.Cmdv(1));
-        EXPECT_EQ(g.Messaggi.Mostrati().size(), 2u);
-
+        Passi(d, {{.risposta = Risposta::Si, .clic = 1, .messaggi = 1},
+                  {.scrivi = "ROMA", .tasto = Qt::Key_Return}});
         // Deleted meanwhile: said, and not brought back by a save or "deleted" again.
-        Cerca("ROMA");
-        Altro("DELETE FROM LOCALITA WHERE LocLocalita = 'ROMA' AND LocCAP = '00118'");
-        Clicca(d.Cmdv(1));
-        EXPECT_EQ(Testi().back(), "LOCALITA' CANCELLATA DA UN ALTRO UTENTE");
-        EXPECT_EQ(g.Messaggi.Mostrati().back().titolo, "KESTOR - ELIMINAZIONE");
-        EXPECT_EQ(d.windowTitle(), "GESTIONE DELLE LOCALITA' ITALIANE");
-        Cerca("ROMA");  // the next ROMA
-        EXPECT_EQ(d.Btxt(1)->text(), "00119");
+        Altro("DELETE FROM LOCALITA" + roma);
+        Passi(d, {{.clic = 1, .messaggio = "LOCALITA' CANCELLATA DA UN ALTRO UTENTE",
+                   .titolo = "KESTOR - ELIMINAZIONE", .modo = kGestione},
+                  // The next ROMA.
+                  {.scrivi = "ROMA", .tasto = Qt::Key_Return, .campi = {{1, "00119"}}}});
         Altro("DELETE FROM LOCALITA WHERE LocLocalita = 'ROMA' AND LocCAP = '00119'");
-        g.Messaggi.Copione({Risposta::Si});
-        Clicca(d.Cmdv(2));
-        EXPECT_EQ(Testi().back(), "LOCALITA' CANCELLATA DA UN ALTRO UTENTE");
-        EXPECT_EQ(d.windowTitle(), "GESTIONE DELLE LOCALITA' ITALIANE");
+        Passi(d, {{.risposta = Risposta::Si, .clic = 2,
+                   .messaggio = "LOCALITA' CANCELLATA DA UN ALTRO UTENTE",
+                   .modo = kGestione}});
+        // clang-format on
     });
 }
 
@@ -271,23 +231,17 @@ TEST_P(AggLocalitaTest, LoScorrimentoSiFermaAiDueCapi) {
     };
     const QStringList prima = Estremo("ASC"), ultima = Estremo("DESC");
     NelleLocalita("", "", [&](AggLocalita& d) {
-        Clicca(d.Muoviti(0));
-        EXPECT_EQ(d.Cod1->text(), prima[0]) << "from the empty form, the first locality";
-        EXPECT_EQ(d.Btxt(1)->text(), prima[1]);
+        const std::vector<std::pair<int, QString>> primi = {{0, prima[0]}, {1, prima[1]}},
+                                                   ultimi = {{0, ultima[0]}, {1, ultima[1]}};
+        // From the empty form, the first locality; at either end paging stays there, and
+        // leaving for a browse button checks nothing.
+        Passi(d, {{.clic = 4, .campi = primi},
+                  {.clic = 5, .campi = primi},
+                  {.clic = 3},
+                  {.scrivi = ultima[0], .clic = 4, .campi = ultimi},
+                  {.clic = 4, .campi = ultimi}});
         EXPECT_TRUE(Visibile(d.Muoviti(1))) << "paging keeps the buttons";
-        Clicca(d.Muoviti(1));
-        EXPECT_EQ(d.Cod1->text(), prima[0]);
-        EXPECT_EQ(d.Btxt(1)->text(), prima[1]);
-
-        Clicca(d.Cmdv(3));
-        Scrivi(ultima[0]);
-        Clicca(d.Muoviti(0));
-        EXPECT_EQ(d.Cod1->text(), ultima[0]);
-        EXPECT_EQ(d.Btxt(1)->text(), ultima[1]);
-        Clicca(d.Muoviti(0));
-        EXPECT_EQ(d.Cod1->text(), ultima[0]);
-        EXPECT_EQ(d.Btxt(1)->text(), ultima[1]);
-        EXPECT_TRUE(Testi().empty()) << "leaving for a browse button checks nothing";
+        EXPECT_TRUE(Testi().empty());
     });
 }
 
@@ -295,39 +249,26 @@ TEST_P(AggLocalitaTest, RegioniTastiEControlliDeiCampi) {
     Prepara();
     NelleLocalita("", "", [this](AggLocalita& d) {
         ASSERT_EQ(d.Combo1->count(), 21) << "a blank, then the regions";
-        Cerca("GENOVA");
-        EXPECT_EQ(d.Combo1->currentText(), "LIGURIA");
-        EXPECT_EQ(d.DesProv->text(), "") << "GE is not among the test provinces";
-        Premi(Qt::Key_Return);
-        ASSERT_EQ(Fuoco(), d.Btxt(1));
-        Premi(Qt::Key_Up);
-        EXPECT_EQ(Fuoco(), d.Btxt(3)) << "Up from the CAP goes to the prefix";
-        Scrivi("0a1");
-        EXPECT_EQ(d.Btxt(3)->text(), "01");
-        Premi(Qt::Key_Down);
-        ASSERT_EQ(Fuoco(), d.Btxt(1)) << "Down from the prefix goes to the CAP";
-        EXPECT_TRUE(Testi().empty());
-
-        Scrivi("1612");
-        Premi(Qt::Key_Return);
-        ASSERT_EQ(Testi(), std::vector<QString>{"C.A.P. FORMALMENTE ERRATO O NON INDICATO"});
-        EXPECT_EQ(g.Messaggi.Mostrati()[0].titolo, "KESTOR - ERRORE N. 1");
-        EXPECT_EQ(g.Messaggi.Mostrati()[0].icona, Icona::Critica);
-        EXPECT_EQ(Fuoco(), d.Btxt(1));
-
-        g.Messaggi.AzzeraMostrati();
-        Scrivi("16121");
-        ASSERT_EQ(Fuoco(), d.Btxt(2));
-        Scrivi("xx");
-        ASSERT_EQ(Testi(), std::vector<QString>{"PROVINCIA INESISTENTE"});
-        EXPECT_EQ(g.Messaggi.Mostrati()[0].titolo, "KESTOR - ERRORE N. 2");
-        EXPECT_EQ(Fuoco(), d.Btxt(2));
-
-        g.Messaggi.AzzeraMostrati();
-        Rapido(Qt::Key_A);
-        EXPECT_TRUE(Testi().empty()) << "ANNULLA leaves the box unchecked";
-        EXPECT_EQ(Fuoco(), d.Cod1);
-        EXPECT_EQ(Riga("GENOVA", "16121"), "GE|NULL|'LIG'");
+        // clang-format off
+        Passi(d, {
+            {.scrivi = "GENOVA", .tasto = Qt::Key_Return,
+             .campi = {{4, "LIGURIA"}, {5, ""} /* GE is not among the test provinces */}},
+            {.tasto = Qt::Key_Return, .fuoco = 1},
+            {.tasto = Qt::Key_Up, .fuoco = 3},  // from the CAP to the prefix
+            {.scrivi = "0a1", .campi = {{3, "01"}}},
+            {.tasto = Qt::Key_Down, .fuoco = 1},  // from the prefix to the CAP
+            {.scrivi = "1612", .tasto = Qt::Key_Return,
+             .messaggio = "C.A.P. FORMALMENTE ERRATO O NON INDICATO",
+             .titolo = "KESTOR - ERRORE N. 1", .icona = Icona::Critica, .messaggi = 1, .fuoco = 1},
+            {.scrivi = "16121", .messaggi = 0, .fuoco = 2},
+            {.scrivi = "xx", .messaggio = "PROVINCIA INESISTENTE", .titolo = "KESTOR - ERRORE N. 2",
+             .messaggi = 1, .fuoco = 2},
+            // ANNULLA leaves the box unchecked.
+            {.tasto = Qt::Key_A, .con = Qt::AltModifier, .messaggi = 0, .fuoco = 0,
+             .sql = SqlRiga("GENOVA", "16121"), .letto = "GE|NULL|'LIG'"},
+        });
+        // clang-format on
+        EXPECT_EQ(g.Messaggi.Mostrati().size(), 2u) << "none before the CAP's";
     });
 }
 
@@ -336,26 +277,22 @@ TEST_P(AggLocalitaTest, RegioniTastiEControlliDeiCampi) {
 TEST_P(AggLocalitaTest, DallAnagraficaConfermaControllaCapEProvinciaEUscitaNonRestituisceNulla) {
     Prepara();
     const LocalitaScelta scelta = NelleLocalita("", "PIEVE NUOVA", [this](AggLocalita& d) {
-        g.Messaggi.Copione({Risposta::Si});
-        Premi(Qt::Key_Return);
-        ASSERT_EQ(d.windowTitle(), "INSERIMENTO LOCALITA' ITALIANE");
-        Premi(Qt::Key_Return);
-        g.Messaggi.AzzeraMostrati();
-        Clicca(d.Cmdv(1));
-        ASSERT_EQ(Testi(), std::vector<QString>{"C.A.P. FORMALMENTE ERRATO O NON INDICATO"});
-        EXPECT_EQ(Righe("PIEVE NUOVA"), 0);
-        EXPECT_EQ(Fuoco(), d.Btxt(1));
-        Scrivi("12345");
-        ASSERT_EQ(Fuoco(), d.Btxt(2));
-        Scrivi("x");
-        g.Messaggi.AzzeraMostrati();
-        Clicca(d.Cmdv(1));
-        ASSERT_EQ(Testi(), std::vector<QString>{"PROVINCIA INESISTENTE"});
-        EXPECT_EQ(Righe("PIEVE NUOVA"), 0);
+        const QString nessuna =
+            "SELECT count(*) FROM LOCALITA WHERE rtrim(LocLocalita) = 'PIEVE NUOVA'";
+        // clang-format off
+        Passi(d, {
+            {.risposta = Risposta::Si, .tasto = Qt::Key_Return,
+             .modo = "INSERIMENTO LOCALITA' ITALIANE"},
+            {.tasto = Qt::Key_Return},
+            {.clic = 1, .messaggio = "C.A.P. FORMALMENTE ERRATO O NON INDICATO", .messaggi = 1,
+             .fuoco = 1, .sql = nessuna, .letto = "0"},
+            {.scrivi = "12345", .fuoco = 2},
+            {.scrivi = "x", .clic = 1, .messaggio = "PROVINCIA INESISTENTE", .messaggi = 1,
+             .fuoco = 2, .sql = nessuna, .letto = "0"},
+        });
+        // clang-format on
         EXPECT_FALSE(d.Scaricato());
-        EXPECT_EQ(Fuoco(), d.Btxt(2));
-        Scrivi("rm");
-        Clicca(d.Cmdv(1));
+        Passi(d, {{.scrivi = "rm", .clic = 1}});
         EXPECT_TRUE(d.Scaricato());
     });
     EXPECT_EQ(Riga("PIEVE NUOVA", "12345"), "RM|' '|''");
@@ -372,7 +309,7 @@ TEST_P(AggLocalitaTest, DalModuloClientiUscitaNonScriveNulla) {
     NelModale<AggLocalita>([this](AggLocalita& d) {
         EXPECT_TRUE(d.DaAnagrafica);
         EXPECT_EQ(d.Btxt(1)->text(), ".");
-        Rapido(Qt::Key_U);
+        Premi(Qt::Key_U, Qt::AltModifier);
     });
     Premi(Qt::Key_F4);
     EXPECT_TRUE(eseguito);
@@ -385,38 +322,29 @@ TEST_P(AggLocalitaTest, UnaScritturaCheFallisceTornaIndietroETieneIlModulo) {
     motore::Workspace altroWs(amb.Server());
     auto altro = altroWs.OpenDatabase(amb.PercorsoTabelle());
     NelleLocalita("", "", [&](AggLocalita& d) {
-        Cerca("ROMA");
-        Premi(Qt::Key_Return);
-        Scrivi("00998");
+        const QString guasto = "Errore in scrittura: operazione impossibile";
+        // clang-format off
+        Passi(d, {{.scrivi = "ROMA", .tasto = Qt::Key_Return}, {.tasto = Qt::Key_Return},
+                  {.scrivi = "00998"}});
         altro->Esegui(amb.SqlBloccoScrittura("LOCALITA"));
-        Clicca(d.Cmdv(1));
-        ASSERT_EQ(g.Messaggi.Mostrati().size(), 1u);
+        // The form stays as it was.
+        ASSERT_TRUE(Passi(d, {{.clic = 1, .icona = Icona::Critica, .messaggi = 1,
+                   .campi = {{1, "00998"}, {0, "ROMA"}}, .modo = kVariazione}}));
         const Messaggio& m = g.Messaggi.Mostrati()[0];
-        EXPECT_TRUE(m.testo.startsWith("Errore in scrittura: operazione impossibile\n"));
+        EXPECT_TRUE(m.testo.startsWith(guasto + "\n"));
         EXPECT_TRUE(m.titolo.startsWith("KESTOR - ERRORE N. "));
-        EXPECT_EQ(m.icona, Icona::Critica);
         EXPECT_FALSE(g.EnvironmentSettings.Workspace->InTransazione());
-        EXPECT_EQ(d.windowTitle(), "VARIAZIONE LOCALITA'") << "the form stays as it was";
-        EXPECT_EQ(d.Btxt(1)->text(), "00998");
-        EXPECT_EQ(d.Cod1->text(), "ROMA");
         altro->Esegui("COMMIT");
-        EXPECT_EQ(Riga("ROMA", "00998"), "");
-
-        Clicca(d.Cmdv(1));
-        EXPECT_EQ(Riga("ROMA", "00998"), "RM|' '|'LAZ'") << "the same form saves once it can";
-        EXPECT_EQ(g.Messaggi.Mostrati().size(), 1u);
-
-        Premi(Qt::Key_Return);
-        ASSERT_EQ(d.Btxt(1)->text(), "00118");
+        // The same form saves once it can.
+        Passi(d, {{.sql = SqlRiga("ROMA", "00998"), .letto = ""},
+                  {.clic = 1, .messaggi = 0, .sql = SqlRiga("ROMA", "00998"),
+                   .letto = "RM|' '|'LAZ'"},
+                  {.tasto = Qt::Key_Return, .campi = {{1, "00118"}}}});
         altro->Esegui(amb.SqlBloccoScrittura("LOCALITA"));
-        g.Messaggi.AzzeraMostrati();
-        g.Messaggi.Copione({Risposta::Si});
-        Clicca(d.Cmdv(2));
-        ASSERT_EQ(g.Messaggi.Mostrati().size(), 2u);
-        EXPECT_TRUE(g.Messaggi.Mostrati()[1].testo.startsWith(
-            "Errore in scrittura: operazione impossibile"));
-        EXPECT_EQ(d.windowTitle(), "VARIAZIONE LOCALITA'");
-        EXPECT_EQ(d.Btxt(1)->text(), "00118");
+        ASSERT_TRUE(Passi(d, {{.risposta = Risposta::Si, .clic = 2, .messaggi = 2,
+                               .campi = {{1, "00118"}}, .modo = kVariazione}}));
+        // clang-format on
+        EXPECT_TRUE(g.Messaggi.Mostrati().back().testo.startsWith(guasto));
         altro->Esegui("COMMIT");
         EXPECT_EQ(Riga("ROMA", "00118"), "RM|NULL|'LAZ'") << "a failed delete keeps the row";
     });

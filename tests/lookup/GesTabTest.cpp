@@ -11,7 +11,16 @@ namespace {
 
 class GesTabTest : public ModuloClientiTest {
   protected:
-    void NelDialogo(std::function<void(GesTab&)> passi) { NelModale<GesTab>(passi); }
+    // The lookup to the walks' runner: 0 the code box, 1 the description box, 2 the list;
+    // its buttons; the list's lines as its mode.
+    using ModuloClientiTest::Passi;
+    bool Passi(GesTab& d, const std::vector<Passo>& passi) {
+        return Percorri(g.Messaggi,
+                        {Campi({d.CodTab, d.DescTab, d.Lista}),
+                         [&d](int i) -> QAbstractButton* { return d.cmdRt[size_t(i)]; },
+                         [&d] { return QString::number(d.Lista->count()); }, nullptr},
+                        passi);
+    }
     static QStringList Righe(const GesTab& d) {
         QStringList r;
         for (int i = 0; i < d.Lista->count(); ++i) r << d.Lista->item(i)->text();
@@ -31,7 +40,7 @@ TEST_P(GesTabTest, LaProvinciaSiCercaPerCodiceEConfermaScriveIlCampo) {
     Avvia();
     NuovoCliente();
     Avanza(9);
-    NelDialogo([this](GesTab& d) {
+    NelModale<GesTab>([this](GesTab& d) {
         EXPECT_TRUE(d.CodTab->isVisible());
         EXPECT_FALSE(d.DescTab->isVisible());
         const QStringList righe = Righe(d);
@@ -49,30 +58,26 @@ TEST_P(GesTabTest, LaProvinciaSiCercaPerCodiceEConfermaScriveIlCampo) {
         EXPECT_TRUE(d.Lista->item(0)->text().startsWith("RM - ROMA"));
         Premi(Qt::Key_C, Qt::AltModifier);
     });
-    Premi(Qt::Key_F4);
+    // A chosen code fills the field and moves on, as typed, and passes the check that leaving
+    // the field runs.
+    Passi({{.tasto = Qt::Key_F4, .fuoco = 10, .campi = {{9, "RM"}}},
+           {.tasto = Qt::Key_Up, .fuoco = 9}});
     EXPECT_TRUE(eseguito);
-    EXPECT_EQ(Txt(9)->text(), "RM");
-    EXPECT_EQ(CampoConFuoco(), 10) << "a chosen code fills the field and moves on, as typed";
-    EXPECT_TRUE(Testi().empty()) << "RM passes the check that leaving the field runs";
+    EXPECT_TRUE(Testi().empty());
 
     // USCITA (by mouse: no pre-read of the box) and F2 leave the field as it was.
-    Premi(Qt::Key_Up);
-    ASSERT_EQ(CampoConFuoco(), 9);
     for (const bool mouse : {true, false}) {
-        NelDialogo([this, mouse](GesTab& d) {
+        NelModale<GesTab>([this, mouse](GesTab& d) {
             Scrivi("M");
             if (!mouse) return Premi(Qt::Key_F2);
             QTest::mouseClick(d.cmdRt[2], Qt::LeftButton);
             EXPECT_TRUE(d.Letta().Codice.isEmpty());
         });
-        Premi(Qt::Key_F4);
+        Passi({{.tasto = Qt::Key_F4, .fuoco = 9, .campi = {{9, "RM"}}}});
         EXPECT_TRUE(eseguito);
-        EXPECT_EQ(Txt(9)->text(), "RM");
-        EXPECT_EQ(CampoConFuoco(), 9);
     }
-    Premi(Qt::Key_Down);
-    ASSERT_EQ(CampoConFuoco(), 10);
-    NelDialogo([](GesTab& d) { d.Scarica(); });
+    Passi({{.vai = 10}});
+    NelModale<GesTab>([](GesTab& d) { d.Scarica(); });
     Premi(Qt::Key_F4);
     EXPECT_FALSE(eseguito) << "a white field has no lookup";
     QApplication::processEvents();
@@ -82,22 +87,20 @@ TEST_P(GesTabTest, LeNazioniSiCercanoPerDescrizioneUscendoDallaCasellaVuota) {
     Avvia();
     NuovoCliente();
     Avanza(2);
-    NelDialogo([this](GesTab& d) {
-        EXPECT_EQ(d.CodTab->text(), "IT") << "the nation's search starts from the field";
-        EXPECT_EQ(d.Lista->count(), 0) << "an ISO code is not a table code";
-        Premi(Qt::Key_Backspace);
-        EXPECT_EQ(d.Lista->count(), 4);
-        Premi(Qt::Key_Tab);  // the empty code box: description search
+    NelModale<GesTab>([this](GesTab& d) {
+        // The nation's search starts from the field; an ISO code is not a table code. The
+        // empty code box left: the description search.
+        Passi(d, {{.campi = {{0, "IT"}}, .modo = "0"},
+                  {.tasto = Qt::Key_Backspace, .modo = "4"},
+                  {.tasto = Qt::Key_Tab, .fuoco = 1}});
         EXPECT_TRUE(d.DescTab->isVisible());
         EXPECT_FALSE(d.CodTab->isVisible());
-        EXPECT_EQ(Fuoco(), d.DescTab);
         EXPECT_TRUE(d.Ldesc->isVisible());
         const QStringList tutte = Righe(d);
         ASSERT_EQ(tutte.size(), 4);
         EXPECT_TRUE(tutte[0].startsWith("GERMANIA")) << "sorted by description, not by code";
         EXPECT_TRUE(std::is_sorted(tutte.begin(), tutte.end()));
-        Scrivi("GER");
-        ASSERT_EQ(d.Lista->count(), 1);
+        ASSERT_TRUE(Passi(d, {{.scrivi = "GER", .modo = "1"}}));
         EXPECT_TRUE(d.Lista->item(0)->text().startsWith("GERMANIA"));
         EXPECT_TRUE(d.Lista->item(0)->text().endsWith(" - 276"));
         Premi(Qt::Key_Return);  // a Tab: leaving the box reads the first line
@@ -107,10 +110,9 @@ TEST_P(GesTabTest, LeNazioniSiCercanoPerDescrizioneUscendoDallaCasellaVuota) {
         Premi(Qt::Key_Backtab);
         d.cmdRt[0]->click();
     });
-    Premi(Qt::Key_F4);
+    // The full field moves on and its check converts it.
+    Passi({{.tasto = Qt::Key_F4, .fuoco = 3, .campi = {{2, "DE"}}}});
     EXPECT_TRUE(eseguito);
-    EXPECT_EQ(Txt(2)->text(), "DE") << "the full field moves on and its check converts it";
-    EXPECT_EQ(CampoConFuoco(), 3);
 }
 
 TEST_P(GesTabTest, ListaConLaSelezioneEUnApostrofo) {
@@ -122,24 +124,20 @@ TEST_P(GesTabTest, ListaConLaSelezioneEUnApostrofo) {
     Avvia();
     NuovoCliente();
     Avanza(2);
-    NelDialogo([this](GesTab& d) {
-        Premi(Qt::Key_Backspace);
-        Premi(Qt::Key_Tab);
-        Scrivi("L'A");
-        EXPECT_TRUE(d.TestoElenco().endsWith("DESCRIZIONE BETWEEN 'L''A' and 'L''Azzz'"));
-        EXPECT_EQ(d.Lista->count(), 0);
+    NelModale<GesTab>([this](GesTab& d) {
+        Passi(
+            d,
+            {{.tasto = Qt::Key_Backspace}, {.tasto = Qt::Key_Tab}, {.scrivi = "L'A", .modo = "0"}});
         EXPECT_TRUE(Testi().empty()) << "no SQL error";
+        EXPECT_TRUE(d.TestoElenco().endsWith("DESCRIZIONE BETWEEN 'L''A' and 'L''Azzz'"));
         d.DescTab->setText("G");
-        ASSERT_EQ(d.Lista->count(), 2);
         EXPECT_TRUE(d.cmdRt[1]->isVisible());
-        QTest::mouseClick(d.cmdRt[1], Qt::LeftButton);  // X SELEZIONA: the list
-        Attendi();
-        EXPECT_EQ(Fuoco(), d.Lista);
+        Passi(d, {{.modo = "2"}, {.clic = 1, .fuoco = 2}});  // X SELEZIONA: the list
         EXPECT_EQ(d.Lista->currentRow(), 0);
         EXPECT_EQ(d.cmdRt[1]->text(), "&X RICERCA");
         EXPECT_EQ(d.Letta().Codice, "276") << "leaving the box read the first line";
-        Rapido(Qt::Key_X);  // X RICERCA: back to the box
-        EXPECT_EQ(Fuoco(), d.DescTab);
+        // X RICERCA: back to the box.
+        Passi(d, {{.tasto = Qt::Key_X, .con = Qt::AltModifier, .fuoco = 1}});
         EXPECT_EQ(d.cmdRt[1]->text(), "&X SELEZIONA");
         d.Scarica();  // Enter in the list: finestra_reale.sh's LOOKUP B
     });

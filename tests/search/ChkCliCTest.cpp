@@ -35,7 +35,17 @@ class ChkCliCTest : public ModuloClientiTest {
         r->Carica();
         return r;
     }
-    void NellaRicerca(std::function<void(ChkCliC&)> passi) { NelModale<ChkCliC>(passi); }
+    // The search to the walks' runner: 0 the grid, 1 to 7 the criteria; its buttons; the
+    // second button's caption (criteria or grid) as its mode; the company's data.
+    using ModuloClientiTest::Passi;
+    bool Passi(ChkCliC& r, const std::vector<Passo>& passi) {
+        // clang-format off
+        return Percorri(g.Messaggi, {Campi({r.GridRic, r.Btxt(1), r.Btxt(2), r.Btxt(3), r.Btxt(4),
+                                     r.Btxt(5), r.Btxt(6), r.Btxt(7)}),
+                              [&r](int i) -> QAbstractButton* { return r.CmdR(i); },
+                              [&r] { return r.CmdR(1)->text(); }, nullptr}, passi);
+        // clang-format on
+    }
 
     // The configured spreadsheet: a script that notes what it was started with.
     void Foglio(const QString& nome = "foglio di calcolo") {
@@ -566,28 +576,23 @@ TEST_P(ChkCliCTest, DalCampoCodiceSiSceglieUnCliente) {
     Cliente(42, "ROSSI MARIO", "20121");
     Avvia();
     ASSERT_EQ(CampoConFuoco(), 0);
-    NellaRicerca([this](ChkCliC& r) {
+    NelModale<ChkCliC>([this](ChkCliC& r) {
         EXPECT_EQ(Fuoco(), r.Btxt(1));
         // Entering the field selects its blank, so typing replaces it.
         QTRY_VERIFY_WITH_TIMEOUT(r.Btxt(1)->hasSelectedText(), 5000);
-        Scrivi("a1");  // digits only in the VAT number
-        EXPECT_EQ(r.Btxt(1)->text(), "1");
-        Premi(Qt::Key_Up);
-        EXPECT_EQ(Fuoco(), r.Btxt(7)) << "up from the first criterion wraps to the last";
-        Premi(Qt::Key_Home);
-        Premi(Qt::Key_Backspace);
-        Premi(Qt::Key_Down);
-        Premi(Qt::Key_Down);
-        EXPECT_EQ(Fuoco(), r.Btxt(3));
-        Scrivi("rossi m");
-        EXPECT_EQ(r.Btxt(3)->text(), "ROSSI M");
-        Premi(Qt::Key_E, Qt::AltModifier);
-        QTest::qWait(200);
+        // clang-format off
+        Passi(r, {
+            {.scrivi = "a1", .campi = {{1, "1"}}},  // digits only in the VAT number
+            {.tasto = Qt::Key_Up, .fuoco = 7},  // up from the first criterion wraps to the last
+            {.tasto = Qt::Key_Home}, {.tasto = Qt::Key_Backspace}, {.tasto = Qt::Key_Down},
+            {.tasto = Qt::Key_Down, .fuoco = 3},
+            {.scrivi = "rossi m", .campi = {{3, "ROSSI M"}}},
+            {.tasto = Qt::Key_E, .con = Qt::AltModifier},
+        });
+        // clang-format on
         ASSERT_EQ(r.GridRic->Rows(), 2);
-        Premi(Qt::Key_S, Qt::AltModifier);
-        QTest::qWait(200);
+        Passi(r, {{.tasto = Qt::Key_S, .con = Qt::AltModifier, .modo = "&RICERCA"}});
         EXPECT_TRUE(r.InGriglia);
-        EXPECT_EQ(r.CmdR(1)->text(), "&RICERCA");
         Premi(Qt::Key_Return);
     });
     Premi(Qt::Key_F4);
@@ -603,10 +608,9 @@ TEST_P(ChkCliCTest, DalCampoCodiceSiSceglieUnCliente) {
     // then taking it: finestra_reale.sh.
     form->CmdI(3)->click();
     Attendi();
-    NellaRicerca([this](ChkCliC& r) {
-        EXPECT_EQ(Fuoco(), r.GridRic) << "a client chosen once: the grid at its place";
-        Premi(Qt::Key_U, Qt::AltModifier);
-        QTest::qWait(200);
+    NelModale<ChkCliC>([this](ChkCliC& r) {
+        // A client chosen once: the grid at its place.
+        Passi(r, {{.fuoco = 0}, {.tasto = Qt::Key_U, .con = Qt::AltModifier}});
     });
     Premi(Qt::Key_F4);
     QTest::qWait(100);

@@ -9,6 +9,7 @@
 #include "ui/Global.h"
 
 #include "support/AmbienteProva.h"
+#include "support/Passi.h"
 
 #include <gtest/gtest.h>
 
@@ -39,50 +40,29 @@ class ModuloClientiTest : public ::testing::TestWithParam<Motore> {
         Attendi();
     }
 
-    // Lets queued keys and focus changes arrive.
-    static void Attendi() {
-        QTest::qWait(30);
-        // A dialog that has just closed hands the activation back a little later; on a
-        // loaded machine that can be after the wait.
-        for (int i = 0; i < 100 && !QApplication::activeWindow(); ++i) QTest::qWait(10);
-    }
-
     CasellaTesto* Txt(int i) { return form->Txt(i); }
-    QWidget* Fuoco() { return QApplication::focusWidget(); }
-    int CampoConFuoco() {
-        for (int i = 0; i < 18; ++i)
-            if (Fuoco() == Txt(i)) return i;
-        return -1;
+    // The client form to the walks' runner.
+    Vista VistaClienti() {
+        return {[this](int i) -> QWidget* { return i < 18 ? Txt(i) : nullptr; },
+                [this](int i) -> QAbstractButton* { return form->CmdI(i); },
+                [this] { return QString::number(form->ModoMaschera); },
+                [this](const QString& sql) { return Leggi(sql); }};
     }
+    bool Passi(const std::vector<Passo>& passi) {
+        return Percorri(g.Messaggi, VistaClienti(), passi);
+    }
+    int CampoConFuoco() { return CampoCon(VistaClienti(), Fuoco()); }
 
-    void Premi(int tasto, Qt::KeyboardModifiers m = Qt::NoModifier) {
-        QTest::keyClick(Fuoco(), Qt::Key(tasto), m);
-        Attendi();
-    }
-    void Scrivi(const QString& testo) {
-        QTest::keyClicks(Fuoco(), testo);
-        Attendi();
-    }
     // Puts the focus on a field the way the operator would: Home, then Down.
     void VaiAlCampo(int i) {
         Premi(Qt::Key_Home);
-        for (int passi = 0; passi < 20 && CampoConFuoco() != i; ++passi) Premi(Qt::Key_Down);
-        ASSERT_EQ(CampoConFuoco(), i);
+        Avanza(i);
     }
     // Moves down from the current field, without passing the fields above again.
-    void Avanza(int i) {
-        for (int passi = 0; passi < 20 && CampoConFuoco() != i; ++passi) Premi(Qt::Key_Down);
-        ASSERT_EQ(CampoConFuoco(), i);
-    }
+    void Avanza(int i) { ASSERT_TRUE(Passi({{.vai = i}})); }
     // Leaves the code empty: a new client, then a company name so the fields can be walked.
     void NuovoCliente() {
-        Premi(Qt::Key_Return);
-        ASSERT_EQ(CampoConFuoco(), 1);
-        Premi(Qt::Key_Down);
-        Premi(Qt::Key_Down);
-        Premi(Qt::Key_Down);
-        ASSERT_EQ(CampoConFuoco(), 4);
-        Scrivi("NUOVO CLIENTE");
+        Passi({{.tasto = Qt::Key_Return, .fuoco = 1}, {.vai = 4, .scrivi = "NUOVO CLIENTE"}});
     }
 
     // What another program reads from the company database.
@@ -94,21 +74,10 @@ class ModuloClientiTest : public ::testing::TestWithParam<Motore> {
         p.start(ANAGRAFICA_OPERATORE, {amb.Programma(), "sql", tabelle ? "tabelle" : "ditta", sql});
         return p.waitForFinished(30000) ? p.exitCode() : -1;
     }
-    int Clienti() { return Leggi("SELECT count(*) FROM Clienti").toInt(); }
-    // The rows of a one-column query joined by commas.
-    QString Elenco(const QString& sql) { return Leggi(sql).replace('\n', ','); }
+    static inline const QString kQuanti = "SELECT count(*) FROM Clienti";
 
-    void Clicca(int pulsante) { Clicca(form->CmdI(pulsante)); }
-    void Clicca(QAbstractButton* b) {
-        QTest::mouseClick(b, Qt::LeftButton);
-        Attendi();
-    }
-    // An access key presses its button a moment later, as a click is animated.
-    void Rapido(int lettera) {
-        Premi(lettera, Qt::AltModifier);
-        QTest::qWait(150);
-        Attendi();
-    }
+    void Clicca(int pulsante) { ::Clicca(form->CmdI(pulsante)); }
+    void Clicca(QWidget* w) { ::Clicca(w); }
 
     // Presses a button of the similar-clients list as soon as it is up.
     void AlloElenco(int pulsante) {
