@@ -85,6 +85,16 @@ bool SoloCifre(const QString& s) {
            std::all_of(s.begin(), s.end(), [](QChar c) { return c >= '0' && c <= '9'; });
 }
 
+// TestoDaNull's rule on the engine's UTF-8: null, blank or led by a NUL.
+bool Mancante(QByteArrayView v, bool nullo) {
+    if (nullo || v.isEmpty() || v.front() == '\0') return true;
+    for (const char ch : v) {
+        if (static_cast<unsigned char>(ch) >= 0x80) return QString::fromUtf8(v).trimmed().isEmpty();
+        if (ch != ' ' && (ch < '\t' || ch > '\r')) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 ChkCliC::ChkCliC(Global& g, QWidget* parent) : Modulo(g, parent) {
@@ -424,7 +434,9 @@ Guasto ChkCliC::LeggiRighe(int massimo, int ms) {
             }
             for (size_t c = 1; c < r.colonne.size(); ++c)
                 // A missing nation or telephone shows as one blank.
-                celle[c] = r.nulle[c] && (c == 6 || c == 7) ? QByteArrayView(" ", 1) : r.colonne[c];
+                celle[c] = (c == 6 || c == 7) && Mancante(r.colonne[c], r.nulle[c])
+                               ? QByteArrayView(" ", 1)
+                               : r.colonne[c];
             GridRic->AddItemCelle(celle);
         });
     if (!lettura_.Aperto()) seguito_->stop();

@@ -74,7 +74,7 @@ SU_OGNI_MOTORE(ChkCliCTest);
 
 TEST_P(ChkCliCTest, IlTestoELaGrigliaDellaRicerca) {
     Cliente(42, "ROSSI MARIO", "20121", QVariant());
-    Cliente(43, "ROSSI LUCA", "00118", "IT");
+    Cliente(43, "ROSSI LUCA", "00118", "  ");
     Cliente(1234567, "ROSSI ANNA", QVariant(), "DE");
     Cliente(8, "BIANCHI", "10100", "IT");
     Avvia();
@@ -97,6 +97,7 @@ TEST_P(ChkCliCTest, IlTestoELaGrigliaDellaRicerca) {
     ASSERT_EQ(gr.Rows(), 4);
     EXPECT_EQ(gr.TextMatrix(1, 0), "    42");
     EXPECT_EQ(gr.TextMatrix(1, 6), " ") << "a null nation shows one blank";
+    EXPECT_EQ(gr.TextMatrix(2, 6), " ") << "and so does a blank one";
     EXPECT_EQ(gr.TextMatrix(1, 2), "") << "a null address is empty";
     EXPECT_EQ(gr.TextMatrix(3, 0), "1234567");
     EXPECT_EQ(gr.TextMatrix(3, 6), "DE");
