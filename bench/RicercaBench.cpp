@@ -68,6 +68,8 @@ void Cerca(benchmark::State& state, std::map<int, QString> valori, bool tutta = 
     std::vector<double> programma, crudo, crudo2, programmaCpu, crudoCpu;
     qint64 righe = 0;
     double rss = 0, anonima = 0;
+    // For a profile of the program alone.
+    static const bool senzaCrudo = qEnvironmentVariableIsSet("RICERCA_SENZA_CRUDO");
     for (auto _ : state) {
         const auto inizio = std::chrono::steady_clock::now();
         const std::clock_t cpu = std::clock();
@@ -88,8 +90,6 @@ void Cerca(benchmark::State& state, std::map<int, QString> valori, bool tutta = 
                 .count());
         programmaCpu.push_back(1000.0 * double(std::clock() - cpu) / CLOCKS_PER_SEC);
         const std::clock_t cpuCrudo = std::clock();
-        // For a profile of the program alone.
-        static const bool senzaCrudo = qEnvironmentVariableIsSet("RICERCA_SENZA_CRUDO");
         if (senzaCrudo) {
             state.ResumeTiming();
             continue;
@@ -113,6 +113,24 @@ void Cerca(benchmark::State& state, std::map<int, QString> valori, bool tutta = 
     state.counters["cpu_ms"] = Mediana(programmaCpu);
     state.counters["crudo_cpu_ms"] = Mediana(crudoCpu);
     state.counters["righe_crude"] = double(righe);
+    if (senzaCrudo || Mediana(programma) > 100) return;
+    // The same reads again, each kind back to back: interleaved, each read also pays for
+    // what the other left in the caches, and the program, whose footprint is larger, pays
+    // more.
+    std::vector<double> diFila, crudoDiFila;
+    for (int i = 0; i < 11; ++i) {
+        const auto inizio = std::chrono::steady_clock::now();
+        r.EseguiRicerca();
+        r.CompletaRicerca();
+        diFila.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - inizio)
+                .count());
+    }
+    for (int i = 0; i < 11; ++i)
+        crudoDiFila.push_back(LetturaCruda(*d, server, sql, false, &righe));
+    state.counters["di_fila_ms"] = Mediana(diFila);
+    state.counters["crudo_di_fila_ms"] = Mediana(crudoDiFila);
+    state.counters["x_di_fila"] = Mediana(diFila) / Mediana(crudoDiFila);
 }
 
 // The name ROSSI: 7,914 clients.
