@@ -409,48 +409,40 @@ class Griglia::Righe {
     }
 
     void CompattaSeServe() {
-        if (scarto_ > kPochi && occupato_ - scarto_ <= kPochi)
-            Ricomincia();
-        else if (scarto_ > kBlocco && scarto_ * 2 > occupato_)
+        const std::size_t vivi = occupato_ - scarto_;
+        if ((scarto_ > kPochi && vivi <= kPochi) || (scarto_ > kBlocco && scarto_ * 2 > occupato_))
             Compatta();
     }
 
-    // A store emptied for the next read writes again from the start of its first block,
-    // whose pages are already in memory and likely in the cache.
-    void Ricomincia() {
-        std::string vivi;
-        for (const Riga& r : righe_) vivi.append(r.dati, r.lunghezza);
-        blocchi_.resize(1);
-        libero_ = blocchi_.front().get();
-        resto_ = kBlocco;  // every block has at least that
+    // Writes the live lines again from the start. A store emptied for the next read keeps
+    // its first block, whose pages are already in memory and likely in the cache; the few
+    // lines left are set aside meanwhile.
+    void Compatta() {
+        std::string pochi;
+        std::vector<std::unique_ptr<char[]>> vecchi;
+        const bool riusa = occupato_ - scarto_ <= kPochi && !blocchi_.empty();
+        if (riusa) {
+            for (const Riga& r : righe_) pochi.append(r.dati, r.lunghezza);
+            blocchi_.resize(1);
+            libero_ = blocchi_.front().get();
+            resto_ = kBlocco;  // every block has at least that
+        } else {
+            vecchi = std::move(blocchi_);
+            blocchi_.clear();
+            libero_ = nullptr;
+            resto_ = 0;
+        }
         occupato_ = scarto_ = 0;
-        const char* da = vivi.data();
+        const char* messe = pochi.data();
         for (Riga& r : righe_) {
             if (r.lunghezza == 0) {
                 r = {};
                 continue;
             }
+            const char* da = riusa ? messe : r.dati;
+            messe += riusa ? r.lunghezza : 0;
             char* p = Spazio(r.lunghezza);
             std::memcpy(p, da, r.lunghezza);
-            da += r.lunghezza;
-            const bool compressa = r.compressa;
-            r = Conferma(p, p + r.lunghezza);
-            r.compressa = compressa;
-        }
-    }
-
-    void Compatta() {
-        const auto vecchi = std::move(blocchi_);
-        blocchi_.clear();
-        libero_ = nullptr;
-        resto_ = occupato_ = scarto_ = 0;
-        for (Riga& r : righe_) {
-            if (r.lunghezza == 0) {
-                r = {};
-                continue;
-            }
-            char* p = Spazio(r.lunghezza);
-            std::memcpy(p, r.dati, r.lunghezza);
             const bool compressa = r.compressa;
             r = Conferma(p, p + r.lunghezza);
             r.compressa = compressa;
