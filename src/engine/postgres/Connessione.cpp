@@ -1,8 +1,10 @@
 // The connections to the server and what keeps them from ever holding the window. The
 // design notes:
 // - Two connections per database: the main one runs the statements and the transaction;
-//   a snapshot streams on a second one, row by row, so that a long read holds nothing a
-//   writer waits for and leaves the main connection free.
+//   a snapshot streams on a second one, in batches from a cursor of a read-only
+//   transaction (see kCursore), so that a long read holds nothing a writer waits for and
+//   leaves the main connection free. The transaction's ROLLBACK is sent when the read
+//   ends, and its answer read before the connection serves again (Riprendi).
 // - The deadline: every request is sent without blocking and waited for up to the
 //   workspace's deadline (12 s unless set); past it the request is cancelled (PQcancel, in
 //   a thread of its own, since a frozen server takes a cancel no sooner than the request),
@@ -339,14 +341,23 @@ void DatabasePg::Rilascia(PGconn* c) {
         // A server that takes no cancel, or does not end the answer, in time loses it.
         const auto fine = Orologio::now() + std::chrono::milliseconds(scadenza);
         bool pulita = Annulla(c, scadenza);
-        while (pulita) {
-            while (PQisBusy(c) && pulita) pulita = Pronta(c, false, fine) && PQconsumeInput(c);
-            if (!pulita) break;
-            PGresult* risultato = PQgetResult(c);
-            if (!risultato) break;
-            PQclear(risultato);
+        auto leggiTutto = [&] {
+            while (pulita) {
+                while (PQisBusy(c) && pulita) pulita = Pronta(c, false, fine) && PQconsumeInput(c);
+                if (!pulita) break;
+                PGresult* risultato = PQgetResult(c);
+                if (!risultato) break;
+                PQclear(risultato);
+            }
+        };
+        leggiTutto();
+        // The read's transaction ends too, whether the cancel reached it or not.
+        if (pulita && PQtransactionStatus(c) != PQTRANS_IDLE) {
+            pulita = PQsendQuery(c, "ROLLBACK");
+            while (pulita && PQflush(c) == 1) pulita = Pronta(c, true, fine);
+            leggiTutto();
         }
-        pulita = pulita && PQstatus(c) == CONNECTION_OK;
+        pulita = pulita && PQstatus(c) == CONNECTION_OK && PQtransactionStatus(c) == PQTRANS_IDLE;
         std::lock_guard<std::mutex> l(r->m);
         if (r->abbandonato || !pulita) {
             PQfinish(c);
@@ -367,11 +378,19 @@ PGconn* DatabasePg::Raccogli(const std::shared_ptr<Rientro>& r, int attesaMs) {
     return std::exchange(r->c, nullptr);
 }
 
-PGconn* DatabasePg::Flusso() {
-    if (flusso_ && PQstatus(flusso_) != CONNECTION_OK) {
+void DatabasePg::Riprendi() {
+    if (!flusso_ || lettore_) return;
+    // The last read's transaction ended with a ROLLBACK whose answer nobody waited for.
+    if (PQtransactionStatus(flusso_) == PQTRANS_ACTIVE) Svuota(flusso_);
+    if (flusso_ &&
+        (PQstatus(flusso_) != CONNECTION_OK || PQtransactionStatus(flusso_) != PQTRANS_IDLE)) {
         PQfinish(flusso_);
         flusso_ = nullptr;
     }
+}
+
+PGconn* DatabasePg::Flusso() {
+    Riprendi();
     // One that came back clean serves before a new one is made.
     for (auto i = rientri_.begin(); !flusso_ && i != rientri_.end();) {
         bool finito;
@@ -567,6 +586,7 @@ void DatabasePg::RollbackLocale() {
 
 void DatabasePg::ImpostaAttesa(int millisecondi) {
     attesaMs_ = millisecondi;
+    Riprendi();
     const QByteArray sql = QStringLiteral("SET lock_timeout = %1").arg(millisecondi).toUtf8();
     for (PGconn* c : {conn_, flusso_}) {
         if (!c || PQstatus(c) != CONNECTION_OK || (c == flusso_ && lettore_)) continue;

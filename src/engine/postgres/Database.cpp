@@ -510,43 +510,55 @@ std::unique_ptr<Recordset> DatabasePg::OpenSnapshot(const QString& sql) {
         rs->rigaCorrente_ = -1;
     } else {
         // The server's snapshot comes first in the same request, before the search's own
-        // (a commit in between only makes the version look older): see Invariato.
-        const QByteArray testo = QByteArray(kVersione) + "; " + nativo.toUtf8();
+        // (a commit in between only makes the version look older): see Invariato. The
+        // cursor is planned as the statement would be, for all of its rows.
+        const QByteArray testo = "BEGIN READ ONLY; SET LOCAL cursor_tuple_fraction = 1; " +
+                                 QByteArray(kVersione) + "; DECLARE " + kCursore +
+                                 " NO SCROLL CURSOR FOR " + nativo.toUtf8() + ';';
+        static constexpr Lotti kPrimi = LottiDellaRichiesta(true);
         PGconn* c = nullptr;
-        Risultato primo;
-        ExecStatusType stato = PGRES_FATAL_ERROR;
+        Risultato lotto, versione;
         for (int tentativo = 0;; ++tentativo) {
             c = Flusso();
-            ++Viaggi();
-            if (PQsendQuery(c, testo.constData())) {
-                PQsetSingleRowMode(c);
-                rs->inFlusso_ = true;
-                lettore_ = rs.get();
-                primo = Prossimo(c);
-                if (PQresultStatus(primo.get()) == PGRES_SINGLE_TUPLE) {
-                    rs->versione_ = VersioneDi(primo.get());
-                    primo = Prossimo(c);  // the end of its one row
-                    if (PQresultStatus(primo.get()) == PGRES_TUPLES_OK) primo = Prossimo(c);
+            lotto.reset();
+            versione.reset();
+            rs->inFlusso_ = true;
+            lettore_ = rs.get();
+            // The version's row comes first, then the first batch; a failure stops the
+            // rest, which FermaFlusso reads away.
+            if (rs->ChiediLotti(kPrimi, testo)) {
+                while (Risultato r = Prossimo(c)) {
+                    const auto stato = PQresultStatus(r.get());
+                    if (stato == PGRES_COMMAND_OK) continue;
+                    if (stato == PGRES_TUPLES_OK && !versione) {
+                        versione = std::move(r);
+                        continue;
+                    }
+                    lotto = std::move(r);
+                    break;
                 }
-                stato = PQresultStatus(primo.get());
-                if (stato == PGRES_SINGLE_TUPLE || stato == PGRES_TUPLES_OK) break;
-                rs->versione_.clear();
-                rs->FermaFlusso();
+                if (PQresultStatus(lotto.get()) == PGRES_TUPLES_OK) break;
             }
+            // After a failure the server skips the rest: what remains is read here.
+            rs->attesi_.clear();
+            rs->FermaFlusso();
             // As any read outside a transaction: once more on a new connection.
             if (tentativo == 0 && flusso_ == c && PQstatus(c) == CONNECTION_BAD) {
                 Lascia(c);
                 continue;
             }
-            Solleva(flusso_ == c ? c : nullptr, primo.get());
+            Solleva(flusso_ == c ? c : nullptr, lotto.get());
         }
-        for (int k = 0; k < PQnfields(primo.get()); ++k)
-            rs->colonne_.push_back(ColonnaDa(primo.get(), k));
-        rs->risultato_ = std::move(primo);
+        rs->versione_ = VersioneDi(versione.get());
+        for (int k = 0; k < PQnfields(lotto.get()); ++k)
+            rs->colonne_.push_back(ColonnaDa(lotto.get(), k));
+        const int righe = PQntuples(lotto.get());
+        rs->risultato_ = std::move(lotto);
         rs->rigaCorrente_ = 0;
-        rs->eof_ = stato != PGRES_SINGLE_TUPLE;
-        rs->haRiga_ = !rs->eof_;
-        if (rs->eof_) rs->FermaFlusso();
+        rs->eof_ = righe == 0;
+        rs->haRiga_ = righe > 0;
+        rs->attesi_.pop_front();
+        rs->Segui(righe == kPrimi[0]);
         return rs;
     }
     rs->eof_ = false;

@@ -11,10 +11,13 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <span>
 
 namespace motore::postgres {
 
@@ -23,6 +26,23 @@ constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFl
               kNumeric = 1700, kText = 25, kBpchar = 1042, kVarchar = 1043;
 // What the catalog adds to a text column's width in its type modifier (atttypmod).
 constexpr int kTestaVarchar = 4;
+
+// A streamed snapshot reads its rows from a cursor of this name, in batches: one result
+// per batch, where libpq's single-row mode makes a result, and copies the column
+// descriptions, for every row. A request asks for many batches, which the server sends
+// one after the other as it would send rows, and a batch is small enough that the next
+// travels through the socket's buffers while the program reads it. The first request's
+// batches start small, so that the first rows come as soon as the server has them; each
+// later request goes as the last batch of the one before comes.
+constexpr char kCursore[] = "lettura";
+constexpr int kLotto = 512;
+using Lotti = std::array<int, 32>;
+constexpr Lotti LottiDellaRichiesta(bool prima) {
+    Lotti lotti{};
+    for (size_t i = 0; i < lotti.size(); ++i)
+        lotti[i] = prima && i < 4 ? 32 << i : kLotto;  // 32, 64, 128, 256, then 512
+    return lotti;
+}
 
 struct Libera {
     void operator()(PGresult* r) const { PQclear(r); }
@@ -153,6 +173,11 @@ class DatabasePg final : public Database {
     // main connection free and holds no transaction the forms see.
     PGconn* Flusso();
     PGconn* FlussoAttuale() const { return flusso_; }
+    // Makes the streaming connection ready for another use once no read holds it: reads
+    // the answer its last read's end left behind, and drops it if it is not idle after.
+    void Riprendi();
+    // A further request of a streamed read, sent ahead of need.
+    void ContaViaggio() { ++Viaggi(); }
     // Hands a streaming connection whose rows are still coming to a thread of its own,
     // which cancels them and reads them away, so that the next read need not wait for it:
     // it comes back for a later read, or is dropped if the server does not let go in time.
@@ -263,6 +288,12 @@ class RecordsetPg final : public Recordset {
     void CaricaRiga(const PGresult* r, int riga);
     // Ends a streamed read, on the server too when rows are still coming.
     void FermaFlusso();
+    // Sends a request for batches of these sizes, after the statements `prima`; false when
+    // it could not go.
+    bool ChiediLotti(std::span<const int> lotti, QByteArray prima = {});
+    // After a batch of the stream came: the end when it was short, the next request when
+    // it was the last asked for.
+    void Segui(bool pieno);
 
     DatabasePg* db_;
     // A table: its name, its chosen index, and the current row's place and keys.
@@ -273,10 +304,12 @@ class RecordsetPg final : public Recordset {
     // The transaction (DatabasePg::Serie) whose lock holds the current row; 0: none.
     quint64 bloccata_ = 0;
     bool daPosizionare_ = false;
-    // A snapshot: the rows in hand; a streamed one reads them one at a time.
+    // A snapshot: the rows in hand; a streamed one reads them a batch at a time from a
+    // cursor, the next batch asked for as soon as one comes.
     Risultato risultato_;
     int rigaCorrente_ = 0;
     bool inFlusso_ = false;
+    std::deque<int> attesi_;  // the sizes of the batches asked for and not yet read
 };
 
 }  // namespace motore::postgres

@@ -3,7 +3,8 @@
 // keeps them, so that the index serves every move; inside a transaction the row read is
 // locked (FOR UPDATE) and a row changed or deleted meanwhile is 3197. Its first read waits
 // until something looks at the row, since a seek usually comes first. A snapshot streams
-// on the second connection outside a transaction, and stops the server when closed early.
+// on the second connection, from a cursor in a read-only transaction of its own, and stops
+// the server when closed early.
 
 #include "engine/Sql.h"
 #include "engine/postgres/Interno.h"
@@ -38,16 +39,50 @@ bool Arrivata(PGconn* c) {
 void RecordsetPg::FermaFlusso() {
     if (!inFlusso_ || !db_) return;
     inFlusso_ = false;
+    const bool inAttesa = !attesi_.empty();
+    attesi_.clear();
     db_->FineFlusso(this);
     PGconn* c = db_->FlussoAttuale();
     if (!c) return;
-    // Rows are still coming: the server stops sending them, and what is on the way is read
-    // and dropped, away from the operator's wait.
-    if (!eof_ && !Arrivata(c)) {
+    // Batches are still coming: the server stops sending them, and what is on the way is
+    // read and dropped, away from the operator's wait.
+    if (inAttesa && !Arrivata(c)) {
         db_->Rilascia(c);
         return;
     }
     db_->Svuota(c);
+    // The cursor goes with its transaction; the answer is read before the next use.
+    if (db_->FlussoAttuale() == c && PQtransactionStatus(c) != PQTRANS_IDLE)
+        PQsendQuery(c, "ROLLBACK");
+}
+
+bool RecordsetPg::ChiediLotti(std::span<const int> lotti, QByteArray testo) {
+    for (const int n : lotti) {
+        testo += "FETCH " + QByteArray::number(n) + " FROM " + kCursore + ';';
+        attesi_.push_back(n);
+    }
+    db_->ContaViaggio();
+    PGconn* c = db_->FlussoAttuale();
+    if (c && PQsendQuery(c, testo.constData())) return true;
+    attesi_.clear();
+    return false;
+}
+
+void RecordsetPg::Segui(bool pieno) {
+    // The cursor is at its end: the batches still asked for come empty, and are read away.
+    if (!pieno) {
+        attesi_.clear();
+        FermaFlusso();
+        return;
+    }
+    if (!attesi_.empty()) return;
+    // The last batch asked for: its request is over, and the next goes before its rows
+    // are read. One that could not be sent fails when its rows are wanted.
+    PGconn* c = db_->FlussoAttuale();
+    while (Risultato r = db_->Prossimo(c)) {
+    }
+    static constexpr Lotti kAltri = LottiDellaRichiesta(false);
+    ChiediLotti(kAltri);
 }
 
 void RecordsetPg::Risolvi() const {
@@ -221,29 +256,39 @@ void RecordsetPg::Cancella() {
 }
 
 bool RecordsetPg::AvanzaSnapshot() {
-    if (!inFlusso_) {
-        haRiga_ = risultato_ && ++rigaCorrente_ < PQntuples(risultato_.get());
-        return haRiga_;
-    }
-    PGconn* c = db_->FlussoAttuale();
-    // A stream whose connection was given up ends in an error, never as if the rows were
-    // all read.
-    if (!c) db_->Solleva(nullptr, nullptr);
-    risultato_ = db_->Prossimo(c);
-    rigaCorrente_ = 0;
-    const auto stato = PQresultStatus(risultato_.get());
-    if (stato == PGRES_SINGLE_TUPLE) {
+    if (risultato_ && rigaCorrente_ + 1 < PQntuples(risultato_.get())) {
+        ++rigaCorrente_;
         haRiga_ = true;
         return true;
     }
     haRiga_ = false;
-    Risultato errore = std::move(risultato_);
-    eof_ = true;
-    FermaFlusso();
-    // The connection may have gone while the rest was read.
-    if (errore && stato != PGRES_TUPLES_OK)
-        db_->Solleva(db_->FlussoAttuale() == c ? c : nullptr, errore.get());
-    return false;
+    risultato_.reset();
+    rigaCorrente_ = 0;
+    if (!inFlusso_) return false;
+    PGconn* c = db_->FlussoAttuale();
+    // A stream whose connection was given up ends in an error, never as if the rows were
+    // all read.
+    if (!c || attesi_.empty()) {
+        eof_ = true;
+        FermaFlusso();
+        db_->Solleva(c && db_->FlussoAttuale() == c ? c : nullptr, nullptr);
+    }
+    Risultato lotto = db_->Prossimo(c);
+    const int atteso = attesi_.front();
+    attesi_.pop_front();
+    if (PQresultStatus(lotto.get()) != PGRES_TUPLES_OK) {
+        eof_ = true;
+        // After a failure the server skips the batches still asked for.
+        attesi_.clear();
+        FermaFlusso();
+        // The connection may have gone while the rest was read.
+        db_->Solleva(db_->FlussoAttuale() == c ? c : nullptr, lotto.get());
+    }
+    const int righe = PQntuples(lotto.get());
+    risultato_ = std::move(lotto);
+    Segui(righe == atteso);
+    haRiga_ = righe > 0;
+    return haRiga_;
 }
 
 QByteArrayView RecordsetPg::Utf8Snapshot(int indice, bool* nullo) const {

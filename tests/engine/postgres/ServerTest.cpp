@@ -316,16 +316,17 @@ TEST_P(ServerProprioTest, UnoStandbyPrendeIlPosto) {
 }
 
 // A long read streams: the first rows come at once, nothing it holds keeps a writer
-// waiting, and closing it early ends the query on the server.
+// waiting, and closing it early ends the query, and its transaction, on the server.
 TEST_P(MotoreServerTest, LaLetturaInFlussoNonTieneNullaEFinisceSulServer) {
     auto db = Apri();
-    // Far more than the network's buffers hold, over TCP too: the server is still sending.
+    // Far more than the first request asks for: the server is still sending, or holds
+    // the rest in its cursor.
     AggiungiClienti(*db, 1000, 201000);
     auto Attive = [&] {
         return db
             ->Valore(
                 "SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() "
-                "AND state = 'active' AND query LIKE '%ORDER BY CliCodice DESC%' AND pid <> "
+                "AND state <> 'idle' AND query LIKE '%ORDER BY CliCodice DESC%' AND pid <> "
                 "pg_backend_pid()")
             .toInt();
     };
@@ -344,10 +345,34 @@ TEST_P(MotoreServerTest, LaLetturaInFlussoNonTieneNullaEFinisceSulServer) {
 
     snap->Close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return Attive() == 0; }, 3000));
-    snap = db->OpenSnapshot("SELECT CliRagsoc FROM Clienti ORDER BY CliCodice DESC");
+    snap = db->OpenSnapshot("SELECT CliCodice, CliRagsoc FROM Clienti ORDER BY CliCodice DESC");
     snap->MoveNext();
     EXPECT_EQ(snap->Field("CliRagsoc").toString(), "CLIENTE NUMERO 200998")
         << "the same connection serves the next read";
+    // Read to its end, across many batches and requests: every row, once, in order.
+    int righe = 1, fuoriOrdine = 0;
+    for (int prima = 200999; !snap->Eof(); snap->MoveNext(), ++righe) {
+        const int codice = snap->Field("CliCodice").toInt();
+        fuoriOrdine += codice >= prima;
+        prima = codice;
+    }
+    EXPECT_EQ(righe, db->Valore("SELECT count(*) FROM Clienti").toInt());
+    EXPECT_EQ(fuoriOrdine, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Attive() == 0; }, 3000))
+        << "a read to its end holds nothing";
+
+    // A read whose connection is lost on the way ends in an error, never short.
+    snap = db->OpenSnapshot("SELECT CliCodice FROM Clienti ORDER BY CliCodice DESC");
+    db->Valore(
+        "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = "
+        "current_database() AND query LIKE '%ORDER BY CliCodice DESC%' AND pid <> "
+        "pg_backend_pid()");
+    int letti = 0;
+    EXPECT_NE(NumeroErrore([&] {
+                  for (; !snap->Eof() && letti < righe; ++letti) snap->MoveNext();
+              }),
+              0);
+    EXPECT_LT(letti, righe);
 }
 
 // Round trips are what a network farther away makes the operator wait for.
