@@ -79,6 +79,7 @@ void RecordsetPg::Segui(bool pieno) {
     // The last batch asked for: its request is over, and the next goes before its rows
     // are read. One that could not be sent fails when its rows are wanted.
     PGconn* c = db_->FlussoAttuale();
+    if (!c) return;
     while (Risultato r = db_->Prossimo(c)) {
     }
     static constexpr Lotti kAltri = LottiDellaRichiesta(false);
