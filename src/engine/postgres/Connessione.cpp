@@ -84,9 +84,13 @@ bool NomeSemplice(const QString& nome) {
 
 PGconn* DatabasePg::Nuova() {
     const QByteArray dsn = server_.toUtf8();
-    // The schema is a plain name (see SchemaDitta); the lock wait is the workspace's.
+    // The schema is a plain name (see SchemaDitta); the lock wait is the workspace's; a
+    // snapshot's cursor is planned for all of its rows, as the statement would be.
     const QByteArray opzioni =
-        QStringLiteral("-c search_path=%1 -c lock_timeout=%2").arg(schema_).arg(attesaMs_).toUtf8();
+        QStringLiteral("-c search_path=%1 -c lock_timeout=%2 -c cursor_tuple_fraction=1")
+            .arg(schema_)
+            .arg(attesaMs_)
+            .toUtf8();
     // Before the string, which overrides them: a server gone from the network is found out
     // within the deadline, not after the system's minutes of retries, also on an idle
     // connection. A long deadline for bulk work is no reason to wait longer for a server

@@ -510,11 +510,9 @@ std::unique_ptr<Recordset> DatabasePg::OpenSnapshot(const QString& sql) {
         rs->rigaCorrente_ = -1;
     } else {
         // The server's snapshot comes first in the same request, before the search's own
-        // (a commit in between only makes the version look older): see Invariato. The
-        // cursor is planned as the statement would be, for all of its rows.
-        const QByteArray testo = "BEGIN READ ONLY; SET LOCAL cursor_tuple_fraction = 1; " +
-                                 QByteArray(kVersione) + "; DECLARE " + kCursore +
-                                 " NO SCROLL CURSOR FOR " + nativo.toUtf8() + ';';
+        // (a commit in between only makes the version look older): see Invariato.
+        const QByteArray testo = "BEGIN READ ONLY; " + QByteArray(kVersione) + "; DECLARE " +
+                                 kCursore + " NO SCROLL CURSOR FOR " + nativo.toUtf8() + ';';
         static constexpr Lotti kPrimi = LottiDellaRichiesta(true);
         PGconn* c = nullptr;
         Risultato lotto, versione;

@@ -40,7 +40,7 @@ using Lotti = std::array<int, 32>;
 constexpr Lotti LottiDellaRichiesta(bool prima) {
     Lotti lotti{};
     for (size_t i = 0; i < lotti.size(); ++i)
-        lotti[i] = prima && i < 4 ? 32 << i : kLotto;  // 32, 64, 128, 256, then 512
+        lotti[i] = prima && i < 5 ? 16 << i : kLotto;  // 16, 32, 64, 128, 256, then 512
     return lotti;
 }
 
