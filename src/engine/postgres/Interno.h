@@ -176,7 +176,7 @@ class DatabasePg final : public Database {
     // Makes the streaming connection ready for another use once no read holds it: reads
     // the answer its last read's end left behind, and drops it if it is not idle after.
     void Riprendi();
-    // A further request of a streamed read, sent ahead of need.
+    // Counts a request of a streamed read: the first, and each sent ahead of need.
     void ContaViaggio() { ++Viaggi(); }
     // Hands a streaming connection whose rows are still coming to a thread of its own,
     // which cancels them and reads them away, so that the next read need not wait for it:
