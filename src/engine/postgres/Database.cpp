@@ -537,9 +537,8 @@ std::unique_ptr<Recordset> DatabasePg::OpenSnapshot(const QString& sql) {
                 }
                 if (PQresultStatus(lotto.get()) == PGRES_TUPLES_OK) break;
             }
-            // After a failure the server skips the rest: what remains is read here.
-            rs->attesi_.clear();
-            rs->FermaFlusso();
+            // After a failure the server skips the rest.
+            rs->FermaFlusso(true);
             // As any read outside a transaction: once more on a new connection.
             if (tentativo == 0 && flusso_ == c && PQstatus(c) == CONNECTION_BAD) {
                 Lascia(c);

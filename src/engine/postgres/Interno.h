@@ -286,8 +286,10 @@ class RecordsetPg final : public Recordset {
     QString PerAggiornare() const;
     bool Posiziona(const QString& sql, const QVariantList& parametri);
     void CaricaRiga(const PGresult* r, int riga);
-    // Ends a streamed read, on the server too when rows are still coming.
-    void FermaFlusso();
+    // Ends a streamed read, on the server too when rows are still coming. `breve`: what
+    // remains of the answer is short (after a failure, or the cursor's end), and is read
+    // here rather than cancelled.
+    void FermaFlusso(bool breve = false);
     // Sends a request for batches of these sizes, after the statements `prima`; false when
     // it could not go.
     bool ChiediLotti(std::span<const int> lotti, QByteArray prima = {});

@@ -36,10 +36,10 @@ bool Arrivata(PGconn* c) {
 
 }  // namespace
 
-void RecordsetPg::FermaFlusso() {
+void RecordsetPg::FermaFlusso(bool breve) {
     if (!inFlusso_ || !db_) return;
     inFlusso_ = false;
-    const bool inAttesa = !attesi_.empty();
+    const bool inAttesa = !breve && !attesi_.empty();
     attesi_.clear();
     db_->FineFlusso(this);
     PGconn* c = db_->FlussoAttuale();
@@ -71,8 +71,7 @@ bool RecordsetPg::ChiediLotti(std::span<const int> lotti, QByteArray testo) {
 void RecordsetPg::Segui(bool pieno) {
     // The cursor is at its end: the batches still asked for come empty, and are read away.
     if (!pieno) {
-        attesi_.clear();
-        FermaFlusso();
+        FermaFlusso(true);
         return;
     }
     if (!attesi_.empty()) return;
@@ -280,8 +279,7 @@ bool RecordsetPg::AvanzaSnapshot() {
     if (PQresultStatus(lotto.get()) != PGRES_TUPLES_OK) {
         eof_ = true;
         // After a failure the server skips the batches still asked for.
-        attesi_.clear();
-        FermaFlusso();
+        FermaFlusso(true);
         // The connection may have gone while the rest was read.
         db_->Solleva(db_->FlussoAttuale() == c ? c : nullptr, lotto.get());
     }
