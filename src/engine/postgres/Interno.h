@@ -32,15 +32,16 @@ constexpr int kTestaVarchar = 4;
 // descriptions, for every row. A request asks for many batches, which the server sends
 // one after the other as it would send rows, and a batch is small enough that the next
 // travels through the socket's buffers while the program reads it. The first request's
-// batches start small, so that the first rows come as soon as the server has them; each
-// later request goes as the last batch of the one before comes.
+// batches start small, so that the first rows come as soon as the server has them, and stay
+// small, so that the batch a short search reads after the server has finished is short too;
+// each later request goes as the last batch of the one before comes.
 constexpr char kCursore[] = "lettura";
 constexpr int kLotto = 512;
 using Lotti = std::array<int, 32>;
 constexpr Lotti LottiDellaRichiesta(bool prima) {
     Lotti lotti{};
     for (size_t i = 0; i < lotti.size(); ++i)
-        lotti[i] = prima && i < 5 ? 16 << i : kLotto;  // 16, 32, 64, 128, 256, then 512
+        lotti[i] = prima ? (i < 3 ? 16 << i : 128) : kLotto;  // 16, 32, 64, then 128
     return lotti;
 }
 
