@@ -29,8 +29,6 @@ QPushButton* Pulsante(QWidget* padre, const QString& testo, const QColor& sfondo
     p.setColor(QPalette::Button, sfondo);
     b->setPalette(p);
     b->setAutoFillBackground(true);
-    // Enter presses the button that has the focus.
-    b->setAutoDefault(true);
     return b;
 }
 

@@ -267,6 +267,16 @@ bool Modulo::eventFilter(QObject* o, QEvent* e) {
 bool Modulo::FiltraTasto(QWidget* w, QKeyEvent* e) {
     // Tab belongs to the focus chain; the form never sees it.
     if (e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab) return false;
+    // Enter presses the button that has the focus, as in the classic forms: the form's own
+    // Enter walks its boxes, and would take the operator past the button instead. Held
+    // down, it presses once.
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) &&
+        (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (auto* b = qobject_cast<QPushButton*>(w)) {
+            if (!e->isAutoRepeat()) b->click();
+            return true;
+        }
+    }
     int codice = CodiceTasto(e->key());
     if (codice != 0) {
         if (TastiComuniAttivi())

@@ -187,7 +187,8 @@ passo key F2                          # left without a choice: the field stays e
 passo key F4
 controlla "(KESTOR)            RICERCA TABELLA:  PROVINCIE"
 passo type --delay 30 "RM"            # the list follows the typing
-passo key alt+c                       # CONFERMA writes the code into the field
+passo key Return                      # on to CONFERMA (one line: X SELEZIONA hidden)
+passo key Return                      # Enter presses it: the code into the field
 passo key alt+i                       # INSERISCI through its access key
 passo key F4                          # the search, from the empty code field
 controlla "(01) RICERCA ANAGRAFICHE - KESTOR      $oggi"

@@ -124,11 +124,33 @@ TEST_F(ModuloTest, LaFormaVedeITastiPrima) {
     };
     QTest::keyClicks(form->txt[0], "ab xq");
     EXPECT_EQ(form->txt[0]->text(), "AB") << "x and the blank swallowed by KeyPress, q by KeyDown";
-    // A focused button takes Space as buttons do, whatever the filter makes of the blank.
+    // A focused button takes Space and Enter as buttons do, whatever the filter makes of the
+    // blank and the form of Enter; Enter held down presses once, Ctrl+Enter is the form's.
     form->cmd[0]->setFocus();
     Attendi();
-    QTest::keyClick(form->cmd[0], Qt::Key_Space);
-    EXPECT_EQ(form->eventi.back(), "Click Cmd(0)");
+    struct Caso {
+        Qt::Key tasto;
+        Qt::KeyboardModifiers modificatori;
+        bool ripetuto;
+        std::vector<QString> atteso;
+    };
+    const Caso casi[] = {
+        {Qt::Key_Space, {}, false, {"KeyDown 32", "Click Cmd(0)"}},
+        {Qt::Key_Return, {}, false, {"Click Cmd(0)"}},
+        {Qt::Key_Enter, Qt::KeypadModifier, false, {"Click Cmd(0)"}},
+        {Qt::Key_Return, {}, true, {}},
+        {Qt::Key_Return, Qt::ControlModifier, false, {"KeyDown 13"}},
+    };
+    for (const Caso& c : casi) {
+        const size_t prima = form->eventi.size();
+        QKeyEvent giu(QEvent::KeyPress, c.tasto, c.modificatori,
+                      c.tasto == Qt::Key_Space ? " " : "\r", c.ripetuto);
+        QApplication::sendEvent(form->cmd[0], &giu);
+        QKeyEvent su(QEvent::KeyRelease, c.tasto, c.modificatori,
+                     c.tasto == Qt::Key_Space ? " " : "\r", c.ripetuto);
+        QApplication::sendEvent(form->cmd[0], &su);
+        EXPECT_EQ(form->Dopo(prima), c.atteso) << c.tasto << " " << c.ripetuto;
+    }
     form->txt[0]->setFocus();
     Attendi();
     const size_t prima = form->eventi.size();
