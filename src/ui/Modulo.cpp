@@ -211,8 +211,14 @@ Modulo::Eventi& Modulo::Su(QWidget* controllo, const QString& nome, int indice) 
     if (auto* b = qobject_cast<QAbstractButton*>(controllo))
         connect(b, &QAbstractButton::clicked, this, [this, controllo] {
             // The control being left runs its leave handler before the button acts, even
-            // when the release comes before the focus change was handled.
-            if (!inElaborazione_ && !codaFocus_.empty()) ElaboraFocus();
+            // when the release comes before the focus change was handled, or while that
+            // handler waits for the operator in a window of its own (an access key presses
+            // its button a moment after taking the focus to it).
+            if (inElaborazione_) {
+                codaFocus_.emplace_back(Passo::Premi, controllo);
+                return;
+            }
+            if (!codaFocus_.empty()) ElaboraFocus();
             if (auto& f = eventi_[controllo].Click) f();
         });
     if (auto* t = qobject_cast<QLineEdit*>(controllo))
@@ -343,10 +349,13 @@ void Modulo::ElaboraFocus() {
             }
             entrato_ = w;
             if (auto& f = eventi_[w].GotFocus) f();
-        } else {
+        } else if (passo == Passo::Esce) {
             if (entrato_ != w) continue;
             entrato_ = nullptr;
             if (auto& f = eventi_[w].LostFocus) f();
+        } else if (w->isVisible() && w->isEnabled()) {
+            // A button the handler hid or disabled meanwhile is no longer there to press.
+            if (auto& f = eventi_[w].Click) f();
         }
     }
     inElaborazione_ = false;

@@ -96,7 +96,7 @@ class Modulo : public QWidget {
     Global& g_;
 
   private:
-    enum class Passo { Entra, Esce };
+    enum class Passo { Entra, Esce, Premi };
     bool FiltraTasto(QWidget* w, QKeyEvent* e);
     void AccodaFocus(Passo passo, QWidget* w);
     // The focus moved inside the window while it was not the active one.

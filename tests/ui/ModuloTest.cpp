@@ -217,6 +217,23 @@ TEST_F(ModuloTest, MouseEFinestreAperteDalControllo) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     Attendi();
     EXPECT_EQ(form->Dopo(prima).size(), 2u) << "the activation enters nothing again";
+
+    // An access key pressed in a field whose leave handler waits for the operator: the
+    // button acts once the handler is over, not while its window is open.
+    auto terzo = std::make_unique<Prova>(g, form.get());
+    form->suLostFocus = [&] {
+        QTimer::singleShot(400, terzo.get(), [&] { terzo->cmd[1]->click(); });
+        terzo->MostraModale();
+        form->Annota("Lasciato");
+    };
+    prima = form->eventi.size();
+    QTest::keyClick(form->txt[0], Qt::Key_O, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return !form->eventi.empty() && form->eventi.back() == "Click Cmd(0)"; }, 3000));
+    const auto tasto = form->Dopo(prima);
+    const auto lasciato = std::find(tasto.begin(), tasto.end(), "Lasciato");
+    EXPECT_LT(lasciato, std::find(tasto.begin(), tasto.end(), "Click Cmd(0)"));
+    EXPECT_EQ(std::count(tasto.begin(), tasto.end(), "Click Cmd(0)"), 1);
 }
 
 }  // namespace
