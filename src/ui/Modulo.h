@@ -111,6 +111,7 @@ class Modulo : public QWidget {
     std::map<QObject*, Eventi> eventi_;
     std::map<QObject*, QWidget*> viewport_;  // a list's viewport stands for the list
     std::vector<Controllo> controlli_;
+    // Enters and leaves in the order they happened, and presses that came while one ran.
     std::deque<std::pair<Passo, QPointer<QWidget>>> codaFocus_;
     QPointer<QWidget> entrato_;  // the control whose enter handler ran last, not yet left
     bool elaborazioneInCoda_ = false;
