@@ -109,8 +109,8 @@ void GesCliC::CostruisciControlli() {
         p->setGeometry(::Rettangolo(b.left, kTopPulsanti, kLarghezzaPulsante, kAltezzaPulsante)
                            .translated(dx / 2, 0));
         toolkit::ColoraPulsante(*p, QColor(b.rosso, b.verde, b.blu));
-        p->setAutoDefault(false);
         Eventi& ev = Su(p, QStringLiteral("CmdI"), i);
+        ev.SoloSeCampiValidi = i == 0;  // CONFERMA
         ev.MouseDown = [this] { CmdI_MouseDown(); };
         ev.Click = [this, i] { CmdI_Click(i); };
         cmdI_[size_t(i)] = p;
@@ -283,11 +283,6 @@ void GesCliC::CampoPrecedente() {
 // ---------------------------------------------------------------------------------------
 // Events of the controls
 
-void GesCliC::TastoRapido(QAbstractButton*) {
-    tastoRapido_ = true;
-    erroriAlTasto_ = erroriCampo_;
-}
-
 void GesCliC::Txt_GotFocus(int i) {
     if (SaltaFocus) return;
     CampoCorrente = std::int16_t(i);
@@ -309,7 +304,7 @@ void GesCliC::Txt_LostFocus(int i) {
         std::int16_t indice = std::int16_t(i);
         ControllaCampo(indice);
         if (g_.FieldErrorNumber > 0) {
-            ++erroriCampo_;
+            CampoErrato();
             MostraErrore();
             Txt(g_.FieldErrorNumber)->setFocus(Qt::OtherFocusReason);
         }
@@ -332,8 +327,6 @@ void GesCliC::CmdI_MouseDown() {
 }
 
 void GesCliC::CmdI_Click(int i) {
-    const bool daTastiera = std::exchange(tastoRapido_, false);
-    if (i == 0 && daTastiera && erroriCampo_ != erroriAlTasto_) return;
     g_.DialogoAperto = true;
     switch (i) {
         case 0:

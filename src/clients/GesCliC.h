@@ -78,7 +78,6 @@ class GesCliC : public Modulo {
     void Form_KeyDown(int& codice, int shift) override;
     void Form_KeyPress(int& carattere) override;
     void Form_Unload() override;
-    void TastoRapido(QAbstractButton* pulsante) override;
 
   private:
     void CostruisciControlli();
@@ -127,9 +126,4 @@ class GesCliC : public Modulo {
     // The client as it was read when it came on the form in change mode: a save that finds
     // it stored otherwise would undo another operator's change.
     ClientRecord letto_;
-    // A save pressed by its access key while leaving the field failed its check is not
-    // carried out: the operator has just been told what to correct.
-    bool tastoRapido_ = false;
-    int erroriCampo_ = 0;  // field errors shown so far
-    int erroriAlTasto_ = 0;
 };

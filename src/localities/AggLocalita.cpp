@@ -67,9 +67,10 @@ QFont Fisso(bool grassetto) {
 bool DescrizioneProvincia(Global& g, const QString& codice, bool biancoMancante,
                           QString& descrizione) {
     descrizione.clear();
-    return !CodiceMancante(g, kProvince, codice, biancoMancante,
-                           RiprovaApertura(g, QStringLiteral("ERRORE IN APERTURA TABELLA ") + kProvince),
-                           &descrizione);
+    return !CodiceMancante(
+        g, kProvince, codice, biancoMancante,
+        RiprovaApertura(g, QStringLiteral("ERRORE IN APERTURA TABELLA ") + kProvince),
+        &descrizione);
 }
 
 QPushButton* Pulsante(QWidget* form, const char* testo, const QColor& sfondo) {
@@ -150,6 +151,7 @@ AggLocalita::AggLocalita(Global& g, QWidget* parent) : Modulo(g, parent), tabell
         Eventi& ev = Su(b, QStringLiteral("Cmdv"), i);
         ev.MouseDown = [this] { InComando = true; };
         ev.Click = [this, i] { Cmdv_Click(i); };
+        ev.SoloSeCampiValidi = i == 1 || i == 2;  // CONFERMA, ELIMINA
         cmdv_[size_t(i)] = b;
     }
     const char* frecce[2] = {"&+  >", "&-  <"};
@@ -352,7 +354,7 @@ void AggLocalita::Btxt_LostFocus(int i) {
     if (InScorrimento || g_.FieldErrorNumber > Global::kNessunErrore) return;
     ControllaCampo(std::int16_t(i));
     if (g_.FieldErrorNumber > Global::kNessunErrore) {
-        ++erroriCampo_;
+        CampoErrato();
         MostraErrore();
         Btxt(g_.FieldErrorNumber)->setFocus(Qt::OtherFocusReason);
     }
@@ -412,8 +414,6 @@ void AggLocalita::TastoRapido(QAbstractButton* pulsante) {
         InScorrimento = true;
     else if (pulsante == Cmdv(0) || pulsante == Cmdv(3))
         InComando = true;  // leaving and abandoning need no check of the box being left
-    else
-        erroriAlTasto_ = erroriCampo_;
 }
 
 void AggLocalita::Muoviti_Click(int i) {
@@ -428,8 +428,6 @@ void AggLocalita::Muoviti_Click(int i) {
 }
 
 void AggLocalita::Cmdv_Click(int i) {
-    const int errori = std::exchange(erroriAlTasto_, -1);
-    if ((i == 1 || i == 2) && errori >= 0 && errori != erroriCampo_) return;
     switch (i) {
         case 0:
             capCercato_.clear();
@@ -459,7 +457,7 @@ void AggLocalita::Conferma() {
     for (const std::int16_t i : {1, 2}) {
         ControllaCampo(i);
         if (g_.FieldErrorNumber == Global::kNessunErrore) continue;
-        ++erroriCampo_;
+        CampoErrato();
         MostraErrore();
         Btxt(i)->setFocus(Qt::OtherFocusReason);
         return;

@@ -108,8 +108,4 @@ class AggLocalita : public Modulo {
     QString localitaCercata_;
     LocalitaScelta scelta_;
     bool confermato_ = false;
-    // Field errors shown so far, and their count when an access key was pressed: a button
-    // reached through a failed check does not act.
-    int erroriCampo_ = 0;
-    int erroriAlTasto_ = -1;
 };

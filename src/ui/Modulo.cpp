@@ -219,7 +219,7 @@ Modulo::Eventi& Modulo::Su(QWidget* controllo, const QString& nome, int indice) 
                 return;
             }
             if (!codaFocus_.empty()) ElaboraFocus();
-            if (auto& f = eventi_[controllo].Click) f();
+            Premi(controllo);
         });
     if (auto* t = qobject_cast<QLineEdit*>(controllo))
         connect(t, &QLineEdit::textChanged, this, [this, controllo] {
@@ -251,6 +251,7 @@ bool Modulo::eventFilter(QObject* o, QEvent* e) {
             break;
         }
         case QEvent::MouseButtonPress:
+            if (tastoRapido_ == w) tastoRapido_ = nullptr;
             if (auto& f = trovato->second.MouseDown) f();
             break;
         case QEvent::MouseButtonDblClick:
@@ -261,6 +262,8 @@ bool Modulo::eventFilter(QObject* o, QEvent* e) {
             // control being left runs its leave handler first.
             if (auto* b = qobject_cast<QAbstractButton*>(w)) {
                 TastoRapido(b);
+                tastoRapido_ = b;
+                erroriAlTasto_ = erroriCampo_;
                 b->setFocus(Qt::ShortcutFocusReason);
             }
             break;
@@ -327,6 +330,13 @@ void Modulo::FuocoSpostato(QObject* oggetto) {
     AccodaFocus(Passo::Entra, w);
 }
 
+void Modulo::Premi(QWidget* pulsante) {
+    const bool daTasto = std::exchange(tastoRapido_, nullptr) == pulsante;
+    Eventi& ev = eventi_[pulsante];
+    if (daTasto && ev.SoloSeCampiValidi && erroriCampo_ != erroriAlTasto_) return;
+    if (ev.Click) ev.Click();
+}
+
 void Modulo::ElaboraFocus() {
     elaborazioneInCoda_ = false;
     // A dialog opened by a handler runs its own event loop: what queues up meanwhile waits
@@ -354,8 +364,10 @@ void Modulo::ElaboraFocus() {
             entrato_ = nullptr;
             if (auto& f = eventi_[w].LostFocus) f();
         } else if (w->isVisible() && w->isEnabled()) {
+            Premi(w);
+        } else if (tastoRapido_ == w) {
             // A button the handler hid or disabled meanwhile is no longer there to press.
-            if (auto& f = eventi_[w].Click) f();
+            tastoRapido_ = nullptr;
         }
     }
     inElaborazione_ = false;

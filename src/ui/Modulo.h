@@ -67,6 +67,10 @@ class Modulo : public QWidget {
     // The handlers a control can have; unset ones do nothing.
     struct Eventi {
         std::function<void()> GotFocus, LostFocus, Change, Click, DblClick, MouseDown;
+        // A button that acts on what the fields hold: pressed by its access key while the
+        // field being left fails its check, it does not act, since the operator has just
+        // been told what to correct.
+        bool SoloSeCampiValidi = false;
     };
     // Registers a control under its name (and index, for arrays) and returns its handlers.
     Eventi& Su(QWidget* controllo, const QString& nome, int indice = -1);
@@ -86,6 +90,8 @@ class Modulo : public QWidget {
     virtual bool TastiComuniAttivi() const { return true; }
     // An access key is about to move the focus to its button and press it.
     virtual void TastoRapido(QAbstractButton* pulsante) { (void)pulsante; }
+    // A field failed its check and the operator was told.
+    void CampoErrato() { ++erroriCampo_; }
 
     bool eventFilter(QObject* o, QEvent* e) override;
     void showEvent(QShowEvent* e) override;
@@ -102,6 +108,7 @@ class Modulo : public QWidget {
     // The focus moved inside the window while it was not the active one.
     void FuocoSpostato(QObject* oggetto);
     void ElaboraFocus();
+    void Premi(QWidget* pulsante);
     void Attivato();
     // The frame around the client area: the window's own once shown; before that, the one
     // another shown window of the program has, which the same window manager draws alike.
@@ -117,6 +124,11 @@ class Modulo : public QWidget {
     bool elaborazioneInCoda_ = false;
     bool inElaborazione_ = false;
     bool inoltro_ = false;  // a key the form rewrote is on its way to the control
+    // The button whose access key was pressed last, until it acts; the field errors shown
+    // so far, and their count at that key.
+    QPointer<QWidget> tastoRapido_;
+    int erroriCampo_ = 0;
+    int erroriAlTasto_ = 0;
     bool seguoFinestra_ = false;
     int bordo_ = 2;
     // The outer size asked for before the window had its own frame, in pixels; made good

@@ -40,6 +40,7 @@ class Prova : public Modulo {
             Eventi& ev = Su(cmd[i], "Cmd", i);
             const QString n = QString("Cmd(%1)").arg(i);
             ev.MouseDown = [this, n] { Annota("MouseDown " + n); };
+            ev.SoloSeCampiValidi = i == 0;
             ev.Click = [this, n, i] {
                 Annota("Click " + n);
                 if (i == 1) Scarica();
@@ -48,6 +49,7 @@ class Prova : public Modulo {
         resize(300, 120);
     }
 
+    using Modulo::CampoErrato;
     void Annota(const QString& s) { eventi.push_back(s); }
     std::vector<QString> Dopo(size_t da) const { return {eventi.begin() + long(da), eventi.end()}; }
 
@@ -234,6 +236,26 @@ TEST_F(ModuloTest, MouseEFinestreAperteDalControllo) {
     const auto lasciato = std::find(tasto.begin(), tasto.end(), "Lasciato");
     EXPECT_LT(lasciato, std::find(tasto.begin(), tasto.end(), "Click Cmd(0)"));
     EXPECT_EQ(std::count(tasto.begin(), tasto.end(), "Click Cmd(0)"), 1);
+
+    // The same key when the field fails its check: OK acts on the fields, so it does not
+    // act; the mouse, which skips the check, still presses it.
+    auto quarto = std::make_unique<Prova>(g, form.get());
+    form->suLostFocus = [&] {
+        QTimer::singleShot(200, quarto.get(), [&] { quarto->cmd[1]->click(); });
+        quarto->MostraModale();
+        form->CampoErrato();
+        form->txt[0]->setFocus();
+    };
+    form->txt[0]->setFocus();
+    Attendi();
+    prima = form->eventi.size();
+    QTest::keyClick(form->txt[0], Qt::Key_O, Qt::AltModifier);
+    QTest::qWait(600);
+    EXPECT_EQ(std::count(form->eventi.begin() + long(prima), form->eventi.end(), "Click Cmd(0)"),
+              0);
+    QTest::mouseClick(form->cmd[0], Qt::LeftButton);
+    Attendi();
+    EXPECT_EQ(form->eventi.back(), "Click Cmd(0)");
 }
 
 }  // namespace
