@@ -334,7 +334,9 @@ passo key alt+i
 passo key Return                      # another
 controlla "NORVAL - INSERIMENTO"
 passo key Return                      # OK: back on the empty code
-passo key F2
+passo key F2                          # leaving the empty code asks for one again
+controlla "NORVAL - INSERIMENTO"
+passo key Return                      # OK: only then does USCITA act
 finito "F2"
 exit 0
 SESSIONE
