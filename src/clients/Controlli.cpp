@@ -12,7 +12,7 @@
 bool GesCliC::MostraSimili(int campo, const QString& chiave, const QString& memorizzato) {
     QString k = chiave;
     EleCli elenco(g_, this);
-    ContaSimili = std::int16_t(ElencoSimili(g_, elenco, k, ChiediElencoLungo));
+    ContaSimili = ElencoSimili(g_, elenco, k, ChiediElencoLungo);
     if (ContaSimili <= 0) return false;
     g_.DialogoAperto = true;
     // The list only informs here: the client chosen in it must not take the place of the

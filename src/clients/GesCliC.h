@@ -68,7 +68,8 @@ class GesCliC : public Modulo {
     bool SaltaFocus = false;
     std::int32_t StartClientCode = 0;
     bool ChiediElencoLungo = false;
-    std::int16_t ContaSimili = 0;    // other holders found by the last fiscal-code or VAT check
+    // Other holders found by the last fiscal-code or VAT check; wide enough for any table.
+    int ContaSimili = 0;
     std::int32_t CodiceOmonimo = 0;  // client found by the last homonym search
 
   protected:
@@ -105,6 +106,10 @@ class GesCliC : public Modulo {
     // that fails returns the focus to the field, and an Enter would leave it again. What a
     // lookup writes is not this: it goes in as if typed.
     void ScriviCampo(int campo, const QString& testo);
+
+    // After a button's action the form itself takes the operator to a field: an entry like
+    // any other, so that Ctrl+R and a refused value give back this field's own text.
+    void PortaAlCampo(int campo);
 
     // The buttons' actions.
     void Salva();

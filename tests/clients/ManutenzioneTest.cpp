@@ -87,15 +87,19 @@ TEST_P(ManutenzioneTest, VariazioneECancellazione) {
     // clang-format on
 }
 
-TEST_P(ManutenzioneTest, DuecentocinquantaClientiConLaStessaPartitaIva) {
+// More holders than a 16-bit count: still a refusal, the long-list question asked once.
+TEST_P(ManutenzioneTest, MigliaiaDiClientiConLaStessaPartitaIva) {
+    constexpr int kClienti = 32800;
     {
         motore::Workspace ws(amb.Server());
         auto db = amb.ApriDitta(ws);
         ws.BeginTrans();
-        for (int i = 1; i <= 250; ++i)
-            db->Esegui(
-                "INSERT INTO Clienti (CliCodice, CliRagsoc, CliPartitaIva) VALUES (?1, ?2, ?3)",
-                {i, QString("CLIENTE %1").arg(i), QString("0123456%1 ").arg(i, 4, 10, QChar('0'))});
+        int i = 0;
+        db->Carica("Clienti", {"CliCodice", "CliRagsoc", "CliPartitaIva"}, [&](QVariantList& v) {
+            if (++i > kClienti) return false;
+            v = {i, QString("CLIENTE %1").arg(i), QString("012345%1 ").arg(i, 5, 10, QChar('0'))};
+            return true;
+        });
         ws.CommitTrans();
     }
     Avvia();
@@ -104,12 +108,12 @@ TEST_P(ManutenzioneTest, DuecentocinquantaClientiConLaStessaPartitaIva) {
     Passi({
         {.tasto = Qt::Key_Return},
         {.vai = 2, .scrivi = "276", .campi = {{2, "DE"}}},  // Germany: no length rule for the VAT
-        {.risposta = Risposta::Si, .scrivi = "0123456", .tasto = Qt::Key_Return,
+        {.risposta = Risposta::Si, .scrivi = "012345", .tasto = Qt::Key_Return,
          .titolo = "NORVAL - ERRORE N. 3", .fuoco = 3,
          .campi = {{3, ""}}},  // the refused value gives way to the one on entry
     });
     // clang-format on
-    EXPECT_EQ(righeElenco, 250);
+    EXPECT_EQ(righeElenco, kClienti);
     const auto testi = Testi();
     EXPECT_EQ(std::count(testi.begin(), testi.end(), "OLTRE 200 CLIENTI: ESTRAGGO TUTTO?"), 1);
 }
