@@ -40,7 +40,12 @@ void GesCliC::ErroreScrittura(const Causa& causa) {
         QStringLiteral("Errore in scrittura: operazione impossibile\n") + causa.descrizione;
     g_.MsgBox(g_.MessageTitle, Pulsanti::OK, Icona::Critica,
               QStringLiteral("NORVAL - ERRORE N. ") + QString::number(causa.numero));
-    Txt(kRagsoc)->setFocus(Qt::OtherFocusReason);
+    PortaAlCampo(kRagsoc);
+}
+
+void GesCliC::PortaAlCampo(int campo) {
+    g_.DialogoAperto = false;
+    Txt(campo)->setFocus(Qt::OtherFocusReason);
 }
 
 void GesCliC::Salva() {
@@ -51,8 +56,7 @@ void GesCliC::Salva() {
         g_.FieldErrorNumber = std::int16_t(campo);
         MostraErrore();
         g_.FieldErrorNumber = Global::kNessunErrore;
-        g_.DialogoAperto = false;
-        Txt(campo)->setFocus(Qt::OtherFocusReason);
+        PortaAlCampo(campo);
     };
     // The name is checked when its field is left, but a save can come before that (an
     // access key on a fresh form): no client is ever stored without a name.
@@ -100,15 +104,14 @@ void GesCliC::Salva() {
                 return;
             }
             RiempiMaschera();
-            g_.DialogoAperto = false;
-            Txt(kCodiceFiscale)->setFocus(Qt::OtherFocusReason);
+            PortaAlCampo(kCodiceFiscale);
             return;
         case EsitoSalvataggio::CancellatoDaAltri:
             CancellatoDaAltri();
             return;
         case EsitoSalvataggio::CodiciEsauriti:
             CodiciEsauriti();
-            Txt(kRagsoc)->setFocus(Qt::OtherFocusReason);
+            PortaAlCampo(kRagsoc);
             return;
         case EsitoSalvataggio::Bloccato:
         case EsitoSalvataggio::Fallito:
@@ -121,7 +124,7 @@ void GesCliC::Salva() {
     }
     ModoMaschera = kVuota;
     AzzeraMaschera();
-    Txt(kCodice)->setFocus(Qt::OtherFocusReason);
+    PortaAlCampo(kCodice);
     // The code on the paper form must be the stored one.
     if (esito.codice != codiceSulModulo)
         g_.MsgBox(QStringLiteral("IL CODICE %1 E' STATO OCCUPATO DA UN ALTRO UTENTE:\n"
@@ -153,14 +156,14 @@ void GesCliC::Elimina() {
         return;
     }
     AzzeraMaschera();
-    Txt(kCodice)->setFocus(Qt::OtherFocusReason);
+    PortaAlCampo(kCodice);
 }
 
 void GesCliC::CancellatoDaAltri() {
     g_.MsgBox(QStringLiteral("CLIENTE CANCELLATO DA UN ALTRO UTENTE"));
     ModoMaschera = kVuota;
     AzzeraMaschera();
-    Txt(kCodice)->setFocus(Qt::OtherFocusReason);
+    PortaAlCampo(kCodice);
 }
 
 void GesCliC::CodiciEsauriti() {
@@ -171,5 +174,5 @@ void GesCliC::CodiciEsauriti() {
 void GesCliC::Annulla() {
     ModoMaschera = kVuota;
     AzzeraMaschera();
-    Txt(kCodice)->setFocus(Qt::OtherFocusReason);
+    PortaAlCampo(kCodice);
 }
