@@ -468,9 +468,8 @@ void AggLocalita::Conferma() {
     const QString localita = Cod1->text();
     const QString cap = Valore(1), provincia = Valore(2), prefisso = Valore(3);
     if (!tabella_.Aperta()) return;
-    // The row read for this change, when the key still names it; a changed CAP is a new row.
-    const bool stessa = letta_ && letta_->localita.toString().trimmed() == localita.trimmed() &&
-                        letta_->cap.toString().trimmed() == Btxt(1)->text().trimmed();
+    // A changed CAP is a new row.
+    const bool stessa = ChiaveLetta();
     const RigaLocalita nuova{localita, Btxt(1)->text(), provincia, prefisso,
                              ConvertiRegione(2, Combo1->currentText())};
     const EsitoSalvataggio esito = SalvaSeNonCambiato(
@@ -533,7 +532,13 @@ void AggLocalita::Elimina() {
     if (!tabella_.Aperta()) return;
     const EsitoSalvataggio esito = tabella_.Elimina(Cod1->text(), Btxt(1)->text());
     if (esito.tipo == EsitoSalvataggio::CancellatoDaAltri) {
-        CancellataDaAltri();
+        // Only the row read can have gone meanwhile; a CAP typed over it named none.
+        if (ChiaveLetta()) {
+            CancellataDaAltri();
+            return;
+        }
+        Cod1->setText(QStringLiteral(" "));
+        Annulla(false);
         return;
     }
     if (!esito.Scritto()) {
@@ -542,6 +547,11 @@ void AggLocalita::Elimina() {
     }
     Cod1->setText(QStringLiteral(" "));
     Annulla(false);
+}
+
+bool AggLocalita::ChiaveLetta() const {
+    return letta_ && letta_->localita.toString().trimmed() == Cod1->text().trimmed() &&
+           letta_->cap.toString().trimmed() == Btxt(1)->text().trimmed();
 }
 
 void AggLocalita::CancellataDaAltri() {
@@ -563,10 +573,10 @@ void AggLocalita::Annulla(bool svuotaLocalita) {
 // Keys
 
 void AggLocalita::Form_KeyDown(int& codice, int) {
+    // Not swallowed: outside the province box F4 is the control's own (the region's list).
     if (codice == kTastoF4) {
         InScorrimento = true;
         CercaProvincia();
-        codice = 0;
         return;
     }
     int k = codice;

@@ -99,6 +99,8 @@ class AggLocalita : public Modulo {
     // The row shown for a change, as it was read: a save that finds it stored otherwise
     // would undo another operator's change. Empty while no stored row is shown.
     std::optional<RigaLocalita> letta_;
+    // The boxes still name the row read.
+    bool ChiaveLetta() const;
     void MostraLocalita(const RigaLocalita& riga);
     // The locality shown was deleted meanwhile by another program: said, and the form emptied.
     void CancellataDaAltri();

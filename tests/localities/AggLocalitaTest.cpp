@@ -4,6 +4,7 @@
 #include "lookup/GesTab.h"
 #include "support/ModuloClientiTest.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -90,6 +91,10 @@ TEST_P(AggLocalitaTest, RomMostraLaPrimaRomaEUnNomeCheNonCeSiInserisce) {
         EXPECT_FALSE(d.Cod1->isEnabled());
         EXPECT_TRUE(Visibile(d.Cmdv(2)));
         EXPECT_FALSE(Visibile(d.Muoviti(0)));
+        Premi(Qt::Key_F4);
+        EXPECT_TRUE(d.Combo1->view()->isVisible()) << "F4 is the region list's own";
+        d.Combo1->hidePopup();
+        Attendi();
         // The box offers the last search again.
         std::vector<Passo> passi = {
             {.clic = 3, .fuoco = 0, .campi = {{0, "ROM"}}, .modo = kGestione}};
@@ -166,6 +171,11 @@ TEST_P(AggLocalitaTest, UnCapCambiatoAggiungeUnaRigaPoiVariaEdElimina) {
              .messaggio = "CONFERMI LA CANCELLAZIONE DELLA LOCALITA'",
              .titolo = "KESTOR - ELIMINAZIONE", .predefinito = 1, .messaggi = 1,
              .sql = SqlRiga("ROMA", "00118"), .letto = "RM|'06'|'LAZ'"},
+            // A CAP typed over the one read names no row: nothing deleted, nothing more said.
+            {.risposta = Risposta::Si, .tocca = 1, .sopra = true, .scrivi = "00099", .clic = 2,
+             .messaggi = 1, .fuoco = 0, .modo = kGestione, .sql = SqlRiga("ROMA", "00118"),
+             .letto = "RM|'06'|'LAZ'"},
+            {.tasto = Qt::Key_Return, .campi = {{1, "00118"}}},
             {.risposta = Risposta::Si, .clic = 2, .fuoco = 0, .campi = {{0, "ROMA"}},
              .modo = kGestione, .sql = SqlRiga("ROMA", "00118"), .letto = ""},
             {.tasto = Qt::Key_Return, .campi = {{1, "00119"}}},
