@@ -11,6 +11,7 @@
 #include "ui/Riprova.h"
 #include "ui/Tasti.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
@@ -94,7 +95,12 @@ GesTab::GesTab(Global& g, const QString& tabella, QWidget* parent)
     Lista->setUniformItemSizes(true);
     Eventi& lista = Su(Lista, QStringLiteral("Lista"));
     lista.GotFocus = [this] { Lista_GotFocus(); };
-    lista.LostFocus = [this] { cmdRt[1]->setText(kSeleziona); };
+    lista.LostFocus = [this] {
+        cmdRt[1]->setText(kSeleziona);
+        // Only the X button itself, pressed from the list, takes the operator back to the
+        // search; reached any other way it reads SELEZIONA and does that.
+        if (QApplication::focusWidget() != cmdRt[1]) InLista = false;
+    };
     lista.MouseDown = [this] { InLista = true; };
     lista.DblClick = [this] { cmdRt_Click(0); };
 

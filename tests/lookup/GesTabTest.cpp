@@ -139,6 +139,14 @@ TEST_P(GesTabTest, ListaConLaSelezioneEUnApostrofo) {
         // X RICERCA: back to the box.
         Passi(d, {{.tasto = Qt::Key_X, .con = Qt::AltModifier, .fuoco = 1}});
         EXPECT_EQ(d.cmdRt[1]->text(), "&X SELEZIONA");
+        // Reached from the list by Shift+Tab it reads X SELEZIONA, and does that.
+        const Passo indietro{.tasto = Qt::Key_Tab, .con = Qt::ShiftModifier};
+        Passi(d, {{.clic = 1, .fuoco = 2},
+                  indietro,
+                  indietro,
+                  indietro,
+                  {.tasto = Qt::Key_Space, .fuoco = 2}});
+        EXPECT_EQ(d.cmdRt[1]->text(), "&X RICERCA");
         d.Scarica();  // Enter in the list: finestra_reale.sh's LOOKUP B
     });
     Premi(Qt::Key_F4);
