@@ -174,7 +174,8 @@ void GesCliC::AzzeraMaschera() {
     for (int i = 0; i < kCampi; ++i) Txt(i)->setText(QString());
     PulisciCliente(g_);
     CmdI(2)->setVisible(false);
-    if (StartClientCode >= 1) Txt(kCodice)->setText(QString::number(StartClientCode));
+    // Five digits fill the field, and a typed fill enters the code; this one is the program's.
+    if (StartClientCode >= 1) ScriviCampo(kCodice, QString::number(StartClientCode));
 }
 
 void GesCliC::RiempiMaschera() {
@@ -310,6 +311,9 @@ void GesCliC::Txt_LostFocus(int i) {
         }
         return;
     }
+    // The code was entered already: the client on the form disabled its field, which is how
+    // the field lost the focus (the start client, a client chosen in the search).
+    if (!Txt(kCodice)->isEnabled()) return;
     EntrataCodice();
 }
 

@@ -125,21 +125,47 @@ TEST_P(GesCliCTest, F2ChiudeLeTabelle) {
 }
 
 TEST_P(GesCliCTest, ClienteIniziale) {
-    amb.AggiungiCliente(123, "BIANCHI SRL");
-    Avvia("E 123");
-    EXPECT_EQ(form->StartClientCode, 123);
-    EXPECT_EQ(Txt(0)->text(), "123");
+    amb.AggiungiCliente(12345, "BIANCHI SRL");
+    Avvia("E 12345");
+    EXPECT_EQ(form->StartClientCode, 12345);
+    EXPECT_EQ(Txt(0)->text(), "12345");
     EXPECT_EQ(Txt(4)->text(), "BIANCHI SRL") << "the start client is on the form at once";
     EXPECT_EQ(form->ModoMaschera, 2);
     EXPECT_EQ(CampoConFuoco(), 1);
     EXPECT_TRUE(g.Messaggi.Mostrati().empty());
     EXPECT_TRUE(form->CmdI(3)->isHidden()) << "no ANNULLA when started for one client";
     EXPECT_FALSE(Txt(0)->isEnabled());
+    // Deleted meanwhile: said once; the five digits put back do not enter themselves.
+    ASSERT_EQ(AltroProgramma("DELETE FROM Clienti WHERE CliCodice = 12345"), 0);
+    Clicca(0);
+    EXPECT_EQ(Testi(), std::vector<QString>{"CLIENTE CANCELLATO DA UN ALTRO UTENTE"});
+    EXPECT_EQ(Txt(0)->text(), "12345");
+    EXPECT_EQ(form->ModoMaschera, 0);
+    // Entered by the operator: asked once; the save ends the program.
+    g.Messaggi.AzzeraMostrati();
+    g.Messaggi.Copione({Risposta::Si});
+    Premi(Qt::Key_Return);
+    EXPECT_EQ(Testi(), std::vector<QString>{"CODICE  12345  INESISTENTE: LO VUOI INSERIRE"});
+    VaiAlCampo(4);
+    Scrivi("BIANCHI SRL");
     VaiAlCampo(6);
     Scrivi("VIA ROMA 2");
     Clicca(0);
     EXPECT_FALSE(form->isVisible()) << "the program ends after the save";
-    EXPECT_EQ(Leggi("SELECT trim(CliIndirizzo) FROM Clienti WHERE CliCodice = 123"), "VIA ROMA 2");
+    EXPECT_EQ(Leggi("SELECT trim(CliIndirizzo) FROM Clienti WHERE CliCodice = 12345"),
+              "VIA ROMA 2");
+}
+
+// A start code that names no client is asked about once, as a typed one.
+TEST_P(GesCliCTest, ClienteInizialeInesistente) {
+    g.Messaggi.Copione({Risposta::Si});
+    Avvia("E 55");
+    Attendi();
+    EXPECT_EQ(Testi(), std::vector<QString>{"CODICE  55  INESISTENTE: LO VUOI INSERIRE"});
+    EXPECT_EQ(form->ModoMaschera, 1);
+    EXPECT_EQ(g.ClientRecord.CliCodice, 55);
+    EXPECT_FALSE(Txt(0)->isEnabled());
+    EXPECT_EQ(CampoConFuoco(), 1);
 }
 
 }  // namespace
