@@ -266,10 +266,13 @@ Guasto LeggiSimili(Sessione& s, const QString& chiave, std::int32_t escluso, boo
                    ListaSimili& elenco) {
     const RicercaDetentori ricerca = DetentoriDi(chiave);
     const QString colonna = ricerca.Colonna();
-    const QString filtro = ricerca.intera
-                               ? colonna + QStringLiteral(" = '") + Letterale(ricerca.da) + u'\''
-                               : colonna + QStringLiteral(" BETWEEN '") + Letterale(ricerca.da) +
-                                     QStringLiteral("' AND '") + Letterale(ricerca.a) + u'\'';
+    const QString uguale = QStringLiteral(" = '") + Letterale(ricerca.da) + u'\'';
+    const QString filtro =
+        ricerca.InEntrambe()
+            ? u'(' + colonna + uguale + QStringLiteral(" OR CliCodiceFiscale") + uguale + u')'
+        : ricerca.intera ? colonna + uguale
+                         : colonna + QStringLiteral(" BETWEEN '") + Letterale(ricerca.da) +
+                               QStringLiteral("' AND '") + Letterale(ricerca.a) + u'\'';
     elenco.query = QStringLiteral(
                        "SELECT CliCodice, CliRagSoc, CliIndirizzo, CliLocalita, CliProvincia, "
                        "CliPartitaIva, CliCodiceFiscale FROM Clienti WHERE ") +
@@ -290,10 +293,14 @@ Guasto LeggiSimili(Sessione& s, const QString& chiave, std::int32_t escluso, boo
                 elenco.oltre = true;
                 break;
             }
-            elenco.righe << RigaSimile(
-                codice, rs->Field(colonna), rs->Field(QStringLiteral("CliRagSoc")),
-                rs->Field(QStringLiteral("CliIndirizzo")), rs->Field(QStringLiteral("CliLocalita")),
-                rs->Field(QStringLiteral("CliProvincia")));
+            // The value found, in whichever of the two columns it was.
+            QVariant valore = rs->Field(colonna);
+            if (ricerca.InEntrambe() && Testo(valore).trimmed() != ricerca.da)
+                valore = rs->Field(QStringLiteral("CliCodiceFiscale"));
+            elenco.righe << RigaSimile(codice, valore, rs->Field(QStringLiteral("CliRagSoc")),
+                                       rs->Field(QStringLiteral("CliIndirizzo")),
+                                       rs->Field(QStringLiteral("CliLocalita")),
+                                       rs->Field(QStringLiteral("CliProvincia")));
         }
         rs->Close();
     } catch (const motore::Errore& e) {

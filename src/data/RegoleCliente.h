@@ -36,11 +36,14 @@ Difetto DifettoPartitaIva(const QString& partitaIva, const QString& nazione, boo
 // blank only the first word counts, its blank included. A whole key (11 digits, or 16
 // characters and more) must be equal to theirs; a shorter one is the range from the key and
 // a blank to the key and "zzz". Both compared as the engine's "=" and BETWEEN compare.
+// An 11-digit number names one company whether it is kept as its VAT number or as its
+// fiscal code (a company's fiscal code is its VAT number): it is looked for in both columns.
 struct RicercaDetentori {
     bool perPartitaIva = false;
     bool intera = false;
-    QString da, a;  // the key, twice when it is whole
-    QString Colonna() const;
+    QString da, a;            // the key, twice when it is whole
+    QString Colonna() const;  // the one the list is sorted by
+    bool InEntrambe() const { return perPartitaIva && intera; }
 };
 RicercaDetentori DetentoriDi(const QString& valore);
 

@@ -79,7 +79,8 @@ TEST_P(ProtezioniTest, UnNumeroDiUnAltraAziendaVaAllElenco) {
     Passi({{.tasto = Qt::Key_Return, .messaggi = 0},
            {.scrivi = "01234560017", .tasto = Qt::Key_Return, .messaggi = 0, .fuoco = 2}});
     EXPECT_EQ(g.QueryText.section(" WHERE ", 1),
-              "CliPartitaIva = '01234560017' ORDER BY CliPartitaIva");
+              "(CliPartitaIva = '01234560017' OR CliCodiceFiscale = '01234560017') ORDER BY "
+              "CliPartitaIva");
     AlloElenco(1);
     Passi({{.tasto = Qt::Key_Up},
            {.scrivi = "00743110157",

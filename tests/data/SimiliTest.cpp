@@ -66,6 +66,7 @@ TEST_P(SimiliTest, ChiaviEQuery) {
     Cliente(4, "ROSSI LUCA", QVariant(), "RSSLCU75B02H501Y");
     Cliente(6, "D'ANGELO", QVariant(), "D'ANG");
     Cliente(9, "D'ANGELO MARIO", QVariant(), "D'NGLMRA85T10A5X");
+    Cliente(11, "VERDI SRL", QVariant(), "01234567890");  // a company's, as its fiscal code
     const struct {
         const char* chiave;
         int escluso;
@@ -74,7 +75,8 @@ TEST_P(SimiliTest, ChiaviEQuery) {
         QStringList codici;  // the lines' codes, in the list's order
     } casi[] = {
         // clang-format off
-        {"01234567890", 0, 1, "CliPartitaIva = '01234567890' ORDER BY CliPartitaIva", {"7"}},
+        {"01234567890", 0, 2, "(CliPartitaIva = '01234567890' OR CliCodiceFiscale = "
+         "'01234567890') ORDER BY CliPartitaIva", {"11", "7"}},
         {"0123456789", 0, 3, "CliPartitaIva BETWEEN '0123456789 ' AND '0123456789zzz' "
          "ORDER BY CliPartitaIva", {"10", "7", "8"}},
         {" 01234567 99", 0, 0, "CliPartitaIva BETWEEN '01234567  ' AND '01234567 zzz' "
@@ -113,10 +115,13 @@ TEST_P(SimiliTest, ChiaviEQuery) {
     }
     // The blank-padded stored value matches, and shows as stored.
     g.ClientRecord.CliCodice = 0;
-    EXPECT_EQ(Elenco("01234567890"), 1);
+    EXPECT_EQ(Elenco("01234567890"), 2);
     EXPECT_TRUE(chiedi);
-    EXPECT_EQ(Righe(), QStringList{"     7-01234567890 -ROSSI SPA                      "
-                                   "VIA ROMA 1           MILANO                         MI"});
+    ASSERT_EQ(Righe().size(), 2);
+    EXPECT_TRUE(Righe()[0].startsWith("    11-01234567890-VERDI SRL ")) << "as its fiscal code";
+    EXPECT_EQ(Righe()[1],
+              "     7-01234567890 -ROSSI SPA                      "
+              "VIA ROMA 1           MILANO                         MI");
     EXPECT_TRUE(g.Messaggi.Mostrati().empty());
 }
 

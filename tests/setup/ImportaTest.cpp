@@ -147,12 +147,14 @@ TEST_F(ImportaTest, CifreDiControllo) {
 }
 
 // The import refuses a fiscal code or VAT number as the client form does: held by a stored
-// client or by an earlier accepted line, where the form looks for a holder (a numeric fiscal
-// code among the VAT numbers, a short key as the start of one); empty ones never.
+// client or by an earlier accepted line, where the form looks for a holder (an 11-digit
+// number among the VAT numbers and the fiscal codes, a short key as the start of one); empty
+// ones never.
 TEST_F(ImportaTest, IdentificativiGiaPresenti) {
     ASSERT_EQ(Importa("CliCodice;CliRagsoc;CliNazione;CliCodiceFiscale;CliPartitaIva\n"
                       "5;ROSSI MARIO;IT;RSSMRA85T10A562S;01234560017\n"
-                      "6;MULLER GMBH;DE;;123456789\n"),
+                      "6;MULLER GMBH;DE;;123456789\n"
+                      "7;BETA SRL;IT;00743110157;\n"),
               0)
         << err_.toStdString();
     const QByteArray lista =
@@ -162,14 +164,15 @@ TEST_F(ImportaTest, IdentificativiGiaPresenti) {
         "CF NUMERICO;IT;01234560017;\n"            // 4: among the VAT numbers
         "INIZIO;DE;;12345678\n"                    // 5: the start of a stored one
         "PIU LUNGA;DE;;1234567890\n"               // 6: longer: another number
-        "NUOVO;IT;BNCMRA80A01H501A;\n"             // 7
-        "COPIA;IT;BNCMRA80A01H501A;\n"             // 8: as line 7
-        "SCARTATA;ZZ;VRDLGU70A01F205R;\n"          // 9: refused, so it holds nothing
-        "DOPO LA SCARTATA;IT;VRDLGU70A01F205R;\n"  // 10
-        "SENZA;IT;;\n"                             // 11
-        "SENZA ANCHE LUI;IT;;\n";                  // 12
+        "BETA;IT;;00743110157\n"                   // 7: a stored company's fiscal code
+        "NUOVO;IT;BNCMRA80A01H501A;\n"             // 8
+        "COPIA;IT;BNCMRA80A01H501A;\n"             // 9: as line 8
+        "SCARTATA;ZZ;VRDLGU70A01F205R;\n"          // 10: refused, so it holds nothing
+        "DOPO LA SCARTATA;IT;VRDLGU70A01F205R;\n"  // 11
+        "SENZA;IT;;\n"                             // 12
+        "SENZA ANCHE LUI;IT;;\n";                  // 13
     EXPECT_EQ(Importa(lista), 1);
-    EXPECT_TRUE(out_.contains("righe lette: 11, importate: 5, scartate: 6")) << out_.toStdString();
+    EXPECT_TRUE(out_.contains("righe lette: 12, importate: 5, scartate: 7")) << out_.toStdString();
     EXPECT_EQ(Righe(),
               "CliRagsoc;CliNazione;CliCodiceFiscale;CliPartitaIva;MOTIVO SCARTO\n"
               "MINUSCOLO;IT;rssmra85t10a562s;;riga 2: codice fiscale RSSMRA85T10A562S già "
@@ -180,11 +183,13 @@ TEST_F(ImportaTest, IdentificativiGiaPresenti) {
               "cliente 5 ROSSI MARIO (partita IVA 01234560017)\n"
               "INIZIO;DE;;12345678;riga 5: partita IVA 12345678 già presente: cliente 6 "
               "MULLER GMBH (partita IVA 123456789)\n"
-              "COPIA;IT;BNCMRA80A01H501A;;riga 8: codice fiscale BNCMRA80A01H501A già "
-              "presente: cliente 8 NUOVO della riga 7\n"
-              "SCARTATA;ZZ;VRDLGU70A01F205R;;riga 9: nazione ZZ assente da NAZIONI");
+              "BETA;IT;;00743110157;riga 7: partita IVA 00743110157 già presente: cliente 7 "
+              "BETA SRL (codice fiscale 00743110157)\n"
+              "COPIA;IT;BNCMRA80A01H501A;;riga 9: codice fiscale BNCMRA80A01H501A già "
+              "presente: cliente 9 NUOVO della riga 8\n"
+              "SCARTATA;ZZ;VRDLGU70A01F205R;;riga 10: nazione ZZ assente da NAZIONI");
     EXPECT_EQ(Sql("SELECT group_concat(CliRagsoc, ',') FROM (SELECT CliRagsoc FROM Clienti "
-                  "WHERE CliCodice > 6 ORDER BY CliCodice)"),
+                  "WHERE CliCodice > 7 ORDER BY CliCodice)"),
               "PIU LUNGA,NUOVO,DOPO LA SCARTATA,SENZA,SENZA ANCHE LUI");
 }
 

@@ -25,7 +25,9 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -311,6 +313,7 @@ class Detentori {
         size_t riga = 0;          // else the index of the accepted line
         std::string valore;
         qint64 quanti = 0;
+        bool perPartitaIva = false;  // the column it holds the value in
     };
 
     void Memorizzato(bool perPartitaIva, const QString& valore, std::int32_t codice) {
@@ -325,21 +328,34 @@ class Detentori {
         if (!k.empty()) colonne_[perPartitaIva].righe.emplace(std::move(k), riga);
     }
 
-    // The first holder in the column's order, stored before accepted on a tie; how many.
+    // The first holder in the column's order, stored before accepted on a tie; how many. A
+    // holder with the number in both columns is one holder.
     std::optional<Trovato> Cerca(const RicercaDetentori& r) const {
-        const Colonna& c = colonne_[r.perPartitaIva];
         const std::string da = Chiave(r.da), a = Chiave(r.a);
         std::optional<Trovato> primo;
-        qint64 quanti = 0;
-        for (auto it =
-                 std::lower_bound(c.memorizzati.begin(), c.memorizzati.end(),
-                                  std::make_pair(da, std::numeric_limits<std::int32_t>::min()));
-             it != c.memorizzati.end() && it->first <= a; ++it)
-            if (quanti++ == 0) primo = Trovato{true, it->second, 0, it->first, 0};
-        for (auto it = c.righe.lower_bound(da); it != c.righe.end() && it->first <= a; ++it)
-            if (quanti++ == 0 || it->first < primo->valore)
-                primo = Trovato{false, 0, it->second, it->first, 0};
-        if (primo) primo->quanti = quanti;
+        std::set<std::int32_t> codici;
+        std::set<size_t> righe;
+        auto Ordine = [](const Trovato& t) {
+            return std::make_tuple(std::cref(t.valore), !t.memorizzato,
+                                   t.memorizzato ? qint64(t.codice) : qint64(t.riga));
+        };
+        auto Considera = [&](Trovato t) {
+            if (!primo || Ordine(t) < Ordine(*primo)) primo = std::move(t);
+        };
+        for (const bool iva : {true, false}) {
+            if (iva != r.perPartitaIva && !r.InEntrambe()) continue;
+            const Colonna& c = colonne_[iva];
+            for (auto it =
+                     std::lower_bound(c.memorizzati.begin(), c.memorizzati.end(),
+                                      std::make_pair(da, std::numeric_limits<std::int32_t>::min()));
+                 it != c.memorizzati.end() && it->first <= a; ++it)
+                if (codici.insert(it->second).second)
+                    Considera(Trovato{true, it->second, 0, it->first, 0, iva});
+            for (auto it = c.righe.lower_bound(da); it != c.righe.end() && it->first <= a; ++it)
+                if (righe.insert(it->second).second)
+                    Considera(Trovato{false, 0, it->second, it->first, 0, iva});
+        }
+        if (primo) primo->quanti = qint64(codici.size() + righe.size());
         return primo;
     }
 
@@ -609,9 +625,9 @@ EsitoImport Importa(motore::Workspace& ws, motore::Database& ditta, motore::Data
             if (r.motivo.isEmpty() && !memorizzati.count(r.r.CliCodice))
                 massimo = std::max(massimo, r.r.CliCodice);
 
-        auto detentore = [&](const RicercaDetentori& ricerca, const Detentori::Trovato& t) {
+        auto detentore = [&](const Detentori::Trovato& t) {
             motivo::Detentore d;
-            d.perPartitaIva = ricerca.perPartitaIva;
+            d.perPartitaIva = t.perPartitaIva;
             d.valore = QString::fromStdString(t.valore);
             d.altri = t.quanti - 1;
             if (t.memorizzato) {
@@ -645,12 +661,12 @@ EsitoImport Importa(motore::Workspace& ws, motore::Database& ditta, motore::Data
             if (!r.codiceFiscale.isEmpty()) {
                 const RicercaDetentori ricerca = DetentoriDi(r.codiceFiscale);
                 if (const auto t = detentori.Cerca(ricerca))
-                    motivi << motivo::CodiceFiscaleDi(r.codiceFiscale, detentore(ricerca, *t));
+                    motivi << motivo::CodiceFiscaleDi(r.codiceFiscale, detentore(*t));
             }
             if (!r.partitaIva.isEmpty()) {
                 const RicercaDetentori ricerca = DetentoriDi(r.partitaIva);
                 if (const auto t = detentori.Cerca(ricerca))
-                    motivi << motivo::PartitaIvaDi(r.partitaIva, detentore(ricerca, *t));
+                    motivi << motivo::PartitaIvaDi(r.partitaIva, detentore(*t));
             }
             if (!motivi.isEmpty()) {
                 r.motivo = motivi.join(QStringLiteral("; "));
