@@ -190,6 +190,7 @@ Analisi Analizza(const QString& sql) {
             (p[i].tipo == Pezzo::Parola && !Riservata(p[i])) || p[i].tipo == Pezzo::NomeQuadro;
         if (!nome) {
             if (ParolaChiave(p[i], QLatin1String("FROM"))) dopoFrom = true;
+            if (ParolaChiave(p[i], QLatin1String("OR"))) a.conOr = true;
             ++i;
             continue;
         }

@@ -87,6 +87,7 @@ struct Ordine {
 struct Analisi {
     std::vector<Pezzo> pezzi;
     std::vector<Confronto> confronti;
+    bool conOr = false;  // an OR joins some of them: a row may satisfy any one alone
     QString tabella;
     Ordine ordine;
 };

@@ -73,18 +73,24 @@ QString Traduci(const QString& sql, const IndiceCercabile& cercabile, const Sche
     const Analisi a = Analizza(sql);
     // Without statistics the engine cannot tell which of several comparisons is the
     // narrowest and may seek a one-digit CAP before a surname: one comparison gets its range,
-    // the others are kept from any index.
+    // the others are kept from any index. Joined by OR, each side must be sought on its own
+    // (the engine unites them), or the whole table is read: each gets its range.
+    auto Cercabile = [&](const Confronto& c) {
+        return Peso(c) > 0 && (!cercabile || cercabile(a.tabella, NomeColonna(c.colonna)));
+    };
     const Confronto* scelto = nullptr;
-    for (const Confronto& c : a.confronti) {
-        if (Peso(c) == 0 || (cercabile && !cercabile(a.tabella, NomeColonna(c.colonna)))) continue;
-        if (!scelto || Peso(c) > Peso(*scelto) ||
-            (Peso(c) == Peso(*scelto) && c.valore.size() > scelto->valore.size()))
-            scelto = &c;
-    }
+    if (!a.conOr)
+        for (const Confronto& c : a.confronti) {
+            if (!Cercabile(c)) continue;
+            if (!scelto || Peso(c) > Peso(*scelto) ||
+                (Peso(c) == Peso(*scelto) && c.valore.size() > scelto->valore.size()))
+                scelto = &c;
+        }
     std::vector<Sostituzione> sostituzioni;
-    for (const Confronto& c : a.confronti)
-        sostituzioni.push_back(
-            {c.da, c.a, ConfrontoSqlite(c, &c == scelto, scelto && &c != scelto)});
+    for (const Confronto& c : a.confronti) {
+        const bool seek = a.conOr ? Cercabile(c) : &c == scelto;
+        sostituzioni.push_back({c.da, c.a, ConfrontoSqlite(c, seek, scelto && &c != scelto)});
+    }
     // The columns' collation orders texts without their trailing blanks, and the engine puts
     // nulls first: only the key is added.
     Ordina(
