@@ -37,10 +37,16 @@ Schermo SchermoPrincipale() {
     return s;
 }
 
+QPoint OrigineSchermo() {
+    QScreen* scr = QGuiApplication::primaryScreen();
+    return scr ? scr->geometry().topLeft() : QPoint();
+}
+
 Rettangolo RettangoloTaskbar() {
     QScreen* scr = QGuiApplication::primaryScreen();
     if (!scr) return {};
-    return BandaEsclusa(scr->geometry(), scr->availableGeometry());
+    const QPoint o = scr->geometry().topLeft();
+    return BandaEsclusa(scr->geometry().translated(-o), scr->availableGeometry().translated(-o));
 }
 
 Rettangolo BandaEsclusa(const QRect& schermo, const QRect& disponibile) {
@@ -88,17 +94,6 @@ QString RigaDiComando(const QStringList& argomenti) {
 }
 
 }  // namespace toolkit
-
-void CentraFinestra(QWidget& form) {
-    QScreen* scr = form.screen() ? form.screen() : QGuiApplication::primaryScreen();
-    if (!scr) return;
-    const QRect schermo = scr->geometry();
-    const QRect cornice = form.frameGeometry();
-    // Top first, then left, as the forms have always done; only the position changes.
-    const int top = schermo.top() + (schermo.height() - cornice.height()) / 2;
-    const int left = schermo.left() + (schermo.width() - cornice.width()) / 2;
-    form.move(left, top);
-}
 
 void toolkit::ColoraPulsante(QPushButton& pulsante, const QColor& sfondo, bool grassetto) {
     pulsante.setStyleSheet(

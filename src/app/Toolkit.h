@@ -5,6 +5,7 @@
 
 #include <QString>
 
+class QPoint;
 class QRect;
 class QWidget;
 
@@ -23,6 +24,11 @@ struct Schermo {
 // The primary screen, as the forms see it.
 Schermo SchermoPrincipale();
 
+// Where the primary screen starts on the desktop, in pixels. The forms measure their places
+// from its corner, as on a system whose primary screen is always at 0,0; here another screen
+// may lie left of or above it.
+QPoint OrigineSchermo();
+
 // Pixels; Right and Bottom lie just past the last pixel, as the window system's rectangles.
 struct Rettangolo {
     int Left = 0;
@@ -31,7 +37,8 @@ struct Rettangolo {
     int Bottom = 0;
 };
 
-// The desktop panel ("taskbar") of the primary screen; all zeros when there is none.
+// The desktop panel ("taskbar") of the primary screen, from that screen's corner; all zeros
+// when there is none.
 Rettangolo RettangoloTaskbar();
 
 // The band along one edge of `schermo` that `disponibile` leaves out, all zeros when the two
@@ -57,6 +64,3 @@ QString RigaDiComando(const QStringList& argomenti);
 void ColoraPulsante(QPushButton& pulsante, const QColor& sfondo, bool grassetto = true);
 
 }  // namespace toolkit
-
-// Centres a form on the screen without changing its size or state.
-void CentraFinestra(QWidget& form);

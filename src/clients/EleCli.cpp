@@ -73,7 +73,7 @@ EleCli::EleCli(Global& g, QWidget* parent) : Modulo(g, parent) {
 
 void EleCli::Form_Load() {
     Confermato = false;
-    CentraFinestra(*this);
+    CentraFinestra();
 }
 
 void EleCli::showEvent(QShowEvent* e) {

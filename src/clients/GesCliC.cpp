@@ -139,7 +139,7 @@ bool GesCliC::Form_Initialize(const QString& rigaDiComando, const QString& carte
 
 void GesCliC::Form_Load() {
     StartClientCode = g_.ClientRecord.CliCodice;
-    CentraFinestra(*this);
+    CentraFinestra();
     if (!CaricaAmbiente(g_)) {
         Scarica();
         return;

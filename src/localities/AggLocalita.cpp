@@ -188,7 +188,7 @@ LocalitaScelta AggLocalita::Apri(Global& g, const QString& cap, const QString& l
 // Load, unload, the table
 
 void AggLocalita::Form_Load() {
-    CentraFinestra(*this);
+    CentraFinestra();
     ApriLocalita();
     if (!LocalitaAperta) {
         // Shown for the operator to see, but nothing can be sought or written.

@@ -177,7 +177,7 @@ void GesTab::Disponi() {
 // Load, activation, unload
 
 void GesTab::Form_Load() {
-    CentraFinestra(*this);
+    CentraFinestra();
     SetCaption(kCaptionDisegno.left(kCaptionDisegno.indexOf(QLatin1String("XXX"))) + nomeTabella_);
     InCaricamento = true;
     InUscita = false;
@@ -195,7 +195,7 @@ void GesTab::Form_Load() {
     DescTab->resize(toolkit::PixelDaTwipX((larghezzaDescrizione_ + 1) * 120), DescTab->height());
     DescTab->SetMaxLength(larghezzaDescrizione_);
     Disponi();
-    CentraFinestra(*this);
+    CentraFinestra();
     for (QWidget* w : std::initializer_list<QWidget*>{Lcod, CodTab, Ldesc, DescTab}) w->hide();
     if (!DescrizioneCercata.isEmpty()) {
         Ldesc->show();

@@ -119,10 +119,10 @@ void Modulo::resizeEvent(QResizeEvent* e) {
 }
 
 int Modulo::Left() const {
-    return toolkit::TwipDaPixelX(frameGeometry().x());
+    return toolkit::TwipDaPixelX(frameGeometry().x() - toolkit::OrigineSchermo().x());
 }
 int Modulo::Top() const {
-    return toolkit::TwipDaPixelY(frameGeometry().y());
+    return toolkit::TwipDaPixelY(frameGeometry().y() - toolkit::OrigineSchermo().y());
 }
 int Modulo::Width() const {
     const QMargins c = Cornice();
@@ -156,19 +156,35 @@ void Modulo::Move(int left, int top, int width, int height) {
     const QSize fuori(toolkit::PixelDaTwipX(width), toolkit::PixelDaTwipY(height));
     esterno_ = isVisible() ? QSize() : fuori;
     const QMargins c = Cornice();
-    move(toolkit::PixelDaTwipX(left), toolkit::PixelDaTwipY(top));
+    Move(left, top);
     resize(std::max(1, fuori.width() - c.left() - c.right()),
            std::max(1, fuori.height() - c.top() - c.bottom()));
 }
 
+void Modulo::Move(int left, int top) {
+    move(toolkit::OrigineSchermo() +
+         QPoint(toolkit::PixelDaTwipX(left), toolkit::PixelDaTwipY(top)));
+}
+
+void Modulo::CentraFinestra() {
+    const toolkit::Schermo s = toolkit::SchermoPrincipale();
+    // Top first, then left, as the forms have always done; only the position changes.
+    Move((s.Width - Width()) / 2, (s.Height - Height()) / 2);
+    ricentra_ = !isVisible() && Cornice().isNull() && !(windowFlags() & Qt::FramelessWindowHint);
+}
+
 void Modulo::CorreggiDimensioni() {
-    if (esterno_.isEmpty() || !isVisible()) return;
+    if (!isVisible()) return;
     const QMargins c = MarginiCornice(*this);
     if (c.isNull()) return;  // not framed yet, or never: nothing to make good
-    const QSize fuori = std::exchange(esterno_, QSize());
-    if (WindowState() == 0 && frameGeometry().size() != fuori)
-        resize(std::max(1, fuori.width() - c.left() - c.right()),
-               std::max(1, fuori.height() - c.top() - c.bottom()));
+    if (!esterno_.isEmpty()) {
+        const QSize fuori = std::exchange(esterno_, QSize());
+        if (WindowState() == 0 && frameGeometry().size() != fuori)
+            resize(std::max(1, fuori.width() - c.left() - c.right()),
+                   std::max(1, fuori.height() - c.top() - c.bottom()));
+    }
+    // Centred before any window had a frame to measure: centred again with its own.
+    if (std::exchange(ricentra_, false) && WindowState() == 0) CentraFinestra();
 }
 
 void Modulo::moveEvent(QMoveEvent* e) {

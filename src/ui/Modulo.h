@@ -49,6 +49,9 @@ class Modulo : public QWidget {
     int Width() const;
     int Height() const;
     void Move(int left, int top, int width, int height);
+    void Move(int left, int top);
+    // Centres the form's outer frame on the screen without changing its size or state.
+    void CentraFinestra();
     // 0 normal, 1 minimised, 2 maximised.
     int WindowState() const;
     void SetWindowState(int stato);
@@ -134,6 +137,7 @@ class Modulo : public QWidget {
     // The outer size asked for before the window had its own frame, in pixels; made good
     // once the window manager has framed it.
     QSize esterno_;
+    bool ricentra_ = false;  // centred with no frame known yet
     bool caricato_ = false;
     bool scaricato_ = false;
     QPointer<QWidget> sotto_;  // the window that was active when the form was shown

@@ -136,6 +136,21 @@ finito() {
     exit 1
 }
 apri
+# The client form opens centred on the screen, with the frame a window manager adds to it.
+centrata() {
+    local g e sw sh x y w h
+    g=(\$(xwininfo -id "\$id" | sed -n 's/.*Absolute upper-left [XY]: *//p; s/^ *Width: *//p; s/^ *Height: *//p'))
+    e=(\$(xprop -id "\$id" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= *//p' | tr ',' ' '))
+    [ \${#e[@]} -eq 4 ] || e=(0 0 0 0)
+    x=\$((g[0] - e[0])); y=\$((g[1] - e[2])); w=\$((g[2] + e[0] + e[1])); h=\$((g[3] + e[2] + e[3]))
+    read -r sw sh < <(xdpyinfo | sed -n 's/.*dimensions: *\([0-9]*\)x\([0-9]*\).*/\1 \2/p')
+    if [ \$(( (2 * x - sw + w) ** 2 )) -gt 4 ] || [ \$(( (2 * y - sh + h) ** 2 )) -gt 4 ]; then
+        echo "the client form is not centred: its frame at \$x,\$y, \${w}x\$h on \${sw}x\$sh" >&2
+        kill \$pid
+        exit 1
+    fi
+}
+centrata
 # --- The localities form by keys alone: in the province lookup an Alt letter whose button
 # is hidden types nothing; Enter from the prefix reaches CONFERMA, and Space presses it.
 passo key ctrl+shift+l

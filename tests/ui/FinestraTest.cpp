@@ -9,9 +9,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QRect>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -208,6 +210,25 @@ TEST_F(Finestra, ConUnFileDAmbienteDellAmministratoreOgniUtenteHaLaSua) {
     qputenv("XDG_CONFIG_HOME", altrui.toUtf8());
     SalvaFinestra(g, *f, "");
     EXPECT_FALSE(QFile::exists(altrui + "/anagrafica/KestorEx.ini"));
+}
+
+// The primary screen right of a larger one (due_schermi.json, run as a test of its own): the
+// forms measure from its corner and open on it.
+TEST_F(Finestra, SulloSchermoPrincipaleAccantoAUnAltro) {
+    const QPoint o = toolkit::OrigineSchermo();
+    if (o.isNull()) GTEST_SKIP() << "the primary screen starts at the desktop's corner";
+    g.MisuraSchermo = toolkit::SchermoPrincipale;
+    g.MisuraTaskbar = toolkit::RettangoloTaskbar;
+    const QRect principale = QGuiApplication::primaryScreen()->geometry();
+    auto f = Apri();
+    EXPECT_TRUE(principale.contains(f->frameGeometry())) << "centred on it the first time";
+    f->Move(1500, 3000, 9000, 6000);
+    EXPECT_EQ(f->frameGeometry().topLeft(), o + QPoint(100, 200));
+    SalvaFinestra(g, *f, "");
+    EXPECT_EQ(Chiave("POSX"), "1500");
+    EXPECT_EQ(Apri()->frameGeometry(), f->frameGeometry()) << "back where it was left";
+    f->CentraFinestra();
+    EXPECT_LE((f->frameGeometry().center() - principale.center()).manhattanLength(), 2);
 }
 
 TEST_F(Finestra, AltezzaTaskbarDiceIlLatoELaMisura) {
