@@ -348,6 +348,8 @@ void GesCliC::CmdI_Click(int i) {
         default:
             break;
     }
+    // The action is over: the next field the operator enters is entered as any other.
+    g_.DialogoAperto = false;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -439,9 +441,10 @@ void GesCliC::AiutoCampo() {
             ModoMaschera = kVariazione;
             RiempiMaschera();
             CmdI(0)->setText(QStringLiteral("&CONFERMA"));
+            // Disabled, the code field hands the focus on to the fiscal code: an entry like
+            // any other, while the code field's leave finds it disabled and enters nothing.
+            g_.DialogoAperto = false;
             Txt(kCodice)->setEnabled(false);
-            // The code field loses the focus to the program, not to the operator: its
-            // leave logic must find the dialog still open.
             toolkit::AttendiEventi();
         }
     }

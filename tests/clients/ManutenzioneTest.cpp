@@ -74,9 +74,13 @@ TEST_P(ManutenzioneTest, VariazioneECancellazione) {
         {.clic = 0, .sql = "SELECT CliCodice, CliIndirizzo FROM Clienti ORDER BY CliCodice",
          .letto = "3|VIA NUOVA 1" + QString(24, ' ') + "\n4|"},
         {.scrivi = "4", .tasto = Qt::Key_Return},
+        {.vai = 4},
         {.risposta = Risposta::No, .clic = 2,  // changes nothing, not even the form
          .messaggio = "CONFERMI LA CANCELLAZIONE DEL CLIENTE 4", .titolo = "NORVAL - CANCELLAZIONE",
          .campi = {{4, "DELTA"}}, .sql = kQuanti, .letto = "2"},
+        // The next field is entered as any other: Ctrl+R gives back its own text.
+        {.tasto = Qt::Key_Home},
+        {.tasto = Qt::Key_R, .con = Qt::ControlModifier, .fuoco = 1, .campi = {{1, ""}}},
         {.risposta = Risposta::Si, .clic = 2, .campi = {{4, ""}}, .modo = "3", .sql = kQuanti,
          .letto = "1"},
         {.clic = 0, .sql = kQuanti, .letto = "1"},  // CONFERMA after a deletion writes nothing

@@ -575,6 +575,11 @@ TEST_P(ChkCliCTest, OgniElencoInUnSoloOrdine) {
 TEST_P(ChkCliCTest, DalCampoCodiceSiSceglieUnCliente) {
     Cliente(41, "ROSSI LUCA", "00118");
     Cliente(42, "ROSSI MARIO", "20121");
+    {
+        motore::Workspace ws(amb.Server());
+        amb.ApriDitta(ws)->Esegui(
+            "UPDATE Clienti SET CliCodiceFiscale = 'RSSMRA85T10A562S' WHERE CliCodice = 42");
+    }
     Avvia();
     ASSERT_EQ(CampoConFuoco(), 0);
     NelModale<ChkCliC>([this](ChkCliC& r) {
@@ -604,6 +609,10 @@ TEST_P(ChkCliCTest, DalCampoCodiceSiSceglieUnCliente) {
     EXPECT_EQ(form->CmdI(0)->text(), "&CONFERMA");
     EXPECT_FALSE(Txt(0)->isEnabled());
     EXPECT_EQ(g.PosizioneGriglia.Row, 1);
+    // The fiscal code, where the focus went, was entered: Ctrl+R gives back its own text.
+    ASSERT_EQ(CampoConFuoco(), 1);
+    Premi(Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(Txt(1)->text(), "RSSMRA85T10A562S");
 
     // Opened again, on the grid at its place. USCITA leaving the code typed open, and Enter
     // then taking it: finestra_reale.sh.
