@@ -291,7 +291,9 @@ void AggLocalita::Cod1_GotFocus() {
 }
 
 void AggLocalita::Cod1_LostFocus() {
-    if (InScorrimento || InComando) return;
+    // For a browse button the box is not left, however the button was reached.
+    if (InScorrimento || InComando || FuocoVerso() == Muoviti(0) || FuocoVerso() == Muoviti(1))
+        return;
     g_.FieldErrorNumber = Global::kNessunErrore;
     Muoviti(0)->hide();
     Muoviti(1)->hide();

@@ -11,7 +11,6 @@
 #include "ui/Riprova.h"
 #include "ui/Tasti.h"
 
-#include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
@@ -99,7 +98,7 @@ GesTab::GesTab(Global& g, const QString& tabella, QWidget* parent)
         cmdRt[1]->setText(kSeleziona);
         // Only the X button itself, pressed from the list, takes the operator back to the
         // search; reached any other way it reads SELEZIONA and does that.
-        if (QApplication::focusWidget() != cmdRt[1]) InLista = false;
+        if (FuocoVerso() != cmdRt[1]) InLista = false;
     };
     lista.MouseDown = [this] { InLista = true; };
     lista.DblClick = [this] { cmdRt_Click(0); };

@@ -369,7 +369,9 @@ void Modulo::ElaboraFocus() {
             if (focusWidget() != w || entrato_ == w) continue;
             // The control entered before lost the focus with no event to say so.
             if (QWidget* lasciato = std::exchange(entrato_, nullptr)) {
+                verso_ = w;
                 if (auto& f = eventi_[lasciato].LostFocus) f();
+                verso_ = nullptr;
                 // Its leave logic may have taken the focus back.
                 if (focusWidget() != w) continue;
             }
@@ -378,7 +380,15 @@ void Modulo::ElaboraFocus() {
         } else if (passo == Passo::Esce) {
             if (entrato_ != w) continue;
             entrato_ = nullptr;
+            // Where the focus went: the next control entered, else the one that has it.
+            verso_ = focusWidget() != w ? focusWidget() : nullptr;
+            for (const auto& [dopo, controllo] : codaFocus_)
+                if (dopo == Passo::Entra && controllo) {
+                    verso_ = controllo;
+                    break;
+                }
             if (auto& f = eventi_[w].LostFocus) f();
+            verso_ = nullptr;
         } else if (w->isVisible() && w->isEnabled()) {
             Premi(w);
         } else if (tastoRapido_ == w) {

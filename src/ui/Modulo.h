@@ -95,6 +95,9 @@ class Modulo : public QWidget {
     virtual void TastoRapido(QAbstractButton* pulsante) { (void)pulsante; }
     // A field failed its check and the operator was told.
     void CampoErrato() { ++erroriCampo_; }
+    // While a leave handler runs: the control the focus went to (null if none of this
+    // form's), for a form that takes a move to some controls as no leaving.
+    QWidget* FuocoVerso() const { return verso_; }
 
     bool eventFilter(QObject* o, QEvent* e) override;
     void showEvent(QShowEvent* e) override;
@@ -124,6 +127,7 @@ class Modulo : public QWidget {
     // Enters and leaves in the order they happened, and presses that came while one ran.
     std::deque<std::pair<Passo, QPointer<QWidget>>> codaFocus_;
     QPointer<QWidget> entrato_;  // the control whose enter handler ran last, not yet left
+    QPointer<QWidget> verso_;
     bool elaborazioneInCoda_ = false;
     bool inElaborazione_ = false;
     bool inoltro_ = false;  // a key the form rewrote is on its way to the control

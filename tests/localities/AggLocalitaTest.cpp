@@ -83,6 +83,10 @@ TEST_P(AggLocalitaTest, RomMostraLaPrimaRomaEUnNomeCheNonCeSiInserisce) {
         // clang-format off
         Passi(d, {
             {.fuoco = 0, .campi = {{2, "  "}}},
+            // Reached by Shift+Tab, "+ >" is no leaving of the box: no search, no message.
+            {.scrivi = "rom", .tasto = Qt::Key_Tab, .con = Qt::ShiftModifier, .messaggi = 0,
+             .modo = kGestione},
+            {.tocca = 0, .sopra = true},
             {.scrivi = "rom", .tasto = Qt::Key_Return, .messaggi = 0, .fuoco = 4,
              .campi = {{0, "ROMA"}, {1, "00118"}, {2, "RM"}, {5, "ROMA"},
                        {3, " "} /* a null prefix */, {4, "LAZIO"}},
