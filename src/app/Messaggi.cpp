@@ -91,6 +91,10 @@ Risposta ServizioMessaggi::PulsantePredefinito(const Messaggio& m) {
 
 Risposta ServizioMessaggi::MostraFinestra(const Messaggio& m) {
     QPointer<QWidget> finestra = QApplication::activeWindow();
+    // Just after a box closes, its window may not be active again yet: a box that follows
+    // (a Retry asked again) belongs over the same one.
+    if (!finestra && sotto_ && sotto_->isVisible()) finestra = sotto_;
+    sotto_ = finestra;
     QMessageBox box(IconaQt(m.icona), m.titolo.isEmpty() ? TitoloPredefinito() : m.titolo, m.testo,
                     QMessageBox::NoButton, finestra);
     auto risposte = RisposteDi(m.pulsanti);

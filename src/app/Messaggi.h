@@ -3,13 +3,13 @@
 // Every message box of the program goes through one ServizioMessaggi, so that tests can
 // queue the operator's answers and read back what was shown.
 
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 
 #include <deque>
 #include <functional>
 #include <vector>
-
-class QWidget;
 
 enum class Pulsanti { OK, OKAnnulla, RiprovaAnnulla, SiNo, SiNoAnnulla };
 
@@ -62,4 +62,5 @@ class ServizioMessaggi {
     bool copioneAttivo_ = copionePredefinito_;
     std::deque<Risposta> copione_;
     std::vector<Messaggio> mostrati_;
+    QPointer<QWidget> sotto_;  // the window the last box stood over
 };
