@@ -41,9 +41,21 @@ void Workspace::BeginTrans() {
 
 void Workspace::CommitTrans() {
     if (!inTransazione_) return;
-    // The flag goes first: a failed commit has ended the transaction all the same.
+    // The flag goes first: a failed commit has ended the transaction all the same, on every
+    // database, so none is left open for a later one to commit.
     inTransazione_ = false;
-    for (Database* db : databases_) db->CommitLocale();
+    try {
+        for (Database* db : databases_) db->CommitLocale();
+    } catch (const Errore&) {
+        for (Database* db : databases_) {
+            try {
+                db->RollbackLocale();
+            } catch (const Errore&) {
+                // A connection that failed is gone, and its transaction with it.
+            }
+        }
+        throw;
+    }
 }
 
 void Workspace::Rollback() {

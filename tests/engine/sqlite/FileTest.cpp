@@ -10,6 +10,8 @@
 
 #include <cstdio>
 
+#include <sqlite3.h>
+
 #include <unistd.h>
 
 using namespace motore;
@@ -225,6 +227,40 @@ TEST_P(MotoreFileTest, InReteSoloIlGiornale) {
     EXPECT_EQ(dallaRete->Valore("SELECT CliRagsoc FROM Clienti WHERE CliCodice = 3").toString(),
               "LOCALE");
     EXPECT_EQ(dallaRete->Valore("PRAGMA integrity_check").toString(), "ok");
+
+    // There a reader holds off a COMMIT: the write fails whole, holds no lock after, and
+    // nothing of it is left for the next transaction to commit.
+    sqlite3* altro = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(percorso).constData(), &altro), SQLITE_OK);
+    auto Righe = [&](int codice) {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(altro, "SELECT count(*) FROM Clienti WHERE CliCodice = ?1", -1, &st,
+                           nullptr);
+        sqlite3_bind_int(st, 1, codice);
+        const int n = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int(st, 0) : -1;
+        sqlite3_finalize(st);
+        return n;
+    };
+    sqlite3_stmt* lettura = nullptr;
+    sqlite3_prepare_v2(altro, "SELECT CliCodice FROM Clienti", -1, &lettura, nullptr);
+    ASSERT_EQ(sqlite3_step(lettura), SQLITE_ROW);  // a search still reading
+    ws.BeginTrans();
+    dallaRete->Esegui("INSERT INTO Clienti (CliCodice) VALUES (70)");
+    int numero = 0;
+    try {
+        ws.CommitTrans();
+    } catch (const Errore& e) {
+        numero = e.Numero();
+    }
+    EXPECT_EQ(numero, ErrBloccato);
+    sqlite3_finalize(lettura);
+    EXPECT_EQ(Righe(70), 0) << "read by another program: nothing held, nothing written";
+    ws.BeginTrans();
+    dallaRete->Esegui("INSERT INTO Clienti (CliCodice) VALUES (71)");
+    ws.CommitTrans();
+    EXPECT_EQ(Righe(71), 1);
+    EXPECT_EQ(Righe(70), 0) << "not committed by the next transaction";
+    sqlite3_close(altro);
 }
 
 }  // namespace
