@@ -158,7 +158,9 @@ void BM_ConfermaInserimento(benchmark::State& state) {
             if (CodiceLibero(d.g, r.CliCodice)) state.SkipWithError("no free code");
             modo.codiceAutomatico = true;
         },
-        [](Ditta& d, const EsitoSalvataggio& esito) { EliminaCliente(d.g, esito.codice); });
+        [](Ditta& d, const EsitoSalvataggio& esito) {
+            EliminaCliente(d.g, esito.codice, nullptr);
+        });
 }
 
 BENCHMARK(BM_LeggiCliente)->Apply(SuEntrambi);

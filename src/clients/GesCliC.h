@@ -117,6 +117,9 @@ class GesCliC : public Modulo {
     // The client on the form was deleted meanwhile by another program: said, and the form
     // emptied.
     void CancellatoDaAltri();
+    // Another program stored the client otherwise: the form shows it as it is now, in
+    // change mode (or says it is gone).
+    void RileggiCliente(std::int32_t codice);
     void Annulla();
     // No code is left for a new client after the highest stored one.
     void CodiciEsauriti();

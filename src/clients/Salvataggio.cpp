@@ -94,17 +94,7 @@ void GesCliC::Salva() {
         case EsitoSalvataggio::SalvatoAltroCodice:
             break;
         case EsitoSalvataggio::CambiatoDaAltri:
-            // The client as stored now takes the place of what was typed, in change mode.
-            if (const Guasto guasto = LeggiCliente(g_, codiceSulModulo)) {
-                g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + guasto->Spiegazione());
-                return;
-            }
-            if (r.CliCodice == 0) {
-                CancellatoDaAltri();
-                return;
-            }
-            RiempiMaschera();
-            PortaAlCampo(kCodiceFiscale);
+            RileggiCliente(codiceSulModulo);
             return;
         case EsitoSalvataggio::CancellatoDaAltri:
             CancellatoDaAltri();
@@ -141,9 +131,16 @@ void GesCliC::Elimina() {
     if (g_.MsgBox(g_.MessageTitle, Pulsanti::SiNo, Icona::Domanda,
                   QStringLiteral("NORVAL - CANCELLAZIONE")) == Risposta::No)
         return;
-    const EsitoSalvataggio esito = EliminaCliente(g_, codice);
+    const EsitoSalvataggio esito = EliminaCliente(g_, codice, &letto_);
     if (esito.tipo == EsitoSalvataggio::CancellatoDaAltri) {
         CancellatoDaAltri();
+        return;
+    }
+    // Not what the operator saw and agreed to delete: said, and shown as it is now.
+    if (esito.tipo == EsitoSalvataggio::CambiatoDaAltri) {
+        g_.MsgBox(QStringLiteral("CLIENTE MODIFICATO DA UN ALTRO UTENTE"), Pulsanti::OK,
+                  Icona::Esclamazione, QStringLiteral("NORVAL - CANCELLAZIONE"));
+        RileggiCliente(codice);
         return;
     }
     if (!esito.Scritto()) {
@@ -157,6 +154,19 @@ void GesCliC::Elimina() {
     }
     AzzeraMaschera();
     PortaAlCampo(kCodice);
+}
+
+void GesCliC::RileggiCliente(std::int32_t codice) {
+    if (const Guasto guasto = LeggiCliente(g_, codice)) {
+        g_.MsgBox(QStringLiteral("ERRORE NELLA TABELLA CLIENTI\n") + guasto->Spiegazione());
+        return;
+    }
+    if (g_.ClientRecord.CliCodice == 0) {
+        CancellatoDaAltri();
+        return;
+    }
+    RiempiMaschera();
+    PortaAlCampo(kCodiceFiscale);
 }
 
 void GesCliC::CancellatoDaAltri() {

@@ -224,16 +224,25 @@ EsitoSalvataggio SalvaCliente(Sessione& s, ClientRecord& r, const ModoSalvataggi
     return esito;
 }
 
-EsitoSalvataggio EliminaCliente(Sessione& s, std::int32_t codice) {
+EsitoSalvataggio EliminaCliente(Sessione& s, std::int32_t codice, const ClientRecord* letto) {
     return SuClienti(s, [&](motore::Recordset& t) {
         EsitoSalvataggio esito;
+        esito.codice = codice;
         t.SetIndex(kPrimaria);
         t.Seek(QStringLiteral("="), {codice});
-        if (t.NoMatch())
+        if (t.NoMatch()) {
             esito.tipo = EsitoSalvataggio::CancellatoDaAltri;
-        else
-            t.Delete();
-        esito.codice = codice;
+            return esito;
+        }
+        if (letto) {
+            ClientRecord ora;
+            RigaCliente(t, ora);
+            if (!(ora == *letto)) {
+                esito.tipo = EsitoSalvataggio::CambiatoDaAltri;
+                return esito;
+            }
+        }
+        t.Delete();
         return esito;
     });
 }

@@ -61,8 +61,10 @@ EsitoSalvataggio ScriviNellaTransazione(motore::Recordset& t, ClientRecord& r,
                                         const ModoSalvataggio& modo);
 // The same as one transaction of the session, which is over when it returns.
 EsitoSalvataggio SalvaCliente(Sessione& s, ClientRecord& r, const ModoSalvataggio& modo);
-// Deletes the client with that code; CancellatoDaAltri when it is gone already.
-EsitoSalvataggio EliminaCliente(Sessione& s, std::int32_t codice);
+// Deletes the client with that code; CancellatoDaAltri when it is gone already. With the
+// client as `letto`, one stored otherwise now (changed, or another client under a code used
+// again) is not deleted: CambiatoDaAltri.
+EsitoSalvataggio EliminaCliente(Sessione& s, std::int32_t codice, const ClientRecord* letto);
 
 // The clients whose VAT number (a numeric key) or fiscal code starts like `chiave`, one line
 // each in the order of that column, for the list of similar clients.

@@ -145,4 +145,21 @@ TEST_P(EsitiModuloTest, OgniEsitoDelSalvataggio) {
     EXPECT_TRUE(Txt(0)->isEnabled());
 }
 
+// ELIMINA on a client that another program deleted and stored anew under its code: nothing
+// deleted; said, and shown as it is now, for the operator to decide again.
+TEST_P(EsitiModuloTest, NonSiEliminaUnAltroCliente) {
+    Altro("5");
+    Passi({{.scrivi = "5", .tasto = Qt::Key_Return, .modo = "2"}});
+    Altro("DELETE FROM Clienti WHERE CliCodice = 5");
+    Altro("INSERT INTO Clienti (CliCodice, CliRagsoc) VALUES (5, 'UN ALTRO')");
+    const QString nome = "SELECT rtrim(CliRagsoc) FROM Clienti WHERE CliCodice = 5";
+    // clang-format off
+    Passi({{.risposta = Risposta::Si, .clic = 2, .messaggio = "CLIENTE MODIFICATO DA UN ALTRO UTENTE",
+            .messaggi = 2, .fuoco = 1, .campi = {{4, "UN ALTRO"}}, .modo = "2", .sql = nome,
+            .letto = "UN ALTRO"},
+           {.risposta = Risposta::Si, .clic = 2, .messaggi = 1, .modo = "3", .sql = nome,
+            .letto = ""}});
+    // clang-format on
+}
+
 }  // namespace

@@ -55,6 +55,11 @@ const Caso kClienti[] = {
     {"Eliminato", {}, false, Azione::Elimina, 2, Tipo::Salvato, 2, 0, 0, "1:ALFA"},
     {"EliminatoDaAltri", {"DELETE FROM Clienti WHERE CliCodice = 2"}, false, Azione::Elimina, 2,
      Tipo::CancellatoDaAltri, 2, 0, 0, "1:ALFA"},
+    // Not as read: changed, or another client stored under the code used again.
+    {"EliminaCambiato", {"UPDATE Clienti SET CliTelefono = '06' WHERE CliCodice = 2"}, false,
+     Azione::Elimina, 2, Tipo::CambiatoDaAltri, 2, 0, 0, "1:ALFA,2:BETA"},
+    {"EliminaUnAltro", {"DELETE FROM Clienti WHERE CliCodice = 2", INS(2, "ALTRO")}, false,
+     Azione::Elimina, 2, Tipo::CambiatoDaAltri, 2, 0, 0, "1:ALFA,2:ALTRO"},
 };
 // clang-format on
 #undef INS
@@ -107,7 +112,7 @@ TEST_P(SalvataggioTest, Clienti) {
     EsitoSalvataggio esito;
     const qint64 viaggi = g.EnvironmentSettings.Workspace->Viaggi();
     if (c.azione == Azione::Elimina) {
-        esito = EliminaCliente(g, c.codice);
+        esito = EliminaCliente(g, c.codice, &letto);
     } else {
         ModoSalvataggio modo;
         const bool variazione = c.azione != Azione::Digitato && c.azione != Azione::Automatico;
