@@ -239,19 +239,10 @@ void DatabaseSqlite::PrimaDiEseguire() {
 void DatabaseSqlite::CommitLocale() {
     if (!inTransazione_ || !db_) return;
     int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
-    if (rc == SQLITE_OK) {
-        inTransazione_ = false;
-        return;
-    }
-    // SQLite keeps a transaction whose COMMIT failed (a reader still on a journal file)
-    // open, to be committed by whatever comes next. The program reports the write failed:
-    // so it is, whole.
-    try {
-        Solleva(rc);
-    } catch (...) {
-        RollbackLocale();
-        throw;
-    }
+    // A failed COMMIT (a reader still on a journal file) leaves SQLite's transaction open:
+    // the workspace rolls it back.
+    if (rc != SQLITE_OK) Solleva(rc);
+    inTransazione_ = false;
 }
 
 void DatabaseSqlite::RollbackLocale() {
