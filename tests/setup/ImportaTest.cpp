@@ -80,6 +80,7 @@ TEST_F(ImportaTest, LeRegoleDelModuloSuOgniCampo) {
         "7,DOPPIO,,,,,,,,\r\n"
         "x7,CODICE NON NUMERICO,,,,,,,,\r\n"
         ",DATA,,,,,,31/02/2001,,\r\n"
+        ",DATA,,,,,,31 12 2001,,\r\n"
         ",PROVINCIA,,XX,ZZ,RSSMRA85T10A56,0123,,,\r\n"
         ",\"IN\r\nDUE RIGHE\",,,,,,,,\r\n"
         ",,,,,,,,,\r\n"
@@ -88,10 +89,10 @@ TEST_F(ImportaTest, LeRegoleDelModuloSuOgniCampo) {
     EXPECT_TRUE(out_.contains("come i nomi delle colonne di Clienti, separatore ',', UTF-8"))
         << out_.toStdString();
     EXPECT_TRUE(out_.contains("colonne ignorate: Note"));
-    EXPECT_TRUE(out_.contains("righe lette: 10, importate: 4, scartate: 6")) << out_.toStdString();
+    EXPECT_TRUE(out_.contains("righe lette: 11, importate: 4, scartate: 7")) << out_.toStdString();
     EXPECT_TRUE(out_.contains("righe vuote saltate: 1"));
     EXPECT_TRUE(out_.contains("con un testo tagliato alla larghezza della colonna: 1"));
-    EXPECT_TRUE(err_.contains("6 righe scartate")) << err_.toStdString();
+    EXPECT_TRUE(err_.contains("7 righe scartate")) << err_.toStdString();
 
     EXPECT_EQ(Sql("SELECT CliCodice, CliRagsoc, trim(CliIndirizzo), CliNazione, CliProvincia, "
                   "trim(CliCodiceFiscale), trim(CliPartitaIva), CliEsenzioneDat, "
@@ -113,10 +114,11 @@ TEST_F(ImportaTest, LeRegoleDelModuloSuOgniCampo) {
               "x7,CODICE NON NUMERICO,,,,,,,,,riga 7: codice x7 non è un numero intero da 1 a "
               "2147483646\n"
               ",DATA,,,,,,31/02/2001,,,riga 8: data di esenzione 31/02/2001 inesistente\n"
-              ",PROVINCIA,,XX,ZZ,RSSMRA85T10A56,0123,,,,riga 9: codice fiscale RSSMRA85T10A56 né "
+              ",DATA,,,,,,31 12 2001,,,riga 9: data di esenzione 31 12 2001 inesistente\n"
+              ",PROVINCIA,,XX,ZZ,RSSMRA85T10A56,0123,,,,riga 10: codice fiscale RSSMRA85T10A56 né "
               "di 16 caratteri né di 11 cifre; nazione XX assente da NAZIONI; provincia ZZ "
               "assente da PROVINCIE\n"
-              ",TROPPI,,,,,,,,,,,,riga 13: 13 campi dove l'intestazione ne ha 10");
+              ",TROPPI,,,,,,,,,,,,riga 14: 13 campi dove l'intestazione ne ha 10");
 
     // A clean run removes the rejects of the last one.
     EXPECT_EQ(Importa("CliRagsoc\nULTIMO\n"), 0);
@@ -339,13 +341,14 @@ TEST_F(ImportaTest, InputErratiNonLascianoNulla) {
     EXPECT_EQ(Sql("SELECT group_concat(trim(CliLocalita)) FROM Clienti WHERE CliLocalita <> ''"),
               "FORLÌ,CEFALÙ");
 
-    // A quote left open, a line of 10 MB, too few fields, a NUL: those lines alone are
-    // refused, and their copies keep the rejects file a text.
+    // A quote left open, a line of 10 MB, too few or too many fields, a NUL: those lines
+    // alone are refused, and their copies keep the rejects file a text, each reason in the
+    // reason's column or, where the line cannot be split, never taken for data.
     EXPECT_EQ(Importa("CliRagsoc;CliCap\n\"APERTA;1\nBUONA;2\n" + QByteArray(10 << 20, 'A') +
-                      "\nPOCHI\n" + QByteArray("NU\0L;3\n", 7)),
+                      "\nPOCHI\n" + QByteArray("NU\0L;3\n", 7) + "TROPPI;4;5\n"),
               1);
-    const QStringList righe = QString::fromStdString(Righe()).split('\n');
-    ASSERT_EQ(righe.size(), 5);
+    QStringList righe = QString::fromStdString(Righe()).split('\n');
+    ASSERT_EQ(righe.size(), 6);
     EXPECT_EQ(righe[1], "\"APERTA;1;riga 2: virgolette aperte e mai chiuse");
     EXPECT_TRUE(righe[2].startsWith("AAAA")) << righe[2].left(100).toStdString();
     EXPECT_TRUE(righe[2].endsWith("...;riga 4: riga più lunga di 65536 byte (10485760)"));
@@ -354,14 +357,26 @@ TEST_F(ImportaTest, InputErratiNonLascianoNulla) {
     EXPECT_EQ(righe[4], "NU?L;3;riga 6: contenuto binario (un byte NUL)");
     EXPECT_EQ(Sql("SELECT '[' || CliCap || ']' FROM Clienti WHERE CliRagsoc = 'BUONA'"),
               "[2        ]");
+    const QString scarti = dir_.filePath("scarti.csv");
+    ASSERT_TRUE(QFile::rename(Scarti(), scarti));
+    EXPECT_EQ(Comando(scarti), 1);
+    righe = QString::fromStdString(Righe(scarti)).split('\n');
+    ASSERT_EQ(righe.size(), 5);
+    EXPECT_EQ(righe[1], "\"APERTA;1;riga 2: virgolette aperte e mai chiuse")
+        << "the earlier reason replaced";
+    EXPECT_TRUE(righe[2].endsWith("...;riga 3: 2 campi dove l'intestazione ne ha 3"));
+    EXPECT_EQ(righe[3], "POCHI;riga 4: 2 campi dove l'intestazione ne ha 3");
+    EXPECT_EQ(righe[4], "TROPPI;4;5;riga 6: 4 campi dove l'intestazione ne ha 3");
+    EXPECT_EQ(Sql("SELECT count(*) FROM Clienti WHERE CliCap LIKE 'riga%'"), "0");
 
     // The database refuses the second row: the first is not kept either.
     const QString prima = Sql("SELECT count(*) FROM Clienti");
     Sql("CREATE TRIGGER rifiuta BEFORE INSERT ON Clienti WHEN NEW.CliRagsoc = 'BOOM' "
         "BEGIN SELECT RAISE(ABORT, 'disco guasto'); END");
-    EXPECT_EQ(Importa("CliRagsoc\nUNO\nBOOM\nTRE\n"), 1);
+    EXPECT_EQ(Importa("CliRagsoc;CliProvincia\nUNO;\nBOOM;\nTRE;ZZ\n"), 1);
     EXPECT_TRUE(err_.contains("disco guasto")) << err_.toStdString();
     EXPECT_EQ(Sql("SELECT count(*) FROM Clienti"), prima);
+    EXPECT_FALSE(QFile::exists(Scarti())) << "no rejects of a run that stored nothing";
 
     // Into a company that does not exist: nothing is created.
     EXPECT_EQ(Importa("CliRagsoc\nUNO\n", "02"), 1);

@@ -19,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
+#include <QRegularExpression>
 #include <QTextStream>
 
 #include <cstdio>
@@ -170,9 +171,13 @@ QString DecodificaProbabile(QByteArrayView byte) {
 // y-m-d, a time after it ignored; or a day number as the table keeps it. 0 for none.
 std::optional<std::int32_t> DataEsenzione(const QString& testo) {
     if (testo.isEmpty()) return 0;
+    // Only a time may follow: "31 12 2001" is no date, not the day 31.
+    static const QRegularExpression kOra(
+        QStringLiteral("^\\d{1,2}:\\d{2}(:\\d{2}(\\.\\d*)?)?(Z|[+-]\\d{2}:?\\d{2})?$"));
     QString t = testo;
     for (qsizetype i = 1; i < t.size(); ++i)
         if (t[i] == u' ' || t[i] == u'T') {
+            if (!kOra.match(QStringView(t).mid(i + 1).trimmed()).hasMatch()) return std::nullopt;
             t.truncate(i);
             break;
         }
@@ -443,7 +448,11 @@ QByteArray TestoScarti(const QByteArray& dati, const Forma& f, Codifica codifica
             // Not split into fields: the text as it stands, the start of a line too long to
             // import in any case.
             QString t = csv::Decodifica(byte.first(std::min(byte.size(), kMostraScarto)), propria);
-            if (byte.size() > kMostraScarto) t += QStringLiteral("...");
+            if (byte.size() > kMostraScarto)
+                t += QStringLiteral("...");
+            else if (const qsizetype ultimo = t.lastIndexOf(sep);
+                     f.scarto >= 0 && ultimo >= 0 && motivo::DiUnaRiga(t.mid(ultimo + 1)))
+                t.truncate(ultimo);
             t.replace(QChar(0), u'?');
             testo += Codificato(t + sep, codifica) + riga({}, motivo);
             continue;
@@ -452,6 +461,9 @@ QByteArray TestoScarti(const QByteArray& dati, const Forma& f, Codifica codifica
         if (qsizetype(campi.size()) == attesi + 1 && campi.back().isEmpty()) campi.pop_back();
         if (f.scarto >= 0 && qsizetype(campi.size()) == attesi)
             campi.erase(campi.begin() + f.scarto);
+        else if (f.scarto == attesi - 1 && !campi.empty() &&
+                 motivo::DiUnaRiga(csv::Decodifica(campi.back(), propria)))
+            campi.pop_back();  // fields too many or too few, the last of them our reason
         QStringList testi;
         for (const QByteArray& c : campi) testi << csv::Decodifica(c, propria);
         testo += riga(testi, motivo);
@@ -587,7 +599,10 @@ EsitoImport Importa(motore::Workspace& ws, motore::Database& ditta, motore::Data
                                [](const QByteArray& c) { return c.trimmed().isEmpty(); })) {
             ++esito.vuote;
             continue;
-        } else if (!csv::CampiGiusti(qsizetype(campi.size()), campi.back().isEmpty(), opzioni)) {
+        } else if (!csv::CampiGiusti(qsizetype(campi.size()), campi.back().isEmpty(), opzioni) ||
+                   // A line short of its reason may not keep one in a column of data.
+                   (forma->UltimoFacoltativo() && qsizetype(campi.size()) < opzioni.campiAttesi &&
+                    motivo::DiUnaRiga(csv::TestoCampo(campi.back(), Codifica::Utf8)))) {
             voce.motivo = motivo::NumeroCampi(qsizetype(campi.size()), opzioni.campiAttesi);
         } else if (tipi[i] != csv::Testo::Ascii &&
                    (tipi[i] == csv::Testo::Utf8) != (codifica == Codifica::Utf8)) {
@@ -741,7 +756,9 @@ EsitoImport ImportaClienti(motore::Workspace& ws, motore::Database& ditta,
                            const Avanzamento& avanzamento, bool cifre) {
     try {
         return Importa(ws, ditta, tabelle, file, avanzamento, cifre);
-    } catch (const FileRifiutato&) {
+    } catch (...) {
+        // Nothing stored: rejects beside the list, corrected and imported alone, would
+        // leave its other lines out.
         RimuoviScarti(file);
         throw;
     }

@@ -3,6 +3,8 @@
 
 #include "Motivi.h"
 
+#include <QRegularExpression>
+
 namespace setup::motivo {
 
 namespace {
@@ -142,6 +144,11 @@ QString PartitaIvaDi(const QString& partitaIva, const Detentore& d) {
 
 QString ConRiga(qint64 riga, const QString& motivo) {
     return QStringLiteral("riga %1: %2").arg(QString::number(riga), motivo);
+}
+
+bool DiUnaRiga(const QString& testo) {
+    static const QRegularExpression kMotivo(QStringLiteral("^riga \\d+: "));
+    return kMotivo.match(testo).hasMatch();
 }
 
 }  // namespace setup::motivo

@@ -63,5 +63,7 @@ QString PartitaIvaDi(const QString& partitaIva, const Detentore& d);
 
 // A reason as the rejects file gives it, with its line.
 QString ConRiga(qint64 riga, const QString& motivo);
+// Whether a text reads as such a reason.
+bool DiUnaRiga(const QString& testo);
 
 }  // namespace setup::motivo
