@@ -157,7 +157,8 @@ EsitoSalvataggio ScriviNellaTransazione(motore::Recordset& t, ClientRecord& r,
         }
         ClientRecord ora;
         RigaCliente(t, ora);
-        if (!modo.sovrascrivi && !(ora == *modo.letto)) {
+        // Stored as this save would store it: a save whose outcome was unknown, made again.
+        if (!modo.sovrascrivi && !(ora == *modo.letto) && !(ora == r)) {
             esito.tipo = EsitoSalvataggio::CambiatoDaAltri;
             return esito;
         }
@@ -166,6 +167,14 @@ EsitoSalvataggio ScriviNellaTransazione(motore::Recordset& t, ClientRecord& r,
         if (!modo.codiceVerificato) {
             t.Seek(QStringLiteral("="), {r.CliCodice});
             if (!t.NoMatch()) {
+                // The very client under its code: an insert whose outcome was unknown (the
+                // server down with the COMMIT on its way), made again. Not a second copy.
+                ClientRecord ora;
+                RigaCliente(t, ora);
+                if (ora == r) {
+                    esito.codice = r.CliCodice;
+                    return esito;
+                }
                 // Another client is stored under this code since it was taken.
                 if (!modo.codiceAutomatico)
                     throw motore::Errore(

@@ -39,6 +39,13 @@ const Caso kClienti[] = {
      Tipo::SalvatoAltroCodice, 4, 0, 0, "1:ALFA,2:BETA,3:ALTRO,4:NUOVO"},
     {"CodiceDigitatoPreso", {INS(3, "ALTRO")}, false, Azione::Digitato, 3,
      Tipo::Fallito, 3, 0, motore::ErrChiaveDuplicata, "1:ALFA,2:BETA,3:ALTRO"},
+    // Stored already, as by a save whose outcome was unknown: not stored twice.
+    {"CodiceDigitatoGiaSalvato", {INS(3, "NUOVO")}, false, Azione::Digitato, 3, Tipo::Salvato, 3,
+     0, 0, "1:ALFA,2:BETA,3:NUOVO"},
+    {"CodiceAutomaticoGiaSalvato", {INS(3, "NUOVO")}, false, Azione::Automatico, 3,
+     Tipo::Salvato, 3, 0, 0, "1:ALFA,2:BETA,3:NUOVO"},
+    {"VariazioneGiaSalvata", {"UPDATE Clienti SET CliRagsoc = 'NUOVO' WHERE CliCodice = 1"},
+     false, Azione::VariazioneNo, 1, Tipo::Salvato, 1, 0, 0, "1:NUOVO,2:BETA"},
     {"NessunCodiceLibero", {INS(2147483646, "X"), INS(2147483647, "Y")}, false, Azione::Automatico,
      2147483646, Tipo::CodiciEsauriti, 2147483646, 0, 0, "1:ALFA,2:BETA,2147483646:X,2147483647:Y"},
     {"Variazione", {}, false, Azione::Variazione, 1, Tipo::Salvato, 1, 0, 0, "1:NUOVO,2:BETA"},
