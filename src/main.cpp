@@ -34,5 +34,8 @@ int main(int argc, char** argv) {
     if (!form.Form_Initialize(riga, toolkit::CartellaProgramma(), DirWindows())) return 0;
     if (!form.Carica()) return 0;
     form.show();
+    // Without a window manager nobody activates it, and its access keys (F2 among them)
+    // would wait for a first dialog.
+    form.activateWindow();
     return QApplication::exec();
 }

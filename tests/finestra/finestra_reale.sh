@@ -121,7 +121,8 @@ apri() {
     "$dir/bin/anagrafica" E &
     pid=\$!
     controlla "(01)   GESTIONE ANAGRAFICHE - KESTOR (EXPORT)"
-    xdotool search --name KESTOR windowfocus
+    # The pointer on it, as an operator's is; the program activates the window itself.
+    xdotool mousemove --window "\$id" 100 100
     sleep 0.5
 }
 passo() { xdotool "\$@"; sleep 0.4; }
@@ -151,6 +152,10 @@ centrata() {
     fi
 }
 centrata
+# Its access keys work from the start: F2 at once ends the program.
+passo key F2
+finito "F2 at start-up"
+apri
 # --- The localities form by keys alone: in the province lookup an Alt letter whose button
 # is hidden types nothing; Enter from the prefix reaches CONFERMA, and Space presses it.
 passo key ctrl+shift+l
