@@ -27,9 +27,11 @@ class LimiteLunghezza : public QValidator {
         const qsizetype limite = std::min(testo.size(), prima.size()) - dopo;
         while (davanti < limite && testo[davanti] == prima[davanti]) ++davanti;
         const qsizetype tolti = prima.size() - davanti - dopo;
-        const qsizetype posto = std::max<qsizetype>(0, massimo - (prima.size() - tolti));
+        qsizetype posto = std::max<qsizetype>(0, massimo - (prima.size() - tolti));
         const qsizetype inseriti = testo.size() - davanti - dopo;
         if (inseriti <= posto) return Acceptable;
+        // A character of two UTF-16 units comes in whole or not at all.
+        if (posto > 0 && testo[davanti + posto - 1].isHighSurrogate()) --posto;
         const QString risultato =
             prima.left(davanti) + testo.mid(davanti, posto) + prima.right(dopo);
         // Nothing fits and nothing goes: the key is refused, the text does not change.

@@ -23,7 +23,12 @@ char Carattere1252(char16_t c) {
 QByteArray Cp1252(QStringView testo) {
     QByteArray out;
     out.reserve(testo.size());
-    for (QChar c : testo) out += Carattere1252(c.unicode());
+    for (qsizetype i = 0; i < testo.size(); ++i) {
+        out += Carattere1252(testo[i].unicode());
+        // One character, one "?", however many UTF-16 units it takes.
+        if (testo[i].isHighSurrogate() && i + 1 < testo.size() && testo[i + 1].isLowSurrogate())
+            ++i;
+    }
     return out;
 }
 

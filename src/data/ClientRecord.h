@@ -19,6 +19,8 @@ class FixedText {
 
     FixedText& operator=(const QString& s) {
         testo_ = s.left(N);
+        // Never half a character: one of two UTF-16 units that does not fit whole goes.
+        if (testo_.size() == N && testo_.back().isHighSurrogate()) testo_.back() = u' ';
         if (testo_.size() < N) testo_ += QString(N - testo_.size(), ' ');
         return *this;
     }

@@ -61,6 +61,7 @@ TEST(CasellaTesto, LaLunghezzaLegaSoloLOperatore) {
         {"a paste keeps what fits", "AB", 5, 1, 0, Incolla("1234567"), "A123B", 4},
         {"repeated characters", "ABAB", 5, 2, 0, Incolla("AB"), "ABAAB"},
         {"a full box", "ABAAB", 5, 5, 0, Poi({Incolla("Z"), Scrivi("Z")}), "ABAAB"},
+        {"never half a character", "ABC", 4, 3, 0, Incolla(QString::fromUtf8("😀X")), "ABC"},
         // An Alt combination is an access key, whether a button has it or not.
         {"Alt never types", "MILANO", 27, 6, 0,
          Poi({Tasto(Qt::Key_X, 1, Qt::AltModifier), Tasto(Qt::Key_5, 1, Qt::AltModifier),

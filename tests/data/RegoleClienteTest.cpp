@@ -84,4 +84,15 @@ TEST(RegoleCliente, UnCarattereSbagliatoInOgniPosto) {
     }
 }
 
+// A character of two UTF-16 units that does not fit whole in a column goes whole: never
+// half of one, which would be stored as "?".
+TEST(RegoleCliente, MaiMezzoCarattere) {
+    ClientRecord r;
+    r.CliRagsoc = QString(19, u'A') + QString::fromUtf8("😀 SRL");
+    CompletaCliente(r);
+    EXPECT_EQ(r.CliAcronimo.str(), QString(19, u'A') + u' ');
+    r.CliRagsoc = QString(34, u'B') + QString::fromUtf8("😀");
+    EXPECT_EQ(r.CliRagsoc.str(), QString(34, u'B') + u' ');
+}
+
 }  // namespace
