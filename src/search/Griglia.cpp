@@ -1035,6 +1035,9 @@ void Griglia::Pubblica() {
 void Griglia::Sistema() {
     riga_ = std::clamp(riga_, 0, std::max(0, Rows() - 1));
     colonna_ = std::clamp(colonna_, 0, std::max(0, colonne_ - 1));
+    // Rows taken away take the top with them, as the view's scroll bar would: a grid
+    // emptied and filled again while it is not painted starts at its top.
+    cima_ = std::clamp(cima_, fisseR_, std::max(fisseR_, Rows() - 1));
     if (!ridisegna_) return;
     if (daRifare_) {
         Dentro d(interno_);

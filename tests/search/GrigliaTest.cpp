@@ -246,6 +246,14 @@ TEST_F(GrigliaTest, MisureInTwip) {
     EXPECT_EQ(g->TopRow(), 20);
     g->SetRedraw(true);
     EXPECT_EQ(g->TopRow(), 20);
+    // A grid emptied and filled again while painting is off starts at its top.
+    g->SetRedraw(false);
+    SvuotaGriglia(*g);
+    for (int i = 1; i <= 100; ++i) g->AddItem(Cliente(i));
+    g->SetRedraw(true);
+    EXPECT_EQ(g->TopRow(), 1);
+    Riempi(100);
+    g->SetTopRow(20);
 
     // Scrolled all the way right, the code column is still where it was, and a click on it is
     // still a click on it; the scrollable columns start after it.
