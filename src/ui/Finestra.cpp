@@ -63,9 +63,10 @@ void RipristinaFinestra(Global& g, Modulo& form, std::int32_t left, std::int32_t
 
     AltezzaTaskbar(g);
     const std::int32_t sotto = g.TaskbarSide == kTaskbarSotto ? g.TaskbarHeight : 0;
-    if (y + h > schermo.Height - sotto) y = std::max(0, schermo.Height - h - sotto);
+    // Compared without adding: a place saved near the top of the range must not overflow.
+    if (y > schermo.Height - sotto - h) y = std::max(0, schermo.Height - h - sotto);
     const std::int32_t destra = g.TaskbarSide == kTaskbarDestra ? g.TaskbarWidth : 0;
-    if (x + w > schermo.Width - destra) x = schermo.Width - w - destra;
+    if (x > schermo.Width - destra - w) x = schermo.Width - w - destra;
     if (g.TaskbarSide == kTaskbarSinistra && x < g.TaskbarWidth) x = g.TaskbarWidth;
 
     form.Move(x, y, w, h);

@@ -101,6 +101,8 @@ TEST_F(Finestra, DoveSiApre) {
         {"never larger than it", "30000 20000 500 500", {}, 0, 0, 2, 0, 0, Px(20480), 15360},
         {"only the edge past it moves back", "6000 4500 18000 3000", {}, 0, 0, 2,
          Px(20480 - 6000), 3000, -1, -1},
+        {"from the top of the range too", "6000 4500 2147483000 2147483000", {}, 0, 0, 2,
+         Px(20480 - 6000), 15360 - 4500, -1, -1},
         {"above a bottom bar", "6000 4400 3000 14000", sotto, 0, 0, 2, 3000, Px(10360), -1, -1},
         {"taller than it leaves: top on", "6000 15000 3000 3000", sotto, 0, 0, 2, -1, 0, -1, -1},
         {"beside a right bar of 900", "6000 4500 16000 3000", destra, 0, 0, 2,
