@@ -81,7 +81,9 @@ Errore RegistroInutilizzabile(const QString& percorso, bool rete, const QString&
 
 void DatabaseSqlite::Solleva(int rc) const {
     const QString dettaglio = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString();
-    if ((rc & 0xff) == SQLITE_CANTOPEN) {
+    // A folder that refuses a new file says so by its own code where the permission bits
+    // refuse it, and cannot open where another reason does.
+    if ((rc & 0xff) == SQLITE_CANTOPEN || rc == SQLITE_READONLY_DIRECTORY) {
         // The file itself is open: what cannot be opened now is a file beside it. Either the
         // log of a file in write-ahead-log mode (which a connection on a network folder never
         // shares, and a write-protected folder cannot hold), or the journal, which such a

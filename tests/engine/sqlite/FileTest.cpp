@@ -74,8 +74,19 @@ TEST_P(MotoreFileTest, ApreSoloDatabaseEsistentiESani) {
     EXPECT_NO_THROW(Apri());
 }
 
+QString CausaDiAccesso(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Errore& e) {
+        EXPECT_EQ(e.Numero(), ErrAccesso);
+        return e.Descrizione();
+    }
+    return "<nessun errore>";
+}
+
 // The file read-only, or its folder (where the journal cannot be made): a write fails with
-// its number and says so, and leaves nothing.
+// its number and says so, and leaves nothing. A file left in WAL mode in such a folder cannot
+// have its log beside it: the opening says what to do.
 TEST_P(MotoreFileTest, SolaLetturaFallisceInScrittura) {
     const auto scrivibile = QFile::ReadOwner | QFile::WriteOwner;
     for (const QString& bloccato : {percorso, amb.Radice()}) {
@@ -110,6 +121,19 @@ TEST_P(MotoreFileTest, SolaLetturaFallisceInScrittura) {
         if (geteuid() == 0 && !immutabile) continue;  // no way to make it read-only
         EXPECT_TRUE(testo.contains("sola lettura")) << testo.toStdString();
         EXPECT_FALSE(scritto);
+    }
+
+    Sqlite3(percorso, "PRAGMA journal_mode=wal");
+    QFile::setPermissions(amb.Radice(), QFile::ReadOwner | QFile::ExeOwner);
+    const bool immutabile =
+        geteuid() == 0 && QProcess::execute("chattr", {"+i", amb.Radice()}) == 0;
+    QString testo = "<non provato>";
+    if (geteuid() != 0 || immutabile)
+        testo = CausaDiAccesso([&] { Apri()->Valore("SELECT count(*) FROM Clienti"); });
+    if (immutabile) QProcess::execute("chattr", {"-i", amb.Radice()});
+    QFile::setPermissions(amb.Radice(), scrivibile | QFile::ExeOwner);
+    if (geteuid() != 0 || immutabile) {
+        EXPECT_TRUE(testo.contains("creare i file del registro")) << testo.toStdString();
     }
 }
 
@@ -167,16 +191,6 @@ TEST_P(MotoreFileTest, IlRegistroNonRestaGrandeDopoUnaLetturaLunga) {
     for (int i = 0; i < 3; ++i)
         db->Esegui("UPDATE Clienti SET CliPartitaIva = '1' WHERE CliCodice = 3");
     EXPECT_LE(QFileInfo(percorso + "-wal").size(), 4 << 20);
-}
-
-QString CausaDiAccesso(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Errore& e) {
-        EXPECT_EQ(e.Numero(), ErrAccesso);
-        return e.Descrizione();
-    }
-    return "<nessun errore>";
 }
 
 // A network folder keeps the rollback journal: the log's index is memory shared by the
