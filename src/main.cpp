@@ -6,6 +6,7 @@
 #include "avvio/Ganci.h"
 #include "clients/GesCliC.h"
 #include "ui/Global.h"
+#include "ui/Tasti.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&traduzione);
 
+    TastiAllaFinestraAttiva();
     Global g;
     g.End = [] { std::exit(0); };
     InstallaGanci(g);

@@ -5,11 +5,17 @@
 
 #include "ui/Global.h"
 
+#include <private/qguiapplication_p.h>
 #include <qpa/qwindowsysteminterface.h>
+#include <qpa/qwindowsysteminterface_p.h>
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -68,7 +74,117 @@ QString TestoDi(int codice, QChar carattere, Qt::KeyboardModifiers m) {
     return (m & Qt::ShiftModifier) ? carattere.toUpper() : carattere.toLower();
 }
 
+// The window system names the window a key was typed at; by the time the key is handled a
+// modal window may block that one, or it may be gone, or an access key typed just before may
+// still be pressing its button (the press comes after the left field's handlers). Such a key
+// waits, with every key after it, until the window it now belongs to has the keyboard and no
+// button is on its way down, and is then handed on as typed there. A wait is bounded: what
+// still waits after a second goes where the keyboard is.
+class TastiAlFuoco : public QObject, public QWindowSystemEventHandler {
+  public:
+    TastiAlFuoco() {
+        controllo_.setInterval(10);
+        connect(&controllo_, &QTimer::timeout, this, &TastiAlFuoco::Rilascia);
+        qApp->installEventFilter(this);
+    }
+
+    bool sendEvent(QWindowSystemInterfacePrivate::WindowSystemEvent* e) override {
+        if (e->type == QWindowSystemInterfacePrivate::Key) {
+            auto* k = static_cast<QWindowSystemInterfacePrivate::KeyEvent*>(e);
+            QWindow* dove = Destinazione(k->window);
+            if (!attesa_.empty() || Premuto() || (k->window && !k->window->isVisible()) ||
+                (dove != k->window && !Pronta(dove))) {
+                attesa_.push_back({k->timestamp, k->keyType, k->key, k->modifiers,
+                                   k->nativeScanCode, k->nativeVirtualKey, k->nativeModifiers,
+                                   k->unicode, k->repeat, k->repeatCount});
+                if (!controllo_.isActive()) {
+                    attesa_iniziata_.start();
+                    controllo_.start();
+                }
+                return true;
+            }
+            k->window = dove;
+        }
+        return QWindowSystemEventHandler::sendEvent(e);
+    }
+
+  protected:
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Shortcut)
+            if (auto* b = qobject_cast<QAbstractButton*>(o)) premuto_ = b;
+        return false;
+    }
+
+  private:
+    struct Tasto {
+        ulong tempo;
+        QEvent::Type tipo;
+        int tasto;
+        Qt::KeyboardModifiers modificatori;
+        quint32 scansione, virtuale, nativi;
+        QString testo;
+        bool ripetuto;
+        ushort volte;
+    };
+
+    // Where a key typed at a window belongs now: the modal window that blocks it; for a
+    // window gone, the modal window or the one that has the keyboard.
+    static QWindow* Destinazione(QWindow* battuta) {
+        if (!battuta) return nullptr;
+        QWindow* modale = nullptr;
+        if (QGuiApplicationPrivate::instance()->isWindowBlocked(battuta, &modale)) return modale;
+        if (battuta->isVisible()) return battuta;
+        if (QWindow* m = QGuiApplication::modalWindow(); m && m->isVisible()) return m;
+        return QGuiApplication::focusWindow();
+    }
+    // A window that takes keys now: shown, with the keyboard, blocked by none.
+    static bool Pronta(QWindow* w) {
+        QWindow* modale = nullptr;
+        return w && w->isVisible() && w == QGuiApplication::focusWindow() &&
+               !QGuiApplicationPrivate::instance()->isWindowBlocked(w, &modale);
+    }
+    // A button an access key is pressing, shown down until its click.
+    bool Premuto() {
+        if (premuto_ && !premuto_->isDown()) premuto_ = nullptr;
+        return premuto_ != nullptr;
+    }
+
+    // To the window that has the keyboard, once it is where they belong, or at the deadline.
+    // One at a time, as typed: a key that opens a window or presses a button leaves the rest
+    // waiting for it.
+    void Rilascia() {
+        while (!attesa_.empty()) {
+            QWindow* attiva = QGuiApplication::focusWindow();
+            if ((Premuto() || !Pronta(attiva)) && attesa_iniziata_.elapsed() < 1000) return;
+            const Tasto t = attesa_.front();
+            attesa_.erase(attesa_.begin());
+            if (!Pronta(attiva)) continue;
+            // As the window system hands a typed key on: access keys first, then the key.
+            if (t.tipo == QEvent::KeyPress &&
+                QWindowSystemInterface::handleShortcutEvent(attiva, t.tempo, t.tasto,
+                                                            t.modificatori, t.scansione, t.virtuale,
+                                                            t.nativi, t.testo, t.ripetuto, t.volte))
+                continue;
+            QWindowSystemInterfacePrivate::KeyEvent e(attiva, t.tempo, t.tipo, t.tasto,
+                                                      t.modificatori, t.scansione, t.virtuale,
+                                                      t.nativi, t.testo, t.ripetuto, t.volte);
+            QGuiApplicationPrivate::processWindowSystemEvent(&e);
+        }
+        controllo_.stop();
+    }
+
+    std::vector<Tasto> attesa_;
+    QTimer controllo_;
+    QElapsedTimer attesa_iniziata_;
+    QPointer<QAbstractButton> premuto_;
+};
+
 }  // namespace
+
+void TastiAllaFinestraAttiva() {
+    static auto* gestore = new TastiAlFuoco;
+    QWindowSystemInterfacePrivate::installWindowSystemEventHandler(gestore);
+}
 
 std::vector<EventoTasto> SequenzaTasti(QString& tasti, int& modificatore) {
     int codice = 0;

@@ -32,6 +32,12 @@ std::vector<EventoTasto> SequenzaTasti(QString& tasti, int& modificatore);
 void InviaTasti(QString& tasti, int& modificatore);
 void InviaTasti(const QString& tasti);
 
+// From now on every key, typed or sent, goes to the window that has the keyboard when the
+// key is handled, not to the one it was typed at: keys typed ahead while a window opens
+// reach it instead of the window it now blocks, and keys typed as one closes reach the
+// window that gets the keyboard back. Once, at start-up.
+void TastiAllaFinestraAttiva();
+
 // Selects the first 100 characters of the control's text and keeps the trimmed text in
 // TestoIniziale.
 void SelezionaTesto(Global& g, QLineEdit& campo);
