@@ -130,9 +130,11 @@ bool TabellaCodici::Larghezze(int& codice, int& descrizione) const {
 QString TabellaCodici::TestoElenco(QString testo, bool perCodice) const {
     testo.replace(QLatin1String("'"), QLatin1String("''"));
     const QString colonna = perCodice ? QStringLiteral("CODICE") : QStringLiteral("DESCRIZIONE");
+    // In the searched column's order: past 1000 rows the operator may keep only the first,
+    // and those must be the ones the sorted list starts with, the closest to the text.
     return QStringLiteral("Select CODICE, DESCRIZIONE from ") + nome_ + QStringLiteral(" where ") +
            colonna + QStringLiteral(" BETWEEN '") + testo + QStringLiteral("' and '") + testo +
-           QStringLiteral("zzz'");
+           QStringLiteral("zzz' ORDER BY ") + colonna;
 }
 
 bool TabellaCodici::LeggiElenco(

@@ -49,7 +49,8 @@ TEST_P(GesTabTest, LaProvinciaSiCercaPerCodiceEConfermaScriveIlCampo) {
         EXPECT_TRUE(d.cmdRt[1]->isVisible());
         Scrivi("R");
         EXPECT_EQ(d.TestoElenco(),
-                  "Select CODICE, DESCRIZIONE from PROVINCIE where CODICE BETWEEN 'R' and 'Rzzz'");
+                  "Select CODICE, DESCRIZIONE from PROVINCIE where CODICE BETWEEN 'R' and 'Rzzz' "
+                  "ORDER BY CODICE");
         ASSERT_EQ(d.Lista->count(), 1) << "the list follows the typing";
         EXPECT_TRUE(d.Lista->item(0)->text().startsWith("RM - ROMA"));
         EXPECT_FALSE(d.cmdRt[1]->isVisible()) << "X SELEZIONA needs two lines";
@@ -129,7 +130,8 @@ TEST_P(GesTabTest, ListaConLaSelezioneEUnApostrofo) {
             d,
             {{.tasto = Qt::Key_Backspace}, {.tasto = Qt::Key_Tab}, {.scrivi = "L'A", .modo = "0"}});
         EXPECT_TRUE(Testi().empty()) << "no SQL error";
-        EXPECT_TRUE(d.TestoElenco().endsWith("DESCRIZIONE BETWEEN 'L''A' and 'L''Azzz'"));
+        EXPECT_TRUE(d.TestoElenco().endsWith(
+            "DESCRIZIONE BETWEEN 'L''A' and 'L''Azzz' ORDER BY DESCRIZIONE"));
         d.DescTab->setText("G");
         EXPECT_TRUE(d.cmdRt[1]->isVisible());
         Passi(d, {{.modo = "2"}, {.clic = 1, .fuoco = 2}});  // X SELEZIONA: the list
@@ -213,6 +215,23 @@ TEST_P(GesTabTest, TabellaMancanteEElencoLungo) {
         d.Scarica();
     }
     EXPECT_EQ(scritte, 2) << "written while the question waited";
+
+    // By description, No keeps the first 1000 descriptions, not the first 1000 codes: the
+    // list still starts at the row closest to the text.
+    g.Messaggi = ServizioMessaggi();
+    g.Messaggi.Copione({Risposta::No, Risposta::No});
+    GesTab d(g, "LUNGA");
+    d.Carica();
+    d.show();
+    d.CodTab->setFocus();
+    Attendi();
+    Premi(Qt::Key_Tab);
+    ASSERT_TRUE(d.DescTab->isVisible());
+    const QStringList righe = Righe(d);
+    ASSERT_EQ(righe.size(), 1000);
+    EXPECT_TRUE(righe.contains("D1000      - C1000"));
+    EXPECT_FALSE(righe.contains("D999       - C0999"));
+    d.Scarica();
 }
 
 }  // namespace
