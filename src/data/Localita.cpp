@@ -58,7 +58,7 @@ Guasto TabellaLocalita::Cerca(const QString& confronto, const QString& localita,
 }
 
 EsitoSalvataggio TabellaLocalita::Salva(const RigaLocalita& nuova, const RigaLocalita* letta,
-                                        bool sovrascrivi) {
+                                        bool inserimento, bool sovrascrivi) {
     EsitoSalvataggio esito;
     if (!tabella_) {
         esito.tipo = EsitoSalvataggio::Fallito;
@@ -75,6 +75,11 @@ EsitoSalvataggio TabellaLocalita::Salva(const RigaLocalita& nuova, const RigaLoc
             return e;
         }
         if (letta && !sovrascrivi && !(Corrente() == *letta)) {
+            e.tipo = EsitoSalvataggio::CambiatoDaAltri;
+            return e;
+        }
+        // A new locality another operator stored first: that row is not edited unasked.
+        if (inserimento && !t.NoMatch() && !sovrascrivi && !(Corrente() == nuova)) {
             e.tipo = EsitoSalvataggio::CambiatoDaAltri;
             return e;
         }

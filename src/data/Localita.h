@@ -38,8 +38,10 @@ class TabellaLocalita {
 
     // Stores `nuova` in one transaction, a new row or over the one of its key. `letta` is the
     // row read for a change of that same key: found otherwise, the save is CambiatoDaAltri
-    // (unless `sovrascrivi`) or CancellatoDaAltri.
-    EsitoSalvataggio Salva(const RigaLocalita& nuova, const RigaLocalita* letta, bool sovrascrivi);
+    // (unless `sovrascrivi`) or CancellatoDaAltri. An `inserimento` expects no row of its
+    // key: one found (another operator's, stored since) is CambiatoDaAltri too.
+    EsitoSalvataggio Salva(const RigaLocalita& nuova, const RigaLocalita* letta, bool inserimento,
+                           bool sovrascrivi);
     // Deletes the row of that key; CancellatoDaAltri when it is gone already. One statement:
     // no transaction is needed for it to happen whole or not at all.
     EsitoSalvataggio Elimina(const QString& localita, const QString& cap);

@@ -476,7 +476,7 @@ void AggLocalita::Conferma() {
                              ConvertiRegione(2, Combo1->currentText())};
     const EsitoSalvataggio esito = SalvaSeNonCambiato(
         [&](bool sovrascrivi) {
-            return tabella_.Salva(nuova, stessa ? &*letta_ : nullptr, sovrascrivi);
+            return tabella_.Salva(nuova, stessa ? &*letta_ : nullptr, !letta_, sovrascrivi);
         },
         [&] {
             return g_.MsgBox(

@@ -163,12 +163,15 @@ INSTANTIATE_TEST_SUITE_P(
                std::get<1>(info.param).nome;
     });
 
-// The localities: the same rule for a row changed or deleted since it was read.
+// The localities: the same rule for a row changed or deleted since it was read, and for a
+// new locality another operator stored first. A CAP typed over another row's key takes that
+// row, as the operator meant.
 struct CasoLocalita {
     const char* nome;
     const char* altro;
     bool bloccato;
     bool variazione;
+    bool inserimento;  // a new locality, not a key typed over
     bool elimina;
     bool si;  // the answer about another's change
     Tipo atteso;
@@ -176,21 +179,29 @@ struct CasoLocalita {
     const char* riga;  // PROVA's prefix and province as stored after, "" gone
 };
 
+#define VIA "DELETE FROM LOCALITA WHERE LocLocalita = 'PROVA'"
+#define PREFISSO "UPDATE LOCALITA SET LocPrefisso = '02' WHERE LocLocalita = 'PROVA'"
+// clang-format off
 const CasoLocalita kLocalita[] = {
-    {"Nuova", "DELETE FROM LOCALITA WHERE LocLocalita = 'PROVA'", false, false, false, false,
-     Tipo::Salvato, 0, "06|RM"},
-    {"Variazione", nullptr, false, true, false, false, Tipo::Salvato, 0, "06|RM"},
-    {"CambiataTenuta", "UPDATE LOCALITA SET LocPrefisso = '02' WHERE LocLocalita = 'PROVA'", false,
-     true, false, false, Tipo::CambiatoDaAltri, 1, "02|MI"},
-    {"CambiataSovrascritta", "UPDATE LOCALITA SET LocPrefisso = '02' WHERE LocLocalita = 'PROVA'",
-     false, true, false, true, Tipo::Salvato, 1, "06|RM"},
-    {"CancellataDaAltri", "DELETE FROM LOCALITA WHERE LocLocalita = 'PROVA'", false, true, false,
-     true, Tipo::CancellatoDaAltri, 0, ""},
-    {"Bloccata", nullptr, true, true, false, false, Tipo::Bloccato, 0, "|MI"},
-    {"Eliminata", nullptr, false, false, true, false, Tipo::Salvato, 0, ""},
-    {"EliminataDaAltri", "DELETE FROM LOCALITA WHERE LocLocalita = 'PROVA'", false, false, true,
-     false, Tipo::CancellatoDaAltri, 0, ""},
+    {"Nuova", VIA, false, false, true, false, false, Tipo::Salvato, 0, "06|RM"},
+    {"NuovaInseritaDaAltriTenuta", nullptr, false, false, true, false, false,
+     Tipo::CambiatoDaAltri, 1, "|MI"},
+    {"NuovaInseritaDaAltriSovrascritta", nullptr, false, false, true, false, true, Tipo::Salvato,
+     1, "06|RM"},
+    {"SopraUnaChiaveDigitata", nullptr, false, false, false, false, false, Tipo::Salvato, 0,
+     "06|RM"},
+    {"Variazione", nullptr, false, true, false, false, false, Tipo::Salvato, 0, "06|RM"},
+    {"CambiataTenuta", PREFISSO, false, true, false, false, false, Tipo::CambiatoDaAltri, 1,
+     "02|MI"},
+    {"CambiataSovrascritta", PREFISSO, false, true, false, false, true, Tipo::Salvato, 1, "06|RM"},
+    {"CancellataDaAltri", VIA, false, true, false, false, true, Tipo::CancellatoDaAltri, 0, ""},
+    {"Bloccata", nullptr, true, true, false, false, false, Tipo::Bloccato, 0, "|MI"},
+    {"Eliminata", nullptr, false, false, false, true, false, Tipo::Salvato, 0, ""},
+    {"EliminataDaAltri", VIA, false, false, false, true, false, Tipo::CancellatoDaAltri, 0, ""},
 };
+// clang-format on
+#undef VIA
+#undef PREFISSO
 
 class SalvataggioLocalitaTest : public ::testing::TestWithParam<std::tuple<Motore, CasoLocalita>> {
 };
@@ -224,7 +235,7 @@ TEST_P(SalvataggioLocalitaTest, Localita) {
         const RigaLocalita nuova{"PROVA", "00001", "RM", "06", "LAZ"};
         esito = SalvaSeNonCambiato(
             [&](bool sovrascrivi) {
-                return t.Salva(nuova, c.variazione ? &*letta : nullptr, sovrascrivi);
+                return t.Salva(nuova, c.variazione ? &*letta : nullptr, c.inserimento, sovrascrivi);
             },
             [&] {
                 ++domande;
