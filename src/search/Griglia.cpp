@@ -847,6 +847,12 @@ void Griglia::SetRedraw(bool acceso) {
     setUpdatesEnabled(true);
 }
 
+QModelIndex Griglia::moveCursor(CursorAction azione, Qt::KeyboardModifiers modificatori) {
+    // Ctrl+End goes to the result's last row, not to the last one arrived so far.
+    if (azione == MoveEnd && (modificatori & Qt::ControlModifier) && CompletaRighe) CompletaRighe();
+    return QTableView::moveCursor(azione, modificatori);
+}
+
 bool Griglia::eventFilter(QObject* o, QEvent* e) {
     if (o == angolo_ && e->type() == QEvent::Paint) {
         QPainter p(angolo_);

@@ -96,7 +96,8 @@ class Griglia : public QTableView {
     std::function<void(int button, int shift, int x, int y)> MouseDown;
     std::function<void()> DblClick;
     std::function<void()> GotFocus;
-    // Fetches the rows still on their way, before someone reads the grid whole.
+    // Fetches the rows still on their way, before someone reads the grid whole or goes to
+    // its last row.
     std::function<void()> CompletaRighe;
 
   protected:
@@ -106,6 +107,7 @@ class Griglia : public QTableView {
     void focusOutEvent(QFocusEvent* e) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void keyboardSearch(const QString& search) override;
+    QModelIndex moveCursor(CursorAction azione, Qt::KeyboardModifiers modificatori) override;
 
   private:
     class Righe;
