@@ -194,8 +194,11 @@ void DatabaseSqlite::Close() {
     if (wal_) {
         // The last program to close puts the file back in the rollback journal, so that at
         // rest it is one file that any folder, tool or copy can take. While another program
-        // has it open this fails at once and leaves the mode to that one.
+        // has it open this fails at once and leaves the mode to that one; the saves are
+        // copied into the file first all the same, since that one may never write (a login
+        // that can only read) and the log would then keep them past every program's end.
         sqlite3_busy_timeout(db_, 0);
+        sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
         sqlite3_exec(db_, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
     }
     sqlite3_close_v2(db_);

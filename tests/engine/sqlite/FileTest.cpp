@@ -173,6 +173,23 @@ TEST_P(MotoreFileTest, IlFileRestaLeggibileDallaShellSqlite) {
               "delete\nDALLA SHELL\nok");
     EXPECT_FALSE(QFile::exists(percorso + "-wal"));
     EXPECT_FALSE(QFile::exists(percorso + "-shm"));
+
+    // A program that can only read keeps the file open past the last writer, so the log
+    // stays: its saves are in the file all the same, which a copy of the file alone takes.
+    sqlite3* lettore = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(QFile::encodeName(percorso).constData(), &lettore,
+                              SQLITE_OPEN_READONLY, nullptr),
+              SQLITE_OK);
+    {
+        auto db = Apri();
+        ASSERT_EQ(sqlite3_exec(lettore, "SELECT count(*) FROM Clienti", nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        db->Esegui("UPDATE Clienti SET CliRagsoc = 'NEL FILE' WHERE CliCodice = 40");
+    }
+    const QString copia = amb.Radice() + "copia.mdb";
+    ASSERT_TRUE(QFile::copy(percorso, copia));
+    EXPECT_EQ(Sqlite3(copia, "SELECT CliRagsoc FROM Clienti WHERE CliCodice = 40"), "NEL FILE");
+    sqlite3_close_v2(lettore);
 }
 
 // The log is copied into the file while nobody reads the older pages; after a long read has
