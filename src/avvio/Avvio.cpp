@@ -13,6 +13,7 @@
 #include <QFileInfo>
 
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,31 +26,45 @@ bool FileNormale(const QString& percorso) {
     return fi.exists() && fi.isFile();
 }
 
-// The group the installation was given: that of the database's folder, when this login is
-// in it; else the administrator has to name it.
-QString GruppoDi(const QString& percorso) {
+// The group the installation was given: that of the database's folder, none while it is
+// still root's; and whether this login is in it.
+struct Gruppo {
+    QString nome;
+    bool membro = false;
+};
+Gruppo GruppoDi(const QString& percorso) {
     struct stat st {};
     const QByteArray cartella = QFile::encodeName(QFileInfo(percorso).absolutePath());
-    if (::stat(cartella.constData(), &st) == 0 && st.st_gid != 0) {
-        gid_t gruppi[256];
-        const int n = getgroups(256, gruppi);
-        bool membro = getegid() == st.st_gid;
-        for (int i = 0; i < n && !membro; ++i) membro = gruppi[i] == st.st_gid;
-        const group* gr = membro ? getgrgid(st.st_gid) : nullptr;
-        if (gr) return QString::fromLocal8Bit(gr->gr_name);
-    }
-    return QStringLiteral("GRUPPO");
+    if (::stat(cartella.constData(), &st) != 0 || st.st_gid == 0) return {};
+    const group* gr = getgrgid(st.st_gid);
+    if (!gr) return {};
+    gid_t gruppi[256];
+    const int n = getgroups(256, gruppi);
+    bool membro = getegid() == st.st_gid;
+    for (int i = 0; i < n && !membro; ++i) membro = gruppi[i] == st.st_gid;
+    return {QString::fromLocal8Bit(gr->gr_name), membro};
 }
 
-// Why this login cannot write the database and what the administrator must run.
+// Why this login cannot write the database and what the administrator must run: a login
+// outside the installation's group is put in it; otherwise the rights are given again.
 QString DaEseguire(const Global& g, const QString& percorso, const QString& causa) {
+    const Gruppo gruppo = GruppoDi(percorso);
+    const passwd* utente = getpwuid(geteuid());
+    if (!gruppo.nome.isEmpty() && !gruppo.membro && utente)
+        return causa +
+               QStringLiteral(
+                   ".\nL'amministratore mette questo utente tra gli operatori con:\n"
+                   "usermod -aG ") +
+               gruppo.nome + u' ' + QString::fromLocal8Bit(utente->pw_name) +
+               QStringLiteral("\n(poi l'utente rientra nella sessione)");
     QString radice = g.EnvironmentSettings.RootDirectory;
     if (radice.size() > 1 && radice.endsWith(u'/')) radice.chop(1);
     return causa +
            QStringLiteral(
                ".\nL'amministratore lo rende scrivibile agli operatori con:\n"
                "anagrafica-setup ") +
-           radice + QStringLiteral(" --gruppo ") + GruppoDi(percorso);
+           radice + QStringLiteral(" --gruppo ") +
+           (gruppo.nome.isEmpty() ? QStringLiteral("GRUPPO") : gruppo.nome);
 }
 
 // Opens one database on the workspace, asking Retry or Cancel until it opens or the

@@ -195,13 +195,14 @@ setup=$2
 operatore=$3
 a=anagr_alice$$
 b=anagr_bob$$
+c=anagr_carla$$ # not in the group
 gruppo=anagr_uff$$
 dir=$(mktemp -d)
 chmod 755 "$dir"
 fine() {
     jobs -p | xargs -r kill 2>/dev/null || true
     wait 2>/dev/null || true
-    for u in "$a" "$b"; do
+    for u in "$a" "$b" "$c"; do
         id "$u" >/dev/null 2>&1 && userdel -f "$u" 2>/dev/null
     done
     getent group "$gruppo" >/dev/null && groupdel "$gruppo"
@@ -210,9 +211,9 @@ fine() {
 trap fine EXIT
 
 groupadd "$gruppo"
-for u in "$a" "$b"; do
+for u in "$a" "$b" "$c"; do
     useradd -m -d "$dir/casa/$u" -s /bin/bash "$u"
-    usermod -aG "$gruppo" "$u"
+    [ "$u" = "$c" ] || usermod -aG "$gruppo" "$u"
 done
 mkdir "$dir/bin"
 cp "$programma" "$dir/bin/anagrafica"
@@ -283,6 +284,16 @@ for u in "$a" "$b"; do
     grep -q '^POSX=' "$dir/casa/$u/.config/anagrafica/KestorEx.ini" ||
         fallito "no placement of $u in its own file"
 done
+# A login outside the group is told the database is there but closed to it, and what puts
+# it among the operators.
+QT_QPA_PLATFORM=offscreen come "$c" timeout 5 "$dir/bin/anagrafica_operatore" "$dir/bin" sql ditta "SELECT 1" \
+    >"$dir/estraneo.out" 2>&1 || true
+messaggio=$(grep -m1 '^M ' "$dir/estraneo.out" || true)
+case "$messaggio" in
+*INESISTENTE*) fallito "a login outside the group is told the database is missing: $messaggio" ;;
+*"usermod -aG $gruppo $c"*) ;;
+*) fallito "a login outside the group is not told what to run: $messaggio $(head -c 600 "$dir/estraneo.out")" ;;
+esac
 cmp -s "$dir/bin/KestorEx.ini" "$dir/ambiente" || fallito "the environment file was written"
 [ "$(sql 01 'PRAGMA integrity_check')" = ok ] || fallito "the database is damaged"
 echo "logins: passed"

@@ -206,6 +206,13 @@ void AttendiVia() {
 // Another program's statement on the installation's databases, through the engine.
 int Sql(Global& g, const QString& cartella, const QString& database, const QString& sql) {
     g.Messaggi.CopioneAttivo(true);
+    // What the opening says, printed as the form's messages are; Retry is not asked for.
+    g.Messaggi.MentreAperto = [&g](const Messaggio& m) {
+        std::printf("M %s|%s\n", qPrintable(m.titolo),
+                    qPrintable(QString(m.testo).replace('\n', ' ')));
+        std::fflush(stdout);
+        if (m.pulsanti == Pulsanti::RiprovaAnnulla) g.Messaggi.Copione({Risposta::Annulla});
+    };
     if (!InizializzaAmbiente(g, QStringLiteral("E"), cartella, cartella) || !CaricaAmbiente(g))
         return 3;
     auto& env = g.EnvironmentSettings;

@@ -42,6 +42,14 @@ quint32 Grande32(const QByteArray& b, int da) {
 // True when the file is in write-ahead-log mode.
 bool ControllaFile(const QString& percorso) {
     QFileInfo fi(percorso);
+    // Only a name that is not there is missing: a folder this login may not enter hides a
+    // file that is.
+    struct stat st {};
+    if (::stat(QFile::encodeName(percorso).constData(), &st) != 0 && errno != ENOENT &&
+        errno != ENOTDIR)
+        throw Errore(ErrAccesso, QStringLiteral("Impossibile aprire il database '%1'. Manca il "
+                                                "permesso di accesso o il file è in uso.")
+                                     .arg(percorso));
     if (!fi.exists())
         throw Errore(ErrFileMancante,
                      QStringLiteral("Impossibile trovare il file '%1'.").arg(percorso));
