@@ -61,6 +61,7 @@ TEST(Setup, CreaIDueDatabaseConIDatiDiRiferimento) {
     const QString tabkes = radice + "/tabkes.mdb";
     const QString completo = radice + "/ROSSI/Completo.mdb";
     EXPECT_FALSE(QFile::exists(completo + ".partial"));
+    EXPECT_TRUE(QFileInfo(radice + "/temp").isDir()) << "where the environment file's TEMP is";
 
     const QString& t = tabkes;
     const QString& c = completo;

@@ -501,9 +501,12 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
         return 1;
     }
     try {
-        if (!QDir().mkpath(dirRadice.filePath(azienda)))
-            throw std::runtime_error("impossibile creare la cartella " +
-                                     dirRadice.filePath(azienda).toStdString());
+        // The company's folder, and the one the exported lists go to (the environment
+        // file's TEMP), which the program never makes.
+        for (const QString& cartella : {azienda, QStringLiteral("temp")})
+            if (!QDir().mkpath(dirRadice.filePath(cartella)))
+                throw std::runtime_error("impossibile creare la cartella " +
+                                         dirRadice.filePath(cartella).toStdString());
         if (QFileInfo::exists(tabkes)) {
             err << "tenuto: " << QDir::toNativeSeparators(tabkes) << " (esiste già)\n";
             err.flush();
