@@ -144,6 +144,26 @@ Guasto CodiceLibero(Sessione& s, std::int32_t& codice) {
     }
 }
 
+namespace {
+
+// The record as ScriviCliente stores it: the name without its leading blanks.
+ClientRecord ComeMemorizzato(ClientRecord r) {
+    r.CliRagsoc = r.CliRagsoc.trimmed();
+    return r;
+}
+
+// Whether the row under `codice` holds `r` exactly as this save would store it there.
+bool UgualeA(motore::Recordset& t, ClientRecord r, std::int32_t codice) {
+    t.Seek(QStringLiteral("="), {codice});
+    if (t.NoMatch()) return false;
+    ClientRecord ora;
+    RigaCliente(t, ora);
+    r.CliCodice = codice;
+    return ora == ComeMemorizzato(std::move(r));
+}
+
+}  // namespace
+
 EsitoSalvataggio ScriviNellaTransazione(motore::Recordset& t, ClientRecord& r,
                                         const ModoSalvataggio& modo) {
     EsitoSalvataggio esito;
@@ -158,7 +178,7 @@ EsitoSalvataggio ScriviNellaTransazione(motore::Recordset& t, ClientRecord& r,
         ClientRecord ora;
         RigaCliente(t, ora);
         // Stored as this save would store it: a save whose outcome was unknown, made again.
-        if (!modo.sovrascrivi && !(ora == *modo.letto) && !(ora == r)) {
+        if (!modo.sovrascrivi && !(ora == *modo.letto) && !(ora == ComeMemorizzato(r))) {
             esito.tipo = EsitoSalvataggio::CambiatoDaAltri;
             return esito;
         }
@@ -169,9 +189,7 @@ EsitoSalvataggio ScriviNellaTransazione(motore::Recordset& t, ClientRecord& r,
             if (!t.NoMatch()) {
                 // The very client under its code: an insert whose outcome was unknown (the
                 // server down with the COMMIT on its way), made again. Not a second copy.
-                ClientRecord ora;
-                RigaCliente(t, ora);
-                if (ora == r) {
+                if (UgualeA(t, r, r.CliCodice)) {
                     esito.codice = r.CliCodice;
                     return esito;
                 }
@@ -186,8 +204,14 @@ EsitoSalvataggio ScriviNellaTransazione(motore::Recordset& t, ClientRecord& r,
                     esito.tipo = EsitoSalvataggio::CodiciEsauriti;
                     return esito;
                 }
-                r.CliCodice = nuovo;
                 esito.tipo = EsitoSalvataggio::SalvatoAltroCodice;
+                // The highest code may be this client's own, taken by the earlier attempt.
+                if (UgualeA(t, r, nuovo - 1)) {
+                    r.CliCodice = nuovo - 1;
+                    esito.codice = r.CliCodice;
+                    return esito;
+                }
+                r.CliCodice = nuovo;
             }
         }
         t.AddNew();
@@ -263,7 +287,10 @@ QString Testo(const QVariant& v) {
 }
 
 QString Colonna(const QVariant& v, int larghezza) {
-    return Testo(v).leftJustified(larghezza, u' ', true);
+    QString t = Testo(v).leftJustified(larghezza, u' ', true);
+    // Never half a character of two UTF-16 units.
+    if (t.size() == larghezza && larghezza > 0 && t.back().isHighSurrogate()) t.back() = u' ';
+    return t;
 }
 
 // The key goes into a quoted literal: an apostrophe must stay a character of it.

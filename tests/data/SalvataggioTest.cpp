@@ -44,6 +44,8 @@ const Caso kClienti[] = {
      0, 0, "1:ALFA,2:BETA,3:NUOVO"},
     {"CodiceAutomaticoGiaSalvato", {INS(3, "NUOVO")}, false, Azione::Automatico, 3,
      Tipo::Salvato, 3, 0, 0, "1:ALFA,2:BETA,3:NUOVO"},
+    {"AltroCodiceGiaSalvato", {INS(3, "ALTRO"), INS(4, "NUOVO")}, false, Azione::Automatico, 3,
+     Tipo::SalvatoAltroCodice, 4, 0, 0, "1:ALFA,2:BETA,3:ALTRO,4:NUOVO"},
     {"VariazioneGiaSalvata", {"UPDATE Clienti SET CliRagsoc = 'NUOVO' WHERE CliCodice = 1"},
      false, Azione::VariazioneNo, 1, Tipo::Salvato, 1, 0, 0, "1:NUOVO,2:BETA"},
     {"NessunCodiceLibero", {INS(2147483646, "X"), INS(2147483647, "Y")}, false, Azione::Automatico,
@@ -107,7 +109,7 @@ TEST_P(SalvataggioTest, Clienti) {
     const ClientRecord letto = g.ClientRecord;
     if (c.azione != Azione::Digitato && c.azione != Azione::Automatico) r = letto;
     r.CliCodice = c.codice;
-    r.CliRagsoc = QString("NUOVO");
+    r.CliRagsoc = QString(" NUOVO");  // as typed: stored without the leading blank
 
     for (const char* sql : c.altro) altroDb->Esegui(sql);
     if (c.bloccato) {
