@@ -21,6 +21,7 @@
 #include <QMoveEvent>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScopeGuard>
 #include <QShowEvent>
 #include <QWindow>
 
@@ -52,6 +53,8 @@ QMargins MarginiCornice(const QWidget& w) {
 Modulo::Modulo(Global& g, QWidget* parent) : QWidget(parent, Qt::Window), g_(g) {}
 
 Modulo::~Modulo() {
+    InCoda(false);
+    ImpostaTastoRapido(nullptr);
     // The window goes after this part of the form, and reports its focus as it goes.
     if (seguoFinestra_ && windowHandle()) disconnect(windowHandle(), nullptr, this, nullptr);
 }
@@ -88,6 +91,8 @@ void Modulo::Scarica() {
     codaFocus_.clear();
     Form_Unload();
     hide();
+    // Keys typed after the access key that closed it go where the keyboard goes now.
+    ImpostaTastoRapido(nullptr);
     if (ciclo_) ciclo_->quit();
 }
 
@@ -267,7 +272,7 @@ bool Modulo::eventFilter(QObject* o, QEvent* e) {
             break;
         }
         case QEvent::MouseButtonPress:
-            if (tastoRapido_ == w) tastoRapido_ = nullptr;
+            if (tastoRapido_ == w) ImpostaTastoRapido(nullptr);
             if (auto& f = trovato->second.MouseDown) f();
             break;
         case QEvent::MouseButtonDblClick:
@@ -278,7 +283,7 @@ bool Modulo::eventFilter(QObject* o, QEvent* e) {
             // control being left runs its leave handler first.
             if (auto* b = qobject_cast<QAbstractButton*>(w)) {
                 TastoRapido(b);
-                tastoRapido_ = b;
+                ImpostaTastoRapido(b);
                 erroriAlTasto_ = erroriCampo_;
                 b->setFocus(Qt::ShortcutFocusReason);
             }
@@ -331,8 +336,19 @@ bool Modulo::FiltraTasto(QWidget* w, QKeyEvent* e) {
 void Modulo::AccodaFocus(Passo passo, QWidget* w) {
     codaFocus_.emplace_back(passo, w);
     if (elaborazioneInCoda_) return;
-    elaborazioneInCoda_ = true;
+    InCoda(true);
     QMetaObject::invokeMethod(this, &Modulo::ElaboraFocus, Qt::QueuedConnection);
+}
+
+void Modulo::ImpostaTastoRapido(QWidget* pulsante) {
+    // Keys typed after an access key wait for its press (the button may go meanwhile).
+    tastoRapido_ = pulsante;
+    const bool ora = pulsante != nullptr;
+    if (std::exchange(rapidoInCorso_, ora) != ora) LavoroInSospeso(this, ora);
+}
+
+void Modulo::InCoda(bool inCoda) {
+    if (std::exchange(elaborazioneInCoda_, inCoda) != inCoda) LavoroInSospeso(this, inCoda);
 }
 
 void Modulo::FuocoSpostato(QObject* oggetto) {
@@ -348,13 +364,15 @@ void Modulo::FuocoSpostato(QObject* oggetto) {
 
 void Modulo::Premi(QWidget* pulsante) {
     const bool daTasto = std::exchange(tastoRapido_, nullptr) == pulsante;
+    // Keys typed after the access key wait until its button has acted.
+    const auto fatto = qScopeGuard([this] { ImpostaTastoRapido(nullptr); });
     Eventi& ev = eventi_[pulsante];
     if (daTasto && ev.SoloSeCampiValidi && erroriCampo_ != erroriAlTasto_) return;
     if (ev.Click) ev.Click();
 }
 
 void Modulo::ElaboraFocus() {
-    elaborazioneInCoda_ = false;
+    InCoda(false);
     // A dialog opened by a handler runs its own event loop: what queues up meanwhile waits
     // for the outer pass, so one handler is never interrupted by another control's events.
     if (inElaborazione_) return;
@@ -393,13 +411,13 @@ void Modulo::ElaboraFocus() {
             Premi(w);
         } else if (tastoRapido_ == w) {
             // A button the handler hid or disabled meanwhile is no longer there to press.
-            tastoRapido_ = nullptr;
+            ImpostaTastoRapido(nullptr);
         }
     }
     inElaborazione_ = false;
     // Steps queued while a nested loop ran wait no longer.
     if (!codaFocus_.empty() && !scaricato_ && !elaborazioneInCoda_) {
-        elaborazioneInCoda_ = true;
+        InCoda(true);
         QMetaObject::invokeMethod(this, &Modulo::ElaboraFocus, Qt::QueuedConnection);
     }
 }

@@ -114,6 +114,8 @@ class Modulo : public QWidget {
     // The focus moved inside the window while it was not the active one.
     void FuocoSpostato(QObject* oggetto);
     void ElaboraFocus();
+    void InCoda(bool inCoda);
+    void ImpostaTastoRapido(QWidget* pulsante);
     void Premi(QWidget* pulsante);
     void Attivato();
     // The frame around the client area: the window's own once shown; before that, the one
@@ -134,6 +136,7 @@ class Modulo : public QWidget {
     // The button whose access key was pressed last, until it acts; the field errors shown
     // so far, and their count at that key.
     QPointer<QWidget> tastoRapido_;
+    bool rapidoInCorso_ = false;
     int erroriCampo_ = 0;
     int erroriAlTasto_ = 0;
     bool seguoFinestra_ = false;

@@ -19,6 +19,10 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
+#include <map>
+#include <set>
+
 namespace {
 
 struct Nome {
@@ -74,17 +78,35 @@ QString TestoDi(int codice, QChar carattere, Qt::KeyboardModifiers m) {
     return (m & Qt::ShiftModifier) ? carattere.toUpper() : carattere.toLower();
 }
 
+// Work a form queued that a key typed at its window after it must find done: a field's
+// leave handler, the press of the button an access key took. Past a deadline it is no longer
+// waited for, until that form has done it.
+std::map<const QWidget*, int> lavori;
+std::set<const QWidget*> lavoriScaduti;
+
+const QWidget* ModuloDi(const QWindow* w) {
+    for (const auto& [modulo, quanti] : lavori)
+        if (quanti > 0 && modulo->windowHandle() == w) return modulo;
+    return nullptr;
+}
+
 // The window system names the window a key was typed at; by the time the key is handled a
-// modal window may block that one, or it may be gone, or an access key typed just before may
-// still be pressing its button (the press comes after the left field's handlers). Such a key
-// waits, with every key after it, until the window it now belongs to has the keyboard and no
-// button is on its way down, and is then handed on as typed there. A wait is bounded: what
-// still waits after a second goes where the keyboard is.
+// modal window may block that one, or it may be gone, the form may still have a left field's
+// handler to run, or a button (an access key's, a message box's letter) may be on its way
+// down. Such a key waits, with every key after it, until that work is done and the window
+// it now belongs to has the keyboard, and is then handed on as typed there. A wait is
+// bounded: a key still waiting after a second (a fifth of one while no window has the
+// keyboard) goes to the window most likely to be meant, and those after it at once.
 class TastiAlFuoco : public QObject, public QWindowSystemEventHandler {
   public:
     TastiAlFuoco() {
         controllo_.setInterval(10);
         connect(&controllo_, &QTimer::timeout, this, &TastiAlFuoco::Rilascia);
+        connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* w) {
+            // A key let go in another window is not reported here.
+            tenuti_.clear();
+            if (w) ultima_ = w;
+        });
         qApp->installEventFilter(this);
     }
 
@@ -92,20 +114,26 @@ class TastiAlFuoco : public QObject, public QWindowSystemEventHandler {
         if (e->type == QWindowSystemInterfacePrivate::Key) {
             auto* k = static_cast<QWindowSystemInterfacePrivate::KeyEvent*>(e);
             QWindow* dove = Destinazione(k->window);
-            if (!attesa_.empty() || Premuto() || (k->window && !k->window->isVisible()) ||
+            if (!attesa_.empty() || Occupato(dove) || (k->window && !k->window->isVisible()) ||
                 (dove != k->window && !Pronta(dove))) {
                 attesa_.push_back({k->timestamp, k->keyType, k->key, k->modifiers,
                                    k->nativeScanCode, k->nativeVirtualKey, k->nativeModifiers,
                                    k->unicode, k->repeat, k->repeatCount});
                 if (!controllo_.isActive()) {
-                    attesa_iniziata_.start();
+                    progresso_.start();
                     controllo_.start();
                 }
                 return true;
             }
             k->window = dove;
+            Tenuto(k->keyType, k->key);
         }
         return QWindowSystemEventHandler::sendEvent(e);
+    }
+
+    void Riprova() {
+        if (!attesa_.empty())
+            QMetaObject::invokeMethod(this, &TastiAlFuoco::Rilascia, Qt::QueuedConnection);
     }
 
   protected:
@@ -137,35 +165,76 @@ class TastiAlFuoco : public QObject, public QWindowSystemEventHandler {
         if (QWindow* m = QGuiApplication::modalWindow(); m && m->isVisible()) return m;
         return QGuiApplication::focusWindow();
     }
-    // A window that takes keys now: shown, with the keyboard, blocked by none.
-    static bool Pronta(QWindow* w) {
+    // A window that takes keys: shown and blocked by none.
+    static bool Libera(QWindow* w) {
         QWindow* modale = nullptr;
-        return w && w->isVisible() && w == QGuiApplication::focusWindow() &&
+        return w && w->isVisible() &&
                !QGuiApplicationPrivate::instance()->isWindowBlocked(w, &modale);
     }
-    // A button an access key is pressing, shown down until its click.
-    bool Premuto() {
+    // One that takes them now: with the keyboard too.
+    static bool Pronta(QWindow* w) { return w == QGuiApplication::focusWindow() && Libera(w); }
+
+    // The keys held down now: a button they hold down is not on its way to a click.
+    void Tenuto(QEvent::Type tipo, int tasto) {
+        if (tipo == QEvent::KeyPress)
+            tenuti_.insert(tasto);
+        else
+            tenuti_.erase(tasto);
+    }
+    // Work still to be done before the next key: a form's queued focus handling, or a button
+    // shown down that no key or mouse button holds (an access key's or a message box letter's,
+    // which presses it a moment later).
+    bool Occupato(const QWindow* dove) {
+        if (const QWidget* m = ModuloDi(dove); m && !lavoriScaduti.count(m)) return true;
         if (premuto_ && !premuto_->isDown()) premuto_ = nullptr;
-        return premuto_ != nullptr;
+        if (premuto_) return true;
+        if (!dove || !tenuti_.empty() || QGuiApplication::mouseButtons() != Qt::NoButton)
+            return false;
+        const QWidget* finestra = nullptr;
+        for (const QWidget* w : QApplication::topLevelWidgets())
+            if (w->windowHandle() == dove) finestra = w;
+        if (!finestra) return false;
+        const auto pulsanti = finestra->findChildren<QAbstractButton*>();
+        return std::any_of(pulsanti.begin(), pulsanti.end(),
+                           [](const QAbstractButton* b) { return b->isDown(); });
     }
 
-    // To the window that has the keyboard, once it is where they belong, or at the deadline.
-    // One at a time, as typed: a key that opens a window or presses a button leaves the rest
-    // waiting for it.
+    // To the window that has the keyboard, once it is where they belong. One at a time, as
+    // typed: a key that opens a window or presses a button leaves the rest waiting for it.
+    // Past the deadline: the window with the keyboard, else the modal one, else the last
+    // that had the keyboard, else the first still shown.
     void Rilascia() {
         while (!attesa_.empty()) {
-            QWindow* attiva = QGuiApplication::focusWindow();
-            if ((Premuto() || !Pronta(attiva)) && attesa_iniziata_.elapsed() < 1000) return;
+            QWindow* dove = QGuiApplication::focusWindow();
+            // With no window at all to take them (a dialog gone, no window manager to hand
+            // the keyboard back) they wait less.
+            const bool scaduto = progresso_.elapsed() >= (dove ? 1000 : 200);
+            if (!scaduto && (Occupato(dove) || !Pronta(dove))) return;
+            if (scaduto)
+                if (const QWidget* m = ModuloDi(dove)) lavoriScaduti.insert(m);
+            if (!Libera(dove)) dove = QGuiApplication::modalWindow();
+            if (!Libera(dove)) dove = ultima_;
+            if (!Libera(dove)) {
+                dove = nullptr;
+                for (QWindow* w : QGuiApplication::topLevelWindows())
+                    if (Libera(w) && w->type() != Qt::Popup && w->type() != Qt::ToolTip) {
+                        dove = w;
+                        break;
+                    }
+            }
             const Tasto t = attesa_.front();
             attesa_.erase(attesa_.begin());
-            if (!Pronta(attiva)) continue;
+            // Past the deadline the rest follow at once, where this one went.
+            if (!scaduto) progresso_.start();
+            if (!dove) continue;
+            Tenuto(t.tipo, t.tasto);
             // As the window system hands a typed key on: access keys first, then the key.
             if (t.tipo == QEvent::KeyPress &&
-                QWindowSystemInterface::handleShortcutEvent(attiva, t.tempo, t.tasto,
-                                                            t.modificatori, t.scansione, t.virtuale,
-                                                            t.nativi, t.testo, t.ripetuto, t.volte))
+                QWindowSystemInterface::handleShortcutEvent(dove, t.tempo, t.tasto, t.modificatori,
+                                                            t.scansione, t.virtuale, t.nativi,
+                                                            t.testo, t.ripetuto, t.volte))
                 continue;
-            QWindowSystemInterfacePrivate::KeyEvent e(attiva, t.tempo, t.tipo, t.tasto,
+            QWindowSystemInterfacePrivate::KeyEvent e(dove, t.tempo, t.tipo, t.tasto,
                                                       t.modificatori, t.scansione, t.virtuale,
                                                       t.nativi, t.testo, t.ripetuto, t.volte);
             QGuiApplicationPrivate::processWindowSystemEvent(&e);
@@ -175,15 +244,29 @@ class TastiAlFuoco : public QObject, public QWindowSystemEventHandler {
 
     std::vector<Tasto> attesa_;
     QTimer controllo_;
-    QElapsedTimer attesa_iniziata_;
+    QElapsedTimer progresso_;
     QPointer<QAbstractButton> premuto_;
+    QPointer<QWindow> ultima_;
+    std::set<int> tenuti_;
 };
+
+TastiAlFuoco* gestore = nullptr;
 
 }  // namespace
 
 void TastiAllaFinestraAttiva() {
-    static auto* gestore = new TastiAlFuoco;
+    if (gestore) return;
+    gestore = new TastiAlFuoco;
     QWindowSystemInterfacePrivate::installWindowSystemEventHandler(gestore);
+}
+
+void LavoroInSospeso(const QWidget* modulo, bool inizio) {
+    int& quanti = lavori[modulo];
+    quanti += inizio ? 1 : -1;
+    if (inizio || quanti > 0) return;
+    lavori.erase(modulo);
+    lavoriScaduti.erase(modulo);
+    if (gestore) gestore->Riprova();
 }
 
 std::vector<EventoTasto> SequenzaTasti(QString& tasti, int& modificatore) {

@@ -12,6 +12,7 @@ class Global;
 class QComboBox;
 class QKeyEvent;
 class QLineEdit;
+class QWidget;
 
 struct EventoTasto {
     bool giu = true;  // key down, else key up
@@ -37,6 +38,10 @@ void InviaTasti(const QString& tasti);
 // reach it instead of the window it now blocks, and keys typed as one closes reach the
 // window that gets the keyboard back. Once, at start-up.
 void TastiAllaFinestraAttiva();
+// A form says when work it queued is pending (true) and when it has run (false): focus
+// handling, or the press of the button an access key took. Keys typed meanwhile wait for it,
+// as they would behind handlers that run at once.
+void LavoroInSospeso(const QWidget* modulo, bool inizio);
 
 // Selects the first 100 characters of the control's text and keeps the trimmed text in
 // TestoIniziale.
