@@ -50,11 +50,15 @@ class Errore : public std::exception {
         return QStringLiteral("Errore n. %1: %2").arg(numero_).arg(descrizione_);
     }
     const char* what() const noexcept override { return testo_.c_str(); }
+    // A COMMIT that left with no answer: the server may have made it or not.
+    bool EsitoIgnoto() const { return ignoto_; }
+    void SegnaEsitoIgnoto() { ignoto_ = true; }
 
   private:
     int numero_;
     QString descrizione_;
     std::string testo_;
+    bool ignoto_ = false;
 };
 
 // The errors every engine raises in the same words.

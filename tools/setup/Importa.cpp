@@ -756,9 +756,12 @@ EsitoImport ImportaClienti(motore::Workspace& ws, motore::Database& ditta,
                            const Avanzamento& avanzamento, bool cifre) {
     try {
         return Importa(ws, ditta, tabelle, file, avanzamento, cifre);
-    } catch (...) {
+    } catch (const motore::Errore& e) {
         // Nothing stored: rejects beside the list, corrected and imported alone, would
-        // leave its other lines out.
+        // leave its other lines out. A COMMIT with no answer may have stored them all.
+        if (!e.EsitoIgnoto()) RimuoviScarti(file);
+        throw;
+    } catch (...) {
         RimuoviScarti(file);
         throw;
     }
@@ -813,6 +816,10 @@ int ComandoImporta(const QString& server, const QString& radice, const QString& 
                 .arg(QDir::toNativeSeparators(file), QString::number(r.Riga()), r.Motivo()) +
             nulla);
     } catch (const motore::Errore& e) {
+        if (e.EsitoIgnoto())
+            return errore(e.Spiegazione() +
+                          QStringLiteral("; non è noto se l'elenco sia stato importato: "
+                                         "controllare i clienti prima di importarlo di nuovo"));
         return errore(e.Spiegazione() + nulla);
     } catch (const std::exception& e) {
         return errore(QString::fromStdString(e.what()) + nulla);

@@ -542,9 +542,11 @@ void DatabasePg::CommitLocale() {
         r = Condotta("COMMIT", &nessuno, true);
     } catch (const Errore& e) {
         // No answer within the deadline, and no server to ask: not guessed either way.
-        throw Errore(e.Numero(), e.Descrizione() + QStringLiteral(" (non è noto se la "
-                                                                  "transazione sia stata "
-                                                                  "registrata)"));
+        Errore ignoto(e.Numero(), e.Descrizione() + QStringLiteral(" (non è noto se la "
+                                                                   "transazione sia stata "
+                                                                   "registrata)"));
+        ignoto.SegnaEsitoIgnoto();
+        throw ignoto;
     }
     iniziata_ = false;
     if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) {
@@ -561,8 +563,13 @@ void DatabasePg::CommitLocale() {
                     Perso(nullptr, causa + QStringLiteral(" (la transazione non è stata "
                                                           "registrata)"));
                 case Esito::Ignoto:
-                    Perso(nullptr, causa + QStringLiteral(" (non è noto se la transazione sia "
-                                                          "stata registrata)"));
+                    try {
+                        Perso(nullptr, causa + QStringLiteral(" (non è noto se la transazione "
+                                                              "sia stata registrata)"));
+                    } catch (Errore& e) {
+                        e.SegnaEsitoIgnoto();
+                        throw;
+                    }
             }
         }
         // A statement held back failed: the COMMIT did not run, and the transaction, which

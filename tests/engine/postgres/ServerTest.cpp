@@ -72,7 +72,7 @@ TEST(PasswordNascosta, InOgniFormaDellaStringa) {
 
 // A save of a client, as the forms make it; its error, 0 when done.
 int Salva(Workspace& ws, Recordset& rs, int codice, QString* testo = nullptr,
-          const std::function<void()>& primaDelCommit = {}) {
+          const std::function<void()>& primaDelCommit = {}, bool* ignoto = nullptr) {
     ws.BeginTrans();
     // As a save does: the code looked up, then the row, which travels with the COMMIT.
     rs.Seek("=", {codice});
@@ -87,6 +87,7 @@ int Salva(Workspace& ws, Recordset& rs, int codice, QString* testo = nullptr,
     } catch (const Errore& e) {
         errore = e.Numero();
         if (testo) *testo = e.Descrizione();
+        if (ignoto) *ignoto = e.EsitoIgnoto();
     }
     ws.Rollback();
     return errore;
@@ -274,7 +275,9 @@ TEST_P(ServerProprioTest, SiChiedeAlServerSeIlSalvataggioCE) {
     proxy.Taglia(ProxyGuasto::Taglio::DopoIlCommit);
     EXPECT_EQ(Salva(ws, *rs, 1), 0) << "the save landed: it is confirmed";
     proxy.Taglia(ProxyGuasto::Taglio::PrimaDelCommit);
-    EXPECT_EQ(Salva(ws, *rs, 2), ErrChiamata) << "the save is said to be lost";
+    bool ignoto = true;
+    EXPECT_EQ(Salva(ws, *rs, 2, nullptr, {}, &ignoto), ErrChiamata) << "said to be lost";
+    EXPECT_FALSE(ignoto);
     EXPECT_EQ(amb.Leggi("SELECT CliCodice FROM Clienti ORDER BY 1"), "1");
     EXPECT_EQ(Salva(ws, *rs, 2), 0) << "and can be made again";
     EXPECT_EQ(amb.Leggi("SELECT CliCodice FROM Clienti ORDER BY 1"), "1\n2");
@@ -282,9 +285,12 @@ TEST_P(ServerProprioTest, SiChiedeAlServerSeIlSalvataggioCE) {
     // No answer at all, the server frozen: the outcome is not guessed either way.
     ws.ImpostaScadenza(1500);
     QString testo;
-    EXPECT_EQ(Salva(ws, *rs, 3, &testo, [&] { proprio.Congela(); }), ErrChiamata);
+    EXPECT_EQ(Salva(
+                  ws, *rs, 3, &testo, [&] { proprio.Congela(); }, &ignoto),
+              ErrChiamata);
     proprio.Riprendi();
     EXPECT_TRUE(testo.contains("non è noto")) << testo.toStdString();
+    EXPECT_TRUE(ignoto) << "callers can tell, and keep what a stored import needs";
 }
 
 // A standby takes over from a primary that is gone: the program, open on both, goes on
