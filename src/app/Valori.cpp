@@ -250,6 +250,12 @@ QString AllineaDestra(const QString& testo, int larghezza) {
     return t.rightJustified(larghezza, u' ');
 }
 
+QString AllaLarghezza(const QString& testo, int larghezza) {
+    QString t = testo.leftJustified(larghezza, u' ', true);
+    if (larghezza > 0 && t.back().isHighSurrogate()) t.back() = u' ';
+    return t;
+}
+
 QString GiornoDi(const QVariant& valore) {
     return ParteData(valore, QStringLiteral("dd"));
 }

@@ -35,6 +35,10 @@ QString RiempiZeri(const QString& testo, int larghezza);
 // Leading blanks up to `larghezza`.
 QString AllineaDestra(const QString& testo, int larghezza);
 
+// Exactly `larghezza` UTF-16 units: cut, or padded with blanks. A character of two units
+// that does not fit whole goes whole, never half of it.
+QString AllaLarghezza(const QString& testo, int larghezza);
+
 // Day ("dd"), month ("MM") and year ("yyyy") of a date, a day number or a date text; a single
 // blank when the value is 0, null or not a date.
 QString GiornoDi(const QVariant& valore);

@@ -3,6 +3,8 @@
 // The one client record, a field per column of Clienti, and the fixed-width text its
 // fields are made of: what the form shows, the table stores and the import brings in.
 
+#include "app/Valori.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -18,10 +20,7 @@ class FixedText {
     FixedText(const QString& s) { *this = s; }  // NOLINT: assigning text is the point
 
     FixedText& operator=(const QString& s) {
-        testo_ = s.left(N);
-        // Never half a character: one of two UTF-16 units that does not fit whole goes.
-        if (testo_.size() == N && testo_.back().isHighSurrogate()) testo_.back() = u' ';
-        if (testo_.size() < N) testo_ += QString(N - testo_.size(), ' ');
+        testo_ = AllaLarghezza(s, N);
         return *this;
     }
 

@@ -287,10 +287,7 @@ QString Testo(const QVariant& v) {
 }
 
 QString Colonna(const QVariant& v, int larghezza) {
-    QString t = Testo(v).leftJustified(larghezza, u' ', true);
-    // Never half a character of two UTF-16 units.
-    if (t.size() == larghezza && larghezza > 0 && t.back().isHighSurrogate()) t.back() = u' ';
-    return t;
+    return AllaLarghezza(Testo(v), larghezza);
 }
 
 // The key goes into a quoted literal: an apostrophe must stay a character of it.
