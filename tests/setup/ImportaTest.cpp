@@ -156,7 +156,8 @@ TEST_F(ImportaTest, IdentificativiGiaPresenti) {
     ASSERT_EQ(Importa("CliCodice;CliRagsoc;CliNazione;CliCodiceFiscale;CliPartitaIva\n"
                       "5;ROSSI MARIO;IT;RSSMRA85T10A562S;01234560017\n"
                       "6;MULLER GMBH;DE;;123456789\n"
-                      "7;BETA SRL;IT;00743110157;\n"),
+                      "7;BETA SRL;IT;00743110157;\n"
+                      "8;WIEN GMBH;AT;;ATU12345678\n"),
               0)
         << err_.toStdString();
     const QByteArray lista =
@@ -172,9 +173,13 @@ TEST_F(ImportaTest, IdentificativiGiaPresenti) {
         "SCARTATA;ZZ;VRDLGU70A01F205R;\n"          // 10: refused, so it holds nothing
         "DOPO LA SCARTATA;IT;VRDLGU70A01F205R;\n"  // 11
         "SENZA;IT;;\n"                             // 12
-        "SENZA ANCHE LUI;IT;;\n";                  // 13
+        "SENZA ANCHE LUI;IT;;\n"                   // 13
+        "ALTRA WIEN;AT;;atu12345678\n"             // 14: a stored foreign one
+        "PARIGI;FR;;FR4030326504\n"                // 15
+        "COPIA DI PARIGI;FR;;FR4030326504\n"       // 16: as line 15
+        "DUPONT;FR;;FR40303265045\n";              // 17: cut, it would be line 15's
     EXPECT_EQ(Importa(lista), 1);
-    EXPECT_TRUE(out_.contains("righe lette: 12, importate: 5, scartate: 7")) << out_.toStdString();
+    EXPECT_TRUE(out_.contains("righe lette: 16, importate: 6, scartate: 10")) << out_.toStdString();
     EXPECT_EQ(Righe(),
               "CliRagsoc;CliNazione;CliCodiceFiscale;CliPartitaIva;MOTIVO SCARTO\n"
               "MINUSCOLO;IT;rssmra85t10a562s;;riga 2: codice fiscale RSSMRA85T10A562S già "
@@ -188,11 +193,16 @@ TEST_F(ImportaTest, IdentificativiGiaPresenti) {
               "BETA;IT;;00743110157;riga 7: partita IVA 00743110157 già presente: cliente 7 "
               "BETA SRL (codice fiscale 00743110157)\n"
               "COPIA;IT;BNCMRA80A01H501A;;riga 9: codice fiscale BNCMRA80A01H501A già "
-              "presente: cliente 9 NUOVO della riga 8\n"
-              "SCARTATA;ZZ;VRDLGU70A01F205R;;riga 10: nazione ZZ assente da NAZIONI");
+              "presente: cliente 10 NUOVO della riga 8\n"
+              "SCARTATA;ZZ;VRDLGU70A01F205R;;riga 10: nazione ZZ assente da NAZIONI\n"
+              "ALTRA WIEN;AT;;atu12345678;riga 14: partita IVA ATU12345678 già presente: "
+              "cliente 8 WIEN GMBH\n"
+              "COPIA DI PARIGI;FR;;FR4030326504;riga 16: partita IVA FR4030326504 già presente: "
+              "cliente 14 PARIGI della riga 15\n"
+              "DUPONT;FR;;FR40303265045;riga 17: partita IVA FR40303265045: più di 12 caratteri");
     EXPECT_EQ(Sql("SELECT group_concat(CliRagsoc, ',') FROM (SELECT CliRagsoc FROM Clienti "
-                  "WHERE CliCodice > 7 ORDER BY CliCodice)"),
-              "PIU LUNGA,NUOVO,DOPO LA SCARTATA,SENZA,SENZA ANCHE LUI");
+                  "WHERE CliCodice > 8 ORDER BY CliCodice)"),
+              "PIU LUNGA,NUOVO,DOPO LA SCARTATA,SENZA,SENZA ANCHE LUI,PARIGI");
 }
 
 // The clerk corrects the rejects file and imports it alone; the whole list imported again

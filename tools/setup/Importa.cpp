@@ -249,12 +249,16 @@ class Conversione {
         if (v[Ragsoc].isEmpty()) motivi << motivo::SenzaRagioneSociale();
         if (const Difetto d = DifettoCodiceFiscale(v[CodiceFiscale], cifre_); d != Difetto::Nessuno)
             motivi << motivo::CodiceFiscaleErrato(v[CodiceFiscale], d);
+        else if (v[CodiceFiscale].size() > r.CliCodiceFiscale.Larghezza)
+            motivi << motivo::TroppoLungo(false, v[CodiceFiscale], r.CliCodiceFiscale.Larghezza);
         const QString nazione = NazioneCliente(v[Nazione], [this](QString& n) { return Iso(n); });
         if (nazione.isEmpty()) motivi << motivo::NazioneAssente(v[Nazione]);
         if (const Difetto d = nazione.isEmpty() ? Difetto::Nessuno
                                                 : DifettoPartitaIva(v[PartitaIva], nazione, cifre_);
             d != Difetto::Nessuno)
             motivi << motivo::PartitaIvaErrata(v[PartitaIva], d);
+        else if (v[PartitaIva].size() > r.CliPartitaIva.Larghezza)
+            motivi << motivo::TroppoLungo(true, v[PartitaIva], r.CliPartitaIva.Larghezza);
         if (!v[Provincia].isEmpty() && !ProvinciaNota(v[Provincia]))
             motivi << motivo::ProvinciaAssente(v[Provincia]);
         const auto data = DataEsenzione(v[EsenzioneDat]);
@@ -679,9 +683,11 @@ EsitoImport Importa(motore::Workspace& ws, motore::Database& ditta, motore::Data
                     motivi << motivo::CodiceFiscaleDi(r.codiceFiscale, detentore(*t));
             }
             if (!r.partitaIva.isEmpty()) {
-                const RicercaDetentori ricerca = DetentoriDi(r.partitaIva);
-                if (const auto t = detentori.Cerca(ricerca))
-                    motivi << motivo::PartitaIvaDi(r.partitaIva, detentore(*t));
+                auto t = detentori.Cerca(DetentoriDi(r.partitaIva));
+                // One with letters, a foreign one, the form seeks among the fiscal codes;
+                // held as a VAT number it is the same number all the same.
+                if (!t) t = detentori.Cerca({true, true, r.partitaIva, r.partitaIva});
+                if (t) motivi << motivo::PartitaIvaDi(r.partitaIva, detentore(*t));
             }
             if (!motivi.isEmpty()) {
                 r.motivo = motivi.join(QStringLiteral("; "));

@@ -110,6 +110,10 @@ QString CodiceFiscaleErrato(const QString& codiceFiscale, Difetto d) {
             .arg(codiceFiscale);
     return Cifre(kCodiceFiscale, codiceFiscale, d);
 }
+QString TroppoLungo(bool partitaIva, const QString& valore, int larghezza) {
+    return QStringLiteral("%1 %2: più di %3 caratteri")
+        .arg(partitaIva ? kPartitaIva : kCodiceFiscale, valore, QString::number(larghezza));
+}
 QString NazioneAssente(const QString& nazione) {
     return QStringLiteral("nazione %1 assente da NAZIONI").arg(nazione);
 }

@@ -42,6 +42,8 @@ QString NazioneAssente(const QString& nazione);
 QString PartitaIvaErrata(const QString& partitaIva, Difetto d);
 QString ProvinciaAssente(const QString& provincia);
 QString DataInesistente(const QString& data);
+// An identifier longer than its column: cut, it would be another one.
+QString TroppoLungo(bool partitaIva, const QString& valore, int larghezza);
 
 // The line against the clients stored and the lines before it.
 QString CodiceMemorizzato(std::int32_t codice);
