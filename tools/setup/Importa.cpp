@@ -683,10 +683,12 @@ EsitoImport Importa(motore::Workspace& ws, motore::Database& ditta, motore::Data
                     motivi << motivo::CodiceFiscaleDi(r.codiceFiscale, detentore(*t));
             }
             if (!r.partitaIva.isEmpty()) {
-                auto t = detentori.Cerca(DetentoriDi(r.partitaIva));
+                const RicercaDetentori ricerca = DetentoriDi(r.partitaIva);
+                auto t = detentori.Cerca(ricerca);
                 // One with letters, a foreign one, the form seeks among the fiscal codes;
                 // held as a VAT number it is the same number all the same.
-                if (!t) t = detentori.Cerca({true, true, r.partitaIva, r.partitaIva});
+                if (!t && !ricerca.perPartitaIva)
+                    t = detentori.Cerca({true, true, r.partitaIva, r.partitaIva});
                 if (t) motivi << motivo::PartitaIvaDi(r.partitaIva, detentore(*t));
             }
             if (!motivi.isEmpty()) {
