@@ -18,6 +18,7 @@
 
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
@@ -147,10 +148,24 @@ QByteArray ConChiave(const QByteArray& dati, const QString& sezione, const QStri
 }
 
 // A new file beside the old one, renamed over it: a crash leaves one or the other, whole.
+// It takes the old one's owner and group, which a file shared by a group of operators needs;
+// where it cannot, or the old one has an access list, which it would lose, it is not made.
 bool PerSostituzione(const QString& file, const QByteArray& dati) {
     QSaveFile uscita(file);
-    return uscita.open(QIODevice::WriteOnly) && uscita.write(dati) == dati.size() &&
-           uscita.commit();
+    if (!uscita.open(QIODevice::WriteOnly)) return false;
+    const QByteArray nome = QFile::encodeName(file);
+    struct stat vecchio {
+    }, nuovo{};
+    if (::stat(nome.constData(), &vecchio) == 0) {
+        const bool lista = ::getxattr(nome.constData(), "system.posix_acl_access", nullptr, 0) >= 0;
+        if (lista || ::fstat(uscita.handle(), &nuovo) != 0 ||
+            ((nuovo.st_uid != vecchio.st_uid || nuovo.st_gid != vecchio.st_gid) &&
+             ::fchown(uscita.handle(), vecchio.st_uid, vecchio.st_gid) != 0)) {
+            uscita.cancelWriting();
+            return false;
+        }
+    }
+    return uscita.write(dati) == dati.size() && uscita.commit();
 }
 
 // For a file the operators may write in a folder they may not (/etc/KestorEx.ini). A write

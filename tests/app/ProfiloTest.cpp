@@ -15,6 +15,8 @@
 #include <cerrno>
 #include <tuple>
 
+#include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -103,6 +105,31 @@ TEST(Profilo, ScriviIniCambiaSoloLaChiave) {
     ScriviFile(f, "[S]\r\nA=1");
     ScriviIni(f, "U", "E", "5");
     EXPECT_EQ(LeggiFile(f), "[S]\r\nA=1\r\n\r\n[U]\r\nE=5\r\n");
+
+    // A file shared by a group keeps its owner and group, and an access list, as it was.
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(QFile::encodeName(f).constData(), 65534, 65534), 0);
+        ScriviIni(f, "S", "A", "2");
+        struct stat st {};
+        ASSERT_EQ(stat(QFile::encodeName(f).constData(), &st), 0);
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);
+        const auto acl = QByteArray::fromHex(
+            "02000000"
+            "01000600ffffffff"
+            "02000600feff0000"
+            "04000400ffffffff"
+            "10000600ffffffff"
+            "20000400ffffffff");
+        if (setxattr(QFile::encodeName(f).constData(), "system.posix_acl_access", acl.data(),
+                     size_t(acl.size()), 0) == 0) {
+            ScriviIni(f, "S", "A", "3");
+            EXPECT_EQ(LeggiIni(f, "S", "A"), "3");
+            EXPECT_GT(
+                getxattr(QFile::encodeName(f).constData(), "system.posix_acl_access", nullptr, 0),
+                0);
+        }
+    }
 
     const QString nuovo = dir.filePath("nuovo.ini");
     ScriviIni(nuovo, "S", "K", "v");
