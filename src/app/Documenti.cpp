@@ -213,7 +213,9 @@ QString DocumentoProprio(const QString& documento) {
 
 bool DocumentoTenutoAperto(const QString& documento) {
     const Accanto a = BloccoAccanto(documento);
-    if (!a.presente) return false;
+    // The document is this login's alone: another login's lock, planted where all may
+    // write, cannot stand for a spreadsheet that holds it; one of root's can.
+    if (!a.presente || (a.proprietario != geteuid() && a.proprietario != 0)) return false;
     return !a.blocco || ProprietarioVivo(*a.blocco);
 }
 

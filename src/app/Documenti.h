@@ -23,7 +23,8 @@ std::optional<BloccoLibreOffice> LeggiBlocco(const QByteArray& testo);
 
 // Whether a spreadsheet still holds `documento` open. A lock left by a LibreOffice that is no
 // longer running on this computer is no sign of it; a lock naming another computer, or one
-// that cannot be read, is, since nothing here can tell whether its owner is gone.
+// that cannot be read, is, since nothing here can tell whether its owner is gone. A lock
+// another login owns is none: the documents are their owner's alone.
 bool DocumentoTenutoAperto(const QString& documento);
 
 // Removes the lock beside `documento` when it is the operator's own and its owner is gone, so
