@@ -18,7 +18,9 @@
 #include "engine/Motore.h"
 #include "support/AmbienteProva.h"
 
+#include <fcntl.h>
 #include <grp.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -159,6 +161,12 @@ TEST(Setup, NonSovrascriveERifiutaArgomentiErrati) {
              QStringList{nuova, "A", "--clienti", "5"},
              QStringList{nuova, "../A"},
              QStringList{nuova, ".."},
+             // Codes the program could not name, or the exported lists' folder.
+             QStringList{nuova, "temp"},
+             QStringList{nuova, "01 "},
+             QStringList{nuova, "a.1"},
+             QStringList{nuova, QString(58, u'1')},
+             QStringList{"--server", "dbname=x", " 01"},
              QStringList{nuova, "01", "--gruppo"},
              QStringList{"--server", "dbname=x", "01", "--gruppo", GruppoDiProva()},
              QStringList{nuova, "01", "--gruppo", GruppoDiProva(), "--importa-clienti", "x.csv"},
@@ -168,6 +176,18 @@ TEST(Setup, NonSovrascriveERifiutaArgomentiErrati) {
         EXPECT_FALSE(e.err.isEmpty());
     }
     EXPECT_FALSE(QFile::exists(nuova)) << "a refused run must create nothing";
+
+    // Another run building the same company holds its folder: this one keeps off.
+    ASSERT_TRUE(QDir(radice).mkpath("ALTRA"));
+    const int cartella = open(QFile::encodeName(radice + "/ALTRA").constData(), O_RDONLY);
+    ASSERT_EQ(flock(cartella, LOCK_EX), 0);
+    ScriviFile(radice + "/ALTRA/Completo.mdb.partial", "dell'altra");
+    const Esito insieme = Strumento({radice, "ALTRA"});
+    EXPECT_EQ(insieme.codice, 1);
+    EXPECT_TRUE(insieme.err.contains("in creazione")) << insieme.err.toStdString();
+    EXPECT_EQ(LeggiFile(radice + "/ALTRA/Completo.mdb.partial"), "dell'altra");
+    close(cartella);
+    EXPECT_EQ(Strumento({radice, "ALTRA"}).codice, 0) << "what it left is made anew";
 }
 
 // The installation given to a group of operators: on a new company and on one made before,

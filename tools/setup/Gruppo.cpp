@@ -153,18 +153,23 @@ bool GruppoEsistente(const QString& gruppo, QTextStream& err) {
     return false;
 }
 
+bool RadicePerIlGruppo(const QString& radice, QTextStream& err) {
+    // The group will write in the data root: never the system's own.
+    if (QFileInfo(QDir::cleanPath(QDir(radice).absolutePath())).canonicalFilePath() !=
+        QLatin1String("/"))
+        return true;
+    err << "errore: la radice dei dati non può essere /\n";
+    err.flush();
+    return false;
+}
+
 bool DaiAlGruppo(const QString& radice, const QString& azienda, const QString& gruppo,
                  QTextStream& out, QTextStream& err) {
     const std::optional<gid_t> gid = IdGruppo(gruppo);
     if (!gid) return GruppoEsistente(gruppo, err);
+    if (!RadicePerIlGruppo(radice, err)) return false;
     Sistemazione s(*gid, gruppo, out, err);
     QString percorso = QDir::cleanPath(QDir(radice).absolutePath());
-    // The group will write in the data root: never the system's own.
-    if (QFileInfo(percorso).canonicalFilePath() == QLatin1String("/")) {
-        err << "errore: la radice dei dati non può essere /\n";
-        err.flush();
-        return false;
-    }
     // The data root is the administrator's to name: a link there is followed.
     const int fd =
         open(QFile::encodeName(percorso).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

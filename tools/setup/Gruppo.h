@@ -11,6 +11,8 @@ namespace setup {
 
 // Whether the group exists; says so on err when it does not.
 bool GruppoEsistente(const QString& gruppo, QTextStream& err);
+// Whether `radice` may be given to a group (the system's root may not); says so on err.
+bool RadicePerIlGruppo(const QString& radice, QTextStream& err);
 
 // Gives the installation under `radice` to the group: the data root, its temp folder for the
 // exports (made when missing), the company's folder (every company's when `azienda` is empty)

@@ -8,11 +8,17 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTextStream>
 
 #include <functional>
 #include <limits>
 #include <stdexcept>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "Gruppo.h"
 #include "Importa.h"
@@ -61,10 +67,22 @@ using Riempitore = std::function<void(motore::Workspace&, motore::Database&)>;
 // Builds the database under a temporary name and renames it when complete, so an
 // interrupted run never leaves a half-filled file under the real name.
 void CreaFile(const QString& percorso, const Riempitore& riempi) {
+    // Another run making the same database would take away the file this one builds: the
+    // folder is held meanwhile. One that cannot be locked at all is made unguarded.
+    const int cartella = ::open(QFile::encodeName(QFileInfo(percorso).absolutePath()).constData(),
+                                O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const auto rilascia = qScopeGuard([cartella] {
+        if (cartella >= 0) ::close(cartella);
+    });
+    if (cartella >= 0 && ::flock(cartella, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        throw std::runtime_error(percorso.toStdString() +
+                                 " è in creazione in un'altra esecuzione di anagrafica-setup");
     if (QFileInfo::exists(percorso))
         throw std::runtime_error(percorso.toStdString() + " esiste già");
+    // What an interrupted run left, its journal too, which would be played into the new file.
     const QString temporaneo = percorso + ".partial";
     QFile::remove(temporaneo);
+    QFile::remove(temporaneo + "-journal");
     try {
         motore::Workspace ws;
         auto db = ws.CreaDatabase(temporaneo);
@@ -466,10 +484,14 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
         return errato(server.isEmpty() ? QStringLiteral("attesi RADICE e DITTA")
                                        : QStringLiteral("attesa DITTA"));
     const QString& azienda = posizionali.back();
-    if (azienda.isEmpty() || azienda == "." || azienda == ".." || azienda.contains(u'/') ||
-        azienda.contains(u'\\'))
-        return errato(
-            QStringLiteral("DITTA dev'essere un semplice nome di cartella: %1").arg(azienda));
+    // A code the program can name: the environment file's DITTA loses blanks, a server's
+    // schema name reads only letters and digits and is cut at 63 bytes ("ditta_" and 57),
+    // and temp holds the exported lists.
+    static const QRegularExpression kDitta(QStringLiteral("^[A-Za-z0-9_-]{1,57}$"));
+    if (!kDitta.match(azienda).hasMatch() || azienda.compare(u"temp", Qt::CaseInsensitive) == 0)
+        return errato(QStringLiteral("DITTA dev'essere di lettere, cifre, - o _ (al più 57), e "
+                                     "non temp: '%1'")
+                          .arg(azienda));
     if (!daImportare.isEmpty())
         return ComandoImporta(server, server.isEmpty() ? posizionali[0] : QString(), azienda,
                               daImportare, out, err, avanzamento, cifre);
@@ -491,7 +513,8 @@ int Esegui(const QStringList& argomenti, QTextStream& out, QTextStream& err,
     const QString tabkes = dirRadice.filePath(QStringLiteral("tabkes.mdb"));
     const QString completo = dirRadice.filePath(azienda + "/Completo.mdb");
     // Checked before anything is created, so a refused run changes nothing on disk.
-    if (!gruppo.isEmpty() && !GruppoEsistente(gruppo, err)) return 1;
+    if (!gruppo.isEmpty() && (!GruppoEsistente(gruppo, err) || !RadicePerIlGruppo(radice, err)))
+        return 1;
     if (!gruppo.isEmpty() && QFileInfo::exists(completo))
         return DaiAlGruppo(radice, azienda, gruppo, out, err) ? 0 : 1;
     if (QFileInfo::exists(completo)) {
