@@ -388,6 +388,10 @@ TEST_F(ImportaTest, InputErratiNonLascianoNulla) {
     EXPECT_EQ(Sql("SELECT count(*) FROM Clienti"), prima);
     EXPECT_FALSE(QFile::exists(Scarti())) << "no rejects of a run that stored nothing";
 
+    // A folder named as the list.
+    EXPECT_EQ(Comando(dir_.path()), 1);
+    EXPECT_TRUE(err_.contains("è una cartella, non un elenco")) << err_.toStdString();
+
     // Into a company that does not exist: nothing is created.
     EXPECT_EQ(Importa("CliRagsoc\nUNO\n", "02"), 1);
     EXPECT_FALSE(QFile::exists(dir_.filePath("02")));

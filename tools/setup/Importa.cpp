@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <QTextStream>
@@ -496,6 +497,8 @@ EsitoImport Importa(motore::Workspace& ws, motore::Database& ditta, motore::Data
         if (avanzamento && (fatte % 1000 == 0 || fatte == totale)) avanzamento(fase, fatte, totale);
     };
     QFile f(file);
+    // Qt words a folder in English; the tool speaks Italian.
+    if (QFileInfo(file).isDir()) throw std::runtime_error(motivo::UnaCartella(file).toStdString());
     if (!f.open(QIODevice::ReadOnly))
         throw std::runtime_error(motivo::NonLeggibile(file, f.errorString()).toStdString());
     // A list still being written would give its half-written last line as a client.

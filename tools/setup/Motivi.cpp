@@ -44,6 +44,9 @@ QString Cifre(const QString& campo, const QString& valore, Difetto d) {
 QString NonLeggibile(const QString& file, const QString& causa) {
     return QStringLiteral("impossibile leggere %1: %2").arg(file, causa);
 }
+QString UnaCartella(const QString& file) {
+    return QStringLiteral("impossibile leggere %1: è una cartella, non un elenco").arg(file);
+}
 QString TroppoGrande(const QString& file) {
     return QStringLiteral("%1 supera 1 GiB: non è un elenco di clienti").arg(file);
 }

@@ -16,6 +16,7 @@ inline constexpr char16_t kColonna[] = u"MOTIVO SCARTO";
 
 // The list as a whole.
 QString NonLeggibile(const QString& file, const QString& causa);
+QString UnaCartella(const QString& file);
 QString TroppoGrande(const QString& file);
 QString FileVuoto();
 QString Utf16();
