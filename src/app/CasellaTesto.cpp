@@ -1,13 +1,39 @@
-// The text box's length limit, applied to the operator's edits only. Every way text comes in
-// from the operator (keys, input method, paste by menu, key or middle button, drop) runs
-// marked, so the validator can cut it to the room left and leave the program's own text whole.
+// The text box's length limit and single line, applied to the operator's edits only. Every
+// way text comes in from the operator (keys, input method, paste by menu, key or middle
+// button, drop) runs marked, so the validator can cut it to the room left and leave the
+// program's own text whole.
 
 #include "app/CasellaTesto.h"
 
 #include <QKeyEvent>
 #include <QValidator>
 
+#include <algorithm>
+
 namespace {
+
+bool Controllo(QChar c) {
+    return c.unicode() < 0x20 || c.unicode() == 0x7F;
+}
+
+// A field is one line: in what the operator pastes from a row of cells or a paragraph, each
+// run of tabs and line breaks is one blank, and none where the field begins or ends.
+QString InUnaRiga(QStringView s, bool testoPrima, bool testoDopo) {
+    QString riga;
+    riga.reserve(s.size());
+    bool spazio = false;
+    for (const QChar c : s) {
+        if (Controllo(c)) {
+            spazio = !riga.isEmpty() || testoPrima;
+            continue;
+        }
+        if (spazio) riga += u' ';
+        spazio = false;
+        riga += c;
+    }
+    if (spazio && testoDopo) riga += u' ';
+    return riga;
+}
 
 // Cuts what the operator inserts to the room the maximum length leaves, as a text box with
 // a length limit does: a replaced selection goes, and of the new text what fits comes in.
@@ -17,7 +43,9 @@ class LimiteLunghezza : public QValidator {
 
     State validate(QString& testo, int& cursore) const override {
         const int massimo = casella_.MaxLength();
-        if (!casella_.DallOperatore() || testo.size() <= massimo) return Acceptable;
+        if (!casella_.DallOperatore() ||
+            (testo.size() <= massimo && std::none_of(testo.begin(), testo.end(), Controllo)))
+            return Acceptable;
         const QString& prima = casella_.TestoPrecedente();
         // The text after the cursor is what the edit left alone; the rest of the unchanged
         // part stands before the insertion.
@@ -28,12 +56,12 @@ class LimiteLunghezza : public QValidator {
         while (davanti < limite && testo[davanti] == prima[davanti]) ++davanti;
         const qsizetype tolti = prima.size() - davanti - dopo;
         qsizetype posto = std::max<qsizetype>(0, massimo - (prima.size() - tolti));
-        const qsizetype inseriti = testo.size() - davanti - dopo;
-        if (inseriti <= posto) return Acceptable;
+        const QString inseriti = InUnaRiga(
+            QStringView(testo).mid(davanti, testo.size() - davanti - dopo), davanti > 0, dopo > 0);
         // A character of two UTF-16 units comes in whole or not at all.
-        if (posto > 0 && testo[davanti + posto - 1].isHighSurrogate()) --posto;
-        const QString risultato =
-            prima.left(davanti) + testo.mid(davanti, posto) + prima.right(dopo);
+        if (posto > 0 && posto < inseriti.size() && inseriti[posto - 1].isHighSurrogate()) --posto;
+        posto = std::min(posto, inseriti.size());
+        const QString risultato = prima.left(davanti) + inseriti.left(posto) + prima.right(dopo);
         // Nothing fits and nothing goes: the key is refused, the text does not change.
         if (risultato == prima) return Invalid;
         testo = risultato;

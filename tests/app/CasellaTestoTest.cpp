@@ -62,6 +62,10 @@ TEST(CasellaTesto, LaLunghezzaLegaSoloLOperatore) {
         {"repeated characters", "ABAB", 5, 2, 0, Incolla("AB"), "ABAAB"},
         {"a full box", "ABAAB", 5, 5, 0, Poi({Incolla("Z"), Scrivi("Z")}), "ABAAB"},
         {"never half a character", "ABC", 4, 3, 0, Incolla(QString::fromUtf8("😀X")), "ABC"},
+        // Tabs and line breaks from a spreadsheet or a paragraph: one blank within the field.
+        {"a row of cells", "", 35, 0, 0, Incolla("\tVIA\tDEL PO\r\n"), "VIA DEL PO", 10},
+        {"lines between others", "AB", 35, 1, 0, Incolla("\r\n1\n\n2\r\n"), "A 1 2 B", 6},
+        {"a line break alone", "AB", 35, 2, 0, Incolla("\r\n"), "AB"},
         // An Alt combination is an access key, whether a button has it or not.
         {"Alt never types", "MILANO", 27, 6, 0,
          Poi({Tasto(Qt::Key_X, 1, Qt::AltModifier), Tasto(Qt::Key_5, 1, Qt::AltModifier),
