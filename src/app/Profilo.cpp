@@ -1,9 +1,11 @@
 // Environment files read and written byte by byte: a write changes one line and gives every
-// other back as it was (line ends, garbage, encodings), and never leaves half a file. The
-// values the program writes back go to the login's own file when the shared one is closed.
+// other back as it was (line ends, garbage, encodings), and never leaves half a file; the
+// programs sharing a file take turns. The values the program writes back go to the login's
+// own file when the shared one is closed.
 
 #include "app/Profilo.h"
 
+#include "app/Cp1252.h"
 #include "app/Messaggi.h"
 #include "app/Toolkit.h"
 
@@ -16,7 +18,9 @@
 #include <optional>
 #include <vector>
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -52,14 +56,40 @@ QByteArray Unisci(const std::vector<Riga>& righe) {
     return dati;
 }
 
-// Files written by older Windows tools are often Latin-1; a line that is not valid UTF-8 is
+// Files written by Windows tools are in its code page; a line that is not valid UTF-8 is
 // taken as such rather than filled with replacement characters.
 QString Decodifica(const QByteArray& byte) {
     // Stateless, or a broken sequence at the end of the line would be held back, not flagged.
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString testo = utf8(byte);
-    return utf8.hasError() ? QString::fromLatin1(byte) : testo;
+    return utf8.hasError() ? DaCp1252(byte) : testo;
 }
+
+// Programs sharing an environment file take turns on its folder, which every login that
+// reads the file may open, also where it may not write: a writer reads the file as the last
+// one left it, and a reader never sees a write half done. A turn that does not come within
+// two seconds, or a folder that takes no lock, leaves the program to go on without.
+class Turno {
+  public:
+    Turno(const QString& file, int modo) {
+        const QFileInfo info(file);
+        const QString vero = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+        fd_ = ::open(QFile::encodeName(QFileInfo(vero).absolutePath()).constData(),
+                     O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        for (int prova = 0; fd_ >= 0 && prova < 200; ++prova) {
+            if (::flock(fd_, modo | LOCK_NB) == 0 || errno != EWOULDBLOCK) return;
+            ::usleep(10000);
+        }
+    }
+    ~Turno() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Turno(const Turno&) = delete;
+    Turno& operator=(const Turno&) = delete;
+
+  private:
+    int fd_ = -1;
+};
 
 enum class Tipo { Vuota, Commento, Sezione, Chiave };
 
@@ -152,7 +182,8 @@ QByteArray ConChiave(const QByteArray& dati, const QString& sezione, const QStri
 // where it cannot, or the old one has an access list, which it would lose, it is not made.
 bool PerSostituzione(const QString& file, const QByteArray& dati) {
     QSaveFile uscita(file);
-    if (!uscita.open(QIODevice::WriteOnly)) return false;
+    // Unbuffered, so that a full disk fails the write itself, which then commits nothing.
+    if (!uscita.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
     const QByteArray nome = QFile::encodeName(file);
     struct stat vecchio {
     }, nuovo{};
@@ -169,11 +200,13 @@ bool PerSostituzione(const QString& file, const QByteArray& dati) {
 }
 
 // For a file the operators may write in a folder they may not (/etc/KestorEx.ini). A write
-// that falls short puts the old bytes back rather than leave half a file.
+// that falls short puts the old bytes back rather than leave half a file: the file is cut
+// only after, so that the old bytes always have their room on a full disk.
 bool SulPosto(const QString& file, const QByteArray& dati, const QByteArray& vecchi) {
     QFile uscita(file);
-    if (!uscita.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    if (uscita.write(dati) == dati.size() && uscita.flush()) return true;
+    // Unbuffered: a write that fails must leave nothing behind to be written later.
+    if (!uscita.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) return false;
+    if (uscita.write(dati) == dati.size() && uscita.resize(dati.size())) return true;
     uscita.seek(0);
     uscita.write(vecchi);
     uscita.resize(vecchi.size());
@@ -182,6 +215,7 @@ bool SulPosto(const QString& file, const QByteArray& dati, const QByteArray& vec
 
 bool ScriviChiave(const QString& file, const QString& sezione, const QString& chiave,
                   const QString& valore) {
+    const Turno turno(file, LOCK_EX);
     QByteArray dati;
     QFile esistente(file);
     if (esistente.exists()) {
@@ -213,12 +247,17 @@ bool CartellaPropria(const QString& cartella) {
 QString LeggiIni(const QString& file, const QString& sezione, const QString& chiave,
                  bool* tagliato) {
     if (tagliato) *tagliato = false;
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) return {};
+    QByteArray dati;
+    {
+        const Turno turno(file, LOCK_SH);
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        dati = f.readAll();
+    }
     const QString cercata = sezione.trimmed();
     const QString nome = chiave.trimmed();
     bool dentro = false;
-    for (const Riga& r : Righe(f.readAll())) {
+    for (const Riga& r : Righe(dati)) {
         const Voce v = Classifica(r.testo);
         if (v.tipo == Tipo::Sezione) {
             // Only the first section of that name counts.

@@ -13,8 +13,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
+#include <thread>
 #include <tuple>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -41,7 +44,7 @@ TEST(Profilo, LeggiIniRestituisceIlValoreComeLoUsaIlProgramma) {
                    QByteArray(150, 'x') +
                    "\nD=/dati/\tremark\n"
                    "E=\"  tra virgolette  \"\nG=\"spaiate'\nH=prima\nH=seconda\n"
-                   "; Z=nascosta\nN=caf\xe8\nU=citt\xc3\xa0\n"
+                   "; Z=nascosta\nN=caf\xe8\nU=citt\xc3\xa0\nP=l\x92ufficio \x80\n"
                    "[PERCORSI]\nZ=sezione doppia\n[Altro]\nK=v\0coda"_qba);
 
     // Comments, later sections of the same name, and other sections are not searched.
@@ -53,7 +56,8 @@ TEST(Profilo, LeggiIniRestituisceIlValoreComeLoUsaIlProgramma) {
              {"Percorsi", "D", "/dati/"}, {"Percorsi", "E", "tra virgolette"},
              {"Percorsi", "G", "\"spaiate'"}, {"Percorsi", "h", "prima"},
              {"Percorsi", "N", QString::fromUtf8("cafè")},
-             {"Percorsi", "U", QString::fromUtf8("città")}, {"Altro", "K", "v"},
+             {"Percorsi", "U", QString::fromUtf8("città")},
+             {"Percorsi", "P", QString::fromUtf8("l’ufficio €")}, {"Altro", "K", "v"},
              {"Percorsi", "Z", ""}, {"Percorsi", "K", ""}, {"Manca", "A", ""}})
         EXPECT_EQ(LeggiIni(f, sezione, chiave), atteso) << sezione << '/' << chiave;
     // clang-format on
@@ -129,6 +133,34 @@ TEST(Profilo, ScriviIniCambiaSoloLaChiave) {
                 getxattr(QFile::encodeName(f).constData(), "system.posix_acl_access", nullptr, 0),
                 0);
         }
+    }
+
+    // A full disk leaves the file as it was.
+    {
+        const QByteArray prima = LeggiFile(f);
+        rlimit vecchio{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &vecchio), 0);
+        const rlimit pieno{rlim_t(prima.size()), vecchio.rlim_max};
+        const auto segnale = signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &pieno), 0);
+        ScriviIni(f, "S", "Lunga", QString(100, u'x'));
+        setrlimit(RLIMIT_FSIZE, &vecchio);
+        signal(SIGXFSZ, segnale);
+        EXPECT_EQ(LeggiFile(f), prima);
+    }
+
+    // Programs writing at once: each reads the file as the last one left it.
+    {
+        ScriviFile(f, "[PATH]\r\nDIRINI=/dati/\r\n[BASE]\r\nDITTA=01\r\n");
+        std::vector<std::thread> programmi;
+        for (int p = 0; p < 4; ++p)
+            programmi.emplace_back([&f, p] {
+                for (int i = 1; i <= 40; ++i)
+                    ScriviIni(f, QString("P%1").arg(p), "POSX", QString::number(i));
+            });
+        for (std::thread& t : programmi) t.join();
+        EXPECT_EQ(LeggiIni(f, "BASE", "DITTA"), "01");
+        for (int p = 0; p < 4; ++p) EXPECT_EQ(LeggiIni(f, QString("P%1").arg(p), "POSX"), "40");
     }
 
     const QString nuovo = dir.filePath("nuovo.ini");
