@@ -90,7 +90,11 @@ QString CartellaProgramma() {
 }
 
 QString RigaDiComando(const QStringList& argomenti) {
-    return argomenti.join(' ');
+    // An empty argument (a launcher's unset variable) keeps its place as a blank, so that
+    // those after it keep theirs: "" 17 is the default mode and client 17, not client 7.
+    QStringList parti;
+    for (const QString& a : argomenti) parti << (a.isEmpty() ? QStringLiteral(" ") : a);
+    return parti.join(u' ');
 }
 
 }  // namespace toolkit

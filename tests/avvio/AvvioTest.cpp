@@ -1,3 +1,4 @@
+#include "app/Toolkit.h"
 #include "avvio/Avvio.h"
 #include "ui/Global.h"
 
@@ -30,20 +31,26 @@ TEST_F(AvvioTest, LaRigaDiComandoSceglieInstallazioneEClienteIniziale) {
     amb.IniNormale();
     amb.ScriviIni("[BASE]\nDITTA=02\n", "KestorIm.ini");
     struct Caso {
-        QString riga;
+        QStringList argomenti;
         QString file;
         int cliente;
-    } casi[] = {{"", "KestorEx.ini", 0},         {"E 1234", "KestorEx.ini", 1234},
-                {"E 00017", "KestorEx.ini", 17}, {"E x", "KestorEx.ini", 0},
-                {"e", "KestorIm.ini", 0},        {"I", "KestorIm.ini", 0},
-                {" ", "KestorEx.ini", 0},        {"E 99999999999", "KestorEx.ini", 0}};
+    } casi[] = {{{}, "KestorEx.ini", 0},
+                {{"E", "1234"}, "KestorEx.ini", 1234},
+                {{"E", "00017"}, "KestorEx.ini", 17},
+                {{"E", "x"}, "KestorEx.ini", 0},
+                {{"e"}, "KestorIm.ini", 0},
+                {{"I"}, "KestorIm.ini", 0},
+                {{" "}, "KestorEx.ini", 0},
+                {{"E", "99999999999"}, "KestorEx.ini", 0},
+                {{"", "17"}, "KestorEx.ini", 17},
+                {{"E", ""}, "KestorEx.ini", 0}};
     for (const auto& c : casi) {
         Global gg;
-        ASSERT_TRUE(InizializzaAmbiente(gg, c.riga, amb.Programma(), amb.Sistema()))
-            << c.riga.toStdString();
-        EXPECT_EQ(gg.EnvironmentSettings.EnvironmentFile, amb.Programma() + c.file)
-            << c.riga.toStdString();
-        EXPECT_EQ(gg.ClientRecord.CliCodice, c.cliente) << c.riga.toStdString();
+        const QString riga = toolkit::RigaDiComando(c.argomenti);
+        SCOPED_TRACE(riga.toStdString());
+        ASSERT_TRUE(InizializzaAmbiente(gg, riga, amb.Programma(), amb.Sistema()));
+        EXPECT_EQ(gg.EnvironmentSettings.EnvironmentFile, amb.Programma() + c.file);
+        EXPECT_EQ(gg.ClientRecord.CliCodice, c.cliente);
     }
 }
 
