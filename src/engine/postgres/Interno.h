@@ -141,6 +141,9 @@ class DatabasePg final : public Database {
     // finds the connection dropped outside a transaction is sent again on a new one.
     Risultato Invia(const QString& sql, const QVariantList& parametri = {}, bool lettura = false);
     bool InTransazione() const { return inTransazione_; }
+    // The next statement runs in a transaction: one begun on the server, or the workspace's,
+    // which it begins.
+    bool PerLaTransazione() const { return inTransazione_ || (ws_ && ws_->InTransazione()); }
     // Counts the transactions begun on this database: a row locked in one is known by it.
     quint64 Serie() const { return serie_; }
     // A statement of the transaction held back to travel with the next one, or with the

@@ -115,7 +115,8 @@ QString RecordsetPg::Ordine(bool discendente) const {
 
 QString RecordsetPg::PerAggiornare() const {
     // Inside a transaction the row read is the row written: nobody changes it in between.
-    return db_->InTransazione() ? QStringLiteral(" FOR UPDATE") : QString();
+    // The transaction's first statement is sent after its text is made: it begins it too.
+    return db_->PerLaTransazione() ? QStringLiteral(" FOR UPDATE") : QString();
 }
 
 void RecordsetPg::CaricaRiga(const PGresult* r, int riga) {

@@ -419,10 +419,18 @@ TEST_P(MotoreServerTest, OgniPassoUnViaggio) {
              ws.CommitTrans();
          },
          2},
-        {"a rollback of what reached the server",
+        {"a rollback of what reached the server; the row read was locked",
          [&] {
              ws.BeginTrans();
              rs->Seek("=", {3});
+             // Not through a write, which first waits for the turn among the writers.
+             Workspace altro(amb.Server());
+             EXPECT_EQ(NumeroErrore([&] {
+                           altro.OpenDatabase(percorso)->Valore(
+                               "SELECT CliCodice FROM Clienti WHERE CliCodice = 3 "
+                               "FOR UPDATE NOWAIT");
+                       }),
+                       ErrBloccato);
              ws.Rollback();
          },
          2},
