@@ -186,7 +186,10 @@ TEST_P(SimiliTest, QueryImpossibileLasciaLaLista) {
     EXPECT_FALSE(chiedi);
     g.ClientRecord.CliCodice = 1;
     EXPECT_EQ(CercaOmonimi(g, "ROSSI"), 0);
-    EXPECT_TRUE(g.Messaggi.Mostrati().empty());
+    // The checks did not run, and say so: a duplicate must not pass for a new client.
+    ASSERT_EQ(g.Messaggi.Mostrati().size(), 2u);
+    for (const Messaggio& m : g.Messaggi.Mostrati())
+        EXPECT_TRUE(m.testo.startsWith("ERRORE NELLA TABELLA CLIENTI\n")) << m.testo.toStdString();
 }
 
 TEST_P(SimiliTest, CercaOmonimi) {
