@@ -123,9 +123,11 @@ class Operatore {
             prima = messaggi_;
             Premi(QStringLiteral("%I"));
             if (!Fino(prima, [&] { return f_.ModoMaschera == 0 && Su(0); })) return Fallito("save");
+            // A message may only say that a check could not run, and the save go on.
+            if (!Attendi([&] { return Su(4) || (f_.ModoMaschera == 0 && Su(0)); }))
+                return Fallito("back to the name");
             if (f_.ModoMaschera == 0) break;
             if (tempo.elapsed() > kPazienza) return Fallito("saves");
-            if (!Attendi([&] { return Su(4); })) return Fallito("back to the name");
             QThread::msleep(100);
         }
         avvisato = ultimo_.startsWith(QLatin1String("IL CODICE ")) && messaggi_ > prima;
