@@ -42,16 +42,15 @@ QFont Fisso() {
     return f;
 }
 
-// Appends a column of the list: the value, followed by blanks up to the width when its
-// trimmed text is shorter. Counted without making the trimmed copy: this runs for every
-// line of the list on every keystroke.
+// Appends a column of the list: the value without its trailing blanks, followed by blanks
+// up to the width. A code stored with a blank after it ('Z ') is then as wide as its column,
+// and the end of a line in description order is the code again. Counted without a trimmed
+// copy: this runs for every line of the list on every keystroke.
 void AggiungiColonna(QString& riga, const QString& valore, int larghezza) {
-    qsizetype inizio = 0, fine = valore.size();
-    while (inizio < fine && valore[inizio].isSpace()) ++inizio;
-    while (fine > inizio && valore[fine - 1].isSpace()) --fine;
-    riga += valore;
-    if (const qsizetype corto = fine - inizio; corto < larghezza)
-        riga.resize(riga.size() + larghezza - corto, QChar(' '));
+    qsizetype fine = valore.size();
+    while (fine > 0 && valore[fine - 1].isSpace()) --fine;
+    riga += QStringView(valore).left(fine);
+    if (fine < larghezza) riga.resize(riga.size() + larghezza - fine, QChar(' '));
 }
 
 int Larghezza(int dimensione) {

@@ -120,7 +120,9 @@ TEST_P(GesTabTest, ListaConLaSelezioneEUnApostrofo) {
     {
         motore::Workspace ws(amb.Server());
         ws.OpenDatabase(amb.PercorsoTabelle())
-            ->Esegui("INSERT INTO NAZIONI VALUES ('300', 'GRECIA', 'GR')");
+            ->Esegui(
+                "INSERT INTO NAZIONI VALUES ('300', 'GRECIA', 'GR'), ('30 ', 'ZETALANDIA', 'ZL'), "
+                "('31', 'ZETAPOLI', 'ZP')");
     }
     Avvia();
     NuovoCliente();
@@ -149,7 +151,13 @@ TEST_P(GesTabTest, ListaConLaSelezioneEUnApostrofo) {
                   indietro,
                   {.tasto = Qt::Key_Space, .fuoco = 2}});
         EXPECT_EQ(d.cmdRt[1]->text(), "&X RICERCA");
-        d.Scarica();  // Enter in the list: finestra_reale.sh's LOOKUP B
+        // A code stored with a blank after it ends its line as well: CONFERMA takes it.
+        // (Enter in the list: finestra_reale.sh's LOOKUP B.)
+        Passi(d, {{.tasto = Qt::Key_X, .con = Qt::AltModifier, .fuoco = 1}});
+        d.DescTab->setText("ZETA");
+        Passi(d, {{.clic = 1, .fuoco = 2}});
+        d.cmdRt[0]->click();
+        EXPECT_EQ(d.Scelta().Codice.trimmed(), "30");
     });
     Premi(Qt::Key_F4);
     EXPECT_TRUE(eseguito);
