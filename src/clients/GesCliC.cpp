@@ -167,6 +167,7 @@ void GesCliC::ImpostaFiltri() {
 }
 
 void GesCliC::AzzeraMaschera() {
+    esitoIgnoto_ = false;
     g_.FieldErrorNumber = Global::kNessunErrore;
     SaltaFocus = false;
     CampoCorrente = 0;

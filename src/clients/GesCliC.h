@@ -131,6 +131,8 @@ class GesCliC : public Modulo {
     std::array<QPushButton*, 4> cmdI_{};
     bool primaAttivazione_ = true;
     bool codiceAutomatico_ = false;  // the new client's code was taken, not typed
+    // A save of the client on the form ended with its outcome unknown: the next is its repeat.
+    bool esitoIgnoto_ = false;
     // The client as it was read when it came on the form in change mode: a save that finds
     // it stored otherwise would undo another operator's change.
     ClientRecord letto_;

@@ -80,6 +80,7 @@ void GesCliC::Salva() {
     ModoSalvataggio modo;
     modo.letto = ModoMaschera == kVariazione ? &letto_ : nullptr;
     modo.codiceAutomatico = codiceAutomatico_;
+    modo.ripetuto = esitoIgnoto_;
     const EsitoSalvataggio esito = SalvaSeNonCambiato(
         [&](bool sovrascrivi) {
             modo.sovrascrivi = sovrascrivi;
@@ -105,6 +106,7 @@ void GesCliC::Salva() {
             return;
         case EsitoSalvataggio::Bloccato:
         case EsitoSalvataggio::Fallito:
+            esitoIgnoto_ = esitoIgnoto_ || esito.causa.ignoto;
             ErroreScrittura(esito.causa);
             return;
     }

@@ -189,7 +189,7 @@ EsitoSalvataggio ScriviNellaTransazione(motore::Recordset& t, ClientRecord& r,
             if (!t.NoMatch()) {
                 // The very client under its code: an insert whose outcome was unknown (the
                 // server down with the COMMIT on its way), made again. Not a second copy.
-                if (UgualeA(t, r, r.CliCodice)) {
+                if (modo.ripetuto && UgualeA(t, r, r.CliCodice)) {
                     esito.codice = r.CliCodice;
                     return esito;
                 }
@@ -206,7 +206,7 @@ EsitoSalvataggio ScriviNellaTransazione(motore::Recordset& t, ClientRecord& r,
                 }
                 esito.tipo = EsitoSalvataggio::SalvatoAltroCodice;
                 // The highest code may be this client's own, taken by the earlier attempt.
-                if (UgualeA(t, r, nuovo - 1)) {
+                if (modo.ripetuto && UgualeA(t, r, nuovo - 1)) {
                     r.CliCodice = nuovo - 1;
                     esito.codice = r.CliCodice;
                     return esito;

@@ -52,6 +52,9 @@ struct ModoSalvataggio {
     bool codiceVerificato = false;
     // The write is the transaction's last: a server may send it with the COMMIT.
     bool ultima = false;
+    // Made again after a save whose outcome was unknown: a client found stored as this one
+    // would be is that save's. Otherwise it is another operator's, and stays theirs.
+    bool ripetuto = false;
 };
 
 // Writes `r` into the table inside the caller's transaction: a new client as a new row

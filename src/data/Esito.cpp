@@ -5,7 +5,7 @@
 #include "engine/Motore.h"
 
 Causa CausaDi(const motore::Errore& e) {
-    return Causa{e.Numero(), e.Descrizione()};
+    return Causa{e.Numero(), e.Descrizione(), e.EsitoIgnoto()};
 }
 
 EsitoSalvataggio EsitoDi(const motore::Errore& e) {

@@ -19,6 +19,8 @@ class Workspace;
 struct Causa {
     int numero = 0;
     QString descrizione;
+    // The write may have been stored all the same: the server was lost with its COMMIT.
+    bool ignoto = false;
     // Number and description on one line, for messages that name the cause.
     QString Spiegazione() const {
         return QStringLiteral("Errore n. %1: %2").arg(numero).arg(descrizione);

@@ -13,9 +13,19 @@ namespace {
 
 using Tipo = EsitoSalvataggio::Tipo;
 
-// What the operator does: a new client (its code typed or taken by the program), a change
-// of a client read before (and, asked about another's change, Yes or No), a deletion.
-enum class Azione { Digitato, Automatico, Variazione, VariazioneSi, VariazioneNo, Elimina };
+// What the operator does: a new client (its code typed or taken by the program; again, after
+// a save whose outcome was unknown), a change of a client read before (and, asked about
+// another's change, Yes or No), a deletion.
+enum class Azione {
+    Digitato,
+    Automatico,
+    DigitatoDiNuovo,
+    AutomaticoDiNuovo,
+    Variazione,
+    VariazioneSi,
+    VariazioneNo,
+    Elimina
+};
 
 struct Caso {
     const char* nome;
@@ -40,12 +50,20 @@ const Caso kClienti[] = {
     {"CodiceDigitatoPreso", {INS(3, "ALTRO")}, false, Azione::Digitato, 3,
      Tipo::Fallito, 3, 0, motore::ErrChiaveDuplicata, "1:ALFA,2:BETA,3:ALTRO"},
     // Stored already, as by a save whose outcome was unknown: not stored twice.
-    {"CodiceDigitatoGiaSalvato", {INS(3, "NUOVO")}, false, Azione::Digitato, 3, Tipo::Salvato, 3,
-     0, 0, "1:ALFA,2:BETA,3:NUOVO"},
-    {"CodiceAutomaticoGiaSalvato", {INS(3, "NUOVO")}, false, Azione::Automatico, 3,
+    {"CodiceDigitatoGiaSalvato", {INS(3, "NUOVO")}, false, Azione::DigitatoDiNuovo, 3,
      Tipo::Salvato, 3, 0, 0, "1:ALFA,2:BETA,3:NUOVO"},
-    {"AltroCodiceGiaSalvato", {INS(3, "ALTRO"), INS(4, "NUOVO")}, false, Azione::Automatico, 3,
-     Tipo::SalvatoAltroCodice, 4, 0, 0, "1:ALFA,2:BETA,3:ALTRO,4:NUOVO"},
+    {"CodiceAutomaticoGiaSalvato", {INS(3, "NUOVO")}, false, Azione::AutomaticoDiNuovo, 3,
+     Tipo::Salvato, 3, 0, 0, "1:ALFA,2:BETA,3:NUOVO"},
+    {"AltroCodiceGiaSalvato", {INS(3, "ALTRO"), INS(4, "NUOVO")}, false,
+     Azione::AutomaticoDiNuovo, 3, Tipo::SalvatoAltroCodice, 4, 0, 0,
+     "1:ALFA,2:BETA,3:ALTRO,4:NUOVO"},
+    // The same data stored by another operator meanwhile is their client: this one is new.
+    {"UgualeDiUnAltroDigitato", {INS(3, "NUOVO")}, false, Azione::Digitato, 3, Tipo::Fallito, 3,
+     0, motore::ErrChiaveDuplicata, "1:ALFA,2:BETA,3:NUOVO"},
+    {"UgualeDiUnAltroAutomatico", {INS(3, "NUOVO")}, false, Azione::Automatico, 3,
+     Tipo::SalvatoAltroCodice, 4, 0, 0, "1:ALFA,2:BETA,3:NUOVO,4:NUOVO"},
+    {"UgualeDiUnAltroAlCodiceDopo", {INS(3, "ALTRO"), INS(4, "NUOVO")}, false, Azione::Automatico,
+     3, Tipo::SalvatoAltroCodice, 5, 0, 0, "1:ALFA,2:BETA,3:ALTRO,4:NUOVO,5:NUOVO"},
     {"VariazioneGiaSalvata", {"UPDATE Clienti SET CliRagsoc = 'NUOVO' WHERE CliCodice = 1"},
      false, Azione::VariazioneNo, 1, Tipo::Salvato, 1, 0, 0, "1:NUOVO,2:BETA"},
     {"NessunCodiceLibero", {INS(2147483646, "X"), INS(2147483647, "Y")}, false, Azione::Automatico,
@@ -107,7 +125,9 @@ TEST_P(SalvataggioTest, Clienti) {
     r.CliCodice = c.codice;
     ASSERT_FALSE(LeggiCliente(g, c.codice));
     const ClientRecord letto = g.ClientRecord;
-    if (c.azione != Azione::Digitato && c.azione != Azione::Automatico) r = letto;
+    const bool nuovo = c.azione == Azione::Digitato || c.azione == Azione::Automatico ||
+                       c.azione == Azione::DigitatoDiNuovo || c.azione == Azione::AutomaticoDiNuovo;
+    if (!nuovo) r = letto;
     r.CliCodice = c.codice;
     r.CliRagsoc = QString(" NUOVO");  // as typed: stored without the leading blank
 
@@ -124,9 +144,11 @@ TEST_P(SalvataggioTest, Clienti) {
         esito = EliminaCliente(g, c.codice, &letto);
     } else {
         ModoSalvataggio modo;
-        const bool variazione = c.azione != Azione::Digitato && c.azione != Azione::Automatico;
-        modo.letto = variazione ? &letto : nullptr;
-        modo.codiceAutomatico = c.azione == Azione::Automatico;
+        modo.letto = nuovo ? nullptr : &letto;
+        modo.codiceAutomatico =
+            c.azione == Azione::Automatico || c.azione == Azione::AutomaticoDiNuovo;
+        modo.ripetuto =
+            c.azione == Azione::DigitatoDiNuovo || c.azione == Azione::AutomaticoDiNuovo;
         esito = SalvaSeNonCambiato(
             [&](bool sovrascrivi) {
                 modo.sovrascrivi = sovrascrivi;
