@@ -296,6 +296,10 @@ TEST_P(ServerFermoTest, UnServerCheNonRispondeNonBloccaLaFinestra) {
         EXPECT_EQ(
             Leggi(QStringLiteral("SELECT CliRagsoc FROM Clienti WHERE CliCodice = %1").arg(codice)),
             nome);
+        // A save the frozen server made once it came back is the one made again, not another.
+        EXPECT_EQ(
+            Leggi(QStringLiteral("SELECT count(*) FROM Clienti WHERE CliRagsoc = '%1'").arg(nome)),
+            "1");
         ricerca.EseguiRicerca();
         EXPECT_EQ(ricerca.GridRic->TextMatrix(1, 0), "     1");
     }
