@@ -25,10 +25,7 @@ QPushButton* Pulsante(QWidget* padre, const QString& testo, const QColor& sfondo
     auto* b = new QPushButton(testo, padre);
     b->setGeometry(PixelDaTwipX(x), PixelDaTwipY(y), PixelDaTwipX(kPulsanteL),
                    PixelDaTwipY(kPulsanteA));
-    QPalette p = b->palette();
-    p.setColor(QPalette::Button, sfondo);
-    b->setPalette(p);
-    b->setAutoFillBackground(true);
+    toolkit::ColoraPulsante(*b, sfondo);
     return b;
 }
 

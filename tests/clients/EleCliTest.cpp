@@ -57,6 +57,12 @@ TEST_F(EleCliTest, ConfermaPrendeIlCodice) {
     Nuovo();
     Apri();
     EXPECT_TRUE(QFontInfo(dlg->Lista1->font()).fixedPitch());
+    // Each button shows its own colour, not one the style lightened.
+    for (const auto& [i, colore] :
+         {std::pair(0, QColor(173, 224, 177)), std::pair(1, QColor(228, 180, 180))}) {
+        const QImage im = dlg->Cmde[i]->grab().toImage();
+        EXPECT_EQ(im.pixelColor(4, im.height() / 2).name(), colore.name()) << i;
+    }
     EXPECT_EQ(QApplication::focusWidget(), dlg->Lista1);
     EXPECT_TRUE(dlg->Lista1->item(0)->isSelected());
     QTest::keyClick(dlg->Lista1, Qt::Key_Tab);
