@@ -162,6 +162,7 @@ void Modulo::Move(int left, int top, int width, int height) {
     esterno_ = isVisible() ? QSize() : fuori;
     const QMargins c = Cornice();
     Move(left, top);
+    posto_ = pos();
     resize(std::max(1, fuori.width() - c.left() - c.right()),
            std::max(1, fuori.height() - c.top() - c.bottom()));
 }
@@ -184,9 +185,13 @@ void Modulo::CorreggiDimensioni() {
     if (c.isNull()) return;  // not framed yet, or never: nothing to make good
     if (!esterno_.isEmpty()) {
         const QSize fuori = std::exchange(esterno_, QSize());
-        if (WindowState() == 0 && frameGeometry().size() != fuori)
+        if (WindowState() == 0 && frameGeometry().size() != fuori) {
             resize(std::max(1, fuori.width() - c.left() - c.right()),
                    std::max(1, fuori.height() - c.top() - c.bottom()));
+            // A window manager may have pushed the frame it found too big up from the
+            // screen's edge: the right size goes back to the right place.
+            if (pos() != posto_) move(posto_);
+        }
     }
     // Centred before any window had a frame to measure: centred again with its own.
     if (std::exchange(ricentra_, false) && WindowState() == 0) CentraFinestra();

@@ -224,16 +224,27 @@ passo key alt+e                       # ELIMINA the client shown: the one chosen
 controlla "NORVAL - CANCELLAZIONE"
 passo key Return                      # Yes
 # The search reopens five times at the size and place it was closed with: the frame a window
-# manager adds must not make it grow.
+# manager adds must not make it grow. Saved below the screen, it first comes back to sit on
+# the bottom edge (768 pixels of 15 twips), frame and all.
 collocazione() {
     sed -n '/^\[ChkCliC\]/,/^\[/p' "$dir/bin/KestorEx.ini" | grep -E '^(DIMX|DIMY|POSX|POSY|WSTATE)=' | sort | tr '\n' ' '
 }
-salvata=\$(collocazione)
+sed -i '/^\[ChkCliC\]/,/^\[/s/^POSY=.*/POSY=20000/' "$dir/bin/KestorEx.ini"
 for volta in 1 2 3 4 5; do
     passo key F4
     controlla "(01) RICERCA ANAGRAFICHE - KESTOR      $oggi"
     geometria=\$(xdotool getwindowgeometry "\$id" | tail -n +2 | tr -s ' ' | tr '\n' ' ')
     passo key alt+u                   # USCITA, from the grid where the last choice left it
+    if [ \$volta -eq 1 ]; then
+        salvata=\$(collocazione)
+        posy=\$(echo "\$salvata" | sed -n 's/.*POSY=\([0-9]*\).*/\1/p')
+        dimy=\$(echo "\$salvata" | sed -n 's/.*DIMY=\([0-9]*\).*/\1/p')
+        if [ "\$((posy + dimy))" != 11520 ]; then
+            echo "the search does not sit on the screen's bottom edge: \$salvata" >&2
+            kill \$pid
+            exit 1
+        fi
+    fi
     if [ "\$(collocazione)" != "\$salvata" ] || { [ \$volta -gt 1 ] && [ "\$geometria" != "\$prima" ]; }; then
         echo "opening \$volta moved the search: '\$(collocazione)' was '\$salvata'; '\$geometria' was '\${prima:-}'" >&2
         kill \$pid
