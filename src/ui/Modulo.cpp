@@ -162,14 +162,14 @@ void Modulo::Move(int left, int top, int width, int height) {
     esterno_ = isVisible() ? QSize() : fuori;
     const QMargins c = Cornice();
     Move(left, top);
-    posto_ = pos();
     resize(std::max(1, fuori.width() - c.left() - c.right()),
            std::max(1, fuori.height() - c.top() - c.bottom()));
 }
 
 void Modulo::Move(int left, int top) {
-    move(toolkit::OrigineSchermo() +
-         QPoint(toolkit::PixelDaTwipX(left), toolkit::PixelDaTwipY(top)));
+    posto_ =
+        toolkit::OrigineSchermo() + QPoint(toolkit::PixelDaTwipX(left), toolkit::PixelDaTwipY(top));
+    move(posto_);
 }
 
 void Modulo::CentraFinestra() {

@@ -144,7 +144,7 @@ class Modulo : public QWidget {
     // The outer size asked for before the window had its own frame, in pixels; made good
     // once the window manager has framed it.
     QSize esterno_;
-    QPoint posto_;           // where Move put the frame, until the frame is known
+    QPoint posto_;           // where Move last put the frame
     bool ricentra_ = false;  // centred with no frame known yet
     bool caricato_ = false;
     bool scaricato_ = false;
