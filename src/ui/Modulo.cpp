@@ -188,8 +188,8 @@ void Modulo::CorreggiDimensioni() {
         if (WindowState() == 0 && frameGeometry().size() != fuori) {
             resize(std::max(1, fuori.width() - c.left() - c.right()),
                    std::max(1, fuori.height() - c.top() - c.bottom()));
-            // A window manager may have pushed the frame it found too big up from the
-            // screen's edge: the right size goes back to the right place.
+            // A window manager may have moved the frame it found too big back inside the
+            // screen: the right size goes back to the place asked for.
             if (pos() != posto_) move(posto_);
         }
     }
